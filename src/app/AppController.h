@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+#include "app/MapSelectForm.h"
+#include "app/Mapform.h"
+#include "app/TheMDIform.h"
+
+namespace pelagon {
+
+class MessageSink;
+
+// Runs the program's windows: the map chooser first, then the frame with one map.
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    explicit AppController(MessageSink& messages, QObject* parent = nullptr);
+    ~AppController() override;
+
+    // Shows the chooser, alone, on the current folder.
+    void showChooser();
+
+    // Opens a map definition directly: makes its folder the working directory and loads it. On
+    // failure the user has been told why and the chooser is shown on that folder.
+    bool openMapFile(const QString& path);
+
+    // The load path shared by the chooser and openMapFile: the working directory is already the
+    // map folder. Creates the frame and the map window and runs the map window's load.
+    bool loadMap(const QString& theMapFile);
+
+    MapSelectForm* chooser() const { return chooser_; }
+    TheMDIform* frame() const { return frame_; }
+    Mapform* mapform() const { return mapform_; }
+
+    // Called when a fatal condition ends the program (default: QCoreApplication::exit).
+    void setEndProgram(std::function<void(int)> end) { endProgram_ = std::move(end); }
+
+private:
+    void closeChooser();
+    void discardMap();
+
+    MessageSink& messages_;
+    QPointer<MapSelectForm> chooser_;
+    QPointer<TheMDIform> frame_;
+    QPointer<Mapform> mapform_;
+    std::function<void(int)> endProgram_;
+};
+
+}  // namespace pelagon

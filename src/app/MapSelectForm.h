@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QFileSystemModel;
+class QListView;
+class QPushButton;
+class QTreeView;
+
+namespace pelagon {
+
+class MessageSink;
+
+// The map chooser: a drive list (the mounted volumes), a folder tree and a list of the folder's
+// map definitions (*.mv). "OK" or a double-click on a file chooses the map.
+class MapSelectForm : public QWidget {
+    Q_OBJECT
+public:
+    // open is called with the chosen definition's full path after the working directory has been
+    // set to its folder; it returns false when the map could not be opened, and the chooser then
+    // stays available for another choice.
+    using OpenMap = std::function<bool(const QString& theMapFile)>;
+
+    MapSelectForm(MessageSink& messages, OpenMap open, QWidget* parent = nullptr);
+
+    // The full path of the chosen definition.
+    QString theMapFile;
+
+    // The chooser's current state, for tests and for the load path.
+    QString currentDrive() const;
+    QString folderPath() const;
+    QString selectedFile() const;
+
+    void setDrive(const QString& rootPath);  // Drive1 selection
+    void setFolder(const QString& path);     // Dir1 selection
+    bool selectFile(const QString& name);    // File1 selection
+    QStringList listedFiles() const;         // names in File1, sorted
+
+    // The choice: makes the folder the working directory, sets theMapFile and opens the map.
+    void LoadSelectedMap();
+
+    QComboBox* Drive1 = nullptr;
+    QTreeView* Dir1 = nullptr;
+    QListView* File1 = nullptr;
+    QPushButton* CmdGetMap = nullptr;
+
+private:
+    void Drive1_Change();
+    void Dir1_Change();
+    void CmdGetMap_Click();
+
+    MessageSink& messages_;
+    OpenMap open_;
+    QFileSystemModel* dirModel_ = nullptr;
+    QFileSystemModel* fileModel_ = nullptr;
+    QString folder_;
+};
+
+}  // namespace pelagon

@@ -1,0 +1,45 @@
+#pragma once
+
+namespace pelagon {
+
+// Placement of the map window and the legend inside the main frame, in twips. Computed once while
+// the map definition is read; a later resize of the frame moves nothing.
+struct FramePlacement {
+    double mapWidth = 0;
+    double mapHeight = 0;
+    double legendLeft = 0;
+    double legendTop = 0;
+    double legendWidth = 0;
+    double legendHeight = 0;
+};
+
+// frameWidth, frameHeight: the frame's outer size; legendWidthTwips: the legend's outer width.
+// Negative results (a frame too small for the arithmetic) are clamped to 0.
+FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips);
+
+// The inside of the map window, in twips relative to its client area.
+struct MapWindowArrangement {
+    double mapLeft = 0;
+    double mapTop = 0;
+    double mapWidth = 0;
+    double mapHeight = 0;
+    double buttonFrameLeft = 0;
+    double buttonFrameTop = 0;
+};
+
+// Arranges the map control and the button frame from the map window's outer width and height and
+// the toolbar's width: the map control takes 95 % of the width right of the toolbar and 85 % of
+// the height, the button frame stands directly under it. Never negative.
+MapWindowArrangement arrangeMapWindow(double windowWidth, double windowHeight,
+                                      double toolbarWidth);
+
+// Fixed sizes of the map window's controls, in twips.
+namespace mapwindow {
+constexpr double kToolbarWidth = 765;
+constexpr double kPictureLeft = 1080, kPictureTop = 0, kPictureWidth = 2655, kPictureHeight = 615;
+constexpr double kTitleLeft = 4080, kTitleTop = 120, kTitleWidth = 10215, kTitleHeight = 375;
+constexpr double kButtonFrameWidth = 13455, kButtonFrameHeight = 495;
+constexpr double kFrameSideMargin = 400;  // between the legend's right edge and the frame's
+}  // namespace mapwindow
+
+}  // namespace pelagon
