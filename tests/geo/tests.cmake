@@ -1,6 +1,7 @@
 pelagon_add_test(NAME test_geo LIBS pelagon_core GTest::gtest_main SOURCES
   geo/AlbersProjectionTest.cpp
   geo/AngleTextTest.cpp
+  geo/MeasureTest.cpp
   geo/NumberFormatTest.cpp
   geo/ProjParsTest.cpp
 )
