@@ -70,7 +70,10 @@ bool AppController::loadMap(const QString& theMapFile) {
     ctx.messages = &messages_;
     ctx.theMapFile = theMapFile;
     ctx.closeChooser = [this] { closeChooser(); };
-    ctx.endProgram = endProgram_;
+    ctx.endProgram = [this](int code) {
+        ending_ = true;
+        endProgram_(code);
+    };
     mapform_ = new Mapform(ctx);
     frame_->addChild(mapform_);
     if (mapform_->Form_Load()) {
@@ -82,7 +85,9 @@ bool AppController::loadMap(const QString& theMapFile) {
     }
     discardMap();
     frame_->hide();
-    showChooser();
+    if (!ending_) {
+        showChooser();
+    }
     return false;
 }
 

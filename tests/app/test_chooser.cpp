@@ -160,4 +160,21 @@ TEST_F(ChooserTest, OpeningAFileDirectlySkipsTheChooser) {
     EXPECT_EQ(controller->frame()->windowTitle(), "Dudadiruz Pelagon: " + folder + "/Other.mv");
 }
 
+TEST_F(ChooserTest, MissingProjectionParametersEndTheProgram) {
+    QFile::remove(folder + "/ProjPars.alb");
+    EXPECT_FALSE(controller->openMapFile(folder + "/Other.mv"));
+    EXPECT_EQ(endedWith, 1);
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.messages[0].text.contains("ProjPars.alb"));
+    EXPECT_TRUE(messages.messages[0].text.contains(folder));
+    EXPECT_FALSE(controller->chooser()->isVisible());
+}
+
+TEST_F(ChooserTest, IncompleteProjectionParametersEndTheProgram) {
+    writeFile(folder + "/ProjPars.alb", "-154\r\n50\r\n55\r\n");
+    EXPECT_FALSE(controller->openMapFile(folder + "/Other.mv"));
+    EXPECT_EQ(endedWith, 1);
+    ASSERT_EQ(messages.texts(), QStringList{"Missing parameters in 'ProjPars.alb'"});
+}
+
 }  // namespace
