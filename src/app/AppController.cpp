@@ -50,6 +50,9 @@ bool AppController::openMapFile(const QString& path) {
     } else if (loadMap(info.absoluteFilePath())) {
         return true;
     }
+    if (ending_) {
+        return false;
+    }
     showChooser();
     if (QFileInfo(folder).isDir()) {
         chooser_->setFolder(folder);
