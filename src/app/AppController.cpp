@@ -13,9 +13,9 @@
 namespace pelagon {
 
 AppController::AppController(MessageSink& messages, QObject* parent)
-    : QObject(parent), messages_(messages), endProgram_([](int code) {
-          QCoreApplication::exit(code);
-      }) {}
+    : QObject(parent),
+      messages_(messages),
+      endProgram_([](int code) { QCoreApplication::exit(code); }) {}
 
 AppController::~AppController() {
     delete frame_;

@@ -108,9 +108,13 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
     connect(CmdGetMap, &QPushButton::clicked, this, [this] { CmdGetMap_Click(); });
 }
 
-QString MapSelectForm::currentDrive() const { return Drive1->currentData().toString(); }
+QString MapSelectForm::currentDrive() const {
+    return Drive1->currentData().toString();
+}
 
-QString MapSelectForm::folderPath() const { return folder_; }
+QString MapSelectForm::folderPath() const {
+    return folder_;
+}
 
 QString MapSelectForm::selectedFile() const {
     const QModelIndex index = File1->currentIndex();
@@ -180,7 +184,9 @@ bool MapSelectForm::selectFile(const QString& name) {
     return true;
 }
 
-void MapSelectForm::CmdGetMap_Click() { LoadSelectedMap(); }
+void MapSelectForm::CmdGetMap_Click() {
+    LoadSelectedMap();
+}
 
 void MapSelectForm::LoadSelectedMap() {
     const QString name = selectedFile();

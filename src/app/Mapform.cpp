@@ -63,7 +63,7 @@ bool Mapform::getLayerInfo() {
 
     // 1. Size the legend (created here, on first use) and the map window for the frame's height.
     if (!legend_) {
-        legend_ = new LayerListForm;
+        legend_ = new LayerListForm(SwatchPainter());
         legendWindow_ = frame->addChild(legend_);
     }
     legend_->setWindowTitle(QStringLiteral("Available Layers"));

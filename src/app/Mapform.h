@@ -21,9 +21,9 @@ class TheMDIform;
 struct MapformContext {
     TheMDIform* frame = nullptr;
     MessageSink* messages = nullptr;
-    QString theMapFile;                  // full path of the chosen definition
-    std::function<void()> closeChooser;  // closes the map chooser; it is not used again
-    std::function<void(int)> endProgram; // ends the program after a fatal message
+    QString theMapFile;                   // full path of the chosen definition
+    std::function<void()> closeChooser;   // closes the map chooser; it is not used again
+    std::function<void(int)> endProgram;  // ends the program after a fatal message
 };
 
 // The map window: the map, its toolbar and controls, and the state of one opened map.
@@ -41,7 +41,7 @@ public:
     QMdiSubWindow* subWindow() const;
 
     // State of the opened map.
-    QString BaseDir;                 // the map folder with a trailing separator
+    QString BaseDir;  // the map folder with a trailing separator
     bool RegsOpened = false;
     QVector<LayerInfo> LayerInfos;
     int LastLayer = -1;

@@ -24,8 +24,12 @@ QMdiSubWindow* TheMDIform::addChild(QWidget* child) {
     return sub;
 }
 
-double TheMDIform::logicalDpiXF() const { return logicalDpiX(); }
-double TheMDIform::logicalDpiYF() const { return logicalDpiY(); }
+double TheMDIform::logicalDpiXF() const {
+    return logicalDpiX();
+}
+double TheMDIform::logicalDpiYF() const {
+    return logicalDpiY();
+}
 
 QSizeF TheMDIform::outerSizeTwips() const {
     QSize px = frameGeometry().size();

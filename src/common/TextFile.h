@@ -7,7 +7,8 @@
 namespace pelagon {
 
 // Decodes the bytes of a text file: UTF-8 when they are valid UTF-8 (a leading byte order mark is
-// dropped), otherwise Windows-1252, the 8-bit character set in which older map folders were written.
+// dropped), otherwise Windows-1252, the 8-bit character set in which older map folders were
+// written.
 QString decodeText(const QByteArray& bytes);
 
 // Encodes text as Windows-1252 where every character has a code there; returns false otherwise.

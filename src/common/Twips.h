@@ -19,6 +19,8 @@ inline double pixelsToTwips(double pixels, double logicalDpi) {
 }
 
 // Rounds to the nearest integer with halves going to the even neighbour.
-inline double roundHalfEven(double v) { return std::nearbyint(v); }
+inline double roundHalfEven(double v) {
+    return std::nearbyint(v);
+}
 
 }  // namespace pelagon

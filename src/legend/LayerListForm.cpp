@@ -1,18 +1,181 @@
 #include "legend/LayerListForm.h"
 
+#include <QCheckBox>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/Twips.h"
 #include "legend/LegendGeometry.h"
 
 namespace pelagon {
 
-LayerListForm::LayerListForm(QWidget* parent) : QWidget(parent) {
+namespace {
+
+constexpr double kScrollBarWidthTwips = 255;
+constexpr int kPointLayer = 21;
+constexpr int kLineLayer = 22;
+// A line swatch has no height of its own; the widget is this tall so that its line shows.
+constexpr int kLineSwatchPixels = 4;
+
+QColor colourOf(qint32 value) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+}  // namespace
+
+LayerListForm::LayerListForm(SwatchPainter swatchPainter, QWidget* parent)
+    : QWidget(parent), swatchPainter_(std::move(swatchPainter)) {
     setObjectName(QStringLiteral("LayerListForm"));
     setWindowTitle(QStringLiteral("Form1"));
+    setAutoFillBackground(true);
+    rows_ = new QWidget(this);
+    rows_->setObjectName(QStringLiteral("rows"));
+    LayerListScroll = new QScrollBar(Qt::Vertical, this);
+    LayerListScroll->setObjectName(QStringLiteral("LayerListScroll"));
+    LayerListScroll->setRange(0, 0);
+    LayerListScroll->hide();
+    connect(LayerListScroll, &QScrollBar::valueChanged, this, [this] { LayerListScroll_Change(); });
     Form_Load();
 }
 
 void LayerListForm::Form_Load() {
     RowSpacing = legend::kRowSpacing;
     LegendWidth = 0;
+}
+
+int LayerListForm::rowSlots() const {
+    for (int i = static_cast<int>(LayerVisCheck.size()) - 1; i >= 0; --i) {
+        if (LayerVisCheck[i] != nullptr) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+double LayerListForm::rowTopTwips(int c) const {
+    return (c * RowSpacing - scrollOffsetRows_) * legend::kTwipsPerRowUnit;
+}
+
+void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Checked,
+                                       qint32 theColor, qint32 theBorderColor, int theStyle,
+                                       int ShapeType) {
+    if (Index < 0) {
+        return;
+    }
+    if (Legend.size() <= Index) {
+        Legend.resize(Index + 1, nullptr);
+        LayerVisCheck.resize(Index + 1, nullptr);
+    }
+    delete Legend[Index];
+    delete LayerVisCheck[Index];
+
+    auto* swatch = new LegendSwatch(swatchPainter_, rows_);
+    swatch->setObjectName(QStringLiteral("Legend%1").arg(Index));
+    swatch->fill = colourOf(theColor);
+    swatch->border = colourOf(theBorderColor);
+    swatch->style = theStyle;
+    swatch->shapeType = ShapeType;
+    swatch->dropRows = ShapeType == kLineLayer ? RowSpacing / 4.0 : 0.0;
+    swatch->setVisible(ShapeType != kPointLayer);
+    Legend[Index] = swatch;
+
+    auto* box = new QCheckBox(theName, rows_);
+    box->setObjectName(QStringLiteral("LayerVisCheck%1").arg(Index));
+    QFont font(QStringLiteral("Small Fonts"));
+    font.setPointSizeF(6.75);
+    font.setStyleHint(QFont::SansSerif);
+    box->setFont(font);
+    // Setting the mark is not a click: it never reaches changeLayerVisible.
+    box->setChecked(Checked != 0);
+    box->show();
+    connect(box, &QCheckBox::clicked, this, [this, Index] { LayerVisCheck_Click(Index); });
+    LayerVisCheck[Index] = box;
+
+    positionRow(Index, scrollOffsetRows_);
+}
+
+void LayerListForm::positionRow(int c, double offsetRows) {
+    if (c >= LayerVisCheck.size() || LayerVisCheck[c] == nullptr) {
+        return;
+    }
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    const double rowTop = (c * RowSpacing - offsetRows) * legend::kTwipsPerRowUnit;
+    const double unitX = legend::kTwipsPerCellX;
+    const double unitY = legend::kTwipsPerRowUnit;
+
+    LegendSwatch* swatch = Legend[c];
+    const int swatchLeft = 0;
+    const int swatchWidth = twipsToPixels(legend::kSwatchWidth * unitX, dpiX);
+    if (swatch->shapeType == kLineLayer) {
+        const int lineY = twipsToPixels(rowTop + swatch->dropRows * unitY, dpiY);
+        swatch->setGeometry(swatchLeft, lineY - kLineSwatchPixels / 2, swatchWidth,
+                            kLineSwatchPixels);
+    } else {
+        swatch->setGeometry(swatchLeft, twipsToPixels(rowTop, dpiY), swatchWidth,
+                            twipsToPixels(legend::kSwatchHeight * unitY, dpiY));
+    }
+
+    QCheckBox* box = LayerVisCheck[c];
+    const int boxCells = std::max(1, LegendWidth - legend::kSwatchWidth - 2);
+    box->setGeometry(twipsToPixels((legend::kSwatchWidth + 1) * unitX, dpiX),
+                     twipsToPixels(rowTop, dpiY), twipsToPixels(boxCells * unitX, dpiX),
+                     twipsToPixels(unitY, dpiY));
+}
+
+void LayerListForm::placeScrollbar() {
+    const double dpiX = logicalDpiX();
+    const int barWidth = twipsToPixels(kScrollBarWidthTwips, dpiX);
+    LayerListScroll->setGeometry(std::max(0, width() - barWidth), 0, barWidth, height());
+    rows_->setGeometry(0, 0, width(), height());
+    const int slotCount = rowSlots();
+    // A position p shows the list from row p; the largest position shows the last rows.
+    const int maxPosition = std::max(0, slotCount - AvailRows);
+    LayerListScroll->setRange(0, maxPosition);
+    LayerListScroll->setPageStep(std::max(1, AvailRows));
+    LayerListScroll->setSingleStep(1);
+    LayerListScroll->setVisible(slotCount > AvailRows);
+    LayerListScroll->raise();
+}
+
+void LayerListForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int barWidth = twipsToPixels(kScrollBarWidthTwips, logicalDpiX());
+    LayerListScroll->setGeometry(std::max(0, width() - barWidth), 0, barWidth, height());
+    rows_->setGeometry(0, 0, width(), height());
+}
+
+void LayerListForm::LayerListScroll_Change() {
+    scrollOffsetRows_ = LayerListScroll->value() * RowSpacing;
+    for (int c = 0; c < LayerVisCheck.size(); ++c) {
+        positionRow(c, scrollOffsetRows_);
+    }
+}
+
+void LayerListForm::LayerVisCheck_Click(int Index) {
+    const int V = LayerVisCheck[Index]->isChecked() ? 1 : 0;
+    if (changeLayerVisible) {
+        changeLayerVisible(Index, V);
+    }
+}
+
+QImage LayerListForm::printImage() {
+    return grab().toImage();
+}
+
+LegendSwatch::LegendSwatch(const SwatchPainter& painter, QWidget* parent)
+    : QWidget(parent), painter_(painter) {}
+
+void LegendSwatch::paintEvent(QPaintEvent*) {
+    if (!painter_) {
+        return;
+    }
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    painter_(p, QRectF(rect()), shapeType, fill, border, style);
 }
 
 }  // namespace pelagon

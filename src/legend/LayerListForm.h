@@ -1,15 +1,34 @@
 #pragma once
 
+#include <QColor>
+#include <QImage>
+#include <QVector>
 #include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QScrollBar;
 
 namespace pelagon {
 
+class LegendSwatch;
+
+// Draws one legend swatch into a rectangle: the layer's geometry kind (21 points, 22 lines,
+// other values areas), fill colour, border colour and style code. The map's own symbology
+// provides it, so the swatches look exactly like the map's symbols.
+using SwatchPainter = std::function<void(QPainter& painter, const QRectF& rect, int shapeType,
+                                         const QColor& fill, const QColor& border, int style)>;
+
 // The legend, "Available Layers": one row per layer of the map definition, a swatch drawn like
 // the layer's symbol and a check box with the layer's name that shows or hides the layer.
+//
+// Inside the panel, one unit across is 120 twips and one row unit down is 240 twips; row i stands
+// i * RowSpacing row units below the top, less the scroll offset.
 class LayerListForm : public QWidget {
     Q_OBJECT
 public:
-    explicit LayerListForm(QWidget* parent = nullptr);
+    explicit LayerListForm(SwatchPainter swatchPainter, QWidget* parent = nullptr);
 
     // Panel state read and written by the map definition reader.
     int LegendWidth = 0;      // cell units; longest name, then + swatch width + 2
@@ -17,8 +36,64 @@ public:
     double RowSpacing = 1.5;  // row pitch in row units
     int AvailRows = 0;        // rows that fit in the panel's height
 
+    // Fills row Index: a swatch of the layer's symbol and a check box captioned theName, ticked
+    // when Checked is not 0. Colours are red + 256 * green + 65536 * blue. Ticking the box here
+    // never changes the layer's visibility.
+    void AddToLayerListForm(int Index, const QString& theName, int Checked, qint32 theColor,
+                            qint32 theBorderColor, int theStyle, int ShapeType);
+
+    // Places the scroll bar against the right edge, full height, and hides it when every row
+    // fits.
+    void placeScrollbar();
+
+    // Called with (Index, V) when the user ticks (V = 1) or clears (V = 0) a row's box.
+    std::function<void(int Index, int V)> changeLayerVisible;
+
+    // An image of the panel in its current state, scroll position included, for printing.
+    QImage printImage();
+
+    // Rows and controls, indexed by layer number; a layer that failed to load leaves nullptr.
+    QVector<LegendSwatch*> Legend;
+    QVector<QCheckBox*> LayerVisCheck;
+    QScrollBar* LayerListScroll = nullptr;
+
+    // Number of row slots: the highest filled row index + 1.
+    int rowSlots() const;
+
+    // The top of row c, in twips, at the current scroll position.
+    double rowTopTwips(int c) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void Form_Load();
+    void LayerListScroll_Change();
+    void LayerVisCheck_Click(int Index);
+    void positionRow(int c, double offsetRows);
+
+    SwatchPainter swatchPainter_;
+    QWidget* rows_ = nullptr;  // holds the rows, left of the scroll bar
+    double scrollOffsetRows_ = 0;
+};
+
+// One swatch of the legend.
+class LegendSwatch : public QWidget {
+    Q_OBJECT
+public:
+    LegendSwatch(const SwatchPainter& painter, QWidget* parent);
+
+    int shapeType = 0;
+    QColor fill;
+    QColor border;
+    int style = 0;
+    double dropRows = 0;  // a line swatch stands a quarter of the row pitch below the row top
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const SwatchPainter& painter_;
 };
 
 }  // namespace pelagon

@@ -10,7 +10,9 @@ int availRows(double panelHeightTwips, double rowSpacing) {
     return std::max(0, static_cast<int>(std::nearbyint(rows)));
 }
 
-int legendWidth(int longestName) { return longestName + kSwatchWidth + 2; }
+int legendWidth(int longestName) {
+    return longestName + kSwatchWidth + 2;
+}
 
 double panelWidthTwips(int legendCols, int legendWidthCells) {
     return std::max(0.0, legendCols * (legendWidthCells * kTwipsPerCellX) - 500.0);

@@ -8,10 +8,10 @@ namespace legend {
 
 constexpr double kTwipsPerCellX = 120.0;
 constexpr double kTwipsPerRowUnit = 240.0;
-constexpr double kRowSpacing = 1.5;       // row pitch in row units
-constexpr int kSwatchWidth = 4;           // swatch width in cell units
-constexpr double kSwatchHeight = 1.0;     // swatch height in row units
-constexpr double kFrameMarginTwips = 500; // the legend is as tall as the frame less this
+constexpr double kRowSpacing = 1.5;        // row pitch in row units
+constexpr int kSwatchWidth = 4;            // swatch width in cell units
+constexpr double kSwatchHeight = 1.0;      // swatch height in row units
+constexpr double kFrameMarginTwips = 500;  // the legend is as tall as the frame less this
 
 // Rows that fit in a panel of the given outer height: (height / 240) / spacing - 1, rounded to
 // the nearest integer with halves to even; never below 0.

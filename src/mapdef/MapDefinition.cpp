@@ -127,7 +127,9 @@ std::optional<qint32> parseRGB(const QString& s, QString* problem) {
     return value;
 }
 
-qint32 getRGB(const QString& s) { return parseRGB(s).value_or(0); }
+qint32 getRGB(const QString& s) {
+    return parseRGB(s).value_or(0);
+}
 
 QString DefinitionError::message() const {
     QString where = file;

@@ -32,10 +32,10 @@ std::optional<qint32> parseRGB(const QString& s, QString* problem = nullptr);
 // Where and why a definition could not be read.
 struct DefinitionError {
     QString file;
-    int line = 0;        // 1-based line number in the file, 0 when the file could not be read
-    int field = 0;       // 1-based field number, 0 when the whole line or file is at fault
-    QString fieldName;   // e.g. "query mode"
-    QString problem;     // plain words
+    int line = 0;       // 1-based line number in the file, 0 when the file could not be read
+    int field = 0;      // 1-based field number, 0 when the whole line or file is at fault
+    QString fieldName;  // e.g. "query mode"
+    QString problem;    // plain words
 
     // One message naming the file, the line, the field and the problem.
     QString message() const;

@@ -1,4 +1,2 @@
-list(APPEND PELAGON_CORE_SOURCES
-  mapdef/LayerInfo.h
-  mapdef/MapDefinition.cpp mapdef/MapDefinition.h
-)
+list(APPEND PELAGON_CORE_SOURCES mapdef / LayerInfo.h mapdef / MapDefinition.cpp mapdef /
+     MapDefinition.h)

@@ -27,7 +27,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         folder = QDir(dir.path()).canonicalPath();
-        writeFile(folder + "/Alaska.mv", "Name,Query,Visible,File\r\nLand,0,True,land,,1.2.3,,0\r\n");
+        writeFile(folder + "/Alaska.mv",
+                  "Name,Query,Visible,File\r\nLand,0,True,land,,1.2.3,,0\r\n");
         writeFile(folder + "/Other.mv", "header\r\nA,0,1,a,,0.0.0,,0\r\nB,0,1,b,,0.0.0,,0\r\n");
         writeFile(folder + "/Broken.mv", "header\r\nA,0,1,a,,0.0.0,,0\r\nB,zero,1,b,,0,,0\r\n");
         writeFile(folder + "/Empty.mv", "header only\r\n");
@@ -142,7 +143,8 @@ TEST_P(BadDefinitionTest, TellsWhereAndReturnsToTheChooser) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BadDefinitionTest,
-    ::testing::Values(BadMapCase{"Broken.mv", "line 3, field 2 (query mode): \"zero\" is not a number"},
+    ::testing::Values(BadMapCase{"Broken.mv",
+                                 "line 3, field 2 (query mode): \"zero\" is not a number"},
                       BadMapCase{"Empty.mv", "lists no layers"}));
 
 TEST_F(ChooserTest, OpeningAMissingFileDirectlyShowsTheChooser) {

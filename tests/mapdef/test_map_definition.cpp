@@ -25,15 +25,15 @@ TEST_P(SplitStringTest, KeepsEveryPiece) {
     EXPECT_EQ(pieces, c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SplitStringTest,
-    ::testing::Values(
-        SplitCase{"a,,b,", ",", {"a", "", "b", ""}}, SplitCase{"", ",", {""}},
-        SplitCase{"abc", ",", {"abc"}}, SplitCase{",", ",", {"", ""}},
-        SplitCase{",a", ",", {"", "a"}}, SplitCase{"255.0.0", ".", {"255", "0", "0"}},
-        SplitCase{"a b, c", ",", {"a b", " c"}},
-        // The delimiter is compared exactly: case matters.
-        SplitCase{"aXbxc", "x", {"aXb", "c"}}));
+INSTANTIATE_TEST_SUITE_P(Table, SplitStringTest,
+                         ::testing::Values(SplitCase{"a,,b,", ",", {"a", "", "b", ""}},
+                                           SplitCase{"", ",", {""}}, SplitCase{"abc", ",", {"abc"}},
+                                           SplitCase{",", ",", {"", ""}},
+                                           SplitCase{",a", ",", {"", "a"}},
+                                           SplitCase{"255.0.0", ".", {"255", "0", "0"}},
+                                           SplitCase{"a b, c", ",", {"a b", " c"}},
+                                           // The delimiter is compared exactly: case matters.
+                                           SplitCase{"aXbxc", "x", {"aXb", "c"}}));
 
 struct NumberCase {
     const char* text;
@@ -71,13 +71,14 @@ TEST_P(ToTruthTest, AcceptsWordsAndNumbers) {
     EXPECT_EQ(toTruth(QString::fromUtf8(c.text)), c.expected) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ToTruthTest,
-    ::testing::Values(TruthCase{"True", kTrue}, TruthCase{"TRUE", kTrue},
-                      TruthCase{"true", kTrue}, TruthCase{"False", kFalse},
-                      TruthCase{"fAlSe", kFalse}, TruthCase{"0", kFalse}, TruthCase{"-1", kTrue},
-                      TruthCase{"1", kTrue}, TruthCase{"2.5", kTrue}, TruthCase{"0.0", kFalse},
-                      TruthCase{"yes", std::nullopt}, TruthCase{"", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Table, ToTruthTest,
+                         ::testing::Values(TruthCase{"True", kTrue}, TruthCase{"TRUE", kTrue},
+                                           TruthCase{"true", kTrue}, TruthCase{"False", kFalse},
+                                           TruthCase{"fAlSe", kFalse}, TruthCase{"0", kFalse},
+                                           TruthCase{"-1", kTrue}, TruthCase{"1", kTrue},
+                                           TruthCase{"2.5", kTrue}, TruthCase{"0.0", kFalse},
+                                           TruthCase{"yes", std::nullopt},
+                                           TruthCase{"", std::nullopt}));
 
 struct ColourCase {
     const char* text;
@@ -101,9 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ColourCase{"", std::nullopt}, ColourCase{"-1.0.0", std::nullopt},
                       ColourCase{"a.b.c", std::nullopt}, ColourCase{"0..0", std::nullopt}));
 
-LayerInfo record(const char* name, qint16 query, qint16 visible, const char* shape,
-                 const char* doc, qint32 color, qint32 border, qint16 style, const char* label,
-                 const char* caption, const char* field) {
+LayerInfo record(const char* name, qint16 query, qint16 visible, const char* shape, const char* doc,
+                 qint32 color, qint32 border, qint16 style, const char* label, const char* caption,
+                 const char* field) {
     LayerInfo r;
     r.LayerName = QString::fromUtf8(name);
     r.QueryMode = query;
@@ -137,20 +138,19 @@ TEST_P(LayerLineTest, FillsTheRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Table, LayerLineTest,
     ::testing::Values(
-        LineCase{"Closed areas,1,True,closedareas,closed.htm,255.0.0,,1,,,",
-                 record("Closed areas", 1, kTrue, "closedareas", "closed.htm", 255, 255, 1, "",
-                        "", "")},
+        LineCase{
+            "Closed areas,1,True,closedareas,closed.htm,255.0.0,,1,,,",
+            record("Closed areas", 1, kTrue, "closedareas", "closed.htm", 255, 255, 1, "", "", "")},
         LineCase{"Statistical areas,2,False,statareas,,200.200.200,0.0.0,0,AREA_ID,Area,AREA_ID",
-                 record("Statistical areas", 2, kFalse, "statareas", "", 13158600, 0, 0,
-                        "AREA_ID", "Area", "AREA_ID")},
+                 record("Statistical areas", 2, kFalse, "statareas", "", 13158600, 0, 0, "AREA_ID",
+                        "Area", "AREA_ID")},
         // Border empty with style 0 is black; with style 3 it is the symbol colour.
-        LineCase{"A,0,1,a,,10.20.30,,0", record("A", 0, kTrue, "a", "", 10 + 20 * 256 + 30 * 65536,
-                                                0, 0, "", "", "")},
-        LineCase{"A,0,1,a,,10.20.30,,3",
-                 record("A", 0, kTrue, "a", "", 10 + 20 * 256 + 30 * 65536,
-                        10 + 20 * 256 + 30 * 65536, 3, "", "", "")},
-        LineCase{"A,0,0,a,,1.1.1,0.0.255,0", record("A", 0, kFalse, "a", "", 65793, 16711680, 0,
-                                                    "", "", "")},
+        LineCase{"A,0,1,a,,10.20.30,,0",
+                 record("A", 0, kTrue, "a", "", 10 + 20 * 256 + 30 * 65536, 0, 0, "", "", "")},
+        LineCase{"A,0,1,a,,10.20.30,,3", record("A", 0, kTrue, "a", "", 10 + 20 * 256 + 30 * 65536,
+                                                10 + 20 * 256 + 30 * 65536, 3, "", "", "")},
+        LineCase{"A,0,0,a,,1.1.1,0.0.255,0",
+                 record("A", 0, kFalse, "a", "", 65793, 16711680, 0, "", "", "")},
         // Fields after the 11th are ignored; spaces next to commas belong to the fields.
         LineCase{"A,7,-1, a ,d.pdf,0.0.0,,2,L,C,F,extra,more",
                  record("A", 7, kTrue, " a ", "d.pdf", 0, 0, 2, "L", "C", "F")},
@@ -172,16 +172,13 @@ TEST_P(BadLayerLineTest, NamesTheField) {
     EXPECT_FALSE(error.fieldName.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BadLayerLineTest,
-                         ::testing::Values(BadLineCase{"A,x,1,a,,0.0.0,,0", 2},
-                                           BadLineCase{"A,40000,1,a,,0.0.0,,0", 2},
-                                           BadLineCase{"A,1,maybe,a,,0.0.0,,0", 3},
-                                           BadLineCase{"A,1,1,a,,0.0,,0", 6},
-                                           BadLineCase{"A,1,1,a,,-5.0.0,,0", 6},
-                                           BadLineCase{"A,1,1,a,,0.0.0,1.x.2,0", 7},
-                                           BadLineCase{"A,1,1,a,,0.0.0,,", 8},
-                                           BadLineCase{"A,1,1,a,,0.0.0,,99999", 8},
-                                           BadLineCase{"Only a name", 2}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadLayerLineTest,
+    ::testing::Values(BadLineCase{"A,x,1,a,,0.0.0,,0", 2}, BadLineCase{"A,40000,1,a,,0.0.0,,0", 2},
+                      BadLineCase{"A,1,maybe,a,,0.0.0,,0", 3}, BadLineCase{"A,1,1,a,,0.0,,0", 6},
+                      BadLineCase{"A,1,1,a,,-5.0.0,,0", 6},
+                      BadLineCase{"A,1,1,a,,0.0.0,1.x.2,0", 7}, BadLineCase{"A,1,1,a,,0.0.0,,", 8},
+                      BadLineCase{"A,1,1,a,,0.0.0,,99999", 8}, BadLineCase{"Only a name", 2}));
 
 MapDefinition parse(std::initializer_list<const char*> lines) {
     QStringList list;
@@ -208,8 +205,8 @@ TEST(MapDefinitionTest, BlankLineEndsTheList) {
 }
 
 TEST(MapDefinitionTest, LinesAreTrimmedAndLongestNameCounted) {
-    const MapDefinition def = parse(
-        {"header", "   Short,0,1,a,,0.0.0,,0   ", "A much longer name,0,1,b,,0.0.0,,0"});
+    const MapDefinition def =
+        parse({"header", "   Short,0,1,a,,0.0.0,,0   ", "A much longer name,0,1,b,,0.0.0,,0"});
     ASSERT_EQ(def.LastLayer(), 1);
     EXPECT_EQ(def.LayerInfos[0].LayerName, QStringLiteral("Short"));
     EXPECT_EQ(def.longestName, 18);

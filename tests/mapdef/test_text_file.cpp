@@ -23,7 +23,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"caf\xc3\xa9", QString::fromUtf8("caf\xc3\xa9")},
                       DecodeCase{"\xef\xbb\xbfhead", QStringLiteral("head")},
                       DecodeCase{"caf\xe9", QString::fromUtf8("caf\xc3\xa9")},
-                      DecodeCase{"\x80 \x93q\x94", QString::fromUtf8("\xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d")},
+                      DecodeCase{"\x80 \x93q\x94",
+                                 QString::fromUtf8("\xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d")},
                       DecodeCase{"deg\xb0", QString::fromUtf8("deg\xc2\xb0")}));
 
 struct LinesCase {
@@ -33,15 +34,16 @@ struct LinesCase {
 
 class SplitLinesTest : public ::testing::TestWithParam<LinesCase> {};
 
-TEST_P(SplitLinesTest, CrLfOrLf) { EXPECT_EQ(splitLines(GetParam().text), GetParam().expected); }
+TEST_P(SplitLinesTest, CrLfOrLf) {
+    EXPECT_EQ(splitLines(GetParam().text), GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SplitLinesTest,
     ::testing::Values(LinesCase{QStringLiteral("a\r\nb\r\n"), {"a", "b"}},
                       LinesCase{QStringLiteral("a\nb"), {"a", "b"}},
                       LinesCase{QStringLiteral("a\r\n\r\n"), {"a", ""}},
-                      LinesCase{QStringLiteral(""), {}},
-                      LinesCase{QStringLiteral("\r\n"), {""}},
+                      LinesCase{QStringLiteral(""), {}}, LinesCase{QStringLiteral("\r\n"), {""}},
                       LinesCase{QStringLiteral("x\r\ny\nz\r\n"), {"x", "y", "z"}}));
 
 TEST(Windows1252Test, RoundTripsWhatItCanEncode) {

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTest>
+
+#include "legend/LayerListForm.h"
+
+using namespace pelagon;
+
+namespace {
+
+// Paints the swatch in its fill colour so tests can see which colour reached it.
+void plainSwatch(QPainter& p, const QRectF& r, int, const QColor& fill, const QColor& border, int) {
+    p.fillRect(r, fill);
+    p.setPen(border);
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+}
+
+class LegendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form = std::make_unique<LayerListForm>(plainSwatch);
+        form->resize(200, 300);
+        form->LegendWidth = 20 + 6;
+        form->AvailRows = 3;
+        form->changeLayerVisible = [this](int index, int v) { calls.append({index, v}); };
+        form->show();
+    }
+
+    // Fills rows 0..n-1 except those in gaps; row kinds cycle areas, lines, points.
+    void fill(int n, QList<int> gaps = {}) {
+        for (int i = 0; i < n; ++i) {
+            if (gaps.contains(i)) {
+                continue;
+            }
+            const int kind = i % 3 == 0 ? 23 : (i % 3 == 1 ? 22 : 21);
+            form->AddToLayerListForm(i, QStringLiteral("Layer %1").arg(i), i % 2 == 0 ? -1 : 0, 255,
+                                     0, 0, kind);
+        }
+        form->placeScrollbar();
+    }
+
+    std::unique_ptr<LayerListForm> form;
+    QList<QPair<int, int>> calls;
+};
+
+TEST_F(LegendTest, RowsStandAtTheirPitchWithGaps) {
+    fill(5, {2});
+    const int pitch = QCheckBox().logicalDpiY() * 360 / 1440;  // 1.5 row units of 240 twips
+    EXPECT_EQ(form->LayerVisCheck[0]->y(), 0);
+    EXPECT_EQ(form->LayerVisCheck[1]->y(), pitch);
+    EXPECT_EQ(form->LayerVisCheck[2], nullptr);
+    EXPECT_EQ(form->Legend[2], nullptr);
+    EXPECT_EQ(form->LayerVisCheck[3]->y(), 3 * pitch);
+    EXPECT_EQ(form->LayerVisCheck[1]->text(), QStringLiteral("Layer 1"));
+    EXPECT_TRUE(form->LayerVisCheck[0]->isChecked());
+    EXPECT_FALSE(form->LayerVisCheck[1]->isChecked());
+}
+
+TEST_F(LegendTest, SwatchKindsAreaLinePoint) {
+    fill(3);
+    const int pitch = form->logicalDpiY() * 360 / 1440;
+    // Area: a box one row unit high at the row top.
+    EXPECT_TRUE(form->Legend[0]->isVisible());
+    EXPECT_EQ(form->Legend[0]->y(), 0);
+    EXPECT_EQ(form->Legend[0]->height(), form->logicalDpiY() * 240 / 1440);
+    // Line: a flat line a quarter of the row pitch below the row top.
+    EXPECT_TRUE(form->Legend[1]->isVisible());
+    const double lineY = form->Legend[1]->geometry().center().y() + 0.5;
+    EXPECT_NEAR(lineY, pitch + pitch / 4.0, 1.0);
+    // Point: no swatch, only the box.
+    EXPECT_FALSE(form->Legend[2]->isVisible());
+    EXPECT_TRUE(form->LayerVisCheck[2]->isVisible());
+}
+
+TEST_F(LegendTest, FillingRowsNeverCallsTheVisibilitySwitch) {
+    fill(6);
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(LegendTest, ClickingABoxReportsItsNewState) {
+    fill(2);
+    // Click on the box's mark, at its left end.
+    const QPoint mark(6, form->LayerVisCheck[0]->height() / 2);
+    QTest::mouseClick(form->LayerVisCheck[0], Qt::LeftButton, {}, mark);
+    QTest::mouseClick(form->LayerVisCheck[1], Qt::LeftButton, {}, mark);
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[0], qMakePair(0, 0));  // was ticked, now clear
+    EXPECT_EQ(calls[1], qMakePair(1, 1));
+}
+
+struct ScrollCase {
+    int rows;
+    bool barShown;
+    int maximum;
+};
+
+class LegendScrollTest : public LegendTest, public ::testing::WithParamInterface<ScrollCase> {};
+
+TEST_P(LegendScrollTest, BarOnlyWhenRowsDoNotFit) {
+    fill(GetParam().rows);
+    EXPECT_EQ(form->LayerListScroll->isVisible(), GetParam().barShown);
+    EXPECT_EQ(form->LayerListScroll->maximum(), GetParam().maximum);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LegendScrollTest,
+                         ::testing::Values(ScrollCase{1, false, 0}, ScrollCase{3, false, 0},
+                                           ScrollCase{4, true, 1}, ScrollCase{10, true, 7}));
+
+TEST_F(LegendTest, ScrollingShowsEveryRowAndComesBackExactly) {
+    fill(10, {4});
+    QVector<QRect> boxes, swatches;
+    for (int i = 0; i < 10; ++i) {
+        boxes.append(form->LayerVisCheck[i] ? form->LayerVisCheck[i]->geometry() : QRect());
+        swatches.append(form->Legend[i] ? form->Legend[i]->geometry() : QRect());
+    }
+    const int pitch = form->logicalDpiY() * 360 / 1440;
+    // Position p shows the list from row p: the middle rows can be reached.
+    form->LayerListScroll->setValue(5);
+    EXPECT_EQ(form->LayerVisCheck[5]->y(), 0);
+    EXPECT_EQ(form->LayerVisCheck[6]->y(), pitch);
+    // The largest position shows the last rows.
+    form->LayerListScroll->setValue(form->LayerListScroll->maximum());
+    EXPECT_EQ(form->LayerVisCheck[9]->y(), (3 - 1) * pitch);
+    form->LayerListScroll->setValue(0);
+    for (int i = 0; i < 10; ++i) {
+        if (i == 4) {
+            continue;
+        }
+        EXPECT_EQ(form->LayerVisCheck[i]->geometry(), boxes[i]) << i;
+        EXPECT_EQ(form->Legend[i]->geometry(), swatches[i]) << i;
+    }
+}
+
+TEST_F(LegendTest, SwatchIsPaintedByTheGivenPainter) {
+    form->AddToLayerListForm(0, QStringLiteral("Red"), -1, 255, 0, 0, 23);
+    form->placeScrollbar();
+    const QImage image = form->printImage();
+    const QPoint inside = form->Legend[0]->geometry().center();
+    EXPECT_EQ(image.pixelColor(inside * image.devicePixelRatio()), QColor(255, 0, 0));
+}
+
+}  // namespace
