@@ -1,2 +1,4 @@
-list(APPEND PELAGON_CORE_SOURCES mapdef / LayerInfo.h mapdef / MapDefinition.cpp mapdef /
-     MapDefinition.h)
+list(APPEND PELAGON_CORE_SOURCES
+  mapdef/LayerInfo.h
+  mapdef/MapDefinition.cpp mapdef/MapDefinition.h
+)

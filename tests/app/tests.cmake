@@ -2,6 +2,3 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_chooser.cpp
   app/test_layout_geometry.cpp
 )
-pelagon_add_test(NAME test_legend LIBS pelagon_gui DISPLAY offscreen SOURCES
-  legend/test_layer_list_form.cpp
-)

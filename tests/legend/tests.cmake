@@ -1,0 +1,3 @@
+pelagon_add_test(NAME test_legend LIBS pelagon_gui DISPLAY offscreen SOURCES
+  legend/test_layer_list_form.cpp
+)
