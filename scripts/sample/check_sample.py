@@ -593,8 +593,8 @@ class Folder(unittest.TestCase):
                 total += os.path.getsize(os.path.join(root, n))
         self.assertLess(total, MAX_FOLDER_BYTES)
         self.assertEqual(sorted(os.listdir(FOLDER)),
-                         ["Alaska.mv", "HTML", "ProjPars.alb", "Regions.csv", "SSL_Locs.csv",
-                          "Shapefiles"])
+                         [".gitattributes", "Alaska.mv", "HTML", "ProjPars.alb", "Regions.csv",
+                          "SSL_Locs.csv", "Shapefiles"])
 
 
 def main(argv):

@@ -191,6 +191,9 @@ def build(land_path, folder):
     textfiles.write_sites(os.path.join(folder, "SSL_Locs.csv"), places.SITES)
     textfiles.write_regions(os.path.join(folder, "Regions.csv"), places.REGIONS)
     write_pages(folder, page_context(features))
+    # Git must keep the files byte for byte: CR LF text files and binary shapefiles.
+    with open(os.path.join(folder, ".gitattributes"), "w", encoding="ascii", newline="\n") as out:
+        out.write("* -text\n")
     for layer in LAYERS:
         print(f"  {layer['file']:10s} {len(features[layer['file']]):5d} features")
 
