@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace pelagon::test {
+
+// A private copy of the bundled sample map, so a test may write into the map folder.
+class SampleMapCopy {
+public:
+    SampleMapCopy() {
+        const QString source = QStringLiteral(PELAGON_SAMPLE_DIR);
+        folder_ = QDir(dir_.path()).canonicalPath() + QStringLiteral("/alaska");
+        QDirIterator it(source, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString from = it.next();
+            const QString to = folder_ + from.mid(source.size());
+            QDir().mkpath(QFileInfo(to).absolutePath());
+            QFile::copy(from, to);
+        }
+    }
+
+    bool isValid() const { return dir_.isValid() && QFileInfo(definition()).isFile(); }
+    QString folder() const { return folder_; }
+    QString definition() const { return folder_ + QStringLiteral("/Alaska.mv"); }
+
+private:
+    QTemporaryDir dir_;
+    QString folder_;
+};
+
+}  // namespace pelagon::test
