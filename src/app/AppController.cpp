@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMdiSubWindow>
+#include <QScreen>
 
 #include "app/MapSelectForm.h"
 #include "app/Mapform.h"
@@ -66,6 +67,11 @@ bool AppController::loadMap(const QString& theMapFile) {
         frame_ = new TheMDIform;
     }
     frame_->setWindowTitle(QStringLiteral("MDIForm1"));
+    // The frame opens maximized. Its geometry is set to the screen's available area first, so it
+    // has that size also where no window manager applies the maximization.
+    if (QScreen* screen = frame_->screen()) {
+        frame_->setGeometry(screen->availableGeometry());
+    }
     frame_->showMaximized();
 
     MapformContext ctx;
