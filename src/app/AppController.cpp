@@ -50,6 +50,9 @@ bool AppController::openMapFile(const QString& path) {
     } else if (loadMap(info.absoluteFilePath())) {
         return true;
     }
+    if (ending_) {
+        return false;
+    }
     showChooser();
     if (QFileInfo(folder).isDir()) {
         chooser_->setFolder(folder);
@@ -70,7 +73,10 @@ bool AppController::loadMap(const QString& theMapFile) {
     ctx.messages = &messages_;
     ctx.theMapFile = theMapFile;
     ctx.closeChooser = [this] { closeChooser(); };
-    ctx.endProgram = endProgram_;
+    ctx.endProgram = [this](int code) {
+        ending_ = true;
+        endProgram_(code);
+    };
     mapform_ = new Mapform(ctx);
     frame_->addChild(mapform_);
     if (mapform_->Form_Load()) {
@@ -82,7 +88,9 @@ bool AppController::loadMap(const QString& theMapFile) {
     }
     discardMap();
     frame_->hide();
-    showChooser();
+    if (!ending_) {
+        showChooser();
+    }
     return false;
 }
 

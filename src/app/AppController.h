@@ -48,6 +48,7 @@ private:
     QPointer<TheMDIform> frame_;
     QPointer<Mapform> mapform_;
     std::function<void(int)> endProgram_;
+    bool ending_ = false;  // a fatal message has been shown; the program is ending
 };
 
 }  // namespace pelagon

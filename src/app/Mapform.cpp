@@ -6,6 +6,7 @@
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
+#include "geo/ProjPars.h"
 #include "legend/LayerListForm.h"
 #include "legend/LegendGeometry.h"
 #include "map/MapWindowLayout.h"
@@ -35,7 +36,23 @@ bool Mapform::Form_Load() {
     if (!getLayerInfo()) {
         return false;
     }
+    if (!ReadProjPars()) {
+        return false;
+    }
     return true;
+}
+
+bool Mapform::ReadProjPars() {
+    const ProjParsResult result = pelagon::ReadProjPars(QStringLiteral("ProjPars.alb"));
+    if (result.projection) {
+        projection = *result.projection;
+        return true;
+    }
+    ctx_.messages->error(QString(), result.error->message());
+    if (ctx_.endProgram) {
+        ctx_.endProgram(1);
+    }
+    return false;
 }
 
 bool Mapform::getLayerInfo() {

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "geo/AlbersProjection.h"
 #include "legend/LayerListForm.h"
 #include "mapdef/LayerInfo.h"
 
@@ -45,12 +46,17 @@ public:
     QVector<LayerInfo> LayerInfos;
     int LastLayer = -1;
 
+    AlbersProjection projection;  // set by ReadProjPars
+
     LayerListForm* legend() const { return legend_; }
     QMdiSubWindow* legendWindow() const { return legendWindow_; }
 
     // Reads the map definition into LayerInfos, sizes the legend and places the map window and
     // the legend side by side. Returns false (after telling the user) when it cannot be read.
     bool getLayerInfo();
+
+    // Reads ProjPars.alb of the map folder. On failure tells the user and ends the program.
+    bool ReadProjPars();
 
 private:
     MapformContext ctx_;

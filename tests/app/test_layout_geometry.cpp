@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "legend/LegendGeometry.h"
+#include "map/MapWindowLayout.h"
+
+using namespace pelagon;
+
+namespace {
+
+TEST(FramePlacementTest, WorkedExample) {
+    // A frame 12000 x 9000 twips, a longest layer name of 20 characters.
+    const int legendWidth = legend::legendWidth(20);
+    EXPECT_EQ(legendWidth, 26);
+    const double panel = legend::panelWidthTwips(1, legendWidth);
+    EXPECT_DOUBLE_EQ(panel, 2620);
+    const FramePlacement p = placeInFrame(12000, 9000, panel);
+    EXPECT_DOUBLE_EQ(p.legendWidth, 2620);
+    EXPECT_DOUBLE_EQ(p.legendHeight, 8500);
+    EXPECT_DOUBLE_EQ(p.legendLeft, 8980);
+    EXPECT_DOUBLE_EQ(p.legendTop, 0);
+    EXPECT_DOUBLE_EQ(p.mapWidth, 8980);
+    EXPECT_DOUBLE_EQ(p.mapHeight, 8500);
+    EXPECT_EQ(legend::availRows(p.legendHeight), 23);
+
+    const MapWindowArrangement a = arrangeMapWindow(p.mapWidth, p.mapHeight, 765);
+    EXPECT_DOUBLE_EQ(a.mapWidth, 7804.25);
+    EXPECT_DOUBLE_EQ(a.mapHeight, 7225);
+    EXPECT_DOUBLE_EQ(a.mapLeft, 970.375);
+    EXPECT_DOUBLE_EQ(a.mapTop, 510);
+    EXPECT_DOUBLE_EQ(a.buttonFrameTop, 7735);
+    EXPECT_DOUBLE_EQ(a.buttonFrameLeft, 765);
+}
+
+struct AvailRowsCase {
+    double height;
+    int rows;
+};
+
+class AvailRowsTest : public ::testing::TestWithParam<AvailRowsCase> {};
+
+TEST_P(AvailRowsTest, RoundsHalvesToEven) {
+    EXPECT_EQ(legend::availRows(GetParam().height), GetParam().rows);
+}
+
+// 900 twips: 3.75 row units, 2.5 rows, less 1 is 1.5 -> 2; 1260: 3.5 - 1 = 2.5 -> 2.
+INSTANTIATE_TEST_SUITE_P(Table, AvailRowsTest,
+                         ::testing::Values(AvailRowsCase{8500, 23}, AvailRowsCase{900, 2},
+                                           AvailRowsCase{1260, 2}, AvailRowsCase{1980, 4},
+                                           AvailRowsCase{0, 0}, AvailRowsCase{-500, 0}));
+
+TEST(FramePlacementTest, TooSmallFramesClampToZero) {
+    const FramePlacement p = placeInFrame(2000, 300, 2620);
+    EXPECT_DOUBLE_EQ(p.mapWidth, 0);
+    EXPECT_DOUBLE_EQ(p.legendHeight, 0);
+    EXPECT_DOUBLE_EQ(p.legendLeft, 0);
+    const MapWindowArrangement a = arrangeMapWindow(500, 1000, 765);
+    EXPECT_DOUBLE_EQ(a.mapWidth, 0);
+    EXPECT_GE(a.mapHeight, 0);
+}
+
+TEST(FramePlacementTest, WideWindowsBeyondSixteenBits) {
+    const MapWindowArrangement a = arrangeMapWindow(40765, 10000, 765);
+    EXPECT_DOUBLE_EQ(a.mapWidth, 40000 * 0.95);
+    EXPECT_DOUBLE_EQ(a.mapLeft, 765 + 1000);
+}
+
+TEST(FramePlacementTest, WidthRoundsHalvesToEven) {
+    // A = 8215.5 rounds to 8216 (even), 8216.5 rounds to 8216.
+    EXPECT_DOUBLE_EQ(arrangeMapWindow(8980.5, 100, 765).mapWidth, 8216 * 0.95);
+    EXPECT_DOUBLE_EQ(arrangeMapWindow(8981.5, 100, 765).mapWidth, 8216 * 0.95);
+}
+
+}  // namespace

@@ -1,0 +1,4 @@
+pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
+  app/test_chooser.cpp
+  app/test_layout_geometry.cpp
+)
