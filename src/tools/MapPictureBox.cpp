@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "common/Twips.h"
+#include "map/MapWindowLayout.h"
 #include "tools/MapPicture.h"
 
 namespace pelagon {
@@ -13,7 +14,8 @@ MapPictureBox::MapPictureBox(QWidget* parent) : QWidget(parent) {
 }
 
 QSize MapPictureBox::sizeAtDpi() const {
-    return {twipsToPixels(kWidthTwips, logicalDpiX()), twipsToPixels(kHeightTwips, logicalDpiY())};
+    return {twipsToPixels(mapwindow::kPictureWidth, logicalDpiX()),
+            twipsToPixels(mapwindow::kPictureHeight, logicalDpiY())};
 }
 
 QSize MapPictureBox::sizeHint() const {

@@ -4,14 +4,12 @@
 
 namespace pelagon {
 
-// The fixed picture of the map window (`Picture1`): 2655 x 615 twips, no behaviour. It paints the
-// picture of MapPicture.h in vectors, so it is sharp at any device pixel ratio.
+// The fixed picture of the map window (`Picture1`): mapwindow::kPictureWidth x kPictureHeight
+// twips (2655 x 615), no behaviour. It paints the picture of MapPicture.h in vectors, so it is
+// sharp at any device pixel ratio.
 class MapPictureBox : public QWidget {
     Q_OBJECT
 public:
-    static constexpr double kWidthTwips = 2655.0;
-    static constexpr double kHeightTwips = 615.0;
-
     explicit MapPictureBox(QWidget* parent = nullptr);
 
     QSize sizeHint() const override;

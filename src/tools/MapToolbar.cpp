@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include "common/Twips.h"
+#include "map/MapWindowLayout.h"
 #include "tools/ToolbarButtons.h"
 #include "tools/ToolbarFaceIconEngine.h"
 #include "tools/ToolbarFaces.h"
@@ -94,7 +95,7 @@ void MapToolbar::showEvent(QShowEvent* event) {
 }
 
 void MapToolbar::applyWidth() {
-    setFixedWidth(twipsToPixels(kWidthTwips, logicalDpiX()));
+    setFixedWidth(twipsToPixels(mapwindow::kToolbarWidth, logicalDpiX()));
 }
 
 }  // namespace pelagon

@@ -12,13 +12,11 @@ namespace pelagon {
 // The map window's toolbar (`theToolbar`): eleven picture buttons in one column, top to bottom as
 // in toolbarButtons(). A button is known by its key and its 1-based index; its face is an image
 // number of the toolbar's image list (1..22, see ToolbarFaces.h). A click reports the key and the
-// index through ButtonClick; what it does is up to the map window.
+// index through ButtonClick; what it does is up to the map window. Its width is fixed at
+// mapwindow::kToolbarWidth twips, converted at the widget's logical DPI.
 class MapToolbar : public QToolBar {
     Q_OBJECT
 public:
-    // The toolbar's width in twips; converted to pixels at the widget's logical DPI.
-    static constexpr double kWidthTwips = 765.0;
-
     explicit MapToolbar(QWidget* parent = nullptr);
 
     int buttonCount() const { return static_cast<int>(actions_.size()); }

@@ -119,24 +119,6 @@ TEST(ExtentHistoryTest, FullThenZoomOutThenTwoPreviousReturnToStart) {
     EXPECT_TRUE(nav.history.isEmpty());
 }
 
-TEST(ExtentHistoryTest, FullExtentWhileShowingItStillSavesAnEntry) {
-    Navigation nav;
-    nav.shown = kFull;
-    nav.click(toolkey::zoomToExtent());
-    EXPECT_EQ(nav.history.entries(), QVector<MapRect>{kFull});
-}
-
-TEST(ExtentHistoryTest, ThreeZoomOutsGrowByThreePointThreeSevenFiveAboutTheCentre) {
-    Navigation nav;
-    for (int i = 0; i < 3; ++i) {
-        nav.click(toolkey::zoomOut());
-    }
-    EXPECT_DOUBLE_EQ(nav.shown.width(), kStart.width() * 3.375);
-    EXPECT_DOUBLE_EQ(nav.shown.height(), kStart.height() * 3.375);
-    EXPECT_EQ(nav.shown.center(), kStart.center());
-    EXPECT_EQ(nav.history.size(), 3);
-}
-
 TEST(ExtentHistoryTest, PresetTwiceSavesTheStartThenThePreset) {
     Navigation nav;
     nav.click(toolkey::aleutianIslands());
@@ -155,15 +137,6 @@ TEST(ExtentHistoryTest, SameSiteTwiceSavesTwoEntries) {
     nav.chooseSite(site);
     EXPECT_EQ(nav.history.entries(), (QVector<MapRect>{kStart, site}));
     EXPECT_EQ(nav.shown, site);
-}
-
-TEST(ExtentHistoryTest, CommandsThatDoNotNavigateSaveNothing) {
-    Navigation nav;
-    nav.click(toolkey::printTheMap());
-    nav.click(toolkey::pan());
-    nav.click(toolkey::drillId());
-    EXPECT_TRUE(nav.history.isEmpty());
-    EXPECT_EQ(nav.shown, kStart);
 }
 
 struct PresetCase {

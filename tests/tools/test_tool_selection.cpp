@@ -44,32 +44,6 @@ ToolbarClickResult click(ToolSelection& tools, Faces& faces, const QString& key)
     return r;
 }
 
-TEST(ToolbarButtonsTest, TableMatchesTheToolbar) {
-    const QVector<ToolbarButton>& buttons = toolbarButtons();
-    ASSERT_EQ(buttons.size(), 11);
-    const QStringList keys = {"Zoom to Extent",
-                              "Zoom to Rectangle",
-                              "Zoom Out",
-                              "PreviousExtent",
-                              "Pan",
-                              "drill_id",
-                              "PrintTheMap",
-                              "MeasureTool",
-                              "AI",
-                              "BS",
-                              "GOA"};
-    for (int i = 0; i < buttons.size(); ++i) {
-        EXPECT_EQ(buttons[i].index, i + 1);
-        EXPECT_EQ(buttons[i].normalImage, i + 1);
-        EXPECT_EQ(buttons[i].key, keys[i]);
-        // A button is a tool exactly when the dispatch does not take its key for a command.
-        ToolSelection tools;
-        const bool selects = tools.buttonClick(buttons[i].key, buttons[i].index, 11).command ==
-                             ToolbarCommand::SelectTool;
-        EXPECT_EQ(buttons[i].isTool, selects) << keys[i].toStdString();
-    }
-}
-
 struct CommandCase {
     const char* key;
     ToolbarCommand command;

@@ -149,18 +149,6 @@ TEST(MapToolbarTest, DisabledButtonReportsNoClick) {
     EXPECT_EQ(clicks.count(), 1);
 }
 
-TEST(MapToolbarTest, SelectedFaceSurvivesASecondClick) {
-    // The map window applies the face changes of a click; a second click on the same tool first
-    // restores the normal face and then the selected one.
-    MapToolbar toolbar;
-    toolbar.setButtonImage(1, 1);
-    toolbar.setButtonImage(5, 16);
-    toolbar.setButtonImage(5, 5);
-    toolbar.setButtonImage(5, 16);
-    EXPECT_EQ(asImage(toolbar.button(5)->icon().pixmap(toolbarFaceSize(), 2.0)),
-              asImage(toolbarFacePixmap(16, 2.0)));
-}
-
 // The site and region lists.
 
 class PlaceComboBoxTest : public ::testing::Test {
