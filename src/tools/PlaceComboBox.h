@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QComboBox>
+#include <QStringList>
+
+namespace pelagon {
+
+// A list of places to zoom to: the site list (`SiteComboBox`) and the region list
+// (`RegionComboBox`) of the map window. Both show "Zoom to site" until a place is chosen and
+// carry the tooltip "Click here to select a site to zoom to". A choice is reported on every
+// choice, also when the same place is chosen again. An empty list (a list file that could not be
+// read) is disabled.
+//
+// After a choice the list shows the chosen name, as drop-down lists do: it tells the user which
+// place the map was zoomed to, and the arrow keys step from place to place. Choosing the shown
+// place again still zooms to it.
+class PlaceComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit PlaceComboBox(QWidget* parent = nullptr);
+
+    // Replaces the entries with names, in this order (not sorted: entry k belongs to rectangle k),
+    // shows the prompt again and enables the list when it has entries.
+    void setPlaces(const QStringList& names);
+
+    // Shows the prompt "Zoom to site" with no place chosen.
+    void showPrompt();
+
+signals:
+    // The user chose the place at this 0-based index.
+    void placeChosen(int index);
+};
+
+}  // namespace pelagon

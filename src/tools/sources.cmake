@@ -1,0 +1,18 @@
+list(APPEND PELAGON_CORE_SOURCES
+  tools/ExtentHistory.cpp tools/ExtentHistory.h
+  tools/PlaceList.cpp tools/PlaceList.h
+  tools/PresetExtents.cpp tools/PresetExtents.h
+  tools/ToolSelection.cpp tools/ToolSelection.h
+  tools/ToolbarButtons.cpp tools/ToolbarButtons.h
+)
+list(APPEND PELAGON_RENDER_SOURCES
+  tools/MapPicture.cpp tools/MapPicture.h
+  tools/ToolbarFaceIconEngine.cpp tools/ToolbarFaceIconEngine.h
+  tools/ToolbarFaces.cpp tools/ToolbarFaces.h
+  tools/ToolbarSymbols.cpp tools/ToolbarSymbols.h
+)
+list(APPEND PELAGON_GUI_SOURCES
+  tools/MapPictureBox.cpp tools/MapPictureBox.h
+  tools/MapToolbar.cpp tools/MapToolbar.h
+  tools/PlaceComboBox.cpp tools/PlaceComboBox.h
+)
