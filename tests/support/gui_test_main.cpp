@@ -4,6 +4,12 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Listing the tests (ctest's discovery) and running them without a display use Qt's
+    // offscreen platform; tests of the real web engine get a display from their harness.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
