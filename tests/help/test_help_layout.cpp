@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "help/HelpBrowserLayout.h"
 
 using namespace pelagon;
@@ -10,6 +12,7 @@ struct LayoutCase {
     const char* name;
     double W, H;
     double addressWidth, viewWidth, viewHeight;
+    friend void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class HelpLayoutTest : public ::testing::TestWithParam<LayoutCase> {};

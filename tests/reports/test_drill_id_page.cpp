@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QByteArray>
 #include <QStringList>
 #include <QVector>
@@ -60,6 +62,7 @@ struct PageCase {
     QVector<LayerInfo> layers;
     QVector<R> found;
     QStringList body;  // the lines between "<body>" and "</body></html>"
+    friend void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class DrillIdPageTest : public ::testing::TestWithParam<PageCase> {};
@@ -166,6 +169,9 @@ struct AddressCase {
     QString baseDir;
     QString docFile;
     QString expected;
+    friend void PrintTo(const AddressCase& c, std::ostream* os) {
+        *os << c.baseDir.toStdString() << " + " << c.docFile.toStdString();
+    }
 };
 
 class DocumentAddressTest : public ::testing::TestWithParam<AddressCase> {};

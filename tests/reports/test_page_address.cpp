@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@ struct AddressCase {
     const char* name;
     QString address;
     QString url;  // as QUrl::toString gives it
+    friend void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PageAddressTest : public ::testing::TestWithParam<AddressCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +41,7 @@ TEST(DrillIdPageFile, WritesIntoTheMapFolderReplacingTheEarlierPage) {
 struct UnwritableCase {
     const char* name;
     std::function<QString(const QTemporaryDir&)> make;
+    friend void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class UnwritableMapFolder : public ::testing::TestWithParam<UnwritableCase> {};

@@ -7,3 +7,7 @@ pelagon_add_test(NAME test_reports_widgets LIBS pelagon_gui DISPLAY offscreen SO
   reports/FakePageView.h reports/QtPrinters.h
   reports/test_browser_form.cpp
 )
+pelagon_add_test(NAME test_reports_engine LIBS pelagon_gui DISPLAY x11 SOURCES
+  reports/QtPrinters.h
+  reports/test_web_engine.cpp
+)
