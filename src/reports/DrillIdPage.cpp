@@ -1,0 +1,87 @@
+#include "reports/DrillIdPage.h"
+
+#include <QStringList>
+
+namespace pelagon {
+
+namespace {
+
+constexpr qint16 kAttributeQuery = 2;
+
+// Text for a single-quoted JavaScript string that stands inside a double-quoted HTML attribute:
+// the JavaScript escapes first, then the HTML ones, since the HTML parser undoes its escapes before
+// the script sees the text.
+QString scriptStringInAttribute(const QString& text) {
+    QString js = text;
+    js.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    js.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return js.toHtmlEscaped();
+}
+
+QString attributeLine(const LayerInfo& layer, const LayerQueryResult& result) {
+    const QString value = result.outcome == LayerQueryResult::Outcome::MissingAttribute
+                              ? QStringLiteral("(no attribute %1)").arg(layer.AttrField)
+                              : result.value;
+    return QStringLiteral("<B>") + layer.AttrCaption.toHtmlEscaped() + QStringLiteral("</B>:  ") +
+           value.toHtmlEscaped() + QStringLiteral("<BR>");
+}
+
+QString linkLine(const LayerInfo& layer, const QString& BaseDir) {
+    const QString address = drillIdDocumentAddress(BaseDir, layer.DocFile);
+    return QStringLiteral("<a href=\"javascript:window.open('") + scriptStringInAttribute(address) +
+           QStringLiteral(
+               "','','height=500,width=600,resizable,scrollbars,toolbar')"
+               ";window.history.back()\">") +
+           layer.LayerName.toHtmlEscaped() + QStringLiteral("</a><BR>");
+}
+
+}  // namespace
+
+QString drillIdDocumentAddress(const QString& BaseDir, const QString& DocFile) {
+    QString address = BaseDir + QStringLiteral("HTML/") + DocFile;
+    address.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return address;
+}
+
+QByteArray drillIdResultsPage(const QVector<LayerInfo>& LayerInfos, const QString& BaseDir,
+                              const QVector<LayerQueryResult>& found) {
+    QStringList attributeLines;
+    QStringList linkLines;
+    QString closingLine = QStringLiteral("No layers found.");
+
+    for (qsizetype k = 0; k < LayerInfos.size(); ++k) {
+        const LayerInfo& layer = LayerInfos[k];
+        if (layer.QueryMode <= 0 || k >= found.size()) {
+            continue;
+        }
+        const LayerQueryResult& result = found[k];
+        const bool hit = result.outcome == LayerQueryResult::Outcome::Hit ||
+                         result.outcome == LayerQueryResult::Outcome::MissingAttribute;
+        if (!hit) {
+            continue;
+        }
+        if (layer.QueryMode == kAttributeQuery) {
+            attributeLines.append(attributeLine(layer, result));
+        } else {
+            closingLine.clear();
+            linkLines.append(linkLine(layer, BaseDir));
+        }
+    }
+
+    QStringList lines = {QStringLiteral("<html>"), QStringLiteral("<header>"),
+                         QStringLiteral("</header>"), QStringLiteral("<body>")};
+    lines += attributeLines;
+    lines.append(QStringLiteral("<BR>"));
+    lines += linkLines;
+    lines.append(closingLine);
+    lines.append(QStringLiteral("</body></html>"));
+
+    QByteArray page;
+    for (const QString& line : lines) {
+        page += line.toUtf8();
+        page += "\r\n";
+    }
+    return page;
+}
+
+}  // namespace pelagon

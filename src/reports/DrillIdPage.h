@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include "mapdef/LayerInfo.h"
+
+namespace pelagon {
+
+// File name of the page that the location query writes into the map folder.
+inline constexpr char kDrillIdResultsFile[] = "drillID_results.htm";
+
+// What the location query found in one layer.
+struct LayerQueryResult {
+    enum class Outcome {
+        NotSearched,       // not queryable, or its file failed to load
+        NoHit,             // searched, nothing at the point
+        Hit,               // at least one feature at the point
+        MissingAttribute,  // a hit on an attribute layer that lacks the attribute AttrField
+    };
+
+    Outcome outcome = Outcome::NotSearched;
+    // For a hit on an attribute layer: the attribute value of the first feature found, as text.
+    // A NULL database value is passed as an empty (or null) text.
+    QString value;
+
+    static LayerQueryResult notSearched() { return {}; }
+    static LayerQueryResult noHit() { return {Outcome::NoHit, {}}; }
+    static LayerQueryResult hit(const QString& value = QString()) { return {Outcome::Hit, value}; }
+    static LayerQueryResult missingAttribute() { return {Outcome::MissingAttribute, {}}; }
+};
+
+// Address of a document layer's document: BaseDir, "HTML/" and DocFile joined as they are, with
+// every "\" turned into "/".
+QString drillIdDocumentAddress(const QString& BaseDir, const QString& DocFile);
+
+// The bytes of the query page (UTF-8, lines ended by CR LF) for the layers 0 to LastLayer of
+// LayerInfos. found[k] is what the search of layer k gave; a missing entry counts as not
+// searched. Layers whose QueryMode is 0 or less are never reported, whatever found says.
+// Attribute lines come first, then a single "<BR>", then one link per document layer hit, then
+// "No layers found." unless a document layer was hit.
+QByteArray drillIdResultsPage(const QVector<LayerInfo>& LayerInfos, const QString& BaseDir,
+                              const QVector<LayerQueryResult>& found);
+
+}  // namespace pelagon

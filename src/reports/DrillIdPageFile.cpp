@@ -1,0 +1,88 @@
+#include "reports/DrillIdPageFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "reports/DrillIdPage.h"
+
+namespace pelagon {
+
+namespace {
+
+// Writes the whole file or nothing; returns the reason in plain words on failure.
+QString writeWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return QStringLiteral("%1 cannot be created: %2").arg(path, file.errorString());
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return QStringLiteral("%1 cannot be written: %2").arg(path, reason);
+    }
+    if (!file.commit()) {
+        return QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
+    }
+    return {};
+}
+
+}  // namespace
+
+QString SavedPage::message() const {
+    if (!saved()) {
+        return QStringLiteral("The query page could not be written. %1").arg(error);
+    }
+    if (inFallbackFolder) {
+        return QStringLiteral(
+                   "The map folder cannot take the query page (%1); it was written to %2.")
+            .arg(mapFolderProblem, path);
+    }
+    return QStringLiteral("The query page was written to %1.").arg(path);
+}
+
+QString drillIdFallbackFolder() {
+    // The runtime folder is the user's own temporary folder (mode 0700); Qt makes one in the
+    // system's temporary folder when the session has none.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (base.isEmpty()) {
+        base = QDir::tempPath();
+    }
+    return base + QStringLiteral("/pelagon");
+}
+
+SavedPage saveDrillIdResultsPage(const QByteArray& page, const QString& folder,
+                                 const QString& fallbackFolder) {
+    const QString name = QString::fromLatin1(kDrillIdResultsFile);
+    SavedPage result;
+    const QString mainPath = QDir(folder).filePath(name);
+    result.mapFolderProblem = writeWhole(mainPath, page);
+    if (result.mapFolderProblem.isEmpty()) {
+        result.path = mainPath;
+        return result;
+    }
+
+    result.inFallbackFolder = true;
+    const bool existed = QFileInfo(fallbackFolder).isDir();
+    if (!existed) {
+        if (!QDir().mkpath(fallbackFolder)) {
+            result.error = QStringLiteral("%1; the folder %2 cannot be created either.")
+                               .arg(result.mapFolderProblem, fallbackFolder);
+            return result;
+        }
+        // Only the user may read what the query found.
+        QFile::setPermissions(fallbackFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
+    }
+    const QString fallbackPath = QDir(fallbackFolder).filePath(name);
+    const QString fallbackProblem = writeWhole(fallbackPath, page);
+    if (!fallbackProblem.isEmpty()) {
+        result.error = QStringLiteral("%1; %2.").arg(result.mapFolderProblem, fallbackProblem);
+        return result;
+    }
+    result.path = fallbackPath;
+    return result;
+}
+
+}  // namespace pelagon

@@ -1,0 +1,216 @@
+#include "reports/TheBrowserForm.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLayout>
+#include <QMdiArea>
+
+#include "common/Twips.h"
+
+namespace pelagon {
+
+namespace {
+
+// Initial placement in twips, inside the window.
+constexpr double kClientWidth = 7905;
+constexpr double kClientHeight = 5130;
+constexpr double kStripHeight = 675;
+constexpr QRectF kTitlePlacement(45, 60, 5355, 615);
+constexpr QRectF kBrowserPlacement(120, 720, 4245, 4335);
+constexpr int kTimerIntervalMs = 5;
+
+const QString kInitialTitle = QStringLiteral("Species present at clicked location:");
+const QString kWorking = QStringLiteral("Working...");
+
+// "MS Sans Serif" 9.75 point bold, or the default sans serif at that size where it is missing.
+QFont titleFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(9.75);
+    font.setBold(true);
+    if (QFontInfo(font).family() != font.family()) {
+        // The family that the system's general font really resolves to.
+        font.setFamilies(
+            {QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family()});
+    }
+    return font;
+}
+
+}  // namespace
+
+TheBrowserForm::TheBrowserForm(QMdiArea* area, PageViewFactory makeView)
+    : makeView_(std::move(makeView)),
+      body_(new QWidget),
+      picAddress_(new QWidget(body_)),
+      DrillIDtitle_(new QLabel(picAddress_)) {
+    setObjectName(QStringLiteral("TheBrowserForm"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    body_->setObjectName(QStringLiteral("body"));
+    picAddress_->setObjectName(QStringLiteral("picAddress"));
+    picAddress_->setAutoFillBackground(true);
+    DrillIDtitle_->setObjectName(QStringLiteral("DrillIDtitle"));
+    DrillIDtitle_->setFont(titleFont());
+    DrillIDtitle_->setWordWrap(true);
+    DrillIDtitle_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setWidget(body_);
+    body_->installEventFilter(this);
+
+    timTimer_.setInterval(kTimerIntervalMs);
+    connect(&timTimer_, &QTimer::timeout, this, &TheBrowserForm::timTimer_Timer);
+
+    if (area != nullptr) {
+        area->addSubWindow(this);
+    }
+    hide();
+}
+
+TheBrowserForm::~TheBrowserForm() {
+    timTimer_.stop();
+}
+
+int TheBrowserForm::toPixelsX(double twips) const {
+    return twipsToPixels(twips, logicalDpiX());
+}
+int TheBrowserForm::toPixelsY(double twips) const {
+    return twipsToPixels(twips, logicalDpiY());
+}
+double TheBrowserForm::toTwipsX(int pixels) const {
+    return pixelsToTwips(pixels, logicalDpiX());
+}
+double TheBrowserForm::toTwipsY(int pixels) const {
+    return pixelsToTwips(pixels, logicalDpiY());
+}
+
+void TheBrowserForm::resetControls() {
+    discardView();
+    setWindowTitle(QString());
+    DrillIDtitle_->setText(kInitialTitle);
+    DrillIDtitle_->setGeometry(toPixelsX(kTitlePlacement.left()), toPixelsY(kTitlePlacement.top()),
+                               toPixelsX(kTitlePlacement.width()),
+                               toPixelsY(kTitlePlacement.height()));
+    if (makeView_) {
+        theBrowser_ = makeView_(body_);
+    }
+    if (theBrowser_) {
+        theBrowser_->setObjectName(QStringLiteral("theBrowser"));
+        connect(theBrowser_, &PageView::downloadComplete, this,
+                &TheBrowserForm::theBrowser_DownloadComplete);
+        placeBrowser(kBrowserPlacement.left(), kBrowserPlacement.top(), kBrowserPlacement.width(),
+                     kBrowserPlacement.height());
+        theBrowser_->show();
+    }
+
+    // The client area gets its initial size; the frame adds its own border and title bar.
+    const QSize client(toPixelsX(kClientWidth), toPixelsY(kClientHeight));
+    resize(client);
+    if (layout() != nullptr) {
+        layout()->activate();
+    }
+    resize(client + (client - body_->size()));
+    picAddress_->setGeometry(0, 0, body_->width(), toPixelsY(kStripHeight));
+}
+
+void TheBrowserForm::discardView() {
+    timTimer_.stop();
+    if (theBrowser_) {
+        PageView* old = theBrowser_;
+        theBrowser_ = nullptr;
+        old->disconnect(this);
+        old->stop();
+        old->hide();
+        // Later, so that a view whose own notification led here is not deleted under itself.
+        old->deleteLater();
+    }
+}
+
+void TheBrowserForm::open() {
+    // The page area comes back first: the frame sizes only a visible area.
+    body_->show();
+    if (!open_) {
+        resetControls();
+        open_ = true;
+    }
+    // 1. Show the window, in the normal state.
+    showNormal();
+    // 2. Nothing to load.
+    if (StartingAddress.isEmpty()) {
+        return;
+    }
+    // 3.-4. Poll the view while it loads, and load.
+    timTimer_.start();
+    if (theBrowser_) {
+        theBrowser_->navigate(StartingAddress);
+    }
+}
+
+void TheBrowserForm::closeEvent(QCloseEvent* event) {
+    QMdiSubWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        open_ = false;
+        discardView();
+    }
+}
+
+bool TheBrowserForm::eventFilter(QObject* watched, QEvent* event) {
+    // The title strip is docked to the top edge: it spans the window's width. Nothing else moves.
+    if (watched == body_ && event->type() == QEvent::Resize) {
+        picAddress_->resize(body_->width(), picAddress_->height());
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
+QSizeF TheBrowserForm::outerSizeTwips() const {
+    return {toTwipsX(width()), toTwipsY(height())};
+}
+
+void TheBrowserForm::setOuterSizeTwips(double width, double height) {
+    resize(toPixelsX(width), toPixelsY(height));
+}
+
+QRectF TheBrowserForm::browserPlacementTwips() const {
+    if (!theBrowser_) {
+        return {};
+    }
+    const QRect g = theBrowser_->geometry();
+    return {toTwipsX(g.left()), toTwipsY(g.top()), toTwipsX(g.width()), toTwipsY(g.height())};
+}
+
+void TheBrowserForm::placeBrowser(double left, double top, double width, double height) {
+    if (theBrowser_) {
+        theBrowser_->setGeometry(toPixelsX(left), toPixelsY(top), toPixelsX(width),
+                                 toPixelsY(height));
+    }
+}
+
+void TheBrowserForm::focus() {
+    if (!open_) {
+        open();
+    }
+    showNormal();
+    raise();
+    if (mdiArea() != nullptr) {
+        mdiArea()->setActiveSubWindow(this);
+    }
+    if (theBrowser_) {
+        theBrowser_->setFocus(Qt::OtherFocusReason);
+    } else {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TheBrowserForm::timTimer_Timer() {
+    if (theBrowser_ && theBrowser_->busy()) {
+        setWindowTitle(kWorking);
+        return;
+    }
+    timTimer_.stop();
+    setWindowTitle(theBrowser_ ? theBrowser_->title() : QString());
+}
+
+void TheBrowserForm::theBrowser_DownloadComplete() {
+    if (theBrowser_) {
+        setWindowTitle(theBrowser_->title());
+    }
+}
+
+}  // namespace pelagon

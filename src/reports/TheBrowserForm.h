@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QTimer>
+
+#include "reports/PageView.h"
+
+class QMdiArea;
+
+namespace pelagon {
+
+// The results window: one page in a page view under a title strip, a child window of the main
+// frame. The location query shows its page in one (closed and opened anew for every query); the
+// regulations command keeps one of its own. The window has no layout: resizing it moves nothing
+// inside it; its users place the view and size the window.
+//
+// Closing hides the window and discards its page view; open() after a close gives a fresh window
+// (initial size, title strip and placement, a new view with an empty history) that keeps
+// StartingAddress.
+class TheBrowserForm : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    // Adds the (still hidden) window to the frame's area; makeView makes its page view.
+    TheBrowserForm(QMdiArea* area, PageViewFactory makeView);
+    ~TheBrowserForm() override;
+
+    // The address loaded when the window opens; empty: open without loading anything.
+    QString StartingAddress;
+
+    // The open steps: show the window; unless StartingAddress is empty, start timTimer and
+    // navigate to it.
+    void open();
+    bool isOpen() const { return open_; }
+
+    // Outer size of the window (frame included), in twips.
+    QSizeF outerSizeTwips() const;
+    void setOuterSizeTwips(double width, double height);
+
+    // Placement of theBrowser inside the window, in twips.
+    QRectF browserPlacementTwips() const;
+    void placeBrowser(double left, double top, double width, double height);
+
+    // Brings the window to the front and gives it the keyboard focus; opens it first when the
+    // user has closed it.
+    void focus();
+
+    QWidget* picAddress() const { return picAddress_; }
+    QLabel* DrillIDtitle() const { return DrillIDtitle_; }
+    PageView* theBrowser() const { return theBrowser_; }
+    QTimer* timTimer() { return &timTimer_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Puts the window and its controls in their initial state with a new page view.
+    void resetControls();
+    void discardView();
+    void timTimer_Timer();
+    void theBrowser_DownloadComplete();
+
+    int toPixelsX(double twips) const;
+    int toPixelsY(double twips) const;
+    double toTwipsX(int pixels) const;
+    double toTwipsY(int pixels) const;
+
+    PageViewFactory makeView_;
+    QWidget* body_;
+    QWidget* picAddress_;
+    QLabel* DrillIDtitle_;
+    QPointer<PageView> theBrowser_;
+    QTimer timTimer_;
+    bool open_ = false;
+};
+
+}  // namespace pelagon
