@@ -13,9 +13,11 @@
 
 namespace pelagon {
 
-AppController::AppController(MessageSink& messages, QObject* parent)
+AppController::AppController(MessageSink& messages, PageViewFactory makePageView,
+                             QObject* parent)
     : QObject(parent),
       messages_(messages),
+      makePageView_(std::move(makePageView)),
       endProgram_([](int code) { QCoreApplication::exit(code); }) {}
 
 AppController::~AppController() {
@@ -79,6 +81,7 @@ bool AppController::loadMap(const QString& theMapFile) {
     ctx.messages = &messages_;
     ctx.theMapFile = theMapFile;
     ctx.closeChooser = [this] { closeChooser(); };
+    ctx.makePageView = makePageView_;
     ctx.endProgram = [this](int code) {
         ending_ = true;
         endProgram_(code);

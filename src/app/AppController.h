@@ -18,7 +18,9 @@ class MessageSink;
 class AppController : public QObject {
     Q_OBJECT
 public:
-    explicit AppController(MessageSink& messages, QObject* parent = nullptr);
+    // makePageView makes the page views of the browser windows (the web engine in the program,
+    // a fake in tests).
+    AppController(MessageSink& messages, PageViewFactory makePageView, QObject* parent = nullptr);
     ~AppController() override;
 
     // Shows the chooser, alone, on the current folder.
@@ -44,6 +46,7 @@ private:
     void discardMap();
 
     MessageSink& messages_;
+    PageViewFactory makePageView_;
     QPointer<MapSelectForm> chooser_;
     QPointer<TheMDIform> frame_;
     QPointer<Mapform> mapform_;

@@ -1,33 +1,161 @@
 #include "app/Mapform.h"
 
 #include <QDir>
+#include <QFrame>
+#include <QLabel>
 #include <QMdiSubWindow>
+#include <QPushButton>
+#include <QResizeEvent>
 
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
 #include "geo/ProjPars.h"
-#include "legend/LayerListForm.h"
+#include "help/HelpBrowser.h"
+#include "help/HelpCommand.h"
 #include "legend/LegendGeometry.h"
 #include "map/MapWindowLayout.h"
 #include "mapdef/MapDefinition.h"
+#include "reports/TheBrowserForm.h"
+#include "tools/MapPictureBox.h"
+#include "tools/MapToolbar.h"
+#include "tools/PlaceComboBox.h"
+#include "tools/PlaceList.h"
 
 namespace pelagon {
+
+namespace {
+
+// Places of the controls inside the button frame, in twips.
+struct FramedControl {
+    double left, top, width, height;
+};
+constexpr FramedControl kRegsButton{60, 60, 1155, 375};
+constexpr FramedControl kInfoButton{1275, 60, 735, 375};
+constexpr FramedControl kSiteLabel{2070, 105, 1380, 255};
+constexpr FramedControl kSiteList{3480, 60, 2520, 375};
+constexpr FramedControl kRegionLabel{6060, 105, 1620, 255};
+constexpr FramedControl kRegionList{7710, 60, 2520, 375};
+constexpr FramedControl kStatusLabel{10320, 105, 3120, 315};
+
+}  // namespace
 
 Mapform::Mapform(MapformContext context, QWidget* parent)
     : QWidget(parent), ctx_(std::move(context)) {
     setObjectName(QStringLiteral("Mapform"));
     setWindowTitle(QStringLiteral("Map"));
+    createControls();
 }
 
 Mapform::~Mapform() {
-    if (legendWindow_) {
-        delete legendWindow_;
-    }
+    delete legendWindow_;
+    delete RegsWindow;
+    delete help_;
 }
 
 QMdiSubWindow* Mapform::subWindow() const {
     return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+void Mapform::placeFixed(QWidget* w, double left, double top, double width, double height) {
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    w->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY),
+                   twipsToPixels(width, dpiX), twipsToPixels(height, dpiY));
+}
+
+void Mapform::createControls() {
+    theToolbar = new MapToolbar(this);
+    theToolbar->setObjectName(QStringLiteral("theToolbar"));
+    connect(theToolbar, &MapToolbar::ButtonClick, this,
+            [this](const QString& key, int index) { theToolbar_ButtonClick(key, index); });
+
+    Picture1 = new MapPictureBox(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    placeFixed(Picture1, mapwindow::kPictureLeft, mapwindow::kPictureTop,
+               mapwindow::kPictureWidth, mapwindow::kPictureHeight);
+
+    Title = new QLabel(
+        QStringLiteral("Ziriv Uridor Izirizoder Ezadi rur Ivediv Erazozozez Urozurav"), this);
+    Title->setObjectName(QStringLiteral("Title"));
+    QFont titleFont(QStringLiteral("Comic Sans MS"));
+    titleFont.setPointSizeF(15.75);
+    titleFont.setStyleHint(QFont::SansSerif);
+    Title->setFont(titleFont);
+    placeFixed(Title, mapwindow::kTitleLeft, mapwindow::kTitleTop, mapwindow::kTitleWidth,
+               mapwindow::kTitleHeight);
+
+    theMap = new QWidget(this);
+    theMap->setObjectName(QStringLiteral("theMap"));
+
+    ButtonFrame = new QFrame(this);
+    ButtonFrame->setObjectName(QStringLiteral("ButtonFrame"));
+    ButtonFrame->setFixedSize(twipsToPixels(mapwindow::kButtonFrameWidth, logicalDpiX()),
+                              twipsToPixels(mapwindow::kButtonFrameHeight, logicalDpiY()));
+    auto place = [this](QWidget* w, const FramedControl& c) {
+        const double dpiX = logicalDpiX();
+        const double dpiY = logicalDpiY();
+        w->setGeometry(twipsToPixels(c.left, dpiX), twipsToPixels(c.top, dpiY),
+                       twipsToPixels(c.width, dpiX), twipsToPixels(c.height, dpiY));
+    };
+
+    CmdShowRegs = new QPushButton(QStringLiteral("Regulations"), ButtonFrame);
+    CmdShowRegs->setObjectName(QStringLiteral("CmdShowRegs"));
+    CmdShowRegs->setToolTip(QStringLiteral("Show fishing regulations"));
+    place(CmdShowRegs, kRegsButton);
+    connect(CmdShowRegs, &QPushButton::clicked, this, [this] { ShowRegs(); });
+
+    HelpCmd = new QPushButton(QStringLiteral("Info"), ButtonFrame);
+    HelpCmd->setObjectName(QStringLiteral("HelpCmd"));
+    HelpCmd->setToolTip(QStringLiteral("Help on using the program"));
+    place(HelpCmd, kInfoButton);
+    connect(HelpCmd, &QPushButton::clicked, this, [this] { HelpCmd_Click(); });
+
+    lblSite = new QLabel(QStringLiteral("Zoom to site:"), ButtonFrame);
+    lblSite->setObjectName(QStringLiteral("lblSite"));
+    lblSite->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(lblSite, kSiteLabel);
+    SiteComboBox = new PlaceComboBox(ButtonFrame);
+    SiteComboBox->setObjectName(QStringLiteral("SiteComboBox"));
+    place(SiteComboBox, kSiteList);
+
+    lblRegion = new QLabel(QStringLiteral("Zoom to region:"), ButtonFrame);
+    lblRegion->setObjectName(QStringLiteral("lblRegion"));
+    lblRegion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(lblRegion, kRegionLabel);
+    RegionComboBox = new PlaceComboBox(ButtonFrame);
+    RegionComboBox->setObjectName(QStringLiteral("RegionComboBox"));
+    place(RegionComboBox, kRegionList);
+
+    LblStatus = new QLabel(QStringLiteral("Welcome to the program!"), ButtonFrame);
+    LblStatus->setObjectName(QStringLiteral("LblStatus"));
+    place(LblStatus, kStatusLabel);
+
+    ArrangeMapWindow();
+}
+
+void Mapform::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ArrangeMapWindow();
+}
+
+void Mapform::ArrangeMapWindow() {
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    // The arithmetic works on the window's outer size, frame and caption included.
+    QSize outer = size();
+    if (QMdiSubWindow* sub = subWindow()) {
+        outer = sub->size();
+    }
+    const double toolbarTwips = pixelsToTwips(theToolbar->width(), dpiX);
+    const MapWindowArrangement a = arrangeMapWindow(pixelsToTwips(outer.width(), dpiX),
+                                                    pixelsToTwips(outer.height(), dpiY),
+                                                    toolbarTwips);
+    theToolbar->setGeometry(0, 0, theToolbar->width(), height());
+    // Resized before it is moved; the button frame then stands directly under the map as placed.
+    theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
+    theMap->move(twipsToPixels(a.mapLeft, dpiX), twipsToPixels(a.mapTop, dpiY));
+    ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height());
 }
 
 bool Mapform::Form_Load() {
@@ -36,9 +164,14 @@ bool Mapform::Form_Load() {
     if (!getLayerInfo()) {
         return false;
     }
+    ArrangeMapWindow();
     if (!ReadProjPars()) {
         return false;
     }
+    loadSiteList();
+    loadRegionList();
+    presetExtents = PresetExtents(regionExtents);
+    applyPresetButtons();
     return true;
 }
 
@@ -53,6 +186,76 @@ bool Mapform::ReadProjPars() {
         ctx_.endProgram(1);
     }
     return false;
+}
+
+void Mapform::loadSiteList() {
+    const PlaceList list = readSiteList(QStringLiteral("SSL_Locs.csv"));
+    if (list.error) {
+        ctx_.messages->error(QString(), QStringLiteral("The site list cannot be used.\n\n") +
+                                            list.error->message());
+    }
+    siteExtents = list.extents;
+    SiteComboBox->setPlaces(list.names);
+}
+
+void Mapform::loadRegionList() {
+    const PlaceList list = readRegionList(QStringLiteral("Regions.csv"));
+    if (list.error) {
+        ctx_.messages->error(QString(), QStringLiteral("The region list cannot be used.\n\n") +
+                                            list.error->message());
+    }
+    regionExtents = list.extents;
+    RegionComboBox->setPlaces(list.names);
+}
+
+void Mapform::applyPresetButtons() {
+    for (const QString& key : PresetExtents::keys()) {
+        const int index = theToolbar->indexOfKey(key);
+        if (index > 0) {
+            theToolbar->setButtonEnabled(index, presetExtents.contains(key));
+        }
+    }
+}
+
+void Mapform::theToolbar_ButtonClick(const QString& key, int index) {
+    const ToolbarClickResult result = tools.buttonClick(key, index, theToolbar->buttonCount());
+    for (const ButtonImageChange& change : result.imageChanges) {
+        theToolbar->setButtonImage(change.index, change.imageNumber);
+    }
+}
+
+void Mapform::ShowRegs() {
+    if (RegsOpened && RegsWindow) {
+        if (!RegsWindow->isOpen()) {
+            // Closed by the user: it opens again as it was created, with the page loaded anew.
+            RegsWindow->open();
+            RegsWindow->setOuterSizeTwips(6500, 7500);
+            const QSizeF outer = RegsWindow->outerSizeTwips();
+            RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
+            RegsWindow->DrillIDtitle()->setText(QString());
+            RegsWindow->repaint();
+        }
+        RegsWindow->focus();
+        return;
+    }
+    RegsWindow = new TheBrowserForm(ctx_.frame->mdiArea(), ctx_.makePageView);
+    RegsWindow->setObjectName(QStringLiteral("RegsWindow"));
+    RegsOpened = true;
+    RegsWindow->StartingAddress = BaseDir + QStringLiteral("HTML/Regs.htm");
+    RegsWindow->open();
+    RegsWindow->setOuterSizeTwips(6500, 7500);
+    const QSizeF outer = RegsWindow->outerSizeTwips();
+    RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
+    RegsWindow->DrillIDtitle()->setText(QString());
+    RegsWindow->repaint();
+}
+
+void Mapform::HelpCmd_Click() {
+    if (!help_) {
+        help_ = new HelpBrowser(ctx_.frame->mdiArea(), ctx_.makePageView);
+        help_->setObjectName(QStringLiteral("HelpBrowser"));
+    }
+    showHelp(*help_, BaseDir);
 }
 
 bool Mapform::getLayerInfo() {

@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 #include "app/QtMessageSink.h"
+#include "reports/WebPageView.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -11,7 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Dudadiruz"));
 
     pelagon::QtMessageSink messages;
-    pelagon::AppController controller(messages);
+    pelagon::AppController controller(messages, pelagon::WebPageView::factory());
 
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {

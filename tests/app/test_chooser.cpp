@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/AppController.h"
+#include "reports/FakePageView.h"
 #include "support/RecordingMessageSink.h"
 
 using namespace pelagon;
@@ -38,7 +39,7 @@ protected:
         QDir().mkpath(folder + "/sub");
         savedCwd = QDir::currentPath();
         QDir::setCurrent(folder);
-        controller = std::make_unique<AppController>(messages);
+        controller = std::make_unique<AppController>(messages, pages.factory());
         controller->setEndProgram([this](int code) { endedWith = code; });
         controller->showChooser();
     }
@@ -51,6 +52,7 @@ protected:
     QString folder;
     QString savedCwd;
     test::RecordingMessageSink messages;
+    test::FakePageViews pages;
     std::unique_ptr<AppController> controller;
     int endedWith = -1;
 };

@@ -4,6 +4,7 @@
 #include <QMdiSubWindow>
 
 #include "app/AppController.h"
+#include "reports/FakePageView.h"
 #include "support/RecordingMessageSink.h"
 #include "support/SampleMap.h"
 
@@ -17,7 +18,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(sample.isValid());
         savedCwd = QDir::currentPath();
-        controller = std::make_unique<AppController>(messages);
+        controller = std::make_unique<AppController>(messages, pages.factory());
         controller->setEndProgram([this](int code) { endedWith = code; });
         ASSERT_TRUE(controller->openMapFile(sample.definition()))
             << messages.texts().join("\n").toStdString();
@@ -30,6 +31,7 @@ protected:
     test::SampleMapCopy sample;
     QString savedCwd;
     test::RecordingMessageSink messages;
+    test::FakePageViews pages;
     std::unique_ptr<AppController> controller;
     int endedWith = -1;
 };
