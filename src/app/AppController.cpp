@@ -13,8 +13,7 @@
 
 namespace pelagon {
 
-AppController::AppController(MessageSink& messages, PageViewFactory makePageView,
-                             QObject* parent)
+AppController::AppController(MessageSink& messages, PageViewFactory makePageView, QObject* parent)
     : QObject(parent),
       messages_(messages),
       makePageView_(std::move(makePageView)),

@@ -60,8 +60,8 @@ QMdiSubWindow* Mapform::subWindow() const {
 void Mapform::placeFixed(QWidget* w, double left, double top, double width, double height) {
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
-    w->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY),
-                   twipsToPixels(width, dpiX), twipsToPixels(height, dpiY));
+    w->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY), twipsToPixels(width, dpiX),
+                   twipsToPixels(height, dpiY));
 }
 
 void Mapform::createControls() {
@@ -72,8 +72,8 @@ void Mapform::createControls() {
 
     Picture1 = new MapPictureBox(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    placeFixed(Picture1, mapwindow::kPictureLeft, mapwindow::kPictureTop,
-               mapwindow::kPictureWidth, mapwindow::kPictureHeight);
+    placeFixed(Picture1, mapwindow::kPictureLeft, mapwindow::kPictureTop, mapwindow::kPictureWidth,
+               mapwindow::kPictureHeight);
 
     Title = new QLabel(
         QStringLiteral("Ziriv Uridor Izirizoder Ezadi rur Ivediv Erazozozez Urozurav"), this);
@@ -148,9 +148,8 @@ void Mapform::ArrangeMapWindow() {
         outer = sub->size();
     }
     const double toolbarTwips = pixelsToTwips(theToolbar->width(), dpiX);
-    const MapWindowArrangement a = arrangeMapWindow(pixelsToTwips(outer.width(), dpiX),
-                                                    pixelsToTwips(outer.height(), dpiY),
-                                                    toolbarTwips);
+    const MapWindowArrangement a = arrangeMapWindow(
+        pixelsToTwips(outer.width(), dpiX), pixelsToTwips(outer.height(), dpiY), toolbarTwips);
     theToolbar->setGeometry(0, 0, theToolbar->width(), height());
     // Resized before it is moved; the button frame then stands directly under the map as placed.
     theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
@@ -191,8 +190,8 @@ bool Mapform::ReadProjPars() {
 void Mapform::loadSiteList() {
     const PlaceList list = readSiteList(QStringLiteral("SSL_Locs.csv"));
     if (list.error) {
-        ctx_.messages->error(QString(), QStringLiteral("The site list cannot be used.\n\n") +
-                                            list.error->message());
+        ctx_.messages->error(
+            QString(), QStringLiteral("The site list cannot be used.\n\n") + list.error->message());
     }
     siteExtents = list.extents;
     SiteComboBox->setPlaces(list.names);

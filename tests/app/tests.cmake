@@ -1,5 +1,6 @@
 pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_chooser.cpp
   app/test_layout_geometry.cpp
+  app/test_mapform.cpp
   app/test_sample_map.cpp
 )
