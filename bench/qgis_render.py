@@ -148,7 +148,12 @@ def main():
         print(f"qgis_render: {e}", file=sys.stderr)
         return 1
 
-    from qgis.core import QgsApplication
+    try:
+        from qgis.core import QgsApplication
+    except ImportError as e:
+        print(f"qgis_render: QGIS's Python bindings are missing ({e}); run scripts/setup bench "
+              "and use Debian's /usr/bin/python3", file=sys.stderr)
+        return 1
 
     QgsApplication.setPrefixPath("/usr", True)
     application = QgsApplication([], False)

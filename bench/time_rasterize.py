@@ -26,7 +26,11 @@ def timed(command):
     """Runs a command to completion; (wall ms, child CPU ms). A failure raises BenchError."""
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
-    result = subprocess.run(command, capture_output=True, text=True)
+    try:
+        result = subprocess.run(command, capture_output=True, text=True)
+    except FileNotFoundError as e:
+        raise benchlib.BenchError(
+            f"'{command[0]}' is not installed; run scripts/setup bench") from e
     wall = time.perf_counter() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     if result.returncode != 0:
