@@ -17,7 +17,12 @@ list(APPEND PELAGON_GUI_SOURCES
   tools/PlaceComboBox.cpp tools/PlaceComboBox.h
 )
 # Printing: the print command, its print run, the printer dialog and the platform layer.
+list(APPEND PELAGON_CORE_SOURCES
+  tools/PrintLayout.cpp tools/PrintLayout.h
+)
 list(APPEND PELAGON_GUI_SOURCES
+  tools/PrintJob.cpp tools/PrintJob.h
+  tools/PrintSources.h
   tools/PrinterDialog.h
   tools/PrinterDialogQt.cpp tools/PrinterDialogQt.h
   tools/PrinterPlatform.h
