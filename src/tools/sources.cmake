@@ -21,6 +21,7 @@ list(APPEND PELAGON_CORE_SOURCES
   tools/PrintLayout.cpp tools/PrintLayout.h
 )
 list(APPEND PELAGON_GUI_SOURCES
+  tools/PrintCommand.cpp tools/PrintCommand.h
   tools/PrintJob.cpp tools/PrintJob.h
   tools/PrintSources.h
   tools/PrinterDialog.h
