@@ -16,3 +16,16 @@ list(APPEND PELAGON_GUI_SOURCES
   tools/MapToolbar.cpp tools/MapToolbar.h
   tools/PlaceComboBox.cpp tools/PlaceComboBox.h
 )
+# Printing: the print command, its print run, the printer dialog and the platform layer.
+list(APPEND PELAGON_CORE_SOURCES
+  tools/PrintLayout.cpp tools/PrintLayout.h
+)
+list(APPEND PELAGON_GUI_SOURCES
+  tools/PrintCommand.cpp tools/PrintCommand.h
+  tools/PrintJob.cpp tools/PrintJob.h
+  tools/PrintSources.h
+  tools/PrinterDialog.h
+  tools/PrinterDialogQt.cpp tools/PrinterDialogQt.h
+  tools/PrinterPlatform.h
+  tools/PrinterPlatformLinux.cpp tools/PrinterPlatformLinux.h
+)

@@ -1,0 +1,83 @@
+#include "tools/PrintCommand.h"
+
+#include <QPrinter>
+
+#include "tools/PrintJob.h"
+#include "tools/PrinterDialog.h"
+#include "tools/PrinterPlatform.h"
+
+namespace pelagon {
+
+namespace {
+
+// The arguments of the map component's print operation: the run's name, no title line, and the
+// map fitted to the page's printable area.
+const QString kMapJobName = QStringLiteral("Map_Extent");
+const QString kMapTitle;
+constexpr bool kMapFitToPage = true;
+
+}  // namespace
+
+PrintCommand::PrintCommand(std::unique_ptr<PrinterPlatform> platform,
+                           std::unique_ptr<PrinterDialog> dialog, PrintSources sources)
+    : platform_(std::move(platform)), dialog_(std::move(dialog)), sources_(std::move(sources)) {}
+
+PrintCommand::~PrintCommand() = default;
+
+void PrintCommand::printCurrentExtent() {
+    try {
+        savedPrinterDevice = platform_->currentPrinterDevice();
+    } catch (...) {
+        // Without the former default there is nothing to put back; printing anyway would leave
+        // the dialog's choice as the default behind the user's back.
+        return;
+    }
+    try {
+        printPages();
+    } catch (...) {
+        // Every failure of the dialog, the map or the legend ends the printing silently.
+    }
+    RestoreDefaultPrinter();
+}
+
+void PrintCommand::printPages() {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!dialog_->choosePrinter(printer)) {
+        return;
+    }
+    PrintJob job(printer);
+    if (!job.printMap(sources_.paintMap, kMapJobName, kMapTitle, kMapFitToPage,
+                      sources_.mapScreenSizeInches)) {
+        return;  // the job abandons the run as it goes away
+    }
+    // The map page is good; a legend that cannot be had leaves the run with the map alone.
+    QImage legend;
+    try {
+        if (sources_.legendImage) {
+            legend = sources_.legendImage();
+        }
+    } catch (...) {
+        legend = QImage();
+    }
+    if (!legend.isNull()) {
+        job.printPicture(legend);
+    }
+    job.finish();
+}
+
+void PrintCommand::RestoreDefaultPrinter() {
+    try {
+        if (platform_->skipsDefaultPrinterRestore()) {
+            return;
+        }
+        SetDefaultPrinter(savedPrinterDevice);
+    } catch (...) {
+        // Nothing more can be done about the default printer; the command stays silent.
+    }
+}
+
+bool PrintCommand::SetDefaultPrinter(const QString& device) {
+    return platform_->setDefaultPrinter(device);
+}
+
+}  // namespace pelagon
