@@ -1,0 +1,8 @@
+pelagon_add_test(NAME test_map_store
+  LIBS pelagon_core GDAL::GDAL
+  SOURCES
+    map/CoreTestMain.cpp
+    map/FeatureStoreOgrTest.cpp
+    map/FeatureStoreTest.cpp
+    map/LayerFixtures.cpp map/LayerFixtures.h
+)
