@@ -30,7 +30,8 @@ struct MapWindowArrangement {
 // Arranges the map control and the button frame from the map window's outer width and height and
 // the toolbar's width: the map control takes 95 % of the width right of the toolbar and 85 % of
 // the height, the button frame stands directly under it. Never negative.
-MapWindowArrangement arrangeMapWindow(double windowWidth, double windowHeight, double toolbarWidth);
+MapWindowArrangement arrangeMapWindow(double windowWidth, double windowHeight,
+                                      double toolbarWidth);
 
 // Fixed sizes of the map window's controls, in twips.
 namespace mapwindow {
