@@ -80,4 +80,18 @@ GridPoint pathMiddle(std::span<const GridPoint> path) {
     return path.back();
 }
 
+double pathMiddleAngle(std::span<const GridPoint> path) {
+    double remaining = pathLength(path) / 2.0;
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        const double dx = static_cast<double>(path[i].x) - path[i - 1].x;
+        const double dy = static_cast<double>(path[i].y) - path[i - 1].y;
+        const double len = std::hypot(dx, dy);
+        if (len >= remaining && len > 0.0) {
+            return std::atan2(dy, dx);
+        }
+        remaining -= len;
+    }
+    return 0.0;
+}
+
 }  // namespace pelagon::ringmath

@@ -50,4 +50,8 @@ GridPoint pathMiddle(std::span<const GridPoint> path);
 
 double pathLength(std::span<const GridPoint> path);
 
+// The direction (radians, counter-clockwise from the grid's x axis) of the segment that holds
+// the point half way along a polyline; 0 for a path without length.
+double pathMiddleAngle(std::span<const GridPoint> path);
+
 }  // namespace pelagon::ringmath

@@ -11,6 +11,19 @@ list(APPEND PELAGON_CORE_SOURCES
   map/TextColumn.h
 )
 list(APPEND PELAGON_RENDER_SOURCES
+  map/LabelCollisions.cpp map/LabelCollisions.h
+  map/LabelPainter.cpp map/LabelPainter.h
+  map/LabelRenderer.cpp map/LabelRenderer.h
+  map/LayerHost.h
+  map/LoadLayers.cpp map/LoadLayers.h
+  map/MapLayer.cpp map/MapLayer.h
+  map/MapLayerList.cpp map/MapLayerList.h
+  map/MapRenderer.cpp map/MapRenderer.h
+  map/MapSnapshot.cpp map/MapSnapshot.h
+  map/ResultSet.cpp map/ResultSet.h
+  map/ScreenGeometry.cpp map/ScreenGeometry.h
+  map/Symbol.h
+  map/Symbology.cpp map/Symbology.h
   map/Viewport.cpp map/Viewport.h
 )
 list(APPEND PELAGON_GUI_SOURCES

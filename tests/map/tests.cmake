@@ -6,3 +6,12 @@ pelagon_add_test(NAME test_map_store
     map/FeatureStoreTest.cpp
     map/LayerFixtures.cpp map/LayerFixtures.h
 )
+
+pelagon_add_test(NAME test_map_render
+  LIBS pelagon_render GDAL::GDAL Qt6::Widgets
+  DISPLAY offscreen
+  SOURCES
+    map/GuiTestMain.cpp
+    map/LayerFixtures.cpp map/LayerFixtures.h
+    map/RenderTest.cpp
+)
