@@ -27,4 +27,9 @@ list(APPEND PELAGON_RENDER_SOURCES
   map/Viewport.cpp map/Viewport.h
 )
 list(APPEND PELAGON_GUI_SOURCES
+  map/LineTracker.cpp map/LineTracker.h
+  map/MapCanvas.cpp map/MapCanvas.h
+  map/MapTool.h
+  map/PanTracker.cpp map/PanTracker.h
+  map/RectangleTracker.cpp map/RectangleTracker.h
 )

@@ -13,5 +13,15 @@ pelagon_add_test(NAME test_map_render
   SOURCES
     map/GuiTestMain.cpp
     map/LayerFixtures.cpp map/LayerFixtures.h
+    map/LoadLayersTest.cpp
     map/RenderTest.cpp
+)
+
+pelagon_add_test(NAME test_map_canvas
+  LIBS pelagon_gui GDAL::GDAL Qt6::Test
+  DISPLAY offscreen
+  SOURCES
+    map/GuiTestMain.cpp
+    map/LayerFixtures.cpp map/LayerFixtures.h
+    map/MapCanvasTest.cpp
 )
