@@ -1,0 +1,303 @@
+#include "map/MapRenderer.h"
+
+#include <QPaintEngine>
+#include <QPainterPath>
+
+#include <cmath>
+
+#include "map/LabelPainter.h"
+#include "map/Symbology.h"
+
+namespace pelagon {
+
+using symbology::colorFromValue;
+
+MapRenderer::MapRenderer(QPainter& painter, const Viewport& viewport, const RenderOptions& options)
+    : painter_(painter), viewport_(viewport), options_(options) {
+    scale_ = options_.scale > 0.0 ? options_.scale : symbology::deviceScale(painter_);
+    dpr_ = painter_.device() != nullptr ? painter_.device()->devicePixelRatioF() : 1.0;
+    pixel_ = 1.0 / std::max(dpr_, 1e-3);
+    // Wide enough that outlines, markers and hatch seams of clipped shapes stay out of sight.
+    const double margin = 16.0 * scale_ + 2.0;
+    clip_ = QRectF(QPointF(0, 0), viewport_.size()).adjusted(-margin, -margin, margin, margin);
+    const MapPoint tl = viewport_.toMap(clip_.topLeft());
+    const MapPoint br = viewport_.toMap(clip_.bottomRight());
+    clipMap_ = MapRect{tl.x, br.x, br.y, tl.y};
+}
+
+RenderStats MapRenderer::render(QPainter& painter, const Viewport& viewport,
+                                const MapSnapshot& snapshot, const RenderOptions& options) {
+    MapRenderer renderer(painter, viewport, options);
+    return renderer.draw(snapshot);
+}
+
+ScreenGeometry MapRenderer::geometryFor(const FeatureStore& store) const {
+    return ScreenGeometry(GridToSurface(store.frame(), viewport_), clip_, store.frame(), viewport_,
+                          pixel_);
+}
+
+RenderStats MapRenderer::draw(const MapSnapshot& snapshot) {
+    stats_ = {};
+    painter_.save();
+    if (snapshot.background.isValid() && snapshot.background.alpha() > 0) {
+        painter_.fillRect(QRectF(QPointF(0, 0), viewport_.size()), snapshot.background);
+    }
+    painter_.setRenderHint(QPainter::Antialiasing, options_.antialias);
+    painter_.setRenderHint(QPainter::TextAntialiasing, options_.antialias);
+    if (!viewport_.isValid()) {
+        painter_.restore();
+        return stats_;
+    }
+
+    const std::size_t n = snapshot.layers.size();
+    std::vector<std::vector<FeatureId>> ids(n);
+    // Bottom layer first: position 0 ends on top.
+    for (std::size_t k = n; k-- > 0;) {
+        const LayerSnapshot& layer = snapshot.layers[k];
+        if (!layer.visible || !layer.store) {
+            continue;
+        }
+        const FeatureStore& store = *layer.store;
+        store.featuresIn(clipMap_, ids[k]);
+        bool going = true;
+        switch (store.kind()) {
+            case GeometryKind::Polygons:
+                going = drawPolygons(store, layer.symbol, ids[k]);
+                break;
+            case GeometryKind::Lines:
+                going = drawLines(store, layer.symbol, ids[k]);
+                break;
+            case GeometryKind::Points:
+                going = drawPoints(store, layer.symbol, ids[k]);
+                break;
+        }
+        if (!going) {
+            stats_.cancelled = true;
+            painter_.restore();
+            return stats_;
+        }
+    }
+
+    if (options_.labels) {
+        LabelPainter labels(painter_, viewport_, scale_, options_.cancel);
+        for (std::size_t k = 0; k < n; ++k) {
+            if (!labels.drawLayer(snapshot.layers[k], ids[k])) {
+                stats_.cancelled = true;
+                break;
+            }
+        }
+        stats_.labels = labels.count();
+    }
+    painter_.restore();
+    return stats_;
+}
+
+bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
+                               const std::vector<FeatureId>& ids) {
+    const ScreenGeometry geometry = geometryFor(store);
+    const QColor outline = colorFromValue(symbol.outlineColor());
+    painter_.setPen(symbology::outlinePen(outline, scale_));
+    painter_.setBrush(
+        symbology::fillBrush(colorFromValue(symbol.color()), symbol.style(), scale_, dpr_));
+    QPainterPath path;
+    dots_.clear();
+    for (const FeatureId f : ids) {
+        if (cancelled()) {
+            return false;
+        }
+        const QRectF box = geometry.transform().box(store.featureBox(f));
+        // Features smaller than a device pixel become one dot in their outline colour.
+        if (box.width() < pixel_ && box.height() < pixel_) {
+            dots_.push_back(box.center());
+            continue;
+        }
+        const bool clip = !clip_.contains(box);
+        const std::uint32_t r0 = store.firstRing(f), r1 = store.endRing(f);
+        if (r1 - r0 == 1) {
+            geometry.project(store.ring(r0), store.ringChunks(r0), true, points_);
+            if (clip) {
+                geometry.clipPolygon(points_, scratch_);
+            }
+            if (points_.size() >= 3) {
+                painter_.drawPolygon(points_.data(), static_cast<int>(points_.size()),
+                                     Qt::OddEvenFill);
+                stats_.vertices += points_.size();
+                ++stats_.features;
+            } else if (!clip) {
+                dots_.push_back(box.center());
+            }
+            continue;
+        }
+        path.clear();
+        path.setFillRule(Qt::OddEvenFill);
+        for (std::uint32_t r = r0; r < r1; ++r) {
+            geometry.project(store.ring(r), store.ringChunks(r), true, points_);
+            if (clip) {
+                geometry.clipPolygon(points_, scratch_);
+            }
+            if (points_.size() < 3) {
+                continue;
+            }
+            path.moveTo(points_[0]);
+            for (std::size_t i = 1; i < points_.size(); ++i) {
+                path.lineTo(points_[i]);
+            }
+            path.closeSubpath();
+            stats_.vertices += points_.size();
+        }
+        if (!path.isEmpty()) {
+            painter_.drawPath(path);
+            ++stats_.features;
+        } else if (!clip) {
+            dots_.push_back(box.center());
+        }
+    }
+    drawDots(dots_, outline);
+    return true;
+}
+
+bool MapRenderer::drawLines(const FeatureStore& store, const Symbol& symbol,
+                            const std::vector<FeatureId>& ids) {
+    const ScreenGeometry geometry = geometryFor(store);
+    const QColor color = colorFromValue(symbol.color());
+    painter_.setPen(symbology::linePen(color, symbol.style(), scale_));
+    painter_.setBrush(Qt::NoBrush);
+    dots_.clear();
+    for (const FeatureId f : ids) {
+        if (cancelled()) {
+            return false;
+        }
+        const QRectF box = geometry.transform().box(store.featureBox(f));
+        if (box.width() < pixel_ && box.height() < pixel_) {
+            dots_.push_back(box.center());
+            continue;
+        }
+        const bool clip = !clip_.contains(box);
+        for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+            geometry.project(store.ring(r), store.ringChunks(r), false, points_);
+            if (!clip) {
+                if (points_.size() >= 2) {
+                    painter_.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+                    stats_.vertices += points_.size();
+                }
+                continue;
+            }
+            geometry.clipLine(points_, piece_, [&](const std::vector<QPointF>& piece) {
+                if (piece.size() >= 2) {
+                    painter_.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+                    stats_.vertices += piece.size();
+                }
+            });
+        }
+        ++stats_.features;
+    }
+    drawDots(dots_, color);
+    return true;
+}
+
+bool MapRenderer::drawPoints(const FeatureStore& store, const Symbol& symbol,
+                             const std::vector<FeatureId>& ids) {
+    const ScreenGeometry geometry = geometryFor(store);
+    const QColor color = colorFromValue(symbol.color());
+    const int style = symbol.style();
+    // On raster surfaces one marker is drawn once and stamped; printers and PDFs get vectors.
+    const bool raster =
+        painter_.paintEngine() != nullptr && painter_.paintEngine()->type() == QPaintEngine::Raster;
+    QImage sprite;
+    double half = 0.0;
+    if (raster) {
+        half = symbology::kMarkerSize * scale_ / 2.0 + 2.0 * scale_;
+        const int side = static_cast<int>(std::ceil(2.0 * half * dpr_));
+        sprite = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
+        sprite.fill(Qt::transparent);
+        {
+            QPainter p(&sprite);
+            p.setRenderHint(QPainter::Antialiasing, options_.antialias);
+            p.scale(dpr_, dpr_);
+            symbology::drawMarker(p, QPointF(half, half), color, style, scale_);
+        }
+        sprite.setDevicePixelRatio(dpr_);
+    }
+    const QRectF view(QPointF(0, 0), viewport_.size());
+    const QRectF reach =
+        view.adjusted(-half - 8 * scale_, -half - 8 * scale_, half + 8 * scale_, half + 8 * scale_);
+    for (const FeatureId f : ids) {
+        if (cancelled()) {
+            return false;
+        }
+        for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+            for (const GridPoint g : store.ring(r)) {
+                const QPointF p = geometry.transform()(g);
+                if (!reach.contains(p)) {
+                    continue;
+                }
+                if (raster) {
+                    // Snapped to device pixels so every marker looks the same.
+                    const QPointF at(std::round((p.x() - half) * dpr_) / dpr_,
+                                     std::round((p.y() - half) * dpr_) / dpr_);
+                    painter_.drawImage(at, sprite);
+                } else {
+                    symbology::drawMarker(painter_, p, color, style, scale_);
+                }
+                ++stats_.vertices;
+            }
+        }
+        ++stats_.features;
+    }
+    return true;
+}
+
+void MapRenderer::drawDots(const std::vector<QPointF>& dots, const QColor& color) {
+    if (dots.empty()) {
+        return;
+    }
+    painter_.save();
+    painter_.setPen(
+        QPen(color, std::max(pixel_, 1.0 * scale_ * 0.75), Qt::SolidLine, Qt::SquareCap));
+    painter_.drawPoints(dots.data(), static_cast<int>(dots.size()));
+    stats_.features += dots.size();
+    painter_.restore();
+}
+
+void MapRenderer::drawHighlight(const FeatureStore& store, std::span<const FeatureId> features,
+                                const QColor& color) {
+    const ScreenGeometry geometry = geometryFor(store);
+    painter_.save();
+    painter_.setRenderHint(QPainter::Antialiasing, options_.antialias);
+    painter_.setPen(QPen(color, 3.0 * scale_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter_.setBrush(Qt::NoBrush);
+    for (const FeatureId f : features) {
+        if (f >= store.featureCount()) {
+            continue;
+        }
+        for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+            switch (store.kind()) {
+                case GeometryKind::Polygons:
+                    geometry.project(store.ring(r), store.ringChunks(r), true, points_);
+                    geometry.clipPolygon(points_, scratch_);
+                    if (!points_.empty()) {
+                        painter_.drawPolygon(points_.data(), static_cast<int>(points_.size()));
+                    }
+                    break;
+                case GeometryKind::Lines:
+                    geometry.project(store.ring(r), store.ringChunks(r), false, points_);
+                    geometry.clipLine(points_, piece_, [&](const std::vector<QPointF>& piece) {
+                        painter_.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+                    });
+                    break;
+                case GeometryKind::Points:
+                    for (const GridPoint g : store.ring(r)) {
+                        const QPointF p = geometry.transform()(g);
+                        if (clip_.contains(p)) {
+                            const double rad = symbology::kMarkerSize * scale_;
+                            painter_.drawEllipse(p, rad, rad);
+                        }
+                    }
+                    break;
+            }
+        }
+    }
+    painter_.restore();
+}
+
+}  // namespace pelagon

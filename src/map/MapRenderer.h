@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+
+#include <atomic>
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "map/FeatureStore.h"
+#include "map/MapSnapshot.h"
+#include "map/ScreenGeometry.h"
+#include "map/Viewport.h"
+
+namespace pelagon {
+
+struct RenderOptions {
+    bool antialias = true;
+    bool labels = true;
+    // Symbol scale (1 = sizes for a 96-dpi screen); 0 takes it from the painter's device.
+    double scale = 0.0;
+    // Checked between features; when it turns true the frame stops unfinished.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+struct RenderStats {
+    std::size_t features = 0;  // features drawn
+    std::size_t vertices = 0;  // vertices handed to Qt
+    std::size_t labels = 0;
+    bool cancelled = false;
+};
+
+// Draws a snapshot of the map's layers through a viewport onto any painter: a screen image, a
+// printer, a PDF or an image. The viewport's surface is the painter's coordinate system from
+// (0, 0) to viewport.size(). The bottom layer (last in the list) is drawn first and position 0
+// last, on top; labels come after all layers. Only features whose boxes meet the view are
+// visited (R-tree), and geometry is simplified to device pixels and clipped before Qt sees it.
+class MapRenderer {
+public:
+    MapRenderer(QPainter& painter, const Viewport& viewport, const RenderOptions& options = {});
+
+    RenderStats draw(const MapSnapshot& snapshot);
+
+    // Outlines features of one layer on top of what is drawn (query results).
+    void drawHighlight(const FeatureStore& store, std::span<const FeatureId> features,
+                       const QColor& color);
+
+    // Convenience: a renderer for one frame.
+    static RenderStats render(QPainter& painter, const Viewport& viewport,
+                              const MapSnapshot& snapshot, const RenderOptions& options = {});
+
+private:
+    bool cancelled() const {
+        return options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed);
+    }
+    ScreenGeometry geometryFor(const FeatureStore& store) const;
+    bool drawPolygons(const FeatureStore& store, const Symbol& symbol,
+                      const std::vector<FeatureId>& ids);
+    bool drawLines(const FeatureStore& store, const Symbol& symbol,
+                   const std::vector<FeatureId>& ids);
+    bool drawPoints(const FeatureStore& store, const Symbol& symbol,
+                    const std::vector<FeatureId>& ids);
+    void drawDots(const std::vector<QPointF>& dots, const QColor& color);
+
+    QPainter& painter_;
+    Viewport viewport_;
+    RenderOptions options_;
+    double scale_ = 1.0;
+    double dpr_ = 1.0;
+    double pixel_ = 1.0;  // a device pixel in surface units
+    QRectF clip_;
+    MapRect clipMap_;
+    RenderStats stats_;
+
+    // Reused between features.
+    std::vector<QPointF> points_;
+    std::vector<QPointF> scratch_;
+    std::vector<QPointF> piece_;
+    std::vector<QPointF> dots_;
+};
+
+}  // namespace pelagon

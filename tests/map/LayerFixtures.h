@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Writes small vector layers through OGR for the map tests.
+namespace pelagon::test {
+
+struct FixtureFeature {
+    std::string wkt;                                 // empty: a feature without geometry
+    std::vector<std::optional<std::string>> values;  // one per field; nullopt is NULL
+};
+
+enum class FixtureKind { Points, MultiPoints, Lines, Polygons };
+
+// Writes a shapefile (path ends in ".shp") with text fields; returns an error text or "".
+std::string writeShapefile(const QString& path, FixtureKind kind,
+                           const std::vector<std::string>& fields,
+                           const std::vector<FixtureFeature>& features);
+
+// A square polygon as WKT.
+std::string squareWkt(double x0, double y0, double size);
+
+}  // namespace pelagon::test

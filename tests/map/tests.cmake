@@ -1,0 +1,27 @@
+pelagon_add_test(NAME test_map_store
+  LIBS pelagon_core GDAL::GDAL
+  SOURCES
+    map/CoreTestMain.cpp
+    map/FeatureStoreOgrTest.cpp
+    map/FeatureStoreTest.cpp
+    map/LayerFixtures.cpp map/LayerFixtures.h
+)
+
+pelagon_add_test(NAME test_map_render
+  LIBS pelagon_render GDAL::GDAL Qt6::Widgets
+  DISPLAY offscreen
+  SOURCES
+    map/GuiTestMain.cpp
+    map/LayerFixtures.cpp map/LayerFixtures.h
+    map/LoadLayersTest.cpp
+    map/RenderTest.cpp
+)
+
+pelagon_add_test(NAME test_map_canvas
+  LIBS pelagon_gui GDAL::GDAL Qt6::Test
+  DISPLAY offscreen
+  SOURCES
+    map/GuiTestMain.cpp
+    map/LayerFixtures.cpp map/LayerFixtures.h
+    map/MapCanvasTest.cpp
+)
