@@ -28,26 +28,26 @@ POINT, LINE, POLY = ogr.wkbPoint, ogr.wkbLineString, ogr.wkbPolygon
 EXPECTED_LAYERS = [
     # name, query, visible, file, doc, colour, border, style, label, caption, field,
     # geometry, (min, max) features, attribute fields
-    ("Sites", 2, True, "sites", "", "200.0.0", "", 0, "NAME", "Site", "NAME",
-     POINT, (20, 60), ["SITE_ID", "NAME", "KIND", "LON", "LAT"]),
-    ("Convention line of 1867", 2, True, "convline", "", "128.0.128", "", 0, "", "Boundary",
-     "NAME", LINE, (2, 2), ["NAME", "SEGMENT", "NAME_RU"]),
-    ("No-transit zones (3 nm)", 3, True, "notransit", "NoTransit.htm", "220.0.0", "160.0.0",
-     7, "", "", "", POLY, (10, 30), ["SITE", "RADIUS_NM", "RULE"]),
-    ("Trawl closures (10 nm)", 1, True, "closures", "docs\\TrawlClosures.pdf", "255.128.0", "",
-     5, "", "", "", POLY, (10, 30), ["SITE", "RADIUS_NM", "RULE"]),
-    ("Crab protection areas", 1, True, "crabareas", "CrabAreas.htm", "160.32.240", "80.0.160",
-     3, "NAME", "", "", POLY, (3, 3), ["NAME", "SPECIES", "AREA_KM2"]),
-    ("Habitat conservation areas", 1, True, "habitat", "docs/HabitatAreas.htm", "0.128.0",
-     "0.96.0", 2, "NAME", "", "", POLY, (3, 3), ["NAME", "RULE", "AREA_KM2"]),
-    ("Foraging buffers (20 nm)", 2, False, "foraging", "", "192.192.192", "128.128.128", 8, "",
-     "Foraging area of", "SITE", POLY, (10, 30), ["SITE", "RADIUS_NM"]),
-    ("Management areas", 2, True, "mgmtareas", "", "0.0.160", "0.0.160", 1, "NAME",
-     "Management area", "NAME", POLY, (6, 6), ["NAME", "CODE", "AREA_KM2"]),
-    ("Land", 0, True, "land", "", "230.220.170", "", 0, "", "", "", POLY, (100, 2000),
-     ["LAND_ID", "AREA_KM2"]),
     ("Statistical areas", 2, True, "statareas", "", "200.225.255", "255.255.255", 0, "STAT_AREA",
      "Stat area", "STAT_AREA", POLY, (1000, 3000), ["STAT_AREA", "MGMT_AREA", "AREA_KM2"]),
+    ("Land", 0, True, "land", "", "230.220.170", "", 0, "", "", "", POLY, (100, 2000),
+     ["LAND_ID", "AREA_KM2"]),
+    ("Management areas", 2, True, "mgmtareas", "", "0.0.160", "0.0.160", 1, "NAME",
+     "Management area", "NAME", POLY, (6, 6), ["NAME", "CODE", "AREA_KM2"]),
+    ("Foraging buffers (20 nm)", 2, False, "foraging", "", "192.192.192", "128.128.128", 8, "",
+     "Foraging area of", "SITE", POLY, (10, 30), ["SITE", "RADIUS_NM"]),
+    ("Habitat conservation areas", 1, True, "habitat", "docs/HabitatAreas.htm", "0.128.0",
+     "0.96.0", 2, "NAME", "", "", POLY, (3, 3), ["NAME", "RULE", "AREA_KM2"]),
+    ("Crab protection areas", 1, True, "crabareas", "CrabAreas.htm", "160.32.240", "80.0.160",
+     3, "NAME", "", "", POLY, (3, 3), ["NAME", "SPECIES", "AREA_KM2"]),
+    ("Trawl closures (10 nm)", 1, True, "closures", "docs\\TrawlClosures.pdf", "255.128.0", "",
+     5, "", "", "", POLY, (10, 30), ["SITE", "RADIUS_NM", "RULE"]),
+    ("No-transit zones (3 nm)", 3, True, "notransit", "NoTransit.htm", "220.0.0", "160.0.0",
+     7, "", "", "", POLY, (10, 30), ["SITE", "RADIUS_NM", "RULE"]),
+    ("Convention line of 1867", 2, True, "convline", "", "128.0.128", "", 0, "", "Boundary",
+     "NAME", LINE, (2, 2), ["NAME", "SEGMENT", "NAME_RU"]),
+    ("Sites", 2, True, "sites", "", "200.0.0", "", 0, "NAME", "Site", "NAME",
+     POINT, (20, 60), ["SITE_ID", "NAME", "KIND", "LON", "LAT"]),
 ]
 
 MGMT_NAMES = {
@@ -317,16 +317,17 @@ class MapDefinition(unittest.TestCase):
                 self.assertEqual(len(parts), 3, colour)
                 self.assertTrue(all(0 <= int(p) <= 255 for p in parts), colour)
 
-    def test_points_and_lines_are_on_top_and_land_and_grid_at_the_bottom(self):
+    def test_grid_and_land_come_first_and_points_and_lines_last(self):
+        # Each layer added is drawn over the ones before it.
         _, records = parse_definition()
         kinds = []
         for r in records:
             _, layer = open_layer(r[3])
             kinds.append(ogr.GT_Flatten(layer.GetGeomType()))
-        first_poly = kinds.index(POLY)
-        self.assertTrue(all(k != POLY for k in kinds[:first_poly]))
-        self.assertTrue(all(k == POLY for k in kinds[first_poly:]))
-        self.assertEqual([r[3] for r in records[-2:]], ["land", "statareas"])
+        last_poly = len(kinds) - 1 - kinds[::-1].index(POLY)
+        self.assertTrue(all(k == POLY for k in kinds[:last_poly + 1]))
+        self.assertTrue(all(k != POLY for k in kinds[last_poly + 1:]))
+        self.assertEqual([r[3] for r in records[:2]], ["statareas", "land"])
 
     def test_documents_exist_and_one_is_a_pdf(self):
         _, records = parse_definition()

@@ -29,74 +29,18 @@ REAL = "real"
 NO_TRANSIT_RULE = "No vessel may enter"
 CLOSURE_RULE = "Trawling closed all year"
 
-# The layers, first line on top of the drawing order: points and lines first, then the small
-# zones, then the large areas, the land and the grid of statistical areas at the bottom.
+# The layers in the order they are added to the map: each new layer is drawn over the ones before
+# it, so the grid of statistical areas and the land come first, then the large areas, the small
+# zones, and the lines and points last, on top.
 # Each: map definition fields, then the geometry type and the attribute fields of the shapefile.
 LAYERS = [
     {
-        "name": "Sites",
-        "query": 2, "visible": True, "file": "sites", "doc": "",
-        "color": "200.0.0", "border": "", "style": 0,
-        "label": "NAME", "caption": "Site", "field": "NAME",
-        "geom": ogr.wkbPoint,
-        "fields": [("SITE_ID", INT, 4, 0), ("NAME", TEXT, 40, 0), ("KIND", TEXT, 10, 0),
-                   ("LON", REAL, 11, 4), ("LAT", REAL, 10, 4)],
-    },
-    {
-        "name": "Convention line of 1867",
-        "query": 2, "visible": True, "file": "convline", "doc": "",
-        "color": "128.0.128", "border": "", "style": 0,
-        "label": "", "caption": "Boundary", "field": "NAME",
-        "geom": ogr.wkbLineString,
-        "fields": [("NAME", TEXT, 40, 0), ("SEGMENT", TEXT, 20, 0), ("NAME_RU", TEXT, 80, 0)],
-    },
-    {
-        "name": "No-transit zones (3 nm)",
-        "query": 3, "visible": True, "file": "notransit", "doc": "NoTransit.htm",
-        "color": "220.0.0", "border": "160.0.0", "style": 7,
-        "label": "", "caption": "", "field": "",
+        "name": "Statistical areas",
+        "query": 2, "visible": True, "file": "statareas", "doc": "",
+        "color": "200.225.255", "border": "255.255.255", "style": 0,
+        "label": "STAT_AREA", "caption": "Stat area", "field": "STAT_AREA",
         "geom": ogr.wkbPolygon,
-        "fields": [("SITE", TEXT, 40, 0), ("RADIUS_NM", INT, 3, 0), ("RULE", TEXT, 60, 0)],
-    },
-    {
-        "name": "Trawl closures (10 nm)",
-        "query": 1, "visible": True, "file": "closures", "doc": "docs\\TrawlClosures.pdf",
-        "color": "255.128.0", "border": "", "style": 5,
-        "label": "", "caption": "", "field": "",
-        "geom": ogr.wkbPolygon,
-        "fields": [("SITE", TEXT, 40, 0), ("RADIUS_NM", INT, 3, 0), ("RULE", TEXT, 60, 0)],
-    },
-    {
-        "name": "Crab protection areas",
-        "query": 1, "visible": True, "file": "crabareas", "doc": "CrabAreas.htm",
-        "color": "160.32.240", "border": "80.0.160", "style": 3,
-        "label": "NAME", "caption": "", "field": "",
-        "geom": ogr.wkbPolygon,
-        "fields": [("NAME", TEXT, 40, 0), ("SPECIES", TEXT, 20, 0), ("AREA_KM2", REAL, 12, 1)],
-    },
-    {
-        "name": "Habitat conservation areas",
-        "query": 1, "visible": True, "file": "habitat", "doc": "docs/HabitatAreas.htm",
-        "color": "0.128.0", "border": "0.96.0", "style": 2,
-        "label": "NAME", "caption": "", "field": "",
-        "geom": ogr.wkbPolygon,
-        "fields": [("NAME", TEXT, 40, 0), ("RULE", TEXT, 60, 0), ("AREA_KM2", REAL, 12, 1)],
-    },
-    {
-        "name": "Foraging buffers (20 nm)",
-        "query": 2, "visible": False, "file": "foraging", "doc": "",
-        "color": "192.192.192", "border": "128.128.128", "style": 8,
-        "label": "", "caption": "Foraging area of", "field": "SITE",
-        "geom": ogr.wkbPolygon,
-        "fields": [("SITE", TEXT, 40, 0), ("RADIUS_NM", INT, 3, 0)],
-    },
-    {
-        "name": "Management areas",
-        "query": 2, "visible": True, "file": "mgmtareas", "doc": "",
-        "color": "0.0.160", "border": "0.0.160", "style": 1,
-        "label": "NAME", "caption": "Management area", "field": "NAME",
-        "geom": ogr.wkbPolygon,
-        "fields": [("NAME", TEXT, 40, 0), ("CODE", TEXT, 2, 0), ("AREA_KM2", REAL, 12, 1)],
+        "fields": [("STAT_AREA", INT, 6, 0), ("MGMT_AREA", TEXT, 30, 0), ("AREA_KM2", REAL, 12, 1)],
     },
     {
         "name": "Land",
@@ -107,12 +51,69 @@ LAYERS = [
         "fields": [("LAND_ID", INT, 5, 0), ("AREA_KM2", REAL, 12, 1)],
     },
     {
-        "name": "Statistical areas",
-        "query": 2, "visible": True, "file": "statareas", "doc": "",
-        "color": "200.225.255", "border": "255.255.255", "style": 0,
-        "label": "STAT_AREA", "caption": "Stat area", "field": "STAT_AREA",
+        "name": "Management areas",
+        "query": 2, "visible": True, "file": "mgmtareas", "doc": "",
+        "color": "0.0.160", "border": "0.0.160", "style": 1,
+        "label": "NAME", "caption": "Management area", "field": "NAME",
         "geom": ogr.wkbPolygon,
-        "fields": [("STAT_AREA", INT, 6, 0), ("MGMT_AREA", TEXT, 30, 0), ("AREA_KM2", REAL, 12, 1)],
+        "fields": [("NAME", TEXT, 40, 0), ("CODE", TEXT, 2, 0), ("AREA_KM2", REAL, 12, 1)],
+    },
+    {
+        "name": "Foraging buffers (20 nm)",
+        "query": 2, "visible": False, "file": "foraging", "doc": "",
+        "color": "192.192.192", "border": "128.128.128", "style": 8,
+        "label": "", "caption": "Foraging area of", "field": "SITE",
+        "geom": ogr.wkbPolygon,
+        "fields": [("SITE", TEXT, 40, 0), ("RADIUS_NM", INT, 3, 0)],
+    },
+    {
+        "name": "Habitat conservation areas",
+        "query": 1, "visible": True, "file": "habitat", "doc": "docs/HabitatAreas.htm",
+        "color": "0.128.0", "border": "0.96.0", "style": 2,
+        "label": "NAME", "caption": "", "field": "",
+        "geom": ogr.wkbPolygon,
+        "fields": [("NAME", TEXT, 40, 0), ("RULE", TEXT, 60, 0), ("AREA_KM2", REAL, 12, 1)],
+    },
+    {
+        "name": "Crab protection areas",
+        "query": 1, "visible": True, "file": "crabareas", "doc": "CrabAreas.htm",
+        "color": "160.32.240", "border": "80.0.160", "style": 3,
+        "label": "NAME", "caption": "", "field": "",
+        "geom": ogr.wkbPolygon,
+        "fields": [("NAME", TEXT, 40, 0), ("SPECIES", TEXT, 20, 0), ("AREA_KM2", REAL, 12, 1)],
+    },
+    {
+        "name": "Trawl closures (10 nm)",
+        "query": 1, "visible": True, "file": "closures", "doc": "docs\\TrawlClosures.pdf",
+        "color": "255.128.0", "border": "", "style": 5,
+        "label": "", "caption": "", "field": "",
+        "geom": ogr.wkbPolygon,
+        "fields": [("SITE", TEXT, 40, 0), ("RADIUS_NM", INT, 3, 0), ("RULE", TEXT, 60, 0)],
+    },
+    {
+        "name": "No-transit zones (3 nm)",
+        "query": 3, "visible": True, "file": "notransit", "doc": "NoTransit.htm",
+        "color": "220.0.0", "border": "160.0.0", "style": 7,
+        "label": "", "caption": "", "field": "",
+        "geom": ogr.wkbPolygon,
+        "fields": [("SITE", TEXT, 40, 0), ("RADIUS_NM", INT, 3, 0), ("RULE", TEXT, 60, 0)],
+    },
+    {
+        "name": "Convention line of 1867",
+        "query": 2, "visible": True, "file": "convline", "doc": "",
+        "color": "128.0.128", "border": "", "style": 0,
+        "label": "", "caption": "Boundary", "field": "NAME",
+        "geom": ogr.wkbLineString,
+        "fields": [("NAME", TEXT, 40, 0), ("SEGMENT", TEXT, 20, 0), ("NAME_RU", TEXT, 80, 0)],
+    },
+    {
+        "name": "Sites",
+        "query": 2, "visible": True, "file": "sites", "doc": "",
+        "color": "200.0.0", "border": "", "style": 0,
+        "label": "NAME", "caption": "Site", "field": "NAME",
+        "geom": ogr.wkbPoint,
+        "fields": [("SITE_ID", INT, 4, 0), ("NAME", TEXT, 40, 0), ("KIND", TEXT, 10, 0),
+                   ("LON", REAL, 11, 4), ("LAT", REAL, 10, 4)],
     },
 ]
 

@@ -14,7 +14,10 @@
 #include "help/HelpBrowser.h"
 #include "help/HelpCommand.h"
 #include "legend/LegendGeometry.h"
+#include "map/LoadLayers.h"
+#include "map/MapLayer.h"
 #include "map/MapWindowLayout.h"
+#include "map/Symbology.h"
 #include "mapdef/MapDefinition.h"
 #include "reports/TheBrowserForm.h"
 #include "tools/MapPictureBox.h"
@@ -49,6 +52,7 @@ Mapform::Mapform(MapformContext context, QWidget* parent)
 
 Mapform::~Mapform() {
     delete legendWindow_;
+    delete results_;
     delete RegsWindow;
     delete help_;
 }
@@ -85,8 +89,19 @@ void Mapform::createControls() {
     placeFixed(Title, mapwindow::kTitleLeft, mapwindow::kTitleTop, mapwindow::kTitleWidth,
                mapwindow::kTitleHeight);
 
-    theMap = new QWidget(this);
+    theMap = new MapCanvas(this);
     theMap->setObjectName(QStringLiteral("theMap"));
+    theMap->setFocusPolicy(Qt::StrongFocus);
+    connect(theMap, &MapCanvas::mouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF pos) {
+                theMap_MouseDown(button, shift, pos.x(), pos.y());
+            });
+    connect(theMap, &MapCanvas::mouseMove, this,
+            [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, QPointF pos) {
+                theMap_MouseMove(buttons, shift, pos.x(), pos.y());
+            });
+    // Wheel and key navigation: one history entry per gesture, saved before it changes the map.
+    connect(theMap, &MapCanvas::aboutToNavigate, this, [this] { pushExtent(); });
 
     ButtonFrame = new QFrame(this);
     ButtonFrame->setObjectName(QStringLiteral("ButtonFrame"));
@@ -131,6 +146,12 @@ void Mapform::createControls() {
     LblStatus->setObjectName(QStringLiteral("LblStatus"));
     place(LblStatus, kStatusLabel);
 
+    connect(SiteComboBox, &PlaceComboBox::placeChosen, this,
+            [this](int k) { SiteComboBox_Click(k); });
+    connect(RegionComboBox, &PlaceComboBox::placeChosen, this,
+            [this](int k) { RegionComboBox_Click(k); });
+    createPrintCommand();
+
     ArrangeMapWindow();
 }
 
@@ -160,10 +181,11 @@ void Mapform::ArrangeMapWindow() {
 bool Mapform::Form_Load() {
     BaseDir = QDir::currentPath() + QLatin1Char('/');
     RegsOpened = false;
-    if (!getLayerInfo()) {
+    if (!LoadLayers()) {
         return false;
     }
     ArrangeMapWindow();
+    theMap->setExtent(theMap->fullExtent());
     if (!ReadProjPars()) {
         return false;
     }
@@ -172,6 +194,37 @@ bool Mapform::Form_Load() {
     presetExtents = PresetExtents(regionExtents);
     applyPresetButtons();
     return true;
+}
+
+bool Mapform::LoadLayers() {
+    if (!getLayerInfo()) {
+        return false;
+    }
+    LegendCallbacks legendRows;
+    legendRows.AddToLayerListForm = [this](qint16 Index, const QString& theName, qint16 Checked,
+                                           qint32 theColor, qint32 theBorderColor, qint16 theStyle,
+                                           qint16 ShapeType) {
+        legend_->AddToLayerListForm(Index, theName, Checked, theColor, theBorderColor, theStyle,
+                                    ShapeType);
+    };
+    legendRows.placeScrollbar = [this] { legend_->placeScrollbar(); };
+    LoadedLayers built =
+        pelagon::LoadLayers(LayerInfos, QDir::currentPath(), *theMap, *ctx_.messages, legendRows);
+    MapLayers = std::move(built.MapLayers);
+    LabelRenderers = std::move(built.LabelRenderers);
+    LabelFont = std::move(built.LabelFont);
+    return true;
+}
+
+void Mapform::changeLayerVisible(int Index, int V) {
+    if (Index < 0 || Index >= LayerInfos.size()) {
+        return;
+    }
+    LayerInfos[Index].Visible = V != 0 ? kTrue : kFalse;
+    if (Index < static_cast<int>(MapLayers.size()) && MapLayers[Index]) {
+        MapLayers[Index]->setVisible(V != 0);
+    }
+    theMap->refresh();
 }
 
 bool Mapform::ReadProjPars() {
@@ -213,13 +266,6 @@ void Mapform::applyPresetButtons() {
         if (index > 0) {
             theToolbar->setButtonEnabled(index, presetExtents.contains(key));
         }
-    }
-}
-
-void Mapform::theToolbar_ButtonClick(const QString& key, int index) {
-    const ToolbarClickResult result = tools.buttonClick(key, index, theToolbar->buttonCount());
-    for (const ButtonImageChange& change : result.imageChanges) {
-        theToolbar->setButtonImage(change.index, change.imageNumber);
     }
 }
 
@@ -265,7 +311,14 @@ bool Mapform::getLayerInfo() {
 
     // 1. Size the legend (created here, on first use) and the map window for the frame's height.
     if (!legend_) {
-        legend_ = new LayerListForm(SwatchPainter());
+        // Swatches are drawn by the map's own symbology, so they match the layers exactly.
+        legend_ = new LayerListForm([](QPainter& painter, const QRectF& rect, int shapeType,
+                                       const QColor& fill, const QColor& border, int style) {
+            symbology::drawSwatch(painter, rect, symbology::kindForShapeType(shapeType),
+                                  symbology::valueFromColor(fill),
+                                  symbology::valueFromColor(border), style);
+        });
+        legend_->changeLayerVisible = [this](int Index, int V) { changeLayerVisible(Index, V); };
         legendWindow_ = frame->addChild(legend_);
     }
     legend_->setWindowTitle(QStringLiteral("Available Layers"));

@@ -11,12 +11,14 @@
 #include "geo/AlbersProjection.h"
 #include "help/HelpBrowser.h"
 #include "legend/LayerListForm.h"
+#include "map/MapCanvas.h"
 #include "map/MapTypes.h"
 #include "mapdef/LayerInfo.h"
 #include "reports/PageView.h"
 #include "reports/TheBrowserForm.h"
 #include "tools/ExtentHistory.h"
 #include "tools/PresetExtents.h"
+#include "tools/PrintCommand.h"
 #include "tools/ToolSelection.h"
 
 class QFrame;
@@ -25,6 +27,8 @@ class QPushButton;
 
 namespace pelagon {
 
+class LabelRenderer;
+class MapLayer;
 class MapPictureBox;
 class MapToolbar;
 class MessageSink;
@@ -61,6 +65,11 @@ public:
     int LastLayer = -1;
     AlbersProjection projection;  // set by ReadProjPars
 
+    // The map's layers, label renderers and their shared font, indexed like LayerInfos.
+    std::vector<std::shared_ptr<MapLayer>> MapLayers;
+    std::vector<std::shared_ptr<LabelRenderer>> LabelRenderers;
+    std::shared_ptr<QFont> LabelFont;
+
     // Navigation state.
     ExtentHistory extentHistory;
     PresetExtents presetExtents;
@@ -78,7 +87,7 @@ public:
     MapToolbar* theToolbar = nullptr;
     MapPictureBox* Picture1 = nullptr;
     QLabel* Title = nullptr;
-    QWidget* theMap = nullptr;
+    MapCanvas* theMap = nullptr;
     QFrame* ButtonFrame = nullptr;
     QPushButton* CmdShowRegs = nullptr;
     QPushButton* HelpCmd = nullptr;
@@ -91,6 +100,9 @@ public:
     LayerListForm* legend() const { return legend_; }
     QMdiSubWindow* legendWindow() const { return legendWindow_; }
     HelpBrowser* helpWindow() const { return help_; }
+    // The window of the location query's results (closed and opened anew by every query).
+    TheBrowserForm* resultsWindow() const { return results_; }
+    PrintCommand* printCommand() const { return print_.get(); }
 
     // Reads the map definition into LayerInfos, sizes the legend and places the map window and
     // the legend side by side. Returns false (after telling the user) when it cannot be read.
@@ -113,8 +125,41 @@ public:
     // The "Info" command: the help window on the map's help page.
     void HelpCmd_Click();
 
+    // Builds the map's layers from the definition, with their legend rows and labels.
+    bool LoadLayers();
+
+    // Shows (V = 1) or hides (V = 0) layer Index, records it and redraws the map.
+    void changeLayerVisible(int Index, int V);
+
     // Toolbar click, by key and 1-based index.
     void theToolbar_ButtonClick(const QString& key, int index);
+
+    // A press on the map, whatever the button: acts by the selected tool.
+    void theMap_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double Y);
+
+    // Pointer movement over the map: the longitude and latitude in the status line.
+    void theMap_MouseMove(Qt::MouseButtons button, Qt::KeyboardModifiers shift, double x, double y);
+
+    // Extent history and preset regions.
+    void pushExtent();
+    void previousExtent();
+    void zoomToPresetRegion(const QString& key);
+
+    // A choice in the site or region list, by its 0-based index.
+    void SiteComboBox_Click(int k);
+    void RegionComboBox_Click(int k);
+
+    // The location query at a pressed position of the map control.
+    void doDrillID(double x, double Y);
+
+    // Distance measurement along a path drawn from the last press on the map.
+    void DoMeasure();
+
+    // Prints the map as shown and the legend.
+    void printCurrentExtent();
+
+    // What the status line shows for a point outside the projection's domain.
+    static QString noPositionText();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -123,11 +168,15 @@ private:
     void createControls();
     void placeFixed(QWidget* w, double left, double top, double width, double height);
     void applyPresetButtons();
+    void createPrintCommand();
 
     MapformContext ctx_;
     QPointer<LayerListForm> legend_;
     QPointer<QMdiSubWindow> legendWindow_;
     QPointer<HelpBrowser> help_;
+    QPointer<TheBrowserForm> results_;
+    std::unique_ptr<PrintCommand> print_;
+    QPointF lastPress_;  // where the last press on the map was, for the measure tool
 };
 
 }  // namespace pelagon

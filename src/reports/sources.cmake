@@ -3,6 +3,9 @@ list(APPEND PELAGON_CORE_SOURCES
   reports/DrillIdPageFile.cpp reports/DrillIdPageFile.h
   reports/PageAddress.cpp reports/PageAddress.h
 )
+list(APPEND PELAGON_RENDER_SOURCES
+  reports/LayerQuery.cpp reports/LayerQuery.h
+)
 # The page view's own home and search pages, compiled in.
 qt6_add_resources(PELAGON_REPORTS_PAGES reports/pages/pelagon_pages.qrc)
 list(APPEND PELAGON_GUI_SOURCES

@@ -46,7 +46,8 @@ TEST_F(SampleMapTest, OpensInTheMapFolderWithTheFrameCaptioned) {
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->BaseDir, sample.folder() + "/");
     EXPECT_EQ(map->LastLayer, 9);
-    EXPECT_EQ(map->LayerInfos[0].LayerName, QStringLiteral("Sites"));
+    EXPECT_EQ(map->LayerInfos[0].LayerName, QStringLiteral("Statistical areas"));
+    EXPECT_EQ(map->LayerInfos[9].LayerName, QStringLiteral("Sites"));
     EXPECT_EQ(map->legend()->windowTitle(), QStringLiteral("Available Layers"));
 }
 

@@ -1,0 +1,196 @@
+// The map window's toolbar commands, map tools, extent history, place lists, location query,
+// measuring and printing.
+#include <QDir>
+#include <QLabel>
+
+#include "app/Mapform.h"
+#include "app/TheMDIform.h"
+#include "common/MessageSink.h"
+#include "geo/AngleText.h"
+#include "geo/Measure.h"
+#include "reports/DrillIdPage.h"
+#include "reports/DrillIdPageFile.h"
+#include "reports/LayerQuery.h"
+#include "tools/MapToolbar.h"
+#include "tools/PrinterDialogQt.h"
+#include "tools/PrinterPlatformLinux.h"
+
+namespace pelagon {
+
+void Mapform::theToolbar_ButtonClick(const QString& key, int index) {
+    const ToolbarClickResult result = tools.buttonClick(key, index, theToolbar->buttonCount());
+    switch (result.command) {
+        case ToolbarCommand::ZoomToExtent:
+            pushExtent();
+            theMap->setExtent(theMap->fullExtent());
+            break;
+        case ToolbarCommand::ZoomOut:
+            pushExtent();
+            theMap->setExtent(theMap->extent().scaled(zoomOutFactor));
+            break;
+        case ToolbarCommand::PreviousExtent:
+            previousExtent();
+            break;
+        case ToolbarCommand::PrintTheMap:
+            printCurrentExtent();
+            break;
+        case ToolbarCommand::PresetRegion:
+            zoomToPresetRegion(result.key);
+            break;
+        case ToolbarCommand::SelectTool:
+            break;
+    }
+    for (const ButtonImageChange& change : result.imageChanges) {
+        theToolbar->setButtonImage(change.index, change.imageNumber);
+    }
+}
+
+void Mapform::theMap_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double Y) {
+    lastPress_ = QPointF(x, Y);
+    switch (tools.pressAction()) {
+        case MapPressAction::ZoomRectangle:
+            // The extent shown while dragging is saved once the rectangle is known.
+            theMap->trackRectangle(lastPress_, [this](MapRect dragged) {
+                pushExtent();
+                theMap->setExtent(dragged);
+            });
+            break;
+        case MapPressAction::Pan:
+            pushExtent();
+            theMap->pan(lastPress_, [] {});
+            break;
+        case MapPressAction::Query:
+            doDrillID(x, Y);
+            break;
+        case MapPressAction::Measure:
+            DoMeasure();
+            break;
+        case MapPressAction::None:
+            break;
+    }
+}
+
+QString Mapform::noPositionText() {
+    return QStringLiteral("Outside the map's projection");
+}
+
+void Mapform::theMap_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, double x, double y) {
+    const MapPoint p = theMap->toMapPoint(QPointF(x, y));
+    double MapLon = 0;
+    double MapLat = 0;
+    if (!projection.AlbersToLatLong(p.x, p.y, MapLon, MapLat)) {
+        LblStatus->setText(noPositionText());
+        return;
+    }
+    LblStatus->setText(Ddec_to_DMdec(MapLon) + QLatin1Char(',') + Ddec_to_DMdec(MapLat));
+}
+
+void Mapform::pushExtent() {
+    extentHistory.push(theMap->extent());
+}
+
+void Mapform::previousExtent() {
+    if (const std::optional<MapRect> previous = extentHistory.previous()) {
+        theMap->setExtent(*previous);
+    }
+}
+
+void Mapform::zoomToPresetRegion(const QString& key) {
+    const std::optional<MapRect> preset = presetExtents.extent(key);
+    if (!preset) {
+        return;  // the region list has no row for this key; its button is disabled
+    }
+    pushExtent();
+    theMap->setExtent(*preset);
+}
+
+void Mapform::SiteComboBox_Click(int k) {
+    if (k < 0 || k >= siteExtents.size()) {
+        return;
+    }
+    pushExtent();
+    theMap->setExtent(siteExtents[k]);
+}
+
+void Mapform::RegionComboBox_Click(int k) {
+    if (k < 0 || k >= regionExtents.size()) {
+        return;
+    }
+    pushExtent();
+    theMap->setExtent(regionExtents[k]);
+}
+
+void Mapform::doDrillID(double x, double Y) {
+    const MapPoint point = theMap->toMapPoint(QPointF(x, Y));
+    LblStatus->setText(QStringLiteral("Finding layers ..."));
+    const LayerQuery query = queryLayersAt(LayerInfos, MapLayers, point,
+                                           kQueryTolerancePixels * theMap->mapUnitsPerPixel(),
+                                           [this](int) { LblStatus->repaint(); });
+
+    const QByteArray page = drillIdResultsPage(LayerInfos, BaseDir, query.found);
+    const SavedPage saved = saveDrillIdResultsPage(page, QDir::currentPath());
+    if (!saved.saved()) {
+        LblStatus->setText(QString());
+        ctx_.messages->error(QString(), saved.message());
+        return;
+    }
+    if (saved.inFallbackFolder) {
+        LblStatus->setText(saved.message());
+        LblStatus->setToolTip(saved.message());
+    }
+
+    // Each query gets a fresh results window.
+    if (results_ && results_->isOpen()) {
+        results_->close();
+    }
+    if (!results_) {
+        results_ = new TheBrowserForm(ctx_.frame->mdiArea(), ctx_.makePageView);
+        results_->setObjectName(QStringLiteral("TheBrowserForm"));
+    }
+    results_->StartingAddress = saved.path;
+    results_->open();
+    results_->setOuterSizeTwips(5000, 6000);
+
+    double MapLon = 0;
+    double MapLat = 0;
+    QString position = noPositionText();
+    if (projection.AlbersToLatLong(point.x, point.y, MapLon, MapLat)) {
+        position = Ddec_to_DMdec(MapLon) + QStringLiteral(", ") + Ddec_to_DMdec(MapLat);
+    }
+    results_->DrillIDtitle()->setText(QStringLiteral("Layers present at:  ") + position);
+    results_->repaint();
+
+    // The features found stay outlined on the map until the next query or change of extent.
+    theMap->setHighlight(query.features);
+}
+
+void Mapform::DoMeasure() {
+    theMap->trackLine(lastPress_, [this](std::optional<std::vector<MapPoint>> path) {
+        if (!path || path->empty()) {
+            return;  // abandoned with Esc: no message
+        }
+        ctx_.messages->information(QString::fromLatin1(kMeasureTitle), measureMessage(*path));
+    });
+}
+
+void Mapform::createPrintCommand() {
+    PrintSources sources;
+    sources.paintMap = [this](QPainter& painter, const QRectF& target) {
+        theMap->renderTo(painter, target);
+        return true;
+    };
+    sources.mapScreenSizeInches = [this] {
+        return QSizeF(theMap->width() / static_cast<double>(theMap->logicalDpiX()),
+                      theMap->height() / static_cast<double>(theMap->logicalDpiY()));
+    };
+    sources.legendImage = [this] { return legend_ ? legend_->printImage() : QImage(); };
+    print_ =
+        std::make_unique<PrintCommand>(std::make_unique<PrinterPlatformLinux>(),
+                                       std::make_unique<PrinterDialogQt>(this), std::move(sources));
+}
+
+void Mapform::printCurrentExtent() {
+    print_->printCurrentExtent();
+}
+
+}  // namespace pelagon

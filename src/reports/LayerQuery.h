@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "map/FeatureStore.h"
+#include "map/MapTypes.h"
+#include "mapdef/LayerInfo.h"
+#include "reports/DrillIdPage.h"
+
+namespace pelagon {
+
+class MapLayer;
+
+// Lines and points count as present at a clicked point within this many pixels of it.
+constexpr double kQueryTolerancePixels = 3.0;
+
+// What the location query found at one map point.
+struct LayerQuery {
+    QVector<LayerQueryResult> found;  // one per layer record, for the query page
+    // Every feature found, layer by layer, for outlining them on the map.
+    std::vector<std::pair<std::shared_ptr<MapLayer>, FeatureId>> features;
+};
+
+// Searches every queryable layer (QueryMode > 0) at the point, in record order, hidden layers
+// too; a layer whose file failed to load is skipped. An attribute layer (QueryMode 2) gives the
+// value of AttrField of its first feature found. tolerance is in map units. beforeLayer, when
+// given, is called with each record index before its layer is looked at (the map window repaints
+// its status line there).
+LayerQuery queryLayersAt(const QVector<LayerInfo>& LayerInfos,
+                         const std::vector<std::shared_ptr<MapLayer>>& MapLayers, MapPoint point,
+                         double tolerance, const std::function<void(int)>& beforeLayer = {});
+
+}  // namespace pelagon
