@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -278,6 +279,7 @@ void Mapform::ShowRegs() {
             const QSizeF outer = RegsWindow->outerSizeTwips();
             RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
             RegsWindow->DrillIDtitle()->setText(QString());
+            placeOpenedWindow(RegsWindow, 1);
             RegsWindow->repaint();
         }
         RegsWindow->focus();
@@ -292,6 +294,7 @@ void Mapform::ShowRegs() {
     const QSizeF outer = RegsWindow->outerSizeTwips();
     RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
     RegsWindow->DrillIDtitle()->setText(QString());
+    placeOpenedWindow(RegsWindow, 1);
     RegsWindow->repaint();
 }
 
@@ -300,7 +303,23 @@ void Mapform::HelpCmd_Click() {
         help_ = new HelpBrowser(ctx_.frame->mdiArea(), ctx_.makePageView);
         help_->setObjectName(QStringLiteral("HelpBrowser"));
     }
+    const bool wasOpen = help_->isOpen();
     showHelp(*help_, BaseDir);
+    if (!wasOpen) {
+        placeOpenedWindow(help_, 2);
+    }
+}
+
+void Mapform::placeOpenedWindow(QMdiSubWindow* window, int slot) {
+    QMdiArea* area = ctx_.frame->mdiArea();
+    const QRect visible = area->viewport()->rect();
+    const QRect mapRect = subWindow() ? subWindow()->geometry() : visible;
+    const int step = 28;
+    int x = mapRect.right() - window->width() - step * (slot + 1);
+    int y = mapRect.top() + step * (slot + 1);
+    x = std::clamp(x, 0, std::max(0, visible.width() - window->width()));
+    y = std::clamp(y, 0, std::max(0, visible.height() - window->height()));
+    window->move(x, y);
 }
 
 bool Mapform::getLayerInfo() {

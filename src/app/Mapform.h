@@ -169,6 +169,9 @@ private:
     void placeFixed(QWidget* w, double left, double top, double width, double height);
     void applyPresetButtons();
     void createPrintCommand();
+    // Places a browser window that has just opened inside the frame's visible area, near the
+    // map window's top-right corner; slot staggers windows opened by different commands.
+    void placeOpenedWindow(QMdiSubWindow* window, int slot);
 
     MapformContext ctx_;
     QPointer<LayerListForm> legend_;

@@ -158,6 +158,7 @@ void Mapform::doDrillID(double x, double Y) {
         position = Ddec_to_DMdec(MapLon) + QStringLiteral(", ") + Ddec_to_DMdec(MapLat);
     }
     results_->DrillIDtitle()->setText(QStringLiteral("Layers present at:  ") + position);
+    placeOpenedWindow(results_, 0);
     results_->repaint();
 
     // The features found stay outlined on the map until the next query or change of extent.
