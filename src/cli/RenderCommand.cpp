@@ -105,12 +105,14 @@ const CommandSpec& renderSpec() {
              {},
              QStringLiteral("NAME"),
              false,
-             QStringLiteral("show a region of the map's region list (Regions.csv)")},
+             QStringLiteral("show a region of the map's region list (Regions.csv); letter case "
+                            "may differ")},
             {QStringLiteral("--site"),
              {},
              QStringLiteral("NAME"),
              false,
-             QStringLiteral("show the 100 km square about a site of the site list (SSL_Locs.csv)")},
+             QStringLiteral("show the 100 km square about a site of the site list (SSL_Locs.csv); "
+                            "letter case may differ")},
             {QStringLiteral("--hide"),
              {},
              QStringLiteral("LAYER"),
