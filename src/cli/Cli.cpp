@@ -77,8 +77,8 @@ int runCli(const QStringList& arguments, CliContext& context) {
         try {
             return s.run(arguments.mid(1), context);
         } catch (const UsageError& e) {
-            context.error(QStringLiteral("pelagon-cli %1\nTry 'pelagon-cli %2 --help'.")
-                              .arg(e.message(), first));
+            context.error(QStringLiteral("pelagon-cli %1: %2\nTry 'pelagon-cli %1 --help'.")
+                              .arg(first, e.message()));
             return kExitUsage;
         } catch (const InputError& e) {
             context.error(e.message());

@@ -80,36 +80,34 @@ ParsedArguments parseArguments(const CommandSpec& spec, const QStringList& words
         const QString name = eq < 0 ? word : word.left(eq);
         const OptionSpec* option = findOption(spec, name);
         if (option == nullptr) {
-            throw UsageError(QStringLiteral("%1: unknown option %2").arg(spec.name, name));
+            throw UsageError(QStringLiteral("unknown option %1").arg(name));
         }
         QString value;
         if (option->valueName.isEmpty()) {
             if (eq >= 0) {
-                throw UsageError(
-                    QStringLiteral("%1: option %2 takes no value").arg(spec.name, option->name));
+                throw UsageError(QStringLiteral("option %1 takes no value").arg(option->name));
             }
         } else if (eq >= 0) {
             value = word.mid(eq + 1);
         } else if (i + 1 < words.size()) {
             value = words.at(++i);
         } else {
-            throw UsageError(QStringLiteral("%1: option %2 needs a value %3")
-                                 .arg(spec.name, option->name, option->valueName));
+            throw UsageError(
+                QStringLiteral("option %1 needs a value %2").arg(option->name, option->valueName));
         }
         if (!option->repeatable && parsed.has(option->name)) {
-            throw UsageError(
-                QStringLiteral("%1: option %2 is given twice").arg(spec.name, option->name));
+            throw UsageError(QStringLiteral("option %1 is given twice").arg(option->name));
         }
         parsed.add(option->name, value);
     }
     const int count = static_cast<int>(parsed.positional.size());
     if (count < spec.minPositional) {
-        throw UsageError(QStringLiteral("%1: missing argument (expected %2)")
-                             .arg(spec.name, spec.positionalNames));
+        throw UsageError(
+            QStringLiteral("missing argument (expected %1)").arg(spec.positionalNames));
     }
     if (spec.maxPositional >= 0 && count > spec.maxPositional) {
-        throw UsageError(QStringLiteral("%1: unexpected argument %2")
-                             .arg(spec.name, parsed.positional.at(spec.maxPositional)));
+        throw UsageError(
+            QStringLiteral("unexpected argument %1").arg(parsed.positional.at(spec.maxPositional)));
     }
     return parsed;
 }

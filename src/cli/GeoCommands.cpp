@@ -69,7 +69,7 @@ int runPosition(const QStringList& words, CliContext& context) {
         return 0;
     }
     if (!args.has(QStringLiteral("--at"))) {
-        throw UsageError(QStringLiteral("position: missing --at X,Y"));
+        throw UsageError(QStringLiteral("missing --at X,Y"));
     }
     const MapPoint p = parsePoint(args.value(QStringLiteral("--at")), QStringLiteral("--at"));
     const QLocale locale = textLocale(args);

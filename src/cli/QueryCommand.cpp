@@ -107,7 +107,7 @@ int runQuery(const QStringList& words, CliContext& context) {
                         static_cast<int>(args.has(QStringLiteral("--csv")));
     if (sources != 1) {
         throw UsageError(
-            QStringLiteral("query: give one of --at X,Y, --lonlat LON,LAT or --csv "
+            QStringLiteral("give one of --at X,Y, --lonlat LON,LAT or --csv "
                            "POSITIONS.csv"));
     }
     std::optional<MapPoint> at;

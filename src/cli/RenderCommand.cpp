@@ -66,9 +66,8 @@ MapRect placeExtent(const PlaceList& list, const QString& listName, const QStrin
     }
     const int k = findName(list.names, name);
     if (k < 0) {
-        throw UsageError(
-            QStringLiteral("render: %1 '%2' is not in the %3 list; its entries are: %4")
-                .arg(option, name, listName, nameList(list.names)));
+        throw UsageError(QStringLiteral("%1 '%2' is not in the %3 list; its entries are: %4")
+                             .arg(option, name, listName, nameList(list.names)));
     }
     return list.extents[k];
 }
@@ -171,13 +170,13 @@ int runRender(const QStringList& words, CliContext& context) {
         return 0;
     }
     if (!args.has(QStringLiteral("--output"))) {
-        throw UsageError(QStringLiteral("render: missing -o OUT.png|OUT.pdf"));
+        throw UsageError(QStringLiteral("missing -o OUT.png|OUT.pdf"));
     }
     const int extentChoices = static_cast<int>(args.has(QStringLiteral("--extent"))) +
                               static_cast<int>(args.has(QStringLiteral("--region"))) +
                               static_cast<int>(args.has(QStringLiteral("--site")));
     if (extentChoices > 1) {
-        throw UsageError(QStringLiteral("render: give at most one of --extent, --region, --site"));
+        throw UsageError(QStringLiteral("give at most one of --extent, --region, --site"));
     }
     // Numbers are checked before the map is read.
     std::optional<MapRect> extent;
@@ -201,7 +200,7 @@ int runRender(const QStringList& words, CliContext& context) {
     for (const QString& hidden : args.values(QStringLiteral("--hide"))) {
         const int k = static_cast<int>(names.indexOf(hidden));
         if (k < 0) {
-            throw UsageError(QStringLiteral("render: --hide '%1' is not a layer of the map; its "
+            throw UsageError(QStringLiteral("--hide '%1' is not a layer of the map; its "
                                             "layers are: %2")
                                  .arg(hidden, nameList(names)));
         }
