@@ -123,12 +123,10 @@ void Mapform::RegionComboBox_Click(int k) {
 void Mapform::doDrillID(double x, double Y) {
     const MapPoint point = theMap->toMapPoint(QPointF(x, Y));
     LblStatus->setText(QStringLiteral("Finding layers ..."));
-    const LayerQuery query = queryLayersAt(LayerInfos, MapLayers, point,
-                                           kQueryTolerancePixels * theMap->mapUnitsPerPixel(),
-                                           [this](int) { LblStatus->repaint(); });
-
-    const QByteArray page = drillIdResultsPage(LayerInfos, BaseDir, query.found);
-    const SavedPage saved = saveDrillIdResultsPage(page, QDir::currentPath());
+    const DrillIdResult result =
+        drillIdAt(LayerInfos, MapLayers, BaseDir, point, queryTolerance(theMap->mapUnitsPerPixel()),
+                  [this](int) { LblStatus->repaint(); });
+    const SavedPage saved = saveDrillIdResultsPage(result.page, QDir::currentPath());
     if (!saved.saved()) {
         LblStatus->setText(QString());
         ctx_.messages->error(QString(), saved.message());
@@ -162,7 +160,7 @@ void Mapform::doDrillID(double x, double Y) {
     results_->repaint();
 
     // The features found stay outlined on the map until the next query or change of extent.
-    theMap->setHighlight(query.features);
+    theMap->setHighlight(result.query.features);
 }
 
 void Mapform::DoMeasure() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <QVector>
 
 #include <functional>
@@ -34,5 +36,22 @@ struct LayerQuery {
 LayerQuery queryLayersAt(const QVector<LayerInfo>& LayerInfos,
                          const std::vector<std::shared_ptr<MapLayer>>& MapLayers, MapPoint point,
                          double tolerance, const std::function<void(int)>& beforeLayer = {});
+
+// The search tolerance, in map units, of a click on a map shown at mapUnitsPerPixel.
+inline double queryTolerance(double mapUnitsPerPixel) {
+    return kQueryTolerancePixels * mapUnitsPerPixel;
+}
+
+// The whole location query at a point: the searches of queryLayersAt and the bytes of the query
+// page for what they found. The map window and the command-line tool both call this, so the page
+// they write for the same point and tolerance is the same.
+struct DrillIdResult {
+    LayerQuery query;
+    QByteArray page;
+};
+DrillIdResult drillIdAt(const QVector<LayerInfo>& LayerInfos,
+                        const std::vector<std::shared_ptr<MapLayer>>& MapLayers,
+                        const QString& BaseDir, MapPoint point, double tolerance,
+                        const std::function<void(int)>& beforeLayer = {});
 
 }  // namespace pelagon

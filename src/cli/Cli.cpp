@@ -1,0 +1,99 @@
+#include "cli/Cli.h"
+
+#include <QDir>
+
+#include <functional>
+
+#include "cli/CliContext.h"
+#include "cli/CliErrors.h"
+#include "cli/CommandLine.h"
+#include "cli/GeoCommands.h"
+#include "cli/InfoCommand.h"
+#include "cli/QueryCommand.h"
+#include "cli/RenderCommand.h"
+
+namespace pelagon::cli {
+
+namespace {
+
+struct Subcommand {
+    const CommandSpec& (*spec)();
+    int (*run)(const QStringList&, CliContext&);
+};
+
+const QList<Subcommand>& subcommands() {
+    static const QList<Subcommand> all = {
+        {&infoSpec, &runInfo},         {&renderSpec, &runRender},   {&querySpec, &runQuery},
+        {&positionSpec, &runPosition}, {&measureSpec, &runMeasure},
+    };
+    return all;
+}
+
+QString toolHelp() {
+    QString text = QStringLiteral(
+        "Usage: pelagon-cli SUBCOMMAND MAP.mv [OPTIONS]\n"
+        "\n"
+        "The map viewer's engine without a window: reads a map definition (.mv) and its map\n"
+        "folder as the viewer does, for scripting, batch checks, reports and benchmarks.\n"
+        "\n"
+        "Subcommands:\n");
+    for (const Subcommand& s : subcommands()) {
+        text += QStringLiteral("  %1 %2\n").arg(s.spec().name, -9).arg(s.spec().summary);
+    }
+    text += QStringLiteral(
+        "\n"
+        "pelagon-cli SUBCOMMAND --help describes each one.\n"
+        "\n"
+        "Relative paths are taken from the folder the tool is started in; while it works the\n"
+        "map folder is the working folder, as in the viewer. No display is needed. Messages\n"
+        "about layers that cannot be loaded go to standard error and do not stop the tool.\n"
+        "\n"
+        "Exit status: 0 on success, 1 when the map or an input cannot be used (the message\n"
+        "names the file, the line and the problem), 2 for a usage error (unknown subcommand\n"
+        "or option, missing argument, malformed number).\n");
+    return text;
+}
+
+}  // namespace
+
+int runCli(const QStringList& arguments, CliContext& context) {
+    if (context.startFolder.isEmpty()) {
+        context.startFolder = QDir::currentPath();
+    }
+    const QString first = arguments.value(0);
+    if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
+        first == QStringLiteral("help")) {
+        context.print(toolHelp());
+        return kExitOk;
+    }
+    if (first.isEmpty()) {
+        context.error(QStringLiteral("pelagon-cli: missing subcommand\n\n") + toolHelp());
+        return kExitUsage;
+    }
+    for (const Subcommand& s : subcommands()) {
+        if (s.spec().name != first) {
+            continue;
+        }
+        try {
+            return s.run(arguments.mid(1), context);
+        } catch (const UsageError& e) {
+            context.error(QStringLiteral("pelagon-cli %1: %2\nTry 'pelagon-cli %1 --help'.")
+                              .arg(first, e.message()));
+            return kExitUsage;
+        } catch (const InputError& e) {
+            context.error(e.message());
+            return kExitInputError;
+        }
+    }
+    context.error(QStringLiteral("pelagon-cli: unknown subcommand '%1'\nTry 'pelagon-cli --help'.")
+                      .arg(first));
+    return kExitUsage;
+}
+
+void useOffscreenPlatformByDefault() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+}  // namespace pelagon::cli

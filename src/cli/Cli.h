@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+namespace pelagon::cli {
+
+struct CliContext;
+
+// Exit statuses of the tool.
+constexpr int kExitOk = 0;
+constexpr int kExitInputError = 1;
+constexpr int kExitUsage = 2;
+
+// Runs the tool on its arguments (the words after the program's name) and returns the exit
+// status. Needs a QGuiApplication (fonts and painting); leaves the working folder as it found it.
+int runCli(const QStringList& arguments, CliContext& context);
+
+// Sets Qt's offscreen platform unless the caller chose a platform; call before the application
+// object is made, so the tool never needs a display.
+void useOffscreenPlatformByDefault();
+
+}  // namespace pelagon::cli

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+namespace pelagon::cli {
+
+// Where a run of the tool reads and writes: the program's standard streams, or buffers in tests.
+struct CliContext {
+    QIODevice& out;
+    QIODevice& err;
+    QIODevice* in = nullptr;  // standard input, read for the input file name "-"
+    QString startFolder;      // the working folder when the run began
+
+    // A path given on the command line, made absolute against the folder the run began in (the
+    // tool moves into the map folder, as the viewer does, before it reads the map).
+    QString resolvePath(const QString& path) const;
+
+    void write(const QByteArray& bytes) { out.write(bytes); }
+    void print(const QString& text) { out.write(text.toUtf8()); }
+    // One message on the error stream, ended by a line break.
+    void error(const QString& text) { err.write(text.toUtf8() + '\n'); }
+};
+
+// Writes bytes to path (made absolute by the caller), replacing the file. Throws InputError
+// naming the file and the reason when it cannot be written.
+void writeOutputFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace pelagon::cli

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include "map/MapTypes.h"
+
+namespace pelagon::cli {
+
+// One option of a subcommand.
+struct OptionSpec {
+    QString name;       // "--at"
+    QString alias;      // "-o", or empty
+    QString valueName;  // "X,Y"; empty for an option without a value
+    bool repeatable = false;
+    QString help;
+};
+
+// What a subcommand accepts, and the text of its --help.
+struct CommandSpec {
+    QString name;      // "query"
+    QString synopsis;  // "MAP.mv (--at X,Y | --lonlat LON,LAT) [-o FILE]"
+    QString summary;   // one line for the tool's own help
+    QString details;   // paragraphs after the synopsis
+    QList<OptionSpec> options;
+    int minPositional = 1;
+    int maxPositional = 1;                               // -1: no limit
+    QString positionalNames = QStringLiteral("MAP.mv");  // for the missing-argument message
+};
+
+class ParsedArguments {
+public:
+    QStringList positional;
+    bool helpRequested = false;
+
+    bool has(const QString& name) const;
+    // The value of an option given once (the last one otherwise); empty when not given.
+    QString value(const QString& name) const;
+    QStringList values(const QString& name) const;
+
+    void add(const QString& name, const QString& value) { options_.append({name, value}); }
+
+private:
+    QList<QPair<QString, QString>> options_;
+};
+
+// Reads a subcommand's arguments (the words after the subcommand's name). "--help" and "-h" ask
+// for help and end the reading. An option's value follows it as the next word or after "=";
+// "--" ends the options. A word that starts with "-" and then a digit or "." is a number, not an
+// option, so negative coordinates need no quoting. Throws UsageError for an unknown option, a
+// missing value, an option given twice that may be given once, or a wrong number of positional
+// arguments.
+ParsedArguments parseArguments(const CommandSpec& spec, const QStringList& words);
+
+// The --help text of a subcommand.
+QString commandHelp(const CommandSpec& spec);
+
+// Numbers of the command line, always with "." as the decimal separator. Each throws UsageError
+// naming what (e.g. "--at") and the text when it is malformed or not finite.
+double parseNumber(const QString& text, const QString& what);
+// "X,Y"
+MapPoint parsePoint(const QString& text, const QString& what);
+// "L,R,B,T" with L < R and B < T
+MapRect parseExtent(const QString& text, const QString& what);
+// "WxH", whole pixels from 1 to kMaxImageSide
+QSize parseImageSize(const QString& text, const QString& what);
+
+constexpr int kMaxImageSide = 20000;
+
+}  // namespace pelagon::cli

@@ -1,0 +1,130 @@
+#include "cli/GeoCommands.h"
+
+#include <vector>
+
+#include "cli/CliContext.h"
+#include "cli/CliErrors.h"
+#include "cli/CommandLine.h"
+#include "cli/HeadlessMap.h"
+#include "geo/AngleText.h"
+#include "geo/Measure.h"
+
+namespace pelagon::cli {
+
+namespace {
+
+OptionSpec localeOption() {
+    return {QStringLiteral("--locale"),
+            {},
+            QStringLiteral("NAME"),
+            false,
+            QStringLiteral("format with this locale's separators (e.g. de_DE, en_US); the "
+                           "default is the C locale, the same on every machine, where the viewer "
+                           "uses the user's locale")};
+}
+
+}  // namespace
+
+QLocale textLocale(const ParsedArguments& args) {
+    if (!args.has(QStringLiteral("--locale"))) {
+        return QLocale::c();
+    }
+    const QString name = args.value(QStringLiteral("--locale"));
+    const QLocale locale(name);
+    // An unknown name gives the C locale; only "C" and "POSIX" mean it.
+    if (locale.language() == QLocale::C && name != QStringLiteral("C") &&
+        name != QStringLiteral("POSIX")) {
+        throw UsageError(QStringLiteral("--locale: '%1' is not a known locale").arg(name));
+    }
+    return locale;
+}
+
+const CommandSpec& positionSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("position"),
+        QStringLiteral("MAP.mv --at X,Y [--locale NAME]"),
+        QStringLiteral("The longitude and latitude of a map point."),
+        QStringLiteral(
+            "Prints the longitude and latitude in decimal degrees with 9 decimals, separated\n"
+            "by a comma (always with \".\" as decimal separator), then on a second line the\n"
+            "text that the map window's pointer read-out shows for that point, in degrees and\n"
+            "decimal minutes. Uses the map's ProjPars.alb.\n"
+            "Exit status: 1 when the point has no position in the map's projection or the\n"
+            "projection cannot be read, 2 for a usage error."),
+        {{QStringLiteral("--at"),
+          {},
+          QStringLiteral("X,Y"),
+          false,
+          QStringLiteral("the point in map units (required)")},
+         localeOption()},
+    };
+    return spec;
+}
+
+int runPosition(const QStringList& words, CliContext& context) {
+    const CommandSpec& spec = positionSpec();
+    const ParsedArguments args = parseArguments(spec, words);
+    if (args.helpRequested) {
+        context.print(commandHelp(spec));
+        return 0;
+    }
+    if (!args.has(QStringLiteral("--at"))) {
+        throw UsageError(QStringLiteral("missing --at X,Y"));
+    }
+    const MapPoint p = parsePoint(args.value(QStringLiteral("--at")), QStringLiteral("--at"));
+    const QLocale locale = textLocale(args);
+
+    HeadlessMap map(context);
+    map.open(context.resolvePath(args.positional.at(0)));
+    map.readProjection();
+    double lon = 0;
+    double lat = 0;
+    if (!map.requireProjection().AlbersToLatLong(p.x, p.y, lon, lat)) {
+        throw InputError(
+            QStringLiteral("The point %1 has no position: it lies outside the map's projection.")
+                .arg(args.value(QStringLiteral("--at"))));
+    }
+    context.print(QString::number(lon, 'f', 9) + QLatin1Char(',') + QString::number(lat, 'f', 9) +
+                  QLatin1Char('\n'));
+    context.print(Ddec_to_DMdec(lon, locale) + QLatin1Char(',') + Ddec_to_DMdec(lat, locale) +
+                  QLatin1Char('\n'));
+    return 0;
+}
+
+const CommandSpec& measureSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("measure"),
+        QStringLiteral("MAP.mv X1,Y1 [X2,Y2 ...] [--locale NAME]"),
+        QStringLiteral("The measure tool's message for a path of map points."),
+        QStringLiteral(
+            "Prints the text of the map window's measure message for the path through the\n"
+            "points (map units), e.g. \"2 segments, total distance 5.94 nautical miles\".\n"
+            "Negative coordinates need no quoting: -2200000,600000 is a point."),
+        {localeOption()},
+        2,
+        -1,
+        QStringLiteral("MAP.mv X1,Y1"),
+    };
+    return spec;
+}
+
+int runMeasure(const QStringList& words, CliContext& context) {
+    const CommandSpec& spec = measureSpec();
+    const ParsedArguments args = parseArguments(spec, words);
+    if (args.helpRequested) {
+        context.print(commandHelp(spec));
+        return 0;
+    }
+    std::vector<MapPoint> path;
+    for (qsizetype k = 1; k < args.positional.size(); ++k) {
+        path.push_back(parsePoint(args.positional.at(k), QStringLiteral("point %1").arg(k)));
+    }
+    const QLocale locale = textLocale(args);
+    // The definition is read so that a wrong map is reported as for every other subcommand.
+    HeadlessMap map(context);
+    map.open(context.resolvePath(args.positional.at(0)));
+    context.print(measureMessage(path, locale) + QLatin1Char('\n'));
+    return 0;
+}
+
+}  // namespace pelagon::cli

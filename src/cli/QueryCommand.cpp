@@ -1,0 +1,157 @@
+#include "cli/QueryCommand.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+
+#include "cli/CliContext.h"
+#include "cli/CliErrors.h"
+#include "cli/CommandLine.h"
+#include "cli/HeadlessMap.h"
+#include "common/TextFile.h"
+#include "reports/LayerQuery.h"
+
+namespace pelagon::cli {
+
+namespace {
+
+QByteArray readInput(const QString& path, CliContext& context) {
+    if (path == QStringLiteral("-")) {
+        if (context.in == nullptr) {
+            throw InputError(QStringLiteral("There is no standard input to read positions from."));
+        }
+        return context.in->readAll();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw InputError(QStringLiteral("Cannot read %1: %2")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+    return file.readAll();
+}
+
+double parseTolerance(const QString& text) {
+    const double t = parseNumber(text, QStringLiteral("--tolerance"));
+    if (t < 0) {
+        throw UsageError(QStringLiteral("--tolerance: '%1' is negative").arg(text));
+    }
+    return t;
+}
+
+}  // namespace
+
+const CommandSpec& querySpec() {
+    static const CommandSpec spec{
+        QStringLiteral("query"),
+        QStringLiteral("MAP.mv (--at X,Y | --lonlat LON,LAT | --csv POSITIONS.csv) "
+                       "[--tolerance METRES] [-o FILE]"),
+        QStringLiteral("What lies at a point (the Fish Tool's page), or at many (a table)."),
+        QStringLiteral(
+            "With --at or --lonlat, writes the very bytes that the map window's Fish Tool writes\n"
+            "into drillID_results.htm for that point (to standard output without -o).\n"
+            "Every layer with QueryMode > 0 is searched, hidden ones too.\n"
+            "\n"
+            "With --csv, reads a CSV file (\"-\" for standard input) with a header row and one\n"
+            "position per row: columns lon and lat (decimal degrees) or x and y (map units;\n"
+            "used when both pairs are present), and an optional id column; header names in any\n"
+            "letter case, fields may be quoted. Writes a CSV table (RFC 4180, CR LF) with the\n"
+            "columns id, lon, lat, x, y and one column per queryable layer, headed by its\n"
+            "LayerName: the attribute value for an attribute layer (QueryMode 2), the DocFile\n"
+            "for a document layer, empty where the layer has nothing at the point. Without an\n"
+            "id column the id is the row's line number. A row that cannot be read is reported\n"
+            "on standard error with its line number and left out; the run goes on.\n"
+            "\n"
+            "The search tolerance for lines and points defaults to what the viewer uses for a\n"
+            "click on the full extent: 3 pixels of its map control maximized on a 1920 x 1080\n"
+            "screen at 96 dpi (info shows the value).\n"
+            "Exit status: 0 when the map and the input could be read (also when rows were\n"
+            "left out), 1 when they cannot be used, 2 for a usage error."),
+        {
+            {QStringLiteral("--at"),
+             {},
+             QStringLiteral("X,Y"),
+             false,
+             QStringLiteral("the point in map units (metres of the map's Albers plane)")},
+            {QStringLiteral("--lonlat"),
+             {},
+             QStringLiteral("LON,LAT"),
+             false,
+             QStringLiteral("the point as longitude and latitude in decimal degrees")},
+            {QStringLiteral("--csv"),
+             {},
+             QStringLiteral("POSITIONS.csv"),
+             false,
+             QStringLiteral("query every position of a CSV file")},
+            {QStringLiteral("--tolerance"),
+             {},
+             QStringLiteral("METRES"),
+             false,
+             QStringLiteral("search tolerance for lines and points, in map units")},
+            {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
+             QStringLiteral("write to FILE instead of standard output")},
+        },
+    };
+    return spec;
+}
+
+int runQuery(const QStringList& words, CliContext& context) {
+    const CommandSpec& spec = querySpec();
+    const ParsedArguments args = parseArguments(spec, words);
+    if (args.helpRequested) {
+        context.print(commandHelp(spec));
+        return 0;
+    }
+    const int sources = static_cast<int>(args.has(QStringLiteral("--at"))) +
+                        static_cast<int>(args.has(QStringLiteral("--lonlat"))) +
+                        static_cast<int>(args.has(QStringLiteral("--csv")));
+    if (sources != 1) {
+        throw UsageError(
+            QStringLiteral("give one of --at X,Y, --lonlat LON,LAT or --csv "
+                           "POSITIONS.csv"));
+    }
+    std::optional<MapPoint> at;
+    std::optional<MapPoint> lonLat;
+    if (args.has(QStringLiteral("--at"))) {
+        at = parsePoint(args.value(QStringLiteral("--at")), QStringLiteral("--at"));
+    } else if (args.has(QStringLiteral("--lonlat"))) {
+        lonLat = parsePoint(args.value(QStringLiteral("--lonlat")), QStringLiteral("--lonlat"));
+    }
+    std::optional<double> tolerance;
+    if (args.has(QStringLiteral("--tolerance"))) {
+        tolerance = parseTolerance(args.value(QStringLiteral("--tolerance")));
+    }
+    const QString output = context.resolvePath(args.value(QStringLiteral("--output")));
+    const QString csv = context.resolvePath(args.value(QStringLiteral("--csv")));
+
+    HeadlessMap map(context);
+    map.open(context.resolvePath(args.positional.at(0)));
+    map.loadLayers();
+    map.readProjection();
+    const double searchTolerance = tolerance.value_or(map.defaultQueryTolerance());
+
+    QByteArray result;
+    if (!csv.isEmpty()) {
+        const QString text = decodeText(readInput(csv, context));
+        result = queryPositions(map, text, csv, searchTolerance, context);
+    } else {
+        if (lonLat) {
+            MapPoint p;
+            if (!map.requireProjection().LatLongToAlbers(lonLat->x, lonLat->y, p.x, p.y)) {
+                throw InputError(
+                    QStringLiteral("The position %1 has no place on the map's projection.")
+                        .arg(args.value(QStringLiteral("--lonlat"))));
+            }
+            at = p;
+        }
+        result = drillIdAt(map.LayerInfos, map.MapLayers, map.BaseDir, *at, searchTolerance).page;
+    }
+    if (output.isEmpty()) {
+        context.write(result);
+    } else {
+        writeOutputFile(output, result);
+    }
+    return 0;
+}
+
+}  // namespace pelagon::cli

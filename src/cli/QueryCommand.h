@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "map/MapTypes.h"
+
+namespace pelagon::cli {
+
+class HeadlessMap;
+struct CliContext;
+struct CommandSpec;
+
+// `query MAP.mv (--at X,Y | --lonlat LON,LAT) [--tolerance METRES] [-o FILE]`: the query page of
+// the Fish Tool for one point; `query MAP.mv --csv POSITIONS.csv [-o OUT.csv]`: a table of what
+// lies at many points.
+const CommandSpec& querySpec();
+int runQuery(const QStringList& words, CliContext& context);
+
+// The batch: reads positions from csvText (file names the input in messages), reports rows that
+// cannot be read on the error stream, and returns the output table. Throws InputError when the
+// header names no usable columns.
+QByteArray queryPositions(const HeadlessMap& map, const QString& csvText, const QString& file,
+                          double tolerance, CliContext& context);
+
+}  // namespace pelagon::cli

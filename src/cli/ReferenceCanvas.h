@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSize>
+
+#include "map/MapTypes.h"
+
+namespace pelagon::cli {
+
+// The screen that the tool's defaults are taken for: the viewer's frame maximized on a
+// 1920 x 1080 screen at 96 dpi.
+constexpr int kReferenceScreenWidth = 1920;
+constexpr int kReferenceScreenHeight = 1080;
+constexpr double kReferenceDpi = 96.0;
+
+// The size in pixels of the viewer's map control with its frame maximized on a screen whose
+// available area is screen pixels at dpi, for a map whose longest layer name has longestName
+// characters: the frame placement, legend width and map window arrangement are the viewer's own
+// layout functions.
+QSize mapCanvasSize(int longestName, QSize screen, double dpi);
+
+// The same on the reference screen.
+QSize referenceCanvasSize(int longestName);
+
+// The search tolerance, in map units, of a click on a map control of canvasSize pixels showing
+// fullExtent: what the viewer uses for a click right after opening the map.
+double toleranceAtExtent(const MapRect& fullExtent, QSize canvasSize);
+
+}  // namespace pelagon::cli

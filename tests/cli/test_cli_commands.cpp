@@ -1,0 +1,325 @@
+// The subcommands run in-process on the sample map and on a small map written by the test.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/CliTestSupport.h"
+#include "cli/Csv.h"
+#include "cli/ReferenceCanvas.h"
+#include "geo/QStringPrinter.h"
+#include "support/SampleMap.h"
+
+using namespace pelagon;
+using pelagon::test::runTool;
+
+namespace {
+
+const QString kSample = QStringLiteral(PELAGON_SAMPLE_DIR "/Alaska.mv");
+
+struct ExitCase {
+    QStringList args;
+    int rc;
+    const char* message;  // a part of the error stream
+};
+
+TEST(CliUsage, ExitStatusAndMessage) {
+    const QString out = QDir::temp().filePath(QStringLiteral("pelagon-cli-unused.png"));
+    const std::vector<ExitCase> cases = {
+        {{}, 2, "missing subcommand"},
+        {{"draw", kSample}, 2, "unknown subcommand 'draw'"},
+        {{"query", kSample, "--bogus"}, 2, "unknown option --bogus"},
+        {{"query", kSample}, 2, "give one of --at"},
+        {{"query", kSample, "--at", "1,2", "--lonlat", "1,2"}, 2, "give one of --at"},
+        {{"query", kSample, "--at", "1,x"}, 2, "--at: 'x' is not a number"},
+        {{"query", kSample, "--at", "1"}, 2, "not of the form X,Y"},
+        {{"query", kSample, "--at"}, 2, "needs a value X,Y"},
+        {{"query", kSample, "--at", "1,2", "--tolerance", "-3"}, 2, "negative"},
+        {{"query"}, 2, "missing argument (expected MAP.mv)"},
+        {{"info", kSample, "extra"}, 2, "unexpected argument extra"},
+        {{"info", kSample, "--json=yes"}, 2, "takes no value"},
+        {{"render", kSample}, 2, "missing -o"},
+        {{"render", kSample, "-o", out, "--size", "0x5"}, 2, "1 to 20000 pixels"},
+        {{"render", kSample, "-o", out, "--size", "big"}, 2, "not of the form WxH"},
+        {{"render", kSample, "-o", out, "--extent", "5,1,0,1"}, 2, "is not a rectangle"},
+        {{"render", kSample, "-o", out, "--region", "Kodiak", "--site", "Kodiak"},
+         2,
+         "at most one"},
+        {{"render", kSample, "-o", out, "--hide", "Lakes"}, 2, "\"Land\", \"Management areas\""},
+        {{"render", kSample, "-o", out, "--region", "Atlantis"}, 2, "\"Kodiak\""},
+        {{"position", kSample}, 2, "missing --at"},
+        {{"position", kSample, "--at", "1,2", "--locale", "xx_nowhere"}, 2, "not a known locale"},
+        {{"position", kSample, "--at", "1,2", "--at", "3,4"}, 2, "given twice"},
+        {{"measure", kSample}, 2, "missing argument (expected MAP.mv X1,Y1)"},
+        {{"measure", kSample, "1,2,3"}, 2, "point 1: '1,2,3' is not of the form X,Y"},
+        {{"info", "/nonexistent/Map.mv"}, 1, "/nonexistent/Map.mv does not exist"},
+        {{"position", kSample, "--at", "0,9000000"}, 1, "has no position"},
+        {{"query", kSample, "--csv", "/nonexistent/p.csv"}, 1, "Cannot read /nonexistent/p.csv"},
+        {{"render", kSample, "-o", "/nonexistent/out.png"}, 1, "Cannot write /nonexistent/out.png"},
+    };
+    for (const ExitCase& c : cases) {
+        const auto r = runTool(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.errText().contains(QString::fromUtf8(c.message)))
+            << c.args.join(' ').toStdString() << "\n"
+            << r.errText().toStdString();
+    }
+}
+
+TEST(CliUsage, HelpForTheToolAndEverySubcommand) {
+    for (const QString name : {"info", "render", "query", "position", "measure"}) {
+        const auto r = runTool({name, "--help"});
+        EXPECT_EQ(r.rc, 0) << name.toStdString();
+        EXPECT_TRUE(r.outText().startsWith("Usage: pelagon-cli " + name + " MAP.mv"));
+        EXPECT_TRUE(runTool({"--help"}).outText().contains("\n  " + name + " "));
+    }
+}
+
+TEST(CliUsage, MalformedDefinitionNamesFileAndLine) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    map.write("Tiny.mv", "Header\r\nZones,two,True,zones,,255.0.0,,0,,,\r\n");
+    const QString before = QDir::currentPath();
+    const auto r = runTool({"info", map.definition()});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(r.errText().contains("Tiny.mv")) << r.errText().toStdString();
+    EXPECT_TRUE(r.errText().contains("line 2")) << r.errText().toStdString();
+    EXPECT_EQ(QDir::currentPath(), before) << "the working folder is restored";
+}
+
+TEST(CliGeo, PositionAndMeasureGiveTheViewersTexts) {
+    struct Case {
+        QStringList args;
+        QString out;
+    };
+    const std::vector<Case> cases = {
+        {{"position", kSample, "--at", "100000,200000"},
+         "-152.557772330,51.800638661\n- 152° 33.466', 51° 48.038'\n"},
+        {{"position", kSample, "--at", "-2200000,600000"},
+         "173.981964505,50.536228148\n 173° 58.918', 50° 32.174'\n"},
+        {{"position", kSample, "--at=100000,200000", "--locale", "de_DE"},
+         "-152.557772330,51.800638661\n- 152° 33,466', 51° 48,038'\n"},
+        {{"measure", kSample, "0,0", "1852,0"}, "1 segment, total distance 1.0 nautical miles\n"},
+        {{"measure", kSample, "0,0", "3000,4000", "3000,10000"},
+         "2 segments, total distance 5.94 nautical miles\n"},
+        {{"measure", kSample, "0,0"}, "0 segments, total distance 0.0 nautical miles\n"},
+        {{"measure", kSample, "0,0", "1000000,0", "1000000,1500000", "0,0"},
+         "3 segments, total distance 2,323.313 nautical miles\n"},
+        {{"measure", kSample, "--locale", "de_DE", "-1000000,0", "0,0", "0,1500000", "-1000000,0"},
+         "3 segments, total distance 2.323,313 nautical miles\n"},
+    };
+    for (const Case& c : cases) {
+        const auto r = runTool(c.args);
+        EXPECT_EQ(r.rc, 0) << r.errText().toStdString();
+        EXPECT_EQ(r.outText(), c.out) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST(CliInfo, JsonReportOfTheSampleMap) {
+    const auto r = runTool({"info", kSample, "--json"});
+    ASSERT_EQ(r.rc, 0) << r.errText().toStdString();
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+
+    const QJsonArray layers = o["layers"].toArray();
+    ASSERT_EQ(layers.size(), 10);
+    struct LayerCase {
+        int index;
+        const char* name;
+        int queryMode;
+        const char* kind;
+    };
+    for (const LayerCase& c : {LayerCase{0, "Statistical areas", 2, "polygons"},
+                               LayerCase{4, "Habitat conservation areas", 1, "polygons"},
+                               LayerCase{8, "Convention line of 1867", 2, "lines"},
+                               LayerCase{9, "Sites", 2, "points"}}) {
+        const QJsonObject l = layers[c.index].toObject();
+        EXPECT_EQ(l["LayerName"].toString(), c.name);
+        EXPECT_EQ(l["QueryMode"].toInt(), c.queryMode);
+        EXPECT_EQ(l["kind"].toString(), c.kind);
+        EXPECT_TRUE(l["loaded"].toBool());
+        EXPECT_GT(l["features"].toInt(), 0);
+        EXPECT_GE(l["vertices"].toInt(), l["features"].toInt());
+        EXPECT_TRUE(l["extent"].isObject());
+    }
+    const QJsonObject habitat = layers[4].toObject();
+    EXPECT_EQ(habitat["DocFile"].toString(), "docs/HabitatAreas.htm");
+    EXPECT_EQ(habitat["SymbolColor"].toInt(), 128 * 256);
+    EXPECT_EQ(habitat["BorderColor"].toInt(), 96 * 256);
+    EXPECT_EQ(habitat["SymbolStyle"].toInt(), 2);
+    EXPECT_EQ(habitat["LabelField"].toString(), "NAME");
+    EXPECT_EQ(layers[3].toObject()["Visible"].toInt(), 0);
+    EXPECT_EQ(layers[3].toObject()["AttrCaption"].toString(), "Foraging area of");
+    EXPECT_EQ(layers[3].toObject()["AttrField"].toString(), "SITE");
+    EXPECT_EQ(layers[3].toObject()["ShapeFile"].toString(), "foraging");
+
+    const QJsonObject p = o["projection"].toObject();
+    EXPECT_EQ(p["CentralLon"].toDouble(), -154);
+    EXPECT_NEAR(p["ConeN"].toDouble(), 0.8627446127734, 1e-12);
+    EXPECT_NEAR(p["ConeC"].toDouble(), 1.7386718579632, 1e-12);
+    EXPECT_NEAR(p["Rho0"].toDouble(), 4804031.3505, 1e-3);
+    EXPECT_EQ(o["sites"].toArray().size(), 40);
+    EXPECT_EQ(o["regions"].toArray()[0].toObject()["name"].toString(), "Aleutian Islands");
+    EXPECT_EQ(o["regions"].toArray()[0].toObject()["left"].toDouble(), -2311000);
+    EXPECT_TRUE(o["problems"].toArray().isEmpty());
+    const QJsonObject full = o["fullExtent"].toObject();
+    EXPECT_LT(full["left"].toDouble(), full["right"].toDouble());
+    // The default tolerance: three pixels of the default canvas at the full extent.
+    const QSize canvas = cli::referenceCanvasSize(26);  // "Habitat conservation areas"
+    EXPECT_EQ(o["defaultCanvas"].toObject()["width"].toInt(), canvas.width());
+    EXPECT_NEAR(
+        o["defaultQueryTolerance"].toDouble(),
+        3.0 * std::max((full["right"].toDouble() - full["left"].toDouble()) / canvas.width(),
+                       (full["top"].toDouble() - full["bottom"].toDouble()) / canvas.height()),
+        1e-6);
+}
+
+TEST(CliInfo, MissingLayerAndBadListsAreReportedAndDoNotStop) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    map.write("Regions.csv", "Name,L,R,B,T\r\nWest,0,x,0,1\r\n");
+    const auto r = runTool({"info", map.definition(), "--json"});
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(r.errText(), "Could not find layer:  ghost\n");
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    const QJsonObject ghost = o["layers"].toArray()[3].toObject();
+    EXPECT_FALSE(ghost["loaded"].toBool());
+    EXPECT_TRUE(ghost["problem"].toString().contains("Shapefiles/ghost"));
+    EXPECT_TRUE(ghost["extent"].isNull());
+    const QStringList problems = o["problems"].toVariant().toStringList();
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_TRUE(problems[1].contains("Regions.csv, line 2")) << problems[1].toStdString();
+    EXPECT_EQ(o["fullExtent"].toObject()["right"].toDouble(), 4000);
+
+    // The text report carries the same.
+    const auto text = runTool({"info", map.definition()});
+    EXPECT_TRUE(text.outText().contains("  not loaded: ")) << text.outText().toStdString();
+    EXPECT_TRUE(text.outText().contains("Problems: 2\n"));
+    EXPECT_TRUE(text.outText().contains("  SymbolColor  255 (255.0.0)\n"));
+}
+
+TEST(CliQuery, BatchTable) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const QByteArray input =
+        "X, Y ,ID\r\n"
+        "100,100,\"first, with comma\"\r\n"
+        "700,700,\"say \"\"hi\"\"\"\r\n"
+        "abc,1,bad\r\n"
+        "2000,2000\r\n"
+        "\r\n"
+        "2000,2003,\"multi\nline\"\r\n"
+        "9000,9000,\"open\r\n";
+    const auto r = runTool({"query", map.definition(), "--csv", "-", "--tolerance", "5"}, input);
+    ASSERT_EQ(r.rc, 0) << r.errText().toStdString();
+    EXPECT_EQ(r.errText(),
+              "Could not find layer:  ghost\n"
+              "standard input, line 4: the x value 'abc' is not a number; the row is left out.\n"
+              "standard input, line 5: it has 2 fields where 3 are needed; the row is left out.\n"
+              "standard input, line 9: the quote that opens field 3 is never closed; the row is "
+              "left out.\n");
+    const QList<cli::CsvRecord> rows = cli::parseCsv(r.outText());
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0].fields,
+              QStringList({"id", "lon", "lat", "x", "y", "Zones", "Docs", "Wells", "Ghost"}));
+    // A zone whose name needs quoting; the hidden document layer gives its DocFile.
+    EXPECT_EQ(rows[1].fields.mid(3),
+              QStringList({"100.000", "100.000", "A, \"quoted\"", "", "", ""}));
+    EXPECT_EQ(rows[1].fields[0], "first, with comma");
+    EXPECT_EQ(rows[2].fields.mid(5), QStringList({"A, \"quoted\"", "a\\b.htm", "", ""}));
+    EXPECT_EQ(rows[2].fields[0], "say \"hi\"");
+    EXPECT_EQ(rows[3].fields[0], "multi\nline");
+    EXPECT_EQ(rows[3].fields[7], "W1");  // 3 m from the well, within the tolerance
+    // Map units are converted to degrees with the map's projection.
+    EXPECT_EQ(rows[1].fields[1].left(8), "-153.998");
+    EXPECT_TRUE(r.outText().endsWith("\r\n"));
+
+    // Degrees in, with the row's line number as id.
+    const auto lonlat =
+        runTool({"query", map.definition(), "--csv", "-"}, "lon,lat\n-154,50\n-154,80\n");
+    ASSERT_EQ(lonlat.rc, 0);
+    const QList<cli::CsvRecord> out = cli::parseCsv(lonlat.outText());
+    ASSERT_EQ(out.size(), 3);
+    EXPECT_EQ(out[1].fields[0], "2");
+    EXPECT_EQ(out[1].fields[5], "A, \"quoted\"");  // (0, 0) is the origin of the plane
+    EXPECT_EQ(out[2].fields[5], "");
+
+    const auto noColumns = runTool({"query", map.definition(), "--csv", "-"}, "a,b\n1,2\n");
+    EXPECT_EQ(noColumns.rc, 1);
+    EXPECT_TRUE(noColumns.errText().contains("line 1: the header names neither"));
+}
+
+TEST(CliQuery, CsvQuotingOfFields) {
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"plain", "plain"},
+        {"a,b", "\"a,b\""},
+        {"say \"x\"", "\"say \"\"x\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"", ""},
+    };
+    for (const auto& [field, written] : cases) {
+        EXPECT_EQ(cli::csvField(field), written);
+        const QList<cli::CsvRecord> back = cli::parseCsv(cli::csvLine({field, "z"}));
+        ASSERT_EQ(back.size(), 1);
+        EXPECT_EQ(back[0].fields, QStringList({field, "z"}));
+    }
+    const QList<cli::CsvRecord> bad = cli::parseCsv("\"a\"b,c\nd,e\n");
+    ASSERT_EQ(bad.size(), 2);
+    EXPECT_TRUE(bad[0].error.contains("text follows the closing quote of field 1"));
+    EXPECT_EQ(bad[1].line, 2);
+    EXPECT_EQ(bad[1].fields, QStringList({"d", "e"}));
+}
+
+// Share of an image's pixels that have a colour.
+double share(const QImage& image, QRgb colour) {
+    qint64 n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += (image.pixel(x, y) & 0xffffff) == (colour & 0xffffff) ? 1 : 0;
+        }
+    }
+    return static_cast<double>(n) / (image.width() * image.height());
+}
+
+TEST(CliRender, PngOfTheAskedSizeShowsTheLayers) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const QString png = map.folder() + "/out.png";
+    struct Case {
+        QStringList extra;
+        double red;    // the zones
+        double white;  // background
+    };
+    // Full extent 0..4000 x 0..2000 (zones and the well) on 400 x 200 pixels: each zone is an
+    // eighth of the image less its outline; the document layer is hidden in the definition.
+    const std::vector<Case> cases = {
+        {{}, 0.20, 0.40},
+        {{"--hide", "Zones"}, 0.0, 0.9},
+        {{"--extent", "0,1000,0,1000"}, 0.45, 0.45},  // widened to 2000 x 1000: half is zone A
+        {{"--region", "West"}, 0.45, 0.45},
+    };
+    for (const Case& c : cases) {
+        const auto r = runTool(
+            QStringList{"render", map.definition(), "-o", png, "--size", "400x200"} + c.extra);
+        ASSERT_EQ(r.rc, 0) << r.errText().toStdString();
+        const QImage image(png);
+        ASSERT_EQ(image.size(), QSize(400, 200));
+        EXPECT_GE(share(image, qRgb(255, 0, 0)), c.red) << c.extra.join(' ').toStdString();
+        EXPECT_LE(share(image, qRgb(255, 0, 0)), c.red + 0.1) << c.extra.join(' ').toStdString();
+        EXPECT_GE(share(image, qRgb(255, 255, 255)), c.white) << c.extra.join(' ').toStdString();
+    }
+    // A relative output path is taken from the folder the tool was started in.
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(map.folder());
+    const auto pdf = runTool({"render", "Tiny.mv", "-o", "sub/../map.pdf", "--size", "300x150"});
+    QDir::setCurrent(before);
+    ASSERT_EQ(pdf.rc, 0) << pdf.errText().toStdString();
+    QFile file(map.folder() + "/map.pdf");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("%PDF"));
+}
+
+}  // namespace
