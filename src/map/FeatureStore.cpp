@@ -24,8 +24,8 @@ using ringmath::rayCrosses;
 FeatureStore::FeatureStore() = default;
 FeatureStore::~FeatureStore() = default;
 
-StoreOpenResult FeatureStore::open(const QString& path) {
-    return FeatureStoreBuilder::open(path);
+StoreOpenResult FeatureStore::open(const QString& path, bool readAhead) {
+    return FeatureStoreBuilder::open(path, readAhead);
 }
 
 QString FeatureStore::resolveDataFile(const QString& path) {

@@ -386,7 +386,7 @@ QString FeatureStoreBuilder::resolveDataFile(const QString& path) {
     return viaShp;
 }
 
-StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
+StoreOpenResult FeatureStoreBuilder::open(const QString& requested, bool readAhead) {
     const QString path = resolveDataFile(requested);
     if (path.isEmpty()) {
         StoreOpenResult r;
@@ -477,7 +477,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     // needs no copy at the end.
     const GIntBig featureGuess = layer.GetFeatureCount(FALSE);
     // Large layers are parsed on a second thread while this one converts.
-    const bool threaded = std::thread::hardware_concurrency() > 1 &&
+    const bool threaded = readAhead && std::thread::hardware_concurrency() > 1 &&
                           (featureGuess < 0 || featureGuess >= 2000 || info.size() > (4 << 20));
     std::size_t vertexGuess = 0;
     if (shapefile && info.isFile()) {

@@ -21,13 +21,15 @@ namespace {
 std::vector<StoreOpenResult> openAll(const std::vector<QString>& paths) {
     std::vector<StoreOpenResult> results(paths.size());
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next++; i < paths.size(); i = next++) {
-            results[i] = FeatureStore::open(paths[i]);
-        }
-    };
     const std::size_t workers =
         std::min<std::size_t>(paths.size(), std::max(1u, std::thread::hardware_concurrency()));
+    // The workers keep every core busy already; a reader thread per file would only compete.
+    const bool readAhead = workers == 1;
+    auto work = [&] {
+        for (std::size_t i = next++; i < paths.size(); i = next++) {
+            results[i] = FeatureStore::open(paths[i], readAhead);
+        }
+    };
     std::vector<std::thread> threads;
     for (std::size_t w = 1; w < workers; ++w) {
         threads.emplace_back(work);
