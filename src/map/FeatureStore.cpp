@@ -24,8 +24,8 @@ using ringmath::rayCrosses;
 FeatureStore::FeatureStore() = default;
 FeatureStore::~FeatureStore() = default;
 
-StoreOpenResult FeatureStore::open(const QString& path, bool readAhead) {
-    return FeatureStoreBuilder::open(path, readAhead);
+StoreOpenResult FeatureStore::open(const QString& path) {
+    return FeatureStoreBuilder::open(path);
 }
 
 QString FeatureStore::resolveDataFile(const QString& path) {

@@ -92,9 +92,8 @@ public:
 
     // Opens a layer: a shapefile given with or without its ".shp" (the name is also matched
     // without regard to letter case when it is not found as written), or any file OGR reads;
-    // the first layer of the file is used. With readAhead, a large file is parsed on a second
-    // thread while this one converts; callers that open several files at once pass false.
-    static StoreOpenResult open(const QString& path, bool readAhead = true);
+    // the first layer of the file is used.
+    static StoreOpenResult open(const QString& path);
 
     // The file that open() would read for this path, or an empty text when there is none.
     static QString resolveDataFile(const QString& path);

@@ -12,10 +12,8 @@
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "map/AttributeTable.h"
-#include "map/FeaturePipe.h"
 #include "map/GdalErrorCapture.h"
 #include "map/SpatialIndex.h"
 
@@ -386,7 +384,7 @@ QString FeatureStoreBuilder::resolveDataFile(const QString& path) {
     return viaShp;
 }
 
-StoreOpenResult FeatureStoreBuilder::open(const QString& requested, bool readAhead) {
+StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     const QString path = resolveDataFile(requested);
     if (path.isEmpty()) {
         StoreOpenResult r;
@@ -476,9 +474,6 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested, bool readAhe
     // polygon's closing vertex is not kept: that sizes the vertex array well enough that it
     // needs no copy at the end.
     const GIntBig featureGuess = layer.GetFeatureCount(FALSE);
-    // Large layers are parsed on a second thread while this one converts.
-    const bool threaded = readAhead && std::thread::hardware_concurrency() > 1 &&
-                          (featureGuess < 0 || featureGuess >= 2000 || info.size() > (4 << 20));
     std::size_t vertexGuess = 0;
     if (shapefile && info.isFile()) {
         const qint64 records = std::max<GIntBig>(featureGuess, 0);
@@ -514,8 +509,8 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested, bool readAhe
         }
         bool overflow = false;
         std::int64_t ordinal = 0;
-        FeaturePipe pipe(layer, threaded);
-        while (OGRFeatureUniquePtr f = pipe.next()) {
+        layer.ResetReading();
+        while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
             ++ordinal;
             if (capture.hasFailure()) {
                 break;
@@ -581,11 +576,10 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested, bool readAhe
             const FeatureId id = static_cast<FeatureId>(s.boxes_.size() - 1);
             addRuns(s, s.featureRings_[id], s.featureRings_[id + 1]);
         }
-        const QString failures = capture.hasFailure() ? capture.text() : pipe.failures();
-        if (!failures.isEmpty()) {
+        if (capture.hasFailure()) {
             return unreadable(path, QStringLiteral("the data is damaged near feature %1 (%2)")
-                                        .arg(ordinal + 1)
-                                        .arg(failures));
+                                        .arg(ordinal)
+                                        .arg(capture.text()));
         }
         if (!overflow) {
             break;

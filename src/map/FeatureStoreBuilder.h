@@ -14,7 +14,7 @@ namespace pelagon {
 // store for attribute reads.
 class FeatureStoreBuilder {
 public:
-    static StoreOpenResult open(const QString& path, bool readAhead);
+    static StoreOpenResult open(const QString& path);
     static QString resolveDataFile(const QString& path);
 
 private:

@@ -23,11 +23,9 @@ std::vector<StoreOpenResult> openAll(const std::vector<QString>& paths) {
     std::atomic<std::size_t> next{0};
     const std::size_t workers =
         std::min<std::size_t>(paths.size(), std::max(1u, std::thread::hardware_concurrency()));
-    // The workers keep every core busy already; a reader thread per file would only compete.
-    const bool readAhead = workers == 1;
     auto work = [&] {
         for (std::size_t i = next++; i < paths.size(); i = next++) {
-            results[i] = FeatureStore::open(paths[i], readAhead);
+            results[i] = FeatureStore::open(paths[i]);
         }
     };
     std::vector<std::thread> threads;

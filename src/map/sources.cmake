@@ -1,6 +1,5 @@
 list(APPEND PELAGON_CORE_SOURCES
   map/AttributeTable.cpp map/AttributeTable.h
-  map/FeaturePipe.cpp map/FeaturePipe.h
   map/FeatureStore.cpp map/FeatureStore.h
   map/FeatureStoreBuilder.cpp map/FeatureStoreBuilder.h
   map/GdalErrorCapture.cpp map/GdalErrorCapture.h
