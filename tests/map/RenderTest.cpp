@@ -186,20 +186,31 @@ int hatchPeriod(const QImage& img) {
 
 TEST_F(MapRender, HatchSpacingFollowsTheDeviceResolution) {
     auto l = square(kRed, style::HorizontalLines, kBlue);
+    const MapRect view{-50000, 150000, -50000, 150000};
     const QImage screen = render({l});
-    // The same view at twice the resolution: 192 dpi, twice the pixels.
-    QImage fine(400, 400, QImage::Format_ARGB32_Premultiplied);
-    fine.setDotsPerMeterX(7559);
-    fine.setDotsPerMeterY(7559);
-    fine.fill(Qt::white);
-    {
-        QPainter p(&fine);
-        MapRenderer::render(p, Viewport(QSizeF(400, 400), {-50000, 150000, -50000, 150000}),
-                            makeSnapshot({l}));
-    }
     const int coarse = hatchPeriod(screen);
     EXPECT_EQ(coarse, static_cast<int>(symbology::kHatchSpacing));
-    EXPECT_EQ(hatchPeriod(fine), 2 * coarse);
+    struct Case {
+        const char* what;
+        int dotsPerMeter;  // 7559: 192 dpi
+        double devicePixelRatio;
+    };
+    // The same view on twice the pixels, once as a 192-dpi surface (a printer, say) and once as
+    // a high-density screen image: the hatch keeps its size on the surface.
+    for (const Case& c : {Case{"192 dpi", 7559, 1.0}, Case{"device pixel ratio 2", 3780, 2.0}}) {
+        QImage fine(400, 400, QImage::Format_ARGB32_Premultiplied);
+        fine.setDotsPerMeterX(c.dotsPerMeter);
+        fine.setDotsPerMeterY(c.dotsPerMeter);
+        fine.setDevicePixelRatio(c.devicePixelRatio);
+        fine.fill(Qt::white);
+        {
+            QPainter p(&fine);
+            const double side = 400 / c.devicePixelRatio;
+            MapRenderer::render(p, Viewport(QSizeF(side, side), view), makeSnapshot({l}));
+        }
+        fine.setDevicePixelRatio(1.0);
+        EXPECT_EQ(hatchPeriod(fine), 2 * coarse) << c.what;
+    }
 }
 
 TEST_F(MapRender, HiddenLayersAreNotDrawn) {
@@ -357,6 +368,54 @@ TEST_F(MapRender, LabelOptionsAndCollisions) {
     RenderStats stats;
     render({l}, view, {250, 250}, &stats);
     EXPECT_EQ(stats.labels, 0u);
+}
+
+// Rows of the image that hold dark (text) pixels.
+int darkRows(const QImage& img) {
+    int rows = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            if (qGray(img.pixel(x, y)) < 100) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+TEST_F(MapRender, LineLabelsReadLeftToRightWhenFlipped) {
+    const std::string eastward = "LINESTRING(-40000 49500,140000 49500)";
+    const std::string westward = "LINESTRING(140000 49500,-40000 49500)";
+    auto east = layer("east", FixtureKind::Lines, {{eastward, {"Road"}}}, kGreen, 0, 0);
+    auto west = layer("west", FixtureKind::Lines, {{westward, {"Road"}}}, kGreen, 0, 0);
+    auto labels = [](const std::shared_ptr<MapLayer>& l, bool flip) {
+        auto r = std::make_shared<LabelRenderer>();
+        r->setField("NAME");
+        r->setOptions(true, false, false, flip);
+        r->textSymbol().height = 15000;
+        l->Renderer = r;
+    };
+    labels(east, true);
+    const QImage reference = render({east});
+    EXPECT_GT(darkRows(reference), 5);
+    labels(west, true);
+    EXPECT_EQ(render({west}), reference);  // turned to read like the eastward line
+    labels(west, false);
+    EXPECT_NE(render({west}), reference);  // follows the line: upside down, below it
+}
+
+TEST_F(MapRender, SplitTextBreaksLabelsIntoLines) {
+    auto l = layer("split", FixtureKind::Polygons, {{squareWkt(0, 0, 100000), {"Two words"}}},
+                   kGreen, style::Transparent, kGreen);
+    auto r = std::make_shared<LabelRenderer>();
+    r->setField("NAME");
+    r->textSymbol().height = 12000;
+    l->Renderer = r;
+    const QImage one = render({l});
+    r->setOptions(true, false, true, true);
+    const QImage two = render({l});
+    EXPECT_GT(darkRows(two), darkRows(one) + 5);
 }
 
 TEST_F(MapRender, CancelledFramesStop) {
