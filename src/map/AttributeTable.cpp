@@ -83,20 +83,41 @@ std::shared_ptr<const TextColumn> AttributeTable::column(int field) const {
     if (field < 0 || field >= names_.size()) {
         return nullptr;
     }
-    std::lock_guard lock(mutex_);
-    auto& slot = columns_[static_cast<std::size_t>(field)];
-    if (!slot) {
-        slot = readColumn(field);
+    const auto index = static_cast<std::size_t>(field);
+    {
+        std::lock_guard lock(mutex_);
+        if (columns_[index]) {
+            return columns_[index];
+        }
     }
-    return slot;
+    // A whole column takes a while: it is read through a handle of its own, so that queries on
+    // the shared one go on meanwhile. Should two threads both read it, the first result stays.
+    std::shared_ptr<const TextColumn> read;
+    {
+        GdalErrorCapture quiet;
+        GDALDatasetUniquePtr own(
+            GDALDataset::Open(dataset_->GetDescription(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        if (own && own->GetLayerCount() > 0) {
+            read = readColumn(*own->GetLayer(0), field);
+        }
+    }
+    std::lock_guard lock(mutex_);
+    if (!columns_[index]) {
+        if (!read) {
+            read = readColumn(*dataset_->GetLayer(0), field);
+            mode_ = Mode::OneField;
+        }
+        columns_[index] = std::move(read);
+    }
+    return columns_[index];
 }
 
 // Reads one field of every feature in a single pass with every other field and the geometry
 // skipped. Features come in file order, as at open, so the store's numbers are matched by
 // walking both lists together; any left over are fetched one by one.
-std::shared_ptr<const TextColumn> AttributeTable::readColumn(int field) const {
+std::shared_ptr<const TextColumn> AttributeTable::readColumn(OGRLayer& source, int field) const {
     GdalErrorCapture quiet;
-    OGRLayer* layer = dataset_->GetLayer(0);
+    OGRLayer* layer = &source;
     std::vector<QByteArray> names;
     std::vector<const char*> ignored;
     for (qsizetype i = 0; i < names_.size(); ++i) {
@@ -111,7 +132,6 @@ std::shared_ptr<const TextColumn> AttributeTable::readColumn(int field) const {
     ignored.push_back("OGR_STYLE");
     ignored.push_back(nullptr);
     layer->SetIgnoredFields(ignored.data());
-    mode_ = Mode::OneField;
 
     QString data;
     std::vector<std::uint32_t> offsets;

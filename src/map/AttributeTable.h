@@ -12,6 +12,7 @@
 #include <vector>
 
 class GDALDataset;
+class OGRLayer;
 
 namespace pelagon {
 
@@ -49,7 +50,8 @@ public:
 private:
     enum class Mode { Unset, AllFields, OneField };
     void useAllFields() const;
-    std::shared_ptr<const TextColumn> readColumn(int field) const;
+    // Reads a whole column from a layer of this table's file.
+    std::shared_ptr<const TextColumn> readColumn(OGRLayer& layer, int field) const;
 
     struct DatasetCloser {
         void operator()(GDALDataset* d) const;

@@ -1,7 +1,13 @@
 #include "map/FeatureStore.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <numeric>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "map/AttributeTable.h"
 #include "map/FeatureStoreBuilder.h"
@@ -34,6 +40,96 @@ std::span<const GridBox> FeatureStore::ringChunks(std::uint32_t r) const {
         return {};
     }
     return {chunkBoxes_.data() + it->second, (it + 1)->second - it->second};
+}
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeBlock = std::size_t{8} << 20;
+
+}  // namespace
+
+void* FeatureStore::allocateLarge(std::size_t bytes, std::size_t alignment) {
+    if (bytes < kLargeBlock) {
+        return ::operator new(bytes, std::align_val_t(alignment));
+    }
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* p = std::aligned_alloc(kHugePage, rounded);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+#ifdef MADV_HUGEPAGE
+    madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void FeatureStore::freeLarge(void* p, std::size_t bytes) noexcept {
+    if (bytes < kLargeBlock) {
+        ::operator delete(p, std::align_val_t(alignof(GridPoint)));
+    } else {
+        std::free(p);
+    }
+}
+
+namespace {
+
+// Anchors are packed into one 64-bit word, flipped so that the word 0 means "not yet": its
+// point would be (-2^31, -2^31), which the grid never uses.
+constexpr std::uint64_t kAnchorFlip = 0x8000000080000000ull;
+
+std::uint64_t packAnchor(GridPoint p) {
+    return ((static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32) |
+            static_cast<std::uint32_t>(p.y)) ^
+           kAnchorFlip;
+}
+
+GridPoint unpackAnchor(std::uint64_t v) {
+    v ^= kAnchorFlip;
+    return {static_cast<std::int32_t>(static_cast<std::uint32_t>(v >> 32)),
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(v))};
+}
+
+}  // namespace
+
+GridPoint FeatureStore::anchorGrid(FeatureId f) const {
+    std::atomic<std::uint64_t>& slot = anchors_[f];
+    std::uint64_t v = slot.load(std::memory_order_relaxed);
+    if (v == 0) {
+        // Two threads may both work it out; they get the same point.
+        v = packAnchor(computeAnchor(f));
+        slot.store(v, std::memory_order_relaxed);
+    }
+    return unpackAnchor(v);
+}
+
+GridPoint FeatureStore::computeAnchor(FeatureId f) const {
+    const std::uint32_t r0 = firstRing(f), r1 = endRing(f);
+    switch (kind_) {
+        case GeometryKind::Points:
+            return ring(r0).front();
+        case GeometryKind::Lines: {
+            std::uint32_t longest = r0;
+            double best = -1.0;
+            for (std::uint32_t r = r0; r < r1; ++r) {
+                const double len = ringmath::pathLength(ring(r));
+                if (len > best) {
+                    best = len;
+                    longest = r;
+                }
+            }
+            return ringmath::pathMiddle(ring(longest));
+        }
+        case GeometryKind::Polygons:
+            break;
+    }
+    thread_local std::vector<ringmath::RingWithRuns> rings;
+    thread_local std::vector<double> xs;
+    rings.clear();
+    for (std::uint32_t r = r0; r < r1; ++r) {
+        rings.push_back({ring(r), ringChunks(r)});
+    }
+    return ringmath::interiorPoint(rings, boxes_[f], kChunkEdges, xs);
 }
 
 std::int64_t FeatureStore::sourceFid(FeatureId f) const {
@@ -215,7 +311,7 @@ std::size_t FeatureStore::memoryBytes() const {
     return vertices_.capacity() * sizeof(GridPoint) +
            ringStarts_.capacity() * sizeof(std::uint32_t) +
            featureRings_.capacity() * sizeof(std::uint32_t) + boxes_.capacity() * sizeof(GridBox) +
-           anchors_.capacity() * sizeof(GridPoint) + longRings_.capacity() * sizeof(longRings_[0]) +
+           boxes_.size() * sizeof(std::uint64_t) + longRings_.capacity() * sizeof(longRings_[0]) +
            chunkBoxes_.capacity() * sizeof(GridBox) + (index_ ? index_->memoryBytes() : 0) +
            (attributes_ ? attributes_->fids().capacity() * sizeof(std::int64_t) : 0);
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,34 @@ class FeatureStore {
 public:
     static constexpr std::uint32_t kChunkEdges = 128;
 
+    // Grows without clearing new elements first: vertices are written right after. Large blocks
+    // ask the system for huge pages, which saves most of the page faults of a big layer.
+    template <typename T>
+    struct UninitializedAllocator : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = UninitializedAllocator<U>;
+        };
+        UninitializedAllocator() = default;
+        template <typename U>
+        UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+        T* allocate(std::size_t n) {
+            return static_cast<T*>(allocateLarge(n * sizeof(T), alignof(T)));
+        }
+        void deallocate(T* p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T)); }
+        template <typename U>
+        void construct(U* p) noexcept {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <typename U, typename... Args>
+        void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    using VertexArray = std::vector<GridPoint, UninitializedAllocator<GridPoint>>;
+    static void* allocateLarge(std::size_t bytes, std::size_t alignment);
+    static void freeLarge(void* p, std::size_t bytes) noexcept;
+
     ~FeatureStore();
     FeatureStore(const FeatureStore&) = delete;
     FeatureStore& operator=(const FeatureStore&) = delete;
@@ -92,9 +121,10 @@ public:
     std::span<const GridBox> ringChunks(std::uint32_t r) const;
 
     // Where a feature's label goes: a point inside a polygon, the middle of a line along its
-    // longest part, the point itself.
-    GridPoint anchorGrid(FeatureId f) const { return anchors_[f]; }
-    MapPoint labelAnchor(FeatureId f) const { return frame_.toMap(anchors_[f]); }
+    // longest part, the point itself. Worked out on first use (only labelled features need
+    // one) and kept; safe from any thread.
+    GridPoint anchorGrid(FeatureId f) const;
+    MapPoint labelAnchor(FeatureId f) const { return frame_.toMap(anchorGrid(f)); }
 
     // The identifier of the feature in its data file (OGR's FID).
     std::int64_t sourceFid(FeatureId f) const;
@@ -142,11 +172,13 @@ private:
     GridFrame frame_;
     GridBox gridExtent_;
 
-    std::vector<GridPoint> vertices_;
+    VertexArray vertices_;
     std::vector<std::uint32_t> ringStarts_;    // ring r: vertices [ringStarts_[r], [r + 1])
     std::vector<std::uint32_t> featureRings_;  // feature f: rings [featureRings_[f], [f + 1])
     std::vector<GridBox> boxes_;
-    std::vector<GridPoint> anchors_;
+    GridPoint computeAnchor(FeatureId f) const;
+    // Packed anchors, 0 while not yet worked out (see anchorGrid).
+    mutable std::unique_ptr<std::atomic<std::uint64_t>[]> anchors_;
 
     // Runs of long rings: longRings_ holds (ring, first run) sorted by ring; the runs of ring
     // longRings_[i].first are chunkBoxes_[longRings_[i].second .. longRings_[i + 1].second).

@@ -15,7 +15,6 @@
 
 #include "map/AttributeTable.h"
 #include "map/GdalErrorCapture.h"
-#include "map/RingMath.h"
 #include "map/SpatialIndex.h"
 
 namespace pelagon {
@@ -97,7 +96,7 @@ class GeometryReader {
 public:
     enum class Status { Ok, Overflow, BadCoordinate, WrongKind, Unsupported };
 
-    GeometryReader(std::vector<GridPoint>& vertices, std::vector<std::uint32_t>& ringStarts,
+    GeometryReader(FeatureStore::VertexArray& vertices, std::vector<std::uint32_t>& ringStarts,
                    GeometryKind kind, GridFrame frame)
         : vertices_(vertices),
           ringStarts_(ringStarts),
@@ -204,51 +203,81 @@ private:
         }
     }
 
-    // Reads a whole ring or line at once into a reused buffer, then onto the grid.
+    // Reads a whole ring or line straight from the curve's own point array onto the grid.
     Status addCurve(const OGRSimpleCurve& c, bool closed) {
         int n = c.getNumPoints();
         if (n <= 0) {
             return Status::Ok;
         }
-        buffer_.resize(static_cast<std::size_t>(n));
-        c.getPoints(buffer_.data());
-        if (closed && n >= 2 && buffer_[0].x == buffer_[n - 1].x &&
-            buffer_[0].y == buffer_[n - 1].y) {
+        if (closed && n >= 2 && c.getX(0) == c.getX(n - 1) && c.getY(0) == c.getY(n - 1)) {
             --n;  // the closing vertex is implied
         }
-        for (int i = 0; i < n; ++i) {
-            if (const Status s = put(buffer_[i].x, buffer_[i].y); s != Status::Ok) {
-                return s;
-            }
+        // First the ring's extremes, which decide whether it fits the grid and give its box;
+        // then a conversion loop without tests.
+        double minX = c.getX(0), maxX = minX, minY = c.getY(0), maxY = minY;
+        bool nan = false;
+        for (int i = 1; i < n; ++i) {
+            const double x = c.getX(i), y = c.getY(i);
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+            nan |= (x != x) | (y != y);
         }
+        const double ox = frame_.originX, oy = frame_.originY, inv = inverse_;
+        const double lo[] = {(minX - ox) * inv, (minY - oy) * inv};
+        const double hi[] = {(maxX - ox) * inv, (maxY - oy) * inv};
+        // The range test also rejects infinity, and NaN in the first point.
+        if (nan || !(lo[0] >= -kLimit && hi[0] <= kLimit && lo[1] >= -kLimit && hi[1] <= kLimit)) {
+            return rangeProblem(c, n);
+        }
+        const std::size_t base = vertices_.size();
+        vertices_.resize(base + static_cast<std::size_t>(n));
+        GridPoint* out = vertices_.data() + base;
+        for (int i = 0; i < n; ++i) {
+            out[i] =
+                GridPoint{roundToInt((c.getX(i) - ox) * inv), roundToInt((c.getY(i) - oy) * inv)};
+        }
+        box_.add(GridPoint{roundToInt(lo[0]), roundToInt(lo[1])});
+        box_.add(GridPoint{roundToInt(hi[0]), roundToInt(hi[1])});
         ringStarts_.push_back(static_cast<std::uint32_t>(vertices_.size()));
         return Status::Ok;
     }
 
-    Status put(double x, double y) {
-        if (!std::isfinite(x) || !std::isfinite(y)) {
-            return Status::BadCoordinate;
+    Status rangeProblem(const OGRSimpleCurve& c, int n) const {
+        for (int i = 0; i < n; ++i) {
+            if (!std::isfinite(c.getX(i)) || !std::isfinite(c.getY(i))) {
+                return Status::BadCoordinate;
+            }
         }
+        return Status::Overflow;
+    }
+
+    Status put(double x, double y) {
         const double gx = (x - frame_.originX) * inverse_;
         const double gy = (y - frame_.originY) * inverse_;
-        constexpr double kLimit = 2147483000.0;
-        if (!(std::fabs(gx) <= kLimit && std::fabs(gy) <= kLimit)) {
-            return Status::Overflow;
+        if (!(gx >= -kLimit && gx <= kLimit && gy >= -kLimit && gy <= kLimit)) {
+            return std::isfinite(x) && std::isfinite(y) ? Status::Overflow : Status::BadCoordinate;
         }
-        const GridPoint p{static_cast<std::int32_t>(std::lrint(gx)),
-                          static_cast<std::int32_t>(std::lrint(gy))};
+        const GridPoint p{roundToInt(gx), roundToInt(gy)};
         vertices_.push_back(p);
         box_.add(p);
         return Status::Ok;
     }
 
-    std::vector<GridPoint>& vertices_;
+    // Rounds half away from zero; a plain conversion, not a library call per vertex.
+    static std::int32_t roundToInt(double v) {
+        return static_cast<std::int32_t>(v + std::copysign(0.5, v));
+    }
+
+    static constexpr double kLimit = 2147483000.0;
+
+    FeatureStore::VertexArray& vertices_;
     std::vector<std::uint32_t>& ringStarts_;
     GeometryKind kind_;
     GridFrame frame_;
     double inverse_;
     GridBox box_;
-    std::vector<OGRRawPoint> buffer_;
 };
 
 // The extent of every geometry, by reading them all: for files whose header extent is missing
@@ -441,12 +470,19 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     std::vector<std::int64_t> fids;
     bool identityFids = true;
 
-    // A shapefile spends 16 bytes per vertex, so its size bounds the arrays to reserve.
+    // A shapefile record spends 16 bytes per vertex and at least 56 bytes besides, and a
+    // polygon's closing vertex is not kept: that sizes the vertex array well enough that it
+    // needs no copy at the end.
+    const GIntBig featureGuess = layer.GetFeatureCount(FALSE);
     std::size_t vertexGuess = 0;
     if (shapefile && info.isFile()) {
-        vertexGuess = static_cast<std::size_t>(std::max<qint64>(0, info.size() - 100) / 16);
+        const qint64 records = std::max<GIntBig>(featureGuess, 0);
+        qint64 guess = (info.size() - 100 - 56 * records) / 16;
+        if (kind == GeometryKind::Polygons) {
+            guess -= records;
+        }
+        vertexGuess = static_cast<std::size_t>(std::max<qint64>(guess, 0));
     }
-    const GIntBig featureGuess = layer.GetFeatureCount(FALSE);
 
     for (;;) {
         FeatureStore& s = *store;
@@ -455,6 +491,8 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
         s.ringStarts_.assign(1, 0);
         s.featureRings_.assign(1, 0);
         s.boxes_.clear();
+        s.longRings_.clear();
+        s.chunkBoxes_.clear();
         fids.clear();
         identityFids = true;
         s.vertices_.reserve(vertexGuess);
@@ -534,6 +572,9 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
             fids.push_back(fid);
             s.featureRings_.push_back(static_cast<std::uint32_t>(s.ringStarts_.size() - 1));
             s.boxes_.push_back(box);
+            s.kind_ = *kind;
+            const FeatureId id = static_cast<FeatureId>(s.boxes_.size() - 1);
+            addRuns(s, s.featureRings_[id], s.featureRings_[id + 1]);
         }
         if (capture.hasFailure()) {
             return unreadable(path, QStringLiteral("the data is damaged near feature %1 (%2)")
@@ -561,68 +602,19 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     }
     s.path_ = path;
     s.kind_ = *kind;
-    s.vertices_.shrink_to_fit();
-    s.ringStarts_.shrink_to_fit();
-    s.featureRings_.shrink_to_fit();
-    s.boxes_.shrink_to_fit();
+    // Arrays sized well in advance are left as they are; others give back what they overshot.
+    auto trim = [](auto& v) {
+        if (v.capacity() > v.size() + v.size() / 16) {
+            v.shrink_to_fit();
+        }
+    };
+    trim(s.vertices_);
+    trim(s.ringStarts_);
+    trim(s.featureRings_);
+    trim(s.boxes_);
+    s.anchors_ = std::make_unique<std::atomic<std::uint64_t>[]>(s.boxes_.size());
     for (const GridBox& b : s.boxes_) {
         s.gridExtent_.add(b);
-    }
-
-    // Label anchors.
-    s.anchors_.resize(s.boxes_.size());
-    std::vector<std::span<const GridPoint>> rings;
-    for (FeatureId f = 0; f < s.boxes_.size(); ++f) {
-        const std::uint32_t r0 = s.featureRings_[f], r1 = s.featureRings_[f + 1];
-        switch (s.kind_) {
-            case GeometryKind::Points:
-                s.anchors_[f] = s.ring(r0).front();
-                break;
-            case GeometryKind::Lines: {
-                std::uint32_t longest = r0;
-                double best = -1.0;
-                for (std::uint32_t r = r0; r < r1; ++r) {
-                    const double len = ringmath::pathLength(s.ring(r));
-                    if (len > best) {
-                        best = len;
-                        longest = r;
-                    }
-                }
-                s.anchors_[f] = ringmath::pathMiddle(s.ring(longest));
-                break;
-            }
-            case GeometryKind::Polygons:
-                rings.clear();
-                for (std::uint32_t r = r0; r < r1; ++r) {
-                    rings.push_back(s.ring(r));
-                }
-                s.anchors_[f] = ringmath::interiorPoint(rings, s.boxes_[f]);
-                break;
-        }
-    }
-
-    // Run boxes of long rings.
-    const bool closed = s.kind_ == GeometryKind::Polygons;
-    constexpr std::uint32_t K = FeatureStore::kChunkEdges;
-    const std::uint32_t ringCount = static_cast<std::uint32_t>(s.ringStarts_.size() - 1);
-    for (std::uint32_t r = 0; r < ringCount; ++r) {
-        const auto v = s.ring(r);
-        const std::size_t n = v.size();
-        if (n <= 2 * K) {
-            continue;
-        }
-        s.longRings_.emplace_back(r, static_cast<std::uint32_t>(s.chunkBoxes_.size()));
-        const std::size_t items = closed || s.kind_ == GeometryKind::Points ? n : n - 1;
-        for (std::size_t begin = 0; begin < items; begin += K) {
-            GridBox b;
-            // A run's box covers its edges' both ends: the vertex after the run, too, and for a
-            // closed ring the first vertex after the last.
-            const std::size_t last = std::min(begin + K, closed ? n : n - 1);
-            for (std::size_t i = begin; i <= last; ++i) {
-                b.add(v[i == n ? 0 : i]);
-            }
-            s.chunkBoxes_.push_back(b);
-        }
     }
     s.longRings_.emplace_back(std::numeric_limits<std::uint32_t>::max(),
                               static_cast<std::uint32_t>(s.chunkBoxes_.size()));
@@ -641,6 +633,30 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     StoreOpenResult result;
     result.store = std::move(store);
     return result;
+}
+
+void FeatureStoreBuilder::addRuns(FeatureStore& s, std::uint32_t firstRing, std::uint32_t endRing) {
+    const bool closed = s.kind_ == GeometryKind::Polygons;
+    constexpr std::uint32_t K = FeatureStore::kChunkEdges;
+    for (std::uint32_t r = firstRing; r < endRing; ++r) {
+        const auto v = s.ring(r);
+        const std::size_t n = v.size();
+        if (n <= 2 * K) {
+            continue;
+        }
+        s.longRings_.emplace_back(r, static_cast<std::uint32_t>(s.chunkBoxes_.size()));
+        const std::size_t items = closed || s.kind_ == GeometryKind::Points ? n : n - 1;
+        for (std::size_t begin = 0; begin < items; begin += K) {
+            GridBox b;
+            // A run's box covers both ends of its edges: the vertex after the run too, and for a
+            // closed ring the first vertex after the last.
+            const std::size_t last = std::min<std::size_t>(begin + K, closed ? n : n - 1);
+            for (std::size_t i = begin; i <= last; ++i) {
+                b.add(v[i == n ? 0 : i]);
+            }
+            s.chunkBoxes_.push_back(b);
+        }
+    }
 }
 
 }  // namespace pelagon

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <span>
+#include <vector>
+
 #include "map/FeatureStore.h"
 
 namespace pelagon {
@@ -13,6 +16,10 @@ class FeatureStoreBuilder {
 public:
     static StoreOpenResult open(const QString& path);
     static QString resolveDataFile(const QString& path);
+
+private:
+    // Runs while the feature's vertices are still in the cache, right after it was read.
+    static void addRuns(FeatureStore& s, std::uint32_t firstRing, std::uint32_t endRing);
 };
 
 }  // namespace pelagon

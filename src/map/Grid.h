@@ -13,9 +13,11 @@ namespace pelagon {
 // The step is a power of two chosen per layer so the layer's extent spans about a quarter of the
 // 32-bit range; that is about 2 mm for an extent of 4,000 km, far finer than any drawing needs,
 // and a coordinate that is a multiple of the step (whole metres, say) is kept exactly.
+// Left uninitialized by default so that large arrays of them are not cleared before they are
+// filled; GridPoint{} is (0, 0).
 struct GridPoint {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
+    std::int32_t x;
+    std::int32_t y;
 
     friend bool operator==(const GridPoint&, const GridPoint&) = default;
 };

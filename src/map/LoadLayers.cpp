@@ -21,13 +21,13 @@ namespace {
 std::vector<StoreOpenResult> openAll(const std::vector<QString>& paths) {
     std::vector<StoreOpenResult> results(paths.size());
     std::atomic<std::size_t> next{0};
+    const std::size_t workers =
+        std::min<std::size_t>(paths.size(), std::max(1u, std::thread::hardware_concurrency()));
     auto work = [&] {
         for (std::size_t i = next++; i < paths.size(); i = next++) {
             results[i] = FeatureStore::open(paths[i]);
         }
     };
-    const std::size_t workers =
-        std::min<std::size_t>(paths.size(), std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::thread> threads;
     for (std::size_t w = 1; w < workers; ++w) {
         threads.emplace_back(work);

@@ -96,9 +96,26 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
                                const std::vector<FeatureId>& ids) {
     const ScreenGeometry geometry = geometryFor(store);
     const QColor outline = colorFromValue(symbol.outlineColor());
-    painter_.setPen(symbology::outlinePen(outline, scale_));
-    painter_.setBrush(
-        symbology::fillBrush(colorFromValue(symbol.color()), symbol.style(), scale_, dpr_));
+    const QPen pen = symbology::outlinePen(outline, scale_);
+    const QBrush brush =
+        symbology::fillBrush(colorFromValue(symbol.color()), symbol.style(), scale_, dpr_);
+    // The outline covers the edge of the fill, so the fill is drawn without antialiasing, which
+    // is much cheaper; only the outline is smoothed.
+    const bool fill = brush.style() != Qt::NoBrush;
+    painter_.setBrush(brush);
+    painter_.setPen(fill ? QPen(Qt::NoPen) : pen);
+    auto draw = [&](auto&& fillShape, auto&& strokeShape) {
+        if (fill) {
+            painter_.setRenderHint(QPainter::Antialiasing, false);
+            fillShape();
+            painter_.setRenderHint(QPainter::Antialiasing, options_.antialias);
+            painter_.setPen(pen);
+            strokeShape();
+            painter_.setPen(Qt::NoPen);
+        } else {
+            strokeShape();
+        }
+    };
     QPainterPath path;
     dots_.clear();
     for (const FeatureId f : ids) {
@@ -119,8 +136,12 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
                 geometry.clipPolygon(points_, scratch_);
             }
             if (points_.size() >= 3) {
-                painter_.drawPolygon(points_.data(), static_cast<int>(points_.size()),
-                                     Qt::OddEvenFill);
+                const int n = static_cast<int>(points_.size());
+                draw([&] { painter_.drawPolygon(points_.data(), n, Qt::OddEvenFill); },
+                     [&] {
+                         points_.push_back(points_.front());
+                         painter_.drawPolyline(points_.data(), n + 1);
+                     });
                 stats_.vertices += points_.size();
                 ++stats_.features;
             } else if (!clip) {
@@ -146,7 +167,7 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
             stats_.vertices += points_.size();
         }
         if (!path.isEmpty()) {
-            painter_.drawPath(path);
+            draw([&] { painter_.drawPath(path); }, [&] { painter_.strokePath(path, pen); });
             ++stats_.features;
         } else if (!clip) {
             dots_.push_back(box.center());

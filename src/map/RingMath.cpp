@@ -14,20 +14,29 @@ GridPoint rounded(double x, double y) {
 
 }  // namespace
 
-GridPoint interiorPoint(std::span<const std::span<const GridPoint>> rings, const GridBox& box) {
-    std::vector<double> xs;
+GridPoint interiorPoint(std::span<const RingWithRuns> rings, const GridBox& box,
+                        std::size_t runLength, std::vector<double>& xs) {
     // The middle height first; other heights only for shapes whose middle line meets no area.
     for (const double fraction : {0.5, 0.3, 0.7, 0.1, 0.9}) {
         const double y = box.minY + (static_cast<double>(box.maxY) - box.minY) * fraction;
         xs.clear();
-        for (const auto& ring : rings) {
+        for (const RingWithRuns& r : rings) {
+            const auto& ring = r.ring;
             const std::size_t n = ring.size();
-            for (std::size_t i = 0; i < n; ++i) {
-                const GridPoint a = ring[i];
-                const GridPoint b = ring[i + 1 == n ? 0 : i + 1];
-                if ((a.y > y) != (b.y > y)) {
-                    xs.push_back(a.x + (y - a.y) * (static_cast<double>(b.x) - a.x) /
-                                           (static_cast<double>(b.y) - a.y));
+            const std::size_t runs = r.runs.empty() ? 1 : r.runs.size();
+            for (std::size_t c = 0; c < runs; ++c) {
+                if (!r.runs.empty() && (r.runs[c].maxY <= y || r.runs[c].minY > y)) {
+                    continue;  // no edge of this run crosses the line
+                }
+                const std::size_t begin = r.runs.empty() ? 0 : c * runLength;
+                const std::size_t end = r.runs.empty() ? n : std::min(n, begin + runLength);
+                for (std::size_t i = begin; i < end; ++i) {
+                    const GridPoint a = ring[i];
+                    const GridPoint b = ring[i + 1 == n ? 0 : i + 1];
+                    if ((a.y > y) != (b.y > y)) {
+                        xs.push_back(a.x + (y - a.y) * (static_cast<double>(b.x) - a.x) /
+                                               (static_cast<double>(b.y) - a.y));
+                    }
                 }
             }
         }
@@ -45,9 +54,9 @@ GridPoint interiorPoint(std::span<const std::span<const GridPoint>> rings, const
             return rounded(bestX, y);
         }
     }
-    for (const auto& ring : rings) {
-        if (!ring.empty()) {
-            return ring.front();
+    for (const RingWithRuns& r : rings) {
+        if (!r.ring.empty()) {
+            return r.ring.front();
         }
     }
     return {};

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "map/Grid.h"
 
@@ -40,10 +41,17 @@ inline bool nearBox(const GridBox& b, double px, double py, double margin) {
            py <= b.maxY + margin;
 }
 
+// A ring with the boxes of its runs of runLength edges (none for a short ring).
+struct RingWithRuns {
+    std::span<const GridPoint> ring;
+    std::span<const GridBox> runs;
+};
+
 // A point inside the even-odd area of the rings (each closed implicitly): the middle of the
-// widest span cut by a horizontal line through the box. Falls back to the first vertex for
-// rings without area.
-GridPoint interiorPoint(std::span<const std::span<const GridPoint>> rings, const GridBox& box);
+// widest span cut by a horizontal line through the box. Runs that do not reach the line are
+// skipped. Falls back to the first vertex for rings without area. scratch is working space.
+GridPoint interiorPoint(std::span<const RingWithRuns> rings, const GridBox& box,
+                        std::size_t runLength, std::vector<double>& scratch);
 
 // The point half way along a polyline.
 GridPoint pathMiddle(std::span<const GridPoint> path);

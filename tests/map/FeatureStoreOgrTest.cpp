@@ -231,7 +231,7 @@ void compareWithOgr(const Layer& layer, double tolerance, std::mt19937& rng, int
     EXPECT_GT(hits, randomCount / 10) << "the test points should meet features often";
 }
 
-class AgreesWithOgr : public ::testing::Test {
+class StoreAgreesWithOgr : public ::testing::Test {
 protected:
     void SetUp() override {
         GDALAllRegister();
@@ -244,19 +244,19 @@ protected:
     std::mt19937 rng{20240611};
 };
 
-TEST_F(AgreesWithOgr, Polygons) {
+TEST_F(StoreAgreesWithOgr, Polygons) {
     compareWithOgr(randomPolygons(dir.path(), rng), 0.0, rng, 2000);
 }
 
-TEST_F(AgreesWithOgr, LinesWithinATolerance) {
+TEST_F(StoreAgreesWithOgr, LinesWithinATolerance) {
     compareWithOgr(randomLines(dir.path(), rng, 12), 2500.0, rng, 2000);
 }
 
-TEST_F(AgreesWithOgr, LongLinesWithinATolerance) {
+TEST_F(StoreAgreesWithOgr, LongLinesWithinATolerance) {
     compareWithOgr(randomLines(dir.path(), rng, 3000), 1500.0, rng, 400);
 }
 
-TEST_F(AgreesWithOgr, PointsWithinATolerance) {
+TEST_F(StoreAgreesWithOgr, PointsWithinATolerance) {
     compareWithOgr(randomPoints(dir.path(), rng), 3000.0, rng, 400);
 }
 

@@ -45,7 +45,7 @@ std::shared_ptr<const FeatureStore> openOk(const QString& path) {
     return r.store;
 }
 
-class AreaLayer : public ::testing::Test {
+class StoreAreaLayer : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -71,7 +71,7 @@ protected:
     std::shared_ptr<const FeatureStore> store;
 };
 
-TEST_F(AreaLayer, SkipsFeaturesWithoutGeometryAndKeepsTheirFids) {
+TEST_F(StoreAreaLayer, SkipsFeaturesWithoutGeometryAndKeepsTheirFids) {
     EXPECT_EQ(store->kind(), GeometryKind::Polygons);
     ASSERT_EQ(store->featureCount(), 4u);
     EXPECT_EQ(store->sourceFid(2), 2);
@@ -86,7 +86,7 @@ TEST_F(AreaLayer, SkipsFeaturesWithoutGeometryAndKeepsTheirFids) {
     EXPECT_NEAR(e.top, Y(300), 0.01);
 }
 
-TEST_F(AreaLayer, SearchAtAPoint) {
+TEST_F(StoreAreaLayer, SearchAtAPoint) {
     struct Case {
         const char* what;
         double x, y;  // km
@@ -113,7 +113,7 @@ TEST_F(AreaLayer, SearchAtAPoint) {
     }
 }
 
-TEST_F(AreaLayer, AttributesByName) {
+TEST_F(StoreAreaLayer, AttributesByName) {
     struct Case {
         FeatureId f;
         QString field;
@@ -138,7 +138,7 @@ TEST_F(AreaLayer, AttributesByName) {
     EXPECT_EQ(store->fieldIndex("nope"), -1);
 }
 
-TEST_F(AreaLayer, TextColumnMatchesSingleReads) {
+TEST_F(StoreAreaLayer, TextColumnMatchesSingleReads) {
     auto column = store->textColumn(store->fieldIndex("CODE"));
     ASSERT_TRUE(column);
     ASSERT_EQ(column->size(), store->featureCount());
@@ -149,7 +149,7 @@ TEST_F(AreaLayer, TextColumnMatchesSingleReads) {
     EXPECT_EQ(store->textColumn(7), nullptr);
 }
 
-TEST_F(AreaLayer, AttributeFilter) {
+TEST_F(StoreAreaLayer, AttributeFilter) {
     QString error;
     auto kept = store->filterByAttributes({0, 1, 2, 3}, "CODE = 'B' OR NAME = 'square'", &error);
     ASSERT_TRUE(kept) << error.toStdString();
@@ -158,13 +158,13 @@ TEST_F(AreaLayer, AttributeFilter) {
     EXPECT_TRUE(error.contains("NOSUCHFIELD")) << error.toStdString();
 }
 
-TEST_F(AreaLayer, AnchorsLieInsideTheirPolygons) {
+TEST_F(StoreAreaLayer, AnchorsLieInsideTheirPolygons) {
     for (FeatureId f = 0; f < store->featureCount(); ++f) {
         EXPECT_TRUE(store->featureAt(f, store->labelAnchor(f), 0.0)) << f;
     }
 }
 
-TEST_F(AreaLayer, ReadsFromSeveralThreadsAtOnce) {
+TEST_F(StoreAreaLayer, ReadsFromSeveralThreadsAtOnce) {
     const int codeField = store->fieldIndex("CODE");
     std::atomic<int> wrong{0};
     auto reader = [&] {

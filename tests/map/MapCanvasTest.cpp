@@ -36,7 +36,7 @@ void expectPoint(const MapPoint& a, const MapPoint& b, double tol = kTol) {
 
 // A canvas of 400 x 200 pixels showing x 0..400 and y 0..200: one map unit per pixel, so
 // window (x, y) is map (x, 200 - y).
-class Canvas : public ::testing::Test {
+class MapCanvasEvents : public ::testing::Test {
 protected:
     void SetUp() override {
         canvas.resize(400, 200);
@@ -58,7 +58,7 @@ protected:
     MapCanvas canvas;
 };
 
-TEST_F(Canvas, ExtentIsWidenedToTheShapeAndKeptOnResize) {
+TEST_F(MapCanvasEvents, ExtentIsWidenedToTheShapeAndKeptOnResize) {
     QSignalSpy changed(&canvas, &MapCanvas::extentChanged);
     canvas.setExtent({0, 100, 0, 100});
     expectRect(canvas.extent(), {-50, 150, 0, 100});
@@ -79,7 +79,7 @@ TEST_F(Canvas, ExtentIsWidenedToTheShapeAndKeptOnResize) {
     expectRect(canvas.extent(), {1000, 1400, 0, 200});
 }
 
-TEST_F(Canvas, WindowPositionsToMapPoints) {
+TEST_F(MapCanvasEvents, WindowPositionsToMapPoints) {
     struct Case {
         QPointF window;
         MapPoint map;
@@ -94,7 +94,7 @@ TEST_F(Canvas, WindowPositionsToMapPoints) {
     }
 }
 
-TEST_F(Canvas, MouseSignalsForEveryButton) {
+TEST_F(MapCanvasEvents, MouseSignalsForEveryButton) {
     QSignalSpy down(&canvas, &MapCanvas::mouseDown);
     QSignalSpy moved(&canvas, &MapCanvas::mouseMove);
     QTest::mousePress(&canvas, Qt::RightButton, Qt::ShiftModifier, QPoint(30, 40));
@@ -108,7 +108,7 @@ TEST_F(Canvas, MouseSignalsForEveryButton) {
     EXPECT_EQ(moved.last()[2].toPointF(), QPointF(60, 70));
 }
 
-TEST_F(Canvas, RectangleDragReturnsTheDraggedRectangle) {
+TEST_F(MapCanvasEvents, RectangleDragReturnsTheDraggedRectangle) {
     std::vector<MapRect> results;
     QObject::connect(&canvas, &MapCanvas::mouseDown, &canvas,
                      [&](Qt::MouseButton, Qt::KeyboardModifiers, QPointF p) {
@@ -137,7 +137,7 @@ TEST_F(Canvas, RectangleDragReturnsTheDraggedRectangle) {
     EXPECT_FALSE(canvas.toolActive());
 }
 
-TEST_F(Canvas, PanMovesTheExtentWithTheDrag) {
+TEST_F(MapCanvasEvents, PanMovesTheExtentWithTheDrag) {
     int done = 0;
     QObject::connect(
         &canvas, &MapCanvas::mouseDown, &canvas,
@@ -160,7 +160,7 @@ TEST_F(Canvas, PanMovesTheExtentWithTheDrag) {
     EXPECT_EQ(done, 1);
 }
 
-TEST_F(Canvas, LineTracking) {
+TEST_F(MapCanvasEvents, LineTracking) {
     struct Case {
         const char* what;
         std::function<void()> finish;
@@ -210,7 +210,7 @@ TEST_F(Canvas, LineTracking) {
     }
 }
 
-TEST_F(Canvas, WheelZoomsAboutThePointer) {
+TEST_F(MapCanvasEvents, WheelZoomsAboutThePointer) {
     const QPointF pointer(300, 50);
     const MapPoint before = canvas.toMapPoint(pointer);
     wheel(canvas, pointer, 120);
@@ -221,7 +221,7 @@ TEST_F(Canvas, WheelZoomsAboutThePointer) {
     EXPECT_NEAR(canvas.extent().width(), 400 * MapCanvas::kWheelStep, 1e-6);
 }
 
-TEST_F(Canvas, AboutToNavigateOncePerGesture) {
+TEST_F(MapCanvasEvents, AboutToNavigateOncePerGesture) {
     QSignalSpy spy(&canvas, &MapCanvas::aboutToNavigate);
     wheel(canvas, {100, 100}, 120);
     wheel(canvas, {100, 100}, 120);
@@ -238,7 +238,7 @@ TEST_F(Canvas, AboutToNavigateOncePerGesture) {
     EXPECT_EQ(spy.count(), 5);
 }
 
-TEST_F(Canvas, KeysPanAndZoom) {
+TEST_F(MapCanvasEvents, KeysPanAndZoom) {
     struct Case {
         Qt::Key key;
         MapRect expected;
@@ -254,10 +254,10 @@ TEST_F(Canvas, KeysPanAndZoom) {
     }
 }
 
-class CanvasWithLayer : public Canvas {
+class MapCanvasDrawing : public MapCanvasEvents {
 protected:
     void SetUp() override {
-        Canvas::SetUp();
+        MapCanvasEvents::SetUp();
         ASSERT_TRUE(dir.isValid());
         ASSERT_EQ(writeShapefile(dir.filePath("sq.shp"), FixtureKind::Polygons, {"NAME"},
                                  {{squareWkt(100, 50, 100), {"a"}}}),
@@ -272,7 +272,7 @@ protected:
     std::shared_ptr<MapLayer> layer;
 };
 
-TEST_F(CanvasWithLayer, DrawsOnTheWorkerAndMatchesTheSynchronousRender) {
+TEST_F(MapCanvasDrawing, DrawsOnTheWorkerAndMatchesTheSynchronousRender) {
     EXPECT_EQ(canvas.layers().front(), layer);
     expectRect(canvas.fullExtent(), {100, 200, 50, 150});
     // Many changes in a row: stale frames are dropped, the last one lands.
@@ -300,7 +300,7 @@ TEST_F(CanvasWithLayer, DrawsOnTheWorkerAndMatchesTheSynchronousRender) {
     EXPECT_EQ(canvas.grab().toImage().pixelColor(150, 100), QColor(Qt::white));
 }
 
-TEST_F(CanvasWithLayer, RenderToFitsTheDisplayedExtentToTheTarget) {
+TEST_F(MapCanvasDrawing, RenderToFitsTheDisplayedExtentToTheTarget) {
     QImage img(300, 300, QImage::Format_RGB32);
     img.fill(Qt::black);
     {
@@ -312,7 +312,7 @@ TEST_F(CanvasWithLayer, RenderToFitsTheDisplayedExtentToTheTarget) {
     EXPECT_EQ(img.pixelColor(50 + 25, 100 + 50), QColor(Qt::white));
 }
 
-TEST_F(CanvasWithLayer, HighlightUntilTheExtentChanges) {
+TEST_F(MapCanvasDrawing, HighlightUntilTheExtentChanges) {
     const ResultSet found = layer->searchShape({150, 100}, MapLayer::kSearchAtPoint, "");
     ASSERT_EQ(found.count(), 1);
     canvas.setHighlight({{layer, found.features()[0]}});
@@ -324,7 +324,7 @@ TEST_F(CanvasWithLayer, HighlightUntilTheExtentChanges) {
     EXPECT_TRUE(canvas.highlight().empty());
 }
 
-TEST(CanvasDefaults, FullExtentWithoutLayersAndFollowingTheFirstLayers) {
+TEST(MapCanvasDefaults, FullExtentWithoutLayersAndFollowingTheFirstLayers) {
     MapCanvas canvas;
     canvas.resize(200, 200);
     EXPECT_EQ(canvas.fullExtent(), MapLayerList::kEmptyExtent);

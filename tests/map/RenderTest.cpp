@@ -29,7 +29,7 @@ const QColor kWhite(Qt::white);
 
 // The map places a 100 x 100 km square at (0, 0)-(100000, 100000); the default view shows
 // -50 km .. 150 km on 200 x 200 pixels, 1 km per pixel, so the square covers pixels 50..150.
-class Render : public ::testing::Test {
+class MapRender : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
@@ -93,7 +93,7 @@ int count(const QImage& img, const QRect& box, const QColor& c, int tolerance = 
 
 const QRect kInterior(70, 70, 60, 60);
 
-TEST_F(Render, FillInsideOutlineOnTheEdgeBackgroundOutside) {
+TEST_F(MapRender, FillInsideOutlineOnTheEdgeBackgroundOutside) {
     // Moved by half a pixel, so the 1 px outline covers whole pixels: columns 50 and 150, rows
     // 49 and 149.
     auto l = layer("edge", FixtureKind::Polygons, {{squareWkt(500, 500, 100000), {"x"}}}, kRed,
@@ -108,7 +108,7 @@ TEST_F(Render, FillInsideOutlineOnTheEdgeBackgroundOutside) {
     }
 }
 
-TEST_F(Render, FillStyles) {
+TEST_F(MapRender, FillStyles) {
     struct Case {
         int style;
         bool colour;      // the interior shows the symbol colour
@@ -127,7 +127,7 @@ TEST_F(Render, FillStyles) {
     }
 }
 
-TEST_F(Render, HatchDirections) {
+TEST_F(MapRender, HatchDirections) {
     // Along a hatch line the colour stays; across it, it alternates.
     auto rowUniform = [](const QImage& img, int y) {
         for (int x = 71; x < 130; ++x) {
@@ -158,7 +158,7 @@ TEST_F(Render, HatchDirections) {
     EXPECT_EQ(vColumns, 60);
 }
 
-TEST_F(Render, GrayFillsAreScreensOfTheColourDarkerByCode) {
+TEST_F(MapRender, GrayFillsAreScreensOfTheColourDarkerByCode) {
     int previous = 256;
     for (int s : {style::LightGray, style::Gray, style::DarkGray}) {
         const QImage img = render({square(kBlue, s, kBlue)});
@@ -184,25 +184,36 @@ int hatchPeriod(const QImage& img) {
     return starts.size() >= 2 ? starts[1] - starts[0] : 0;
 }
 
-TEST_F(Render, HatchSpacingFollowsTheDeviceResolution) {
+TEST_F(MapRender, HatchSpacingFollowsTheDeviceResolution) {
     auto l = square(kRed, style::HorizontalLines, kBlue);
+    const MapRect view{-50000, 150000, -50000, 150000};
     const QImage screen = render({l});
-    // The same view at twice the resolution: 192 dpi, twice the pixels.
-    QImage fine(400, 400, QImage::Format_ARGB32_Premultiplied);
-    fine.setDotsPerMeterX(7559);
-    fine.setDotsPerMeterY(7559);
-    fine.fill(Qt::white);
-    {
-        QPainter p(&fine);
-        MapRenderer::render(p, Viewport(QSizeF(400, 400), {-50000, 150000, -50000, 150000}),
-                            makeSnapshot({l}));
-    }
     const int coarse = hatchPeriod(screen);
     EXPECT_EQ(coarse, static_cast<int>(symbology::kHatchSpacing));
-    EXPECT_EQ(hatchPeriod(fine), 2 * coarse);
+    struct Case {
+        const char* what;
+        int dotsPerMeter;  // 7559: 192 dpi
+        double devicePixelRatio;
+    };
+    // The same view on twice the pixels, once as a 192-dpi surface (a printer, say) and once as
+    // a high-density screen image: the hatch keeps its size on the surface.
+    for (const Case& c : {Case{"192 dpi", 7559, 1.0}, Case{"device pixel ratio 2", 3780, 2.0}}) {
+        QImage fine(400, 400, QImage::Format_ARGB32_Premultiplied);
+        fine.setDotsPerMeterX(c.dotsPerMeter);
+        fine.setDotsPerMeterY(c.dotsPerMeter);
+        fine.setDevicePixelRatio(c.devicePixelRatio);
+        fine.fill(Qt::white);
+        {
+            QPainter p(&fine);
+            const double side = 400 / c.devicePixelRatio;
+            MapRenderer::render(p, Viewport(QSizeF(side, side), view), makeSnapshot({l}));
+        }
+        fine.setDevicePixelRatio(1.0);
+        EXPECT_EQ(hatchPeriod(fine), 2 * coarse) << c.what;
+    }
 }
 
-TEST_F(Render, HiddenLayersAreNotDrawn) {
+TEST_F(MapRender, HiddenLayersAreNotDrawn) {
     auto l = square(kRed, style::Solid, kBlue);
     l->setVisible(false);
     const QImage img = render({l});
@@ -210,14 +221,14 @@ TEST_F(Render, HiddenLayersAreNotDrawn) {
     EXPECT_EQ(count(img, QRect(0, 0, 200, 200), Qt::blue, 60), 0);
 }
 
-TEST_F(Render, PositionZeroIsOnTop) {
+TEST_F(MapRender, PositionZeroIsOnTop) {
     auto red = square(kRed, style::Solid, kRed);
     auto green = square(kGreen, style::Solid, kGreen, 50000);
     EXPECT_EQ(at(render({red, green}), 120, 100), QColor(Qt::red));
     EXPECT_EQ(at(render({green, red}), 120, 100), QColor(Qt::green));
 }
 
-TEST_F(Render, DevicePixelRatioKeepsThePlaces) {
+TEST_F(MapRender, DevicePixelRatioKeepsThePlaces) {
     QImage img(400, 400, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(2.0);
     img.fill(Qt::white);
@@ -231,7 +242,7 @@ TEST_F(Render, DevicePixelRatioKeepsThePlaces) {
     EXPECT_EQ(at(img, 104, 200), QColor(Qt::red));
 }
 
-TEST_F(Render, ExtremeZoomOnAnEdgeStaysExact) {
+TEST_F(MapRender, ExtremeZoomOnAnEdgeStaysExact) {
     // One metre across 200 pixels, on the square's left edge: clipping keeps Qt's coordinates
     // small, and the edge falls exactly in the middle.
     const QImage img = render({square(kRed, style::Solid, kRed)}, {-0.5, 0.5, 50000, 50001});
@@ -239,7 +250,7 @@ TEST_F(Render, ExtremeZoomOnAnEdgeStaysExact) {
     EXPECT_EQ(at(img, 180, 100), QColor(Qt::red));
 }
 
-TEST_F(Render, LongRingZoomedInMatchesTheExactTest) {
+TEST_F(MapRender, LongRingZoomedInMatchesTheExactTest) {
     // A ring of 50,000 vertices; a view near its boundary skips the runs far away.
     std::ostringstream wkt;
     wkt.precision(17);
@@ -283,7 +294,7 @@ TEST_F(Render, LongRingZoomedInMatchesTheExactTest) {
     }
 }
 
-TEST_F(Render, LinesAndDashes) {
+TEST_F(MapRender, LinesAndDashes) {
     const std::string wkt = "LINESTRING(-40000 49500,140000 49500)";  // on row 100's centre
     auto solid = layer("solid", FixtureKind::Lines, {{wkt, {"road"}}}, kBlue, 0, 0);
     auto dashed = layer("dashed", FixtureKind::Lines, {{wkt, {"road"}}}, kBlue, 1, 0);
@@ -298,14 +309,14 @@ TEST_F(Render, LinesAndDashes) {
     EXPECT_EQ(at(a, 100, 80), kWhite);
 }
 
-TEST_F(Render, PointMarkers) {
+TEST_F(MapRender, PointMarkers) {
     auto pts = layer("pts", FixtureKind::Points, {{"POINT(50000 50000)", {"a"}}}, kGreen, 1, 0);
     const QImage img = render({pts});
     EXPECT_TRUE(near(at(img, 100, 100), Qt::green)) << at(img, 100, 100).name().toStdString();
     EXPECT_EQ(at(img, 110, 100), kWhite);
 }
 
-TEST_F(Render, LabelsDrawnOverTheSymbolWhenLargeEnough) {
+TEST_F(MapRender, LabelsDrawnOverTheSymbolWhenLargeEnough) {
     auto l = square(kGreen, style::Solid, kGreen);
     auto renderer = std::make_shared<LabelRenderer>();
     renderer->setField("NAME");
@@ -330,7 +341,7 @@ TEST_F(Render, LabelsDrawnOverTheSymbolWhenLargeEnough) {
     EXPECT_EQ(stats.labels, 0u);
 }
 
-TEST_F(Render, LabelOptionsAndCollisions) {
+TEST_F(MapRender, LabelOptionsAndCollisions) {
     // Three overlapping squares labelled alike, one apart labelled alike too.
     auto l = layer("labels", FixtureKind::Polygons,
                    {{squareWkt(0, 0, 100000), {"Same"}},
@@ -359,7 +370,55 @@ TEST_F(Render, LabelOptionsAndCollisions) {
     EXPECT_EQ(stats.labels, 0u);
 }
 
-TEST_F(Render, CancelledFramesStop) {
+// Rows of the image that hold dark (text) pixels.
+int darkRows(const QImage& img) {
+    int rows = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            if (qGray(img.pixel(x, y)) < 100) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+TEST_F(MapRender, LineLabelsReadLeftToRightWhenFlipped) {
+    const std::string eastward = "LINESTRING(-40000 49500,140000 49500)";
+    const std::string westward = "LINESTRING(140000 49500,-40000 49500)";
+    auto east = layer("east", FixtureKind::Lines, {{eastward, {"Road"}}}, kGreen, 0, 0);
+    auto west = layer("west", FixtureKind::Lines, {{westward, {"Road"}}}, kGreen, 0, 0);
+    auto labels = [](const std::shared_ptr<MapLayer>& l, bool flip) {
+        auto r = std::make_shared<LabelRenderer>();
+        r->setField("NAME");
+        r->setOptions(true, false, false, flip);
+        r->textSymbol().height = 15000;
+        l->Renderer = r;
+    };
+    labels(east, true);
+    const QImage reference = render({east});
+    EXPECT_GT(darkRows(reference), 5);
+    labels(west, true);
+    EXPECT_EQ(render({west}), reference);  // turned to read like the eastward line
+    labels(west, false);
+    EXPECT_NE(render({west}), reference);  // follows the line: upside down, below it
+}
+
+TEST_F(MapRender, SplitTextBreaksLabelsIntoLines) {
+    auto l = layer("split", FixtureKind::Polygons, {{squareWkt(0, 0, 100000), {"Two words"}}},
+                   kGreen, style::Transparent, kGreen);
+    auto r = std::make_shared<LabelRenderer>();
+    r->setField("NAME");
+    r->textSymbol().height = 12000;
+    l->Renderer = r;
+    const QImage one = render({l});
+    r->setOptions(true, false, true, true);
+    const QImage two = render({l});
+    EXPECT_GT(darkRows(two), darkRows(one) + 5);
+}
+
+TEST_F(MapRender, CancelledFramesStop) {
     std::atomic<bool> cancel{true};
     QImage img(200, 200, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::white);
@@ -373,7 +432,7 @@ TEST_F(Render, CancelledFramesStop) {
     EXPECT_EQ(s.features, 0u);
 }
 
-TEST(Swatch, DrawsLikeTheMap) {
+TEST(MapSwatch, DrawsLikeTheMap) {
     struct Case {
         SymbolKind kind;
         int style;
@@ -400,7 +459,7 @@ TEST(Swatch, DrawsLikeTheMap) {
     }
 }
 
-TEST(Swatch, HatchedSwatchShowsBothColours) {
+TEST(MapSwatch, HatchedSwatchShowsBothColours) {
     for (int s = style::HorizontalLines; s <= style::DiagonalCross; ++s) {
         QImage img(64, 24, QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::white);
@@ -413,7 +472,7 @@ TEST(Swatch, HatchedSwatchShowsBothColours) {
     }
 }
 
-TEST(Symbology, ColourValues) {
+TEST(MapSymbology, ColourValues) {
     struct Case {
         qint32 value;
         QColor colour;

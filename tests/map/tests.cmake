@@ -8,20 +8,22 @@ pelagon_add_test(NAME test_map_store
 )
 
 pelagon_add_test(NAME test_map_render
-  LIBS pelagon_render GDAL::GDAL Qt6::Widgets
+  LIBS pelagon_render GDAL::GDAL
   DISPLAY offscreen
   SOURCES
-    map/GuiTestMain.cpp
     map/LayerFixtures.cpp map/LayerFixtures.h
     map/LoadLayersTest.cpp
     map/RenderTest.cpp
+    map/RenderTestMain.cpp
 )
 
-pelagon_add_test(NAME test_map_canvas
-  LIBS pelagon_gui GDAL::GDAL Qt6::Test
-  DISPLAY offscreen
-  SOURCES
-    map/GuiTestMain.cpp
-    map/LayerFixtures.cpp map/LayerFixtures.h
-    map/MapCanvasTest.cpp
-)
+if(PELAGON_BUILD_GUI)
+  pelagon_add_test(NAME test_map_canvas
+    LIBS pelagon_gui GDAL::GDAL Qt6::Test
+    DISPLAY offscreen
+    SOURCES
+      map/GuiTestMain.cpp
+      map/LayerFixtures.cpp map/LayerFixtures.h
+      map/MapCanvasTest.cpp
+  )
+endif()
