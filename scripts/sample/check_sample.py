@@ -44,7 +44,7 @@ EXPECTED_LAYERS = [
      5, "", "", "", POLY, (10, 30), ["SITE", "RADIUS_NM", "RULE"]),
     ("No-transit zones (3 nm)", 3, True, "notransit", "NoTransit.htm", "220.0.0", "160.0.0",
      7, "", "", "", POLY, (10, 30), ["SITE", "RADIUS_NM", "RULE"]),
-    ("Convention line of 1867", 2, True, "convline", "", "128.0.128", "", 0, "", "Boundary",
+    ("Convention line of 1867", 2, True, "convline", "", "128.0.128", "128.0.128", 0, "", "Boundary",
      "NAME", LINE, (2, 2), ["NAME", "SEGMENT", "NAME_RU"]),
     ("Sites", 2, True, "sites", "", "200.0.0", "", 0, "NAME", "Site", "NAME",
      POINT, (20, 60), ["SITE_ID", "NAME", "KIND", "LON", "LAT"]),

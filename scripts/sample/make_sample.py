@@ -101,7 +101,8 @@ LAYERS = [
     {
         "name": "Convention line of 1867",
         "query": 2, "visible": True, "file": "convline", "doc": "",
-        "color": "128.0.128", "border": "", "style": 0,
+        # The legend draws a line layer's swatch in its border colour: give the line's colour.
+        "color": "128.0.128", "border": "128.0.128", "style": 0,
         "label": "", "caption": "Boundary", "field": "NAME",
         "geom": ogr.wkbLineString,
         "fields": [("NAME", TEXT, 40, 0), ("SEGMENT", TEXT, 20, 0), ("NAME_RU", TEXT, 80, 0)],

@@ -330,11 +330,13 @@ bool Mapform::getLayerInfo() {
 
     // 1. Size the legend (created here, on first use) and the map window for the frame's height.
     if (!legend_) {
-        // Swatches are drawn by the map's own symbology, so they match the layers exactly.
+        // Swatches are drawn by the map's own symbology, so they match the layers. A line
+        // layer's swatch is its line in the border colour.
         legend_ = new LayerListForm([](QPainter& painter, const QRectF& rect, int shapeType,
                                        const QColor& fill, const QColor& border, int style) {
-            symbology::drawSwatch(painter, rect, symbology::kindForShapeType(shapeType),
-                                  symbology::valueFromColor(fill),
+            const SymbolKind kind = symbology::kindForShapeType(shapeType);
+            const QColor& colour = kind == SymbolKind::Line ? border : fill;
+            symbology::drawSwatch(painter, rect, kind, symbology::valueFromColor(colour),
                                   symbology::valueFromColor(border), style);
         });
         legend_->changeLayerVisible = [this](int Index, int V) { changeLayerVisible(Index, V); };
