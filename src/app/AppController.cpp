@@ -81,6 +81,7 @@ bool AppController::loadMap(const QString& theMapFile) {
     ctx.theMapFile = theMapFile;
     ctx.closeChooser = [this] { closeChooser(); };
     ctx.makePageView = makePageView_;
+    ctx.makePrinterDialog = makePrinterDialog_;
     ctx.endProgram = [this](int code) {
         ending_ = true;
         endProgram_(code);

@@ -38,6 +38,11 @@ public:
     TheMDIform* frame() const { return frame_; }
     Mapform* mapform() const { return mapform_; }
 
+    // The printer dialog of the map window's print command (default: Qt's print dialog).
+    void setPrinterDialogFactory(std::function<std::unique_ptr<PrinterDialog>(QWidget*)> make) {
+        makePrinterDialog_ = std::move(make);
+    }
+
     // Called when a fatal condition ends the program (default: QCoreApplication::exit).
     void setEndProgram(std::function<void(int)> end) { endProgram_ = std::move(end); }
 
@@ -47,6 +52,7 @@ private:
 
     MessageSink& messages_;
     PageViewFactory makePageView_;
+    std::function<std::unique_ptr<PrinterDialog>(QWidget*)> makePrinterDialog_;
     QPointer<MapSelectForm> chooser_;
     QPointer<TheMDIform> frame_;
     QPointer<Mapform> mapform_;

@@ -32,6 +32,7 @@ class MapLayer;
 class MapPictureBox;
 class MapToolbar;
 class MessageSink;
+class PrinterDialog;
 class PlaceComboBox;
 class TheMDIform;
 
@@ -43,6 +44,8 @@ struct MapformContext {
     std::function<void()> closeChooser;   // closes the map chooser; it is not used again
     std::function<void(int)> endProgram;  // ends the program after a fatal message
     PageViewFactory makePageView;         // page views of the results, regulations and help windows
+    // The printer dialog of the print command; empty: Qt's print dialog.
+    std::function<std::unique_ptr<PrinterDialog>(QWidget* parent)> makePrinterDialog;
 };
 
 // The map window: the map, its toolbar and controls, and the state of one opened map.

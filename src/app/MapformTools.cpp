@@ -183,9 +183,11 @@ void Mapform::createPrintCommand() {
                       theMap->height() / static_cast<double>(theMap->logicalDpiY()));
     };
     sources.legendImage = [this] { return legend_ ? legend_->printImage() : QImage(); };
-    print_ =
-        std::make_unique<PrintCommand>(std::make_unique<PrinterPlatformLinux>(),
-                                       std::make_unique<PrinterDialogQt>(this), std::move(sources));
+    std::unique_ptr<PrinterDialog> dialog = ctx_.makePrinterDialog
+                                                ? ctx_.makePrinterDialog(this)
+                                                : std::make_unique<PrinterDialogQt>(this);
+    print_ = std::make_unique<PrintCommand>(std::make_unique<PrinterPlatformLinux>(),
+                                            std::move(dialog), std::move(sources));
 }
 
 void Mapform::printCurrentExtent() {

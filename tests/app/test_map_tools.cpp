@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFrame>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QWheelEvent>
 
 #include "app/MapWindowFixture.h"
@@ -209,6 +211,31 @@ TEST_F(MapToolsTest, WheelGestureSavesOneEntry) {
     click("PreviousExtent");
     click("PreviousExtent");
     expectRect(canvas->extent(), start);
+}
+
+TEST_F(MapToolsTest, EachKeyStepSavesOneEntry) {
+    canvas->setFocus();
+    QTest::keyClick(canvas, Qt::Key_Left);
+    QTest::keyClick(canvas, Qt::Key_Plus);
+    QTest::keyClick(canvas, Qt::Key_Minus);
+    EXPECT_EQ(map->extentHistory.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        click("PreviousExtent");
+    }
+    expectRect(canvas->extent(), start);
+}
+
+TEST_F(MapToolsTest, TinyAndHugeMapWindowsKeepWorking) {
+    QMdiSubWindow* sub = map->subWindow();
+    for (const QSize size : {QSize(20, 20), QSize(60, 400), QSize(3000, 2500)}) {
+        sub->resize(size);
+        QApplication::processEvents();
+        EXPECT_GE(canvas->width(), 0);
+        EXPECT_GE(canvas->height(), 0);
+        EXPECT_EQ(map->ButtonFrame->y(), canvas->y() + canvas->height());
+    }
+    click("Zoom to Extent");
+    EXPECT_TRUE(canvas->extent().isValid());
 }
 
 TEST_F(MapToolsTest, ReadOutFollowsThePointerWhateverTheTool) {
