@@ -242,23 +242,24 @@ bool Mapform::ReadProjPars() {
 }
 
 void Mapform::loadSiteList() {
-    const PlaceList list = readSiteList(QStringLiteral("SSL_Locs.csv"));
-    if (list.error) {
-        ctx_.messages->error(
-            QString(), QStringLiteral("The site list cannot be used.\n\n") + list.error->message());
-    }
-    siteExtents = list.extents;
-    SiteComboBox->setPlaces(list.names);
+    siteExtents = takePlaceList(readSiteList(QStringLiteral("SSL_Locs.csv")),
+                                QStringLiteral("site"), SiteComboBox);
 }
 
 void Mapform::loadRegionList() {
-    const PlaceList list = readRegionList(QStringLiteral("Regions.csv"));
+    regionExtents = takePlaceList(readRegionList(QStringLiteral("Regions.csv")),
+                                  QStringLiteral("region"), RegionComboBox);
+}
+
+QVector<MapRect> Mapform::takePlaceList(const PlaceList& list, const QString& what,
+                                        PlaceComboBox* combo) {
     if (list.error) {
-        ctx_.messages->error(QString(), QStringLiteral("The region list cannot be used.\n\n") +
-                                            list.error->message());
+        ctx_.messages->error(
+            QString(),
+            QStringLiteral("The %1 list cannot be used.\n\n").arg(what) + list.error->message());
     }
-    regionExtents = list.extents;
-    RegionComboBox->setPlaces(list.names);
+    combo->setPlaces(list.names);
+    return list.extents;
 }
 
 void Mapform::applyPresetButtons() {
@@ -274,13 +275,7 @@ void Mapform::ShowRegs() {
     if (RegsOpened && RegsWindow) {
         if (!RegsWindow->isOpen()) {
             // Closed by the user: it opens again as it was created, with the page loaded anew.
-            RegsWindow->open();
-            RegsWindow->setOuterSizeTwips(6500, 7500);
-            const QSizeF outer = RegsWindow->outerSizeTwips();
-            RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
-            RegsWindow->DrillIDtitle()->setText(QString());
-            placeOpenedWindow(RegsWindow, 1);
-            RegsWindow->repaint();
+            openRegsWindow();
         }
         RegsWindow->focus();
         return;
@@ -289,6 +284,10 @@ void Mapform::ShowRegs() {
     RegsWindow->setObjectName(QStringLiteral("RegsWindow"));
     RegsOpened = true;
     RegsWindow->StartingAddress = BaseDir + QStringLiteral("HTML/Regs.htm");
+    openRegsWindow();
+}
+
+void Mapform::openRegsWindow() {
     RegsWindow->open();
     RegsWindow->setOuterSizeTwips(6500, 7500);
     const QSizeF outer = RegsWindow->outerSizeTwips();

@@ -34,6 +34,7 @@ class MapToolbar;
 class MessageSink;
 class PrinterDialog;
 class PlaceComboBox;
+struct PlaceList;
 class TheMDIform;
 
 // What the map window needs from the rest of the program; handed over at construction.
@@ -172,6 +173,11 @@ private:
     void placeFixed(QWidget* w, double left, double top, double width, double height);
     void applyPresetButtons();
     void createPrintCommand();
+    // Reports a list file that cannot be used, fills the list box and returns the rectangles.
+    QVector<MapRect> takePlaceList(const PlaceList& list, const QString& what,
+                                   PlaceComboBox* combo);
+    // Opens the regulations window as at its creation: size, page view placement, empty title.
+    void openRegsWindow();
     // Places a browser window that has just opened inside the frame's visible area, near the
     // map window's top-right corner; slot staggers windows opened by different commands.
     void placeOpenedWindow(QMdiSubWindow* window, int slot);
