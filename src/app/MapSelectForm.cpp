@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QStringListModel>
+#include <QTimer>
 #include <QTreeView>
 
 #include "common/MessageSink.h"
@@ -75,6 +76,15 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
     dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     dirModel_->setRootPath(QStringLiteral("/"));
     Dir1->setModel(dirModel_);
+    revealTimer_ = new QTimer(this);
+    revealTimer_->setSingleShot(true);
+    revealTimer_->setInterval(100);
+    connect(revealTimer_, &QTimer::timeout, this, [this] {
+        const QModelIndex current = dirModel_->index(folder_);
+        if (current.isValid()) {
+            Dir1->scrollTo(current, QAbstractItemView::PositionAtCenter);
+        }
+    });
     for (int c = 1; c < dirModel_->columnCount(); ++c) {
         Dir1->hideColumn(c);
     }
@@ -101,6 +111,12 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
     Drive1->setCurrentIndex(std::max(0, Drive1->findData(currentRoot)));
     setFolder(current);
 
+    connect(dirModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        if (folder_ == loaded || folder_.startsWith(loaded + QLatin1Char('/')) ||
+            loaded == QStringLiteral("/")) {
+            revealFolder();
+        }
+    });
     connect(Drive1, &QComboBox::currentIndexChanged, this, [this] { Drive1_Change(); });
     connect(Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { Dir1_Change(); });
@@ -147,13 +163,23 @@ void MapSelectForm::setFolder(const QString& path) {
     const QModelIndex index = dirModel_->index(QDir(path).absolutePath());
     if (index.isValid()) {
         Dir1->setCurrentIndex(index);
-        Dir1->expand(index);
-        Dir1->scrollTo(index);
     }
     if (folder_ != QDir(path).absolutePath()) {
         folder_ = QDir(path).absolutePath();
         Dir1_Change();
     }
+    revealFolder();
+}
+
+void MapSelectForm::revealFolder() {
+    // The tree fills itself in the background: open the folder's ancestors as they arrive and
+    // keep the folder in view.
+    const QModelIndex index = dirModel_->index(folder_);
+    for (QModelIndex i = index; i.isValid(); i = i.parent()) {
+        Dir1->expand(i);
+    }
+    // Scroll once the folders being read have arrived and the view has laid them out.
+    revealTimer_->start();
 }
 
 void MapSelectForm::Dir1_Change() {

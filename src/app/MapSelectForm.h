@@ -9,6 +9,7 @@ class QComboBox;
 class QFileSystemModel;
 class QListView;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace pelagon {
@@ -52,12 +53,14 @@ private:
     void Drive1_Change();
     void Dir1_Change();
     void CmdGetMap_Click();
+    void revealFolder();
 
     MessageSink& messages_;
     OpenMap open_;
     QFileSystemModel* dirModel_ = nullptr;
     QFileSystemModel* fileModel_ = nullptr;
     QString folder_;
+    QTimer* revealTimer_ = nullptr;
 };
 
 }  // namespace pelagon
