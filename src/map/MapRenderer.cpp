@@ -4,13 +4,34 @@
 #include <QPainterPath>
 
 #include <cmath>
+#include <optional>
 
+#include "map/DetailLevel.h"
+#include "map/ImageStroker.h"
 #include "map/LabelPainter.h"
+#include "map/OverlapGrid.h"
 #include "map/Symbology.h"
 
 namespace pelagon {
 
 using symbology::colorFromValue;
+
+namespace {
+
+// The rings a frame draws: the store's own, or a simplified copy when the scale allows one.
+struct DrawnRings {
+    const FeatureStore& store;
+    const DetailLevel* detail;
+
+    std::span<const GridPoint> ring(std::uint32_t r) const {
+        return detail != nullptr ? detail->ring(r) : store.ring(r);
+    }
+    std::span<const GridBox> runs(std::uint32_t r) const {
+        return detail != nullptr ? detail->ringChunks(r) : store.ringChunks(r);
+    }
+};
+
+}  // namespace
 
 MapRenderer::MapRenderer(QPainter& painter, const Viewport& viewport, const RenderOptions& options)
     : painter_(painter), viewport_(viewport), options_(options) {
@@ -99,24 +120,49 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
     const QPen pen = symbology::outlinePen(outline, scale_);
     const QBrush brush =
         symbology::fillBrush(colorFromValue(symbol.color()), symbol.style(), scale_, dpr_);
-    // The outline covers the edge of the fill, so the fill is drawn without antialiasing, which
-    // is much cheaper; only the outline is smoothed.
     const bool fill = brush.style() != Qt::NoBrush;
-    painter_.setBrush(brush);
-    painter_.setPen(fill ? QPen(Qt::NoPen) : pen);
-    auto draw = [&](auto&& fillShape, auto&& strokeShape) {
+    const DrawnRings rings{store, store.detailFor(pixel_ / geometry.transform().a)};
+
+    // Features are gathered into one path and drawn together, the fills and then the outlines:
+    // a painter call costs far more than the few vertices of most features. Together they look
+    // as drawn one by one as long as no feature of a batch reaches a pixel another one reaches,
+    // so a feature whose box (grown by the outline's reach) meets the batch's starts the next
+    // batch. Outlines alone need no such care: one colour laid over itself gives the same pixels
+    // in any order. The fill is drawn without antialiasing, which is much cheaper; the outline
+    // covers its edge.
+    const double reach = 2.0 * scale_ + pixel_;
+    OverlapGrid batchArea(clip_, 4.0 * pixel_);
+    // Outlines go straight into the pixels where the painter allows it.
+    std::optional<ImageStroker> stroker = ImageStroker::forPainter(painter_, outline, pen.widthF());
+    outline_.clear();
+    outlineSizes_.clear();
+    const bool usePath = fill || !stroker;
+    path_.clear();
+    path_.setFillRule(Qt::OddEvenFill);
+    auto flush = [&] {
+        if (path_.isEmpty() && outline_.empty()) {
+            return;
+        }
         if (fill) {
             painter_.setRenderHint(QPainter::Antialiasing, false);
-            fillShape();
+            painter_.fillPath(path_, brush);
             painter_.setRenderHint(QPainter::Antialiasing, options_.antialias);
-            painter_.setPen(pen);
-            strokeShape();
-            painter_.setPen(Qt::NoPen);
-        } else {
-            strokeShape();
         }
+        if (stroker) {
+            std::size_t at = 0;
+            for (const std::uint32_t n : outlineSizes_) {
+                stroker->drawPolyline(std::span(outline_).subspan(at, n), true);
+                at += n;
+            }
+        } else {
+            painter_.strokePath(path_, pen);
+        }
+        outline_.clear();
+        outlineSizes_.clear();
+        path_.clear();
+        path_.setFillRule(Qt::OddEvenFill);
     };
-    QPainterPath path;
+
     dots_.clear();
     for (const FeatureId f : ids) {
         if (cancelled()) {
@@ -128,51 +174,42 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
             dots_.push_back(box.center());
             continue;
         }
-        const bool clip = !clip_.contains(box);
-        const std::uint32_t r0 = store.firstRing(f), r1 = store.endRing(f);
-        if (r1 - r0 == 1) {
-            geometry.project(store.ring(r0), store.ringChunks(r0), true, points_);
-            if (clip) {
-                geometry.clipPolygon(points_, scratch_);
-            }
-            if (points_.size() >= 3) {
-                const int n = static_cast<int>(points_.size());
-                draw([&] { painter_.drawPolygon(points_.data(), n, Qt::OddEvenFill); },
-                     [&] {
-                         points_.push_back(points_.front());
-                         painter_.drawPolyline(points_.data(), n + 1);
-                     });
-                stats_.vertices += points_.size();
-                ++stats_.features;
-            } else if (!clip) {
-                dots_.push_back(box.center());
-            }
-            continue;
+        if (fill && !batchArea.claim(box.adjusted(-reach, -reach, reach, reach))) {
+            flush();
+            batchArea.clear();
+            batchArea.claim(box.adjusted(-reach, -reach, reach, reach));
         }
-        path.clear();
-        path.setFillRule(Qt::OddEvenFill);
-        for (std::uint32_t r = r0; r < r1; ++r) {
-            geometry.project(store.ring(r), store.ringChunks(r), true, points_);
+        const bool clip = !clip_.contains(box);
+        bool drawn = false;
+        for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+            geometry.project(rings.ring(r), rings.runs(r), true, points_);
             if (clip) {
                 geometry.clipPolygon(points_, scratch_);
             }
             if (points_.size() < 3) {
                 continue;
             }
-            path.moveTo(points_[0]);
-            for (std::size_t i = 1; i < points_.size(); ++i) {
-                path.lineTo(points_[i]);
+            if (usePath) {
+                path_.moveTo(points_[0]);
+                for (std::size_t i = 1; i < points_.size(); ++i) {
+                    path_.lineTo(points_[i]);
+                }
+                path_.closeSubpath();
             }
-            path.closeSubpath();
+            if (stroker) {
+                outline_.insert(outline_.end(), points_.begin(), points_.end());
+                outlineSizes_.push_back(static_cast<std::uint32_t>(points_.size()));
+            }
             stats_.vertices += points_.size();
+            drawn = true;
         }
-        if (!path.isEmpty()) {
-            draw([&] { painter_.drawPath(path); }, [&] { painter_.strokePath(path, pen); });
+        if (drawn) {
             ++stats_.features;
         } else if (!clip) {
             dots_.push_back(box.center());
         }
     }
+    flush();
     drawDots(dots_, outline);
     return true;
 }
@@ -183,6 +220,7 @@ bool MapRenderer::drawLines(const FeatureStore& store, const Symbol& symbol,
     const QColor color = colorFromValue(symbol.color());
     painter_.setPen(symbology::linePen(color, symbol.style(), scale_));
     painter_.setBrush(Qt::NoBrush);
+    const DrawnRings rings{store, store.detailFor(pixel_ / geometry.transform().a)};
     dots_.clear();
     for (const FeatureId f : ids) {
         if (cancelled()) {
@@ -195,7 +233,7 @@ bool MapRenderer::drawLines(const FeatureStore& store, const Symbol& symbol,
         }
         const bool clip = !clip_.contains(box);
         for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
-            geometry.project(store.ring(r), store.ringChunks(r), false, points_);
+            geometry.project(rings.ring(r), rings.runs(r), false, points_);
             if (!clip) {
                 if (points_.size() >= 2) {
                     painter_.drawPolyline(points_.data(), static_cast<int>(points_.size()));
@@ -272,11 +310,15 @@ void MapRenderer::drawDots(const std::vector<QPointF>& dots, const QColor& color
     if (dots.empty()) {
         return;
     }
-    painter_.save();
-    painter_.setPen(
-        QPen(color, std::max(pixel_, 1.0 * scale_ * 0.75), Qt::SolidLine, Qt::SquareCap));
-    painter_.drawPoints(dots.data(), static_cast<int>(dots.size()));
+    const double width = std::max(pixel_, 1.0 * scale_ * 0.75);
     stats_.features += dots.size();
+    if (auto stroker = ImageStroker::forPainter(painter_, color, width)) {
+        stroker->drawDots(dots);
+        return;
+    }
+    painter_.save();
+    painter_.setPen(QPen(color, width, Qt::SolidLine, Qt::SquareCap));
+    painter_.drawPoints(dots.data(), static_cast<int>(dots.size()));
     painter_.restore();
 }
 

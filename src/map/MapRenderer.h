@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <atomic>
 #include <cstddef>
@@ -78,6 +79,9 @@ private:
     std::vector<QPointF> scratch_;
     std::vector<QPointF> piece_;
     std::vector<QPointF> dots_;
+    QPainterPath path_;
+    std::vector<QPointF> outline_;  // the rings of a batch, one after the other
+    std::vector<std::uint32_t> outlineSizes_;
 };
 
 }  // namespace pelagon

@@ -1,0 +1,58 @@
+#include "map/OverlapGrid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pelagon {
+
+OverlapGrid::OverlapGrid(const QRectF& area, double cell)
+    : area_(area),
+      inverse_(1.0 / cell),
+      columns_(std::max(1, static_cast<int>(std::ceil(area.width() * inverse_)))),
+      rows_(std::max(1, static_cast<int>(std::ceil(area.height() * inverse_)))),
+      stamps_(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_), 0) {}
+
+bool OverlapGrid::cells(const QRectF& box, int& x0, int& y0, int& x1, int& y1) const {
+    const double left = std::max(box.left(), area_.left());
+    const double right = std::min(box.right(), area_.right());
+    const double top = std::max(box.top(), area_.top());
+    const double bottom = std::min(box.bottom(), area_.bottom());
+    if (!(left <= right && top <= bottom)) {
+        return false;
+    }
+    x0 = std::min(columns_ - 1, static_cast<int>((left - area_.left()) * inverse_));
+    x1 = std::min(columns_ - 1, static_cast<int>((right - area_.left()) * inverse_));
+    y0 = std::min(rows_ - 1, static_cast<int>((top - area_.top()) * inverse_));
+    y1 = std::min(rows_ - 1, static_cast<int>((bottom - area_.top()) * inverse_));
+    return true;
+}
+
+bool OverlapGrid::claim(const QRectF& box) {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (!cells(box, x0, y0, x1, y1)) {
+        return true;
+    }
+    for (int y = y0; y <= y1; ++y) {
+        const std::uint32_t* row = stamps_.data() + static_cast<std::size_t>(y) * columns_;
+        for (int x = x0; x <= x1; ++x) {
+            if (row[x] == stamp_) {
+                return false;
+            }
+        }
+    }
+    for (int y = y0; y <= y1; ++y) {
+        std::uint32_t* row = stamps_.data() + static_cast<std::size_t>(y) * columns_;
+        std::fill(row + x0, row + x1 + 1, stamp_);
+    }
+    return true;
+}
+
+void OverlapGrid::clear() {
+    if (++stamp_ == 0) {
+        // After four billion batches the stamps wrap: start over with every cell free.
+        std::fill(stamps_.begin(), stamps_.end(), 0);
+        stamp_ = 1;
+    }
+}
+
+}  // namespace pelagon
