@@ -65,37 +65,44 @@ int floorToInt(double v) {
 
 }  // namespace
 
-void ImageStroker::blend(int x, int y, std::uint32_t coverage) {
-    if (static_cast<unsigned>(x) >= static_cast<unsigned>(width_) ||
-        static_cast<unsigned>(y) >= static_cast<unsigned>(height_) || coverage == 0) {
-        return;
-    }
-    auto* p = reinterpret_cast<std::uint32_t*>(bits_ + y * stride_) + x;
-    // Source over: the colour scaled by the coverage, over what is there.
-    const std::uint32_t src = scaled(color_, coverage);
+namespace {
+
+// Source over: the colour scaled by the coverage (0 .. 255), over what is there.
+inline void blendPixel(std::uint32_t* p, std::uint32_t color, std::uint32_t coverage) {
+    const std::uint32_t src = scaled(color, coverage);
     *p = src + scaled(*p, 255u - (src >> 24));
+}
+
+}  // namespace
+
+void ImageStroker::blend(int x, int y, std::uint32_t coverage) {
+    if (static_cast<unsigned>(x) < static_cast<unsigned>(width_) &&
+        static_cast<unsigned>(y) < static_cast<unsigned>(height_) && coverage != 0) {
+        blendPixel(reinterpret_cast<std::uint32_t*>(bits_ + y * stride_) + x, color_, coverage);
+    }
 }
 
 void ImageStroker::segment(double x0, double y0, double x1, double y1) {
     const double ddx = x1 - x0, ddy = y1 - y0;
     const bool xMajor = std::fabs(ddx) >= std::fabs(ddy);
     // Work along the major axis as "u", the minor one as "v".
-    double u0 = xMajor ? x0 : y0, v0 = xMajor ? y0 : x0;
-    double u1 = xMajor ? x1 : y1, v1 = xMajor ? y1 : x1;
+    const double u0 = xMajor ? x0 : y0, v0 = xMajor ? y0 : x0;
+    const double u1 = xMajor ? x1 : y1, v1 = xMajor ? y1 : x1;
     if (u0 == u1) {
         return;  // no length
     }
-    const bool forward = u0 < u1;
     const double slope = (v1 - v0) / (u1 - u0);
     // Pixel centres c + 0.5 from the start up to the end, the end left to the next segment.
     const double lo = std::min(u0, u1), hi = std::max(u0, u1);
     const int uLimit = xMajor ? width_ : height_;
+    const int vLimit = xMajor ? height_ : width_;
     // Far outside the image nothing is drawn, and the conversions below stay in range.
-    if (hi < -1.0 || lo > uLimit + 1.0) {
+    if (hi < -1.0 || lo > uLimit + 1.0 || std::max(v0, v1) < -2.0 ||
+        std::min(v0, v1) > vLimit + 2.0) {
         return;
     }
     int first = 0, last = 0;
-    if (forward) {
+    if (u0 < u1) {
         first = -floorToInt(0.5 - lo);  // ceil(lo - 0.5)
         last = -floorToInt(0.5 - hi) - 1;
     } else {
@@ -105,8 +112,29 @@ void ImageStroker::segment(double x0, double y0, double x1, double y1) {
     }
     first = std::max(first, 0);
     last = std::min(last, uLimit - 1);
-    for (int c = first; c <= last; ++c) {
-        const double v = v0 + (static_cast<double>(c) + 0.5 - u0) * slope - 0.5;
+    if (first > last) {
+        return;
+    }
+    // One step along u moves one pixel (x-major) or one row (y-major); the pixel below in v
+    // is one row (x-major) or one pixel (y-major) further.
+    const std::int64_t uStep = xMajor ? 4 : stride_;
+    const std::int64_t vStep = xMajor ? stride_ : 4;
+    double v = v0 + (static_cast<double>(first) + 0.5 - u0) * slope - 0.5;
+    // The line stays clear of the image's edges in v: no test per pixel.
+    const double vEnd = v + (last - first) * slope;
+    if (std::min(v, vEnd) >= 0.0 && std::max(v, vEnd) < vLimit - 2.0) {
+        std::uint8_t* row = bits_ + first * uStep;
+        for (int c = first; c <= last; ++c, v += slope, row += uStep) {
+            const int iv = static_cast<int>(v);
+            const auto below = static_cast<std::uint32_t>((v - iv) * 255.0 + 0.5);
+            auto* p = reinterpret_cast<std::uint32_t*>(row + iv * vStep);
+            blendPixel(p, color_, 255u - below);
+            blendPixel(reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(p) + vStep),
+                       color_, below);
+        }
+        return;
+    }
+    for (int c = first; c <= last; ++c, v += slope) {
         const int iv = floorToInt(v);
         const auto below = static_cast<std::uint32_t>((v - iv) * 255.0 + 0.5);
         if (xMajor) {

@@ -3,8 +3,10 @@
 #include <QPaintEngine>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <thread>
 
 #include "map/DetailLevel.h"
 #include "map/ImageStroker.h"
@@ -72,31 +74,18 @@ RenderStats MapRenderer::draw(const MapSnapshot& snapshot) {
 
     const std::size_t n = snapshot.layers.size();
     std::vector<std::vector<FeatureId>> ids(n);
-    // Bottom layer first: position 0 ends on top.
-    for (std::size_t k = n; k-- > 0;) {
+    for (std::size_t k = 0; k < n; ++k) {
         const LayerSnapshot& layer = snapshot.layers[k];
-        if (!layer.visible || !layer.store) {
-            continue;
+        if (layer.visible && layer.store) {
+            layer.store->featuresIn(clipMap_, ids[k]);
         }
-        const FeatureStore& store = *layer.store;
-        store.featuresIn(clipMap_, ids[k]);
-        bool going = true;
-        switch (store.kind()) {
-            case GeometryKind::Polygons:
-                going = drawPolygons(store, layer.symbol, ids[k]);
-                break;
-            case GeometryKind::Lines:
-                going = drawLines(store, layer.symbol, ids[k]);
-                break;
-            case GeometryKind::Points:
-                going = drawPoints(store, layer.symbol, ids[k]);
-                break;
-        }
-        if (!going) {
-            stats_.cancelled = true;
-            painter_.restore();
-            return stats_;
-        }
+    }
+    const int bands = bandCount();
+    const bool going = bands > 1 ? drawBands(snapshot, ids, bands) : drawLayers(snapshot, ids);
+    if (!going) {
+        stats_.cancelled = true;
+        painter_.restore();
+        return stats_;
     }
 
     if (options_.labels) {
@@ -111,6 +100,123 @@ RenderStats MapRenderer::draw(const MapSnapshot& snapshot) {
     }
     painter_.restore();
     return stats_;
+}
+
+bool MapRenderer::drawLayers(const MapSnapshot& snapshot,
+                             const std::vector<std::vector<FeatureId>>& ids) {
+    // Bottom layer first: position 0 ends on top.
+    for (std::size_t k = snapshot.layers.size(); k-- > 0;) {
+        const LayerSnapshot& layer = snapshot.layers[k];
+        if (!layer.visible || !layer.store) {
+            continue;
+        }
+        const FeatureStore& store = *layer.store;
+        bool going = true;
+        switch (store.kind()) {
+            case GeometryKind::Polygons:
+                going = drawPolygons(store, layer.symbol, ids[k]);
+                break;
+            case GeometryKind::Lines:
+                going = drawLines(store, layer.symbol, ids[k]);
+                break;
+            case GeometryKind::Points:
+                going = drawPoints(store, layer.symbol, ids[k]);
+                break;
+        }
+        if (!going) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int MapRenderer::threadCount() const {
+    return options_.threads > 0
+               ? options_.threads
+               : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+int MapRenderer::bandCount() const {
+    // Bands share the rows of one image, so only an image painted without clipping, rotation or
+    // special blending can be split; each band must be tall enough to pay for its thread.
+    QPaintDevice* device = painter_.device();
+    if (threadCount() < 2 || device == nullptr || device->devType() != QInternal::Image ||
+        painter_.paintEngine() == nullptr ||
+        painter_.paintEngine()->type() != QPaintEngine::Raster || painter_.hasClipping() ||
+        painter_.opacity() < 1.0 ||
+        painter_.compositionMode() != QPainter::CompositionMode_SourceOver ||
+        painter_.deviceTransform().type() > QTransform::TxScale) {
+        return 1;
+    }
+    const int rows = static_cast<const QImage*>(device)->height();
+    // Several bands a thread even out the work: a map's features are seldom spread evenly
+    // from top to bottom.
+    return std::clamp(std::min(threadCount() * kBandsPerThread, rows / kMinimumBandRows), 1, 64);
+}
+
+bool MapRenderer::drawBands(const MapSnapshot& snapshot,
+                            const std::vector<std::vector<FeatureId>>& ids, int bands) {
+    // Each band is a view of its rows of the same pixels with a painter of its own, moved up by
+    // the band's top; the frame is whole once every band is drawn, with nothing to copy. Every
+    // band draws every feature that reaches its rows, clipped to them by the raster engine, so
+    // a shape crossing bands is drawn in pieces that meet without a seam.
+    auto* image = static_cast<QImage*>(painter_.device());
+    const int rows = image->height();
+    const int bandRows = (rows + bands - 1) / bands;
+    std::vector<RenderStats> bandStats(static_cast<std::size_t>(bands));
+    std::vector<char> finished(static_cast<std::size_t>(bands), 0);
+    uchar* bits = const_cast<uchar*>(image->constBits());
+    auto drawBand = [&](int b) {
+        const int top = b * bandRows;
+        const int height = std::min(bandRows, rows - top);
+        if (height <= 0) {
+            finished[static_cast<std::size_t>(b)] = 1;
+            return;
+        }
+        QImage band(bits + static_cast<qsizetype>(top) * image->bytesPerLine(), image->width(),
+                    height, image->bytesPerLine(), image->format());
+        band.setDevicePixelRatio(image->devicePixelRatio());
+        QPainter painter(&band);
+        painter.setRenderHints(painter_.renderHints());
+        painter.setWorldTransform(painter_.worldTransform() *
+                                  QTransform::fromTranslate(0.0, -top / dpr_));
+        painter.setBrushOrigin(painter_.brushOrigin());
+        RenderOptions options = options_;
+        options.scale = scale_;
+        MapRenderer renderer(painter, viewport_, options);
+        // Only the band's rows, with the same margin as the whole frame.
+        const double margin = -clip_.top();
+        renderer.clip_ =
+            QRectF(clip_.left(), top / dpr_ - margin, clip_.width(), height / dpr_ + 2.0 * margin);
+        renderer.dpr_ = dpr_;
+        renderer.pixel_ = pixel_;
+        finished[static_cast<std::size_t>(b)] = renderer.drawLayers(snapshot, ids) ? 1 : 0;
+        bandStats[static_cast<std::size_t>(b)] = renderer.stats_;
+    };
+    // Threads take the next band not yet taken until none is left.
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int b = next++; b < bands; b = next++) {
+            drawBand(b);
+        }
+    };
+    const int workers = std::min(bands, threadCount());
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(workers - 1));
+    for (int w = 1; w < workers; ++w) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    bool all = true;
+    for (std::size_t b = 0; b < bandStats.size(); ++b) {
+        stats_.features += bandStats[b].features;
+        stats_.vertices += bandStats[b].vertices;
+        all = all && finished[b] != 0;
+    }
+    return all;
 }
 
 bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
@@ -169,6 +275,10 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
             return false;
         }
         const QRectF box = geometry.transform().box(store.featureBox(f));
+        if (box.left() > clip_.right() || box.right() < clip_.left() ||
+            box.top() > clip_.bottom() || box.bottom() < clip_.top()) {
+            continue;  // in another band
+        }
         // Features smaller than a device pixel become one dot in their outline colour.
         if (box.width() < pixel_ && box.height() < pixel_) {
             dots_.push_back(box.center());

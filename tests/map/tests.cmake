@@ -2,6 +2,7 @@ pelagon_add_test(NAME test_map_store
   LIBS pelagon_core GDAL::GDAL
   SOURCES
     map/CoreTestMain.cpp
+    map/DetailLevelTest.cpp
     map/FeatureStoreOgrTest.cpp
     map/FeatureStoreTest.cpp
     map/LayerFixtures.cpp map/LayerFixtures.h
@@ -13,6 +14,7 @@ pelagon_add_test(NAME test_map_render
   SOURCES
     map/LayerFixtures.cpp map/LayerFixtures.h
     map/LoadLayersTest.cpp
+    map/RenderPathsTest.cpp
     map/RenderTest.cpp
     map/RenderTestMain.cpp
 )
