@@ -97,9 +97,10 @@ MapSnapshot snapshotOf(const BenchData& data, const std::shared_ptr<MapLayer>& l
 // One frame as the viewer's canvas draws it: a fresh painter on its image, the whole frame
 // cleared to the background and every layer drawn, antialiased.
 RenderStats drawFrame(QImage& image, const BenchData& data, const MapSnapshot& snapshot,
-                      const Extent& view) {
+                      const Extent& view, int threads = 0) {
     QPainter painter(&image);
     RenderOptions options;
+    options.threads = threads;
     options.antialias = data.style().antialiased;
     const Viewport viewport(QSizeF(image.size()), mapRect(view));
     return MapRenderer::render(painter, viewport, snapshot, options);
@@ -148,9 +149,14 @@ void BM_EngineOpen(benchmark::State& state) {
     }
     checkCounts(state, *store, data->coastline());
 }
-BENCHMARK(BM_EngineOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_EngineOpen)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Iterations(1);
 
-void frameBenchmark(benchmark::State& state, const View& (BenchData::*view)() const) {
+void frameBenchmark(benchmark::State& state, const View& (BenchData::*view)() const,
+                    int threads = 0) {
     const BenchData* data = dataOrSkip(state);
     if (data == nullptr) {
         return;
@@ -163,7 +169,7 @@ void frameBenchmark(benchmark::State& state, const View& (BenchData::*view)() co
     QImage image = frameImage(*data);
     RenderStats stats;
     for (auto _ : state) {
-        stats = drawFrame(image, *data, snapshot, (data->*view)().extent);
+        stats = drawFrame(image, *data, snapshot, (data->*view)().extent, threads);
         benchmark::DoNotOptimize(image.constBits());
     }
     state.counters["features_drawn"] = static_cast<double>(stats.features);
@@ -174,6 +180,16 @@ void BM_EngineFullFrame(benchmark::State& state) {
     frameBenchmark(state, &BenchData::fullView);
 }
 BENCHMARK(BM_EngineFullFrame)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+// The same frame on one thread: what the bands on several threads gain, and what a frame costs
+// when the other cores are busy.
+void BM_EngineFullFrameOneThread(benchmark::State& state) {
+    frameBenchmark(state, &BenchData::fullView, 1);
+}
+BENCHMARK(BM_EngineFullFrameOneThread)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime();

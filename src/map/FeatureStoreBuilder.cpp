@@ -12,8 +12,10 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "map/AttributeTable.h"
+#include "map/FeatureQueue.h"
 #include "map/GdalErrorCapture.h"
 #include "map/SpatialIndex.h"
 
@@ -508,25 +510,22 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
             reader.emplace(s.vertices_, s.ringStarts_, *kind, s.frame_);
         }
         bool overflow = false;
-        std::int64_t ordinal = 0;
-        layer.ResetReading();
-        while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
-            ++ordinal;
-            if (capture.hasFailure()) {
-                break;
-            }
-            const OGRGeometry* g = f->GetGeometryRef();
+        std::optional<QString> problem;  // why a feature cannot be kept
+        // Converts one feature into the store's arrays; false when reading should stop.
+        auto convert = [&](const OGRFeature& f, std::int64_t ordinal) {
+            const OGRGeometry* g = f.GetGeometryRef();
             if (g == nullptr || g->IsEmpty()) {
-                continue;  // features without geometry are not drawn and not searched
+                return true;  // features without geometry are not drawn and not searched
             }
             if (!kind) {
                 kind = kindOfGeometry(*g);
                 if (!kind) {
-                    return unreadable(path,
-                                      QStringLiteral("feature %1 has the geometry type %2, which "
-                                                     "the map does not draw")
-                                          .arg(ordinal)
-                                          .arg(typeName(g->getGeometryType())));
+                    problem = QStringLiteral(
+                                  "feature %1 has the geometry type %2, which the map "
+                                  "does not draw")
+                                  .arg(ordinal)
+                                  .arg(typeName(g->getGeometryType()));
+                    return false;
                 }
                 reader.emplace(s.vertices_, s.ringStarts_, *kind, s.frame_);
             }
@@ -538,36 +537,33 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
                     break;
                 case GeometryReader::Status::Overflow:
                     overflow = true;
-                    break;
+                    return false;
                 case GeometryReader::Status::BadCoordinate:
-                    return unreadable(path,
-                                      QStringLiteral("feature %1 has coordinates that are not "
-                                                     "numbers")
-                                          .arg(ordinal));
+                    problem = QStringLiteral("feature %1 has coordinates that are not numbers")
+                                  .arg(ordinal);
+                    return false;
                 case GeometryReader::Status::WrongKind:
-                    return unreadable(
-                        path, QStringLiteral("feature %1 is of type %2, but the layer holds %3")
+                    problem = QStringLiteral("feature %1 is of type %2, but the layer holds %3")
                                   .arg(ordinal)
-                                  .arg(typeName(offending), kindName(*kind)));
+                                  .arg(typeName(offending), kindName(*kind));
+                    return false;
                 case GeometryReader::Status::Unsupported:
-                    return unreadable(
-                        path, QStringLiteral("feature %1 has the geometry type %2, which the "
-                                             "map does not draw")
+                    problem = QStringLiteral(
+                                  "feature %1 has the geometry type %2, which the map "
+                                  "does not draw")
                                   .arg(ordinal)
-                                  .arg(typeName(offending)));
-            }
-            if (overflow) {
-                break;
+                                  .arg(typeName(offending));
+                    return false;
             }
             if (s.ringStarts_.size() == ringsBefore) {
-                continue;  // only empty parts
+                return true;  // only empty parts
             }
             if (s.vertices_.size() > std::numeric_limits<std::uint32_t>::max() - 1 ||
                 s.boxes_.size() >= std::numeric_limits<std::uint32_t>::max() - 1) {
-                return unreadable(path, QStringLiteral("it holds more vertices than the map can "
-                                                       "keep"));
+                problem = QStringLiteral("it holds more vertices than the map can keep");
+                return false;
             }
-            const std::int64_t fid = f->GetFID();
+            const std::int64_t fid = f.GetFID();
             identityFids = identityFids && fid == static_cast<std::int64_t>(s.boxes_.size());
             fids.push_back(fid);
             s.featureRings_.push_back(static_cast<std::uint32_t>(s.ringStarts_.size() - 1));
@@ -575,6 +571,59 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
             s.kind_ = *kind;
             const FeatureId id = static_cast<FeatureId>(s.boxes_.size() - 1);
             addRuns(s, s.featureRings_[id], s.featureRings_[id + 1]);
+            return true;
+        };
+
+        // OGR reads on this thread while another converts what it has read, a batch at a time:
+        // the two take about as long, so a layer opens in little more than OGR's own reading
+        // time. Features are converted in file order, so their numbers follow the file.
+        std::int64_t ordinal = 0;
+        layer.ResetReading();
+        if (std::thread::hardware_concurrency() < 2) {
+            while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
+                ++ordinal;
+                if (capture.hasFailure() || !convert(*f, ordinal)) {
+                    break;
+                }
+            }
+        } else {
+            FeatureQueue queue;
+            std::thread converter([&] {
+                FeatureQueue::Batch batch;
+                bool going = true;
+                while (queue.pop(batch)) {
+                    for (FeatureQueue::Item& item : batch) {
+                        going = going && convert(*item.feature, item.ordinal);
+                        item.feature.reset();  // freed here, where its memory is touched last
+                    }
+                    if (!going) {
+                        queue.stop();
+                    }
+                }
+            });
+            FeatureQueue::Batch batch;
+            batch.reserve(FeatureQueue::kBatchSize);
+            while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
+                ++ordinal;
+                if (capture.hasFailure()) {
+                    break;
+                }
+                batch.push_back({std::move(f), ordinal});
+                if (batch.size() == FeatureQueue::kBatchSize) {
+                    queue.push(std::move(batch));
+                    batch = FeatureQueue::Batch();
+                    batch.reserve(FeatureQueue::kBatchSize);
+                    if (queue.stopped()) {
+                        break;
+                    }
+                }
+            }
+            queue.push(std::move(batch));
+            queue.close();
+            converter.join();
+        }
+        if (problem) {
+            return unreadable(path, *problem);
         }
         if (capture.hasFailure()) {
             return unreadable(path, QStringLiteral("the data is damaged near feature %1 (%2)")

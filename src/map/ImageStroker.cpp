@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace pelagon {
 
@@ -166,16 +167,23 @@ void ImageStroker::drawPolyline(std::span<const QPointF> points, bool closed) {
 }
 
 void ImageStroker::drawDots(std::span<const QPointF> points) {
+    // Many small features share a pixel (the islets of an archipelago seen whole): each pixel
+    // is written once.
+    std::vector<std::uint64_t> written(
+        (static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) + 63) / 64, 0);
     for (const QPointF& p : points) {
-        // The square [x - 0.5, x + 0.5] covers two columns and two rows in shares.
-        const double x = p.x() * sx_ + dx_ - 0.5, y = p.y() * sy_ + dy_ - 0.5;
-        const int ix = floorToInt(x), iy = floorToInt(y);
-        const double rx = x - ix, ry = y - iy;
-        auto cov = [](double a) { return static_cast<std::uint32_t>(a * 255.0 + 0.5); };
-        blend(ix, iy, cov((1.0 - rx) * (1.0 - ry)));
-        blend(ix + 1, iy, cov(rx * (1.0 - ry)));
-        blend(ix, iy + 1, cov((1.0 - rx) * ry));
-        blend(ix + 1, iy + 1, cov(rx * ry));
+        const double x = p.x() * sx_ + dx_, y = p.y() * sy_ + dy_;
+        if (!(x >= 0.0 && y >= 0.0 && x < width_ && y < height_)) {
+            continue;
+        }
+        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+        const std::size_t i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(width_) +
+                              static_cast<std::size_t>(ix);
+        const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+        if ((written[i / 64] & bit) == 0) {
+            written[i / 64] |= bit;
+            blendPixel(reinterpret_cast<std::uint32_t*>(bits_ + iy * stride_) + ix, color_, 255u);
+        }
     }
 }
 

@@ -11,7 +11,7 @@ class QPainter;
 
 namespace pelagon {
 
-// Draws one-pixel antialiased lines and dots straight into the pixels of the image a painter
+// Draws one-pixel antialiased lines, and dots, straight into the pixels of the image a painter
 // paints on. Qt's antialiased stroker spends tens of nanoseconds a pixel, which made outlines the
 // larger part of a frame; this one steps along the line's major axis and shares each step's
 // coverage between the two pixels the line's centre falls between (Wu's method).
@@ -29,7 +29,8 @@ public:
     // A line through the points in order; closed joins the last to the first. Joints are
     // covered once: each segment covers the pixel centres from its start up to its end.
     void drawPolyline(std::span<const QPointF> points, bool closed);
-    // A dot one device pixel square centred on each point.
+    // The device pixel each point lies in, in the full colour; a pixel holding several points
+    // is drawn once.
     void drawDots(std::span<const QPointF> points);
 
 private:

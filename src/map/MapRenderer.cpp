@@ -62,7 +62,8 @@ ScreenGeometry MapRenderer::geometryFor(const FeatureStore& store) const {
 RenderStats MapRenderer::draw(const MapSnapshot& snapshot) {
     stats_ = {};
     painter_.save();
-    if (snapshot.background.isValid() && snapshot.background.alpha() > 0) {
+    const int bands = viewport_.isValid() ? bandCount() : 1;
+    if (bands == 1 && snapshot.background.isValid() && snapshot.background.alpha() > 0) {
         painter_.fillRect(QRectF(QPointF(0, 0), viewport_.size()), snapshot.background);
     }
     painter_.setRenderHint(QPainter::Antialiasing, options_.antialias);
@@ -80,7 +81,6 @@ RenderStats MapRenderer::draw(const MapSnapshot& snapshot) {
             layer.store->featuresIn(clipMap_, ids[k]);
         }
     }
-    const int bands = bandCount();
     const bool going = bands > 1 ? drawBands(snapshot, ids, bands) : drawLayers(snapshot, ids);
     if (!going) {
         stats_.cancelled = true;
@@ -156,6 +156,7 @@ int MapRenderer::bandCount() const {
 
 bool MapRenderer::drawBands(const MapSnapshot& snapshot,
                             const std::vector<std::vector<FeatureId>>& ids, int bands) {
+    const QColor& background = snapshot.background;
     // Each band is a view of its rows of the same pixels with a painter of its own, moved up by
     // the band's top; the frame is whole once every band is drawn, with nothing to copy. Every
     // band draws every feature that reaches its rows, clipped to them by the raster engine, so
@@ -163,6 +164,30 @@ bool MapRenderer::drawBands(const MapSnapshot& snapshot,
     auto* image = static_cast<QImage*>(painter_.device());
     const int rows = image->height();
     const int bandRows = (rows + bands - 1) / bands;
+    // The bands each feature reaches, worked out once: its box grown by what is drawn beyond
+    // it (half an outline, antialiasing, half a marker), in device rows.
+    const double reach = (symbology::kMarkerSize / 2.0 + 2.0) * scale_ + 2.0 * pixel_;
+    // own[b][k]: the features of layer k that band b draws, in file order.
+    std::vector<std::vector<std::vector<FeatureId>>> own(
+        static_cast<std::size_t>(bands), std::vector<std::vector<FeatureId>>(ids.size()));
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+        if (ids[k].empty()) {
+            continue;
+        }
+        const FeatureStore& store = *snapshot.layers[k].store;
+        const GridToSurface t(store.frame(), viewport_);
+        const double rowsPerBand = bandRows;
+        for (const FeatureId f : ids[k]) {
+            const GridBox& b = store.featureBox(f);
+            const double top = ((t.cy - b.maxY * t.a) - reach) * dpr_ / rowsPerBand;
+            const double bottom = ((t.cy - b.minY * t.a) + reach) * dpr_ / rowsPerBand;
+            const auto first = static_cast<std::size_t>(std::clamp(top, 0.0, bands - 1.0));
+            const auto last = static_cast<std::size_t>(std::clamp(bottom, 0.0, bands - 1.0));
+            for (std::size_t band = first; band <= last; ++band) {
+                own[band][k].push_back(f);
+            }
+        }
+    }
     std::vector<RenderStats> bandStats(static_cast<std::size_t>(bands));
     std::vector<char> finished(static_cast<std::size_t>(bands), 0);
     uchar* bits = const_cast<uchar*>(image->constBits());
@@ -173,14 +198,18 @@ bool MapRenderer::drawBands(const MapSnapshot& snapshot,
             finished[static_cast<std::size_t>(b)] = 1;
             return;
         }
-        QImage band(bits + static_cast<qsizetype>(top) * image->bytesPerLine(), image->width(),
-                    height, image->bytesPerLine(), image->format());
-        band.setDevicePixelRatio(image->devicePixelRatio());
-        QPainter painter(&band);
+        QImage pixels(bits + static_cast<qsizetype>(top) * image->bytesPerLine(), image->width(),
+                      height, image->bytesPerLine(), image->format());
+        pixels.setDevicePixelRatio(image->devicePixelRatio());
+        QPainter painter(&pixels);
         painter.setRenderHints(painter_.renderHints());
         painter.setWorldTransform(painter_.worldTransform() *
                                   QTransform::fromTranslate(0.0, -top / dpr_));
         painter.setBrushOrigin(painter_.brushOrigin());
+        if (background.isValid() && background.alpha() > 0) {
+            // Cleared here rather than in one go, so the band's pixels are still in the cache.
+            painter.fillRect(QRectF(QPointF(0, 0), viewport_.size()), background);
+        }
         RenderOptions options = options_;
         options.scale = scale_;
         MapRenderer renderer(painter, viewport_, options);
@@ -190,7 +219,8 @@ bool MapRenderer::drawBands(const MapSnapshot& snapshot,
             QRectF(clip_.left(), top / dpr_ - margin, clip_.width(), height / dpr_ + 2.0 * margin);
         renderer.dpr_ = dpr_;
         renderer.pixel_ = pixel_;
-        finished[static_cast<std::size_t>(b)] = renderer.drawLayers(snapshot, ids) ? 1 : 0;
+        finished[static_cast<std::size_t>(b)] =
+            renderer.drawLayers(snapshot, own[static_cast<std::size_t>(b)]) ? 1 : 0;
         bandStats[static_cast<std::size_t>(b)] = renderer.stats_;
     };
     // Threads take the next band not yet taken until none is left.

@@ -194,6 +194,37 @@ TEST_F(RenderPaths, OverlappingFeaturesCoverTheOutlinesOfThoseBeforeThem) {
     EXPECT_EQ(img.pixelColor(150, 240), QColor(Qt::blue));
 }
 
+TEST_F(RenderPaths, FeaturesSmallerThanAPixelShowAsThePixelTheyLieIn) {
+    // 1 km a pixel from (0, 0) at the top left: squares of 200 m.
+    struct Dot {
+        double xKm, yKm;  // the square's lower left corner
+        int px, py;       // the pixel its centre lies in
+    };
+    const Dot dots[] = {{10.1, 89.1, 10, 10},
+                        {10.5, 89.5, 10, 10},
+                        {10.7, 89.3, 10, 10},
+                        {40.3, 59.6, 40, 40},
+                        {70.6, 19.2, 70, 80}};
+    std::vector<std::string> wkts;
+    for (const Dot& d : dots) {
+        wkts.push_back(squareWkt(d.xKm * 1000, d.yKm * 1000, 200));
+    }
+    auto l = layer(FixtureKind::Polygons, wkts, 0x0000ff, 0, 0xff0000);
+    for (int threads : {1, 2}) {
+        const QImage img = render({l}, {0, 100000, 0, 100000}, {100, 100}, threads);
+        int blue = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                blue += img.pixelColor(x, y) == QColor(Qt::blue) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(blue, 3) << threads << " threads: one pixel for the three that share one";
+        for (const Dot& d : dots) {
+            EXPECT_EQ(img.pixelColor(d.px, d.py), QColor(Qt::blue)) << d.xKm << "," << d.yKm;
+        }
+    }
+}
+
 TEST_F(RenderPaths, BandsDrawTheFrameOnePainterDraws) {
     std::vector<std::string> areas;
     for (int i = 0; i < 40; ++i) {
