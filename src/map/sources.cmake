@@ -1,7 +1,6 @@
 list(APPEND PELAGON_CORE_SOURCES
   map/AttributeTable.cpp map/AttributeTable.h
   map/DetailLevel.cpp map/DetailLevel.h
-  map/FeatureQueue.h
   map/FeatureStore.cpp map/FeatureStore.h
   map/FeatureStoreBuilder.cpp map/FeatureStoreBuilder.h
   map/GdalErrorCapture.cpp map/GdalErrorCapture.h

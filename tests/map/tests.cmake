@@ -6,6 +6,7 @@ pelagon_add_test(NAME test_map_store
     map/FeatureStoreOgrTest.cpp
     map/FeatureStoreTest.cpp
     map/LayerFixtures.cpp map/LayerFixtures.h
+    map/RunBoxesTest.cpp
 )
 
 pelagon_add_test(NAME test_map_render
