@@ -7,6 +7,8 @@
 #include <optional>
 #include <span>
 
+#include "map/ImageTarget.h"
+
 class QPainter;
 
 namespace pelagon {
@@ -16,8 +18,7 @@ namespace pelagon {
 // larger part of a frame; this one steps along the line's major axis and shares each step's
 // coverage between the two pixels the line's centre falls between (Wu's method).
 //
-// Only for what it draws exactly as intended: a 32-bit premultiplied or opaque image, a painter
-// without clipping, rotation or shear, drawing in the normal blend mode at full opacity, with
+// Only for what it draws exactly as intended: an image the renderer may write (ImageTarget), with
 // antialiasing on and a line one device pixel wide. Anything else gets nullopt from
 // forPainter(), and the caller draws through the painter.
 class ImageStroker {
@@ -39,12 +40,7 @@ private:
     void segment(double x0, double y0, double x1, double y1);
     void blend(int x, int y, std::uint32_t coverage);  // coverage 0 .. 255
 
-    std::uint8_t* bits_ = nullptr;
-    std::int64_t stride_ = 0;
-    int width_ = 0;
-    int height_ = 0;
-    // Painter to device: x' = sx * x + dx, y' = sy * y + dy.
-    double sx_ = 1.0, sy_ = 1.0, dx_ = 0.0, dy_ = 0.0;
+    ImageTarget target_;
     std::uint32_t color_ = 0;  // premultiplied ARGB
 };
 

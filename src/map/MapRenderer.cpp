@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "map/DetailLevel.h"
+#include "map/ImageFiller.h"
 #include "map/ImageStroker.h"
 #include "map/LabelPainter.h"
 #include "map/OverlapGrid.h"
@@ -270,16 +271,20 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
     OverlapGrid batchArea(clip_, 4.0 * pixel_);
     // Outlines go straight into the pixels where the painter allows it.
     std::optional<ImageStroker> stroker = ImageStroker::forPainter(painter_, outline, pen.widthF());
+    std::optional<ImageFiller> filler =
+        fill ? ImageFiller::forPainter(painter_, brush) : std::nullopt;
     outline_.clear();
     outlineSizes_.clear();
-    const bool usePath = fill || !stroker;
+    const bool usePath = (fill && !filler) || !stroker;
     path_.clear();
     path_.setFillRule(Qt::OddEvenFill);
     auto flush = [&] {
-        if (path_.isEmpty() && outline_.empty()) {
+        if (path_.isEmpty() && outline_.empty() && !filler) {
             return;
         }
-        if (fill) {
+        if (filler) {
+            filler->fill();
+        } else if (fill) {
             painter_.setRenderHint(QPainter::Antialiasing, false);
             painter_.fillPath(path_, brush);
             painter_.setRenderHint(QPainter::Antialiasing, options_.antialias);
@@ -335,6 +340,9 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
                     path_.lineTo(points_[i]);
                 }
                 path_.closeSubpath();
+            }
+            if (filler) {
+                filler->addRing(points_);
             }
             if (stroker) {
                 outline_.insert(outline_.end(), points_.begin(), points_.end());

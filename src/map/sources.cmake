@@ -13,7 +13,9 @@ list(APPEND PELAGON_CORE_SOURCES
   map/TextColumn.h
 )
 list(APPEND PELAGON_RENDER_SOURCES
+  map/ImageFiller.cpp map/ImageFiller.h
   map/ImageStroker.cpp map/ImageStroker.h
+  map/ImageTarget.cpp map/ImageTarget.h
   map/LabelCollisions.cpp map/LabelCollisions.h
   map/LabelPainter.cpp map/LabelPainter.h
   map/LabelRenderer.cpp map/LabelRenderer.h

@@ -11,6 +11,7 @@
 
 #include "LayerFixtures.h"
 #include "map/FeatureStore.h"
+#include "map/ImageFiller.h"
 #include "map/ImageStroker.h"
 #include "map/MapLayer.h"
 #include "map/MapRenderer.h"
@@ -142,6 +143,89 @@ TEST(ImageStroker, OnlyWherePixelsAreWrittenAsIs) {
         }
         EXPECT_EQ(ImageStroker::forPainter(p, Qt::black, c.width).has_value(), c.usable) << c.what;
     }
+}
+
+TEST(ImageFiller, FillsThePixelsQtFillsWithTheEvenOddRule) {
+    auto star = [](double cx, double cy, double r, int points, double turn) {
+        std::vector<QPointF> v;
+        for (int i = 0; i < points; ++i) {
+            const double a = turn + 2.0 * std::numbers::pi * i * 2 / points;
+            v.emplace_back(cx + r * std::cos(a), cy + r * std::sin(a));
+        }
+        return v;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::vector<QPointF>> rings;
+        QColor color;
+    };
+    const Case cases[] = {
+        {"square on pixel edges", {{{10, 10}, {50, 10}, {50, 40}, {10, 40}}}, Qt::red},
+        {"square off the grid",
+         {{{10.3, 10.7}, {50.6, 10.2}, {50.4, 40.5}, {10.5, 40.1}}},
+         Qt::red},
+        {"self-crossing star", {star(50, 50, 40, 5, 0.3)}, Qt::blue},
+        {"square with a hole",
+         {{{5, 5}, {95, 5}, {95, 95}, {5, 95}}, {{30.5, 30.5}, {70.5, 30.5}, {70.5, 70}, {30, 70}}},
+         Qt::darkGreen},
+        {"overlapping squares cancel",
+         {{{10, 10}, {60, 10}, {60, 60}, {10, 60}}, {{40, 40}, {90, 40}, {90, 90}, {40, 90}}},
+         Qt::red},
+        {"partly outside", {{{-30, -20}, {130, 40}, {20, 150}}}, Qt::red},
+        {"thin sliver", {{{5, 50}, {95, 51.5}, {95, 52}}}, Qt::red},
+        {"translucent", {star(50, 50, 45, 7, 0.1)}, QColor(0, 0, 255, 128)},
+    };
+    for (const Case& c : cases) {
+        QImage ours(100, 100, QImage::Format_ARGB32_Premultiplied);
+        QImage qt(100, 100, QImage::Format_ARGB32_Premultiplied);
+        ours.fill(Qt::white);
+        qt.fill(Qt::white);
+        {
+            QPainter p(&ours);
+            auto filler = ImageFiller::forPainter(p, QBrush(c.color));
+            ASSERT_TRUE(filler) << c.what;
+            for (const auto& r : c.rings) {
+                filler->addRing(r);
+            }
+            filler->fill();
+        }
+        {
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const auto& r : c.rings) {
+                path.addPolygon(QPolygonF(QList<QPointF>(r.begin(), r.end())));
+                path.closeSubpath();
+            }
+            QPainter p(&qt);
+            p.fillPath(path, c.color);
+        }
+        // Pixels may differ only where Qt's own fill changes colour next to them: along the
+        // outline, which the renderer covers with the antialiased outline anyway.
+        int inside = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                inside += qt.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+                if (ours.pixel(x, y) == qt.pixel(x, y)) {
+                    continue;
+                }
+                bool edge = false;
+                for (const QPoint d : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+                    const QPoint n(std::clamp(x + d.x(), 0, 99), std::clamp(y + d.y(), 0, 99));
+                    edge = edge || qt.pixel(n) != qt.pixel(x, y);
+                }
+                EXPECT_TRUE(edge) << c.what << " at " << x << "," << y;
+            }
+        }
+        EXPECT_GT(inside, 20) << c.what;  // Qt drew something to compare with
+    }
+}
+
+TEST(ImageFiller, OnlySolidBrushes) {
+    QImage img(10, 10, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&img);
+    EXPECT_TRUE(ImageFiller::forPainter(p, QBrush(Qt::red)));
+    EXPECT_FALSE(ImageFiller::forPainter(p, QBrush(Qt::red, Qt::CrossPattern)));
+    EXPECT_FALSE(ImageFiller::forPainter(p, QBrush(Qt::NoBrush)));
 }
 
 class RenderPaths : public ::testing::Test {
