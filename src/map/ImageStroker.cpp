@@ -130,7 +130,9 @@ void ImageStroker::drawPolyline(std::span<const QPointF> points, bool closed) {
 void ImageStroker::drawDots(std::span<const QPointF> points) {
     // Many small features share a pixel (the islets of an archipelago seen whole): each pixel
     // is written once.
-    std::vector<std::uint64_t> written(
+    // Kept per thread from frame to frame; fresh from the system it costs more to map in.
+    thread_local std::vector<std::uint64_t> written;
+    written.assign(
         (static_cast<std::size_t>(target_.width) * static_cast<std::size_t>(target_.height) + 63) /
             64,
         0);

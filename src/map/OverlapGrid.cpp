@@ -5,12 +5,36 @@
 
 namespace pelagon {
 
+namespace {
+
+// The cells of one thread's grids, kept from frame to frame: a frame's grid is half a megabyte,
+// which fresh from the system costs more to map in than to use. Stamps go on rising from one
+// grid to the next, so a new grid starts with every cell free without clearing them.
+struct Cells {
+    std::vector<std::uint32_t> stamps;
+    std::uint32_t last = 0;
+};
+thread_local Cells threadCells;
+
+}  // namespace
+
 OverlapGrid::OverlapGrid(const QRectF& area, double cell)
     : area_(area),
       inverse_(1.0 / cell),
       columns_(std::max(1, static_cast<int>(std::ceil(area.width() * inverse_)))),
       rows_(std::max(1, static_cast<int>(std::ceil(area.height() * inverse_)))),
-      stamps_(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_), 0) {}
+      stamps_(threadCells.stamps) {
+    const std::size_t n = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
+    if (stamps_.size() < n) {
+        stamps_.resize(n, 0);
+    }
+    stamp_ = threadCells.last;
+    clear();
+}
+
+OverlapGrid::~OverlapGrid() {
+    threadCells.last = stamp_;
+}
 
 bool OverlapGrid::cells(const QRectF& box, int& x0, int& y0, int& x1, int& y1) const {
     const double left = std::max(box.left(), area_.left());
