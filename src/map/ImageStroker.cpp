@@ -128,27 +128,37 @@ void ImageStroker::drawPolyline(std::span<const QPointF> points, bool closed) {
 }
 
 void ImageStroker::drawDots(std::span<const QPointF> points) {
-    // Many small features share a pixel (the islets of an archipelago seen whole): each pixel
-    // is written once.
-    // Kept per thread from frame to frame; fresh from the system it costs more to map in.
-    thread_local std::vector<std::uint64_t> written;
-    written.assign(
-        (static_cast<std::size_t>(target_.width) * static_cast<std::size_t>(target_.height) + 63) /
-            64,
-        0);
-    for (const QPointF& p : points) {
+    auto pixel = [&](const QPointF& p) -> std::uint32_t* {
         const double x = p.x() * target_.sx + target_.dx, y = p.y() * target_.sy + target_.dy;
         if (!(x >= 0.0 && y >= 0.0 && x < target_.width && y < target_.height)) {
-            continue;
+            return nullptr;
         }
-        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
-        const std::size_t i =
-            static_cast<std::size_t>(iy) * static_cast<std::size_t>(target_.width) +
-            static_cast<std::size_t>(ix);
-        const std::uint64_t bit = std::uint64_t{1} << (i % 64);
-        if ((written[i / 64] & bit) == 0) {
-            written[i / 64] |= bit;
-            ImageTarget::blend(target_.row(iy) + ix, color_, 255u);
+        return target_.row(static_cast<int>(y)) + static_cast<int>(x);
+    };
+    if ((color_ >> 24) == 255u) {
+        // An opaque colour written twice is the same pixel.
+        for (const QPointF& p : points) {
+            if (std::uint32_t* at = pixel(p)) {
+                *at = color_;
+            }
+        }
+        return;
+    }
+    // Many small features share a pixel (the islets of an archipelago seen whole): a
+    // translucent colour is laid on each pixel once. The bits are kept per thread from frame to
+    // frame; fresh from the system they cost more to map in.
+    thread_local std::vector<std::uint64_t> written;
+    const auto rowPixels = static_cast<std::size_t>(target_.stride / 4);
+    written.assign((rowPixels * static_cast<std::size_t>(target_.height) + 63) / 64, 0);
+    for (const QPointF& p : points) {
+        if (std::uint32_t* at = pixel(p)) {
+            const auto i =
+                static_cast<std::size_t>((reinterpret_cast<std::uint8_t*>(at) - target_.bits) / 4);
+            const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+            if ((written[i / 64] & bit) == 0) {
+                written[i / 64] |= bit;
+                ImageTarget::blend(at, color_, 255u);
+            }
         }
     }
 }

@@ -276,6 +276,9 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
     outline_.clear();
     outlineSizes_.clear();
     const bool usePath = (fill && !filler) || !stroker;
+    // Writing pixels directly costs little per feature: each is drawn as it comes, fill and
+    // outline, which needs no batches at all.
+    const bool direct = stroker && (!fill || filler);
     path_.clear();
     path_.setFillRule(Qt::OddEvenFill);
     auto flush = [&] {
@@ -319,7 +322,7 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
             dots_.push_back(box.center());
             continue;
         }
-        if (fill && !batchArea.claim(box.adjusted(-reach, -reach, reach, reach))) {
+        if (fill && !direct && !batchArea.claim(box.adjusted(-reach, -reach, reach, reach))) {
             flush();
             batchArea.clear();
             batchArea.claim(box.adjusted(-reach, -reach, reach, reach));
@@ -353,6 +356,9 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
         }
         if (drawn) {
             ++stats_.features;
+            if (direct) {
+                flush();
+            }
         } else if (!clip) {
             dots_.push_back(box.center());
         }

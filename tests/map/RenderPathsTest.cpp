@@ -294,17 +294,41 @@ TEST_F(RenderPaths, FeaturesSmallerThanAPixelShowAsThePixelTheyLieIn) {
         wkts.push_back(squareWkt(d.xKm * 1000, d.yKm * 1000, 200));
     }
     auto l = layer(FixtureKind::Polygons, wkts, 0x0000ff, 0, 0xff0000);
-    for (int threads : {1, 2}) {
-        const QImage img = render({l}, {0, 100000, 0, 100000}, {100, 100}, threads);
-        int blue = 0;
-        for (int y = 0; y < 100; ++y) {
-            for (int x = 0; x < 100; ++x) {
-                blue += img.pixelColor(x, y) == QColor(Qt::blue) ? 1 : 0;
+    // An opaque outline, and one at half opacity (a layer's symbol is opaque; the renderer's
+    // dots take any colour).
+    for (const QColor color : {QColor(Qt::blue), QColor(0, 0, 255, 128)}) {
+        for (int threads : {1, 2}) {
+            QImage img(100, 100, QImage::Format_ARGB32_Premultiplied);
+            img.fill(Qt::white);
+            {
+                QPainter p(&img);
+                p.setRenderHint(QPainter::Antialiasing);
+                auto stroker = ImageStroker::forPainter(p, color, 1.0);
+                ASSERT_TRUE(stroker);
+                std::vector<QPointF> centres;
+                for (const Dot& d : dots) {
+                    centres.emplace_back(d.xKm + 0.1, 100.0 - d.yKm - 0.1);
+                }
+                stroker->drawDots(centres);
             }
-        }
-        EXPECT_EQ(blue, 3) << threads << " threads: one pixel for the three that share one";
-        for (const Dot& d : dots) {
-            EXPECT_EQ(img.pixelColor(d.px, d.py), QColor(Qt::blue)) << d.xKm << "," << d.yKm;
+            const QImage rendered = render({l}, {0, 100000, 0, 100000}, {100, 100}, threads);
+            const QRgb one = img.pixel(40, 40);  // a pixel with one dot
+            int marked = 0;
+            for (int y = 0; y < 100; ++y) {
+                for (int x = 0; x < 100; ++x) {
+                    marked += img.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+                    // The renderer draws the same dots, in the outline colour.
+                    if (color.alpha() == 255) {
+                        EXPECT_EQ(rendered.pixel(x, y), img.pixel(x, y)) << x << "," << y;
+                    }
+                }
+            }
+            EXPECT_EQ(marked, 3) << "one pixel for the three that share one";
+            for (const Dot& d : dots) {
+                // Laid once, however many dots share the pixel.
+                EXPECT_EQ(img.pixel(d.px, d.py), one) << d.xKm << "," << d.yKm;
+            }
+            EXPECT_NE(one, qRgb(255, 255, 255));
         }
     }
 }
