@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "map/DetailLevel.h"
@@ -235,7 +236,11 @@ bool MapRenderer::drawBands(const MapSnapshot& snapshot,
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(workers - 1));
     for (int w = 1; w < workers; ++w) {
-        threads.emplace_back(work);
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: the threads there are take every band
+        }
     }
     work();
     for (std::thread& t : threads) {
@@ -260,25 +265,26 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
     const bool fill = brush.style() != Qt::NoBrush;
     const DrawnRings rings{store, store.detailFor(pixel_ / geometry.transform().a)};
 
-    // Features are gathered into one path and drawn together, the fills and then the outlines:
-    // a painter call costs far more than the few vertices of most features. Together they look
-    // as drawn one by one as long as no feature of a batch reaches a pixel another one reaches,
-    // so a feature whose box (grown by the outline's reach) meets the batch's starts the next
-    // batch. Outlines alone need no such care: one colour laid over itself gives the same pixels
-    // in any order. The fill is drawn without antialiasing, which is much cheaper; the outline
-    // covers its edge.
-    const double reach = 2.0 * scale_ + pixel_;
-    OverlapGrid batchArea(clip_, 4.0 * pixel_);
-    // Outlines go straight into the pixels where the painter allows it.
+    // On an image, solid fills and one-pixel outlines are written straight into the pixels, and
+    // each feature is drawn as it comes, fill then outline. Through the painter a call costs far
+    // more than the few vertices of most features, so features are gathered into one path and
+    // drawn together, the fills and then the outlines. Together they look as drawn one by one as
+    // long as no feature of a batch reaches a pixel another one reaches: a feature whose box
+    // (grown by the outline's reach) meets the batch's starts the next batch. Outlines alone need
+    // no such care: one colour laid over itself gives the same pixels in any order. Fills are
+    // drawn without antialiasing, which is much cheaper; the outline covers their edge.
     std::optional<ImageStroker> stroker = ImageStroker::forPainter(painter_, outline, pen.widthF());
     std::optional<ImageFiller> filler =
         fill ? ImageFiller::forPainter(painter_, brush) : std::nullopt;
+    const bool direct = stroker && (!fill || filler);
+    const bool usePath = (fill && !filler) || !stroker;
+    const double reach = 2.0 * scale_ + pixel_;
+    std::optional<OverlapGrid> batchArea;
+    if (fill && !direct) {
+        batchArea.emplace(clip_, 4.0 * pixel_);
+    }
     outline_.clear();
     outlineSizes_.clear();
-    const bool usePath = (fill && !filler) || !stroker;
-    // Writing pixels directly costs little per feature: each is drawn as it comes, fill and
-    // outline, which needs no batches at all.
-    const bool direct = stroker && (!fill || filler);
     path_.clear();
     path_.setFillRule(Qt::OddEvenFill);
     auto flush = [&] {
@@ -322,10 +328,10 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
             dots_.push_back(box.center());
             continue;
         }
-        if (fill && !direct && !batchArea.claim(box.adjusted(-reach, -reach, reach, reach))) {
+        if (batchArea && !batchArea->claim(box.adjusted(-reach, -reach, reach, reach))) {
             flush();
-            batchArea.clear();
-            batchArea.claim(box.adjusted(-reach, -reach, reach, reach));
+            batchArea->clear();
+            batchArea->claim(box.adjusted(-reach, -reach, reach, reach));
         }
         const bool clip = !clip_.contains(box);
         bool drawn = false;

@@ -249,8 +249,9 @@ protected:
     }
 
     static QImage render(const std::vector<std::shared_ptr<MapLayer>>& layers,
-                         const MapRect& extent, QSize size, int threads) {
-        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+                         const MapRect& extent, QSize size, int threads,
+                         QImage::Format format = QImage::Format_ARGB32_Premultiplied) {
+        QImage img(size, format);
         img.fill(Qt::transparent);
         QPainter p(&img);
         RenderOptions options;
@@ -269,13 +270,18 @@ TEST_F(RenderPaths, OverlappingFeaturesCoverTheOutlinesOfThoseBeforeThem) {
     auto l =
         layer(FixtureKind::Polygons, {squareWkt(500, 500, 100000), squareWkt(50500, 20500, 100000)},
               0x0000ff, 0, 0xff0000);
-    const QImage img = render({l}, {-50000, 250000, -50000, 250000}, {300, 300}, 1);
-    // x = 100 km (the first square's right edge) inside the second, and x = 50 km (the
-    // second's left edge) inside the first.
-    EXPECT_EQ(img.pixelColor(150, 150), QColor(Qt::red));
-    EXPECT_EQ(img.pixelColor(100, 150), QColor(Qt::blue));
-    // Where the second square does not reach, the first's right edge shows.
-    EXPECT_EQ(img.pixelColor(150, 240), QColor(Qt::blue));
+    // Pixels written directly (feature by feature), and a format only the painter draws on
+    // (batches through Qt).
+    for (const QImage::Format format :
+         {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB888}) {
+        const QImage img = render({l}, {-50000, 250000, -50000, 250000}, {300, 300}, 1, format);
+        // x = 100 km (the first square's right edge) inside the second, and x = 50 km (the
+        // second's left edge) inside the first.
+        EXPECT_EQ(img.pixelColor(150, 150), QColor(Qt::red)) << format;
+        EXPECT_EQ(img.pixelColor(100, 150), QColor(Qt::blue)) << format;
+        // Where the second square does not reach, the first's right edge shows.
+        EXPECT_EQ(img.pixelColor(150, 240), QColor(Qt::blue)) << format;
+    }
 }
 
 TEST_F(RenderPaths, FeaturesSmallerThanAPixelShowAsThePixelTheyLieIn) {
