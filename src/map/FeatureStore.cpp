@@ -138,9 +138,9 @@ const DetailLevel* FeatureStore::detailFor(double pixelGridUnits) const {
     if (kind_ == GeometryKind::Points || !(pixelGridUnits >= 4.0)) {
         return nullptr;
     }
-    // The coarsest level within half a pixel.
-    const int k =
-        std::min(kDetailLevels - 1, static_cast<int>(std::floor(std::log2(pixelGridUnits / 2.0))));
+    // The coarsest level within half a pixel (a pixel wider than the grid takes the last).
+    const double level = std::floor(std::log2(pixelGridUnits / 2.0));
+    const int k = level < kDetailLevels - 1 ? static_cast<int>(level) : kDetailLevels - 1;
     constexpr std::uint8_t kBuilt = 1, kDeclined = 2;
     std::uint8_t state = detailState_[k].load(std::memory_order_acquire);
     if (state == 0) {
