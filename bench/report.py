@@ -118,6 +118,11 @@ GOALS = [
      "engine": "BM_EnginePanStep", "kind": "report"},
     {"figure": "Frame of the densest 1/100 window", "engine": "BM_EngineZoomFrameDensest",
      "kind": "report"},
+    {"figure": "Full-extent frame on one thread (no bands)",
+     "engine": "BM_EngineFullFrameOneThread", "kind": "report"},
+    {"figure": "Simplified rings kept once the full extent and the zoomed view are drawn, "
+               "per vertex", "engine": "BM_EngineMemory", "counter": "detail_bytes_per_vertex",
+     "unit": "bytes", "kind": "report"},
 ]
 
 

@@ -305,13 +305,15 @@ class WriteTest(unittest.TestCase):
         self.put("engine.json", {"benchmarks": [
             aggregate("BM_EngineOpen", "median", 100, 95, features=3.0, vertices=20.0),
             aggregate("BM_EngineFullFrame", "median", 10, 10),
+            aggregate("BM_EngineFullFrameOneThread", "median", 16, 16),
             aggregate("BM_EngineOpenFirstFrame", "median", 120, 110),
             aggregate("BM_EngineZoomFrame", "median", 0.5, 0.5),
             aggregate("BM_EnginePanStep", "median", 0.6, 0.6),
             aggregate("BM_EngineZoomFrameDensest", "median", 4, 4),
             aggregate("BM_EngineSearch", "median", 400, 400, p50_us=20.0, p99_us=80.0)]})
         self.put("engine-memory.json", {"benchmarks": [
-            iteration("BM_EngineMemory", 300, 290, bytes_per_vertex=21.5, resident_bytes=430.0)]})
+            iteration("BM_EngineMemory", 300, 290, bytes_per_vertex=21.5, resident_bytes=430.0,
+                      detail_bytes_per_vertex=2.5)]})
         text = self.run_write()
         self.assertNotIn(report.NOT_MEASURED, text)
         self.assertEqual(text.count("| met |"), 6)

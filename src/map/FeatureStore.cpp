@@ -1,6 +1,7 @@
 #include "map/FeatureStore.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <numeric>
@@ -10,6 +11,7 @@
 #endif
 
 #include "map/AttributeTable.h"
+#include "map/DetailLevel.h"
 #include "map/FeatureStoreBuilder.h"
 #include "map/RingMath.h"
 #include "map/SpatialIndex.h"
@@ -130,6 +132,36 @@ GridPoint FeatureStore::computeAnchor(FeatureId f) const {
         rings.push_back({ring(r), ringChunks(r)});
     }
     return ringmath::interiorPoint(rings, boxes_[f], kChunkEdges, xs);
+}
+
+const DetailLevel* FeatureStore::detailFor(double pixelGridUnits) const {
+    if (kind_ == GeometryKind::Points || !(pixelGridUnits >= 4.0)) {
+        return nullptr;
+    }
+    // The coarsest level within half a pixel (a pixel wider than the grid takes the last).
+    const double level = std::floor(std::log2(pixelGridUnits / 2.0));
+    const int k = level < kDetailLevels - 1 ? static_cast<int>(level) : kDetailLevels - 1;
+    constexpr std::uint8_t kBuilt = 1, kDeclined = 2;
+    std::uint8_t state = detailState_[k].load(std::memory_order_acquire);
+    if (state == 0) {
+        std::lock_guard lock(detailMutex_);
+        state = detailState_[k].load(std::memory_order_relaxed);
+        if (state == 0) {
+            // A level keeping more than half the vertices saves too little drawing for its memory.
+            details_[k] = DetailLevel::build(*this, std::ldexp(1.0, k), 0.5);
+            state = details_[k] ? kBuilt : kDeclined;
+            if (state == kDeclined) {
+                // Finer levels would keep still more.
+                for (int j = 0; j < k; ++j) {
+                    if (detailState_[j].load(std::memory_order_relaxed) == 0) {
+                        detailState_[j].store(kDeclined, std::memory_order_relaxed);
+                    }
+                }
+            }
+            detailState_[k].store(state, std::memory_order_release);
+        }
+    }
+    return state == kBuilt ? details_[k].get() : nullptr;
 }
 
 std::int64_t FeatureStore::sourceFid(FeatureId f) const {
@@ -313,7 +345,17 @@ std::size_t FeatureStore::memoryBytes() const {
            featureRings_.capacity() * sizeof(std::uint32_t) + boxes_.capacity() * sizeof(GridBox) +
            boxes_.size() * sizeof(std::uint64_t) + longRings_.capacity() * sizeof(longRings_[0]) +
            chunkBoxes_.capacity() * sizeof(GridBox) + (index_ ? index_->memoryBytes() : 0) +
-           (attributes_ ? attributes_->fids().capacity() * sizeof(std::int64_t) : 0);
+           (attributes_ ? attributes_->fids().capacity() * sizeof(std::int64_t) : 0) +
+           detailBytes();
+}
+
+std::size_t FeatureStore::detailBytes() const {
+    std::lock_guard lock(detailMutex_);
+    std::size_t bytes = 0;
+    for (const auto& d : details_) {
+        bytes += d ? d->memoryBytes() : 0;
+    }
+    return bytes;
 }
 
 }  // namespace pelagon

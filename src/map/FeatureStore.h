@@ -3,10 +3,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <utility>
@@ -18,6 +20,7 @@
 namespace pelagon {
 
 class AttributeTable;
+class DetailLevel;
 class SpatialIndex;
 class TextColumn;
 
@@ -120,6 +123,12 @@ public:
     // for a short ring.
     std::span<const GridBox> ringChunks(std::uint32_t r) const;
 
+    // The simplified rings to draw with when one device pixel covers pixelGridUnits grid units:
+    // every vertex left out lies within half a pixel of the kept outline. Null when the rings are
+    // best drawn as they are (a pixel finer than the data, or too little to gain). Levels are
+    // built on first use, one per power of two of the tolerance, and kept; safe from any thread.
+    const DetailLevel* detailFor(double pixelGridUnits) const;
+
     // Where a feature's label goes: a point inside a polygon, the middle of a line along its
     // longest part, the point itself. Worked out on first use (only labelled features need
     // one) and kept; safe from any thread.
@@ -156,8 +165,11 @@ public:
                                                              const QString& where,
                                                              QString* error) const;
 
-    // Bytes held for geometry and index (attribute columns not included).
+    // Bytes held for geometry and index, detail levels built so far included (attribute columns
+    // not included).
     std::size_t memoryBytes() const;
+    // Of which the detail levels.
+    std::size_t detailBytes() const;
 
 private:
     friend class FeatureStoreBuilder;
@@ -187,6 +199,13 @@ private:
 
     std::unique_ptr<SpatialIndex> index_;
     std::unique_ptr<AttributeTable> attributes_;
+
+    // Detail level k has a tolerance of 2^k grid units. State 0: not tried, 1: built, 2: not
+    // worth keeping. Built under the lock; read without it once the state says built.
+    static constexpr int kDetailLevels = 32;
+    mutable std::mutex detailMutex_;
+    mutable std::array<std::unique_ptr<DetailLevel>, kDetailLevels> details_;
+    mutable std::array<std::atomic<std::uint8_t>, kDetailLevels> detailState_{};
 };
 
 }  // namespace pelagon

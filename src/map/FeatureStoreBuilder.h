@@ -16,10 +16,6 @@ class FeatureStoreBuilder {
 public:
     static StoreOpenResult open(const QString& path);
     static QString resolveDataFile(const QString& path);
-
-private:
-    // Runs while the feature's vertices are still in the cache, right after it was read.
-    static void addRuns(FeatureStore& s, std::uint32_t firstRing, std::uint32_t endRing);
 };
 
 }  // namespace pelagon

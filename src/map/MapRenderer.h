@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <atomic>
 #include <cstddef>
@@ -20,13 +21,16 @@ struct RenderOptions {
     bool labels = true;
     // Symbol scale (1 = sizes for a 96-dpi screen); 0 takes it from the painter's device.
     double scale = 0.0;
+    // Threads that draw an image frame in horizontal bands at once; 0: one per processor core.
+    int threads = 0;
     // Checked between features; when it turns true the frame stops unfinished.
     const std::atomic<bool>* cancel = nullptr;
 };
 
+// Features and vertices are counted in every band of the frame they reach.
 struct RenderStats {
     std::size_t features = 0;  // features drawn
-    std::size_t vertices = 0;  // vertices handed to Qt
+    std::size_t vertices = 0;  // vertices drawn
     std::size_t labels = 0;
     bool cancelled = false;
 };
@@ -55,6 +59,15 @@ private:
         return options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed);
     }
     ScreenGeometry geometryFor(const FeatureStore& store) const;
+    bool drawLayers(const MapSnapshot& snapshot, const std::vector<std::vector<FeatureId>>& ids);
+    int threadCount() const;
+    int bandCount() const;
+    // Two bands a thread measured best on the coastline at full extent: more bands repeat more
+    // of the work on features that reach several.
+    static constexpr int kBandsPerThread = 2;
+    static constexpr int kMinimumBandRows = 64;
+    bool drawBands(const MapSnapshot& snapshot, const std::vector<std::vector<FeatureId>>& ids,
+                   int bands);
     bool drawPolygons(const FeatureStore& store, const Symbol& symbol,
                       const std::vector<FeatureId>& ids);
     bool drawLines(const FeatureStore& store, const Symbol& symbol,
@@ -78,6 +91,9 @@ private:
     std::vector<QPointF> scratch_;
     std::vector<QPointF> piece_;
     std::vector<QPointF> dots_;
+    QPainterPath path_;
+    std::vector<QPointF> outline_;  // the rings of a batch, one after the other
+    std::vector<std::uint32_t> outlineSizes_;
 };
 
 }  // namespace pelagon

@@ -2,9 +2,11 @@ pelagon_add_test(NAME test_map_store
   LIBS pelagon_core GDAL::GDAL
   SOURCES
     map/CoreTestMain.cpp
+    map/DetailLevelTest.cpp
     map/FeatureStoreOgrTest.cpp
     map/FeatureStoreTest.cpp
     map/LayerFixtures.cpp map/LayerFixtures.h
+    map/RunBoxesTest.cpp
 )
 
 pelagon_add_test(NAME test_map_render
@@ -13,6 +15,7 @@ pelagon_add_test(NAME test_map_render
   SOURCES
     map/LayerFixtures.cpp map/LayerFixtures.h
     map/LoadLayersTest.cpp
+    map/RenderPathsTest.cpp
     map/RenderTest.cpp
     map/RenderTestMain.cpp
 )
