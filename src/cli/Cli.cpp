@@ -17,14 +17,14 @@ namespace pelagon::cli {
 namespace {
 
 struct Subcommand {
-    const CommandSpec& (*spec)();
+    const CommandSyntax& (*syntax)();
     int (*run)(const QStringList&, CliContext&);
 };
 
 const QList<Subcommand>& subcommands() {
     static const QList<Subcommand> all = {
-        {&infoSpec, &runInfo},         {&renderSpec, &runRender},   {&querySpec, &runQuery},
-        {&positionSpec, &runPosition}, {&measureSpec, &runMeasure},
+        {&infoSyntax, &runInfo},         {&renderSyntax, &runRender},   {&querySyntax, &runQuery},
+        {&positionSyntax, &runPosition}, {&measureSyntax, &runMeasure},
     };
     return all;
 }
@@ -38,7 +38,7 @@ QString toolHelp() {
         "\n"
         "Subcommands:\n");
     for (const Subcommand& s : subcommands()) {
-        text += QStringLiteral("  %1 %2\n").arg(s.spec().name, -9).arg(s.spec().summary);
+        text += QStringLiteral("  %1 %2\n").arg(s.syntax().name, -9).arg(s.syntax().summary);
     }
     text += QStringLiteral(
         "\n"
@@ -71,7 +71,7 @@ int runCli(const QStringList& arguments, CliContext& context) {
         return kExitUsage;
     }
     for (const Subcommand& s : subcommands()) {
-        if (s.spec().name != first) {
+        if (s.syntax().name != first) {
             continue;
         }
         try {

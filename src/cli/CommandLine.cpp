@@ -18,8 +18,8 @@ bool looksLikeOption(const QString& word) {
     return !(second.isDigit() || second == QLatin1Char('.'));
 }
 
-const OptionSpec* findOption(const CommandSpec& spec, const QString& name) {
-    for (const OptionSpec& o : spec.options) {
+const OptionSyntax* findOption(const CommandSyntax& syntax, const QString& name) {
+    for (const OptionSyntax& o : syntax.options) {
         if (o.name == name || (!o.alias.isEmpty() && o.alias == name)) {
             return &o;
         }
@@ -58,7 +58,7 @@ QStringList ParsedArguments::values(const QString& name) const {
     return all;
 }
 
-ParsedArguments parseArguments(const CommandSpec& spec, const QStringList& words) {
+ParsedArguments parseArguments(const CommandSyntax& syntax, const QStringList& words) {
     ParsedArguments parsed;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < words.size(); ++i) {
@@ -78,7 +78,7 @@ ParsedArguments parseArguments(const CommandSpec& spec, const QStringList& words
         const qsizetype eq =
             word.startsWith(QStringLiteral("--")) ? word.indexOf(QLatin1Char('=')) : -1;
         const QString name = eq < 0 ? word : word.left(eq);
-        const OptionSpec* option = findOption(spec, name);
+        const OptionSyntax* option = findOption(syntax, name);
         if (option == nullptr) {
             throw UsageError(QStringLiteral("unknown option %1").arg(name));
         }
@@ -101,31 +101,31 @@ ParsedArguments parseArguments(const CommandSpec& spec, const QStringList& words
         parsed.add(option->name, value);
     }
     const int count = static_cast<int>(parsed.positional.size());
-    if (count < spec.minPositional) {
+    if (count < syntax.minPositional) {
         throw UsageError(
-            QStringLiteral("missing argument (expected %1)").arg(spec.positionalNames));
+            QStringLiteral("missing argument (expected %1)").arg(syntax.positionalNames));
     }
-    if (spec.maxPositional >= 0 && count > spec.maxPositional) {
-        throw UsageError(
-            QStringLiteral("unexpected argument %1").arg(parsed.positional.at(spec.maxPositional)));
+    if (syntax.maxPositional >= 0 && count > syntax.maxPositional) {
+        throw UsageError(QStringLiteral("unexpected argument %1")
+                             .arg(parsed.positional.at(syntax.maxPositional)));
     }
     return parsed;
 }
 
-QString commandHelp(const CommandSpec& spec) {
+QString commandHelp(const CommandSyntax& syntax) {
     QString text = QStringLiteral("Usage: pelagon-cli %1 %2\n\n%3\n")
-                       .arg(spec.name, spec.synopsis, spec.summary);
-    if (!spec.details.isEmpty()) {
-        text += QLatin1Char('\n') + spec.details + QLatin1Char('\n');
+                       .arg(syntax.name, syntax.synopsis, syntax.summary);
+    if (!syntax.details.isEmpty()) {
+        text += QLatin1Char('\n') + syntax.details + QLatin1Char('\n');
     }
     text += QStringLiteral("\nOptions:\n");
-    QList<OptionSpec> options = spec.options;
+    QList<OptionSyntax> options = syntax.options;
     options.append({QStringLiteral("--help"),
                     QStringLiteral("-h"),
                     {},
                     false,
                     QStringLiteral("show this help and exit")});
-    for (const OptionSpec& o : options) {
+    for (const OptionSyntax& o : options) {
         QString head = o.alias.isEmpty() ? o.name : o.alias + QStringLiteral(", ") + o.name;
         if (!o.valueName.isEmpty()) {
             head += QLatin1Char(' ') + o.valueName;

@@ -11,7 +11,7 @@
 namespace pelagon::cli {
 
 // One option of a subcommand.
-struct OptionSpec {
+struct OptionSyntax {
     QString name;       // "--at"
     QString alias;      // "-o", or empty
     QString valueName;  // "X,Y"; empty for an option without a value
@@ -20,12 +20,12 @@ struct OptionSpec {
 };
 
 // What a subcommand accepts, and the text of its --help.
-struct CommandSpec {
+struct CommandSyntax {
     QString name;      // "query"
     QString synopsis;  // "MAP.mv (--at X,Y | --lonlat LON,LAT) [-o FILE]"
     QString summary;   // one line for the tool's own help
     QString details;   // paragraphs after the synopsis
-    QList<OptionSpec> options;
+    QList<OptionSyntax> options;
     int minPositional = 1;
     int maxPositional = 1;                               // -1: no limit
     QString positionalNames = QStringLiteral("MAP.mv");  // for the missing-argument message
@@ -53,10 +53,10 @@ private:
 // option, so negative coordinates need no quoting. Throws UsageError for an unknown option, a
 // missing value, an option given twice that may be given once, or a wrong number of positional
 // arguments.
-ParsedArguments parseArguments(const CommandSpec& spec, const QStringList& words);
+ParsedArguments parseArguments(const CommandSyntax& syntax, const QStringList& words);
 
 // The --help text of a subcommand.
-QString commandHelp(const CommandSpec& spec);
+QString commandHelp(const CommandSyntax& syntax);
 
 // Numbers of the command line, always with "." as the decimal separator. Each throws UsageError
 // naming what (e.g. "--at") and the text when it is malformed or not finite.

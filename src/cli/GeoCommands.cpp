@@ -13,7 +13,7 @@ namespace pelagon::cli {
 
 namespace {
 
-OptionSpec localeOption() {
+OptionSyntax localeOption() {
     return {QStringLiteral("--locale"),
             {},
             QStringLiteral("NAME"),
@@ -39,8 +39,8 @@ QLocale textLocale(const ParsedArguments& args) {
     return locale;
 }
 
-const CommandSpec& positionSpec() {
-    static const CommandSpec spec{
+const CommandSyntax& positionSyntax() {
+    static const CommandSyntax syntax{
         QStringLiteral("position"),
         QStringLiteral("MAP.mv --at X,Y [--locale NAME]"),
         QStringLiteral("The longitude and latitude of a map point."),
@@ -58,14 +58,14 @@ const CommandSpec& positionSpec() {
           QStringLiteral("the point in map units (required)")},
          localeOption()},
     };
-    return spec;
+    return syntax;
 }
 
 int runPosition(const QStringList& words, CliContext& context) {
-    const CommandSpec& spec = positionSpec();
-    const ParsedArguments args = parseArguments(spec, words);
+    const CommandSyntax& syntax = positionSyntax();
+    const ParsedArguments args = parseArguments(syntax, words);
     if (args.helpRequested) {
-        context.print(commandHelp(spec));
+        context.print(commandHelp(syntax));
         return 0;
     }
     if (!args.has(QStringLiteral("--at"))) {
@@ -91,8 +91,8 @@ int runPosition(const QStringList& words, CliContext& context) {
     return 0;
 }
 
-const CommandSpec& measureSpec() {
-    static const CommandSpec spec{
+const CommandSyntax& measureSyntax() {
+    static const CommandSyntax syntax{
         QStringLiteral("measure"),
         QStringLiteral("MAP.mv X1,Y1 [X2,Y2 ...] [--locale NAME]"),
         QStringLiteral("The measure tool's message for a path of map points."),
@@ -105,14 +105,14 @@ const CommandSpec& measureSpec() {
         -1,
         QStringLiteral("MAP.mv X1,Y1"),
     };
-    return spec;
+    return syntax;
 }
 
 int runMeasure(const QStringList& words, CliContext& context) {
-    const CommandSpec& spec = measureSpec();
-    const ParsedArguments args = parseArguments(spec, words);
+    const CommandSyntax& syntax = measureSyntax();
+    const ParsedArguments args = parseArguments(syntax, words);
     if (args.helpRequested) {
-        context.print(commandHelp(spec));
+        context.print(commandHelp(syntax));
         return 0;
     }
     std::vector<MapPoint> path;

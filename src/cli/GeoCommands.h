@@ -7,16 +7,16 @@
 namespace pelagon::cli {
 
 struct CliContext;
-struct CommandSpec;
+struct CommandSyntax;
 class ParsedArguments;
 
 // `position MAP.mv --at X,Y [--locale NAME]`: longitude and latitude of a map point, then the
 // pointer read-out text of the map window.
-const CommandSpec& positionSpec();
+const CommandSyntax& positionSyntax();
 int runPosition(const QStringList& words, CliContext& context);
 
 // `measure MAP.mv X1,Y1 [X2,Y2 ...] [--locale NAME]`: the measure tool's message for a path.
-const CommandSpec& measureSpec();
+const CommandSyntax& measureSyntax();
 int runMeasure(const QStringList& words, CliContext& context);
 
 // The locale of the texts the viewer formats with the user's locale: the C locale, so that

@@ -135,8 +135,8 @@ QString placesText(const QString& title, const QJsonArray& places) {
 
 }  // namespace
 
-const CommandSpec& infoSpec() {
-    static const CommandSpec spec{
+const CommandSyntax& infoSyntax() {
+    static const CommandSyntax syntax{
         QStringLiteral("info"),
         QStringLiteral("MAP.mv [--json]"),
         QStringLiteral("Describe a map: layers, extents, projection, lists, problems."),
@@ -156,7 +156,7 @@ const CommandSpec& infoSpec() {
           false,
           QStringLiteral("print one JSON object instead of the text report")}},
     };
-    return spec;
+    return syntax;
 }
 
 QJsonObject infoReport(const HeadlessMap& map) {
@@ -253,9 +253,9 @@ QString infoText(const QJsonObject& report) {
 }
 
 int runInfo(const QStringList& words, CliContext& context) {
-    const ParsedArguments args = parseArguments(infoSpec(), words);
+    const ParsedArguments args = parseArguments(infoSyntax(), words);
     if (args.helpRequested) {
-        context.print(commandHelp(infoSpec()));
+        context.print(commandHelp(infoSyntax()));
         return 0;
     }
     HeadlessMap map(context);

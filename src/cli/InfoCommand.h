@@ -8,11 +8,11 @@ namespace pelagon::cli {
 
 class HeadlessMap;
 struct CliContext;
-struct CommandSpec;
+struct CommandSyntax;
 
 // `info MAP.mv [--json]`: the layer records, how each layer loaded, the extents, the projection,
 // the site and region lists and every problem found.
-const CommandSpec& infoSpec();
+const CommandSyntax& infoSyntax();
 int runInfo(const QStringList& words, CliContext& context);
 
 // The report as one JSON object, and the same content as readable text.

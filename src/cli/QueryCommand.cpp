@@ -41,8 +41,8 @@ double parseTolerance(const QString& text) {
 
 }  // namespace
 
-const CommandSpec& querySpec() {
-    static const CommandSpec spec{
+const CommandSyntax& querySyntax() {
+    static const CommandSyntax syntax{
         QStringLiteral("query"),
         QStringLiteral("MAP.mv (--at X,Y | --lonlat LON,LAT | --csv POSITIONS.csv) "
                        "[--tolerance METRES] [-o FILE]"),
@@ -92,14 +92,14 @@ const CommandSpec& querySpec() {
              QStringLiteral("write to FILE instead of standard output")},
         },
     };
-    return spec;
+    return syntax;
 }
 
 int runQuery(const QStringList& words, CliContext& context) {
-    const CommandSpec& spec = querySpec();
-    const ParsedArguments args = parseArguments(spec, words);
+    const CommandSyntax& syntax = querySyntax();
+    const ParsedArguments args = parseArguments(syntax, words);
     if (args.helpRequested) {
-        context.print(commandHelp(spec));
+        context.print(commandHelp(syntax));
         return 0;
     }
     const int sources = static_cast<int>(args.has(QStringLiteral("--at"))) +

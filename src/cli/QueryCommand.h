@@ -10,12 +10,12 @@ namespace pelagon::cli {
 
 class HeadlessMap;
 struct CliContext;
-struct CommandSpec;
+struct CommandSyntax;
 
 // `query MAP.mv (--at X,Y | --lonlat LON,LAT) [--tolerance METRES] [-o FILE]`: the query page of
 // the Fish Tool for one point; `query MAP.mv --csv POSITIONS.csv [-o OUT.csv]`: a table of what
 // lies at many points.
-const CommandSpec& querySpec();
+const CommandSyntax& querySyntax();
 int runQuery(const QStringList& words, CliContext& context);
 
 // The batch: reads positions from csvText (file names the input in messages), reports rows that

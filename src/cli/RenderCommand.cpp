@@ -74,8 +74,8 @@ MapRect placeExtent(const PlaceList& list, const QString& listName, const QStrin
 
 }  // namespace
 
-const CommandSpec& renderSpec() {
-    static const CommandSpec spec{
+const CommandSyntax& renderSyntax() {
+    static const CommandSyntax syntax{
         QStringLiteral("render"),
         QStringLiteral("MAP.mv -o OUT.png|OUT.pdf [--size WxH] [--extent L,R,B,T | --region NAME "
                        "| --site NAME] [--hide LAYER]..."),
@@ -119,7 +119,7 @@ const CommandSpec& renderSpec() {
              QStringLiteral("hide the layer of this LayerName; may be repeated")},
         },
     };
-    return spec;
+    return syntax;
 }
 
 void renderMapFile(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
@@ -163,10 +163,10 @@ void renderMapFile(const std::vector<std::shared_ptr<MapLayer>>& layers, const M
 }
 
 int runRender(const QStringList& words, CliContext& context) {
-    const CommandSpec& spec = renderSpec();
-    const ParsedArguments args = parseArguments(spec, words);
+    const CommandSyntax& syntax = renderSyntax();
+    const ParsedArguments args = parseArguments(syntax, words);
     if (args.helpRequested) {
-        context.print(commandHelp(spec));
+        context.print(commandHelp(syntax));
         return 0;
     }
     if (!args.has(QStringLiteral("--output"))) {

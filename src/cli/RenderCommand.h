@@ -16,11 +16,11 @@ class MapLayer;
 namespace pelagon::cli {
 
 struct CliContext;
-struct CommandSpec;
+struct CommandSyntax;
 
 // `render MAP.mv -o OUT.png|OUT.pdf [--size WxH] [--extent L,R,B,T | --region NAME |
 // --site NAME] [--hide LAYER]...`: the map as the map window shows it at that extent.
-const CommandSpec& renderSpec();
+const CommandSyntax& renderSyntax();
 int runRender(const QStringList& words, CliContext& context);
 
 // Draws layers (list order: position 0 on top) at the requested extent, widened to size's
