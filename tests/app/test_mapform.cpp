@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPushButton>
-#include <QTest>
 
-#include "app/AppController.h"
+#include "app/MapWindowFixture.h"
 #include "help/HelpBrowser.h"
-#include "reports/FakePageView.h"
-#include "support/RecordingMessageSink.h"
-#include "support/SampleMap.h"
 #include "tools/MapToolbar.h"
 #include "tools/PlaceComboBox.h"
 
@@ -20,38 +14,7 @@ using namespace pelagon;
 
 namespace {
 
-// The map window on a private copy of the sample map, with fake page views.
-class MapformTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(sample.isValid());
-        savedCwd = QDir::currentPath();
-    }
-    void open() {
-        controller = std::make_unique<AppController>(messages, pages.factory());
-        controller->setEndProgram([this](int code) { endedWith = code; });
-        ASSERT_TRUE(controller->openMapFile(sample.definition()))
-            << messages.texts().join("\n").toStdString();
-        map = controller->mapform();
-    }
-    void TearDown() override {
-        controller.reset();
-        QDir::setCurrent(savedCwd);
-    }
-    void writeFile(const QString& name, const QByteArray& bytes) {
-        QFile f(sample.folder() + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-
-    test::SampleMapCopy sample;
-    QString savedCwd;
-    test::RecordingMessageSink messages;
-    test::FakePageViews pages;
-    std::unique_ptr<AppController> controller;
-    Mapform* map = nullptr;
-    int endedWith = -1;
-};
+using MapformTest = test::MapWindowFixture;
 
 TEST_F(MapformTest, ListsAndPresetsComeFromTheMapFolder) {
     open();

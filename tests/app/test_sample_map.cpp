@@ -3,37 +3,19 @@
 #include <QDir>
 #include <QMdiSubWindow>
 
-#include "app/AppController.h"
-#include "reports/FakePageView.h"
-#include "support/RecordingMessageSink.h"
-#include "support/SampleMap.h"
+#include "app/MapWindowFixture.h"
 
 using namespace pelagon;
 
 namespace {
 
 // The viewer started on the bundled sample map, as `pelagon samples/alaska/Alaska.mv` does.
-class SampleMapTest : public ::testing::Test {
+class SampleMapTest : public test::MapWindowFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sample.isValid());
-        savedCwd = QDir::currentPath();
-        controller = std::make_unique<AppController>(messages, pages.factory());
-        controller->setEndProgram([this](int code) { endedWith = code; });
-        ASSERT_TRUE(controller->openMapFile(sample.definition()))
-            << messages.texts().join("\n").toStdString();
+        MapWindowFixture::SetUp();
+        open();
     }
-    void TearDown() override {
-        controller.reset();
-        QDir::setCurrent(savedCwd);
-    }
-
-    test::SampleMapCopy sample;
-    QString savedCwd;
-    test::RecordingMessageSink messages;
-    test::FakePageViews pages;
-    std::unique_ptr<AppController> controller;
-    int endedWith = -1;
 };
 
 TEST_F(SampleMapTest, OpensInTheMapFolderWithTheFrameCaptioned) {
@@ -42,7 +24,6 @@ TEST_F(SampleMapTest, OpensInTheMapFolderWithTheFrameCaptioned) {
     EXPECT_EQ(QDir::currentPath(), sample.folder());
     EXPECT_EQ(controller->frame()->windowTitle(), "Dudadiruz Pelagon: " + sample.definition());
     EXPECT_TRUE(controller->frame()->isVisible());
-    Mapform* map = controller->mapform();
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->BaseDir, sample.folder() + "/");
     EXPECT_EQ(map->LastLayer, 9);
@@ -52,7 +33,6 @@ TEST_F(SampleMapTest, OpensInTheMapFolderWithTheFrameCaptioned) {
 }
 
 TEST_F(SampleMapTest, MapWindowAndLegendStandSideBySide) {
-    Mapform* map = controller->mapform();
     const QRect mapRect = map->subWindow()->geometry();
     const QRect legendRect = map->legendWindow()->geometry();
     EXPECT_EQ(mapRect.topLeft(), QPoint(0, 0));
