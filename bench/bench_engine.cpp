@@ -22,6 +22,7 @@
 #include "BenchData.h"
 #include "Percentile.h"
 #include "ProcessMemory.h"
+#include "SharedData.h"
 #include "map/FeatureStore.h"
 #include "map/MapLayer.h"
 #include "map/MapRenderer.h"
@@ -32,24 +33,6 @@
 
 namespace pelagon::bench {
 namespace {
-
-// The data is read once; a failure skips every benchmark with the reason.
-const BenchData* dataOrSkip(benchmark::State& state) {
-    static std::optional<BenchData> data;
-    static std::string error;
-    if (!data && error.empty()) {
-        try {
-            data = BenchData::load(BenchData::defaultFolder());
-        } catch (const BenchDataError& e) {
-            error = e.what();
-        }
-    }
-    if (!data) {
-        state.SkipWithError(error.c_str());
-        return nullptr;
-    }
-    return &*data;
-}
 
 QString qPath(const LayerData& layer) {
     return QString::fromStdString(layer.path.string());

@@ -16,27 +16,10 @@
 
 #include "BenchData.h"
 #include "OgrPointWalk.h"
+#include "SharedData.h"
 
 namespace pelagon::bench {
 namespace {
-
-// The data is read once; a failure skips every benchmark with the reason.
-const BenchData* dataOrSkip(benchmark::State& state) {
-    static std::optional<BenchData> data;
-    static std::string error;
-    if (!data && error.empty()) {
-        try {
-            data = BenchData::load(BenchData::defaultFolder());
-        } catch (const BenchDataError& e) {
-            error = e.what();
-        }
-    }
-    if (!data) {
-        state.SkipWithError(error.c_str());
-        return nullptr;
-    }
-    return &*data;
-}
 
 GDALDatasetUniquePtr openVector(const LayerData& layer) {
     return GDALDatasetUniquePtr(

@@ -63,10 +63,8 @@ QMdiSubWindow* Mapform::subWindow() const {
 }
 
 void Mapform::placeFixed(QWidget* w, double left, double top, double width, double height) {
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    w->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY), twipsToPixels(width, dpiX),
-                   twipsToPixels(height, dpiY));
+    w->setGeometry(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
+                   twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
 }
 
 void Mapform::createControls() {
@@ -109,10 +107,7 @@ void Mapform::createControls() {
     ButtonFrame->setFixedSize(twipsToPixels(mapwindow::kButtonFrameWidth, logicalDpiX()),
                               twipsToPixels(mapwindow::kButtonFrameHeight, logicalDpiY()));
     auto place = [this](QWidget* w, const FramedControl& c) {
-        const double dpiX = logicalDpiX();
-        const double dpiY = logicalDpiY();
-        w->setGeometry(twipsToPixels(c.left, dpiX), twipsToPixels(c.top, dpiY),
-                       twipsToPixels(c.width, dpiX), twipsToPixels(c.height, dpiY));
+        placeFixed(w, c.left, c.top, c.width, c.height);
     };
 
     CmdShowRegs = new QPushButton(QStringLiteral("Regulations"), ButtonFrame);

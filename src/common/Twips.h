@@ -18,6 +18,25 @@ inline double pixelsToTwips(double pixels, double logicalDpi) {
     return pixels * kTwipsPerInch / logicalDpi;
 }
 
+// The same for a paint device (a widget, a printer): twips across use its horizontal logical DPI,
+// twips down its vertical one.
+template <typename Device>
+int twipsToPixelsX(const Device& device, double twips) {
+    return twipsToPixels(twips, device.logicalDpiX());
+}
+template <typename Device>
+int twipsToPixelsY(const Device& device, double twips) {
+    return twipsToPixels(twips, device.logicalDpiY());
+}
+template <typename Device>
+double pixelsToTwipsX(const Device& device, double pixels) {
+    return pixelsToTwips(pixels, device.logicalDpiX());
+}
+template <typename Device>
+double pixelsToTwipsY(const Device& device, double pixels) {
+    return pixelsToTwips(pixels, device.logicalDpiY());
+}
+
 // Rounds to the nearest integer with halves going to the even neighbour.
 inline double roundHalfEven(double v) {
     return std::nearbyint(v);

@@ -91,19 +91,6 @@ HelpBrowser::~HelpBrowser() {
     timTimer_.stop();
 }
 
-int HelpBrowser::toPixelsX(double twips) const {
-    return twipsToPixels(twips, logicalDpiX());
-}
-int HelpBrowser::toPixelsY(double twips) const {
-    return twipsToPixels(twips, logicalDpiY());
-}
-double HelpBrowser::toTwipsX(int pixels) const {
-    return pixelsToTwips(pixels, logicalDpiX());
-}
-double HelpBrowser::toTwipsY(int pixels) const {
-    return pixelsToTwips(pixels, logicalDpiY());
-}
-
 void HelpBrowser::resetControls() {
     discardView();
     setWindowTitle(QString());
@@ -111,14 +98,17 @@ void HelpBrowser::resetControls() {
     cboAddress_->setEditText(QString());
     UpdatingHistory_ = false;
 
-    tbToolBar_->setGeometry(0, 0, body_->width(), toPixelsY(kToolbarHeight));
-    picAddress_->setGeometry(0, toPixelsY(kStripTop), body_->width(), toPixelsY(kStripHeight));
-    lblAddress_->setGeometry(toPixelsX(kLabelPlacement.left()), toPixelsY(kLabelPlacement.top()),
-                             toPixelsX(kLabelPlacement.width()),
-                             toPixelsY(kLabelPlacement.height()));
-    cboAddress_->setGeometry(
-        toPixelsX(kAddressPlacement.left()), toPixelsY(kAddressPlacement.top()),
-        toPixelsX(kAddressPlacement.width()), toPixelsY(kAddressPlacement.height()));
+    tbToolBar_->setGeometry(0, 0, body_->width(), twipsToPixelsY(*this, kToolbarHeight));
+    picAddress_->setGeometry(0, twipsToPixelsY(*this, kStripTop), body_->width(),
+                             twipsToPixelsY(*this, kStripHeight));
+    lblAddress_->setGeometry(twipsToPixelsX(*this, kLabelPlacement.left()),
+                             twipsToPixelsY(*this, kLabelPlacement.top()),
+                             twipsToPixelsX(*this, kLabelPlacement.width()),
+                             twipsToPixelsY(*this, kLabelPlacement.height()));
+    cboAddress_->setGeometry(twipsToPixelsX(*this, kAddressPlacement.left()),
+                             twipsToPixelsY(*this, kAddressPlacement.top()),
+                             twipsToPixelsX(*this, kAddressPlacement.width()),
+                             twipsToPixelsY(*this, kAddressPlacement.height()));
 
     if (makeView_) {
         brwWebBrowser_ = makeView_(body_);
@@ -129,14 +119,15 @@ void HelpBrowser::resetControls() {
                 &HelpBrowser::brwWebBrowser_DownloadComplete);
         connect(brwWebBrowser_, &PageView::navigateComplete, this,
                 &HelpBrowser::UpdateAddressHistory);
-        brwWebBrowser_->setGeometry(
-            toPixelsX(kViewPlacement.left()), toPixelsY(kViewPlacement.top()),
-            toPixelsX(kViewPlacement.width()), toPixelsY(kViewPlacement.height()));
+        brwWebBrowser_->setGeometry(twipsToPixelsX(*this, kViewPlacement.left()),
+                                    twipsToPixelsY(*this, kViewPlacement.top()),
+                                    twipsToPixelsX(*this, kViewPlacement.width()),
+                                    twipsToPixelsY(*this, kViewPlacement.height()));
         brwWebBrowser_->show();
     }
 
     // The client area gets its initial size; the frame adds its own border and title bar.
-    const QSize client(toPixelsX(kClientWidth), toPixelsY(kClientHeight));
+    const QSize client(twipsToPixelsX(*this, kClientWidth), twipsToPixelsY(*this, kClientHeight));
     resize(client);
     if (layout() != nullptr) {
         layout()->activate();
@@ -169,8 +160,9 @@ void HelpBrowser::open() {
     tbToolBar_->repaint();
     Form_Resize();
     // 4. The address box moves just below its label.
-    cboAddress_->move(toPixelsX(kAddressLeftWhenOpen),
-                      lblAddress_->y() + lblAddress_->height() + toPixelsY(kAddressGapBelowLabel));
+    cboAddress_->move(
+        twipsToPixelsX(*this, kAddressLeftWhenOpen),
+        lblAddress_->y() + lblAddress_->height() + twipsToPixelsY(*this, kAddressGapBelowLabel));
     // 5. Nothing to load.
     if (StartingAddress.isEmpty()) {
         return;
@@ -210,12 +202,13 @@ void HelpBrowser::Form_Resize() {
     tbToolBar_->resize(body_->width(), tbToolBar_->height());
     picAddress_->resize(body_->width(), picAddress_->height());
 
-    const HelpBrowserSizes sizes =
-        helpBrowserSizes(toTwipsX(body_->width()), toTwipsY(body_->height()),
-                         toTwipsY(picAddress_->y()), toTwipsY(picAddress_->height()));
-    cboAddress_->resize(toPixelsX(sizes.addressWidth), cboAddress_->height());
+    const HelpBrowserSizes sizes = helpBrowserSizes(
+        pixelsToTwipsX(*this, body_->width()), pixelsToTwipsY(*this, body_->height()),
+        pixelsToTwipsY(*this, picAddress_->y()), pixelsToTwipsY(*this, picAddress_->height()));
+    cboAddress_->resize(twipsToPixelsX(*this, sizes.addressWidth), cboAddress_->height());
     if (brwWebBrowser_) {
-        brwWebBrowser_->resize(toPixelsX(sizes.viewWidth), toPixelsY(sizes.viewHeight));
+        brwWebBrowser_->resize(twipsToPixelsX(*this, sizes.viewWidth),
+                               twipsToPixelsY(*this, sizes.viewHeight));
     }
 }
 

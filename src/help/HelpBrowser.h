@@ -73,11 +73,6 @@ private:
     void brwWebBrowser_DownloadComplete();
     void navigateToAddressBox();
 
-    int toPixelsX(double twips) const;
-    int toPixelsY(double twips) const;
-    double toTwipsX(int pixels) const;
-    double toTwipsY(int pixels) const;
-
     PageViewFactory makeView_;
     QWidget* body_;
     QToolBar* tbToolBar_;

@@ -68,26 +68,14 @@ TheBrowserForm::~TheBrowserForm() {
     timTimer_.stop();
 }
 
-int TheBrowserForm::toPixelsX(double twips) const {
-    return twipsToPixels(twips, logicalDpiX());
-}
-int TheBrowserForm::toPixelsY(double twips) const {
-    return twipsToPixels(twips, logicalDpiY());
-}
-double TheBrowserForm::toTwipsX(int pixels) const {
-    return pixelsToTwips(pixels, logicalDpiX());
-}
-double TheBrowserForm::toTwipsY(int pixels) const {
-    return pixelsToTwips(pixels, logicalDpiY());
-}
-
 void TheBrowserForm::resetControls() {
     discardView();
     setWindowTitle(QString());
     DrillIDtitle_->setText(kInitialTitle);
-    DrillIDtitle_->setGeometry(toPixelsX(kTitlePlacement.left()), toPixelsY(kTitlePlacement.top()),
-                               toPixelsX(kTitlePlacement.width()),
-                               toPixelsY(kTitlePlacement.height()));
+    DrillIDtitle_->setGeometry(twipsToPixelsX(*this, kTitlePlacement.left()),
+                               twipsToPixelsY(*this, kTitlePlacement.top()),
+                               twipsToPixelsX(*this, kTitlePlacement.width()),
+                               twipsToPixelsY(*this, kTitlePlacement.height()));
     if (makeView_) {
         theBrowser_ = makeView_(body_);
     }
@@ -101,13 +89,13 @@ void TheBrowserForm::resetControls() {
     }
 
     // The client area gets its initial size; the frame adds its own border and title bar.
-    const QSize client(toPixelsX(kClientWidth), toPixelsY(kClientHeight));
+    const QSize client(twipsToPixelsX(*this, kClientWidth), twipsToPixelsY(*this, kClientHeight));
     resize(client);
     if (layout() != nullptr) {
         layout()->activate();
     }
     resize(client + (client - body_->size()));
-    picAddress_->setGeometry(0, 0, body_->width(), toPixelsY(kStripHeight));
+    picAddress_->setGeometry(0, 0, body_->width(), twipsToPixelsY(*this, kStripHeight));
 }
 
 void TheBrowserForm::discardView() {
@@ -160,11 +148,11 @@ bool TheBrowserForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QSizeF TheBrowserForm::outerSizeTwips() const {
-    return {toTwipsX(width()), toTwipsY(height())};
+    return {pixelsToTwipsX(*this, width()), pixelsToTwipsY(*this, height())};
 }
 
 void TheBrowserForm::setOuterSizeTwips(double width, double height) {
-    resize(toPixelsX(width), toPixelsY(height));
+    resize(twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
 }
 
 QRectF TheBrowserForm::browserPlacementTwips() const {
@@ -172,13 +160,14 @@ QRectF TheBrowserForm::browserPlacementTwips() const {
         return {};
     }
     const QRect g = theBrowser_->geometry();
-    return {toTwipsX(g.left()), toTwipsY(g.top()), toTwipsX(g.width()), toTwipsY(g.height())};
+    return {pixelsToTwipsX(*this, g.left()), pixelsToTwipsY(*this, g.top()),
+            pixelsToTwipsX(*this, g.width()), pixelsToTwipsY(*this, g.height())};
 }
 
 void TheBrowserForm::placeBrowser(double left, double top, double width, double height) {
     if (theBrowser_) {
-        theBrowser_->setGeometry(toPixelsX(left), toPixelsY(top), toPixelsX(width),
-                                 toPixelsY(height));
+        theBrowser_->setGeometry(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
+                                 twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
     }
 }
 

@@ -65,11 +65,6 @@ private:
     void timTimer_Timer();
     void theBrowser_DownloadComplete();
 
-    int toPixelsX(double twips) const;
-    int toPixelsY(double twips) const;
-    double toTwipsX(int pixels) const;
-    double toTwipsY(int pixels) const;
-
     PageViewFactory makeView_;
     QWidget* body_;
     QWidget* picAddress_;
