@@ -80,10 +80,11 @@ MapSnapshot snapshotOf(const BenchData& data, const std::shared_ptr<MapLayer>& l
 // One frame as the viewer's canvas draws it: a fresh painter on its image, the whole frame
 // cleared to the background and every layer drawn, antialiased.
 RenderStats drawFrame(QImage& image, const BenchData& data, const MapSnapshot& snapshot,
-                      const Extent& view, int threads = 0) {
+                      const Extent& view, int threads = 0, bool detailLevels = true) {
     QPainter painter(&image);
     RenderOptions options;
     options.threads = threads;
+    options.detailLevels = detailLevels;
     options.antialias = data.style().antialiased;
     const Viewport viewport(QSizeF(image.size()), mapRect(view));
     return MapRenderer::render(painter, viewport, snapshot, options);
@@ -139,7 +140,7 @@ BENCHMARK(BM_EngineOpen)
     ->Iterations(1);
 
 void frameBenchmark(benchmark::State& state, const View& (BenchData::*view)() const,
-                    int threads = 0) {
+                    int threads = 0, bool detailLevels = true) {
     const BenchData* data = dataOrSkip(state);
     if (data == nullptr) {
         return;
@@ -152,7 +153,7 @@ void frameBenchmark(benchmark::State& state, const View& (BenchData::*view)() co
     QImage image = frameImage(*data);
     RenderStats stats;
     for (auto _ : state) {
-        stats = drawFrame(image, *data, snapshot, (data->*view)().extent, threads);
+        stats = drawFrame(image, *data, snapshot, (data->*view)().extent, threads, detailLevels);
         benchmark::DoNotOptimize(image.constBits());
     }
     state.counters["features_drawn"] = static_cast<double>(stats.features);
@@ -194,6 +195,25 @@ void BM_EngineZoomFrameDensest(benchmark::State& state) {
     frameBenchmark(state, &BenchData::densestView);
 }
 BENCHMARK(BM_EngineZoomFrameDensest)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+// The full-extent and the zoomed frame drawn from every stored vertex, as before the levels of
+// detail: what the simplified rings buy at full extent, and how they change the ratio between
+// the two frames.
+void BM_EngineFullFrameNoDetail(benchmark::State& state) {
+    frameBenchmark(state, &BenchData::fullView, 0, false);
+}
+BENCHMARK(BM_EngineFullFrameNoDetail)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+void BM_EngineZoomFrameNoDetail(benchmark::State& state) {
+    frameBenchmark(state, &BenchData::zoomView, 0, false);
+}
+BENCHMARK(BM_EngineZoomFrameNoDetail)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime();

@@ -92,6 +92,7 @@ class EvaluateTest(unittest.TestCase):
         "qgis_canvas": ("QGIS 3.22.16", 550.0, 0.0),
         "rasterize_command": ("gdal_rasterize command", 1300.0, 0.0),
         "engine_full_frame": ("our full-extent frame", 10.0, 0.0),
+        "engine_full_frame_no_detail": ("our full-extent frame, levels of detail off", 40.0, 0.0),
     }
 
     def test_verdicts_at_and_around_each_limit(self):
@@ -114,6 +115,10 @@ class EvaluateTest(unittest.TestCase):
              "–", "missed"),
             (goal("BM_EngineSearch", "p50_us"), engine_figures(p50_us=40.0), "–", "–"),
             (goal("BM_EnginePanStep"), engine_figures(3.0), "–", "–"),
+            # Comparisons show their ratio and no verdict, whichever way it goes.
+            (goal("BM_EngineFullFrameNoDetail"), engine_figures(22), "25.0 × faster", "–"),
+            (goal("BM_EngineZoomFrameNoDetail"), engine_figures(4), "10.0 × faster", "–"),
+            (goal("BM_EngineZoomFrameNoDetail"), engine_figures(40), "1.0 × faster", "–"),
         ]
         for g, figures, ratio, verdict in cases:
             with self.subTest(figure=g["figure"], figures=figures):
@@ -306,6 +311,8 @@ class WriteTest(unittest.TestCase):
             aggregate("BM_EngineOpen", "median", 100, 95, features=3.0, vertices=20.0),
             aggregate("BM_EngineFullFrame", "median", 10, 10),
             aggregate("BM_EngineFullFrameOneThread", "median", 16, 16),
+            aggregate("BM_EngineFullFrameNoDetail", "median", 40, 40),
+            aggregate("BM_EngineZoomFrameNoDetail", "median", 4, 4),
             aggregate("BM_EngineOpenFirstFrame", "median", 120, 110),
             aggregate("BM_EngineZoomFrame", "median", 0.5, 0.5),
             aggregate("BM_EnginePanStep", "median", 0.6, 0.6),

@@ -56,6 +56,11 @@ RenderStats MapRenderer::render(QPainter& painter, const Viewport& viewport,
     return renderer.draw(snapshot);
 }
 
+const DetailLevel* MapRenderer::detailFor(const FeatureStore& store,
+                                          const ScreenGeometry& geometry) const {
+    return options_.detailLevels ? store.detailFor(pixel_ / geometry.transform().a) : nullptr;
+}
+
 ScreenGeometry MapRenderer::geometryFor(const FeatureStore& store) const {
     return ScreenGeometry(GridToSurface(store.frame(), viewport_), clip_, store.frame(), viewport_,
                           pixel_);
@@ -263,7 +268,7 @@ bool MapRenderer::drawPolygons(const FeatureStore& store, const Symbol& symbol,
     const QBrush brush =
         symbology::fillBrush(colorFromValue(symbol.color()), symbol.style(), scale_, dpr_);
     const bool fill = brush.style() != Qt::NoBrush;
-    const DrawnRings rings{store, store.detailFor(pixel_ / geometry.transform().a)};
+    const DrawnRings rings{store, detailFor(store, geometry)};
 
     // On an image, solid fills and one-pixel outlines are written straight into the pixels, and
     // each feature is drawn as it comes, fill then outline. Through the painter a call costs far
@@ -380,7 +385,7 @@ bool MapRenderer::drawLines(const FeatureStore& store, const Symbol& symbol,
     const QColor color = colorFromValue(symbol.color());
     painter_.setPen(symbology::linePen(color, symbol.style(), scale_));
     painter_.setBrush(Qt::NoBrush);
-    const DrawnRings rings{store, store.detailFor(pixel_ / geometry.transform().a)};
+    const DrawnRings rings{store, detailFor(store, geometry)};
     dots_.clear();
     for (const FeatureId f : ids) {
         if (cancelled()) {

@@ -23,6 +23,9 @@ struct RenderOptions {
     double scale = 0.0;
     // Threads that draw an image frame in horizontal bands at once; 0: one per processor core.
     int threads = 0;
+    // Draw from the store's simplified rings where the scale allows (FeatureStore::detailFor);
+    // off, every frame goes through the stored vertices, as when the levels did not exist.
+    bool detailLevels = true;
     // Checked between features; when it turns true the frame stops unfinished.
     const std::atomic<bool>* cancel = nullptr;
 };
@@ -59,6 +62,8 @@ private:
         return options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed);
     }
     ScreenGeometry geometryFor(const FeatureStore& store) const;
+    // The simplified rings to draw the store from at this frame's scale; null: the store's own.
+    const DetailLevel* detailFor(const FeatureStore& store, const ScreenGeometry& geometry) const;
     bool drawLayers(const MapSnapshot& snapshot, const std::vector<std::vector<FeatureId>>& ids);
     int threadCount() const;
     int bandCount() const;
