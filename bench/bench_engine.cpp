@@ -23,13 +23,13 @@
 #include "Percentile.h"
 #include "ProcessMemory.h"
 #include "SharedData.h"
-#include "map/FeatureStore.h"
-#include "map/MapLayer.h"
-#include "map/MapRenderer.h"
-#include "map/MapSnapshot.h"
-#include "map/Symbology.h"
-#include "map/Viewport.h"
+#include "render/MapLayer.h"
+#include "render/MapRenderer.h"
+#include "render/MapSnapshot.h"
+#include "render/Symbology.h"
+#include "render/Viewport.h"
 #include "reports/LayerQuery.h"
+#include "store/FeatureStore.h"
 
 namespace pelagon::bench {
 namespace {

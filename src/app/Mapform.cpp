@@ -8,23 +8,23 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+#include "app/MapWindowLayout.h"
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
-#include "geo/ProjPars.h"
 #include "help/HelpBrowser.h"
 #include "help/HelpCommand.h"
 #include "legend/LegendGeometry.h"
-#include "map/LoadLayers.h"
-#include "map/MapLayer.h"
-#include "map/MapWindowLayout.h"
-#include "map/Symbology.h"
 #include "mapdef/MapDefinition.h"
+#include "mapdef/PlaceList.h"
+#include "mapdef/ProjPars.h"
+#include "render/LoadLayers.h"
+#include "render/MapLayer.h"
+#include "render/Symbology.h"
 #include "reports/TheBrowserForm.h"
 #include "tools/MapPictureBox.h"
 #include "tools/MapToolbar.h"
 #include "tools/PlaceComboBox.h"
-#include "tools/PlaceList.h"
 
 namespace pelagon {
 
@@ -68,12 +68,12 @@ void Mapform::placeFixed(QWidget* w, double left, double top, double width, doub
 }
 
 void Mapform::createControls() {
-    theToolbar = new MapToolbar(this);
+    theToolbar = new MapToolbar(mapwindow::kToolbarWidth, this);
     theToolbar->setObjectName(QStringLiteral("theToolbar"));
     connect(theToolbar, &MapToolbar::ButtonClick, this,
             [this](const QString& key, int index) { theToolbar_ButtonClick(key, index); });
 
-    Picture1 = new MapPictureBox(this);
+    Picture1 = new MapPictureBox(QSizeF(mapwindow::kPictureWidth, mapwindow::kPictureHeight), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     placeFixed(Picture1, mapwindow::kPictureLeft, mapwindow::kPictureTop, mapwindow::kPictureWidth,
                mapwindow::kPictureHeight);

@@ -8,11 +8,11 @@
 
 #include <functional>
 
+#include "canvas/MapCanvas.h"
+#include "common/MapTypes.h"
 #include "geo/AlbersProjection.h"
 #include "help/HelpBrowser.h"
 #include "legend/LayerListForm.h"
-#include "map/MapCanvas.h"
-#include "map/MapTypes.h"
 #include "mapdef/LayerInfo.h"
 #include "reports/PageView.h"
 #include "reports/TheBrowserForm.h"

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon::cli {
 

@@ -7,9 +7,9 @@
 #include "cli/CliErrors.h"
 #include "cli/ReferenceCanvas.h"
 #include "common/MessageSink.h"
-#include "geo/ProjPars.h"
-#include "map/MapLayer.h"
 #include "mapdef/MapDefinition.h"
+#include "mapdef/ProjPars.h"
+#include "render/MapLayer.h"
 
 namespace pelagon::cli {
 

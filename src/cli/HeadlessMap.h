@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "geo/AlbersProjection.h"
-#include "map/LoadLayers.h"
-#include "map/MapLayerList.h"
 #include "mapdef/LayerInfo.h"
-#include "tools/PlaceList.h"
+#include "mapdef/PlaceList.h"
+#include "render/LoadLayers.h"
+#include "render/MapLayerList.h"
 
 namespace pelagon {
 class MessageSink;

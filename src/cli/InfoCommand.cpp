@@ -6,8 +6,8 @@
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
-#include "map/FeatureStore.h"
-#include "map/MapLayer.h"
+#include "render/MapLayer.h"
+#include "store/FeatureStore.h"
 
 namespace pelagon::cli {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon::cli {
 

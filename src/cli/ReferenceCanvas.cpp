@@ -1,9 +1,9 @@
 #include "cli/ReferenceCanvas.h"
 
+#include "app/MapWindowLayout.h"
 #include "common/Twips.h"
 #include "legend/LegendGeometry.h"
-#include "map/MapWindowLayout.h"
-#include "map/Viewport.h"
+#include "render/Viewport.h"
 #include "reports/LayerQuery.h"
 
 namespace pelagon::cli {

@@ -2,7 +2,7 @@
 
 #include <QSize>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon::cli {
 

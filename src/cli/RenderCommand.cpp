@@ -11,10 +11,10 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
-#include "map/MapLayer.h"
-#include "map/MapRenderer.h"
-#include "map/MapSnapshot.h"
-#include "map/Viewport.h"
+#include "render/MapLayer.h"
+#include "render/MapRenderer.h"
+#include "render/MapSnapshot.h"
+#include "render/Viewport.h"
 
 namespace pelagon::cli {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon {
 class MapLayer;

@@ -1,4 +1,6 @@
 list(APPEND PELAGON_CORE_SOURCES
+  common/MapTypes.h
   common/MessageSink.h
   common/TextFile.cpp common/TextFile.h
+  common/Twips.h
 )

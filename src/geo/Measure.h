@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon {
 

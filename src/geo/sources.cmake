@@ -4,5 +4,4 @@ list(APPEND PELAGON_CORE_SOURCES
   geo/AngleText.cpp geo/AngleText.h
   geo/Measure.cpp geo/Measure.h
   geo/NumberFormat.cpp geo/NumberFormat.h
-  geo/ProjPars.cpp geo/ProjPars.h
 )

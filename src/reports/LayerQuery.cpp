@@ -1,6 +1,6 @@
 #include "reports/LayerQuery.h"
 
-#include "map/MapLayer.h"
+#include "render/MapLayer.h"
 
 namespace pelagon {
 

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "map/FeatureStore.h"
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 #include "mapdef/LayerInfo.h"
 #include "reports/DrillIdPage.h"
+#include "store/FeatureStore.h"
 
 namespace pelagon {
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon {
 

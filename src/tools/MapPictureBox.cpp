@@ -3,19 +3,19 @@
 #include <QPainter>
 
 #include "common/Twips.h"
-#include "map/MapWindowLayout.h"
 #include "tools/MapPicture.h"
 
 namespace pelagon {
 
-MapPictureBox::MapPictureBox(QWidget* parent) : QWidget(parent) {
+MapPictureBox::MapPictureBox(QSizeF sizeTwips, QWidget* parent)
+    : QWidget(parent), sizeTwips_(sizeTwips) {
     setObjectName(QStringLiteral("Picture1"));
     setFixedSize(sizeAtDpi());
 }
 
 QSize MapPictureBox::sizeAtDpi() const {
-    return {twipsToPixels(mapwindow::kPictureWidth, logicalDpiX()),
-            twipsToPixels(mapwindow::kPictureHeight, logicalDpiY())};
+    return {twipsToPixels(sizeTwips_.width(), logicalDpiX()),
+            twipsToPixels(sizeTwips_.height(), logicalDpiY())};
 }
 
 QSize MapPictureBox::sizeHint() const {

@@ -4,13 +4,13 @@
 
 namespace pelagon {
 
-// The fixed picture of the map window (`Picture1`): mapwindow::kPictureWidth x kPictureHeight
-// twips (2655 x 615), no behaviour. It paints the picture of MapPicture.h in vectors, so it is
+// The fixed picture of the map window (`Picture1`) at the size in twips the map window gives it,
+// no behaviour. It paints the picture of MapPicture.h in vectors, so it is
 // sharp at any device pixel ratio.
 class MapPictureBox : public QWidget {
     Q_OBJECT
 public:
-    explicit MapPictureBox(QWidget* parent = nullptr);
+    explicit MapPictureBox(QSizeF sizeTwips, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
 
@@ -20,6 +20,8 @@ protected:
 
 private:
     QSize sizeAtDpi() const;
+
+    QSizeF sizeTwips_;
 };
 
 }  // namespace pelagon

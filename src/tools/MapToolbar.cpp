@@ -4,14 +4,14 @@
 #include <QToolButton>
 
 #include "common/Twips.h"
-#include "map/MapWindowLayout.h"
 #include "tools/ToolbarButtons.h"
 #include "tools/ToolbarFaceIconEngine.h"
 #include "tools/ToolbarFaces.h"
 
 namespace pelagon {
 
-MapToolbar::MapToolbar(QWidget* parent) : QToolBar(parent) {
+MapToolbar::MapToolbar(double widthTwips, QWidget* parent)
+    : QToolBar(parent), widthTwips_(widthTwips) {
     setObjectName(QStringLiteral("theToolbar"));
     setOrientation(Qt::Vertical);
     setMovable(false);
@@ -95,7 +95,7 @@ void MapToolbar::showEvent(QShowEvent* event) {
 }
 
 void MapToolbar::applyWidth() {
-    setFixedWidth(twipsToPixels(mapwindow::kToolbarWidth, logicalDpiX()));
+    setFixedWidth(twipsToPixels(widthTwips_, logicalDpiX()));
 }
 
 }  // namespace pelagon

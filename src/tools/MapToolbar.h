@@ -12,12 +12,12 @@ namespace pelagon {
 // The map window's toolbar (`theToolbar`): eleven picture buttons in one column, top to bottom as
 // in toolbarButtons(). A button is known by its key and its 1-based index; its face is an image
 // number of the toolbar's image list (1..22, see ToolbarFaces.h). A click reports the key and the
-// index through ButtonClick; what it does is up to the map window. Its width is fixed at
-// mapwindow::kToolbarWidth twips, converted at the widget's logical DPI.
+// index through ButtonClick; what it does is up to the map window. Its width is fixed at the
+// width in twips the map window gives it, converted at the widget's logical DPI.
 class MapToolbar : public QToolBar {
     Q_OBJECT
 public:
-    explicit MapToolbar(QWidget* parent = nullptr);
+    explicit MapToolbar(double widthTwips, QWidget* parent = nullptr);
 
     int buttonCount() const { return static_cast<int>(actions_.size()); }
 
@@ -53,6 +53,7 @@ private:
     void applyWidth();
     QAction* actionAt(int index) const;
 
+    double widthTwips_;
     QVector<QAction*> actions_;
     QVector<int> images_;
 };

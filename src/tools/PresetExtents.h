@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "map/MapTypes.h"
+#include "common/MapTypes.h"
 
 namespace pelagon {
 

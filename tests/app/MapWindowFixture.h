@@ -8,7 +8,7 @@
 #include <QToolButton>
 
 #include "app/AppController.h"
-#include "map/MapCanvas.h"
+#include "canvas/MapCanvas.h"
 #include "reports/FakePageView.h"
 #include "support/RecordingMessageSink.h"
 #include "support/SampleMap.h"

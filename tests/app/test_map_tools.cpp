@@ -11,7 +11,7 @@
 #include "app/MapWindowFixture.h"
 #include "geo/AngleText.h"
 #include "geo/Measure.h"
-#include "map/MapLayer.h"
+#include "render/MapLayer.h"
 #include "tools/PlaceComboBox.h"
 
 using namespace pelagon;

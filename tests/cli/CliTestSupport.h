@@ -9,7 +9,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliContext.h"
-#include "map/LayerFixtures.h"
+#include "support/LayerFixtures.h"
 
 namespace pelagon::test {
 

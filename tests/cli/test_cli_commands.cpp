@@ -9,7 +9,7 @@
 #include "cli/CliTestSupport.h"
 #include "cli/Csv.h"
 #include "cli/ReferenceCanvas.h"
-#include "geo/QStringPrinter.h"
+#include "support/QStringPrinter.h"
 #include "support/SampleMap.h"
 
 using namespace pelagon;

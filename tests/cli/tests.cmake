@@ -5,7 +5,7 @@ if(TARGET pelagon-cli)
       cli/CliTestSupport.h
       cli/test_cli_commands.cpp
       cli/test_cli_viewer.cpp
-      map/LayerFixtures.cpp map/LayerFixtures.h
+      support/LayerFixtures.cpp support/LayerFixtures.h
   )
   # A few tests run the built program itself.
   target_compile_definitions(test_cli PRIVATE PELAGON_CLI_EXE="$<TARGET_FILE:pelagon-cli>")

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "geo/AngleText.h"
-#include "geo/QStringPrinter.h"
+#include "support/QStringPrinter.h"
 
 namespace pelagon {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "geo/Measure.h"
-#include "geo/QStringPrinter.h"
+#include "support/QStringPrinter.h"
 
 namespace pelagon {
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "geo/NumberFormat.h"
-#include "geo/QStringPrinter.h"
+#include "support/QStringPrinter.h"
 
 namespace pelagon {
 namespace {

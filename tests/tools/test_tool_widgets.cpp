@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/MapWindowLayout.h"
 #include "common/Twips.h"
 #include "tools/MapPicture.h"
 #include "tools/MapPictureBox.h"
@@ -35,7 +36,7 @@ class MapToolbarButtonTest : public ::testing::TestWithParam<ButtonCase> {};
 
 TEST_P(MapToolbarButtonTest, KeyIndexTooltipImageAndClick) {
     const ButtonCase& c = GetParam();
-    MapToolbar toolbar;
+    MapToolbar toolbar(mapwindow::kToolbarWidth);
     toolbar.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&toolbar));
     const QString key = QString::fromUtf8(c.key);
@@ -70,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ButtonCase{11, "GOA", "Zoom to the Gulf of Alaska"}));
 
 TEST(MapToolbarTest, ElevenButtonsInOneColumnTopToBottom) {
-    MapToolbar toolbar;
+    MapToolbar toolbar(mapwindow::kToolbarWidth);
     toolbar.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&toolbar));
     ASSERT_EQ(toolbar.buttonCount(), 11);
@@ -86,7 +87,7 @@ TEST(MapToolbarTest, ElevenButtonsInOneColumnTopToBottom) {
 }
 
 TEST(MapToolbarTest, WidthIs765TwipsAtTheLogicalDpi) {
-    MapToolbar toolbar;
+    MapToolbar toolbar(mapwindow::kToolbarWidth);
     toolbar.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&toolbar));
     EXPECT_EQ(toolbar.width(), twipsToPixels(765, toolbar.logicalDpiX()));
@@ -105,7 +106,7 @@ class MapToolbarImageTest : public ::testing::TestWithParam<ImageCase> {};
 
 TEST_P(MapToolbarImageTest, SetsOnlyValidImagesOnValidButtons) {
     const ImageCase& c = GetParam();
-    MapToolbar toolbar;
+    MapToolbar toolbar(mapwindow::kToolbarWidth);
     EXPECT_EQ(toolbar.setButtonImage(c.index, c.image), c.accepted);
     for (int i = 1; i <= toolbar.buttonCount(); ++i) {
         const int expected = (c.accepted && i == c.index) ? c.image : i;
@@ -123,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Table, MapToolbarImageTest,
                                            ImageCase{0, 13, false}, ImageCase{12, 13, false}));
 
 TEST(MapToolbarTest, OutOfRangeLookupsAnswerNothing) {
-    MapToolbar toolbar;
+    MapToolbar toolbar(mapwindow::kToolbarWidth);
     EXPECT_EQ(toolbar.buttonImage(0), 0);
     EXPECT_EQ(toolbar.buttonImage(12), 0);
     EXPECT_TRUE(toolbar.key(12).isEmpty());
@@ -135,7 +136,7 @@ TEST(MapToolbarTest, OutOfRangeLookupsAnswerNothing) {
 }
 
 TEST(MapToolbarTest, DisabledButtonReportsNoClick) {
-    MapToolbar toolbar;
+    MapToolbar toolbar(mapwindow::kToolbarWidth);
     toolbar.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&toolbar));
     ASSERT_TRUE(toolbar.setButtonEnabled(10, false));
@@ -238,7 +239,7 @@ TEST_F(PlaceComboBoxTest, FailedListIsDisabledAgain) {
 }
 
 TEST(MapPictureBoxTest, SizedInTwipsAndPainted) {
-    MapPictureBox picture;
+    MapPictureBox picture(QSizeF(mapwindow::kPictureWidth, mapwindow::kPictureHeight));
     picture.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picture));
     EXPECT_EQ(picture.objectName(), QStringLiteral("Picture1"));

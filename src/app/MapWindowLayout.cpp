@@ -1,0 +1,36 @@
+#include "app/MapWindowLayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "legend/LegendGeometry.h"
+
+namespace pelagon {
+
+FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips) {
+    FramePlacement p;
+    p.legendTop = 0;
+    p.legendHeight = std::max(0.0, frameHeight - legend::kFrameMarginTwips);
+    p.mapHeight = p.legendHeight;
+    p.legendWidth = std::max(0.0, legendWidthTwips);
+    p.mapWidth = std::max(0.0, frameWidth - p.legendWidth - mapwindow::kFrameSideMargin);
+    p.legendLeft = p.mapWidth;
+    return p;
+}
+
+MapWindowArrangement arrangeMapWindow(double windowWidth, double windowHeight,
+                                      double toolbarWidth) {
+    MapWindowArrangement a;
+    // A is held in a wide type: windows wider than 32767 twips work as well.
+    const double A = std::max(0.0, std::nearbyint(windowWidth - toolbarWidth));
+    const double H = std::max(0.0, windowHeight);
+    a.mapWidth = A * 0.95;
+    a.mapHeight = H * 0.85;
+    a.mapLeft = toolbarWidth + A * 0.025;
+    a.mapTop = H * 0.06;
+    a.buttonFrameTop = a.mapTop + a.mapHeight;
+    a.buttonFrameLeft = toolbarWidth;
+    return a;
+}
+
+}  // namespace pelagon

@@ -1,0 +1,394 @@
+#include "store/FeatureStoreBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gdal_priv.h>
+#include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
+
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <span>
+
+#include "store/AttributeTable.h"
+#include "store/GdalErrorCapture.h"
+#include "store/GeometryReader.h"
+#include "store/SpatialIndex.h"
+
+namespace pelagon {
+
+namespace {
+
+void registerDrivers() {
+    static std::once_flag once;
+    std::call_once(once, [] { GDALAllRegister(); });
+}
+
+StoreOpenResult unreadable(const QString& path, const QString& problem) {
+    StoreOpenResult r;
+    r.error.kind = StoreError::Kind::Unreadable;
+    r.error.path = path;
+    r.error.message = QStringLiteral("The layer file %1 cannot be read: %2.").arg(path, problem);
+    return r;
+}
+
+// The extent of every geometry, by reading them all: for files whose header extent is missing
+// or wrong.
+std::optional<OGREnvelope> scanExtent(OGRLayer& layer) {
+    OGREnvelope all;
+    bool any = false;
+    layer.ResetReading();
+    while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
+        const OGRGeometry* g = f->GetGeometryRef();
+        if (g == nullptr || g->IsEmpty()) {
+            continue;
+        }
+        OGREnvelope e;
+        g->getEnvelope(&e);
+        if (!std::isfinite(e.MinX) || !std::isfinite(e.MaxX) || !std::isfinite(e.MinY) ||
+            !std::isfinite(e.MaxY)) {
+            continue;
+        }
+        all.Merge(e);
+        any = true;
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    return all;
+}
+
+bool finiteEnvelope(const OGREnvelope& e) {
+    return std::isfinite(e.MinX) && std::isfinite(e.MaxX) && std::isfinite(e.MinY) &&
+           std::isfinite(e.MaxY) && e.MinX <= e.MaxX && e.MinY <= e.MaxY;
+}
+
+QString siblingFile(const QFileInfo& file, const QString& extension) {
+    const QDir dir = file.absoluteDir();
+    const QString wanted = file.completeBaseName() + QLatin1Char('.') + extension;
+    if (QFileInfo(dir.filePath(wanted)).isFile()) {
+        return dir.filePath(wanted);
+    }
+    const QStringList entries = dir.entryList(QDir::Files);
+    for (const QString& e : entries) {
+        if (e.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return dir.filePath(e);
+        }
+    }
+    return {};
+}
+
+// The size a dBASE file must have by its own header; OGR reads the records only when they are
+// asked for, so a cut-off attribute table is caught here instead of at the first query.
+std::optional<QString> checkDbf(const QString& dbfPath) {
+    QFile file(dbfPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("its attribute table %1 cannot be opened").arg(dbfPath);
+    }
+    const QByteArray header = file.read(12);
+    if (header.size() < 12) {
+        return QStringLiteral("its attribute table %1 is truncated").arg(dbfPath);
+    }
+    const auto u8 = [&](int i) { return static_cast<quint64>(static_cast<quint8>(header[i])); };
+    const quint64 records = u8(4) | u8(5) << 8 | u8(6) << 16 | u8(7) << 24;
+    const quint64 headerLength = u8(8) | u8(9) << 8;
+    const quint64 recordLength = u8(10) | u8(11) << 8;
+    if (headerLength < 32 ||
+        static_cast<quint64>(file.size()) < headerLength + records * recordLength) {
+        return QStringLiteral("its attribute table %1 is truncated").arg(dbfPath);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+QString FeatureStoreBuilder::resolveDataFile(const QString& path) {
+    if (path.isEmpty()) {
+        return {};
+    }
+    if (path.startsWith(QLatin1String("/vsi"))) {
+        return path;  // GDAL's virtual file systems: let OGR decide
+    }
+    const QFileInfo given(path);
+    if (given.isFile() || (given.isDir() && !given.suffix().isEmpty())) {
+        return given.absoluteFilePath();
+    }
+    const QFileInfo withShp(path + QStringLiteral(".shp"));
+    if (withShp.isFile()) {
+        return withShp.absoluteFilePath();
+    }
+    // Map folders made on other systems may spell file names in another letter case.
+    const QString name = given.fileName();
+    const QDir dir = given.absoluteDir();
+    if (name.isEmpty() || !dir.exists()) {
+        return {};
+    }
+    QString viaShp;
+    const QStringList entries = dir.entryList(QDir::Files);
+    for (const QString& e : entries) {
+        if (e.compare(name, Qt::CaseInsensitive) == 0) {
+            return dir.absoluteFilePath(e);
+        }
+        if (e.compare(name + QStringLiteral(".shp"), Qt::CaseInsensitive) == 0) {
+            viaShp = dir.absoluteFilePath(e);
+        }
+    }
+    return viaShp;
+}
+
+StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
+    const QString path = resolveDataFile(requested);
+    if (path.isEmpty()) {
+        StoreOpenResult r;
+        r.error.kind = StoreError::Kind::NotFound;
+        r.error.path = requested;
+        r.error.message = QStringLiteral("The layer file %1 does not exist.").arg(requested);
+        return r;
+    }
+    registerDrivers();
+    GdalErrorCapture capture;
+
+    const QByteArray nativePath = path.toUtf8();
+    GDALDatasetUniquePtr ds(
+        GDALDataset::Open(nativePath.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    if (!ds) {
+        QString why = QStringLiteral("it is not a vector data file that GDAL can read");
+        if (capture.hasFailure()) {
+            why += QStringLiteral(" (%1)").arg(capture.text());
+        }
+        return unreadable(path, why);
+    }
+    const bool shapefile =
+        QString::fromUtf8(ds->GetDriver()->GetDescription()) == QLatin1String("ESRI Shapefile");
+    const QFileInfo info(path);
+    if (shapefile && info.isFile()) {
+        const QString dbf = siblingFile(info, QStringLiteral("dbf"));
+        if (dbf.isEmpty()) {
+            return unreadable(path, QStringLiteral("its attribute table %1 is missing")
+                                        .arg(info.completeBaseName() + QStringLiteral(".dbf")));
+        }
+        if (auto problem = checkDbf(dbf)) {
+            return unreadable(path, *problem);
+        }
+    }
+    if (ds->GetLayerCount() < 1) {
+        return unreadable(path, QStringLiteral("it holds no layer"));
+    }
+    OGRLayer& layer = *ds->GetLayer(0);
+    const OGRwkbGeometryType layerType = layer.GetGeomType();
+    if (wkbFlatten(layerType) == wkbNone) {
+        return unreadable(path, QStringLiteral("it holds no geometry"));
+    }
+    std::optional<GeometryKind> kind = kindOfType(layerType);
+    if (!kind && !isOpenType(layerType)) {
+        return unreadable(path, QStringLiteral("its geometry type %1 is not one the map draws")
+                                    .arg(typeName(layerType)));
+    }
+
+    // Geometry only: attribute values stay in the file until asked for.
+    {
+        std::vector<QByteArray> names;
+        OGRFeatureDefn* defn = layer.GetLayerDefn();
+        for (int i = 0; i < defn->GetFieldCount(); ++i) {
+            names.emplace_back(defn->GetFieldDefn(i)->GetNameRef());
+        }
+        std::vector<const char*> ignored;
+        for (const QByteArray& n : names) {
+            ignored.push_back(n.constData());
+        }
+        ignored.push_back("OGR_STYLE");
+        ignored.push_back(nullptr);
+        layer.SetIgnoredFields(ignored.data());
+    }
+
+    OGREnvelope envelope;
+    bool haveExtent = layer.GetExtent(&envelope, FALSE) == OGRERR_NONE && finiteEnvelope(envelope);
+    bool scanned = false;
+    if (!haveExtent) {
+        if (auto e = scanExtent(layer)) {
+            envelope = *e;
+            haveExtent = true;
+        }
+        scanned = true;
+    }
+    if (capture.hasFailure()) {
+        return unreadable(path, QStringLiteral("the data is damaged (%1)").arg(capture.text()));
+    }
+    if (!haveExtent) {
+        return unreadable(path, QStringLiteral("it holds no features with geometry"));
+    }
+
+    std::shared_ptr<FeatureStore> store(new FeatureStore);
+    std::vector<std::int64_t> fids;
+    bool identityFids = true;
+
+    // A shapefile record spends 16 bytes per vertex and at least 56 bytes besides, and a
+    // polygon's closing vertex is not kept: that sizes the vertex array well enough that it
+    // needs no copy at the end.
+    const GIntBig featureGuess = layer.GetFeatureCount(FALSE);
+    std::size_t vertexGuess = 0;
+    if (shapefile && info.isFile()) {
+        const qint64 records = std::max<GIntBig>(featureGuess, 0);
+        qint64 guess = (info.size() - 100 - 56 * records) / 16;
+        if (kind == GeometryKind::Polygons) {
+            guess -= records;
+        }
+        vertexGuess = static_cast<std::size_t>(std::max<qint64>(guess, 0));
+    }
+
+    for (;;) {
+        FeatureStore& s = *store;
+        s.frame_ = GridFrame::forExtent(envelope.MinX, envelope.MinY, envelope.MaxX, envelope.MaxY);
+        s.vertices_.clear();
+        s.ringStarts_.assign(1, 0);
+        s.featureRings_.assign(1, 0);
+        s.boxes_.clear();
+        s.longRings_.clear();
+        s.chunkBoxes_.clear();
+        fids.clear();
+        identityFids = true;
+        s.vertices_.reserve(vertexGuess);
+        if (featureGuess > 0) {
+            s.boxes_.reserve(static_cast<std::size_t>(featureGuess));
+            s.featureRings_.reserve(static_cast<std::size_t>(featureGuess) + 1);
+            s.ringStarts_.reserve(static_cast<std::size_t>(featureGuess) + 1);
+            fids.reserve(static_cast<std::size_t>(featureGuess));
+        }
+
+        std::optional<GeometryReader> reader;
+        if (kind) {
+            reader.emplace(s.vertices_, s.ringStarts_, RunBoxes{s.longRings_, s.chunkBoxes_}, *kind,
+                           s.frame_);
+        }
+        bool overflow = false;
+        std::int64_t ordinal = 0;
+        layer.ResetReading();
+        while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
+            ++ordinal;
+            if (capture.hasFailure()) {
+                break;
+            }
+            const OGRGeometry* g = f->GetGeometryRef();
+            if (g == nullptr || g->IsEmpty()) {
+                continue;  // features without geometry are not drawn and not searched
+            }
+            if (!kind) {
+                kind = kindOfGeometry(*g);
+                if (!kind) {
+                    return unreadable(path,
+                                      QStringLiteral("feature %1 has the geometry type %2, which "
+                                                     "the map does not draw")
+                                          .arg(ordinal)
+                                          .arg(typeName(g->getGeometryType())));
+                }
+                reader.emplace(s.vertices_, s.ringStarts_, RunBoxes{s.longRings_, s.chunkBoxes_},
+                               *kind, s.frame_);
+            }
+            GridBox box;
+            OGRwkbGeometryType offending = wkbUnknown;
+            const std::size_t ringsBefore = s.ringStarts_.size();
+            switch (reader->read(*g, box, offending)) {
+                case GeometryReader::Status::Ok:
+                    break;
+                case GeometryReader::Status::Overflow:
+                    overflow = true;
+                    break;
+                case GeometryReader::Status::BadCoordinate:
+                    return unreadable(path,
+                                      QStringLiteral("feature %1 has coordinates that are not "
+                                                     "numbers")
+                                          .arg(ordinal));
+                case GeometryReader::Status::WrongKind:
+                    return unreadable(
+                        path, QStringLiteral("feature %1 is of type %2, but the layer holds %3")
+                                  .arg(ordinal)
+                                  .arg(typeName(offending), kindName(*kind)));
+                case GeometryReader::Status::Unsupported:
+                    return unreadable(
+                        path, QStringLiteral("feature %1 has the geometry type %2, which the "
+                                             "map does not draw")
+                                  .arg(ordinal)
+                                  .arg(typeName(offending)));
+            }
+            if (overflow) {
+                break;
+            }
+            if (s.ringStarts_.size() == ringsBefore) {
+                continue;  // only empty parts
+            }
+            if (s.vertices_.size() > std::numeric_limits<std::uint32_t>::max() - 1 ||
+                s.boxes_.size() >= std::numeric_limits<std::uint32_t>::max() - 1) {
+                return unreadable(path, QStringLiteral("it holds more vertices than the map can "
+                                                       "keep"));
+            }
+            const std::int64_t fid = f->GetFID();
+            identityFids = identityFids && fid == static_cast<std::int64_t>(s.boxes_.size());
+            fids.push_back(fid);
+            s.featureRings_.push_back(static_cast<std::uint32_t>(s.ringStarts_.size() - 1));
+            s.boxes_.push_back(box);
+            s.kind_ = *kind;
+        }
+        if (capture.hasFailure()) {
+            return unreadable(path, QStringLiteral("the data is damaged near feature %1 (%2)")
+                                        .arg(ordinal)
+                                        .arg(capture.text()));
+        }
+        if (!overflow) {
+            break;
+        }
+        if (scanned) {
+            return unreadable(path, QStringLiteral("its coordinates are out of range"));
+        }
+        // The declared extent was wrong: measure the real one and read again.
+        auto e = scanExtent(layer);
+        if (!e || !finiteEnvelope(*e)) {
+            return unreadable(path, QStringLiteral("its coordinates are out of range"));
+        }
+        envelope = *e;
+        scanned = true;
+    }
+
+    FeatureStore& s = *store;
+    if (s.boxes_.empty()) {
+        return unreadable(path, QStringLiteral("it holds no features with geometry"));
+    }
+    s.path_ = path;
+    s.kind_ = *kind;
+    // Arrays sized well in advance are left as they are; others give back what they overshot.
+    auto trim = [](auto& v) {
+        if (v.capacity() > v.size() + v.size() / 16) {
+            v.shrink_to_fit();
+        }
+    };
+    trim(s.vertices_);
+    trim(s.ringStarts_);
+    trim(s.featureRings_);
+    trim(s.boxes_);
+    s.anchors_ = std::make_unique<std::atomic<std::uint64_t>[]>(s.boxes_.size());
+    for (const GridBox& b : s.boxes_) {
+        s.gridExtent_.add(b);
+    }
+    s.longRings_.emplace_back(std::numeric_limits<std::uint32_t>::max(),
+                              static_cast<std::uint32_t>(s.chunkBoxes_.size()));
+    s.longRings_.shrink_to_fit();
+    s.chunkBoxes_.shrink_to_fit();
+
+    s.index_ = std::make_unique<SpatialIndex>(s.boxes_);
+
+    if (identityFids) {
+        fids.clear();
+    }
+    fids.shrink_to_fit();
+    const std::size_t count = s.boxes_.size();
+    s.attributes_ = std::make_unique<AttributeTable>(ds.release(), std::move(fids), count);
+
+    StoreOpenResult result;
+    result.store = std::move(store);
+    return result;
+}
+
+}  // namespace pelagon

@@ -1,0 +1,9 @@
+pelagon_add_test(NAME test_store
+  LIBS pelagon_core GDAL::GDAL
+  SOURCES
+    store/DetailLevelTest.cpp
+    store/FeatureStoreOgrTest.cpp
+    store/FeatureStoreTest.cpp
+    store/RunBoxesTest.cpp
+    support/LayerFixtures.cpp support/LayerFixtures.h
+)
