@@ -213,10 +213,12 @@ GeometryReader::Status GeometryReader::addCurve(const OGRSimpleCurve& c, bool cl
     __m128d runLow = low, runHigh = high, first = low;
     bool gathering = false;
     // By value, so the run's bounds stay in registers in the loop.
-    auto emitRun = [this](__m128d lowest, __m128d highest) {
+    // Held inside the grid like the vertices: a ring out of range is only taken back out after
+    // the pass, and its run boxes must still convert.
+    auto emitRun = [this, top, bottom](__m128d lowest, __m128d highest) {
         double a[2], b[2];
-        _mm_storeu_pd(a, lowest);
-        _mm_storeu_pd(b, highest);
+        _mm_storeu_pd(a, _mm_min_pd(_mm_max_pd(lowest, bottom), top));
+        _mm_storeu_pd(b, _mm_min_pd(_mm_max_pd(highest, bottom), top));
         runs_.boxes.push_back(
             GridBox{roundToInt(a[0]), roundToInt(a[1]), roundToInt(b[0]), roundToInt(b[1])});
     };
