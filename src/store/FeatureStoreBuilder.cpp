@@ -146,6 +146,16 @@ public:
         }
     }
 
+    // Notes a problem that leaves nothing out.
+    void note(const QString& why) {
+        if (check_) {
+            ++check_->problemCount;
+            if (check_->keeps(0)) {
+                check_->keep(LayerProblem{name_, 0, why});
+            }
+        }
+    }
+
     // The account once every feature has been read; features counts those OGR gave.
     StoreDamage result(std::int64_t features) const {
         if (!check_) {
@@ -322,6 +332,10 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         vertexGuess = static_cast<std::size_t>(std::max<qint64>(guess, 0));
     }
 
+    // When not one record lies in the header's box, the box is wrong rather than every record:
+    // the layer is read again without it, from the check's verdict as it was.
+    bool useBox = true;
+    const std::optional<ShapefileCheck> checkedFiles = check;
     for (;;) {
         FeatureStore& s = *store;
         s.frame_ = GridFrame::forExtent(envelope.MinX, envelope.MinY, envelope.MaxX, envelope.MaxY);
@@ -344,7 +358,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         // A checked shapefile's vertices must lie in its header's box, give or take the
         // rounding of the writer that wrote it.
         std::optional<std::array<double, 4>> allowed;
-        if (check && check->box) {
+        if (check && check->box && useBox) {
             const auto& b = *check->box;
             const double scale = std::max({std::abs(b[0]), std::abs(b[1]), std::abs(b[2]),
                                            std::abs(b[3]), b[2] - b[0], b[3] - b[1]});
@@ -363,6 +377,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             makeReader();
         }
         bool overflow = false;
+        std::int64_t outside = 0;  // features left out for lying outside the header's box
         std::int64_t ordinal = 0;
         layer.ResetReading();
         while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
@@ -422,6 +437,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                     takeBack(QStringLiteral("a coordinate is not a finite number"));
                     continue;
                 case GeometryReader::Status::OutsideBox:
+                    ++outside;
                     takeBack(
                         QStringLiteral("a vertex lies outside the box the .shp header "
                                        "gives"));
@@ -461,6 +477,24 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                                         .arg(capture.text()));
         }
         features = ordinal;
+        if (allowed && outside > 0 && s.boxes_.empty()) {
+            const std::array<double, 4> b = *check->box;
+            check = checkedFiles;
+            ledger.note(QStringLiteral("the box its header gives (%1, %2 to %3, %4) holds none "
+                                       "of its records and is ignored")
+                            .arg(b[0])
+                            .arg(b[1])
+                            .arg(b[2])
+                            .arg(b[3]));
+            useBox = false;
+            auto e = scanExtent(layer, skipRecord);
+            if (!e || !finiteEnvelope(*e)) {
+                return unreadable(path, QStringLiteral("its coordinates are out of range"));
+            }
+            envelope = *e;
+            scanned = true;
+            continue;
+        }
         if (!overflow) {
             break;
         }

@@ -183,6 +183,14 @@ const DamageCase kDamageCases[] = {
      },
      0, "statareas.dbf",
      "the .dbf header counts 1470 records, the index 1467: 3 attribute rows without a shape"},
+    {"a header box of zeros", "statareas",
+     [](LayerBytes& b) {
+         for (int k = 0; k < 4; ++k) {
+             LayerBytes::setDouble(b.shp, 36 + 8 * k, 0.0);
+         }
+     },
+     0, "statareas.shp",
+     "the box its header gives (0, 0 to 0, 0) holds none of its records and is ignored"},
     {"a record number written wrong", "statareas",
      [](LayerBytes& b) { LayerBytes::setBe32(b.shp, b.offset(3), 77); }, 0, "statareas.shp",
      "record 4: its header gives the number 77"},
