@@ -30,6 +30,7 @@
 #include "render/Viewport.h"
 #include "reports/LayerQuery.h"
 #include "store/FeatureStore.h"
+#include "store/ShapefileCheck.h"
 
 namespace pelagon::bench {
 namespace {
@@ -135,6 +136,30 @@ void openCoastline(benchmark::State& state, const StoreOpenOptions& options) {
     }
     checkCounts(state, *store, data->coastline());
 }
+
+// The cross-check of the coastline's three files alone (part of BM_EngineOpen).
+void BM_EngineShapefileCheck(benchmark::State& state) {
+    const BenchData* data = dataOrSkip(state);
+    if (data == nullptr) {
+        return;
+    }
+    const QString shp = qPath(data->coastline());
+    QString base = shp;
+    base.chop(4);
+    for (auto _ : state) {
+        const ShapefileCheck check =
+            checkShapefile(shp, base + QStringLiteral(".shx"), base + QStringLiteral(".dbf"));
+        if (check.problemCount != 0) {
+            state.SkipWithError("the coastline's files do not agree");
+            return;
+        }
+        benchmark::DoNotOptimize(check.records);
+    }
+}
+BENCHMARK(BM_EngineShapefileCheck)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 void BM_EngineOpen(benchmark::State& state) {
     openCoastline(state, StoreOpenOptions{});

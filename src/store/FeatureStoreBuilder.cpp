@@ -13,6 +13,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -112,53 +113,106 @@ std::optional<QString> checkDbf(const QString& dbfPath) {
     return std::nullopt;
 }
 
+// The parts and points of what OGR made of a shapefile record (none for no geometry).
+RecordSeen countShape(const OGRGeometry* g) {
+    RecordSeen seen;
+    if (g == nullptr) {
+        return seen;
+    }
+    switch (wkbFlatten(g->getGeometryType())) {
+        case wkbPoint:
+            seen.points = g->IsEmpty() ? 0 : 1;
+            break;
+        case wkbMultiPoint:
+            seen.points = g->toMultiPoint()->getNumGeometries();
+            break;
+        case wkbLineString:
+            seen.parts = 1;
+            seen.points = g->toLineString()->getNumPoints();
+            break;
+        case wkbPolygon:
+            for (const OGRLinearRing* ring : *g->toPolygon()) {
+                ++seen.parts;
+                seen.points += ring->getNumPoints();
+            }
+            break;
+        case wkbMultiLineString:
+        case wkbMultiPolygon:
+        case wkbGeometryCollection:
+            for (const OGRGeometry* member : *g->toGeometryCollection()) {
+                const RecordSeen m = countShape(member);
+                seen.parts += m.parts;
+                seen.points += m.points;
+            }
+            break;
+        default:
+            seen.parts = -1;  // nothing a record's counts can be compared with
+            break;
+    }
+    return seen;
+}
+
 // What a layer's reading leaves out. For a checked shapefile the check's verdict on every
 // record is the ledger (OGR's FID is the record's index); for other files features are counted
-// as they come.
+// as they come. What a pass of reading finds is held until the pass is known to be the last: a
+// layer read again finds it again.
 class Ledger {
 public:
-    Ledger(std::optional<ShapefileCheck>& check, const QString& dataFile)
+    Ledger(ShapefileCheck* check, const QString& dataFile)
         : check_(check), name_(QFileInfo(dataFile).fileName()) {}
 
-    // Whether OGR's feature fid belongs to a record already known to be damaged.
+    // Whether OGR's feature fid belongs to a record known to be damaged.
     bool knownBad(std::int64_t fid) const {
-        return check_ && fid >= 0 && fid < static_cast<std::int64_t>(check_->bad.size()) &&
+        return check_ != nullptr && fid >= 0 &&
+               fid < static_cast<std::int64_t>(check_->bad.size()) &&
                check_->bad[static_cast<std::size_t>(fid)] != 0;
     }
+
+    void startPass() { pending_.clear(); }
 
     // Leaves out the feature with OGR's fid (shapefiles) or the ordinal-th feature (1-based,
     // other files).
     void leaveOut(std::int64_t fid, std::int64_t ordinal, const QString& why) {
-        if (check_) {
-            const std::int64_t record = fid + 1;
-            check_->markBad(record, record);
-            ++check_->problemCount;
-            if (check_->keeps(record)) {
-                check_->keep(LayerProblem{name_, record,
-                                          QStringLiteral("record %1: %2").arg(record).arg(why)});
-            }
-            return;
-        }
-        ++leftOut_;
-        if (damage_.problems++ == 0) {
-            damage_.file = name_;
-            damage_.firstProblem = QStringLiteral("feature %1: %2").arg(ordinal).arg(why);
-        }
+        pending_.push_back({fid, ordinal, why});
     }
 
     // Notes a problem that leaves nothing out.
-    void note(const QString& why) {
-        if (check_) {
-            ++check_->problemCount;
-            if (check_->keeps(0)) {
-                check_->keep(LayerProblem{name_, 0, why});
+    void note(const QString& why) { notes_.append(why); }
+
+    // Takes in what the last pass found.
+    void commit() {
+        for (const QString& why : std::as_const(notes_)) {
+            if (check_ != nullptr) {
+                ++check_->problemCount;
+                if (check_->keeps(0)) {
+                    check_->keep(LayerProblem{name_, 0, why});
+                }
             }
         }
+        for (const Left& l : pending_) {
+            if (check_ != nullptr) {
+                const std::int64_t record = l.fid + 1;
+                check_->markBad(record, record);
+                ++check_->problemCount;
+                if (check_->keeps(record)) {
+                    check_->keep(LayerProblem{
+                        name_, record, QStringLiteral("record %1: %2").arg(record).arg(l.why)});
+                }
+                continue;
+            }
+            ++leftOut_;
+            if (damage_.problems++ == 0) {
+                damage_.file = name_;
+                damage_.firstProblem = QStringLiteral("feature %1: %2").arg(l.ordinal).arg(l.why);
+            }
+        }
+        pending_.clear();
+        notes_.clear();
     }
 
     // The account once every feature has been read; features counts those OGR gave.
     StoreDamage result(std::int64_t features) const {
-        if (!check_) {
+        if (check_ == nullptr) {
             StoreDamage d = damage_;
             d.records = features;
             d.leftOut = leftOut_;
@@ -176,8 +230,14 @@ public:
     }
 
 private:
-    std::optional<ShapefileCheck>& check_;
+    struct Left {
+        std::int64_t fid, ordinal;
+        QString why;
+    };
+    ShapefileCheck* check_;
     QString name_;
+    std::vector<Left> pending_;
+    QStringList notes_;
     StoreDamage damage_;
     std::int64_t leftOut_ = 0;
 };
@@ -245,8 +305,9 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         QString::fromUtf8(ds->GetDriver()->GetDescription()) == QLatin1String("ESRI Shapefile");
     const QFileInfo info(path);
     // The shapefile's three files checked against each other: which records OGR would read
-    // wrongly or not at all.
-    std::optional<ShapefileCheck> check;
+    // wrongly or not at all. The records are checked as OGR reads them.
+    std::unique_ptr<ShapefileChecker> checker;
+    ShapefileCheck* check = nullptr;
     if (shapefile && info.isFile()) {
         const QString dbf = siblingFile(info, QStringLiteral("dbf"));
         if (dbf.isEmpty()) {
@@ -255,7 +316,8 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         }
         const QString shx = siblingFile(info, QStringLiteral("shx"));
         if (options.crossCheck && !shx.isEmpty()) {
-            check = checkShapefile(path, shx, dbf);
+            checker = std::make_unique<ShapefileChecker>(path, shx, dbf);
+            check = &checker->result();
             if (check->unreadable) {
                 return unreadable(path, *check->unreadable);
             }
@@ -305,7 +367,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         }
         scanned = true;
     }
-    if (capture.hasFailure() && !check) {
+    if (capture.hasFailure() && !checker) {
         return unreadable(path, QStringLiteral("the data is damaged (%1)").arg(capture.text()));
     }
     capture.clear();  // a checked shapefile's failures are taken record by record below
@@ -333,10 +395,10 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     }
 
     // When not one record lies in the header's box, the box is wrong rather than every record:
-    // the layer is read again without it, from the check's verdict as it was.
+    // the layer is read again without it.
     bool useBox = true;
-    const std::optional<ShapefileCheck> checkedFiles = check;
     for (;;) {
+        ledger.startPass();
         FeatureStore& s = *store;
         s.frame_ = GridFrame::forExtent(envelope.MinX, envelope.MinY, envelope.MaxX, envelope.MaxY);
         s.vertices_.clear();
@@ -383,7 +445,10 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
             ++ordinal;
             const std::int64_t fid = f->GetFID();
-            if (check) {
+            if (checker) {
+                // OGR's geometry tells whether the record must be read to be sure of it.
+                const RecordSeen seen = countShape(f->GetGeometryRef());
+                checker->checkRecord(fid, capture.hasFailure() ? nullptr : &seen);
                 // A record the check found damaged is left out whatever OGR made of it; one
                 // that OGR could not read is left out with OGR's reason.
                 if (ledger.knownBad(fid)) {
@@ -419,15 +484,29 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             const std::size_t verticesBefore = s.vertices_.size();
             const std::size_t longBefore = s.longRings_.size();
             const std::size_t chunksBefore = s.chunkBoxes_.size();
-            // A feature that cannot be kept whole is taken back out and left out.
+            // A feature that cannot be kept whole is taken back out (and left out, with why).
             auto takeBack = [&](const QString& why) {
                 s.vertices_.resize(verticesBefore);
                 s.ringStarts_.resize(ringsBefore);
                 s.longRings_.resize(longBefore);
                 s.chunkBoxes_.resize(chunksBefore);
-                ledger.leaveOut(fid, ordinal, why);
+                if (!why.isEmpty()) {
+                    ledger.leaveOut(fid, ordinal, why);
+                }
             };
-            switch (reader->read(*g, box, offending)) {
+            const GeometryReader::Status status = reader->read(*g, box, offending);
+            if ((status == GeometryReader::Status::WrongKind ||
+                 status == GeometryReader::Status::Unsupported) &&
+                checker) {
+                // In a shapefile, a record of another shape type than its file's is damage
+                // the check tells about; the record is left out.
+                checker->examine(fid);
+                if (ledger.knownBad(fid)) {
+                    takeBack(QString());
+                    continue;
+                }
+            }
+            switch (status) {
                 case GeometryReader::Status::Ok:
                     break;
                 case GeometryReader::Status::Overflow:
@@ -438,9 +517,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                     continue;
                 case GeometryReader::Status::OutsideBox:
                     ++outside;
-                    takeBack(
-                        QStringLiteral("a vertex lies outside the box the .shp header "
-                                       "gives"));
+                    takeBack(QStringLiteral("a vertex lies outside the box the .shp header gives"));
                     continue;
                 case GeometryReader::Status::WrongKind:
                     return unreadable(
@@ -471,15 +548,23 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             s.boxes_.push_back(box);
             s.kind_ = *kind;
         }
-        if (capture.hasFailure() && !check) {
+        if (capture.hasFailure() && !checker) {
             return unreadable(path, QStringLiteral("the data is damaged near feature %1 (%2)")
                                         .arg(ordinal)
                                         .arg(capture.text()));
         }
         features = ordinal;
+        if (checker) {
+            // Records OGR did not give are checked too; a record found damaged after it was
+            // read (bytes inserted before the next one) means reading again without it.
+            checker->finish();
+            if (std::any_of(fids.begin(), fids.end(),
+                            [&](std::int64_t fid) { return ledger.knownBad(fid); })) {
+                continue;
+            }
+        }
         if (allowed && outside > 0 && s.boxes_.empty()) {
             const std::array<double, 4> b = *check->box;
-            check = checkedFiles;
             ledger.note(QStringLiteral("the box its header gives (%1, %2 to %3, %4) holds none "
                                        "of its records and is ignored")
                             .arg(b[0])
@@ -511,6 +596,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     }
 
     FeatureStore& s = *store;
+    ledger.commit();
     StoreDamage damage = ledger.result(features);
     if (s.boxes_.empty()) {
         if (damage.leftOut > 0) {

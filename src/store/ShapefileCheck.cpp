@@ -12,6 +12,10 @@
 #include <limits>
 #include <unordered_map>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace pelagon {
 
 namespace {
@@ -222,11 +226,18 @@ struct Entry {
     std::int64_t length = 0;  // content bytes
 };
 
-class Checker {
+}  // namespace
+
+class ShapefileChecker::Impl {
 public:
-    Checker(std::span<const std::byte> shp, std::span<const std::byte> shx,
-            std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName)
-        : shp_(shp),
+    // The .shp is given by its first bytes (its header), its size and a way to all its bytes,
+    // asked for only when a record must be read.
+    Impl(std::span<const std::byte> shpHeader, std::int64_t shpSize,
+         std::function<std::span<const std::byte>()> loadShp, std::span<const std::byte> shx,
+         std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName)
+        : shpHeader_(shpHeader),
+          shpSize_(shpSize),
+          loadShp_(std::move(loadShp)),
           shx_(shx),
           dbf_(dbf),
           dbfSize_(dbfSize),
@@ -234,15 +245,38 @@ public:
           shxName_(baseName + QStringLiteral(".shx")),
           dbfName_(baseName + QStringLiteral(".dbf")) {}
 
-    ShapefileCheck run();
+    // What needs no record header: the headers, the index, the records past it, the .dbf.
+    void start();
+    // Record index (0-based), once: read and checked against its entry where the index looks
+    // wrong there, or OGR's geometry (seen; null when OGR gave none) disagrees with its length.
+    void checkRecord(std::int64_t index, const RecordSeen* seen);
+    // Every record left: those the index marks (or all, when the .shp disagrees with the index
+    // as a whole, or thorough is set).
+    void finish(bool thorough);
+    // Record index read and checked whatever OGR made of it.
+    void examine(std::int64_t index);
+    ShapefileCheck& result() { return result_; }
 
 private:
+    // The whole .shp, mapped when first needed.
+    const Bytes& shp() {
+        if (!shpLoaded_) {
+            shp_ = Bytes(loadShp_());
+            shpLoaded_ = true;
+            determineNumbering();
+        }
+        return shp_;
+    }
+    void determineNumbering();
+    void markSuspicious();
+    bool lengthFits(std::int64_t length, const RecordSeen& seen) const;
+    void examineRecord(std::int64_t i);  // once
+    void examineEntry(std::int64_t i);
     bool readHeaders();
     void readIndex();
-    void checkRecord(std::int64_t i);
     void misplaced(std::int64_t i, const Entry& e);
     std::int64_t findHeader(std::int64_t number, std::int64_t length, std::int64_t around);
-    bool headerAt(std::int64_t at, std::int64_t number, std::int64_t length) const;
+    bool headerAt(std::int64_t at, std::int64_t number, std::int64_t length);
     std::int64_t expectedNumber(std::int64_t i) const {
         return numbering_ == Numbering::FromZero ? i : i + 1;
     }
@@ -263,7 +297,12 @@ private:
         }
     }
 
-    Bytes shp_, shx_, dbf_;
+    Bytes shpHeader_;
+    std::int64_t shpSize_;
+    std::function<std::span<const std::byte>()> loadShp_;
+    Bytes shp_{{}};
+    bool shpLoaded_ = false;
+    Bytes shx_, dbf_;
     std::int64_t dbfSize_;
     QString shpName_, shxName_, dbfName_;
     ShapefileCheck result_;
@@ -276,10 +315,16 @@ private:
     std::int64_t searched_ = 0;
     // Index entry by the byte its record ends at, made when first needed.
     std::unordered_map<std::int64_t, std::int64_t> endings_;
+    bool headersOk_ = false;
+    std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
+    std::vector<std::uint8_t> checked_;     // per checkable record
+    std::vector<std::uint8_t> examined_;    // per checkable record: read and checked
+    std::vector<std::uint8_t> suspicious_;  // per checkable record: the index looks wrong there
+    bool wholeFile_ = false;                // the .shp disagrees with the index as a whole
 };
 
-bool Checker::readHeaders() {
-    if (!shp_.has(0, kHeader) || shp_.be32(0) != kFileCode) {
+bool ShapefileChecker::Impl::readHeaders() {
+    if (!shpHeader_.has(0, kHeader) || shpHeader_.be32(0) != kFileCode) {
         problem(shpName_, 1, 0, [&] { return QStringLiteral("its header is damaged"); });
         return false;
     }
@@ -287,10 +332,10 @@ bool Checker::readHeaders() {
         problem(shxName_, 1, 0, [&] { return QStringLiteral("its header is damaged"); });
         return false;
     }
-    fileType_ = shp_.le32(32);
-    shpDeclared_ = static_cast<std::int64_t>(shp_.ube32(24)) * 2;
-    const double box[4] = {shp_.leDouble(36), shp_.leDouble(44), shp_.leDouble(52),
-                           shp_.leDouble(60)};
+    fileType_ = shpHeader_.le32(32);
+    shpDeclared_ = static_cast<std::int64_t>(shpHeader_.ube32(24)) * 2;
+    const double box[4] = {shpHeader_.leDouble(36), shpHeader_.leDouble(44),
+                           shpHeader_.leDouble(52), shpHeader_.leDouble(60)};
     if (std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) &&
         std::isfinite(box[3]) && box[0] <= box[2] && box[1] <= box[3]) {
         result_.box = std::array<double, 4>{box[0], box[1], box[2], box[3]};
@@ -298,7 +343,7 @@ bool Checker::readHeaders() {
     return true;
 }
 
-void Checker::readIndex() {
+void ShapefileChecker::Impl::readIndex() {
     const std::int64_t bySize = (shx_.size() - kHeader) / 8;
     const std::int64_t declared = static_cast<std::int64_t>(shx_.ube32(24)) * 2;
     // OGR reads as many entries as the header's length gives, and nothing when the file is
@@ -313,11 +358,17 @@ void Checker::readIndex() {
     }
     result_.records = count;
     result_.bad.assign(static_cast<std::size_t>(count), 0);
+}
 
-    // Numbering: most writers number from 1; a few from 0; some leave it to chance.
-    std::int64_t fromOne = 0, fromZero = 0;
-    for (std::int64_t i = 0; i < count; ++i) {
+void ShapefileChecker::Impl::determineNumbering() {
+    const std::int64_t count = static_cast<std::int64_t>(entries_.size());
+    // Numbering: most writers number from 1; a few from 0; some leave it to chance. Up to 256
+    // records spread over the file decide.
+    std::int64_t fromOne = 0, fromZero = 0, sampled = 0;
+    const std::int64_t stride = std::max<std::int64_t>(1, count / 256);
+    for (std::int64_t i = 0; i < count; i += stride) {
         const Entry& e = entries_[static_cast<std::size_t>(i)];
+        ++sampled;
         if (shp_.has(e.offset, kRecordHeader)) {
             const std::int64_t number = shp_.be32(e.offset);
             fromOne += number == i + 1;
@@ -326,24 +377,25 @@ void Checker::readIndex() {
     }
     if (fromOne > 0 && fromOne >= fromZero) {
         numbering_ = Numbering::FromOne;
-    } else if (fromZero * 2 > count) {
+    } else if (fromZero * 2 > sampled) {
         numbering_ = Numbering::FromZero;
     } else {
         numbering_ = Numbering::None;
     }
 }
 
-bool Checker::headerAt(std::int64_t at, std::int64_t number, std::int64_t length) const {
-    if (at < kHeader || !shp_.has(at, kRecordHeader)) {
+bool ShapefileChecker::Impl::headerAt(std::int64_t at, std::int64_t number, std::int64_t length) {
+    if (at < kHeader || !shp().has(at, kRecordHeader)) {
         return false;
     }
-    const std::int64_t l = static_cast<std::int64_t>(shp_.ube32(at + 4)) * 2;
-    return lengthsAgree(length, l) && (numbering_ == Numbering::None || shp_.be32(at) == number);
+    const std::int64_t l = static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
+    return lengthsAgree(length, l) && (numbering_ == Numbering::None || shp().be32(at) == number);
 }
 
 // Where the header of a record with this number and length lies near around: at the
 // displacement found last, else anywhere within reach. -1 when it is not found.
-std::int64_t Checker::findHeader(std::int64_t number, std::int64_t length, std::int64_t around) {
+std::int64_t ShapefileChecker::Impl::findHeader(std::int64_t number, std::int64_t length,
+                                                std::int64_t around) {
     if (numbering_ == Numbering::None) {
         return -1;  // without numbers, any eight bytes could pass for the header
     }
@@ -351,7 +403,7 @@ std::int64_t Checker::findHeader(std::int64_t number, std::int64_t length, std::
         return around + shift_;
     }
     const std::int64_t from = std::max(kHeader, around - kSearchReach);
-    const std::int64_t to = std::min(shp_.size() - kRecordHeader, around + kSearchReach);
+    const std::int64_t to = std::min(shp().size() - kRecordHeader, around + kSearchReach);
     if (to < from || searched_ > kSearchBudget) {
         return -1;
     }
@@ -360,8 +412,8 @@ std::int64_t Checker::findHeader(std::int64_t number, std::int64_t length, std::
     const quint32 bigEndian = qToBigEndian(static_cast<quint32>(number));
     std::byte pattern[4];
     std::memcpy(pattern, &bigEndian, 4);
-    const std::byte* first = shp_.at(from);
-    const std::byte* last = shp_.at(to + 4);
+    const std::byte* first = shp().at(from);
+    const std::byte* last = shp().at(to + 4);
     const std::boyer_moore_horspool_searcher searcher(pattern, pattern + 4);
     std::int64_t best = -1;
     for (const std::byte* p = first; p < last;) {
@@ -369,7 +421,7 @@ std::int64_t Checker::findHeader(std::int64_t number, std::int64_t length, std::
         if (hit == last) {
             break;
         }
-        const std::int64_t at = hit - shp_.at(0);
+        const std::int64_t at = hit - shp().at(0);
         if (at != around && headerAt(at, number, length) &&
             (best < 0 || std::abs(at - around) < std::abs(best - around))) {
             best = at;
@@ -379,7 +431,22 @@ std::int64_t Checker::findHeader(std::int64_t number, std::int64_t length, std::
     return best;
 }
 
-void Checker::checkRecord(std::int64_t i) {
+void ShapefileChecker::Impl::examineRecord(std::int64_t i) {
+    if (examined_[static_cast<std::size_t>(i)] != 0) {
+        return;
+    }
+    examined_[static_cast<std::size_t>(i)] = 1;
+    examineEntry(i);
+}
+
+void ShapefileChecker::Impl::examine(std::int64_t index) {
+    if (index >= 0 && index < checkable_) {
+        checked_[static_cast<std::size_t>(index)] = 1;
+        examineRecord(index);
+    }
+}
+
+void ShapefileChecker::Impl::examineEntry(std::int64_t i) {
     const Entry& e = entries_[static_cast<std::size_t>(i)];
     const std::int64_t record = i + 1;
     if (e.offset < kHeader) {
@@ -391,12 +458,12 @@ void Checker::checkRecord(std::int64_t i) {
         });
         return;
     }
-    if (!shp_.has(e.offset, kRecordHeader)) {
-        if (shpDeclared_ > shp_.size() && e.offset < shpDeclared_) {
+    if (!shp().has(e.offset, kRecordHeader)) {
+        if (shpDeclared_ > shp().size() && e.offset < shpDeclared_) {
             problem(shpName_, record, record, [&] {
                 return recordText(record) +
                        QStringLiteral("the .shp is cut off: it has %1 bytes, its header gives %2")
-                           .arg(shp_.size())
+                           .arg(shp().size())
                            .arg(shpDeclared_);
             });
         } else {
@@ -405,13 +472,13 @@ void Checker::checkRecord(std::int64_t i) {
                                                 "its index entry points to byte %1, past "
                                                 "the end of the .shp (%2 bytes)")
                                                 .arg(e.offset)
-                                                .arg(shp_.size());
+                                                .arg(shp().size());
             });
         }
         return;
     }
-    const std::int64_t number = shp_.be32(e.offset);
-    const std::int64_t length = static_cast<std::int64_t>(shp_.ube32(e.offset + 4)) * 2;
+    const std::int64_t number = shp().be32(e.offset);
+    const std::int64_t length = static_cast<std::int64_t>(shp().ube32(e.offset + 4)) * 2;
     const bool numberOk = numbering_ == Numbering::None || number == expectedNumber(i);
     if (!numberOk) {
         misplaced(i, e);
@@ -425,7 +492,7 @@ void Checker::checkRecord(std::int64_t i) {
             if (i + 1 < static_cast<std::int64_t>(entries_.size())) {
                 return entries_[static_cast<std::size_t>(i + 1)].offset == at;
             }
-            return at == shp_.size();
+            return at == shp().size();
         };
         if (recordStartsAt(byHeader) && !recordStartsAt(byIndex)) {
             problem(shxName_, record, record, [&] {
@@ -439,8 +506,8 @@ void Checker::checkRecord(std::int64_t i) {
             // The header's length is wrong. OGR goes by the index: when the record read at the
             // index's length is whole, nothing is lost.
             const bool sound =
-                recordStartsAt(byIndex) && shp_.has(e.offset, kRecordHeader + e.length) &&
-                contentProblem(shp_, e.offset + kRecordHeader, e.length, fileType_).isEmpty();
+                recordStartsAt(byIndex) && shp().has(e.offset, kRecordHeader + e.length) &&
+                contentProblem(shp(), e.offset + kRecordHeader, e.length, fileType_).isEmpty();
             problem(shpName_, record, sound ? 0 : record, [&] {
                 return recordText(record) + QStringLiteral(
                                                 "its header gives a length of %1 bytes, "
@@ -451,9 +518,9 @@ void Checker::checkRecord(std::int64_t i) {
         }
         return;
     }
-    if (!shp_.has(e.offset + kRecordHeader, length)) {
-        const std::int64_t missing = e.offset + kRecordHeader + length - shp_.size();
-        if (shpDeclared_ > shp_.size()) {
+    if (!shp().has(e.offset + kRecordHeader, length)) {
+        const std::int64_t missing = e.offset + kRecordHeader + length - shp().size();
+        if (shpDeclared_ > shp().size()) {
             problem(shpName_, record, record, [&] {
                 return recordText(record) +
                        QStringLiteral("the .shp is cut off %1 bytes before the end of the record")
@@ -469,16 +536,16 @@ void Checker::checkRecord(std::int64_t i) {
         }
         return;
     }
-    const QString wrong = contentProblem(shp_, e.offset + kRecordHeader, length, fileType_);
+    const QString wrong = contentProblem(shp(), e.offset + kRecordHeader, length, fileType_);
     if (!wrong.isEmpty()) {
         problem(shpName_, record, record, [&] { return recordText(record) + wrong; });
     }
 }
 
 // The index points where record i's header is not: find where it is, and why.
-void Checker::misplaced(std::int64_t i, const Entry& e) {
+void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
     const std::int64_t record = i + 1;
-    const std::int64_t number = shp_.be32(e.offset);
+    const std::int64_t number = shp().be32(e.offset);
     // An entry that repeats another's: it points to that record.
     const std::int64_t other = numbering_ == Numbering::FromZero ? number : number - 1;
     if (other >= 0 && other < static_cast<std::int64_t>(entries_.size()) && other != i &&
@@ -490,9 +557,9 @@ void Checker::misplaced(std::int64_t i, const Entry& e) {
         return;
     }
     // A record in its place whose number alone is wrong: OGR reads it whole, nothing is lost.
-    const std::int64_t length = static_cast<std::int64_t>(shp_.ube32(e.offset + 4)) * 2;
-    if (lengthsAgree(e.length, length) && shp_.has(e.offset + kRecordHeader, length) &&
-        contentProblem(shp_, e.offset + kRecordHeader, length, fileType_).isEmpty()) {
+    const std::int64_t length = static_cast<std::int64_t>(shp().ube32(e.offset + 4)) * 2;
+    if (lengthsAgree(e.length, length) && shp().has(e.offset + kRecordHeader, length) &&
+        contentProblem(shp(), e.offset + kRecordHeader, length, fileType_).isEmpty()) {
         problem(shpName_, record, 0, [&] {
             return recordText(record) +
                    QStringLiteral("its header gives the number %1").arg(number);
@@ -553,21 +620,24 @@ void Checker::misplaced(std::int64_t i, const Entry& e) {
 }
 
 // Records of the .shp past the last one the index lists.
-void Checker::walkTail() {
+void ShapefileChecker::Impl::walkTail() {
+    // Where the last record ends by the index (the records themselves are not read here).
     std::int64_t end = kHeader;
     for (const Entry& e : entries_) {
-        if (shp_.has(e.offset, kRecordHeader)) {
-            end = std::max(end, e.offset + kRecordHeader +
-                                    static_cast<std::int64_t>(shp_.ube32(e.offset + 4)) * 2);
+        if (e.offset >= kHeader && e.offset + kRecordHeader + e.length <= shpSize_) {
+            end = std::max(end, e.offset + kRecordHeader + e.length);
         }
+    }
+    if (end >= shpSize_) {
+        return;
     }
     const std::int64_t listed = static_cast<std::int64_t>(entries_.size());
     std::int64_t extra = 0;
     std::int64_t at = end;
-    while (numbering_ != Numbering::None && shp_.has(at, kRecordHeader)) {
-        const std::int64_t length = static_cast<std::int64_t>(shp_.ube32(at + 4)) * 2;
-        if (shp_.be32(at) != expectedNumber(listed + extra) ||
-            !shp_.has(at + kRecordHeader, length) || length < 4) {
+    while (numbering_ != Numbering::None && shp().has(at, kRecordHeader)) {
+        const std::int64_t length = static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
+        if (shp().be32(at) != expectedNumber(listed + extra) ||
+            !shp().has(at + kRecordHeader, length) || length < 4) {
             break;
         }
         ++extra;
@@ -585,7 +655,7 @@ void Checker::walkTail() {
     }
 }
 
-void Checker::checkDbf() {
+void ShapefileChecker::Impl::checkDbf() {
     if (!dbf_.has(0, 12)) {
         result_.unreadable = QStringLiteral("its attribute table %1 is truncated").arg(dbfName_);
         return;
@@ -615,10 +685,11 @@ void Checker::checkDbf() {
     }
 }
 
-ShapefileCheck Checker::run() {
-    if (!readHeaders()) {
+void ShapefileChecker::Impl::start() {
+    headersOk_ = readHeaders();
+    if (!headersOk_) {
         checkDbf();
-        return result_;
+        return;
     }
     readIndex();
     const std::int64_t count = static_cast<std::int64_t>(entries_.size());
@@ -628,9 +699,9 @@ ShapefileCheck Checker::run() {
         });
     }
     // Records past those OGR reads are lost whatever they hold.
-    for (std::int64_t i = 0; i < std::min(count, readByOgr_); ++i) {
-        checkRecord(i);
-    }
+    checkable_ = std::min(count, readByOgr_);
+    checked_.assign(static_cast<std::size_t>(checkable_), 0);
+    examined_.assign(static_cast<std::size_t>(checkable_), 0);
     if (readByOgr_ < count) {
         problem(shxName_, readByOgr_ + 1, count, [&] {
             return recordText(readByOgr_ + 1) +
@@ -639,12 +710,100 @@ ShapefileCheck Checker::run() {
                        .arg(shx_.size());
         });
     }
+    markSuspicious();
     walkTail();
     checkDbf();
-    return result_;
 }
 
-}  // namespace
+// Where the index alone shows that records must be read: an entry outside the .shp, one that
+// does not begin where the one before it ends (a sound file written in one go has none, one
+// edited in place a few), or an index whose records do not end where the .shp does (bytes
+// inserted, cut out or cut off: every record is read).
+void ShapefileChecker::Impl::markSuspicious() {
+    suspicious_.assign(static_cast<std::size_t>(checkable_), 0);
+    std::int64_t end = kHeader;
+    for (std::int64_t i = 0; i < checkable_; ++i) {
+        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        const std::int64_t recordEnd = e.offset + kRecordHeader + e.length;
+        if (e.offset < kHeader || recordEnd > shpSize_) {
+            suspicious_[static_cast<std::size_t>(i)] = 1;
+            continue;
+        }
+        if (i > 0 && e.offset != entries_[static_cast<std::size_t>(i - 1)].offset + kRecordHeader +
+                                     entries_[static_cast<std::size_t>(i - 1)].length) {
+            suspicious_[static_cast<std::size_t>(i - 1)] = 1;
+            suspicious_[static_cast<std::size_t>(i)] = 1;
+        }
+        end = std::max(end, recordEnd);
+    }
+    wholeFile_ = end != shpSize_ || shpDeclared_ != shpSize_;
+}
+
+// Whether a record of this content length can hold what OGR made of it.
+bool ShapefileChecker::Impl::lengthFits(std::int64_t length, const RecordSeen& seen) const {
+    if (seen.parts < 0) {
+        return false;  // a shape the counts do not describe
+    }
+    if (seen.points == 0 && seen.parts == 0) {
+        return length == 4;  // a null shape
+    }
+    std::vector<std::int64_t> ok;
+    switch (familyOf(fileType_)) {
+        case Family::Point:
+            ok = fileType_ == 1    ? std::vector<std::int64_t>{20}
+                 : fileType_ == 21 ? std::vector<std::int64_t>{28}
+                                   : std::vector<std::int64_t>{28, 36};
+            return seen.points == 1 && std::find(ok.begin(), ok.end(), length) != ok.end();
+        case Family::MultiPoint:
+            ok = allowedLengths(fileType_, 40 + 16 * seen.points, seen.points);
+            break;
+        case Family::Poly:
+            ok = allowedLengths(fileType_, 44 + 4 * seen.parts + 16 * seen.points, seen.points);
+            break;
+        case Family::MultiPatch:
+        case Family::Null:
+        case Family::Unknown:
+            return false;  // OGR remakes patches; read the record
+    }
+    return std::find(ok.begin(), ok.end(), length) != ok.end();
+}
+
+void ShapefileChecker::Impl::checkRecord(std::int64_t index, const RecordSeen* seen) {
+    if (index < 0 || index >= checkable_ || checked_[static_cast<std::size_t>(index)] != 0) {
+        return;
+    }
+    checked_[static_cast<std::size_t>(index)] = 1;
+    const Entry& e = entries_[static_cast<std::size_t>(index)];
+    if (wholeFile_ || suspicious_[static_cast<std::size_t>(index)] != 0 || seen == nullptr ||
+        !lengthFits(e.length, *seen)) {
+        examineRecord(index);
+    }
+}
+
+void ShapefileChecker::Impl::finish(bool thorough) {
+    if (!headersOk_) {
+        return;
+    }
+    const bool all = thorough || wholeFile_;
+    // The record headers lie a page or more apart: asking for those a few records ahead hides
+    // the memory's latency.
+    constexpr std::int64_t kAhead = 8;
+    for (std::int64_t i = 0; i < checkable_; ++i) {
+        if (checked_[static_cast<std::size_t>(i)] != 0 ||
+            (!all && suspicious_[static_cast<std::size_t>(i)] == 0)) {
+            continue;  // records OGR did not give are deleted ones, unless the index says else
+        }
+        if (i + kAhead < checkable_) {
+            const std::int64_t ahead = entries_[static_cast<std::size_t>(i + kAhead)].offset;
+            if (shp().has(ahead, 64)) {
+                __builtin_prefetch(shp().at(ahead));
+                __builtin_prefetch(shp().at(ahead + 63));
+            }
+        }
+        checked_[static_cast<std::size_t>(i)] = 1;
+        examineRecord(i);
+    }
+}
 
 std::int64_t ShapefileCheck::badCount() const {
     return static_cast<std::int64_t>(std::count(bad.begin(), bad.end(), std::uint8_t{1}));
@@ -685,12 +844,15 @@ void ShapefileCheck::keep(LayerProblem p) {
 ShapefileCheck checkShapefileBytes(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
                                    const QString& baseName) {
-    return Checker(shp, shx, dbf, dbfSize, baseName).run();
+    ShapefileChecker checker(shp, shx, dbf, dbfSize, baseName);
+    return checker.finish(true);
 }
 
 namespace {
 
-// A file's bytes, mapped into memory where the system allows it.
+// A file's bytes, mapped into memory where the system allows it. On Linux the mapping is filled
+// at once: the check touches a record header on almost every page of the .shp, and one fault
+// per page costs more than the whole check otherwise.
 class FileBytes {
 public:
     explicit FileBytes(const QString& path) : file_(path) {
@@ -702,19 +864,45 @@ public:
         if (size <= 0) {
             return;
         }
-        if (uchar* p = file_.map(0, size)) {
-            bytes_ = {reinterpret_cast<const std::byte*>(p), static_cast<std::size_t>(size)};
+#if defined(__linux__)
+        void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE,
+                       file_.handle(), 0);
+        if (p != MAP_FAILED) {
+            mapped_ = p;
+            bytes_ = {static_cast<const std::byte*>(p), static_cast<std::size_t>(size)};
+            return;
+        }
+#endif
+        if (uchar* q = file_.map(0, size)) {
+            bytes_ = {reinterpret_cast<const std::byte*>(q), static_cast<std::size_t>(size)};
             return;
         }
         copy_ = file_.readAll();
         bytes_ = std::as_bytes(std::span<const char>(copy_.constData(), copy_.size()));
     }
-    bool ok() const { return error_.isEmpty(); }
-    const QString& error() const { return error_; }
-    std::span<const std::byte> bytes() const { return bytes_; }
+    ~FileBytes() {
+#if defined(__linux__)
+        if (mapped_ != nullptr) {
+            munmap(mapped_, bytes_.size());
+        }
+#endif
+    }
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    bool ok() const {
+        return error_.isEmpty();
+    }
+    const QString& error() const {
+        return error_;
+    }
+    std::span<const std::byte> bytes() const {
+        return bytes_;
+    }
 
 private:
     QFile file_;
+    void* mapped_ = nullptr;
     QByteArray copy_;
     QString error_;
     std::span<const std::byte> bytes_;
@@ -722,33 +910,102 @@ private:
 
 }  // namespace
 
-ShapefileCheck checkShapefile(const QString& shpPath, const QString& shxPath,
-                              const QString& dbfPath) {
-    const QString base = QFileInfo(shpPath).completeBaseName();
-    const FileBytes shp(shpPath);
-    const FileBytes shx(shxPath);
-    QFile dbfFile(dbfPath);
+struct ShapefileChecker::Files {
+    Files(const QString& shpPath, const QString& shxPath, const QString& dbfPath)
+        : shpPath(shpPath), shpFile(shpPath), shx(shxPath), dbf(dbfPath) {
+        if (shpFile.open(QIODevice::ReadOnly)) {
+            shpHeader = shpFile.read(kHeader);
+            shpSize = shpFile.size();
+        }
+        if (dbf.open(QIODevice::ReadOnly)) {
+            dbfHeader = dbf.read(32);
+            dbfSize = dbf.size();
+        }
+    }
+    std::span<const std::byte> shpBytes() {
+        if (!shpMap) {
+            shpMap = std::make_unique<FileBytes>(shpPath);
+        }
+        return shpMap->bytes();
+    }
+    QString shpPath;
+    QFile shpFile;
+    QByteArray shpHeader;
+    std::int64_t shpSize = 0;
+    std::unique_ptr<FileBytes> shpMap;  // made when a record must be read
+    FileBytes shx;
+    QFile dbf;
     QByteArray dbfHeader;
     std::int64_t dbfSize = 0;
-    QString dbfError;
-    if (dbfFile.open(QIODevice::ReadOnly)) {
-        dbfHeader = dbfFile.read(32);
-        dbfSize = dbfFile.size();
-    } else {
-        dbfError = dbfFile.errorString();
-    }
-    ShapefileCheck check;
-    if (!shp.ok() || !shx.ok() || !dbfError.isEmpty()) {
-        const QString& path = !shp.ok() ? shpPath : !shx.ok() ? shxPath : dbfPath;
-        const QString& why = !shp.ok() ? shp.error() : !shx.ok() ? shx.error() : dbfError;
-        check.unreadable =
+};
+
+namespace {
+
+std::span<const std::byte> bytesOf(const QByteArray& b) {
+    return std::as_bytes(std::span<const char>(b.constData(), static_cast<std::size_t>(b.size())));
+}
+
+}  // namespace
+
+ShapefileChecker::ShapefileChecker(const QString& shpPath, const QString& shxPath,
+                                   const QString& dbfPath)
+    : files_(std::make_unique<Files>(shpPath, shxPath, dbfPath)) {
+    Files& f = *files_;
+    if (!f.shpFile.isOpen() || !f.shx.ok() || !f.dbf.isOpen()) {
+        const QString& path = !f.shpFile.isOpen() ? shpPath : !f.shx.ok() ? shxPath : dbfPath;
+        const QString why = !f.shpFile.isOpen() ? f.shpFile.errorString()
+                            : !f.shx.ok()       ? f.shx.error()
+                                                : f.dbf.errorString();
+        unopened_.unreadable =
             QStringLiteral("%1 cannot be opened (%2)").arg(QFileInfo(path).fileName(), why);
-        return check;
+        return;
     }
-    return checkShapefileBytes(
-        shp.bytes(), shx.bytes(),
-        std::as_bytes(std::span<const char>(dbfHeader.constData(), dbfHeader.size())), dbfSize,
-        base);
+    impl_ = std::make_unique<Impl>(
+        bytesOf(f.shpHeader), f.shpSize, [&f] { return f.shpBytes(); }, f.shx.bytes(),
+        bytesOf(f.dbfHeader), f.dbfSize, QFileInfo(shpPath).completeBaseName());
+    impl_->start();
+}
+
+ShapefileChecker::ShapefileChecker(std::span<const std::byte> shp, std::span<const std::byte> shx,
+                                   std::span<const std::byte> dbf, std::int64_t dbfSize,
+                                   const QString& baseName)
+    : impl_(std::make_unique<Impl>(
+          shp.first(std::min<std::size_t>(shp.size(), kHeader)),
+          static_cast<std::int64_t>(shp.size()), [shp] { return shp; }, shx, dbf, dbfSize,
+          baseName)) {
+    impl_->start();
+}
+
+ShapefileChecker::~ShapefileChecker() = default;
+
+void ShapefileChecker::checkRecord(std::int64_t index, const RecordSeen* seen) {
+    if (impl_) {
+        impl_->checkRecord(index, seen);
+    }
+}
+
+ShapefileCheck& ShapefileChecker::finish(bool thorough) {
+    if (impl_) {
+        impl_->finish(thorough);
+    }
+    return result();
+}
+
+ShapefileCheck& ShapefileChecker::examine(std::int64_t index) {
+    if (impl_) {
+        impl_->examine(index);
+    }
+    return result();
+}
+
+ShapefileCheck& ShapefileChecker::result() {
+    return impl_ ? impl_->result() : unopened_;
+}
+
+ShapefileCheck checkShapefile(const QString& shpPath, const QString& shxPath,
+                              const QString& dbfPath) {
+    ShapefileChecker checker(shpPath, shxPath, dbfPath);
+    return checker.finish(true);
 }
 
 }  // namespace pelagon

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -49,13 +50,62 @@ struct ShapefileCheck {
     void keep(LayerProblem p);
 };
 
-// The check on the files' bytes; baseName ("closures") names the files in the reasons. dbf
-// holds the start of the .dbf (its first 32 bytes suffice) and dbfSize its whole size.
+// What OGR made of one record: its parts (rings, lines) and points, closing points included;
+// parts -1 for a shape they do not describe.
+struct RecordSeen {
+    std::int64_t parts = 0;
+    std::int64_t points = 0;
+};
+
+// The check made as OGR reads. What needs no record is checked when the checker is made: the
+// headers, the index, records of the .shp past it, the .dbf. Records are then read only where
+// something disagrees: where the index looks wrong (an entry outside the .shp, or one that does
+// not begin where the one before it ends), where OGR's geometry does not fill the record's
+// length exactly, and every record when the index's records do not end where the .shp does.
+// Reading every record of a sound file would cost a third of the time OGR takes to read it.
+// checkRecord(i) is called for OGR's feature i as it is read, finish() at the end. A record found
+// damaged may show that one before it is damaged too (bytes inserted into the .shp): the caller
+// compares the verdict after finish() with what it kept.
+class ShapefileChecker {
+public:
+    // On the files; the .shp is mapped when a record must be read, for as long as the checker
+    // lives. A file that cannot be opened makes the layer unreadable (result().unreadable).
+    ShapefileChecker(const QString& shpPath, const QString& shxPath, const QString& dbfPath);
+    // On bytes that outlive the checker.
+    ShapefileChecker(std::span<const std::byte> shp, std::span<const std::byte> shx,
+                     std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName);
+    ~ShapefileChecker();
+    ShapefileChecker(const ShapefileChecker&) = delete;
+    ShapefileChecker& operator=(const ShapefileChecker&) = delete;
+
+    // Record index (0-based, OGR's FID), once; seen is what OGR made of it, null when it gave
+    // no geometry.
+    void checkRecord(std::int64_t index, const RecordSeen* seen);
+    // The records not yet checked that the index marks, or every one when thorough; the
+    // verdict.
+    ShapefileCheck& finish(bool thorough = false);
+    // Record index read and checked whatever OGR made of it (OGR gave a shape the layer cannot
+    // hold); the verdict.
+    ShapefileCheck& examine(std::int64_t index);
+    // The verdict as far as checked.
+    ShapefileCheck& result();
+
+private:
+    class Impl;
+    struct Files;
+    std::unique_ptr<Files> files_;
+    std::unique_ptr<Impl> impl_;
+    ShapefileCheck unopened_;
+};
+
+// The whole check, every record read, on the files' bytes; baseName ("closures") names the files in
+// the reasons. dbf holds the start of the .dbf (its first 32 bytes suffice) and dbfSize its whole
+// size.
 ShapefileCheck checkShapefileBytes(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
                                    const QString& baseName);
 
-// The check on the files beside shpPath (the .shx and .dbf found as OGR finds them, in either
+// The whole check on the files beside shpPath (the .shx and .dbf found as OGR finds them, in either
 // letter case of the extension). A file that cannot be read is a problem of that file.
 ShapefileCheck checkShapefile(const QString& shpPath, const QString& shxPath,
                               const QString& dbfPath);
