@@ -89,7 +89,10 @@ private:
         return static_cast<std::int32_t>(v + std::copysign(0.5, v));
     }
 
-    static constexpr double kLimit = 2147483000.0;
+    // The grid's range: below 2^30, so that the sum or difference of two grid coordinates (the
+    // spatial index adds box corners to find centres) still fits in 32 bits. A layer's extent
+    // spans less than 2^29 either side of its origin.
+    static constexpr double kLimit = 1073741823.0;
 
     FeatureStore::VertexArray& vertices_;
     std::vector<std::uint32_t>& ringStarts_;

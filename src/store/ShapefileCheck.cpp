@@ -631,13 +631,14 @@ void ShapefileChecker::Impl::walkTail() {
     if (end >= shpSize_) {
         return;
     }
+    const Bytes& data = shp();  // reading it decides the numbering
     const std::int64_t listed = static_cast<std::int64_t>(entries_.size());
     std::int64_t extra = 0;
     std::int64_t at = end;
-    while (numbering_ != Numbering::None && shp().has(at, kRecordHeader)) {
-        const std::int64_t length = static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
-        if (shp().be32(at) != expectedNumber(listed + extra) ||
-            !shp().has(at + kRecordHeader, length) || length < 4) {
+    while (numbering_ != Numbering::None && data.has(at, kRecordHeader)) {
+        const std::int64_t length = static_cast<std::int64_t>(data.ube32(at + 4)) * 2;
+        if (data.be32(at) != expectedNumber(listed + extra) ||
+            !data.has(at + kRecordHeader, length) || length < 4) {
             break;
         }
         ++extra;
