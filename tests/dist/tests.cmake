@@ -1,6 +1,7 @@
 # The installation, the Debian package and the viewer as separate processes (Python, unittest).
 # They read the build folder; the two that install from it take turns (install_manifest.txt).
-if(TARGET pelagon AND TARGET pelagon-cli AND Python3_FOUND)
+# Sanitizer builds are not for installing.
+if(TARGET pelagon AND TARGET pelagon-cli AND Python3_FOUND AND NOT PELAGON_SANITIZE)
   set(dist_env "PELAGON_BUILD_DIR=${PROJECT_BINARY_DIR};PELAGON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   add_test(NAME dist_install
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/dist/test_install.py -v)
