@@ -255,9 +255,14 @@ void AppController::openPending() {
         chooser_->hide();
     }
     openMapFile(path);
+    // The viewer comes to the front; the chooser stays above the frame when it came back.
     if (frame_ && frame_->isVisible()) {
         frame_->raise();
         frame_->activateWindow();
+    }
+    if (chooser_ && chooser_->isVisible()) {
+        chooser_->raise();
+        chooser_->activateWindow();
     }
     if (!pending_.isEmpty()) {
         pendingTimer_->start(0);
