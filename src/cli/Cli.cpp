@@ -42,7 +42,8 @@ QString toolHelp() {
     }
     text += QStringLiteral(
         "\n"
-        "pelagon-cli SUBCOMMAND --help describes each one.\n"
+        "pelagon-cli SUBCOMMAND --help describes each one; pelagon-cli --version prints the\n"
+        "version.\n"
         "\n"
         "Relative paths are taken from the folder the tool is started in; while it works the\n"
         "map folder is the working folder, as in the viewer. No display is needed. Messages\n"
@@ -64,6 +65,10 @@ int runCli(const QStringList& arguments, CliContext& context) {
     if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
         first == QStringLiteral("help")) {
         context.print(toolHelp());
+        return kExitOk;
+    }
+    if (first == QStringLiteral("--version")) {
+        context.print(QStringLiteral("pelagon-cli %1\n").arg(QStringLiteral(PELAGON_VERSION)));
         return kExitOk;
     }
     if (first.isEmpty()) {
@@ -88,6 +93,14 @@ int runCli(const QStringList& arguments, CliContext& context) {
     context.error(QStringLiteral("pelagon-cli: unknown subcommand '%1'\nTry 'pelagon-cli --help'.")
                       .arg(first));
     return kExitUsage;
+}
+
+QList<const CommandSyntax*> subcommandSyntaxes() {
+    QList<const CommandSyntax*> all;
+    for (const Subcommand& s : subcommands()) {
+        all.append(&s.syntax());
+    }
+    return all;
 }
 
 void useOffscreenPlatformByDefault() {

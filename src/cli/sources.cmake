@@ -10,6 +10,7 @@ add_library(pelagon_cli_objects OBJECT
   cli/GeoCommands.cpp cli/GeoCommands.h
   cli/HeadlessMap.cpp cli/HeadlessMap.h
   cli/InfoCommand.cpp cli/InfoCommand.h
+  cli/ManPage.cpp cli/ManPage.h
   cli/QueryCommand.cpp cli/QueryCommand.h
   cli/ReferenceCanvas.cpp cli/ReferenceCanvas.h
   cli/RenderCommand.cpp cli/RenderCommand.h

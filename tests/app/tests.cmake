@@ -6,4 +6,9 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_fish_tool.cpp
   app/test_print_map.cpp
   app/test_sample_map.cpp
+  app/test_open_map.cpp
+  app/test_recent_maps.cpp
+  app/test_sample_location.cpp
+  app/test_single_instance.cpp
+  app/test_start_arguments.cpp
 )

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace pelagon {
+
+// The frame's File menu: "Open map…" (Ctrl+O), "Recent maps" and "Quit" (Ctrl+Q). The recent
+// maps are read again each time the menu opens; those that no longer exist are greyed out.
+class FileMenu : public QObject {
+    Q_OBJECT
+public:
+    // recentMaps gives the recent maps' paths, most recent first.
+    FileMenu(QMenuBar* bar, std::function<QStringList()> recentMaps, QObject* parent = nullptr);
+
+    QMenu* menu() const { return menu_; }
+    QAction* openMapAction() const { return open_; }
+    QMenu* recentMenu() const { return recent_; }
+    QAction* quitAction() const { return quit_; }
+
+    // Fills "Recent maps" from the current list: numbered entries, then "Clear recent maps".
+    void refreshRecent();
+
+    // The text of a recent map's entry: "&1 Alaska.mv — /home/me/maps/alaska", with the
+    // ampersands of the path doubled so that they show.
+    static QString entryText(int number, const QString& path);
+
+signals:
+    void openMapRequested();
+    void recentMapChosen(const QString& path);
+    void clearRecentRequested();
+    void quitRequested();
+
+private:
+    std::function<QStringList()> recentMaps_;
+    QMenu* menu_ = nullptr;
+    QAction* open_ = nullptr;
+    QMenu* recent_ = nullptr;
+    QAction* quit_ = nullptr;
+};
+
+}  // namespace pelagon
