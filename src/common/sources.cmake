@@ -1,6 +1,11 @@
 list(APPEND PELAGON_CORE_SOURCES
+  common/EchoText.cpp common/EchoText.h
   common/MapTypes.h
   common/MessageSink.h
   common/TextFile.cpp common/TextFile.h
   common/Twips.h
+  common/ProgramInfo.cpp common/ProgramInfo.h
 )
+# The version comes from the project's own declaration.
+set_source_files_properties(common/ProgramInfo.cpp PROPERTIES
+  COMPILE_DEFINITIONS "PELAGON_VERSION=\"${PROJECT_VERSION}\"")
