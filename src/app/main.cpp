@@ -1,26 +1,34 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
+
 #include "app/AppController.h"
 #include "app/QtMessageSink.h"
+#include "app/ViewerApplication.h"
 #include "reports/WebPageView.h"
-#include "tools/ToolbarFaceIconEngine.h"
 
 int main(int argc, char* argv[]) {
+    // --help and --version need no display.
+    if (const std::optional<int> status = pelagon::answerCommandLine(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pelagon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dudadiruz Pelagon"));
-    QApplication::setOrganizationName(QStringLiteral("Dudadiruz"));
-    // The Fish Tool's face doubles as the program's icon.
-    QApplication::setWindowIcon(pelagon::toolbarFaceIcon(6));
+    pelagon::configureViewerApplication();
+
+    const pelagon::ViewerCommandLine line =
+        pelagon::parseViewerCommandLine(QApplication::arguments().mid(1));
+    if (line.request == pelagon::ViewerCommandLine::Request::UsageError) {
+        std::fputs(line.text.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
 
     pelagon::QtMessageSink messages;
     pelagon::AppController controller(messages, pelagon::WebPageView::factory());
 
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1) {
+    if (line.request == pelagon::ViewerCommandLine::Request::OpenMap) {
         // pelagon PATH.mv opens that map directly, skipping the chooser.
-        const QString path = args.at(1);
+        const QString path = line.mapFile;
         QTimer::singleShot(0, &controller, [&controller, path] { controller.openMapFile(path); });
     } else {
         controller.showChooser();

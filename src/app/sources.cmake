@@ -9,4 +9,5 @@ list(APPEND PELAGON_GUI_SOURCES
   app/MapformTools.cpp
   app/QtMessageSink.cpp app/QtMessageSink.h
   app/TheMDIform.cpp app/TheMDIform.h
+  app/ViewerApplication.cpp app/ViewerApplication.h
 )

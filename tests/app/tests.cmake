@@ -6,4 +6,15 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_fish_tool.cpp
   app/test_print_map.cpp
   app/test_sample_map.cpp
+  app/test_viewer_program.cpp
 )
+# The viewer program itself is run for its command line.
+target_compile_definitions(test_app PRIVATE PELAGON_VIEWER_EXE="$<TARGET_FILE:pelagon>")
+add_dependencies(test_app pelagon)
+
+# The windows' titles as the window system shows them, on a real X display.
+find_library(PELAGON_XCB_LIBRARY xcb)
+if(PELAGON_XCB_LIBRARY)
+  pelagon_add_test(NAME test_app_display LIBS pelagon_gui ${PELAGON_XCB_LIBRARY} DISPLAY x11
+    SOURCES app/test_window_titles.cpp)
+endif()
