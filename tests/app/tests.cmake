@@ -9,8 +9,10 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_viewer_program.cpp
 )
 # The viewer program itself is run for its command line.
-target_compile_definitions(test_app PRIVATE PELAGON_VIEWER_EXE="$<TARGET_FILE:pelagon>")
-add_dependencies(test_app pelagon)
+if(TARGET test_app)
+  target_compile_definitions(test_app PRIVATE PELAGON_VIEWER_EXE="$<TARGET_FILE:pelagon>")
+  add_dependencies(test_app pelagon)
+endif()
 
 # The windows' titles as the window system shows them, on a real X display.
 find_library(PELAGON_XCB_LIBRARY xcb)

@@ -81,6 +81,31 @@ TEST(CliAgainstViewer, QueryWritesTheFishToolsPage) {
     QDir::setCurrent(savedCwd);
 }
 
+// A map of one short name: the legend is widened for its row, in the viewer and in the model.
+TEST(CliAgainstViewer, TheModelFollowsAWidenedLegend) {
+    test::SampleMapCopy sample;
+    ASSERT_TRUE(sample.isValid());
+    const QString savedCwd = QDir::currentPath();
+    QFile coast(sample.folder() + "/Coast.mv");
+    ASSERT_TRUE(coast.open(QIODevice::WriteOnly));
+    coast.write(
+        "Name,Query,Visible,File,Doc,Color,Border,Style,Label,Caption,Field\r\n"
+        "Coast,0,True,land,,230.220.170,,0,,,\r\n");
+    coast.close();
+    test::RecordingMessageSink messages;
+    test::FakePageViews pages;
+    auto controller = std::make_unique<AppController>(messages, pages.factory());
+    controller->setEndProgram([](int) {});
+    ASSERT_TRUE(controller->openMapFile(coast.fileName()));
+    const QScreen* screen = controller->frame()->screen();
+    ASSERT_NE(screen, nullptr);
+    const QSize model = cli::mapCanvasSize({"Coast"}, screen->availableGeometry().size(),
+                                           controller->frame()->logicalDpiXF());
+    EXPECT_EQ(model, controller->mapform()->theMap->size());
+    controller.reset();
+    QDir::setCurrent(savedCwd);
+}
+
 // The built program: its own offscreen platform, standard streams and exit statuses.
 TEST(CliProgram, RunsWithoutADisplay) {
     const QString sample = QStringLiteral(PELAGON_SAMPLE_DIR "/Alaska.mv");
