@@ -175,12 +175,15 @@ void LayerListForm::resizeEvent(QResizeEvent* event) {
 }
 
 void LayerListForm::wheelEvent(QWheelEvent* event) {
-    // The wheel scrolls the list by rows, as many per notch as the system says for lines.
-    const int notches = event->angleDelta().y() / 120;
-    if (!LayerListScroll->isVisibleTo(this) || notches == 0) {
+    // The wheel scrolls the list by rows, as many per notch as the system says for lines; the
+    // small steps of a touchpad add up to notches.
+    if (!LayerListScroll->isVisibleTo(this)) {
         event->ignore();
         return;
     }
+    wheelDelta_ += event->angleDelta().y();
+    const int notches = wheelDelta_ / 120;
+    wheelDelta_ -= notches * 120;
     const int rows = notches * std::max(1, QApplication::wheelScrollLines());
     LayerListScroll->setValue(LayerListScroll->value() - rows);
     event->accept();

@@ -83,6 +83,7 @@ private:
     SwatchPainter swatchPainter_;
     QWidget* rows_ = nullptr;  // holds the rows, left of the scroll bar
     QVector<QString> names_;   // the layers' names as given, by row
+    int wheelDelta_ = 0;       // wheel turning not yet a whole notch
     double scrollOffsetRows_ = 0;
 };
 

@@ -191,6 +191,13 @@ TEST_F(LegendTest, WheelAndThumbFollowTheRows) {
     EXPECT_LE(form->LayerVisCheck[9]->parentWidget()->geometry().right(), bar->x() - 1);
     wheel(form.get(), 120 * 5);
     EXPECT_EQ(bar->value(), 0);
+    // A touchpad's small steps add up to a notch.
+    for (int i = 0; i < 4; ++i) {
+        wheel(form.get(), -30);
+    }
+    EXPECT_EQ(bar->value(), std::min(7, lines));
+    wheel(form.get(), 120);
+    EXPECT_EQ(bar->value(), 0);
     // A taller panel shows every row: no scroll bar.
     form->resize(form->width(), 10 * pitch);
     EXPECT_FALSE(bar->isVisible());
