@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 
 #include "app/MapWindowLayout.h"
 #include "app/TheMDIform.h"
@@ -15,6 +16,7 @@
 #include "help/HelpBrowser.h"
 #include "help/HelpCommand.h"
 #include "legend/LegendGeometry.h"
+#include "legend/LegendText.h"
 #include "mapdef/MapDefinition.h"
 #include "mapdef/PlaceList.h"
 #include "mapdef/ProjPars.h"
@@ -99,6 +101,7 @@ void Mapform::createControls() {
             [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, QPointF pos) {
                 theMap_MouseMove(buttons, shift, pos.x(), pos.y());
             });
+    connect(theMap, &MapCanvas::mouseLeave, this, [this] { theMap_MouseLeave(); });
     // Wheel and key navigation: one history entry per gesture, saved before it changes the map.
     connect(theMap, &MapCanvas::aboutToNavigate, this, [this] { pushExtent(); });
 
@@ -139,6 +142,7 @@ void Mapform::createControls() {
     place(RegionComboBox, kRegionList);
 
     LblStatus = new QLabel(QStringLiteral("Welcome to the program!"), ButtonFrame);
+    LblStatus->setTextFormat(Qt::PlainText);
     LblStatus->setObjectName(QStringLiteral("LblStatus"));
     place(LblStatus, kStatusLabel);
 
@@ -302,6 +306,59 @@ void Mapform::HelpCmd_Click() {
     if (!wasOpen) {
         placeOpenedWindow(help_, 2);
     }
+    // Open already (perhaps behind the map window): it comes to the front on its page.
+    bringToFront(help_);
+}
+
+void Mapform::bringToFront(QMdiSubWindow* window) {
+    if (window == nullptr || !window->isVisible()) {
+        return;
+    }
+    if (window->isMinimized()) {
+        window->showNormal();
+    }
+    window->raise();
+    if (QMdiArea* area = window->mdiArea()) {
+        area->setActiveSubWindow(window);
+    }
+    if (QWidget* inside = window->widget()) {
+        inside->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void Mapform::keepLegendBesideMaximizedMap() {
+    QMdiSubWindow* sub = subWindow();
+    if (sub == nullptr || !sub->isMaximized() || !legendWindow_ || !legendWindow_->isVisible() ||
+        fittingMaximized_) {
+        return;
+    }
+    QMdiArea* area = sub->mdiArea();
+    if (area == nullptr) {
+        return;
+    }
+    const QRect viewport = area->viewport()->rect();
+    const int right = std::clamp(legendWindow_->geometry().left(), 1, viewport.width());
+    const QRect target(viewport.left(), viewport.top(), right - viewport.left(), viewport.height());
+    if (sub->geometry() != target) {
+        fittingMaximized_ = true;
+        sub->setGeometry(target);
+        fittingMaximized_ = false;
+    }
+}
+
+bool Mapform::eventFilter(QObject* watched, QEvent* event) {
+    // Qt gives a maximized sub-window the whole area, and gives it again when the area changes
+    // size; each time the map window is put back beside the legend.
+    if (watched == subWindow() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+         event->type() == QEvent::WindowStateChange)) {
+        if (event->type() == QEvent::WindowStateChange) {
+            QTimer::singleShot(0, this, [this] { keepLegendBesideMaximizedMap(); });
+        } else {
+            keepLegendBesideMaximizedMap();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Mapform::placeOpenedWindow(QMdiSubWindow* window, int slot) {
@@ -347,7 +404,10 @@ bool Mapform::getLayerInfo() {
                                             def.error->message());
         return false;
     }
-    frame->setWindowTitle(QStringLiteral("Dudadiruz Pelagon: ") + ctx_.theMapFile);
+    // The path shows as it is: "[*]" would otherwise be taken for the modified-marker.
+    QString path = ctx_.theMapFile;
+    path.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+    frame->setWindowTitle(QStringLiteral("Dudadiruz Pelagon: ") + path);
     if (ctx_.closeChooser) {
         ctx_.closeChooser();
     }
@@ -367,14 +427,27 @@ bool Mapform::getLayerInfo() {
     }
 
     // 8. Size the legend's width from the longest name and place the two windows side by side.
+    // The legend is never narrower than its swatches, boxes and whole names need.
     legend_->LegendWidth = std::max(legend_->LegendWidth, def.longestName);
     legend_->LegendCols = 1;
     legend_->LegendWidth = legend_->LegendWidth + legend::kSwatchWidth + 2;
-    const double legendWidth = legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth);
+    QStringList names;
+    for (const LayerInfo& r : LayerInfos) {
+        names.append(r.LayerName);
+    }
+    const QMargins frameMargins = legendWindow_->contentsMargins();
+    const double legendWidth = legend::fittedPanelWidthTwips(
+        legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth),
+        legend::widestCheckBoxTwips(names, dpiX),
+        legend::mayNeedScrollBar(LastLayer + 1, legend_->AvailRows),
+        pixelsToTwips(frameMargins.left() + frameMargins.right(), dpiX));
     placement = placeInFrame(frameTwips.width(), frameTwips.height(), legendWidth);
     if (QMdiSubWindow* sub = subWindow()) {
         sub->setGeometry(0, 0, twipsToPixels(placement.mapWidth, dpiX),
                          twipsToPixels(placement.mapHeight, dpiY));
+        sub->installEventFilter(this);
+        // Activating another window while the map is maximized leaves that window as it is.
+        frame->mdiArea()->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     }
     legendWindow_->setGeometry(
         twipsToPixels(placement.legendLeft, dpiX), twipsToPixels(placement.legendTop, dpiY),

@@ -143,6 +143,8 @@ public:
 
     // Pointer movement over the map: the longitude and latitude in the status line.
     void theMap_MouseMove(Qt::MouseButtons button, Qt::KeyboardModifiers shift, double x, double y);
+    // The pointer has left the map: the read-out goes.
+    void theMap_MouseLeave();
 
     // Extent history and preset regions.
     void pushExtent();
@@ -164,6 +166,8 @@ public:
 
     // What the status line shows for a point outside the projection's domain.
     static QString noPositionText();
+    // What the status line shows while the location query searches.
+    static QString findingLayersText();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -181,6 +185,11 @@ private:
     // Places a browser window that has just opened inside the frame's visible area, near the
     // map window's top-right corner; slot staggers windows opened by different commands.
     void placeOpenedWindow(QMdiSubWindow* window, int slot);
+    // Raises a browser window above the others and makes it the active one.
+    void bringToFront(QMdiSubWindow* window);
+    // A maximized map window takes the frame's area left of the legend, which stays visible.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keepLegendBesideMaximizedMap();
 
     MapformContext ctx_;
     QPointer<LayerListForm> legend_;
@@ -188,7 +197,9 @@ private:
     QPointer<HelpBrowser> help_;
     QPointer<TheBrowserForm> results_;
     std::unique_ptr<PrintCommand> print_;
-    QPointF lastPress_;  // where the last press on the map was, for the measure tool
+    QPointF lastPress_;                 // where the last press on the map was, for the measure tool
+    bool statusShowsPosition_ = false;  // the status line holds the pointer's read-out
+    bool fittingMaximized_ = false;     // the maximized map window is being fitted
 };
 
 }  // namespace pelagon

@@ -1,4 +1,5 @@
 #include "app/StartArguments.h"
+#include "common/ProgramInfo.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -119,7 +120,7 @@ QString startUsage() {
 }
 
 QString startVersion() {
-    return QStringLiteral("pelagon %1\n").arg(QStringLiteral(PELAGON_VERSION));
+    return QStringLiteral("pelagon %1\n").arg(programVersion());
 }
 
 }  // namespace pelagon

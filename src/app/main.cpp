@@ -10,8 +10,8 @@
 #include "app/SampleMapLocation.h"
 #include "app/SingleInstance.h"
 #include "app/StartArguments.h"
+#include "app/ViewerApplication.h"
 #include "reports/WebPageView.h"
-#include "tools/AppIcon.h"
 
 namespace {
 
@@ -58,14 +58,7 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pelagon"));
-    QApplication::setApplicationVersion(QStringLiteral(PELAGON_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dudadiruz Pelagon"));
-    QApplication::setOrganizationName(QStringLiteral("Dudadiruz"));
-    QApplication::setOrganizationDomain(QStringLiteral("dudadiruz.org"));
-    // The desktop entry's name: the desktop matches the windows to the entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.dudadiruz.Pelagon"));
-    QApplication::setWindowIcon(pelagon::appIcon());
+    pelagon::configureViewerApplication();
 
     const pelagon::StartArguments args = pelagon::parseStartArguments(QApplication::arguments());
     if (const int status = answerWithoutWindows(args); status >= 0) {

@@ -14,4 +14,5 @@ list(APPEND PELAGON_GUI_SOURCES
   app/SingleInstance.cpp app/SingleInstance.h
   app/StartArguments.cpp app/StartArguments.h
   app/TheMDIform.cpp app/TheMDIform.h
+  app/ViewerApplication.cpp app/ViewerApplication.h
 )

@@ -40,7 +40,8 @@ class MapTool;
 // belong to an active tracking operation while one runs. The wheel zooms about the pointer, the
 // arrow keys move the map by a quarter of the view, + and - zoom in and out twice about the
 // centre; before each such gesture (wheel notches less than 400 ms apart are one gesture, each
-// key press is one) aboutToNavigate() is emitted once.
+// key press is one) aboutToNavigate() is emitted once, and only when the gesture changes the
+// extent: a wheel notch or a "-" at the zoom-out limit announces nothing.
 class MapCanvas : public QWidget, public LayerHost {
     Q_OBJECT
 public:
@@ -102,12 +103,16 @@ public:
     void setHighlightColor(const QColor& c);
 
     // One navigation step: zoom by factor (< 1 zooms in) keeping the map point under windowPos
-    // where it is.
+    // where it is. Zooming out stops at a hundred times the map's size: there it changes nothing.
     void zoomAbout(QPointF windowPos, double factor);
+    // The extent zoomAbout would show; nullopt where it would change nothing.
+    std::optional<MapRect> zoomedExtent(QPointF windowPos, double factor) const;
 
 signals:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF pos);
     void mouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF pos);
+    // The pointer has left the canvas.
+    void mouseLeave();
     void extentChanged(pelagon::MapRect extent);
     void aboutToNavigate();
     // A frame has been drawn and is shown.
@@ -123,6 +128,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     // The viewport for the widget's present size: a hidden widget learns of a resize only when

@@ -24,4 +24,9 @@ QList<const CommandSyntax*> subcommandSyntaxes();
 // object is made, so the tool never needs a display.
 void useOffscreenPlatformByDefault();
 
+// Keeps Qt's start-up note that the session names no runtime folder off the error stream, so the
+// tool prints only its own messages; every other message of Qt still shows. Call before the
+// application object is made.
+void keepQtStartupNotesOff();
+
 }  // namespace pelagon::cli

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "cli/CliErrors.h"
+#include "common/EchoText.h"
 
 namespace pelagon::cli {
 
@@ -80,7 +81,7 @@ ParsedArguments parseArguments(const CommandSyntax& syntax, const QStringList& w
         const QString name = eq < 0 ? word : word.left(eq);
         const OptionSyntax* option = findOption(syntax, name);
         if (option == nullptr) {
-            throw UsageError(QStringLiteral("unknown option %1").arg(name));
+            throw UsageError(QStringLiteral("unknown option %1").arg(echoValue(name)));
         }
         QString value;
         if (option->valueName.isEmpty()) {
@@ -107,7 +108,7 @@ ParsedArguments parseArguments(const CommandSyntax& syntax, const QStringList& w
     }
     if (syntax.maxPositional >= 0 && count > syntax.maxPositional) {
         throw UsageError(QStringLiteral("unexpected argument %1")
-                             .arg(parsed.positional.at(syntax.maxPositional)));
+                             .arg(echoValue(parsed.positional.at(syntax.maxPositional))));
     }
     return parsed;
 }
@@ -140,7 +141,7 @@ double parseNumber(const QString& text, const QString& what) {
     // QString::toDouble reads the C locale's format only: "." is the decimal separator.
     const double v = text.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v)) {
-        throw UsageError(QStringLiteral("%1: '%2' is not a number").arg(what, text));
+        throw UsageError(QStringLiteral("%1: '%2' is not a number").arg(what, echoValue(text)));
     }
     return v;
 }
@@ -151,7 +152,8 @@ QList<double> parseNumbers(const QString& text, const QString& what, int count,
                            const QString& form) {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != count) {
-        throw UsageError(QStringLiteral("%1: '%2' is not of the form %3").arg(what, text, form));
+        throw UsageError(
+            QStringLiteral("%1: '%2' is not of the form %3").arg(what, echoValue(text), form));
     }
     QList<double> values;
     for (const QString& p : parts) {
@@ -174,7 +176,7 @@ MapRect parseExtent(const QString& text, const QString& what) {
         throw UsageError(
             QStringLiteral("%1: '%2' is not a rectangle: left must be below right and bottom "
                            "below top")
-                .arg(what, text));
+                .arg(what, echoValue(text)));
     }
     return r;
 }
@@ -183,7 +185,8 @@ QSize parseImageSize(const QString& text, const QString& what) {
     static const QRegularExpression form(QStringLiteral("^(\\d{1,9})[xX](\\d{1,9})$"));
     const QRegularExpressionMatch m = form.match(text.trimmed());
     if (!m.hasMatch()) {
-        throw UsageError(QStringLiteral("%1: '%2' is not of the form WxH").arg(what, text));
+        throw UsageError(
+            QStringLiteral("%1: '%2' is not of the form WxH").arg(what, echoValue(text)));
     }
     const int w = m.captured(1).toInt();
     const int h = m.captured(2).toInt();

@@ -6,6 +6,7 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "common/EchoText.h"
 #include "geo/AngleText.h"
 #include "geo/Measure.h"
 
@@ -34,7 +35,8 @@ QLocale textLocale(const ParsedArguments& args) {
     // An unknown name gives the C locale; only "C" and "POSIX" mean it.
     if (locale.language() == QLocale::C && name != QStringLiteral("C") &&
         name != QStringLiteral("POSIX")) {
-        throw UsageError(QStringLiteral("--locale: '%1' is not a known locale").arg(name));
+        throw UsageError(
+            QStringLiteral("--locale: '%1' is not a known locale").arg(echoValue(name)));
     }
     return locale;
 }
@@ -82,7 +84,7 @@ int runPosition(const QStringList& words, CliContext& context) {
     if (!map.requireProjection().AlbersToLatLong(p.x, p.y, lon, lat)) {
         throw InputError(
             QStringLiteral("The point %1 has no position: it lies outside the map's projection.")
-                .arg(args.value(QStringLiteral("--at"))));
+                .arg(echoValue(args.value(QStringLiteral("--at")))));
     }
     context.print(QString::number(lon, 'f', 9) + QLatin1Char(',') + QString::number(lat, 'f', 9) +
                   QLatin1Char('\n'));

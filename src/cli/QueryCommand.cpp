@@ -9,6 +9,7 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "common/EchoText.h"
 #include "common/TextFile.h"
 #include "reports/LayerQuery.h"
 
@@ -60,7 +61,8 @@ const CommandSyntax& querySyntax() {
             "LayerName: the attribute value for an attribute layer (QueryMode 2), the DocFile\n"
             "for a document layer, empty where the layer has nothing at the point. Without an\n"
             "id column the id is the row's line number. A row that cannot be read is reported\n"
-            "on standard error with its line number and left out; the run goes on.\n"
+            "on standard error with its line number and left out; the run goes on with the\n"
+            "next line and ends with a count on standard error (\"9,998 rows read, 2 left out\").\n"
             "\n"
             "The search tolerance for lines and points defaults to what the viewer uses for a\n"
             "click on the full extent: 3 pixels of its map control maximized on a 1920 x 1080\n"
@@ -89,7 +91,7 @@ const CommandSyntax& querySyntax() {
              false,
              QStringLiteral("search tolerance for lines and points, in map units")},
             {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
-             QStringLiteral("write to FILE instead of standard output")},
+             QStringLiteral("write to FILE instead of standard output (- is standard output)")},
         },
     };
     return syntax;
@@ -140,13 +142,13 @@ int runQuery(const QStringList& words, CliContext& context) {
             if (!map.requireProjection().LatLongToAlbers(lonLat->x, lonLat->y, p.x, p.y)) {
                 throw InputError(
                     QStringLiteral("The position %1 has no place on the map's projection.")
-                        .arg(args.value(QStringLiteral("--lonlat"))));
+                        .arg(echoValue(args.value(QStringLiteral("--lonlat")))));
             }
             at = p;
         }
         result = drillIdAt(map.LayerInfos, map.MapLayers, map.BaseDir, *at, searchTolerance).page;
     }
-    if (output.isEmpty()) {
+    if (output.isEmpty() || output == QStringLiteral("-")) {
         context.write(result);
     } else {
         writeOutputFile(output, result);

@@ -1,5 +1,6 @@
 # The renderer: layers with their symbols and labels, drawn through a viewport onto any painter.
 list(APPEND PELAGON_RENDER_SOURCES
+  render/ExportFormat.cpp render/ExportFormat.h
   render/ImageFiller.cpp render/ImageFiller.h
   render/ImageStroker.cpp render/ImageStroker.h
   render/ImageTarget.cpp render/ImageTarget.h
