@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSettings>
 #include <QTimer>
 
 #include "app/MapWindowLayout.h"
@@ -21,6 +22,7 @@
 #include "mapdef/PlaceList.h"
 #include "mapdef/ProjPars.h"
 #include "render/LoadLayers.h"
+#include "render/MapDecorations.h"
 #include "render/MapLayer.h"
 #include "render/Symbology.h"
 #include "reports/TheBrowserForm.h"
@@ -189,6 +191,7 @@ bool Mapform::Form_Load() {
     if (!ReadProjPars()) {
         return false;
     }
+    applyViewSettings();
     loadSiteList();
     loadRegionList();
     presetExtents = PresetExtents(regionExtents);
@@ -225,6 +228,25 @@ void Mapform::changeLayerVisible(int Index, int V) {
         MapLayers[Index]->setVisible(V != 0);
     }
     theMap->refresh();
+}
+
+void Mapform::applyViewSettings() {
+    const QSettings settings;
+    MapDecorations decorations;
+    decorations.scaleBar = settings.value(QLatin1String(kScaleBarSetting), true).toBool();
+    decorations.graticule = settings.value(QLatin1String(kGraticuleSetting), false).toBool();
+    decorations.projection = projection;
+    theMap->setDecorations(decorations);
+}
+
+void Mapform::setScaleBarShown(bool shown) {
+    QSettings().setValue(QLatin1String(kScaleBarSetting), shown);
+    applyViewSettings();
+}
+
+void Mapform::setGraticuleShown(bool shown) {
+    QSettings().setValue(QLatin1String(kGraticuleSetting), shown);
+    applyViewSettings();
 }
 
 bool Mapform::ReadProjPars() {

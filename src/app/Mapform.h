@@ -118,8 +118,16 @@ public:
     // Reads ProjPars.alb of the map folder. On failure tells the user and ends the program.
     bool ReadProjPars();
 
+    // The scale bar and the graticule over the map: on or off, remembered between runs
+    // (QSettings "view/scaleBar", default on; "view/graticule", default off).
+    void setScaleBarShown(bool shown);
+    void setGraticuleShown(bool shown);
+    static constexpr char kScaleBarSetting[] = "view/scaleBar";
+    static constexpr char kGraticuleSetting[] = "view/graticule";
+
     // Read SSL_Locs.csv and Regions.csv into the two lists. A file that cannot be used is
     // reported once; its list stays empty and disabled.
+    void applyViewSettings();
     void loadSiteList();
     void loadRegionList();
 

@@ -1,6 +1,7 @@
 // The map window's toolbar commands, map tools, extent history, place lists, location query,
 // measuring and printing.
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 
 #include "app/Mapform.h"
@@ -216,6 +217,10 @@ void Mapform::createPrintCommand() {
                       theMap->height() / static_cast<double>(theMap->logicalDpiY()));
     };
     sources.legendImage = [this] { return legend_ ? legend_->printImage() : QImage(); };
+    sources.paintLegend = [this](QPainter& painter, const QRectF& area, int firstRow) {
+        return legend_ ? legend_->paintRows(painter, area, firstRow) : -1;
+    };
+    sources.mapName = QFileInfo(ctx_.theMapFile).fileName();
     std::unique_ptr<PrinterDialog> dialog = ctx_.makePrinterDialog
                                                 ? ctx_.makePrinterDialog(this)
                                                 : std::make_unique<PrinterDialogQt>(this);
