@@ -424,7 +424,9 @@ PositionParse parsePosition(QStringView text) {
         }
         std::vector<Coordinate> coords = group(tokens);
         if (coords.size() == 1) {
-            if (coords.front().parts.size() < 2) {
+            // A hemisphere letter marks its numbers as one coordinate: "57 30.2N" is 57° 30.2'
+            // north with the longitude missing, never 30.2° N and 57° E.
+            if (coords.front().parts.size() < 2 || !coords.front().hemisphere.isNull()) {
                 throw Failure{QStringLiteral("only one coordinate, %1: a position needs a "
                                              "latitude and a longitude")
                                   .arg(describe(coords.front()))};

@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ErrorCase{"", "type a latitude and a longitude"},
                       ErrorCase{"   ", "type a latitude and a longitude"},
                       ErrorCase{"57.5", "only one coordinate"},
+                      ErrorCase{"57 30.2N", "only one coordinate, '57 30.2'"},
+                      ErrorCase{"N57 30.2", "only one coordinate"},
                       ErrorCase{"57 30 12 152 10", "cannot tell where the latitude ends"},
                       ErrorCase{"57.5 abc -152", "'abc'"}, ErrorCase{"57.5 # -152", "'#'"},
                       ErrorCase{"57.5N 152.1S", "'N' and 'S' are both latitudes"},

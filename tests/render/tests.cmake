@@ -5,6 +5,7 @@ pelagon_add_test(NAME test_render
     render/DecorationsTest.cpp
     render/ExportFormatTest.cpp
     render/LoadLayersTest.cpp
+    render/MapExportTest.cpp
     render/RenderPathsTest.cpp
     render/RenderTest.cpp
     render/RenderTestMain.cpp
