@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "app/MapSelectForm.h"
 #include "app/Mapform.h"
 #include "app/TheMDIform.h"
+#include "app/ViewMenu.h"
 #include "common/MessageSink.h"
 #include "reports/DocumentWindow.h"
 
@@ -112,6 +114,46 @@ void AppController::createFrame() {
     connect(fileMenu_, &FileMenu::recentMapChosen, this,
             [this](const QString& path) { openMapFile(path); });
     connect(fileMenu_, &FileMenu::clearRecentRequested, this, [this] { recent_.clear(); });
+    connect(fileMenu_, &FileMenu::saveViewRequested, this, [this] {
+        if (mapform_) {
+            mapform_->saveViewAs();
+        }
+    });
+    connect(fileMenu_->menu(), &QMenu::aboutToShow, this,
+            [this] { fileMenu_->saveViewAction()->setEnabled(mapform_ != nullptr); });
+    viewMenu_ = new ViewMenu(
+        frame_->menuBar(),
+        [this] {
+            ViewMenu::State s;
+            s.mapOpen = mapform_ != nullptr;
+            if (mapform_) {
+                s.scaleBar = mapform_->theMap->decorations().scaleBar;
+                s.graticule = mapform_->theMap->decorations().graticule;
+                s.havePosition = mapform_->lastPosition().has_value();
+            }
+            return s;
+        },
+        frame_);
+    connect(viewMenu_, &ViewMenu::scaleBarToggled, this, [this](bool on) {
+        if (mapform_) {
+            mapform_->setScaleBarShown(on);
+        }
+    });
+    connect(viewMenu_, &ViewMenu::graticuleToggled, this, [this](bool on) {
+        if (mapform_) {
+            mapform_->setGraticuleShown(on);
+        }
+    });
+    connect(viewMenu_, &ViewMenu::goToPositionRequested, this, [this] {
+        if (mapform_) {
+            mapform_->focusPositionField();
+        }
+    });
+    connect(viewMenu_, &ViewMenu::copyPositionRequested, this, [this] {
+        if (mapform_ && mapform_->lastPosition()) {
+            mapform_->copyPosition(*mapform_->lastPosition());
+        }
+    });
     connect(fileMenu_, &FileMenu::quitRequested, this, [this] {
         if (chooser_) {
             chooser_->close();

@@ -18,6 +18,7 @@ class QTimer;
 namespace pelagon {
 
 class FileMenu;
+class ViewMenu;
 class MessageSink;
 
 // Runs the program's windows: the map chooser first, then the frame with one map at a time.
@@ -55,6 +56,7 @@ public:
     TheMDIform* frame() const { return frame_; }
     Mapform* mapform() const { return mapform_; }
     FileMenu* fileMenu() const { return fileMenu_; }
+    ViewMenu* viewMenu() const { return viewMenu_; }
     RecentMaps& recentMaps() { return recent_; }
 
     // The printer dialog of the map window's print command (default: Qt's print dialog).
@@ -86,6 +88,7 @@ private:
     QPointer<TheMDIform> frame_;
     QPointer<Mapform> mapform_;
     FileMenu* fileMenu_ = nullptr;
+    ViewMenu* viewMenu_ = nullptr;
     std::function<void(int)> endProgram_;
     bool ending_ = false;   // a fatal message has been shown; the program is ending
     bool loading_ = false;  // a map's load is running (its message boxes may be open)

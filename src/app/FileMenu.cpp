@@ -31,6 +31,13 @@ FileMenu::FileMenu(QMenuBar* bar, std::function<QStringList()> recentMaps, QObje
     recent_->setObjectName(QStringLiteral("RecentMapsMenu"));
     recent_->setToolTipsVisible(true);
 
+    saveView_ = menu_->addAction(QStringLiteral("&Save view as…"));
+    saveView_->setObjectName(QStringLiteral("SaveViewAction"));
+    saveView_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveView_->setStatusTip(
+        QStringLiteral("Save the map as shown to a PNG, JPEG, TIFF, PDF or SVG file"));
+    connect(saveView_, &QAction::triggered, this, &FileMenu::saveViewRequested);
+
     menu_->addSeparator();
     quit_ = menu_->addAction(QStringLiteral("&Quit"));
     quit_->setObjectName(QStringLiteral("QuitAction"));

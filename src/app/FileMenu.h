@@ -12,7 +12,8 @@ class QMenuBar;
 
 namespace pelagon {
 
-// The frame's File menu: "Open map…" (Ctrl+O), "Recent maps" and "Quit" (Ctrl+Q). The recent
+// The frame's File menu: "Open map…" (Ctrl+O), "Recent maps", "Save view as…" (Ctrl+S) and
+// "Quit" (Ctrl+Q). The recent
 // maps are read again each time the menu opens; those that no longer exist are greyed out.
 class FileMenu : public QObject {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
     QAction* openMapAction() const { return open_; }
     QMenu* recentMenu() const { return recent_; }
     QAction* quitAction() const { return quit_; }
+    QAction* saveViewAction() const { return saveView_; }
 
     // Fills "Recent maps" from the current list: numbered entries, then "Clear recent maps".
     void refreshRecent();
@@ -37,6 +39,7 @@ signals:
     void recentMapChosen(const QString& path);
     void clearRecentRequested();
     void quitRequested();
+    void saveViewRequested();
 
 private:
     std::function<QStringList()> recentMaps_;
@@ -44,6 +47,7 @@ private:
     QAction* open_ = nullptr;
     QMenu* recent_ = nullptr;
     QAction* quit_ = nullptr;
+    QAction* saveView_ = nullptr;
 };
 
 }  // namespace pelagon

@@ -1,12 +1,15 @@
 #include "app/Mapform.h"
 
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSettings>
 #include <QTimer>
 
 #include "app/MapWindowLayout.h"
@@ -21,6 +24,7 @@
 #include "mapdef/PlaceList.h"
 #include "mapdef/ProjPars.h"
 #include "render/LoadLayers.h"
+#include "render/MapDecorations.h"
 #include "render/MapLayer.h"
 #include "render/Symbology.h"
 #include "reports/TheBrowserForm.h"
@@ -43,6 +47,7 @@ constexpr FramedControl kSiteList{3480, 60, 2520, 375};
 constexpr FramedControl kRegionLabel{6060, 105, 1620, 255};
 constexpr FramedControl kRegionList{7710, 60, 2520, 375};
 constexpr FramedControl kStatusLabel{10320, 105, 3120, 315};
+constexpr double kPositionFieldWidth = 4200;  // twips
 
 }  // namespace
 
@@ -151,6 +156,7 @@ void Mapform::createControls() {
     connect(RegionComboBox, &PlaceComboBox::placeChosen, this,
             [this](int k) { RegionComboBox_Click(k); });
     createPrintCommand();
+    createPositionControls();
 
     ArrangeMapWindow();
 }
@@ -176,6 +182,15 @@ void Mapform::ArrangeMapWindow() {
     theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
     theMap->move(twipsToPixels(a.mapLeft, dpiX), twipsToPixels(a.mapTop, dpiY));
     ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height());
+    // The position field stands in the button row, right of the frame, as far as there is room.
+    if (txtPosition != nullptr) {
+        const int left = ButtonFrame->x() + ButtonFrame->width() + twipsToPixels(60, dpiX);
+        const int room = width() - left - twipsToPixels(60, dpiX);
+        txtPosition->setGeometry(
+            left, ButtonFrame->y() + twipsToPixels(60, dpiY),
+            std::clamp(twipsToPixels(kPositionFieldWidth, dpiX), 0, std::max(0, room)),
+            twipsToPixels(375, dpiY));
+    }
 }
 
 bool Mapform::Form_Load() {
@@ -189,6 +204,7 @@ bool Mapform::Form_Load() {
     if (!ReadProjPars()) {
         return false;
     }
+    applyViewSettings();
     loadSiteList();
     loadRegionList();
     presetExtents = PresetExtents(regionExtents);
@@ -225,6 +241,25 @@ void Mapform::changeLayerVisible(int Index, int V) {
         MapLayers[Index]->setVisible(V != 0);
     }
     theMap->refresh();
+}
+
+void Mapform::applyViewSettings() {
+    const QSettings settings;
+    MapDecorations decorations;
+    decorations.scaleBar = settings.value(QLatin1String(kScaleBarSetting), true).toBool();
+    decorations.graticule = settings.value(QLatin1String(kGraticuleSetting), false).toBool();
+    decorations.projection = projection;
+    theMap->setDecorations(decorations);
+}
+
+void Mapform::setScaleBarShown(bool shown) {
+    QSettings().setValue(QLatin1String(kScaleBarSetting), shown);
+    applyViewSettings();
+}
+
+void Mapform::setGraticuleShown(bool shown) {
+    QSettings().setValue(QLatin1String(kGraticuleSetting), shown);
+    applyViewSettings();
 }
 
 bool Mapform::ReadProjPars() {
@@ -347,6 +382,16 @@ void Mapform::keepLegendBesideMaximizedMap() {
 }
 
 bool Mapform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == theMap && event->type() == QEvent::ContextMenu) {
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        // A right press already acted by the selected tool, as every press does; the menu is
+        // for presses that do nothing else, and for the keyboard.
+        if (menuEvent->reason() != QContextMenuEvent::Mouse ||
+            tools.pressAction() == MapPressAction::None) {
+            showMapMenu(menuEvent->globalPos(), menuEvent->pos());
+        }
+        return true;
+    }
     // Qt gives a maximized sub-window the whole area, and gives it again when the area changes
     // size; each time the map window is put back beside the legend.
     if (watched == subWindow() &&

@@ -1,6 +1,7 @@
 // The map window's toolbar commands, map tools, extent history, place lists, location query,
 // measuring and printing.
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 
 #include "app/Mapform.h"
@@ -8,6 +9,7 @@
 #include "common/MessageSink.h"
 #include "geo/AngleText.h"
 #include "geo/Measure.h"
+#include "geo/PositionText.h"
 #include "reports/DrillIdPage.h"
 #include "reports/DrillIdPageFile.h"
 #include "reports/LayerQuery.h"
@@ -50,6 +52,7 @@ void Mapform::theToolbar_ButtonClick(const QString& key, int index) {
 
 void Mapform::theMap_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double Y) {
     lastPress_ = QPointF(x, Y);
+    lastPosition_ = theMap->toMapPoint(lastPress_);
     switch (tools.pressAction()) {
         case MapPressAction::ZoomRectangle:
             // The extent shown while dragging is saved once the rectangle is known.
@@ -144,6 +147,12 @@ QString Mapform::findingLayersText() {
 
 void Mapform::doDrillID(double x, double Y) {
     const MapPoint point = theMap->toMapPoint(QPointF(x, Y));
+    // A query ends the marker of a position gone to.
+    theMap->setMarker(std::nullopt);
+    queryAtPoint(point);
+}
+
+void Mapform::queryAtPoint(MapPoint point) {
     statusShowsPosition_ = false;
     LblStatus->setText(findingLayersText());
     const DrillIdResult result =
@@ -186,6 +195,9 @@ void Mapform::doDrillID(double x, double Y) {
     // several queries can be told apart; the strip shows the whole heading.
     results_->setFixedCaption(caption);
     results_->setTitle(QStringLiteral("Layers present at:  ") + position);
+    results_->setCopyText(projection.AlbersToLatLong(point.x, point.y, MapLon, MapLat)
+                              ? positionClipboardText({MapLon, MapLat})
+                              : QString());
     // Where the page went when the map folder could not take it: readable until the next query.
     results_->setNotice(saved.inFallbackFolder ? saved.message() : QString());
     placeOpenedWindow(results_, 0);
@@ -216,6 +228,10 @@ void Mapform::createPrintCommand() {
                       theMap->height() / static_cast<double>(theMap->logicalDpiY()));
     };
     sources.legendImage = [this] { return legend_ ? legend_->printImage() : QImage(); };
+    sources.paintLegend = [this](QPainter& painter, const QRectF& area, int firstRow) {
+        return legend_ ? legend_->paintRows(painter, area, firstRow) : -1;
+    };
+    sources.mapName = QFileInfo(ctx_.theMapFile).fileName();
     std::unique_ptr<PrinterDialog> dialog = ctx_.makePrinterDialog
                                                 ? ctx_.makePrinterDialog(this)
                                                 : std::make_unique<PrinterDialogQt>(this);

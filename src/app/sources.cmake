@@ -7,6 +7,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/FileMenu.cpp app/FileMenu.h
   app/MapSelectForm.cpp app/MapSelectForm.h
   app/Mapform.cpp app/Mapform.h
+  app/MapformPositions.cpp
   app/MapformTools.cpp
   app/QtMessageSink.cpp app/QtMessageSink.h
   app/RecentMaps.cpp app/RecentMaps.h
@@ -14,5 +15,6 @@ list(APPEND PELAGON_GUI_SOURCES
   app/SingleInstance.cpp app/SingleInstance.h
   app/StartArguments.cpp app/StartArguments.h
   app/TheMDIform.cpp app/TheMDIform.h
+  app/ViewMenu.cpp app/ViewMenu.h
   app/ViewerApplication.cpp app/ViewerApplication.h
 )

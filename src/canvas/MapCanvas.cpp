@@ -181,8 +181,20 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target) const {
     painter.setClipRect(QRectF(QPointF(0, 0), target.size()), Qt::IntersectClip);
     MapSnapshot snapshot = makeSnapshot(layers_.layers());
     snapshot.background = background_;
-    MapRenderer::render(painter, Viewport(target.size(), extent()), snapshot);
+    const Viewport viewport(target.size(), extent());
+    MapRenderer::render(painter, viewport, snapshot);
+    drawMapDecorations(painter, viewport, decorations_, 0.0);
     painter.restore();
+}
+
+void MapCanvas::setDecorations(const MapDecorations& decorations) {
+    decorations_ = decorations;
+    update();
+}
+
+void MapCanvas::setMarker(std::optional<MapPoint> point) {
+    marker_ = point;
+    update();
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
@@ -211,6 +223,23 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         }
         for (const auto& [store, ids] : byStore) {
             overlay.drawHighlight(*store, ids, highlightColor_);
+        }
+    }
+    // Drawn over the frame rather than into it, so they stay in place while the frame is
+    // moved or scaled for a gesture.
+    drawMapDecorations(p, viewport, decorations_, 0.0);
+    if (marker_) {
+        const QPointF at = viewport.toPixel(*marker_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(Qt::NoBrush);
+        for (const auto& [color, width] :
+             {std::pair{QColor(Qt::white), 5.0}, std::pair{QColor(220, 0, 0), 2.0}}) {
+            p.setPen(QPen(color, width));
+            p.drawEllipse(at, 9.0, 9.0);
+            p.drawLine(at - QPointF(15, 0), at - QPointF(5, 0));
+            p.drawLine(at + QPointF(5, 0), at + QPointF(15, 0));
+            p.drawLine(at - QPointF(0, 15), at - QPointF(0, 5));
+            p.drawLine(at + QPointF(0, 5), at + QPointF(0, 15));
         }
     }
     if (tool_) {

@@ -17,6 +17,7 @@
 
 #include "common/MapTypes.h"
 #include "render/LayerHost.h"
+#include "render/MapDecorations.h"
 #include "render/MapLayerList.h"
 #include "render/Viewport.h"
 #include "store/FeatureStore.h"
@@ -83,6 +84,15 @@ public:
     // Draws the displayed extent, fitted to the target, with the same renderer, before
     // returning: for printing, export and tests.
     void renderTo(QPainter& painter, const QRectF& target) const;
+
+    // The scale bar and graticule over the map, on screen and in renderTo.
+    void setDecorations(const MapDecorations& decorations);
+    const MapDecorations& decorations() const { return decorations_; }
+
+    // A marker at a map point (a position gone to), drawn on screen over the map until it is
+    // cleared; nullopt clears it.
+    void setMarker(std::optional<MapPoint> point);
+    const std::optional<MapPoint>& marker() const { return marker_; }
 
     void setBackgroundColor(const QColor& c);
     QColor backgroundColor() const { return background_; }
@@ -160,6 +170,8 @@ private:
 
     std::unique_ptr<MapTool> tool_;
     Highlight highlight_;
+    MapDecorations decorations_;
+    std::optional<MapPoint> marker_;
     QColor highlightColor_ = QColor(0, 255, 255);
     QElapsedTimer lastWheel_;
 };

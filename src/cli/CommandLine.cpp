@@ -6,6 +6,7 @@
 
 #include "cli/CliErrors.h"
 #include "common/EchoText.h"
+#include "geo/PositionText.h"
 
 namespace pelagon::cli {
 
@@ -167,6 +168,14 @@ QList<double> parseNumbers(const QString& text, const QString& what, int count,
 MapPoint parsePoint(const QString& text, const QString& what) {
     const QList<double> v = parseNumbers(text, what, 2, QStringLiteral("X,Y"));
     return {v[0], v[1]};
+}
+
+MapPoint parsePositionOption(const QString& text, const QString& what) {
+    const PositionParse parsed = parsePosition(text);
+    if (!parsed.ok()) {
+        throw UsageError(QStringLiteral("%1: %2").arg(what, parsed.error));
+    }
+    return {parsed.position->lon, parsed.position->lat};
 }
 
 MapRect parseExtent(const QString& text, const QString& what) {

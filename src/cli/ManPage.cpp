@@ -72,7 +72,20 @@ QString troffText(const QString& text) {
     static const QRegularExpression control(QStringLiteral("^([.'])"),
                                             QRegularExpression::MultilineOption);
     out.replace(control, QStringLiteral("\\&\\1"));
-    return out;
+    // groff reads its input as Latin-1: every other character goes as its Unicode escape, so
+    // "57°30'" shows a degree sign, not two stray bytes.
+    QString ascii;
+    ascii.reserve(out.size());
+    for (const char32_t c : out.toUcs4()) {
+        if (c < 0x80) {
+            ascii += QChar(static_cast<char16_t>(c));
+        } else {
+            const QString hex =
+                QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0');
+            ascii += QStringLiteral("\\[u") + hex + QLatin1Char(']');
+        }
+    }
+    return ascii;
 }
 
 QString manPage(const QString& version, const QString& date) {

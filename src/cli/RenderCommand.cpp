@@ -1,11 +1,6 @@
 #include "cli/RenderCommand.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSvgGenerator>
 
 #include "cli/CliContext.h"
 #include "cli/CliErrors.h"
@@ -13,6 +8,7 @@
 #include "cli/HeadlessMap.h"
 #include "common/EchoText.h"
 #include "render/ExportFormat.h"
+#include "render/MapExport.h"
 #include "render/MapLayer.h"
 #include "render/MapRenderer.h"
 #include "render/MapSnapshot.h"
@@ -31,10 +27,6 @@ RenderOptions screenOptions() {
     RenderOptions options;
     options.scale = 1.0;
     return options;
-}
-
-void draw(QPainter& painter, const MapSnapshot& snapshot, const MapRect& requested, QSize size) {
-    MapRenderer::render(painter, Viewport(QSizeF(size), requested), snapshot, screenOptions());
 }
 
 // The index of name in names, spaces around either ignored: exactly as written, else without
@@ -103,8 +95,10 @@ MapRect placeExtent(const PlaceList& list, const QString& listName, const QStrin
 const CommandSyntax& renderSyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("render"),
-        QStringLiteral("MAP.mv -o OUT.png|.jpg|.tif|.pdf|.svg [--format NAME] [--size WxH] "
-                       "[--extent L,R,B,T | --region NAME | --site NAME] [--hide LAYER]..."),
+        QStringLiteral(
+            "MAP.mv -o OUT.png|.jpg|.tif|.pdf|.svg [--format NAME] [--size WxH] "
+            "[--extent L,R,B,T | --region NAME | --site NAME] [--hide LAYER]... [--scale-bar] "
+            "[--graticule]"),
         QStringLiteral("Draw the map as the map window shows it into an image, a PDF or an SVG."),
         QStringLiteral(
             "The extent (default: the full extent of the layers) is widened to the image's\n"
@@ -114,7 +108,9 @@ const CommandSyntax& renderSyntax() {
             "TIFF (.tif, .tiff), PDF (.pdf) or SVG (.svg); -o - writes to standard output,\n"
             "as PNG unless --format names another. A PDF page and an SVG drawing have the\n"
             "image's aspect: one point per pixel at 96 dpi, drawn as vectors.\n"
-            "Layers hidden in the definition stay hidden; --hide hides more."),
+            "Layers hidden in the definition stay hidden; --hide hides more.\n"
+            "--scale-bar and --graticule draw what the viewer's View menu draws; the viewer's\n"
+            "\"Save view as...\" writes the same files from the same code."),
         {
             {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
              QStringLiteral("the file to write, in the format of its extension; - for standard "
@@ -151,74 +147,38 @@ const CommandSyntax& renderSyntax() {
              QStringLiteral("LAYER"),
              true,
              QStringLiteral("hide the layer of this LayerName; may be repeated")},
+            {QStringLiteral("--scale-bar"),
+             {},
+             {},
+             false,
+             QStringLiteral("draw the scale bar (nautical miles and kilometres, true along the "
+                            "parallel at the centre; needs ProjPars.alb)")},
+            {QStringLiteral("--graticule"),
+             {},
+             {},
+             false,
+             QStringLiteral("draw meridians and parallels labelled in degrees and minutes (needs "
+                            "ProjPars.alb)")},
         },
     };
     return syntax;
 }
 
 QByteArray renderMap(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
-                     QSize size, ExportFormat format) {
+                     QSize size, ExportFormat format, const MapDecorations& decorations) {
     MapSnapshot snapshot = makeSnapshot(layers);
     snapshot.background = Qt::white;
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    const QString formatName = exportFormatName(format);
-    if (format == ExportFormat::Pdf) {
-        QPdfWriter writer(&buffer);
-        writer.setCreator(QStringLiteral("pelagon-cli"));
-        writer.setResolution(96);
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setPageSize(QPageSize(QSizeF(size) * kPointsPerPixel, QPageSize::Point));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            throw InputError(QStringLiteral("The PDF page cannot be made."));
-        }
-        // The page in device units may differ from the asked size by rounding to points.
-        draw(painter, snapshot, requested, QSize(writer.width(), writer.height()));
-        painter.end();
-        return buffer.data();
+    const ExportedView view = exportView(
+        [&](QPainter& painter, const QSizeF& surface) {
+            const Viewport viewport(surface, requested);
+            MapRenderer::render(painter, viewport, snapshot, screenOptions());
+            drawMapDecorations(painter, viewport, decorations, 1.0);
+        },
+        size, format, QStringLiteral("pelagon-cli"));
+    if (!view.ok()) {
+        throw InputError(view.error);
     }
-    if (format == ExportFormat::Svg) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setResolution(96);
-        svg.setTitle(QStringLiteral("Map"));
-        svg.setDescription(QStringLiteral("Drawn by pelagon-cli"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            throw InputError(QStringLiteral("The SVG drawing cannot be made."));
-        }
-        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        draw(painter, snapshot, requested, size);
-        painter.end();
-        return buffer.data();
-    }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        throw InputError(
-            QStringLiteral("Cannot make an image of %1 x %2 pixels: not enough memory.")
-                .arg(size.width())
-                .arg(size.height()));
-    }
-    image.setDotsPerMeterX(qRound(kDotsPerMeter96));
-    image.setDotsPerMeterY(qRound(kDotsPerMeter96));
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        draw(painter, snapshot, requested, size);
-    }
-    // JPEG has no transparency; the map is opaque anyway.
-    if (format == ExportFormat::Jpeg) {
-        image = image.convertToFormat(QImage::Format_RGB32);
-    }
-    if (!image.save(&buffer, formatName.toLatin1().constData())) {
-        throw InputError(QStringLiteral("The %1 image cannot be made: this installation has no "
-                                        "%1 writer.")
-                             .arg(formatName));
-    }
-    return buffer.data();
+    return view.bytes;
 }
 
 int runRender(const QStringList& words, CliContext& context) {
@@ -277,8 +237,15 @@ int runRender(const QStringList& words, CliContext& context) {
         extent = placeExtent(map.sites, QStringLiteral("site"), QStringLiteral("--site"),
                              args.value(QStringLiteral("--site")));
     }
+    MapDecorations decorations;
+    decorations.scaleBar = args.has(QStringLiteral("--scale-bar"));
+    decorations.graticule = args.has(QStringLiteral("--graticule"));
+    if (decorations.scaleBar || decorations.graticule) {
+        map.readProjection();
+        decorations.projection = map.requireProjection();
+    }
     const QByteArray bytes = renderMap(map.drawnLayers(), extent.value_or(map.fullExtent()),
-                                       size.value_or(map.defaultCanvasSize()), format);
+                                       size.value_or(map.defaultCanvasSize()), format, decorations);
     if (output == QStringLiteral("-")) {
         context.write(bytes);
     } else {

@@ -9,6 +9,7 @@
 
 #include "common/MapTypes.h"
 #include "render/ExportFormat.h"
+#include "render/MapDecorations.h"
 
 namespace pelagon {
 class MapLayer;
@@ -25,10 +26,10 @@ const CommandSyntax& renderSyntax();
 int runRender(const QStringList& words, CliContext& context);
 
 // Draws layers (list order: position 0 on top) at the requested extent, widened to size's
-// aspect, with the map window's renderer and white background, and returns the file's bytes: an
-// image (PNG, JPEG, TIFF) or a page of vectors (PDF, SVG). Throws InputError when the format
-// cannot be made.
+// aspect, with the map window's renderer and white background, and the decorations over them,
+// and returns the file's bytes: an image (PNG, JPEG, TIFF) or a page of vectors (PDF, SVG), as
+// the viewer's "Save view as…" writes them. Throws InputError when the format cannot be made.
 QByteArray renderMap(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
-                     QSize size, ExportFormat format);
+                     QSize size, ExportFormat format, const MapDecorations& decorations = {});
 
 }  // namespace pelagon::cli

@@ -82,6 +82,7 @@ void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Ch
     swatch->border = colourOf(theBorderColor);
     swatch->style = theStyle;
     swatch->shapeType = ShapeType;
+    swatch->name = theName;
     swatch->dropRows = ShapeType == kLineLayer ? RowSpacing / 4.0 : 0.0;
     swatch->setVisible(ShapeType != kPointLayer);
     Legend[Index] = swatch;

@@ -54,6 +54,13 @@ public:
     // An image of the panel in its current state, scroll position included, for printing.
     QImage printImage();
 
+    // Draws the legend's rows as vectors into area (the painter's device units) for a printed
+    // page: a heading on the first page, then from row firstRow (counting filled rows only) as
+    // many rows as fit, each with its swatch and its name as on screen and its box ticked or
+    // empty; a hidden layer's name is marked "(hidden)". Returns the row to go on with, or -1
+    // when the last row has been drawn.
+    int paintRows(QPainter& painter, const QRectF& area, int firstRow) const;
+
     // Rows and controls, indexed by layer number; a layer that failed to load leaves nullptr.
     QVector<LegendSwatch*> Legend;
     QVector<QCheckBox*> LayerVisCheck;
@@ -97,6 +104,7 @@ public:
     QColor fill;
     QColor border;
     int style = 0;
+    QString name;         // the layer's name, as given
     double dropRows = 0;  // a line swatch stands a quarter of the row pitch below the row top
 
 protected:

@@ -7,4 +7,5 @@ list(APPEND PELAGON_RENDER_SOURCES
 )
 list(APPEND PELAGON_GUI_SOURCES
   legend/LayerListForm.cpp legend/LayerListForm.h
+  legend/LegendPrint.cpp
 )

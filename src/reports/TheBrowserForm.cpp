@@ -1,10 +1,14 @@
 #include "reports/TheBrowserForm.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QMdiArea>
+#include <QMenu>
+#include <QShortcut>
 
 #include "common/Twips.h"
 
@@ -54,6 +58,22 @@ TheBrowserForm::TheBrowserForm(QMdiArea* area, PageViewFactory makeView)
     DrillIDtitle_->setWordWrap(true);
     DrillIDtitle_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     DrillIDtitle_->setTextFormat(Qt::PlainText);
+    // The strip's menu copies the position the window shows.
+    for (QWidget* strip :
+         {static_cast<QWidget*>(picAddress_), static_cast<QWidget*>(DrillIDtitle_)}) {
+        strip->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(strip, &QWidget::customContextMenuRequested, this, [this, strip](QPoint at) {
+            if (copyText_.isEmpty()) {
+                return;
+            }
+            QMenu menu(this);
+            menu.addAction(QStringLiteral("Copy position"), this, [this] { copyPosition(); });
+            menu.exec(strip->mapToGlobal(at));
+        });
+    }
+    auto* copy = new QShortcut(QKeySequence::Copy, picAddress_, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QShortcut::activated, this, [this] { copyPosition(); });
     notice_->setObjectName(QStringLiteral("notice"));
     notice_->setTextFormat(Qt::PlainText);
     notice_->setWordWrap(true);
@@ -80,6 +100,7 @@ void TheBrowserForm::resetControls() {
     discardView();
     setWindowTitle(QString());
     fixedCaption_.clear();
+    copyText_.clear();
     notice_->clear();
     notice_->hide();
     DrillIDtitle_->setText(kInitialTitle);
@@ -272,6 +293,18 @@ void TheBrowserForm::placeNotice() {
     if (missing > 0) {
         resize(this->width(), this->height() + missing);
     }
+}
+
+void TheBrowserForm::setCopyText(const QString& text) {
+    copyText_ = text;
+}
+
+bool TheBrowserForm::copyPosition() {
+    if (copyText_.isEmpty()) {
+        return false;
+    }
+    QGuiApplication::clipboard()->setText(copyText_);
+    return true;
 }
 
 }  // namespace pelagon

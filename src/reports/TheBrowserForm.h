@@ -63,6 +63,13 @@ public:
     void setNotice(const QString& text);
     QLabel* notice() const { return notice_; }
 
+    // The text "Copy position" puts on the clipboard: offered by the title strip's menu (a right
+    // click on it) and by Ctrl+C on the strip; empty (as at opening) offers nothing.
+    void setCopyText(const QString& text);
+    QString copyText() const { return copyText_; }
+    // Puts the copy text on the clipboard; false when there is none.
+    bool copyPosition();
+
     QWidget* picAddress() const { return picAddress_; }
     QLabel* DrillIDtitle() const { return DrillIDtitle_; }
     PageView* theBrowser() const { return theBrowser_; }
@@ -94,6 +101,7 @@ private:
     QLabel* notice_;
     QPointer<PageView> theBrowser_;
     QString fixedCaption_;
+    QString copyText_;
     QTimer timTimer_;
     bool open_ = false;
 };

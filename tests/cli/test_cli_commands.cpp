@@ -52,7 +52,13 @@ TEST(CliUsage, ExitStatusAndMessage) {
          "at most one"},
         {{"render", kSample, "-o", out, "--hide", "Lakes"}, 2, "\"Land\", \"Management areas\""},
         {{"render", kSample, "-o", out, "--region", "Atlantis"}, 2, "\"Kodiak\""},
-        {{"position", kSample}, 2, "missing --at"},
+        {{"position", kSample}, 2, "give one of --at X,Y or --position TEXT"},
+        {{"position", kSample, "--at", "1,2", "--position", "57N 152W"}, 2, "give one of --at"},
+        {{"position", kSample, "--position", "95 00N 150 00W"},
+         2,
+         "--position: Position not "
+         "understood: the latitude"},
+        {{"query", kSample, "--position", "abc"}, 2, "--position: Position not understood: 'abc'"},
         {{"position", kSample, "--at", "1,2", "--locale", "xx_nowhere"}, 2, "not a known locale"},
         {{"position", kSample, "--at", "1,2", "--at", "3,4"}, 2, "given twice"},
         {{"measure", kSample}, 2, "missing argument (expected MAP.mv X1,Y1)"},
@@ -316,6 +322,28 @@ double share(const QImage& image, QRgb colour) {
     return static_cast<double>(n) / (image.width() * image.height());
 }
 
+// A typed position reads as the viewer's field reads it: the same point as its decimal degrees,
+// and back to the map point the read-out came from.
+TEST(CliGeo, TypedPositionsGiveTheSameAnswersAsDegrees) {
+    const auto page = runTool({"query", kSample, "--position", "57.5033 -152.175"});
+    const auto degrees = runTool({"query", kSample, "--lonlat", "-152.175,57.5033"});
+    ASSERT_EQ(page.rc, 0) << page.errText().toStdString();
+    ASSERT_EQ(degrees.rc, 0) << degrees.errText().toStdString();
+    EXPECT_EQ(page.out, degrees.out);
+    EXPECT_TRUE(page.outText().contains("<body>"));
+
+    // The read-out of 100000,200000 typed back, degrees and minutes to three decimals (2 m).
+    const auto back = runTool({"position", kSample, "--position", "51 48.038N 152 33.466W"});
+    ASSERT_EQ(back.rc, 0) << back.errText().toStdString();
+    const QStringList lines = back.outText().split('\n');
+    ASSERT_EQ(lines.size(), 4) << back.outText().toStdString();
+    const QStringList xy = lines[0].split(',');
+    ASSERT_EQ(xy.size(), 2);
+    EXPECT_NEAR(xy[0].toDouble(), 100000, 2);
+    EXPECT_NEAR(xy[1].toDouble(), 200000, 2);
+    EXPECT_EQ(lines[2], "- 152° 33.466', 51° 48.038'");
+}
+
 TEST(CliRender, PngOfTheAskedSizeShowsTheLayers) {
     test::TinyMap map;
     ASSERT_TRUE(map.isValid()) << map.problems();
@@ -352,6 +380,37 @@ TEST(CliRender, PngOfTheAskedSizeShowsTheLayers) {
     QFile file(map.folder() + "/map.pdf");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("%PDF"));
+}
+
+// The scale bar and the graticule are drawn only when asked for, over the same map.
+TEST(CliRender, ScaleBarAndGraticuleOnRequest) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const auto draw = [&](const QStringList& extra) {
+        const QString png = map.folder() + "/d.png";
+        const auto r = runTool(
+            QStringList{"render", map.definition(), "-o", png, "--size", "400x300"} + extra);
+        EXPECT_EQ(r.rc, 0) << r.errText().toStdString();
+        return QImage(png);
+    };
+    const QImage plain = draw({});
+    const QImage bar = draw({"--scale-bar"});
+    const QImage grid = draw({"--graticule"});
+    const QImage both = draw({"--scale-bar", "--graticule"});
+    ASSERT_FALSE(plain.isNull());
+    // The scale bar stands in the lower left corner: only there does the image change.
+    EXPECT_EQ(bar.copy(200, 0, 200, 300), plain.copy(200, 0, 200, 300));
+    EXPECT_NE(bar.copy(0, 200, 200, 100), plain.copy(0, 200, 200, 100));
+    EXPECT_NE(grid, plain);
+    EXPECT_NE(both, bar);
+    EXPECT_NE(both, grid);
+
+    map.write("ProjPars.alb", "");
+    const auto r =
+        runTool({"render", map.definition(), "-o", map.folder() + "/e.png", "--scale-bar"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(r.errText().contains("ProjPars.alb")) << r.errText().toStdString();
+    EXPECT_FALSE(QFile::exists(map.folder() + "/e.png"));
 }
 
 // "-" as an output is standard output, for every subcommand that writes a file; nothing named

@@ -31,6 +31,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A line that starts with a control character is defused; one inside a line is text.
         TroffCase{"a name ending in\n.pdf gives a PDF", "a name ending in\n\\&.pdf gives a PDF"},
         TroffCase{"'quoted' first\nand 'inside'", "\\&'quoted' first\nand 'inside'"},
-        TroffCase{"e.g. de_DE", "e.g. de_DE"}));
+        TroffCase{"e.g. de_DE", "e.g. de_DE"},
+        // groff reads Latin-1: other characters go as Unicode escapes.
+        TroffCase{"57\xc2\xb0 30.2' N \xe2\x80\xa6 \xf0\x9f\x90\x9f",
+                  "57\\[u00B0] 30.2' N \\[u2026] \\[u1F41F]"}));
 
 }  // namespace

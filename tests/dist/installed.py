@@ -251,7 +251,7 @@ class InstalledChecks:
             (["pelagon-cli", "re"], {"render"}),
             (["pelagon-cli", "info", ""], {"Alaska.mv", "UPPER.MV", "HTML", "Shapefiles"}),
             (["pelagon-cli", "info", "U"], {"UPPER.MV"}),
-            (["pelagon-cli", "render", "Alaska.mv", "--s"], {"--size", "--site"}),
+            (["pelagon-cli", "render", "Alaska.mv", "--s"], {"--size", "--site", "--scale-bar"}),
             (["pelagon-cli", "render", "Alaska.mv", "-"], help_options(
                 t.run([str(t.path("bin/pelagon-cli")), "render", "--help"]).stdout)),
             (["pelagon-cli", "query", "Alaska.mv", "--csv", "S"], {"SSL_Locs.csv", "Shapefiles"}),
@@ -275,8 +275,9 @@ class InstalledChecks:
 def render_manual_page(tree, page):
     """The page as plain text, checked for troff warnings on the way."""
     source = gzip.decompress(page.read_bytes()).decode("utf-8")
-    # -ww: all warnings; no hyphenation and long lines, so option names stay whole.
-    result = tree.run(["groff", "-man", "-ww", "-Tascii", "-P-c", "-P-b", "-P-u", "-rHY=0",
+    # -ww: all warnings; UTF-8 as man gives it in a UTF-8 locale (the help shows positions with
+    # degree signs); no hyphenation and long lines, so option names stay whole.
+    result = tree.run(["groff", "-man", "-ww", "-Tutf8", "-P-c", "-P-b", "-P-u", "-rHY=0",
                        "-rLL=200n"], input=source)
     if result.returncode != 0 or result.stderr:
         raise AssertionError(f"{page}: groff says:\n{result.stderr}")
