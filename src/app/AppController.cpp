@@ -1,23 +1,43 @@
 #include "app/AppController.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
+#include "app/FileMenu.h"
 #include "app/MapSelectForm.h"
 #include "app/Mapform.h"
 #include "app/TheMDIform.h"
+#include "app/ViewMenu.h"
 #include "common/MessageSink.h"
+#include "reports/DocumentWindow.h"
 
 namespace pelagon {
+
+namespace {
+
+// How often a handed-over map checks again whether the viewer has become free.
+constexpr int kPendingRetryMs = 200;
+
+}  // namespace
 
 AppController::AppController(MessageSink& messages, PageViewFactory makePageView, QObject* parent)
     : QObject(parent),
       messages_(messages),
       makePageView_(std::move(makePageView)),
-      endProgram_([](int code) { QCoreApplication::exit(code); }) {}
+      recent_(settings_),
+      endProgram_([](int code) { QCoreApplication::exit(code); }),
+      pendingTimer_(new QTimer(this)) {
+    pendingTimer_->setSingleShot(true);
+    connect(pendingTimer_, &QTimer::timeout, this, [this] { openPending(); });
+}
 
 AppController::~AppController() {
     delete frame_;
@@ -25,9 +45,24 @@ AppController::~AppController() {
 }
 
 void AppController::showChooser() {
+    const bool overMap = mapform_ && frame_ && frame_->isVisible();
+    if (chooser_ && overMap && chooser_->parentWidget() != frame_) {
+        // Made at start, before the frame existed: a new one opens over the frame.
+        retireChooser();
+    }
     if (!chooser_) {
-        chooser_ = new MapSelectForm(messages_, [this](const QString& f) { return loadMap(f); });
+        chooser_ = new MapSelectForm(
+            messages_, [this](const QString& f) { return loadMap(f); },
+            overMap ? frame_.data() : nullptr);
         chooser_->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (overMap) {
+            chooser_->setWindowModality(Qt::WindowModal);
+        }
+    }
+    chooser_->setRecentMaps(recent_.paths());
+    if (chooser_->parentWidget() != nullptr && !chooser_->isVisible()) {
+        // Centred over the frame, also where no window manager places it.
+        chooser_->move(frame_->geometry().center() - chooser_->rect().center());
     }
     chooser_->show();
     chooser_->raise();
@@ -37,6 +72,14 @@ void AppController::showChooser() {
 void AppController::closeChooser() {
     if (chooser_) {
         chooser_->hide();
+    }
+}
+
+void AppController::retireChooser() {
+    if (MapSelectForm* chooser = chooser_) {
+        chooser_ = nullptr;
+        chooser->hide();
+        chooser->deleteLater();
     }
 }
 
@@ -62,18 +105,111 @@ bool AppController::openMapFile(const QString& path) {
     return false;
 }
 
+void AppController::createFrame() {
+    frame_ = new TheMDIform;
+    frame_->installEventFilter(this);
+    fileMenu_ = new FileMenu(
+        frame_->menuBar(), [this] { return recent_.paths(); }, frame_);
+    connect(fileMenu_, &FileMenu::openMapRequested, this, [this] { showChooser(); });
+    connect(fileMenu_, &FileMenu::recentMapChosen, this,
+            [this](const QString& path) { openMapFile(path); });
+    connect(fileMenu_, &FileMenu::clearRecentRequested, this, [this] { recent_.clear(); });
+    connect(fileMenu_, &FileMenu::saveViewRequested, this, [this] {
+        if (mapform_) {
+            mapform_->saveViewAs();
+        }
+    });
+    connect(fileMenu_->menu(), &QMenu::aboutToShow, this,
+            [this] { fileMenu_->saveViewAction()->setEnabled(mapform_ != nullptr); });
+    viewMenu_ = new ViewMenu(
+        frame_->menuBar(),
+        [this] {
+            ViewMenu::State s;
+            s.mapOpen = mapform_ != nullptr;
+            if (mapform_) {
+                s.scaleBar = mapform_->theMap->decorations().scaleBar;
+                s.graticule = mapform_->theMap->decorations().graticule;
+                s.havePosition = mapform_->lastPosition().has_value();
+            }
+            return s;
+        },
+        frame_);
+    connect(viewMenu_, &ViewMenu::scaleBarToggled, this, [this](bool on) {
+        if (mapform_) {
+            mapform_->setScaleBarShown(on);
+        }
+    });
+    connect(viewMenu_, &ViewMenu::graticuleToggled, this, [this](bool on) {
+        if (mapform_) {
+            mapform_->setGraticuleShown(on);
+        }
+    });
+    connect(viewMenu_, &ViewMenu::goToPositionRequested, this, [this] {
+        if (mapform_) {
+            mapform_->focusPositionField();
+        }
+    });
+    connect(viewMenu_, &ViewMenu::copyPositionRequested, this, [this] {
+        if (mapform_ && mapform_->lastPosition()) {
+            mapform_->copyPosition(*mapform_->lastPosition());
+        }
+    });
+    connect(fileMenu_, &FileMenu::quitRequested, this, [this] {
+        if (chooser_) {
+            chooser_->close();
+        }
+        endProgram_(0);
+    });
+}
+
+bool AppController::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the frame ends the program: the chooser that was open over it goes too.
+    if (watched == frame_ && event->type() == QEvent::Close && event->isAccepted() && chooser_ &&
+        chooser_->parentWidget() == frame_) {
+        chooser_->hide();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 bool AppController::loadMap(const QString& theMapFile) {
-    discardMap();
+    if (loading_) {
+        return false;
+    }
+    loading_ = true;
+    const QPointer<Mapform> previous = mapform_;
+    QString previousTitle;
+    QString previousFolder;
+    QList<QPointer<QWidget>> hidden;
+    QList<QPointer<DocumentWindow>> documents;
+    if (previous && frame_) {
+        // The open map steps aside while the new one loads; it comes back if that fails. Its
+        // windows are the frame's child windows and the document windows its pages opened.
+        previousTitle = frame_->windowTitle();
+        previousFolder = previous->BaseDir;
+        for (QMdiSubWindow* window : frame_->mdiArea()->subWindowList()) {
+            hidden.append(window);
+        }
+        for (DocumentWindow* window : frame_->findChildren<DocumentWindow*>()) {
+            hidden.append(window);
+            documents.append(window);
+        }
+        hidden.removeIf([](const QPointer<QWidget>& w) { return !w->isVisible(); });
+        for (const QPointer<QWidget>& window : hidden) {
+            window->hide();
+        }
+    }
     if (!frame_) {
-        frame_ = new TheMDIform;
+        createFrame();
     }
-    frame_->setWindowTitle(QStringLiteral("MDIForm1"));
-    // The frame opens maximized. Its geometry is set to the screen's available area first, so it
-    // has that size also where no window manager applies the maximization.
-    if (QScreen* screen = frame_->screen()) {
-        frame_->setGeometry(screen->availableGeometry());
+    if (!previous) {
+        frame_->setWindowTitle(QStringLiteral("MDIForm1"));
+        // The frame opens maximized. Its geometry is set to the screen's available area first,
+        // so it has that size also where no window manager applies the maximization.
+        if (QScreen* screen = frame_->screen()) {
+            frame_->setGeometry(screen->availableGeometry());
+        }
+        frame_->showMaximized();
     }
-    frame_->showMaximized();
 
     MapformContext ctx;
     ctx.frame = frame_;
@@ -82,32 +218,96 @@ bool AppController::loadMap(const QString& theMapFile) {
     ctx.closeChooser = [this] { closeChooser(); };
     ctx.makePageView = makePageView_;
     ctx.makePrinterDialog = makePrinterDialog_;
-    ctx.endProgram = [this](int code) {
-        ending_ = true;
-        endProgram_(code);
-    };
+    if (!previous) {
+        ctx.endProgram = [this](int code) {
+            ending_ = true;
+            endProgram_(code);
+        };
+    }
     mapform_ = new Mapform(ctx);
     frame_->addChild(mapform_);
-    if (mapform_->Form_Load()) {
-        // The chooser is not used again in this run.
-        if (chooser_) {
-            chooser_->deleteLater();
+    const bool loaded = mapform_->Form_Load();
+    loading_ = false;
+
+    if (loaded) {
+        discardMap(previous);
+        for (const QPointer<DocumentWindow>& window : documents) {
+            delete window;
+        }
+        recent_.add(theMapFile);
+        // The chooser is made anew when it is needed again.
+        retireChooser();
+        if (!pending_.isEmpty()) {
+            pendingTimer_->start(0);
         }
         return true;
     }
-    discardMap();
-    frame_->hide();
+    discardMap(mapform_);
+    mapform_ = previous;
+    if (previous) {
+        for (const QPointer<QWidget>& window : hidden) {
+            if (window) {
+                window->show();
+            }
+        }
+        frame_->setWindowTitle(previousTitle);
+        QDir::setCurrent(previousFolder);
+        if (QMdiSubWindow* sub = previous->subWindow()) {
+            frame_->mdiArea()->setActiveSubWindow(sub);
+        }
+    } else {
+        frame_->hide();
+    }
     if (!ending_) {
         showChooser();
+    }
+    if (!pending_.isEmpty()) {
+        pendingTimer_->start(0);
     }
     return false;
 }
 
-void AppController::discardMap() {
-    if (mapform_) {
-        QMdiSubWindow* sub = mapform_->subWindow();
-        delete mapform_;
+void AppController::discardMap(Mapform* map) {
+    if (map) {
+        QMdiSubWindow* sub = map->subWindow();
+        delete map;
         delete sub;
+    }
+}
+
+void AppController::requestOpen(const QString& path) {
+    pending_.append(path);
+    pendingTimer_->start(0);
+}
+
+void AppController::openPending() {
+    if (pending_.isEmpty() || ending_) {
+        return;
+    }
+    // Not inside a load or under a message box or dialog: those wait for the user, and the map
+    // they belong to must not change underneath them. The chooser is the exception: the map
+    // handed over is the user's choice.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (loading_ || (modal != nullptr && modal != chooser_)) {
+        pendingTimer_->start(kPendingRetryMs);
+        return;
+    }
+    const QString path = pending_.takeFirst();
+    if (chooser_ && mapform_) {
+        chooser_->hide();
+    }
+    openMapFile(path);
+    // The viewer comes to the front; the chooser stays above the frame when it came back.
+    if (frame_ && frame_->isVisible()) {
+        frame_->raise();
+        frame_->activateWindow();
+    }
+    if (chooser_ && chooser_->isVisible()) {
+        chooser_->raise();
+        chooser_->activateWindow();
+    }
+    if (!pending_.isEmpty()) {
+        pendingTimer_->start(0);
     }
 }
 

@@ -2,28 +2,38 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSettings>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 #include "app/MapSelectForm.h"
 #include "app/Mapform.h"
+#include "app/RecentMaps.h"
 #include "app/TheMDIform.h"
+
+class QTimer;
 
 namespace pelagon {
 
+class FileMenu;
+class ViewMenu;
 class MessageSink;
 
-// Runs the program's windows: the map chooser first, then the frame with one map.
+// Runs the program's windows: the map chooser first, then the frame with one map at a time.
+// The frame's File menu opens other maps in the same frame; a map that another viewer hands over
+// (requestOpen) opens the same way.
 class AppController : public QObject {
     Q_OBJECT
 public:
     // makePageView makes the page views of the browser windows (the web engine in the program,
-    // a fake in tests).
+    // a fake in tests). The recent maps are kept in the application's QSettings.
     AppController(MessageSink& messages, PageViewFactory makePageView, QObject* parent = nullptr);
     ~AppController() override;
 
-    // Shows the chooser, alone, on the current folder.
+    // Shows the chooser, with the recent maps, on the current folder. While a map is open it opens
+    // over the frame, which waits for it (window-modal); closing it keeps the map.
     void showChooser();
 
     // Opens a map definition directly: makes its folder the working directory and loads it. On
@@ -31,33 +41,59 @@ public:
     bool openMapFile(const QString& path);
 
     // The load path shared by the chooser and openMapFile: the working directory is already the
-    // map folder. Creates the frame and the map window and runs the map window's load.
+    // map folder. Creates the frame (the first time) and the map window and runs the map window's
+    // load. While a map is open its windows are hidden during the load; when the new map opens
+    // they are closed, and when it cannot be opened they come back as they were, with the working
+    // folder and the frame's caption of that map. A projection file that cannot be used ends the
+    // program only when no map was open before.
     bool loadMap(const QString& theMapFile);
+
+    // Opens path as soon as the viewer is free: at once from the event loop, or when the message
+    // box or load in progress has ended. The chooser, if it is open, gives way to it.
+    void requestOpen(const QString& path);
 
     MapSelectForm* chooser() const { return chooser_; }
     TheMDIform* frame() const { return frame_; }
     Mapform* mapform() const { return mapform_; }
+    FileMenu* fileMenu() const { return fileMenu_; }
+    ViewMenu* viewMenu() const { return viewMenu_; }
+    RecentMaps& recentMaps() { return recent_; }
 
     // The printer dialog of the map window's print command (default: Qt's print dialog).
     void setPrinterDialogFactory(std::function<std::unique_ptr<PrinterDialog>(QWidget*)> make) {
         makePrinterDialog_ = std::move(make);
     }
 
-    // Called when a fatal condition ends the program (default: QCoreApplication::exit).
+    // Called when a fatal condition or Quit ends the program (default: QCoreApplication::exit).
     void setEndProgram(std::function<void(int)> end) { endProgram_ = std::move(end); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void closeChooser();
-    void discardMap();
+    // Hides the chooser and deletes it once control is back in the event loop (it may be the
+    // caller).
+    void retireChooser();
+    void createFrame();
+    void discardMap(Mapform* map);
+    void openPending();
 
     MessageSink& messages_;
     PageViewFactory makePageView_;
     std::function<std::unique_ptr<PrinterDialog>(QWidget*)> makePrinterDialog_;
+    QSettings settings_;
+    RecentMaps recent_;
     QPointer<MapSelectForm> chooser_;
     QPointer<TheMDIform> frame_;
     QPointer<Mapform> mapform_;
+    FileMenu* fileMenu_ = nullptr;
+    ViewMenu* viewMenu_ = nullptr;
     std::function<void(int)> endProgram_;
-    bool ending_ = false;  // a fatal message has been shown; the program is ending
+    bool ending_ = false;   // a fatal message has been shown; the program is ending
+    bool loading_ = false;  // a map's load is running (its message boxes may be open)
+    QStringList pending_;   // maps handed over, waiting for the viewer to be free
+    QTimer* pendingTimer_ = nullptr;
 };
 
 }  // namespace pelagon

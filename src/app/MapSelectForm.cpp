@@ -2,9 +2,12 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLabel>
 #include <QListView>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QStringListModel>
@@ -53,7 +56,7 @@ QStringList volumeRoots() {
 }  // namespace
 
 MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* parent)
-    : QWidget(parent), messages_(messages), open_(std::move(open)) {
+    : QWidget(parent, Qt::Window), messages_(messages), open_(std::move(open)) {
     setObjectName(QStringLiteral("MapSelectForm"));
     setWindowTitle(QStringLiteral("Brenta Dudadiruz Pelagon -- Select a Map"));
 
@@ -63,13 +66,29 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
         w->setGeometry(twipsToPixels(l, dpiX), twipsToPixels(t, dpiY), twipsToPixels(wd, dpiX),
                        twipsToPixels(h, dpiY));
     };
-    setFixedSize(twipsToPixels(7545, dpiX), twipsToPixels(4065, dpiY));
+    // The lists and "OK" keep their places inside a client area of 7545 x 4065 twips; the recent
+    // maps, when there are any, take a band above it.
+    choicesSize_ = QSize(twipsToPixels(7545, dpiX), twipsToPixels(4065, dpiY));
+    choices_ = new QWidget(this);
+    choices_->setObjectName(QStringLiteral("Choices"));
+    choices_->setGeometry(QRect(QPoint(0, 0), choicesSize_));
+    setFixedSize(choicesSize_);
 
-    Drive1 = new QComboBox(this);
+    LblRecent = new QLabel(QStringLiteral("Recent maps:"), this);
+    LblRecent->setObjectName(QStringLiteral("LblRecent"));
+    RecentList = new QListWidget(this);
+    RecentList->setObjectName(QStringLiteral("RecentList"));
+    RecentList->setSelectionMode(QAbstractItemView::SingleSelection);
+    RecentList->setTextElideMode(Qt::ElideMiddle);
+    LblRecent->setBuddy(RecentList);
+    LblRecent->hide();
+    RecentList->hide();
+
+    Drive1 = new QComboBox(choices_);
     Drive1->setObjectName(QStringLiteral("Drive1"));
     place(Drive1, 120, 120, 1215, 315);
 
-    Dir1 = new QTreeView(this);
+    Dir1 = new QTreeView(choices_);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     place(Dir1, 120, 600, 2775, 2115);
     dirModel_ = new QFileSystemModel(this);
@@ -91,14 +110,14 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
     Dir1->header()->hide();
     Dir1->setRootIndex(QModelIndex());
 
-    File1 = new QListView(this);
+    File1 = new QListView(choices_);
     File1->setObjectName(QStringLiteral("File1"));
     place(File1, 3480, 120, 3615, 2625);
     File1->setModel(new QStringListModel(this));
     File1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    CmdGetMap = new QPushButton(QStringLiteral("OK"), this);
+    CmdGetMap = new QPushButton(QStringLiteral("OK"), choices_);
     CmdGetMap->setObjectName(QStringLiteral("CmdGetMap"));
     place(CmdGetMap, 5880, 3000, 1215, 495);
     CmdGetMap->setDefault(true);
@@ -122,6 +141,77 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
             [this] { Dir1_Change(); });
     connect(File1, &QListView::doubleClicked, this, [this] { LoadSelectedMap(); });
     connect(CmdGetMap, &QPushButton::clicked, this, [this] { CmdGetMap_Click(); });
+    connect(RecentList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { showRecentMap(item->data(Qt::UserRole).toString()); });
+    connect(RecentList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (showRecentMap(item->data(Qt::UserRole).toString())) {
+            LoadSelectedMap();
+        }
+    });
+}
+
+void MapSelectForm::setRecentMaps(const QStringList& paths) {
+    RecentList->clear();
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        auto* item = new QListWidgetItem(
+            QStringLiteral("%1 — %2").arg(info.fileName(), QDir::toNativeSeparators(info.path())),
+            RecentList);
+        item->setData(Qt::UserRole, path);
+        if (info.isFile()) {
+            item->setToolTip(QDir::toNativeSeparators(path));
+        } else {
+            // Greyed out: a map on a drive that is not there today, or one since removed.
+            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+            item->setToolTip(
+                QStringLiteral("%1 no longer exists").arg(QDir::toNativeSeparators(path)));
+        }
+    }
+    layOutRecent();
+}
+
+QStringList MapSelectForm::recentMaps() const {
+    QStringList paths;
+    for (int i = 0; i < RecentList->count(); ++i) {
+        paths.append(RecentList->item(i)->data(Qt::UserRole).toString());
+    }
+    return paths;
+}
+
+void MapSelectForm::layOutRecent() {
+    const int count = RecentList->count();
+    LblRecent->setVisible(count > 0);
+    RecentList->setVisible(count > 0);
+    if (count == 0) {
+        choices_->move(0, 0);
+        setFixedSize(choicesSize_);
+        return;
+    }
+    // The band lines up with the drive list and the file list's right edge, and is tall enough
+    // for every entry (eight at most).
+    const int left = twipsToPixels(120, logicalDpiX());
+    const int right = twipsToPixels(3480 + 3615, logicalDpiX());
+    const int top = twipsToPixels(120, logicalDpiY());
+    const int gap = twipsToPixels(60, logicalDpiY());
+    const int labelHeight = LblRecent->sizeHint().height();
+    LblRecent->setGeometry(left, top, right - left, labelHeight);
+    const int rows = RecentList->sizeHintForRow(0) * count;
+    const int listHeight = rows + 2 * RecentList->frameWidth();
+    RecentList->setGeometry(left, top + labelHeight + gap, right - left, listHeight);
+    const int bandHeight = RecentList->geometry().bottom() + 1;
+    choices_->move(0, bandHeight);
+    setFixedSize(choicesSize_.width(), bandHeight + choicesSize_.height());
+}
+
+bool MapSelectForm::showRecentMap(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        return false;
+    }
+    const QString folder = info.absolutePath();
+    setDrive(QStorageInfo(folder).rootPath());
+    setFolder(folder);
+    return selectFile(info.fileName());
 }
 
 QString MapSelectForm::currentDrive() const {

@@ -7,7 +7,10 @@
 
 class QComboBox;
 class QFileSystemModel;
+class QLabel;
 class QListView;
+class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QTimer;
 class QTreeView;
@@ -17,7 +20,10 @@ namespace pelagon {
 class MessageSink;
 
 // The map chooser: a drive list (the mounted volumes), a folder tree and a list of the folder's
-// map definitions (*.mv). "OK" or a double-click on a file chooses the map.
+// map definitions (*.mv). "OK" or a double-click on a file chooses the map. Above them, when the
+// user has opened maps before, the recent maps: a click goes to the map's folder and selects it,
+// a double-click (or Enter) opens it. The chooser is a window of its own, also when it has a
+// parent (the frame, over which it then opens).
 class MapSelectForm : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +47,12 @@ public:
     bool selectFile(const QString& name);    // File1 selection
     QStringList listedFiles() const;         // names in File1, sorted
 
+    // The recent maps shown above the lists, most recent first; none hides that part.
+    void setRecentMaps(const QStringList& paths);
+    QStringList recentMaps() const;
+    // Goes to a recent map: its drive and folder, the file selected. False when it is missing.
+    bool showRecentMap(const QString& path);
+
     // The choice: makes the folder the working directory, sets theMapFile and opens the map.
     void LoadSelectedMap();
 
@@ -48,13 +60,18 @@ public:
     QTreeView* Dir1 = nullptr;
     QListView* File1 = nullptr;
     QPushButton* CmdGetMap = nullptr;
+    QLabel* LblRecent = nullptr;
+    QListWidget* RecentList = nullptr;
 
 private:
     void Drive1_Change();
     void Dir1_Change();
     void CmdGetMap_Click();
     void revealFolder();
+    void layOutRecent();
 
+    QWidget* choices_ = nullptr;  // the drive, folder and file lists and "OK"
+    QSize choicesSize_;
     MessageSink& messages_;
     OpenMap open_;
     QFileSystemModel* dirModel_ = nullptr;

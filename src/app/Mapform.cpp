@@ -1,12 +1,16 @@
 #include "app/Mapform.h"
 
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSettings>
+#include <QTimer>
 
 #include "app/MapWindowLayout.h"
 #include "app/TheMDIform.h"
@@ -15,10 +19,12 @@
 #include "help/HelpBrowser.h"
 #include "help/HelpCommand.h"
 #include "legend/LegendGeometry.h"
+#include "legend/LegendText.h"
 #include "mapdef/MapDefinition.h"
 #include "mapdef/PlaceList.h"
 #include "mapdef/ProjPars.h"
 #include "render/LoadLayers.h"
+#include "render/MapDecorations.h"
 #include "render/MapLayer.h"
 #include "render/Symbology.h"
 #include "reports/TheBrowserForm.h"
@@ -41,6 +47,7 @@ constexpr FramedControl kSiteList{3480, 60, 2520, 375};
 constexpr FramedControl kRegionLabel{6060, 105, 1620, 255};
 constexpr FramedControl kRegionList{7710, 60, 2520, 375};
 constexpr FramedControl kStatusLabel{10320, 105, 3120, 315};
+constexpr double kPositionFieldWidth = 4200;  // twips
 
 }  // namespace
 
@@ -99,6 +106,7 @@ void Mapform::createControls() {
             [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, QPointF pos) {
                 theMap_MouseMove(buttons, shift, pos.x(), pos.y());
             });
+    connect(theMap, &MapCanvas::mouseLeave, this, [this] { theMap_MouseLeave(); });
     // Wheel and key navigation: one history entry per gesture, saved before it changes the map.
     connect(theMap, &MapCanvas::aboutToNavigate, this, [this] { pushExtent(); });
 
@@ -139,6 +147,7 @@ void Mapform::createControls() {
     place(RegionComboBox, kRegionList);
 
     LblStatus = new QLabel(QStringLiteral("Welcome to the program!"), ButtonFrame);
+    LblStatus->setTextFormat(Qt::PlainText);
     LblStatus->setObjectName(QStringLiteral("LblStatus"));
     place(LblStatus, kStatusLabel);
 
@@ -147,6 +156,7 @@ void Mapform::createControls() {
     connect(RegionComboBox, &PlaceComboBox::placeChosen, this,
             [this](int k) { RegionComboBox_Click(k); });
     createPrintCommand();
+    createPositionControls();
 
     ArrangeMapWindow();
 }
@@ -172,6 +182,15 @@ void Mapform::ArrangeMapWindow() {
     theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
     theMap->move(twipsToPixels(a.mapLeft, dpiX), twipsToPixels(a.mapTop, dpiY));
     ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height());
+    // The position field stands in the button row, right of the frame, as far as there is room.
+    if (txtPosition != nullptr) {
+        const int left = ButtonFrame->x() + ButtonFrame->width() + twipsToPixels(60, dpiX);
+        const int room = width() - left - twipsToPixels(60, dpiX);
+        txtPosition->setGeometry(
+            left, ButtonFrame->y() + twipsToPixels(60, dpiY),
+            std::clamp(twipsToPixels(kPositionFieldWidth, dpiX), 0, std::max(0, room)),
+            twipsToPixels(375, dpiY));
+    }
 }
 
 bool Mapform::Form_Load() {
@@ -185,6 +204,7 @@ bool Mapform::Form_Load() {
     if (!ReadProjPars()) {
         return false;
     }
+    applyViewSettings();
     loadSiteList();
     loadRegionList();
     presetExtents = PresetExtents(regionExtents);
@@ -221,6 +241,25 @@ void Mapform::changeLayerVisible(int Index, int V) {
         MapLayers[Index]->setVisible(V != 0);
     }
     theMap->refresh();
+}
+
+void Mapform::applyViewSettings() {
+    const QSettings settings;
+    MapDecorations decorations;
+    decorations.scaleBar = settings.value(QLatin1String(kScaleBarSetting), true).toBool();
+    decorations.graticule = settings.value(QLatin1String(kGraticuleSetting), false).toBool();
+    decorations.projection = projection;
+    theMap->setDecorations(decorations);
+}
+
+void Mapform::setScaleBarShown(bool shown) {
+    QSettings().setValue(QLatin1String(kScaleBarSetting), shown);
+    applyViewSettings();
+}
+
+void Mapform::setGraticuleShown(bool shown) {
+    QSettings().setValue(QLatin1String(kGraticuleSetting), shown);
+    applyViewSettings();
 }
 
 bool Mapform::ReadProjPars() {
@@ -302,6 +341,69 @@ void Mapform::HelpCmd_Click() {
     if (!wasOpen) {
         placeOpenedWindow(help_, 2);
     }
+    // Open already (perhaps behind the map window): it comes to the front on its page.
+    bringToFront(help_);
+}
+
+void Mapform::bringToFront(QMdiSubWindow* window) {
+    if (window == nullptr || !window->isVisible()) {
+        return;
+    }
+    if (window->isMinimized()) {
+        window->showNormal();
+    }
+    window->raise();
+    if (QMdiArea* area = window->mdiArea()) {
+        area->setActiveSubWindow(window);
+    }
+    if (QWidget* inside = window->widget()) {
+        inside->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void Mapform::keepLegendBesideMaximizedMap() {
+    QMdiSubWindow* sub = subWindow();
+    if (sub == nullptr || !sub->isMaximized() || !legendWindow_ || !legendWindow_->isVisible() ||
+        fittingMaximized_) {
+        return;
+    }
+    QMdiArea* area = sub->mdiArea();
+    if (area == nullptr) {
+        return;
+    }
+    const QRect viewport = area->viewport()->rect();
+    const int right = std::clamp(legendWindow_->geometry().left(), 1, viewport.width());
+    const QRect target(viewport.left(), viewport.top(), right - viewport.left(), viewport.height());
+    if (sub->geometry() != target) {
+        fittingMaximized_ = true;
+        sub->setGeometry(target);
+        fittingMaximized_ = false;
+    }
+}
+
+bool Mapform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == theMap && event->type() == QEvent::ContextMenu) {
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        // A right press already acted by the selected tool, as every press does; the menu is
+        // for presses that do nothing else, and for the keyboard.
+        if (menuEvent->reason() != QContextMenuEvent::Mouse ||
+            tools.pressAction() == MapPressAction::None) {
+            showMapMenu(menuEvent->globalPos(), menuEvent->pos());
+        }
+        return true;
+    }
+    // Qt gives a maximized sub-window the whole area, and gives it again when the area changes
+    // size; each time the map window is put back beside the legend.
+    if (watched == subWindow() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+         event->type() == QEvent::WindowStateChange)) {
+        if (event->type() == QEvent::WindowStateChange) {
+            QTimer::singleShot(0, this, [this] { keepLegendBesideMaximizedMap(); });
+        } else {
+            keepLegendBesideMaximizedMap();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Mapform::placeOpenedWindow(QMdiSubWindow* window, int slot) {
@@ -347,7 +449,10 @@ bool Mapform::getLayerInfo() {
                                             def.error->message());
         return false;
     }
-    frame->setWindowTitle(QStringLiteral("Dudadiruz Pelagon: ") + ctx_.theMapFile);
+    // The path shows as it is: "[*]" would otherwise be taken for the modified-marker.
+    QString path = ctx_.theMapFile;
+    path.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+    frame->setWindowTitle(QStringLiteral("Dudadiruz Pelagon: ") + path);
     if (ctx_.closeChooser) {
         ctx_.closeChooser();
     }
@@ -367,14 +472,27 @@ bool Mapform::getLayerInfo() {
     }
 
     // 8. Size the legend's width from the longest name and place the two windows side by side.
+    // The legend is never narrower than its swatches, boxes and whole names need.
     legend_->LegendWidth = std::max(legend_->LegendWidth, def.longestName);
     legend_->LegendCols = 1;
     legend_->LegendWidth = legend_->LegendWidth + legend::kSwatchWidth + 2;
-    const double legendWidth = legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth);
+    QStringList names;
+    for (const LayerInfo& r : LayerInfos) {
+        names.append(r.LayerName);
+    }
+    const QMargins frameMargins = legendWindow_->contentsMargins();
+    const double legendWidth = legend::fittedPanelWidthTwips(
+        legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth),
+        legend::widestCheckBoxTwips(names, dpiX),
+        legend::mayNeedScrollBar(LastLayer + 1, legend_->AvailRows),
+        pixelsToTwips(frameMargins.left() + frameMargins.right(), dpiX));
     placement = placeInFrame(frameTwips.width(), frameTwips.height(), legendWidth);
     if (QMdiSubWindow* sub = subWindow()) {
         sub->setGeometry(0, 0, twipsToPixels(placement.mapWidth, dpiX),
                          twipsToPixels(placement.mapHeight, dpiY));
+        sub->installEventFilter(this);
+        // Activating another window while the map is maximized leaves that window as it is.
+        frame->mdiArea()->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     }
     legendWindow_->setGeometry(
         twipsToPixels(placement.legendLeft, dpiX), twipsToPixels(placement.legendTop, dpiY),

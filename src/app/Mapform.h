@@ -23,6 +23,7 @@
 
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace pelagon {
@@ -100,6 +101,7 @@ public:
     PlaceComboBox* SiteComboBox = nullptr;
     PlaceComboBox* RegionComboBox = nullptr;
     QLabel* LblStatus = nullptr;
+    QLineEdit* txtPosition = nullptr;  // "Go to position", right of the button frame
 
     LayerListForm* legend() const { return legend_; }
     QMdiSubWindow* legendWindow() const { return legendWindow_; }
@@ -118,8 +120,16 @@ public:
     // Reads ProjPars.alb of the map folder. On failure tells the user and ends the program.
     bool ReadProjPars();
 
+    // The scale bar and the graticule over the map: on or off, remembered between runs
+    // (QSettings "view/scaleBar", default on; "view/graticule", default off).
+    void setScaleBarShown(bool shown);
+    void setGraticuleShown(bool shown);
+    static constexpr char kScaleBarSetting[] = "view/scaleBar";
+    static constexpr char kGraticuleSetting[] = "view/graticule";
+
     // Read SSL_Locs.csv and Regions.csv into the two lists. A file that cannot be used is
     // reported once; its list stays empty and disabled.
+    void applyViewSettings();
     void loadSiteList();
     void loadRegionList();
 
@@ -143,6 +153,8 @@ public:
 
     // Pointer movement over the map: the longitude and latitude in the status line.
     void theMap_MouseMove(Qt::MouseButtons button, Qt::KeyboardModifiers shift, double x, double y);
+    // The pointer has left the map: the read-out goes.
+    void theMap_MouseLeave();
 
     // Extent history and preset regions.
     void pushExtent();
@@ -155,6 +167,39 @@ public:
 
     // The location query at a pressed position of the map control.
     void doDrillID(double x, double Y);
+    // The location query at a map point: the page, the results window, the outlines.
+    void queryAtPoint(MapPoint point);
+
+    // Goes to a position typed as people write it (parsePosition): the extent is saved on the
+    // history, the map centres on it showing about kGoToAcrossNm nautical miles across (or keeps
+    // its scale when it already shows less), a marker stays there until the next position or
+    // query, and the Fish Tool's page for that point opens. Returns false, changing nothing,
+    // when the text is not understood or lies outside the map's projection; the field's tooltip
+    // and the status line say why.
+    bool goToPosition(const QString& text);
+    static constexpr double kGoToAcrossNm = 20.0;
+
+    // Puts one line for a map point on the clipboard (positionClipboardText) and says so in the
+    // status line. Returns false for a point outside the projection.
+    bool copyPosition(MapPoint point);
+    // Ctrl+G: the keyboard goes to the position field, its text selected.
+    void focusPositionField();
+    // The map point of the last press on the map or the last position gone to.
+    const std::optional<MapPoint>& lastPosition() const { return lastPosition_; }
+
+    // Writes the displayed extent to a file in the format of its extension (PNG, JPEG, TIFF,
+    // PDF, SVG) through the renderer that prints, with the scale bar and graticule as shown.
+    // width: the image's width in pixels (0: the map's size on screen), the height keeping the
+    // map's shape; PDF and SVG take the map's size on screen in points at 96 dpi. Returns an
+    // empty text, or the message that was shown.
+    QString saveViewTo(const QString& path, int width = 0);
+    // Asks for the file (and, for an image, the width) and saves the view.
+    void saveViewAs();
+
+    // The map's menu: "Copy position" (of mapPos), the scale bar and graticule switches, "Save
+    // view as…". Opened by a right click where a press does nothing else (no tool selected:
+    // presses on the map act by the tool whatever the button) and by the keyboard's menu key.
+    void showMapMenu(QPoint globalPos, QPointF mapPos);
 
     // Distance measurement along a path drawn from the last press on the map.
     void DoMeasure();
@@ -164,6 +209,8 @@ public:
 
     // What the status line shows for a point outside the projection's domain.
     static QString noPositionText();
+    // What the status line shows while the location query searches.
+    static QString findingLayersText();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -181,6 +228,11 @@ private:
     // Places a browser window that has just opened inside the frame's visible area, near the
     // map window's top-right corner; slot staggers windows opened by different commands.
     void placeOpenedWindow(QMdiSubWindow* window, int slot);
+    // Raises a browser window above the others and makes it the active one.
+    void bringToFront(QMdiSubWindow* window);
+    // A maximized map window takes the frame's area left of the legend, which stays visible.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keepLegendBesideMaximizedMap();
 
     MapformContext ctx_;
     QPointer<LayerListForm> legend_;
@@ -189,6 +241,11 @@ private:
     QPointer<TheBrowserForm> results_;
     std::unique_ptr<PrintCommand> print_;
     QPointF lastPress_;  // where the last press on the map was, for the measure tool
+    std::optional<MapPoint> lastPosition_;  // the last press or position gone to, for Ctrl+C
+    void createPositionControls();
+    void showPositionProblem(const QString& text);
+    bool statusShowsPosition_ = false;  // the status line holds the pointer's read-out
+    bool fittingMaximized_ = false;     // the maximized map window is being fitted
 };
 
 }  // namespace pelagon

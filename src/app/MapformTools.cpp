@@ -1,6 +1,7 @@
 // The map window's toolbar commands, map tools, extent history, place lists, location query,
 // measuring and printing.
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 
 #include "app/Mapform.h"
@@ -8,6 +9,7 @@
 #include "common/MessageSink.h"
 #include "geo/AngleText.h"
 #include "geo/Measure.h"
+#include "geo/PositionText.h"
 #include "reports/DrillIdPage.h"
 #include "reports/DrillIdPageFile.h"
 #include "reports/LayerQuery.h"
@@ -18,6 +20,9 @@
 namespace pelagon {
 
 void Mapform::theToolbar_ButtonClick(const QString& key, int index) {
+    // Any button ends a measure path, rectangle or pan in progress as Esc does: no message, no
+    // history entry, and the next press on the map belongs to the tool chosen now.
+    theMap->cancelTool();
     const ToolbarClickResult result = tools.buttonClick(key, index, theToolbar->buttonCount());
     switch (result.command) {
         case ToolbarCommand::ZoomToExtent:
@@ -47,6 +52,7 @@ void Mapform::theToolbar_ButtonClick(const QString& key, int index) {
 
 void Mapform::theMap_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double Y) {
     lastPress_ = QPointF(x, Y);
+    lastPosition_ = theMap->toMapPoint(lastPress_);
     switch (tools.pressAction()) {
         case MapPressAction::ZoomRectangle:
             // The extent shown while dragging is saved once the rectangle is known.
@@ -55,10 +61,13 @@ void Mapform::theMap_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x,
                 theMap->setExtent(dragged);
             });
             break;
-        case MapPressAction::Pan:
-            pushExtent();
-            theMap->pan(lastPress_, [] {});
+        case MapPressAction::Pan: {
+            // The extent shown before the pan is saved when the pan ends; a pan abandoned (Esc,
+            // another tool) puts the map back and saves nothing.
+            const MapRect before = theMap->extent();
+            theMap->pan(lastPress_, [this, before] { extentHistory.push(before); });
             break;
+        }
         case MapPressAction::Query:
             doDrillID(x, Y);
             break;
@@ -78,11 +87,20 @@ void Mapform::theMap_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, double x
     const MapPoint p = theMap->toMapPoint(QPointF(x, y));
     double MapLon = 0;
     double MapLat = 0;
+    statusShowsPosition_ = true;
     if (!projection.AlbersToLatLong(p.x, p.y, MapLon, MapLat)) {
         LblStatus->setText(noPositionText());
         return;
     }
     LblStatus->setText(Ddec_to_DMdec(MapLon) + QLatin1Char(',') + Ddec_to_DMdec(MapLat));
+}
+
+void Mapform::theMap_MouseLeave() {
+    // A position read-out belongs to the pointer over the map; other texts stay.
+    if (statusShowsPosition_) {
+        LblStatus->clear();
+        statusShowsPosition_ = false;
+    }
 }
 
 void Mapform::pushExtent() {
@@ -105,6 +123,8 @@ void Mapform::zoomToPresetRegion(const QString& key) {
 }
 
 void Mapform::SiteComboBox_Click(int k) {
+    // After a choice the keys and the wheel move the map again, not the list.
+    theMap->setFocus(Qt::OtherFocusReason);
     if (k < 0 || k >= siteExtents.size()) {
         return;
     }
@@ -113,6 +133,7 @@ void Mapform::SiteComboBox_Click(int k) {
 }
 
 void Mapform::RegionComboBox_Click(int k) {
+    theMap->setFocus(Qt::OtherFocusReason);
     if (k < 0 || k >= regionExtents.size()) {
         return;
     }
@@ -120,9 +141,20 @@ void Mapform::RegionComboBox_Click(int k) {
     theMap->setExtent(regionExtents[k]);
 }
 
+QString Mapform::findingLayersText() {
+    return QStringLiteral("Finding layers ...");
+}
+
 void Mapform::doDrillID(double x, double Y) {
     const MapPoint point = theMap->toMapPoint(QPointF(x, Y));
-    LblStatus->setText(QStringLiteral("Finding layers ..."));
+    // A query ends the marker of a position gone to.
+    theMap->setMarker(std::nullopt);
+    queryAtPoint(point);
+}
+
+void Mapform::queryAtPoint(MapPoint point) {
+    statusShowsPosition_ = false;
+    LblStatus->setText(findingLayersText());
     const DrillIdResult result =
         drillIdAt(LayerInfos, MapLayers, BaseDir, point, queryTolerance(theMap->mapUnitsPerPixel()),
                   [this](int) { LblStatus->repaint(); });
@@ -132,10 +164,6 @@ void Mapform::doDrillID(double x, double Y) {
         ctx_.messages->error(QString(), saved.message());
         return;
     }
-    if (saved.inFallbackFolder) {
-        LblStatus->setText(saved.message());
-        LblStatus->setToolTip(saved.message());
-    }
 
     // Each query gets a fresh results window.
     if (results_ && results_->isOpen()) {
@@ -144,6 +172,12 @@ void Mapform::doDrillID(double x, double Y) {
     if (!results_) {
         results_ = new TheBrowserForm(ctx_.frame->mdiArea(), ctx_.makePageView);
         results_->setObjectName(QStringLiteral("TheBrowserForm"));
+        // The working text goes once the page shows; a read-out or another text stays.
+        connect(results_, &TheBrowserForm::pageShown, this, [this] {
+            if (LblStatus->text() == findingLayersText()) {
+                LblStatus->clear();
+            }
+        });
     }
     results_->StartingAddress = saved.path;
     results_->open();
@@ -152,11 +186,22 @@ void Mapform::doDrillID(double x, double Y) {
     double MapLon = 0;
     double MapLat = 0;
     QString position = noPositionText();
+    QString caption = position;
     if (projection.AlbersToLatLong(point.x, point.y, MapLon, MapLat)) {
         position = Ddec_to_DMdec(MapLon) + QStringLiteral(", ") + Ddec_to_DMdec(MapLat);
+        caption = Ddec_to_DMdec(MapLon) + QLatin1Char(',') + Ddec_to_DMdec(MapLat);
     }
-    results_->DrillIDtitle()->setText(QStringLiteral("Layers present at:  ") + position);
+    // The window is titled with the position, as the status line writes it, so that windows of
+    // several queries can be told apart; the strip shows the whole heading.
+    results_->setFixedCaption(caption);
+    results_->setTitle(QStringLiteral("Layers present at:  ") + position);
+    results_->setCopyText(projection.AlbersToLatLong(point.x, point.y, MapLon, MapLat)
+                              ? positionClipboardText({MapLon, MapLat})
+                              : QString());
+    // Where the page went when the map folder could not take it: readable until the next query.
+    results_->setNotice(saved.inFallbackFolder ? saved.message() : QString());
     placeOpenedWindow(results_, 0);
+    bringToFront(results_);
     results_->repaint();
 
     // The features found stay outlined on the map until the next query or change of extent.
@@ -183,6 +228,10 @@ void Mapform::createPrintCommand() {
                       theMap->height() / static_cast<double>(theMap->logicalDpiY()));
     };
     sources.legendImage = [this] { return legend_ ? legend_->printImage() : QImage(); };
+    sources.paintLegend = [this](QPainter& painter, const QRectF& area, int firstRow) {
+        return legend_ ? legend_->paintRows(painter, area, firstRow) : -1;
+    };
+    sources.mapName = QFileInfo(ctx_.theMapFile).fileName();
     std::unique_ptr<PrinterDialog> dialog = ctx_.makePrinterDialog
                                                 ? ctx_.makePrinterDialog(this)
                                                 : std::make_unique<PrinterDialogQt>(this);

@@ -4,9 +4,17 @@ list(APPEND PELAGON_CORE_SOURCES
 )
 list(APPEND PELAGON_GUI_SOURCES
   app/AppController.cpp app/AppController.h
+  app/FileMenu.cpp app/FileMenu.h
   app/MapSelectForm.cpp app/MapSelectForm.h
   app/Mapform.cpp app/Mapform.h
+  app/MapformPositions.cpp
   app/MapformTools.cpp
   app/QtMessageSink.cpp app/QtMessageSink.h
+  app/RecentMaps.cpp app/RecentMaps.h
+  app/SampleMapLocation.cpp app/SampleMapLocation.h
+  app/SingleInstance.cpp app/SingleInstance.h
+  app/StartArguments.cpp app/StartArguments.h
   app/TheMDIform.cpp app/TheMDIform.h
+  app/ViewMenu.cpp app/ViewMenu.h
+  app/ViewerApplication.cpp app/ViewerApplication.h
 )

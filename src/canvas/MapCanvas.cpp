@@ -181,8 +181,20 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target) const {
     painter.setClipRect(QRectF(QPointF(0, 0), target.size()), Qt::IntersectClip);
     MapSnapshot snapshot = makeSnapshot(layers_.layers());
     snapshot.background = background_;
-    MapRenderer::render(painter, Viewport(target.size(), extent()), snapshot);
+    const Viewport viewport(target.size(), extent());
+    MapRenderer::render(painter, viewport, snapshot);
+    drawMapDecorations(painter, viewport, decorations_, 0.0);
     painter.restore();
+}
+
+void MapCanvas::setDecorations(const MapDecorations& decorations) {
+    decorations_ = decorations;
+    update();
+}
+
+void MapCanvas::setMarker(std::optional<MapPoint> point) {
+    marker_ = point;
+    update();
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
@@ -211,6 +223,23 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         }
         for (const auto& [store, ids] : byStore) {
             overlay.drawHighlight(*store, ids, highlightColor_);
+        }
+    }
+    // Drawn over the frame rather than into it, so they stay in place while the frame is
+    // moved or scaled for a gesture.
+    drawMapDecorations(p, viewport, decorations_, 0.0);
+    if (marker_) {
+        const QPointF at = viewport.toPixel(*marker_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(Qt::NoBrush);
+        for (const auto& [color, width] :
+             {std::pair{QColor(Qt::white), 5.0}, std::pair{QColor(220, 0, 0), 2.0}}) {
+            p.setPen(QPen(color, width));
+            p.drawEllipse(at, 9.0, 9.0);
+            p.drawLine(at - QPointF(15, 0), at - QPointF(5, 0));
+            p.drawLine(at + QPointF(5, 0), at + QPointF(15, 0));
+            p.drawLine(at - QPointF(0, 15), at - QPointF(0, 5));
+            p.drawLine(at + QPointF(0, 5), at + QPointF(0, 15));
         }
     }
     if (tool_) {
@@ -291,9 +320,9 @@ void MapCanvas::setHighlightColor(const QColor& c) {
     update();
 }
 
-void MapCanvas::zoomAbout(QPointF windowPos, double factor) {
-    if (!(factor > 0.0) || !std::isfinite(factor)) {
-        return;
+std::optional<MapRect> MapCanvas::zoomedExtent(QPointF windowPos, double factor) const {
+    if (!(factor > 0.0) || !std::isfinite(factor) || factor == 1.0) {
+        return std::nullopt;
     }
     const double upp = view().mapUnitsPerPixel() * factor;
     // Zooming out stops at a hundred times the map's size, where nothing more is to be seen.
@@ -301,11 +330,17 @@ void MapCanvas::zoomAbout(QPointF windowPos, double factor) {
     const double limit = 100.0 * std::max(full.width(), full.height());
     const QSizeF s = view().size();
     if (factor > 1.0 && upp * std::max(s.width(), s.height()) > limit) {
-        return;
+        return std::nullopt;
     }
     const MapPoint p = toMapPoint(windowPos);
-    setExtent({p.x - windowPos.x() * upp, p.x + (s.width() - windowPos.x()) * upp,
-               p.y - (s.height() - windowPos.y()) * upp, p.y + windowPos.y() * upp});
+    return MapRect{p.x - windowPos.x() * upp, p.x + (s.width() - windowPos.x()) * upp,
+                   p.y - (s.height() - windowPos.y()) * upp, p.y + windowPos.y() * upp};
+}
+
+void MapCanvas::zoomAbout(QPointF windowPos, double factor) {
+    if (const std::optional<MapRect> next = zoomedExtent(windowPos, factor)) {
+        setExtent(*next);
+    }
 }
 
 void MapCanvas::mousePressEvent(QMouseEvent* e) {
@@ -352,13 +387,17 @@ void MapCanvas::wheelEvent(QWheelEvent* e) {
         e->ignore();
         return;
     }
+    e->accept();
+    // Turning the wheel away from the user zooms in.
+    const std::optional<MapRect> next = zoomedExtent(e->position(), std::pow(kWheelStep, -notches));
+    if (!next) {
+        return;  // at the zoom-out limit: nothing changes, nothing is saved
+    }
     if (!lastWheel_.isValid() || lastWheel_.elapsed() >= kWheelGestureMs) {
         emit aboutToNavigate();
     }
     lastWheel_.restart();
-    // Turning the wheel away from the user zooms in.
-    zoomAbout(e->position(), std::pow(kWheelStep, -notches));
-    e->accept();
+    setExtent(*next);
 }
 
 void MapCanvas::keyPressEvent(QKeyEvent* e) {
@@ -377,7 +416,7 @@ void MapCanvas::keyNavigation(QKeyEvent* e) {
     const MapRect r = extent();
     const double dx = r.width() / 4.0, dy = r.height() / 4.0;
     std::optional<MapRect> next;
-    std::optional<double> zoom;
+    const QPointF centre(view().size().width() / 2.0, view().size().height() / 2.0);
     switch (e->key()) {
         case Qt::Key_Left:
             next = MapRect{r.left - dx, r.right - dx, r.bottom, r.top};
@@ -393,22 +432,26 @@ void MapCanvas::keyNavigation(QKeyEvent* e) {
             break;
         case Qt::Key_Plus:
         case Qt::Key_Equal:
-            zoom = 0.5;
+            next = zoomedExtent(centre, 0.5);
             break;
         case Qt::Key_Minus:
-            zoom = 2.0;
+            next = zoomedExtent(centre, 2.0);
             break;
         default:
             QWidget::keyPressEvent(e);
             return;
     }
-    emit aboutToNavigate();
-    if (next) {
-        setExtent(*next);
-    } else {
-        zoomAbout(QPointF(view().size().width() / 2.0, view().size().height() / 2.0), *zoom);
-    }
     e->accept();
+    if (!next) {
+        return;  // at the zoom-out limit: nothing changes, nothing is saved
+    }
+    emit aboutToNavigate();
+    setExtent(*next);
+}
+
+void MapCanvas::leaveEvent(QEvent* e) {
+    QWidget::leaveEvent(e);
+    emit mouseLeave();
 }
 
 }  // namespace pelagon

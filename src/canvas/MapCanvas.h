@@ -17,6 +17,7 @@
 
 #include "common/MapTypes.h"
 #include "render/LayerHost.h"
+#include "render/MapDecorations.h"
 #include "render/MapLayerList.h"
 #include "render/Viewport.h"
 #include "store/FeatureStore.h"
@@ -40,7 +41,8 @@ class MapTool;
 // belong to an active tracking operation while one runs. The wheel zooms about the pointer, the
 // arrow keys move the map by a quarter of the view, + and - zoom in and out twice about the
 // centre; before each such gesture (wheel notches less than 400 ms apart are one gesture, each
-// key press is one) aboutToNavigate() is emitted once.
+// key press is one) aboutToNavigate() is emitted once, and only when the gesture changes the
+// extent: a wheel notch or a "-" at the zoom-out limit announces nothing.
 class MapCanvas : public QWidget, public LayerHost {
     Q_OBJECT
 public:
@@ -83,6 +85,15 @@ public:
     // returning: for printing, export and tests.
     void renderTo(QPainter& painter, const QRectF& target) const;
 
+    // The scale bar and graticule over the map, on screen and in renderTo.
+    void setDecorations(const MapDecorations& decorations);
+    const MapDecorations& decorations() const { return decorations_; }
+
+    // A marker at a map point (a position gone to), drawn on screen over the map until it is
+    // cleared; nullopt clears it.
+    void setMarker(std::optional<MapPoint> point);
+    const std::optional<MapPoint>& marker() const { return marker_; }
+
     void setBackgroundColor(const QColor& c);
     QColor backgroundColor() const { return background_; }
 
@@ -102,12 +113,16 @@ public:
     void setHighlightColor(const QColor& c);
 
     // One navigation step: zoom by factor (< 1 zooms in) keeping the map point under windowPos
-    // where it is.
+    // where it is. Zooming out stops at a hundred times the map's size: there it changes nothing.
     void zoomAbout(QPointF windowPos, double factor);
+    // The extent zoomAbout would show; nullopt where it would change nothing.
+    std::optional<MapRect> zoomedExtent(QPointF windowPos, double factor) const;
 
 signals:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF pos);
     void mouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF pos);
+    // The pointer has left the canvas.
+    void mouseLeave();
     void extentChanged(pelagon::MapRect extent);
     void aboutToNavigate();
     // A frame has been drawn and is shown.
@@ -123,6 +138,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     // The viewport for the widget's present size: a hidden widget learns of a resize only when
@@ -154,6 +170,8 @@ private:
 
     std::unique_ptr<MapTool> tool_;
     Highlight highlight_;
+    MapDecorations decorations_;
+    std::optional<MapPoint> marker_;
     QColor highlightColor_ = QColor(0, 255, 255);
     QElapsedTimer lastWheel_;
 };

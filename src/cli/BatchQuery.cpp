@@ -1,11 +1,13 @@
 // The batch form of the query subcommand: a table of what lies at every position of a CSV file.
 #include <QDir>
+#include <QLocale>
 
 #include "cli/CliContext.h"
 #include "cli/CliErrors.h"
 #include "cli/Csv.h"
 #include "cli/HeadlessMap.h"
 #include "cli/QueryCommand.h"
+#include "common/EchoText.h"
 #include "reports/LayerQuery.h"
 
 namespace pelagon::cli {
@@ -73,7 +75,8 @@ std::optional<double> coordinate(const CsvRecord& row, int column, const QString
     bool ok = false;
     const double v = text.toDouble(&ok);
     if (!ok || !std::isfinite(v)) {
-        *problem = QStringLiteral("the %1 value '%2' is not a number").arg(name, quoted(text));
+        *problem = QStringLiteral("the %1 value '%2' is not a number")
+                       .arg(name, quoted(echoValue(text)));
         return std::nullopt;
     }
     return v;
@@ -130,12 +133,15 @@ QByteArray queryPositions(const HeadlessMap& map, const QString& csvText, const 
     }
     QString out = csvLine(head);
 
+    qsizetype rowsRead = 0;
+    qsizetype rowsLeftOut = 0;
     for (; next < records.size(); ++next) {
         const CsvRecord& row = records[next];
         if (row.isBlank()) {
             continue;
         }
         auto reject = [&](const QString& problem) {
+            ++rowsLeftOut;
             context.error(QStringLiteral("%1, line %2: %3; the row is left out.")
                               .arg(where)
                               .arg(row.line)
@@ -187,7 +193,14 @@ QByteArray queryPositions(const HeadlessMap& map, const QString& csvText, const 
             cells.append(layerCell(map.LayerInfos[k], query.found[k]));
         }
         out += csvLine(cells);
+        ++rowsRead;
     }
+    // Counts with thousands separators, the same in every locale.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    context.error(QStringLiteral("%1 %2 read, %3 left out")
+                      .arg(english.toString(rowsRead),
+                           rowsRead == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                           english.toString(rowsLeftOut)));
     return out.toUtf8();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <cstdio>
+
 #include <functional>
 
 #include "cli/CliContext.h"
@@ -11,6 +13,8 @@
 #include "cli/InfoCommand.h"
 #include "cli/QueryCommand.h"
 #include "cli/RenderCommand.h"
+#include "common/EchoText.h"
+#include "common/ProgramInfo.h"
 
 namespace pelagon::cli {
 
@@ -42,9 +46,11 @@ QString toolHelp() {
     }
     text += QStringLiteral(
         "\n"
-        "pelagon-cli SUBCOMMAND --help describes each one.\n"
+        "pelagon-cli SUBCOMMAND --help describes each one; pelagon-cli --version prints the\n"
+        "version.\n"
         "\n"
-        "Relative paths are taken from the folder the tool is started in; while it works the\n"
+        "Relative paths are taken from the folder the tool is started in; - as an output\n"
+        "file is standard output, as an input file standard input. While it works the\n"
         "map folder is the working folder, as in the viewer. No display is needed. Messages\n"
         "about layers that cannot be loaded go to standard error and do not stop the tool.\n"
         "\n"
@@ -64,6 +70,10 @@ int runCli(const QStringList& arguments, CliContext& context) {
     if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
         first == QStringLiteral("help")) {
         context.print(toolHelp());
+        return kExitOk;
+    }
+    if (first == QStringLiteral("--version")) {
+        context.print(QStringLiteral("pelagon-cli %1\n").arg(programVersion()));
         return kExitOk;
     }
     if (first.isEmpty()) {
@@ -86,8 +96,41 @@ int runCli(const QStringList& arguments, CliContext& context) {
         }
     }
     context.error(QStringLiteral("pelagon-cli: unknown subcommand '%1'\nTry 'pelagon-cli --help'.")
-                      .arg(first));
+                      .arg(echoValue(first)));
     return kExitUsage;
+}
+
+QList<const CommandSyntax*> subcommandSyntaxes() {
+    QList<const CommandSyntax*> all;
+    for (const Subcommand& s : subcommands()) {
+        all.append(&s.syntax());
+    }
+    return all;
+}
+
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+void toolMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    // Qt notes at start-up that the session names no runtime folder (as for root, or in a
+    // container) and that it takes one of its own. The tool keeps nothing there, so the note
+    // would only be noise on the error stream; every other message of Qt is passed on.
+    if (type == QtWarningMsg &&
+        text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        return;
+    }
+    if (qtHandler != nullptr) {
+        qtHandler(type, context, text);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    }
+}
+
+}  // namespace
+
+void keepQtStartupNotesOff() {
+    qtHandler = qInstallMessageHandler(toolMessageHandler);
 }
 
 void useOffscreenPlatformByDefault() {

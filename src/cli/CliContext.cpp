@@ -2,9 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "cli/CliErrors.h"
+#include "render/MapExport.h"
 
 namespace pelagon::cli {
 
@@ -16,10 +16,8 @@ QString CliContext::resolvePath(const QString& path) const {
 }
 
 void writeOutputFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw InputError(QStringLiteral("Cannot write %1: %2")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (const QString problem = writeExportFile(path, bytes); !problem.isEmpty()) {
+        throw InputError(problem);
     }
 }
 

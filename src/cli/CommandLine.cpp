@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "cli/CliErrors.h"
+#include "common/EchoText.h"
+#include "geo/PositionText.h"
 
 namespace pelagon::cli {
 
@@ -80,7 +82,7 @@ ParsedArguments parseArguments(const CommandSyntax& syntax, const QStringList& w
         const QString name = eq < 0 ? word : word.left(eq);
         const OptionSyntax* option = findOption(syntax, name);
         if (option == nullptr) {
-            throw UsageError(QStringLiteral("unknown option %1").arg(name));
+            throw UsageError(QStringLiteral("unknown option %1").arg(echoValue(name)));
         }
         QString value;
         if (option->valueName.isEmpty()) {
@@ -107,7 +109,7 @@ ParsedArguments parseArguments(const CommandSyntax& syntax, const QStringList& w
     }
     if (syntax.maxPositional >= 0 && count > syntax.maxPositional) {
         throw UsageError(QStringLiteral("unexpected argument %1")
-                             .arg(parsed.positional.at(syntax.maxPositional)));
+                             .arg(echoValue(parsed.positional.at(syntax.maxPositional))));
     }
     return parsed;
 }
@@ -140,7 +142,7 @@ double parseNumber(const QString& text, const QString& what) {
     // QString::toDouble reads the C locale's format only: "." is the decimal separator.
     const double v = text.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v)) {
-        throw UsageError(QStringLiteral("%1: '%2' is not a number").arg(what, text));
+        throw UsageError(QStringLiteral("%1: '%2' is not a number").arg(what, echoValue(text)));
     }
     return v;
 }
@@ -151,7 +153,8 @@ QList<double> parseNumbers(const QString& text, const QString& what, int count,
                            const QString& form) {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != count) {
-        throw UsageError(QStringLiteral("%1: '%2' is not of the form %3").arg(what, text, form));
+        throw UsageError(
+            QStringLiteral("%1: '%2' is not of the form %3").arg(what, echoValue(text), form));
     }
     QList<double> values;
     for (const QString& p : parts) {
@@ -167,6 +170,14 @@ MapPoint parsePoint(const QString& text, const QString& what) {
     return {v[0], v[1]};
 }
 
+MapPoint parsePositionOption(const QString& text, const QString& what) {
+    const PositionParse parsed = parsePosition(text);
+    if (!parsed.ok()) {
+        throw UsageError(QStringLiteral("%1: %2").arg(what, parsed.error));
+    }
+    return {parsed.position->lon, parsed.position->lat};
+}
+
 MapRect parseExtent(const QString& text, const QString& what) {
     const QList<double> v = parseNumbers(text, what, 4, QStringLiteral("L,R,B,T"));
     const MapRect r{v[0], v[1], v[2], v[3]};
@@ -174,7 +185,7 @@ MapRect parseExtent(const QString& text, const QString& what) {
         throw UsageError(
             QStringLiteral("%1: '%2' is not a rectangle: left must be below right and bottom "
                            "below top")
-                .arg(what, text));
+                .arg(what, echoValue(text)));
     }
     return r;
 }
@@ -183,7 +194,8 @@ QSize parseImageSize(const QString& text, const QString& what) {
     static const QRegularExpression form(QStringLiteral("^(\\d{1,9})[xX](\\d{1,9})$"));
     const QRegularExpressionMatch m = form.match(text.trimmed());
     if (!m.hasMatch()) {
-        throw UsageError(QStringLiteral("%1: '%2' is not of the form WxH").arg(what, text));
+        throw UsageError(
+            QStringLiteral("%1: '%2' is not of the form WxH").arg(what, echoValue(text)));
     }
     const int w = m.captured(1).toInt();
     const int h = m.captured(2).toInt();

@@ -63,6 +63,9 @@ QString commandHelp(const CommandSyntax& syntax);
 double parseNumber(const QString& text, const QString& what);
 // "X,Y"
 MapPoint parsePoint(const QString& text, const QString& what);
+// A position as people type it (see parsePosition), returned as {longitude, latitude} in
+// decimal degrees; UsageError naming the option and what was not understood otherwise.
+MapPoint parsePositionOption(const QString& text, const QString& what);
 // "L,R,B,T" with L < R and B < T
 MapRect parseExtent(const QString& text, const QString& what);
 // "WxH", whole pixels from 1 to kMaxImageSide

@@ -37,9 +37,20 @@ private:
         endLine();
     }
 
+    // A broken record is the line it starts on: a quote left open must not swallow the rows
+    // after it. The reading resumes on the next line.
+    CsvRecord skipBrokenRecord(CsvRecord& record, qsizetype recordStart) {
+        i_ = recordStart;
+        line_ = record.line;
+        skipRestOfLine();
+        record.fields.clear();
+        return record;
+    }
+
     CsvRecord readRecord() {
         CsvRecord record;
         record.line = line_;
+        const qsizetype recordStart = i_;
         while (true) {
             QString field;
             if (at(u'"')) {
@@ -67,13 +78,19 @@ private:
                 if (!closed) {
                     record.error = QStringLiteral("the quote that opens field %1 is never closed")
                                        .arg(record.fields.size() + 1);
-                    return record;
+                    return skipBrokenRecord(record, recordStart);
                 }
                 if (!atLineEnd() && !at(u',')) {
-                    record.error = QStringLiteral("text follows the closing quote of field %1")
-                                       .arg(record.fields.size() + 1);
-                    skipRestOfLine();
-                    return record;
+                    record.error =
+                        line_ == record.line
+                            ? QStringLiteral("text follows the closing quote of field %1")
+                                  .arg(record.fields.size() + 1)
+                            : QStringLiteral(
+                                  "the quote that opens field %1 is closed only on "
+                                  "line %2, and text follows it")
+                                  .arg(record.fields.size() + 1)
+                                  .arg(line_);
+                    return skipBrokenRecord(record, recordStart);
                 }
             } else {
                 while (!atLineEnd() && !at(u',')) {

@@ -18,8 +18,8 @@ struct CsvRecord {
 // Splits a CSV text into records: fields separated by commas, records ended by CR LF, LF or CR,
 // a field in double quotes may hold commas, line breaks and doubled quotes. A quote inside an
 // unquoted field is taken as it is. A record with text after a closing quote, or a quote that is
-// never closed, gets an error and the reading resumes on the next line. An empty line is a blank
-// record.
+// never closed, gets an error; it is the line it starts on, and the reading resumes on the next
+// line. An empty line is a blank record.
 QList<CsvRecord> parseCsv(const QString& text);
 
 // A field as RFC 4180 writes it: in double quotes, with its quotes doubled, when it holds a

@@ -6,6 +6,7 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "common/EchoText.h"
 #include "geo/AngleText.h"
 #include "geo/Measure.h"
 
@@ -34,7 +35,8 @@ QLocale textLocale(const ParsedArguments& args) {
     // An unknown name gives the C locale; only "C" and "POSIX" mean it.
     if (locale.language() == QLocale::C && name != QStringLiteral("C") &&
         name != QStringLiteral("POSIX")) {
-        throw UsageError(QStringLiteral("--locale: '%1' is not a known locale").arg(name));
+        throw UsageError(
+            QStringLiteral("--locale: '%1' is not a known locale").arg(echoValue(name)));
     }
     return locale;
 }
@@ -42,20 +44,29 @@ QLocale textLocale(const ParsedArguments& args) {
 const CommandSyntax& positionSyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("position"),
-        QStringLiteral("MAP.mv --at X,Y [--locale NAME]"),
-        QStringLiteral("The longitude and latitude of a map point."),
+        QStringLiteral("MAP.mv (--at X,Y | --position TEXT) [--locale NAME]"),
         QStringLiteral(
-            "Prints the longitude and latitude in decimal degrees with 9 decimals, separated\n"
-            "by a comma (always with \".\" as decimal separator), then on a second line the\n"
-            "text that the map window's pointer read-out shows for that point, in degrees and\n"
-            "decimal minutes. Uses the map's ProjPars.alb.\n"
+            "The longitude and latitude of a map point, or the map point of a position."),
+        QStringLiteral(
+            "With --at, prints the longitude and latitude in decimal degrees with 9 decimals,\n"
+            "separated by a comma (always with \".\" as decimal separator), then on a second line\n"
+            "the text that the map window's pointer read-out shows for that point, in degrees\n"
+            "and decimal minutes. Uses the map's ProjPars.alb.\n"
+            "With --position, reads a position as people write it (as the viewer's \"Go to\n"
+            "position\" field does) and prints first its map point \"X,Y\" in map units with 3\n"
+            "decimals, then the same two lines for it.\n"
             "Exit status: 1 when the point has no position in the map's projection or the\n"
             "projection cannot be read, 2 for a usage error."),
         {{QStringLiteral("--at"),
           {},
           QStringLiteral("X,Y"),
           false,
-          QStringLiteral("the point in map units (required)")},
+          QStringLiteral("the point in map units")},
+         {QStringLiteral("--position"),
+          {},
+          QStringLiteral("TEXT"),
+          false,
+          QStringLiteral("a position as people write it, e.g. \"57 30.2N 152 10.5W\"")},
          localeOption()},
     };
     return syntax;
@@ -68,21 +79,40 @@ int runPosition(const QStringList& words, CliContext& context) {
         context.print(commandHelp(syntax));
         return 0;
     }
-    if (!args.has(QStringLiteral("--at"))) {
-        throw UsageError(QStringLiteral("missing --at X,Y"));
+    const bool hasAt = args.has(QStringLiteral("--at"));
+    const bool hasPosition = args.has(QStringLiteral("--position"));
+    if (hasAt == hasPosition) {
+        throw UsageError(QStringLiteral("give one of --at X,Y or --position TEXT"));
     }
-    const MapPoint p = parsePoint(args.value(QStringLiteral("--at")), QStringLiteral("--at"));
     const QLocale locale = textLocale(args);
 
     HeadlessMap map(context);
-    map.open(context.resolvePath(args.positional.at(0)));
-    map.readProjection();
     double lon = 0;
     double lat = 0;
-    if (!map.requireProjection().AlbersToLatLong(p.x, p.y, lon, lat)) {
-        throw InputError(
-            QStringLiteral("The point %1 has no position: it lies outside the map's projection.")
-                .arg(args.value(QStringLiteral("--at"))));
+    if (hasAt) {
+        const MapPoint p = parsePoint(args.value(QStringLiteral("--at")), QStringLiteral("--at"));
+        map.open(context.resolvePath(args.positional.at(0)));
+        map.readProjection();
+        if (!map.requireProjection().AlbersToLatLong(p.x, p.y, lon, lat)) {
+            throw InputError(
+                QStringLiteral(
+                    "The point %1 has no position: it lies outside the map's projection.")
+                    .arg(echoValue(args.value(QStringLiteral("--at")))));
+        }
+    } else {
+        const MapPoint g = parsePositionOption(args.value(QStringLiteral("--position")),
+                                               QStringLiteral("--position"));
+        lon = g.x;
+        lat = g.y;
+        map.open(context.resolvePath(args.positional.at(0)));
+        map.readProjection();
+        MapPoint p;
+        if (!map.requireProjection().LatLongToAlbers(lon, lat, p.x, p.y)) {
+            throw InputError(QStringLiteral("The position %1 has no place on the map's projection.")
+                                 .arg(echoValue(args.value(QStringLiteral("--position")))));
+        }
+        context.print(QString::number(p.x, 'f', 3) + QLatin1Char(',') +
+                      QString::number(p.y, 'f', 3) + QLatin1Char('\n'));
     }
     context.print(QString::number(lon, 'f', 9) + QLatin1Char(',') + QString::number(lat, 'f', 9) +
                   QLatin1Char('\n'));

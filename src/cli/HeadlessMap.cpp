@@ -111,7 +111,11 @@ const AlbersProjection& HeadlessMap::requireProjection() const {
 }
 
 QSize HeadlessMap::defaultCanvasSize() const {
-    return referenceCanvasSize(longestName);
+    QStringList names;
+    for (const LayerInfo& r : LayerInfos) {
+        names.append(r.LayerName);
+    }
+    return referenceCanvasSize(names);
 }
 
 double HeadlessMap::defaultQueryTolerance() const {

@@ -9,6 +9,7 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "common/EchoText.h"
 #include "common/TextFile.h"
 #include "reports/LayerQuery.h"
 
@@ -44,12 +45,16 @@ double parseTolerance(const QString& text) {
 const CommandSyntax& querySyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("query"),
-        QStringLiteral("MAP.mv (--at X,Y | --lonlat LON,LAT | --csv POSITIONS.csv) "
+        QStringLiteral("MAP.mv (--at X,Y | --lonlat LON,LAT | --position TEXT | --csv "
+                       "POSITIONS.csv) "
                        "[--tolerance METRES] [-o FILE]"),
         QStringLiteral("What lies at a point (the Fish Tool's page), or at many (a table)."),
         QStringLiteral(
-            "With --at or --lonlat, writes the very bytes that the map window's Fish Tool writes\n"
-            "into drillID_results.htm for that point (to standard output without -o).\n"
+            "With --at, --lonlat or --position, writes the very bytes that the map window's Fish\n"
+            "Tool writes into drillID_results.htm for that point (to standard output without\n"
+            "-o). --position reads a position as people write it, as the viewer's \"Go to\n"
+            "position\" field does: \"57 30.2N 152 10.5W\", \"57°30'12\"N 152°10'30\"W\",\n"
+            "\"57.5033 -152.175\" (latitude first unless N/S and E/W say otherwise).\n"
             "Every layer with QueryMode > 0 is searched, hidden ones too.\n"
             "\n"
             "With --csv, reads a CSV file (\"-\" for standard input) with a header row and one\n"
@@ -60,7 +65,8 @@ const CommandSyntax& querySyntax() {
             "LayerName: the attribute value for an attribute layer (QueryMode 2), the DocFile\n"
             "for a document layer, empty where the layer has nothing at the point. Without an\n"
             "id column the id is the row's line number. A row that cannot be read is reported\n"
-            "on standard error with its line number and left out; the run goes on.\n"
+            "on standard error with its line number and left out; the run goes on with the\n"
+            "next line and ends with a count on standard error (\"9,998 rows read, 2 left out\").\n"
             "\n"
             "The search tolerance for lines and points defaults to what the viewer uses for a\n"
             "click on the full extent: 3 pixels of its map control maximized on a 1920 x 1080\n"
@@ -78,6 +84,11 @@ const CommandSyntax& querySyntax() {
              QStringLiteral("LON,LAT"),
              false,
              QStringLiteral("the point as longitude and latitude in decimal degrees")},
+            {QStringLiteral("--position"),
+             {},
+             QStringLiteral("TEXT"),
+             false,
+             QStringLiteral("the point as a position typed as people write it")},
             {QStringLiteral("--csv"),
              {},
              QStringLiteral("POSITIONS.csv"),
@@ -89,7 +100,7 @@ const CommandSyntax& querySyntax() {
              false,
              QStringLiteral("search tolerance for lines and points, in map units")},
             {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
-             QStringLiteral("write to FILE instead of standard output")},
+             QStringLiteral("write to FILE instead of standard output (- is standard output)")},
         },
     };
     return syntax;
@@ -104,10 +115,11 @@ int runQuery(const QStringList& words, CliContext& context) {
     }
     const int sources = static_cast<int>(args.has(QStringLiteral("--at"))) +
                         static_cast<int>(args.has(QStringLiteral("--lonlat"))) +
+                        static_cast<int>(args.has(QStringLiteral("--position"))) +
                         static_cast<int>(args.has(QStringLiteral("--csv")));
     if (sources != 1) {
         throw UsageError(
-            QStringLiteral("give one of --at X,Y, --lonlat LON,LAT or --csv "
+            QStringLiteral("give one of --at X,Y, --lonlat LON,LAT, --position TEXT or --csv "
                            "POSITIONS.csv"));
     }
     std::optional<MapPoint> at;
@@ -116,6 +128,9 @@ int runQuery(const QStringList& words, CliContext& context) {
         at = parsePoint(args.value(QStringLiteral("--at")), QStringLiteral("--at"));
     } else if (args.has(QStringLiteral("--lonlat"))) {
         lonLat = parsePoint(args.value(QStringLiteral("--lonlat")), QStringLiteral("--lonlat"));
+    } else if (args.has(QStringLiteral("--position"))) {
+        lonLat = parsePositionOption(args.value(QStringLiteral("--position")),
+                                     QStringLiteral("--position"));
     }
     std::optional<double> tolerance;
     if (args.has(QStringLiteral("--tolerance"))) {
@@ -138,15 +153,18 @@ int runQuery(const QStringList& words, CliContext& context) {
         if (lonLat) {
             MapPoint p;
             if (!map.requireProjection().LatLongToAlbers(lonLat->x, lonLat->y, p.x, p.y)) {
+                const QString option = args.has(QStringLiteral("--position"))
+                                           ? QStringLiteral("--position")
+                                           : QStringLiteral("--lonlat");
                 throw InputError(
                     QStringLiteral("The position %1 has no place on the map's projection.")
-                        .arg(args.value(QStringLiteral("--lonlat"))));
+                        .arg(echoValue(args.value(option))));
             }
             at = p;
         }
         result = drillIdAt(map.LayerInfos, map.MapLayers, map.BaseDir, *at, searchTolerance).page;
     }
-    if (output.isEmpty()) {
+    if (output.isEmpty() || output == QStringLiteral("-")) {
         context.write(result);
     } else {
         writeOutputFile(output, result);

@@ -1,19 +1,32 @@
 #include "cli/ReferenceCanvas.h"
 
+#include <algorithm>
+
 #include "app/MapWindowLayout.h"
 #include "common/Twips.h"
 #include "legend/LegendGeometry.h"
+#include "legend/LegendText.h"
 #include "render/Viewport.h"
 #include "reports/LayerQuery.h"
 
 namespace pelagon::cli {
 
-QSize mapCanvasSize(int longestName, QSize screen, double dpi) {
+QSize mapCanvasSize(const QStringList& layerNames, QSize screen, double dpi) {
     // The maximized frame takes the whole screen; the legend is one column as wide as the
-    // longest name plus its swatch.
-    const double legendWidth = legend::panelWidthTwips(1, legend::legendWidth(longestName));
-    const FramePlacement placement = placeInFrame(pixelsToTwips(screen.width(), dpi),
-                                                  pixelsToTwips(screen.height(), dpi), legendWidth);
+    // longest name plus its swatch, or as its widest check box needs.
+    const double frameWidth = pixelsToTwips(screen.width(), dpi);
+    const double frameHeight = pixelsToTwips(screen.height(), dpi);
+    int longestName = 0;
+    for (const QString& name : layerNames) {
+        longestName = std::max(longestName, static_cast<int>(name.size()));
+    }
+    const int availRows = legend::availRows(placeInFrame(frameWidth, frameHeight, 0).legendHeight);
+    const double legendWidth = legend::fittedPanelWidthTwips(
+        legend::panelWidthTwips(1, legend::legendWidth(longestName)),
+        legend::widestCheckBoxTwips(layerNames, dpi),
+        legend::mayNeedScrollBar(static_cast<int>(layerNames.size()), availRows),
+        pixelsToTwips(kReferenceLegendFrame96 * dpi / 96.0, dpi));
+    const FramePlacement placement = placeInFrame(frameWidth, frameHeight, legendWidth);
     // The map window gets whole pixels; its inside is arranged from that outer size and the
     // toolbar's width in whole pixels, as the window does.
     const int windowWidth = twipsToPixels(placement.mapWidth, dpi);
@@ -25,8 +38,8 @@ QSize mapCanvasSize(int longestName, QSize screen, double dpi) {
     return {twipsToPixels(a.mapWidth, dpi), twipsToPixels(a.mapHeight, dpi)};
 }
 
-QSize referenceCanvasSize(int longestName) {
-    return mapCanvasSize(longestName, {kReferenceScreenWidth, kReferenceScreenHeight},
+QSize referenceCanvasSize(const QStringList& layerNames) {
+    return mapCanvasSize(layerNames, {kReferenceScreenWidth, kReferenceScreenHeight},
                          kReferenceDpi);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSize>
+#include <QStringList>
 
 #include "common/MapTypes.h"
 
@@ -12,14 +13,18 @@ constexpr int kReferenceScreenWidth = 1920;
 constexpr int kReferenceScreenHeight = 1080;
 constexpr double kReferenceDpi = 96.0;
 
+// The map window's frame around the legend, both sides together, in pixels at 96 dpi: the
+// widget style's frame of a child window.
+constexpr double kReferenceLegendFrame96 = 8;
+
 // The size in pixels of the viewer's map control with its frame maximized on a screen whose
-// available area is screen pixels at dpi, for a map whose longest layer name has longestName
-// characters: the frame placement, legend width and map window arrangement are the viewer's own
-// layout functions.
-QSize mapCanvasSize(int longestName, QSize screen, double dpi);
+// available area is screen pixels at dpi, for a map with these layer names: the frame placement,
+// legend width (the longest name, widened where a name needs more room) and map window
+// arrangement are the viewer's own layout functions.
+QSize mapCanvasSize(const QStringList& layerNames, QSize screen, double dpi);
 
 // The same on the reference screen.
-QSize referenceCanvasSize(int longestName);
+QSize referenceCanvasSize(const QStringList& layerNames);
 
 // The search tolerance, in map units, of a click on a map control of canvasSize pixels showing
 // fullExtent: what the viewer uses for a click right after opening the map.

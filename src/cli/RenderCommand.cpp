@@ -1,16 +1,14 @@
 #include "cli/RenderCommand.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 
 #include "cli/CliContext.h"
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "common/EchoText.h"
+#include "render/ExportFormat.h"
+#include "render/MapExport.h"
 #include "render/MapLayer.h"
 #include "render/MapRenderer.h"
 #include "render/MapSnapshot.h"
@@ -31,24 +29,19 @@ RenderOptions screenOptions() {
     return options;
 }
 
-void draw(QPainter& painter, const MapSnapshot& snapshot, const MapRect& requested, QSize size) {
-    MapRenderer::render(painter, Viewport(QSizeF(size), requested), snapshot, screenOptions());
-}
-
-QString nameList(const QStringList& names) {
-    return QStringLiteral("\"") + names.join(QStringLiteral("\", \"")) + QStringLiteral("\"");
-}
-
-// The index of name in names: exactly as written, else without regard to letter case when that
-// is unambiguous; -1 when there is none.
+// The index of name in names, spaces around either ignored: exactly as written, else without
+// regard to letter case when that is unambiguous; -1 when there is none. The lists keep their
+// names as read, so a name written with a space before or after it is still found.
 int findName(const QStringList& names, const QString& name) {
-    const int exact = static_cast<int>(names.indexOf(name));
-    if (exact >= 0) {
-        return exact;
+    const QString wanted = name.trimmed();
+    for (int k = 0; k < names.size(); ++k) {
+        if (names[k].trimmed() == wanted) {
+            return k;
+        }
     }
     int found = -1;
     for (int k = 0; k < names.size(); ++k) {
-        if (names[k].compare(name, Qt::CaseInsensitive) == 0) {
+        if (names[k].trimmed().compare(wanted, Qt::CaseInsensitive) == 0) {
             if (found >= 0) {
                 return -1;
             }
@@ -56,6 +49,31 @@ int findName(const QStringList& names, const QString& name) {
         }
     }
     return found;
+}
+
+// The format of the output: --format when given, else the file's extension; standard output
+// ("-") is PNG unless --format says otherwise.
+ExportFormat outputFormat(const QString& output, const QString& formatOption) {
+    if (!formatOption.isEmpty()) {
+        const std::optional<ExportFormat> named = exportFormatByName(formatOption);
+        if (!named) {
+            throw UsageError(QStringLiteral("--format: '%1' is not a supported format; use one "
+                                            "of %2")
+                                 .arg(echoValue(formatOption), exportFormatList()));
+        }
+        return *named;
+    }
+    if (output == QStringLiteral("-")) {
+        return ExportFormat::Png;
+    }
+    const std::optional<ExportFormat> byName = exportFormatForPath(output);
+    if (!byName) {
+        throw UsageError(
+            QStringLiteral("-o %1: the file's extension names no supported format; use one of %2 "
+                           "(or --format)")
+                .arg(echoValue(output), exportFormatList()));
+    }
+    return *byName;
 }
 
 MapRect placeExtent(const PlaceList& list, const QString& listName, const QString& option,
@@ -67,7 +85,7 @@ MapRect placeExtent(const PlaceList& list, const QString& listName, const QStrin
     const int k = findName(list.names, name);
     if (k < 0) {
         throw UsageError(QStringLiteral("%1 '%2' is not in the %3 list; its entries are: %4")
-                             .arg(option, name, listName, nameList(list.names)));
+                             .arg(option, echoValue(name), listName, echoNameList(list.names)));
     }
     return list.extents[k];
 }
@@ -77,19 +95,31 @@ MapRect placeExtent(const PlaceList& list, const QString& listName, const QStrin
 const CommandSyntax& renderSyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("render"),
-        QStringLiteral("MAP.mv -o OUT.png|OUT.pdf [--size WxH] [--extent L,R,B,T | --region NAME "
-                       "| --site NAME] [--hide LAYER]..."),
-        QStringLiteral("Draw the map as the map window shows it into a PNG image or a PDF."),
+        QStringLiteral(
+            "MAP.mv -o OUT.png|.jpg|.tif|.pdf|.svg [--format NAME] [--size WxH] "
+            "[--extent L,R,B,T | --region NAME | --site NAME] [--hide LAYER]... [--scale-bar] "
+            "[--graticule]"),
+        QStringLiteral("Draw the map as the map window shows it into an image, a PDF or an SVG."),
         QStringLiteral(
             "The extent (default: the full extent of the layers) is widened to the image's\n"
             "aspect, centred, as the map window does. The default size is the map window's map\n"
             "control with the viewer maximized on a 1920 x 1080 screen at 96 dpi (see info).\n"
-            "A PDF page has the image's aspect: one point per pixel at 96 dpi.\n"
-            "Layers hidden in the definition stay hidden; --hide hides more."),
+            "The format follows the output's extension: PNG (.png), JPEG (.jpg, .jpeg),\n"
+            "TIFF (.tif, .tiff), PDF (.pdf) or SVG (.svg); -o - writes to standard output,\n"
+            "as PNG unless --format names another. A PDF page and an SVG drawing have the\n"
+            "image's aspect: one point per pixel at 96 dpi, drawn as vectors.\n"
+            "Layers hidden in the definition stay hidden; --hide hides more.\n"
+            "--scale-bar and --graticule draw what the viewer's View menu draws; the viewer's\n"
+            "\"Save view as...\" writes the same files from the same code."),
         {
             {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
-             QStringLiteral("the file to write; a name ending in .pdf gives a PDF, any other a "
-                            "PNG (required)")},
+             QStringLiteral("the file to write, in the format of its extension; - for standard "
+                            "output (required)")},
+            {QStringLiteral("--format"),
+             {},
+             QStringLiteral("NAME"),
+             false,
+             QStringLiteral("png, jpeg, tiff, pdf or svg, whatever the output's extension")},
             {QStringLiteral("--size"),
              {},
              QStringLiteral("WxH"),
@@ -105,61 +135,50 @@ const CommandSyntax& renderSyntax() {
              QStringLiteral("NAME"),
              false,
              QStringLiteral("show a region of the map's region list (Regions.csv); letter case "
-                            "may differ")},
+                            "and spaces around the name may differ")},
             {QStringLiteral("--site"),
              {},
              QStringLiteral("NAME"),
              false,
              QStringLiteral("show the 100 km square about a site of the site list (SSL_Locs.csv); "
-                            "letter case may differ")},
+                            "letter case and spaces around the name may differ")},
             {QStringLiteral("--hide"),
              {},
              QStringLiteral("LAYER"),
              true,
              QStringLiteral("hide the layer of this LayerName; may be repeated")},
+            {QStringLiteral("--scale-bar"),
+             {},
+             {},
+             false,
+             QStringLiteral("draw the scale bar (nautical miles and kilometres, true along the "
+                            "parallel at the centre; needs ProjPars.alb)")},
+            {QStringLiteral("--graticule"),
+             {},
+             {},
+             false,
+             QStringLiteral("draw meridians and parallels labelled in degrees and minutes (needs "
+                            "ProjPars.alb)")},
         },
     };
     return syntax;
 }
 
-void renderMapFile(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
-                   QSize size, const QString& path) {
+QByteArray renderMap(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
+                     QSize size, ExportFormat format, const MapDecorations& decorations) {
     MapSnapshot snapshot = makeSnapshot(layers);
     snapshot.background = Qt::white;
-    if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
-        QPdfWriter writer(path);
-        writer.setCreator(QStringLiteral("pelagon-cli"));
-        writer.setResolution(96);
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setPageSize(QPageSize(QSizeF(size) * kPointsPerPixel, QPageSize::Point));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            throw InputError(QStringLiteral("Cannot write %1: the PDF file cannot be created.")
-                                 .arg(QDir::toNativeSeparators(path)));
-        }
-        // The page in device units may differ from the asked size by rounding to points.
-        draw(painter, snapshot, requested, QSize(writer.width(), writer.height()));
-        painter.end();
-        return;
+    const ExportedView view = exportView(
+        [&](QPainter& painter, const QSizeF& surface) {
+            const Viewport viewport(surface, requested);
+            MapRenderer::render(painter, viewport, snapshot, screenOptions());
+            drawMapDecorations(painter, viewport, decorations, 1.0);
+        },
+        size, format, QStringLiteral("pelagon-cli"));
+    if (!view.ok()) {
+        throw InputError(view.error);
     }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        throw InputError(
-            QStringLiteral("Cannot make an image of %1 x %2 pixels: not enough memory.")
-                .arg(size.width())
-                .arg(size.height()));
-    }
-    image.setDotsPerMeterX(qRound(kDotsPerMeter96));
-    image.setDotsPerMeterY(qRound(kDotsPerMeter96));
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        draw(painter, snapshot, requested, size);
-    }
-    if (!image.save(path, "PNG")) {
-        throw InputError(QStringLiteral("Cannot write %1: the PNG file cannot be saved there.")
-                             .arg(QDir::toNativeSeparators(path)));
-    }
+    return view.bytes;
 }
 
 int runRender(const QStringList& words, CliContext& context) {
@@ -170,7 +189,7 @@ int runRender(const QStringList& words, CliContext& context) {
         return 0;
     }
     if (!args.has(QStringLiteral("--output"))) {
-        throw UsageError(QStringLiteral("missing -o OUT.png|OUT.pdf"));
+        throw UsageError(QStringLiteral("missing -o OUT.png|.jpg|.tif|.pdf|.svg"));
     }
     const int extentChoices = static_cast<int>(args.has(QStringLiteral("--extent"))) +
                               static_cast<int>(args.has(QStringLiteral("--region"))) +
@@ -188,6 +207,7 @@ int runRender(const QStringList& words, CliContext& context) {
         size = parseImageSize(args.value(QStringLiteral("--size")), QStringLiteral("--size"));
     }
     const QString output = context.resolvePath(args.value(QStringLiteral("--output")));
+    const ExportFormat format = outputFormat(output, args.value(QStringLiteral("--format")));
 
     HeadlessMap map(context);
     map.open(context.resolvePath(args.positional.at(0)));
@@ -202,7 +222,7 @@ int runRender(const QStringList& words, CliContext& context) {
         if (k < 0) {
             throw UsageError(QStringLiteral("--hide '%1' is not a layer of the map; its "
                                             "layers are: %2")
-                                 .arg(hidden, nameList(names)));
+                                 .arg(echoValue(hidden), echoNameList(names)));
         }
         map.MapLayers[static_cast<std::size_t>(k)]->setVisible(false);
     }
@@ -217,8 +237,20 @@ int runRender(const QStringList& words, CliContext& context) {
         extent = placeExtent(map.sites, QStringLiteral("site"), QStringLiteral("--site"),
                              args.value(QStringLiteral("--site")));
     }
-    renderMapFile(map.drawnLayers(), extent.value_or(map.fullExtent()),
-                  size.value_or(map.defaultCanvasSize()), output);
+    MapDecorations decorations;
+    decorations.scaleBar = args.has(QStringLiteral("--scale-bar"));
+    decorations.graticule = args.has(QStringLiteral("--graticule"));
+    if (decorations.scaleBar || decorations.graticule) {
+        map.readProjection();
+        decorations.projection = map.requireProjection();
+    }
+    const QByteArray bytes = renderMap(map.drawnLayers(), extent.value_or(map.fullExtent()),
+                                       size.value_or(map.defaultCanvasSize()), format, decorations);
+    if (output == QStringLiteral("-")) {
+        context.write(bytes);
+    } else {
+        writeOutputFile(output, bytes);
+    }
     return 0;
 }
 

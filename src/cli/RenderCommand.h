@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/MapTypes.h"
+#include "render/ExportFormat.h"
+#include "render/MapDecorations.h"
 
 namespace pelagon {
 class MapLayer;
@@ -18,16 +20,16 @@ namespace pelagon::cli {
 struct CliContext;
 struct CommandSyntax;
 
-// `render MAP.mv -o OUT.png|OUT.pdf [--size WxH] [--extent L,R,B,T | --region NAME |
+// `render MAP.mv -o OUT [--format NAME] [--size WxH] [--extent L,R,B,T | --region NAME |
 // --site NAME] [--hide LAYER]...`: the map as the map window shows it at that extent.
 const CommandSyntax& renderSyntax();
 int runRender(const QStringList& words, CliContext& context);
 
 // Draws layers (list order: position 0 on top) at the requested extent, widened to size's
-// aspect, with the map window's renderer and white background; writes a PNG image or a PDF page
-// of vectors (chosen by the file's suffix, ".pdf" or anything else for PNG). Throws InputError
-// when the file cannot be written.
-void renderMapFile(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
-                   QSize size, const QString& path);
+// aspect, with the map window's renderer and white background, and the decorations over them,
+// and returns the file's bytes: an image (PNG, JPEG, TIFF) or a page of vectors (PDF, SVG), as
+// the viewer's "Save view as…" writes them. Throws InputError when the format cannot be made.
+QByteArray renderMap(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
+                     QSize size, ExportFormat format, const MapDecorations& decorations = {});
 
 }  // namespace pelagon::cli

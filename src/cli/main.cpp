@@ -9,6 +9,7 @@
 
 int main(int argc, char* argv[]) {
     pelagon::cli::useOffscreenPlatformByDefault();
+    pelagon::cli::keepQtStartupNotesOff();
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("pelagon-cli"));
 

@@ -10,11 +10,12 @@ add_library(pelagon_cli_objects OBJECT
   cli/GeoCommands.cpp cli/GeoCommands.h
   cli/HeadlessMap.cpp cli/HeadlessMap.h
   cli/InfoCommand.cpp cli/InfoCommand.h
+  cli/ManPage.cpp cli/ManPage.h
   cli/QueryCommand.cpp cli/QueryCommand.h
   cli/ReferenceCanvas.cpp cli/ReferenceCanvas.h
   cli/RenderCommand.cpp cli/RenderCommand.h
 )
-target_link_libraries(pelagon_cli_objects PUBLIC pelagon_gui)
+target_link_libraries(pelagon_cli_objects PUBLIC pelagon_gui Qt6::Svg)
 pelagon_set_warnings(pelagon_cli_objects)
 
 set(PELAGON_CLI_SOURCES cli/main.cpp $<TARGET_OBJECTS:pelagon_cli_objects>)

@@ -4,4 +4,5 @@ list(APPEND PELAGON_CORE_SOURCES
   geo/AngleText.cpp geo/AngleText.h
   geo/Measure.cpp geo/Measure.h
   geo/NumberFormat.cpp geo/NumberFormat.h
+  geo/PositionText.cpp geo/PositionText.h
 )

@@ -1,20 +1,22 @@
 #include "legend/LayerListForm.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 #include "common/Twips.h"
 #include "legend/LegendGeometry.h"
+#include "legend/LegendText.h"
 
 namespace pelagon {
 
 namespace {
 
-constexpr double kScrollBarWidthTwips = 255;
 constexpr int kPointLayer = 21;
 constexpr int kLineLayer = 22;
 // A line swatch has no height of its own; the widget is this tall so that its line shows.
@@ -68,7 +70,9 @@ void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Ch
     if (Legend.size() <= Index) {
         Legend.resize(Index + 1, nullptr);
         LayerVisCheck.resize(Index + 1, nullptr);
+        names_.resize(Index + 1);
     }
+    names_[Index] = theName;
     delete Legend[Index];
     delete LayerVisCheck[Index];
 
@@ -78,16 +82,15 @@ void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Ch
     swatch->border = colourOf(theBorderColor);
     swatch->style = theStyle;
     swatch->shapeType = ShapeType;
+    swatch->name = theName;
     swatch->dropRows = ShapeType == kLineLayer ? RowSpacing / 4.0 : 0.0;
     swatch->setVisible(ShapeType != kPointLayer);
     Legend[Index] = swatch;
 
-    auto* box = new QCheckBox(theName, rows_);
+    // The name shows literally: an "&" in it is no keyboard mnemonic.
+    auto* box = new QCheckBox(legend::checkBoxText(theName), rows_);
     box->setObjectName(QStringLiteral("LayerVisCheck%1").arg(Index));
-    QFont font(QStringLiteral("Small Fonts"));
-    font.setPointSizeF(6.75);
-    font.setStyleHint(QFont::SansSerif);
-    box->setFont(font);
+    box->setFont(legend::nameFont());
     // Setting the mark is not a click: it never reaches changeLayerVisible.
     box->setChecked(Checked != 0);
     box->show();
@@ -119,33 +122,72 @@ void LayerListForm::positionRow(int c, double offsetRows) {
                             twipsToPixels(legend::kSwatchHeight * unitY, dpiY));
     }
 
+    // As wide as the design gives it, and never narrower than its mark and its whole name.
     QCheckBox* box = LayerVisCheck[c];
     const int boxCells = std::max(1, LegendWidth - legend::kSwatchWidth - 2);
+    const int boxWidth =
+        std::max({twipsToPixels(boxCells * unitX, dpiX), box->sizeHint().width(),
+                  twipsToPixels(legend::checkBoxWidthTwips(names_.value(c), dpiX), dpiX)});
     box->setGeometry(twipsToPixels((legend::kSwatchWidth + 1) * unitX, dpiX),
-                     twipsToPixels(rowTop, dpiY), twipsToPixels(boxCells * unitX, dpiX),
-                     twipsToPixels(unitY, dpiY));
+                     twipsToPixels(rowTop, dpiY), boxWidth, twipsToPixels(unitY, dpiY));
+}
+
+int LayerListForm::visibleRows() const {
+    // A row is visible when its whole box is: its top plus one row unit lies within the panel.
+    const double pitch = RowSpacing * legend::kTwipsPerRowUnit;
+    const double height = pixelsToTwips(this->height(), logicalDpiY());
+    if (pitch <= 0 || height < legend::kTwipsPerRowUnit) {
+        return 0;
+    }
+    return static_cast<int>(std::floor((height - legend::kTwipsPerRowUnit) / pitch)) + 1;
 }
 
 void LayerListForm::placeScrollbar() {
-    const double dpiX = logicalDpiX();
-    const int barWidth = twipsToPixels(kScrollBarWidthTwips, dpiX);
-    LayerListScroll->setGeometry(std::max(0, width() - barWidth), 0, barWidth, height());
-    rows_->setGeometry(0, 0, width(), height());
     const int slotCount = rowSlots();
-    // A position p shows the list from row p; the largest position shows the last rows.
-    const int maxPosition = std::max(0, slotCount - AvailRows);
+    const int visible = visibleRows();
+    // A position p shows the list from row p; the largest position shows the last rows whole.
+    // The thumb is the visible share of the list.
+    const int maxPosition = std::max(0, slotCount - visible);
     LayerListScroll->setRange(0, maxPosition);
-    LayerListScroll->setPageStep(std::max(1, AvailRows));
+    LayerListScroll->setPageStep(std::max(1, visible));
     LayerListScroll->setSingleStep(1);
-    LayerListScroll->setVisible(slotCount > AvailRows);
+    LayerListScroll->setVisible(slotCount > visible);
+    placeControls();
+    LayerListScroll_Change();
+}
+
+void LayerListForm::placeControls() {
+    const int barWidth = twipsToPixels(legend::kScrollBarWidthTwips, logicalDpiX());
+    LayerListScroll->setGeometry(std::max(0, width() - barWidth), 0, barWidth, height());
+    // The rows stand left of the scroll bar, which never covers them.
+    const int rowsWidth = LayerListScroll->isVisibleTo(this) ? width() - barWidth : width();
+    rows_->setGeometry(0, 0, std::max(0, rowsWidth), height());
     LayerListScroll->raise();
 }
 
 void LayerListForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int barWidth = twipsToPixels(kScrollBarWidthTwips, logicalDpiX());
-    LayerListScroll->setGeometry(std::max(0, width() - barWidth), 0, barWidth, height());
-    rows_->setGeometry(0, 0, width(), height());
+    // The rows that fit follow the height: the scroll bar's range and thumb with them.
+    if (rowSlots() > 0) {
+        placeScrollbar();
+    } else {
+        placeControls();
+    }
+}
+
+void LayerListForm::wheelEvent(QWheelEvent* event) {
+    // The wheel scrolls the list by rows, as many per notch as the system says for lines; the
+    // small steps of a touchpad add up to notches.
+    if (!LayerListScroll->isVisibleTo(this)) {
+        event->ignore();
+        return;
+    }
+    wheelDelta_ += event->angleDelta().y();
+    const int notches = wheelDelta_ / 120;
+    wheelDelta_ -= notches * 120;
+    const int rows = notches * std::max(1, QApplication::wheelScrollLines());
+    LayerListScroll->setValue(LayerListScroll->value() - rows);
+    event->accept();
 }
 
 void LayerListForm::LayerListScroll_Change() {

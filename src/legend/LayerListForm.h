@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QScrollBar;
+class QWheelEvent;
 
 namespace pelagon {
 
@@ -43,7 +44,8 @@ public:
                             qint32 theBorderColor, int theStyle, int ShapeType);
 
     // Places the scroll bar against the right edge, full height, and hides it when every row
-    // fits.
+    // fits whole. Its range runs from the first rows to the last ones shown whole, and its thumb
+    // is the visible share of the list; it follows later changes of the panel's height.
     void placeScrollbar();
 
     // Called with (Index, V) when the user ticks (V = 1) or clears (V = 0) a row's box.
@@ -51,6 +53,13 @@ public:
 
     // An image of the panel in its current state, scroll position included, for printing.
     QImage printImage();
+
+    // Draws the legend's rows as vectors into area (the painter's device units) for a printed
+    // page: a heading on the first page, then from row firstRow (counting filled rows only) as
+    // many rows as fit, each with its swatch and its name as on screen and its box ticked or
+    // empty; a hidden layer's name is marked "(hidden)". Returns the row to go on with, or -1
+    // when the last row has been drawn.
+    int paintRows(QPainter& painter, const QRectF& area, int firstRow) const;
 
     // Rows and controls, indexed by layer number; a layer that failed to load leaves nullptr.
     QVector<LegendSwatch*> Legend;
@@ -63,17 +72,25 @@ public:
     // The top of row c, in twips, at the current scroll position.
     double rowTopTwips(int c) const;
 
+    // The rows that the panel shows whole at its present height.
+    int visibleRows() const;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void Form_Load();
+    // The scroll bar against the right edge, full height; the rows left of it.
+    void placeControls();
     void LayerListScroll_Change();
     void LayerVisCheck_Click(int Index);
     void positionRow(int c, double offsetRows);
 
     SwatchPainter swatchPainter_;
     QWidget* rows_ = nullptr;  // holds the rows, left of the scroll bar
+    QVector<QString> names_;   // the layers' names as given, by row
+    int wheelDelta_ = 0;       // wheel turning not yet a whole notch
     double scrollOffsetRows_ = 0;
 };
 
@@ -87,6 +104,7 @@ public:
     QColor fill;
     QColor border;
     int style = 0;
+    QString name;         // the layer's name, as given
     double dropRows = 0;  // a line swatch stands a quarter of the row pitch below the row top
 
 protected:

@@ -18,4 +18,15 @@ double panelWidthTwips(int legendCols, int legendWidthCells) {
     return std::max(0.0, legendCols * (legendWidthCells * kTwipsPerCellX) - 500.0);
 }
 
+bool mayNeedScrollBar(int rowSlots, int availRows) {
+    return rowSlots > availRows - 1;
+}
+
+double fittedPanelWidthTwips(double panelWidth, double boxTwips, bool scrollBar,
+                             double frameTwips) {
+    const double rows = (kSwatchWidth + 1) * kTwipsPerCellX + boxTwips + kRowMarginTwips;
+    const double needed = rows + (scrollBar ? kScrollBarWidthTwips : 0.0) + frameTwips;
+    return std::max(panelWidth, needed);
+}
+
 }  // namespace pelagon::legend

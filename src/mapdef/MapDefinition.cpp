@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "common/EchoText.h"
 #include "common/TextFile.h"
 
 namespace pelagon {
@@ -65,14 +66,15 @@ std::optional<qint16> toInt16(const QString& text, QString* problem) {
     }
     const std::optional<double> v = toNumber(text);
     if (!v) {
-        setProblem(problem, QStringLiteral("\"%1\" is not a number").arg(text));
+        setProblem(problem, QStringLiteral("\"%1\" is not a number").arg(echoValue(text)));
         return std::nullopt;
     }
     // std::nearbyint rounds in the default mode, to nearest with halves to even.
     const double r = std::nearbyint(*v);
     if (r < -32768.0 || r > 32767.0) {
-        setProblem(problem,
-                   QStringLiteral("%1 is out of range (-32768 to 32767)").arg(text.trimmed()));
+        setProblem(
+            problem,
+            QStringLiteral("%1 is out of range (-32768 to 32767)").arg(echoValue(text.trimmed())));
         return std::nullopt;
     }
     return static_cast<qint16>(r);
@@ -88,10 +90,10 @@ std::optional<qint16> toTruth(const QString& text, QString* problem) {
     }
     const std::optional<double> v = toNumber(t);
     if (!v) {
-        setProblem(problem,
-                   t.isEmpty()
-                       ? QStringLiteral("it is empty, True, False or a number is needed")
-                       : QStringLiteral("\"%1\" is neither True, False nor a number").arg(text));
+        setProblem(problem, t.isEmpty()
+                                ? QStringLiteral("it is empty, True, False or a number is needed")
+                                : QStringLiteral("\"%1\" is neither True, False nor a number")
+                                      .arg(echoValue(text)));
         return std::nullopt;
     }
     return *v != 0.0 ? kTrue : kFalse;
@@ -102,7 +104,7 @@ std::optional<qint32> parseRGB(const QString& s, QString* problem) {
     if (parts.size() < 3) {
         setProblem(problem, QStringLiteral("\"%1\" is not a colour: red.green.blue is needed, "
                                            "for example 255.0.0")
-                                .arg(s));
+                                .arg(echoValue(s)));
         return std::nullopt;
     }
     static const char* const kNames[] = {"red", "green", "blue"};
@@ -113,12 +115,12 @@ std::optional<qint32> parseRGB(const QString& s, QString* problem) {
         const std::optional<qint16> part = toInt16(parts[i], &partProblem);
         if (!part) {
             setProblem(problem, QStringLiteral("the %1 part of the colour \"%2\" is wrong: %3")
-                                    .arg(QLatin1String(kNames[i]), s, partProblem));
+                                    .arg(QLatin1String(kNames[i]), echoValue(s), partProblem));
             return std::nullopt;
         }
         if (*part < 0) {
             setProblem(problem, QStringLiteral("the %1 part of the colour \"%2\" is negative")
-                                    .arg(QLatin1String(kNames[i]), s));
+                                    .arg(QLatin1String(kNames[i]), echoValue(s)));
             return std::nullopt;
         }
         value += std::min<qint32>(*part, 255) * factor;

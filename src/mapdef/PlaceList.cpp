@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "common/EchoText.h"
 #include "common/TextFile.h"
 
 namespace pelagon {
@@ -87,7 +88,7 @@ PlaceList parseList(const QStringList& lines, const QString& file, const ListFor
                                QStringLiteral("field %1 (%2) is \"%3\", which is not a number; "
                                               "numbers use \".\" as the decimal separator.")
                                    .arg(f + 1)
-                                   .arg(format.fieldNames[f - 1], fields[f]));
+                                   .arg(format.fieldNames[f - 1], echoValue(fields[f])));
             }
             values[f - 1] = *value;
         }

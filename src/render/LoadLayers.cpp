@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "common/EchoText.h"
 #include "common/MessageSink.h"
 #include "render/LabelRenderer.h"
 #include "render/LayerHost.h"
@@ -40,10 +41,12 @@ LoadedLayers LoadLayers(const QVector<LayerInfo>& LayerInfos, const QString& map
         layer->setVisible(r.Visible != 0);
         if (!layer->valid()) {
             if (layer->openError().kind == StoreError::Kind::NotFound) {
-                messages.error(QString(), QStringLiteral("Could not find layer:  ") + r.ShapeFile);
+                messages.error(QString(),
+                               QStringLiteral("Could not find layer:  ") + echoValue(r.ShapeFile));
             } else {
-                messages.error(QString(), QStringLiteral("Could not read layer:  ") + r.ShapeFile +
-                                              QStringLiteral("\n\n") + layer->openError().message);
+                messages.error(QString(), QStringLiteral("Could not read layer:  ") +
+                                              echoValue(r.ShapeFile) + QStringLiteral("\n\n") +
+                                              layer->openError().message);
             }
             continue;
         }

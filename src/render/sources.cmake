@@ -1,5 +1,6 @@
 # The renderer: layers with their symbols and labels, drawn through a viewport onto any painter.
 list(APPEND PELAGON_RENDER_SOURCES
+  render/ExportFormat.cpp render/ExportFormat.h
   render/ImageFiller.cpp render/ImageFiller.h
   render/ImageStroker.cpp render/ImageStroker.h
   render/ImageTarget.cpp render/ImageTarget.h
@@ -9,6 +10,8 @@ list(APPEND PELAGON_RENDER_SOURCES
   render/LayerHost.h
   render/LoadLayers.cpp render/LoadLayers.h
   render/MapLayer.cpp render/MapLayer.h
+  render/MapDecorations.cpp render/MapDecorations.h
+  render/MapExport.cpp render/MapExport.h
   render/MapLayerList.cpp render/MapLayerList.h
   render/MapRenderer.cpp render/MapRenderer.h
   render/MapSnapshot.cpp render/MapSnapshot.h

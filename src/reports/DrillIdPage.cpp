@@ -1,6 +1,8 @@
 #include "reports/DrillIdPage.h"
 
+#include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
 
 namespace pelagon {
 
@@ -31,7 +33,10 @@ QString attributeLine(const LayerInfo& layer, const LayerQueryResult& result) {
 }
 
 QString linkLine(const LayerInfo& layer, const QString& BaseDir) {
-    const QString address = drillIdDocumentAddress(BaseDir, layer.DocFile);
+    // A javascript: link is percent-decoded before its script runs: a "%" of the address (its
+    // escapes) is written as "%25" so that the script sees the address as it is.
+    QString address = drillIdDocumentAddress(BaseDir, layer.DocFile);
+    address.replace(QLatin1Char('%'), QLatin1String("%25"));
     return QStringLiteral("<a href=\"javascript:window.open('") + scriptStringInAttribute(address) +
            QStringLiteral(
                "','','height=500,width=600,resizable,scrollbars,toolbar')"
@@ -42,9 +47,28 @@ QString linkLine(const LayerInfo& layer, const QString& BaseDir) {
 }  // namespace
 
 QString drillIdDocumentAddress(const QString& BaseDir, const QString& DocFile) {
-    QString address = BaseDir + QStringLiteral("HTML/") + DocFile;
-    address.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return address;
+    QString folder = BaseDir + QStringLiteral("HTML/");
+    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString document = DocFile;
+    document.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    // An anchor may follow the document's name ("rules.htm#area5"); a "#" that belongs to an
+    // existing file's name stays in the path.
+    QString path = folder + document;
+    QString fragment;
+    const qsizetype hash = document.lastIndexOf(QLatin1Char('#'));
+    if (hash >= 0 && !QFileInfo::exists(path)) {
+        fragment = document.mid(hash + 1);
+        path = folder + document.left(hash);
+    }
+    // A drive-letter path ("C:/maps/") is absolute as well.
+    if (!path.startsWith(QLatin1Char('/'))) {
+        path.prepend(QLatin1Char('/'));
+    }
+    QUrl url = QUrl::fromLocalFile(path);
+    if (!fragment.isEmpty()) {
+        url.setFragment(fragment, QUrl::DecodedMode);
+    }
+    return url.toString(QUrl::FullyEncoded);
 }
 
 QByteArray drillIdResultsPage(const QVector<LayerInfo>& LayerInfos, const QString& BaseDir,
@@ -64,10 +88,11 @@ QByteArray drillIdResultsPage(const QVector<LayerInfo>& LayerInfos, const QStrin
         if (!hit) {
             continue;
         }
+        // "No layers found." only when nothing at all was found.
+        closingLine.clear();
         if (layer.QueryMode == kAttributeQuery) {
             attributeLines.append(attributeLine(layer, result));
         } else {
-            closingLine.clear();
             linkLines.append(linkLine(layer, BaseDir));
         }
     }

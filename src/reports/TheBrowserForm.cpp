@@ -1,10 +1,14 @@
 #include "reports/TheBrowserForm.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QMdiArea>
+#include <QMenu>
+#include <QShortcut>
 
 #include "common/Twips.h"
 
@@ -42,7 +46,8 @@ TheBrowserForm::TheBrowserForm(QMdiArea* area, PageViewFactory makeView)
     : makeView_(std::move(makeView)),
       body_(new QWidget),
       picAddress_(new QWidget(body_)),
-      DrillIDtitle_(new QLabel(picAddress_)) {
+      DrillIDtitle_(new QLabel(picAddress_)),
+      notice_(new QLabel(body_)) {
     setObjectName(QStringLiteral("TheBrowserForm"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     body_->setObjectName(QStringLiteral("body"));
@@ -52,6 +57,29 @@ TheBrowserForm::TheBrowserForm(QMdiArea* area, PageViewFactory makeView)
     DrillIDtitle_->setFont(titleFont());
     DrillIDtitle_->setWordWrap(true);
     DrillIDtitle_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    DrillIDtitle_->setTextFormat(Qt::PlainText);
+    // The strip's menu copies the position the window shows.
+    for (QWidget* strip :
+         {static_cast<QWidget*>(picAddress_), static_cast<QWidget*>(DrillIDtitle_)}) {
+        strip->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(strip, &QWidget::customContextMenuRequested, this, [this, strip](QPoint at) {
+            if (copyText_.isEmpty()) {
+                return;
+            }
+            QMenu menu(this);
+            menu.addAction(QStringLiteral("Copy position"), this, [this] { copyPosition(); });
+            menu.exec(strip->mapToGlobal(at));
+        });
+    }
+    auto* copy = new QShortcut(QKeySequence::Copy, picAddress_, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QShortcut::activated, this, [this] { copyPosition(); });
+    notice_->setObjectName(QStringLiteral("notice"));
+    notice_->setTextFormat(Qt::PlainText);
+    notice_->setWordWrap(true);
+    notice_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    notice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notice_->hide();
     setWidget(body_);
     body_->installEventFilter(this);
 
@@ -71,6 +99,10 @@ TheBrowserForm::~TheBrowserForm() {
 void TheBrowserForm::resetControls() {
     discardView();
     setWindowTitle(QString());
+    fixedCaption_.clear();
+    copyText_.clear();
+    notice_->clear();
+    notice_->hide();
     DrillIDtitle_->setText(kInitialTitle);
     DrillIDtitle_->setGeometry(twipsToPixelsX(*this, kTitlePlacement.left()),
                                twipsToPixelsY(*this, kTitlePlacement.top()),
@@ -143,6 +175,12 @@ bool TheBrowserForm::eventFilter(QObject* watched, QEvent* event) {
     // The title strip is docked to the top edge: it spans the window's width. Nothing else moves.
     if (watched == body_ && event->type() == QEvent::Resize) {
         picAddress_->resize(body_->width(), picAddress_->height());
+        if (!notice_->isHidden()) {
+            // The notice spans the window's width under the page view.
+            const int left = notice_->x();
+            const int width = std::max(1, body_->width() - 2 * left);
+            notice_->resize(width, notice_->heightForWidth(width));
+        }
     }
     return QMdiSubWindow::eventFilter(watched, event);
 }
@@ -187,19 +225,86 @@ void TheBrowserForm::focus() {
     }
 }
 
+QString TheBrowserForm::loadedCaption() const {
+    if (!fixedCaption_.isEmpty()) {
+        return fixedCaption_;
+    }
+    return theBrowser_ ? theBrowser_->title() : QString();
+}
+
+void TheBrowserForm::setFixedCaption(const QString& caption) {
+    fixedCaption_ = caption;
+    if (!timTimer_.isActive() && !windowTitle().isEmpty()) {
+        setWindowTitle(loadedCaption());
+    }
+}
+
 void TheBrowserForm::timTimer_Timer() {
     if (theBrowser_ && theBrowser_->busy()) {
         setWindowTitle(kWorking);
         return;
     }
     timTimer_.stop();
-    setWindowTitle(theBrowser_ ? theBrowser_->title() : QString());
+    setWindowTitle(loadedCaption());
+    emit pageShown();
 }
 
 void TheBrowserForm::theBrowser_DownloadComplete() {
     if (theBrowser_) {
-        setWindowTitle(theBrowser_->title());
+        setWindowTitle(loadedCaption());
     }
+}
+
+void TheBrowserForm::setTitle(const QString& text) {
+    DrillIDtitle_->setText(text);
+    if (text.isEmpty()) {
+        return;
+    }
+    // The label keeps its place; it and the window grow where the text is wider than they are.
+    const int needed = DrillIDtitle_->fontMetrics().horizontalAdvance(text) + 2;
+    if (needed > DrillIDtitle_->width()) {
+        DrillIDtitle_->resize(needed, DrillIDtitle_->height());
+    }
+    const int margin = twipsToPixelsX(*this, kTitlePlacement.left());
+    const int missing = DrillIDtitle_->x() + DrillIDtitle_->width() + margin - body_->width();
+    if (missing > 0) {
+        resize(width() + missing, height());
+    }
+}
+
+void TheBrowserForm::setNotice(const QString& text) {
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
+    placeNotice();
+}
+
+void TheBrowserForm::placeNotice() {
+    if (notice_->isHidden()) {
+        return;
+    }
+    const int left = twipsToPixelsX(*this, kBrowserPlacement.left());
+    const int gap = twipsToPixelsY(*this, kTitlePlacement.top());
+    const int top = theBrowser_ ? theBrowser_->geometry().bottom() + 1 + gap
+                                : twipsToPixelsY(*this, kBrowserPlacement.top());
+    const int width = std::max(1, body_->width() - 2 * left);
+    const int height = notice_->heightForWidth(width);
+    notice_->setGeometry(left, top, width, height);
+    const int missing = top + height + gap - body_->height();
+    if (missing > 0) {
+        resize(this->width(), this->height() + missing);
+    }
+}
+
+void TheBrowserForm::setCopyText(const QString& text) {
+    copyText_ = text;
+}
+
+bool TheBrowserForm::copyPosition() {
+    if (copyText_.isEmpty()) {
+        return false;
+    }
+    QGuiApplication::clipboard()->setText(copyText_);
+    return true;
 }
 
 }  // namespace pelagon

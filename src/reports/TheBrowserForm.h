@@ -49,10 +49,35 @@ public:
     // user has closed it.
     void focus();
 
+    // The caption the window shows once its page has loaded, instead of the page's name; empty
+    // (as at opening): the page's name. "Working..." still shows while the page loads.
+    void setFixedCaption(const QString& caption);
+    QString fixedCaption() const { return fixedCaption_; }
+
+    // Sets the title strip's text, plain, and widens the window where the text would be cut, so
+    // that it shows whole.
+    void setTitle(const QString& text);
+
+    // A notice under the page view, plain and wrapped, the window made taller to show it whole;
+    // empty hides it. Opening the window anew clears it.
+    void setNotice(const QString& text);
+    QLabel* notice() const { return notice_; }
+
+    // The text "Copy position" puts on the clipboard: offered by the title strip's menu (a right
+    // click on it) and by Ctrl+C on the strip; empty (as at opening) offers nothing.
+    void setCopyText(const QString& text);
+    QString copyText() const { return copyText_; }
+    // Puts the copy text on the clipboard; false when there is none.
+    bool copyPosition();
+
     QWidget* picAddress() const { return picAddress_; }
     QLabel* DrillIDtitle() const { return DrillIDtitle_; }
     PageView* theBrowser() const { return theBrowser_; }
     QTimer* timTimer() { return &timTimer_; }
+
+signals:
+    // The page asked for at opening has loaded (or failed) and shows.
+    void pageShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,12 +89,19 @@ private:
     void discardView();
     void timTimer_Timer();
     void theBrowser_DownloadComplete();
+    // The caption for a loaded page: the fixed one, else the page's name.
+    QString loadedCaption() const;
+    // Places the notice under the page view and makes the window tall enough for it.
+    void placeNotice();
 
     PageViewFactory makeView_;
     QWidget* body_;
     QWidget* picAddress_;
     QLabel* DrillIDtitle_;
+    QLabel* notice_;
     QPointer<PageView> theBrowser_;
+    QString fixedCaption_;
+    QString copyText_;
     QTimer timTimer_;
     bool open_ = false;
 };

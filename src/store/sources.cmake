@@ -1,6 +1,7 @@
 # The feature store: a layer's geometry read once through OGR, its grid, index and rings.
 list(APPEND PELAGON_CORE_SOURCES
   store/AttributeTable.cpp store/AttributeTable.h
+  store/BoundaryDistance.cpp store/BoundaryDistance.h
   store/DetailLevel.cpp store/DetailLevel.h
   store/FeatureStore.cpp store/FeatureStore.h
   store/FeatureStoreBuilder.cpp store/FeatureStoreBuilder.h

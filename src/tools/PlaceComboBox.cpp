@@ -1,8 +1,12 @@
 #include "tools/PlaceComboBox.h"
 
+#include <QWheelEvent>
+
 namespace pelagon {
 
 PlaceComboBox::PlaceComboBox(QWidget* parent) : QComboBox(parent) {
+    // Focus by click or Tab only: the wheel passing over a closed list changes nothing.
+    setFocusPolicy(Qt::StrongFocus);
     setPlaceholderText(QStringLiteral("Zoom to site"));
     setToolTip(QStringLiteral("Click here to select a site to zoom to"));
     setInsertPolicy(QComboBox::NoInsert);
@@ -21,6 +25,12 @@ void PlaceComboBox::setPlaces(const QStringList& names) {
     addItems(names);
     showPrompt();
     setEnabled(!names.isEmpty());
+}
+
+void PlaceComboBox::wheelEvent(QWheelEvent* event) {
+    // The wheel over a closed list would jump the map to another place; it scrolls only the open
+    // list.
+    event->ignore();
 }
 
 void PlaceComboBox::showPrompt() {

@@ -12,8 +12,9 @@ namespace pelagon {
 // read) is disabled.
 //
 // After a choice the list shows the chosen name, as drop-down lists do: it tells the user which
-// place the map was zoomed to, and the arrow keys step from place to place. Choosing the shown
-// place again still zooms to it.
+// place the map was zoomed to. Choosing the shown place again still zooms to it. The wheel over
+// the closed list changes nothing, and the list takes the keyboard focus only by a click or Tab
+// (the map window gives it back to the map after a choice).
 class PlaceComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -29,6 +30,9 @@ public:
 signals:
     // The user chose the place at this 0-based index.
     void placeChosen(int index);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 }  // namespace pelagon

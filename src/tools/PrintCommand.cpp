@@ -13,7 +13,6 @@ namespace {
 // The arguments of the map component's print operation: the run's name, no title line, and the
 // map fitted to the page's printable area.
 const QString kMapJobName = QStringLiteral("Map_Extent");
-const QString kMapTitle;
 constexpr bool kMapFitToPage = true;
 
 }  // namespace
@@ -42,13 +41,30 @@ void PrintCommand::printCurrentExtent() {
 
 void PrintCommand::printPages() {
     QPrinter printer(QPrinter::HighResolution);
+    // The page's orientation follows the map's shape; the dialog shows it, and what the user
+    // chooses there holds.
+    double aspect = 0;
+    if (sources_.mapScreenSizeInches) {
+        const QSizeF inches = sources_.mapScreenSizeInches();
+        if (inches.isValid() && inches.height() > 0) {
+            aspect = inches.width() / inches.height();
+        }
+    }
+    if (aspect > 0) {
+        printer.setPageOrientation(aspect > 1 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    }
     if (!dialog_->choosePrinter(printer)) {
         return;
     }
     PrintJob job(printer);
-    if (!job.printMap(sources_.paintMap, kMapJobName, kMapTitle, kMapFitToPage,
-                      sources_.mapScreenSizeInches)) {
+    if (!job.printMapPage(sources_.paintMap, kMapJobName, kMapFitToPage ? aspect : 0,
+                          sources_.mapName, QDate::currentDate())) {
         return;  // the job abandons the run as it goes away
+    }
+    if (sources_.paintLegend) {
+        job.printLegend(sources_.paintLegend);
+        job.finish();
+        return;
     }
     // The map page is good; a legend that cannot be had leaves the run with the map alone.
     QImage legend;

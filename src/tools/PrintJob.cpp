@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kTitlePointSize = 14;
 constexpr double kTitleBandLines = 1.5;  // the title line's band, in lines of the title font
+constexpr int kFooterPointSize = 9;
 
 // Keeps the painter's state for the duration of one page's drawing, also when a drawing callback
 // throws, so later pages start from a clean state.
@@ -95,6 +96,60 @@ bool PrintJob::printMap(const MapPainter& paintMap, const QString& jobName, cons
     }
     const bool drawn = paintMap(painter_, target);
     return drawn && printer_.printerState() != QPrinter::Error;
+}
+
+bool PrintJob::printMapPage(const MapPainter& paintMap, const QString& jobName, double aspect,
+                            const QString& mapName, const QDate& date) {
+    if (!paintMap) {
+        return false;
+    }
+    if (pages_ == 0 && state_ == State::Open) {
+        printer_.setDocName(jobName);
+    }
+    if (!startPage()) {
+        return false;
+    }
+    const PainterStateGuard guard(painter_);
+    const QRectF area = printableArea();
+    QFont font = painter_.font();
+    font.setPointSize(kFooterPointSize);
+    const QFontMetricsF metrics(font, &printer_);
+    const double footer = metrics.height() * kTitleBandLines;
+    const QRectF mapArea = area.adjusted(0, 0, 0, -footer);
+    const QRectF target = fitAspect(aspect, mapArea);
+    const bool drawn = paintMap(painter_, target);
+    painter_.setPen(QPen(Qt::black, std::max(1.0, printer_.resolution() / 144.0)));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawRect(target);
+    painter_.setFont(font);
+    const QRectF footerRect(target.left(), target.bottom(), target.width(), footer);
+    painter_.drawText(footerRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, mapName);
+    painter_.drawText(footerRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                      date.toString(Qt::ISODate));
+    return drawn && printer_.printerState() != QPrinter::Error;
+}
+
+bool PrintJob::printLegend(const LegendPainter& paintLegend) {
+    if (!paintLegend) {
+        return false;
+    }
+    int row = 0;
+    while (row >= 0) {
+        if (!startPage()) {
+            return false;
+        }
+        const PainterStateGuard guard(painter_);
+        painter_.fillRect(printableArea(), Qt::white);
+        const int next = paintLegend(painter_, printableArea(), row);
+        if (next >= 0 && next <= row) {
+            return false;  // not even one row fits the page
+        }
+        row = next;
+        if (printer_.printerState() == QPrinter::Error) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool PrintJob::printPicture(const QImage& image) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QImage>
 #include <QPainter>
 #include <QSizeF>
@@ -38,6 +39,17 @@ public:
     // Exceptions of paintMap pass through.
     bool printMap(const MapPainter& paintMap, const QString& jobName, const QString& title,
                   bool fitToPage, const std::function<QSizeF()>& screenSizeInches = {});
+
+    // The map page: the map keeps the shape it has on screen (aspect = width / height; 0 or
+    // less fills the area), as large as the printable area allows above a footer line with
+    // mapName on the left and the date on the right, framed by a thin line. The run is named
+    // jobName. Returns false when the page could not be started or paintMap failed.
+    bool printMapPage(const MapPainter& paintMap, const QString& jobName, double aspect,
+                      const QString& mapName, const QDate& date);
+
+    // The legend drawn as vectors, from row 0, one page after another until every row is on
+    // paper. Returns false when a page failed or the painter made no progress.
+    bool printLegend(const LegendPainter& paintLegend);
 
     // Prints image on the next page at its physical size (pictureSizeInches), at the top-left
     // corner of the printable area, shrunk keeping its aspect when larger than that area.

@@ -1,5 +1,7 @@
 #include "tools/PrintLayout.h"
 
+#include <cmath>
+
 #include <algorithm>
 
 namespace pelagon {
@@ -29,6 +31,17 @@ QRectF placeWithin(const QSizeF& size, const QRectF& area) {
     const double scale =
         std::min({1.0, area.width() / size.width(), area.height() / size.height()});
     return {area.topLeft(), size * scale};
+}
+
+QRectF fitAspect(double aspect, const QRectF& area) {
+    if (!(aspect > 0) || !std::isfinite(aspect) || area.isEmpty()) {
+        return area;
+    }
+    QSizeF size(area.width(), area.width() / aspect);
+    if (size.height() > area.height()) {
+        size = QSizeF(area.height() * aspect, area.height());
+    }
+    return QRectF(area.center() - QPointF(size.width() / 2, size.height() / 2), size);
 }
 
 }  // namespace pelagon

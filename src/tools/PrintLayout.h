@@ -19,4 +19,8 @@ QSizeF pictureSizeInches(const QSize& pixels, double devicePixelRatio, int dotsP
 // empty rectangle at the corner.
 QRectF placeWithin(const QSizeF& size, const QRectF& area);
 
+// The largest rectangle of the given aspect (width / height) centred in area; area itself when
+// the aspect is not a positive finite number.
+QRectF fitAspect(double aspect, const QRectF& area);
+
 }  // namespace pelagon

@@ -150,19 +150,7 @@ void drawOpenHand(QPainter& p) {
 }
 
 void drawAngelfish(QPainter& p) {
-    // Facing left: a tall body, long swept-back dorsal and anal fins, a fan tail.
-    QPainterPath fish;
-    fish.moveTo(1.5, 11);
-    fish.cubicTo(3, 7, 6, 4.8, 9.5, 4.5);
-    fish.cubicTo(12, 2.5, 15.5, 0.8, 20, 0.3);
-    fish.cubicTo(17.5, 2.8, 16.5, 5.5, 16.2, 8.2);
-    fish.lineTo(22.8, 5.8);
-    fish.cubicTo(21.8, 9.3, 21.8, 12.7, 22.8, 16.2);
-    fish.lineTo(16.2, 13.8);
-    fish.cubicTo(16.5, 16.5, 17.5, 19.2, 20, 21.7);
-    fish.cubicTo(15.5, 21.2, 12, 19.5, 9.5, 17.5);
-    fish.cubicTo(6, 17.2, 3, 15, 1.5, 11);
-    fish.closeSubpath();
+    const QPainterPath fish = angelfishOutline();
 
     QLinearGradient body(QPointF(0, 3), QPointF(0, 19));
     body.setColorAt(0, QColor(255, 245, 190));
@@ -174,11 +162,9 @@ void drawAngelfish(QPainter& p) {
     p.setClipPath(fish);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(25, 25, 35));
-    // Dark vertical bands: through the eye, the body and the fins.
-    p.drawRect(QRectF(4.4, 0, 1.5, 22));
-    p.drawRect(QRectF(9.0, 0, 2.0, 22));
-    p.drawRect(QRectF(13.6, 0, 1.8, 22));
-    p.drawRect(QRectF(17.6, 0, 1.2, 22));
+    for (const QRectF& band : angelfishBands()) {
+        p.drawRect(band);
+    }
     p.restore();
 
     p.setPen(outlinePen(0.6, kOutline));
@@ -253,6 +239,29 @@ void drawRulerAndArrow(QPainter& p) {
 }
 
 }  // namespace
+
+QPainterPath angelfishOutline() {
+    // Facing left: a tall body, long swept-back dorsal and anal fins, a fan tail.
+    QPainterPath fish;
+    fish.moveTo(1.5, 11);
+    fish.cubicTo(3, 7, 6, 4.8, 9.5, 4.5);
+    fish.cubicTo(12, 2.5, 15.5, 0.8, 20, 0.3);
+    fish.cubicTo(17.5, 2.8, 16.5, 5.5, 16.2, 8.2);
+    fish.lineTo(22.8, 5.8);
+    fish.cubicTo(21.8, 9.3, 21.8, 12.7, 22.8, 16.2);
+    fish.lineTo(16.2, 13.8);
+    fish.cubicTo(16.5, 16.5, 17.5, 19.2, 20, 21.7);
+    fish.cubicTo(15.5, 21.2, 12, 19.5, 9.5, 17.5);
+    fish.cubicTo(6, 17.2, 3, 15, 1.5, 11);
+    fish.closeSubpath();
+    return fish;
+}
+
+QList<QRectF> angelfishBands() {
+    // Dark vertical bands: through the eye, the body and the fins.
+    return {QRectF(4.4, 0, 1.5, 22), QRectF(9.0, 0, 2.0, 22), QRectF(13.6, 0, 1.8, 22),
+            QRectF(17.6, 0, 1.2, 22)};
+}
 
 void drawFaceSymbol(QPainter& painter, FaceSymbol symbol, const QRectF& box) {
     if (box.isEmpty()) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QRectF>
 
 class QPainter;
+class QPainterPath;
 
 namespace pelagon {
 
@@ -22,6 +24,12 @@ enum class FaceSymbol {
 // Draws a symbol as vectors, fitted and centred in box (keeping its proportions). The painter's
 // state is restored afterwards.
 void drawFaceSymbol(QPainter& painter, FaceSymbol symbol, const QRectF& box);
+
+// The Fish Tool's angelfish in the design units below, facing left: its outline (body, fins and
+// tail) and the dark bands across it, which are drawn inside the outline only. The program's icon
+// is drawn from them too.
+QPainterPath angelfishOutline();
+QList<QRectF> angelfishBands();
 
 // The design size of every symbol, in the units the drawing code uses (width x height).
 constexpr double kSymbolDesignWidth = 24.0;

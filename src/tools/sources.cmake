@@ -28,3 +28,7 @@ list(APPEND PELAGON_GUI_SOURCES
   tools/PrinterPlatform.h
   tools/PrinterPlatformLinux.cpp tools/PrinterPlatformLinux.h
 )
+# The program's icon, painted like the toolbar faces.
+list(APPEND PELAGON_RENDER_SOURCES
+  tools/AppIcon.cpp tools/AppIcon.h
+)

@@ -28,10 +28,13 @@ protected:
         QDir::setCurrent(savedCwd);
     }
 
-    void open() {
+    void open() { open(sample.definition()); }
+
+    // Opens another definition, for example one written beside the sample's.
+    void open(const QString& definition) {
         controller = std::make_unique<AppController>(messages, pages.factory());
         controller->setEndProgram([this](int code) { endedWith = code; });
-        ASSERT_TRUE(controller->openMapFile(sample.definition()))
+        ASSERT_TRUE(controller->openMapFile(definition))
             << messages.texts().join("\n").toStdString();
         map = controller->mapform();
         canvas = map->theMap;

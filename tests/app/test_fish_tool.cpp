@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 
@@ -59,7 +60,7 @@ TEST_F(FishToolTest, ListsAttributesThenDocumentLinksOfEveryLayerAtThePoint) {
     EXPECT_EQ(lines[6], "<B>Foraging area of</B>:  Marmot Island<BR>");
     EXPECT_EQ(lines[7], "<BR>");
     const QString base = sample.folder() + "/HTML/";
-    EXPECT_EQ(lines[8], "<a href=\"javascript:window.open('" + base +
+    EXPECT_EQ(lines[8], "<a href=\"javascript:window.open('file://" + base +
                             "docs/TrawlClosures.pdf','','height=500,width=600,resizable,"
                             "scrollbars,toolbar');window.history.back()\">Trawl closures (10 "
                             "nm)</a><BR>");
@@ -73,7 +74,8 @@ TEST_F(FishToolTest, ListsAttributesThenDocumentLinksOfEveryLayerAtThePoint) {
     EXPECT_TRUE(results->isOpen());
     EXPECT_EQ(pages.last()->navigations, QStringList{sample.folder() + "/drillID_results.htm"});
     EXPECT_EQ(results->DrillIDtitle()->text(), titleFor(pos));
-    EXPECT_NEAR(results->outerSizeTwips().width(), 5000, 15);
+    // At least 5000 twips wide: wider where the heading needs it.
+    EXPECT_GE(results->outerSizeTwips().width(), 5000 - 15);
     EXPECT_NEAR(results->outerSizeTwips().height(), 6000, 15);
     EXPECT_EQ(map->LblStatus->text(), QStringLiteral("Finding layers ..."));
     EXPECT_FALSE(canvas->highlight().empty());
@@ -102,6 +104,64 @@ TEST_F(FishToolTest, ASecondClickReplacesTheResultsWindow) {
     // A change of extent clears the outline of the features found.
     click("Zoom Out");
     EXPECT_TRUE(canvas->highlight().empty());
+}
+
+// The results window is titled with the clicked position once its page shows, its heading shows
+// whole, and the working text leaves the status line then.
+TEST_F(FishToolTest, TheWindowNamesThePositionAndShowsItsHeadingWhole) {
+    // The longest heading: three-digit degrees west and a negative sign.
+    MapPoint far;
+    ASSERT_TRUE(map->projection.LatLongToAlbers(-169.978, 56.987, far.x, far.y));
+    canvas->setExtent({far.x - 20000, far.x + 20000, far.y - 20000, far.y + 20000});
+    const QPoint pos = at(far);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, pos);
+    TheBrowserForm* results = map->resultsWindow();
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(map->LblStatus->text(), QStringLiteral("Finding layers ..."));
+
+    pages.last()->titles[test::FakePageView::written(sample.folder() + "/drillID_results.htm")] =
+        "drillID_results.htm";
+    pages.last()->finishLoading();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !results->timTimer()->isActive(); }, 2000));
+    const MapPoint p = canvas->toMapPoint(QPointF(pos));
+    double lon = 0;
+    double lat = 0;
+    ASSERT_TRUE(map->projection.AlbersToLatLong(p.x, p.y, lon, lat));
+    EXPECT_EQ(results->windowTitle(), Ddec_to_DMdec(lon) + "," + Ddec_to_DMdec(lat));
+    EXPECT_EQ(map->LblStatus->text(), QString());
+
+    // The heading, in its own font, fits its label, and the label fits the window.
+    QLabel* title = results->DrillIDtitle();
+    EXPECT_EQ(title->text(), titleFor(pos));
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(title->text()), title->width());
+    EXPECT_LE(title->mapTo(results->widget(), QPoint(title->width(), 0)).x(),
+              results->widget()->width());
+    EXPECT_TRUE(results->notice()->isHidden());
+}
+
+// A map folder that cannot take the page: the notice of where it went stays in the results
+// window, whole, until the next query; pointer moves leave it alone.
+TEST_F(FishToolTest, TheFallbackNoticeStaysReadable) {
+    // A folder where the page should be: the map folder cannot take the file.
+    ASSERT_TRUE(QDir(sample.folder()).mkdir("drillID_results.htm"));
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, at(marmot));
+    TheBrowserForm* results = map->resultsWindow();
+    ASSERT_NE(results, nullptr);
+    QLabel* notice = results->notice();
+    ASSERT_FALSE(notice->isHidden());
+    EXPECT_TRUE(notice->text().startsWith("The map folder cannot take the query page"))
+        << notice->text().toStdString();
+    EXPECT_TRUE(notice->text().endsWith("drillID_results.htm.")) << notice->text().toStdString();
+    // Whole: wrapped inside the window, as tall as its lines need.
+    EXPECT_GE(notice->height(), notice->heightForWidth(notice->width()));
+    EXPECT_LE(notice->geometry().bottom(), results->widget()->height());
+    EXPECT_LE(notice->geometry().right(), results->widget()->width());
+    QTest::mouseMove(canvas, at(marmot) + QPoint(30, 30));
+    EXPECT_TRUE(notice->isVisible());
+    // The next query that writes into the map folder has no notice.
+    ASSERT_TRUE(QDir(sample.folder()).rmdir("drillID_results.htm"));
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, at(marmot));
+    EXPECT_TRUE(map->resultsWindow()->notice()->isHidden());
 }
 
 }  // namespace

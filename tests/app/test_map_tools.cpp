@@ -12,6 +12,7 @@
 #include "geo/AngleText.h"
 #include "geo/Measure.h"
 #include "render/MapLayer.h"
+#include "support/QStringPrinter.h"
 #include "tools/PlaceComboBox.h"
 
 using namespace pelagon;
@@ -289,6 +290,101 @@ TEST_F(MapToolsTest, LegendBoxHidesAndShowsItsLayer) {
     // The hidden layer of the sample starts unticked and hidden.
     EXPECT_FALSE(map->legend()->LayerVisCheck[3]->isChecked());
     EXPECT_FALSE(map->MapLayers[3]->visible());
+}
+
+// Choosing any toolbar button ends a measure path, rectangle or pan in progress as Esc does: no
+// message, no history entry, and the next drag belongs to the tool chosen.
+struct AbandonCase {
+    const char* tool;
+    bool buttonHeld;  // the gesture is a drag (rectangle, pan) rather than clicks (measure)
+};
+
+class ToolChoiceEndsTrackingTest : public MapToolsTest,
+                                   public ::testing::WithParamInterface<AbandonCase> {};
+
+TEST_P(ToolChoiceEndsTrackingTest, AsEscDoes) {
+    click(GetParam().tool);
+    const QPoint a(200, 150), b(320, 260);
+    QTest::mousePress(canvas, Qt::LeftButton, {}, a);
+    if (!GetParam().buttonHeld) {
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, a);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, b);
+    }
+    QTest::mouseMove(canvas, b);
+    ASSERT_TRUE(canvas->toolActive());
+    click("Pan");
+    EXPECT_FALSE(canvas->toolActive());
+    if (GetParam().buttonHeld) {
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, b);
+    }
+    expectRect(canvas->extent(), start);
+    EXPECT_EQ(map->extentHistory.size(), 0);
+
+    // A pan drag now pans, and a double-click afterwards reports no path.
+    const double upp = canvas->mapUnitsPerPixel();
+    QTest::mousePress(canvas, Qt::LeftButton, {}, a);
+    QTest::mouseMove(canvas, a + QPoint(50, 0));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, a + QPoint(50, 0));
+    EXPECT_NEAR(canvas->extent().left, start.left - 50 * upp, upp);
+    ASSERT_EQ(map->extentHistory.size(), 1);
+    expectRect(map->extentHistory.entries()[0], start);
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, b);
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join("\n").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ToolChoiceEndsTrackingTest,
+                         ::testing::Values(AbandonCase{"MeasureTool", false},
+                                           AbandonCase{"Zoom to Rectangle", true},
+                                           AbandonCase{"Pan", true}));
+
+// Esc in the middle of a pan puts the map back and saves nothing.
+TEST_F(MapToolsTest, AnAbandonedPanSavesNothing) {
+    click("Pan");
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(200, 200));
+    QTest::mouseMove(canvas, QPoint(260, 240));
+    QTest::keyClick(canvas, Qt::Key_Escape);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(260, 240));
+    expectRect(canvas->extent(), start);
+    EXPECT_EQ(map->extentHistory.size(), 0);
+}
+
+// After a choice in a place list the keys and the wheel move the map, not the list; the wheel
+// over a closed list changes nothing.
+TEST_F(MapToolsTest, APlaceChoiceGivesTheKeysBackToTheMap) {
+    controller->frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->frame()));
+    for (PlaceComboBox* list : {map->SiteComboBox, map->RegionComboBox}) {
+        list->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(list->hasFocus());
+        QTest::keyClick(list, Qt::Key_Down);  // chooses the first place by the keyboard
+        ASSERT_EQ(list->currentIndex(), 0);
+        const int saved = map->extentHistory.size();
+        EXPECT_TRUE(canvas->hasFocus());
+        const MapRect chosen = canvas->extent();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(list->currentIndex(), 0);
+        EXPECT_EQ(map->extentHistory.size(), saved + 1);  // the arrow panned the map
+        EXPECT_NE(canvas->extent().top, chosen.top);
+
+        const MapRect before = canvas->extent();
+        QWheelEvent e(QPointF(10, 10), list->mapToGlobal(QPointF(10, 10)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list, &e);
+        EXPECT_EQ(list->currentIndex(), 0);
+        expectRect(canvas->extent(), before);
+    }
+}
+
+// The read-out belongs to the pointer over the map: it goes when the pointer leaves.
+TEST_F(MapToolsTest, ReadOutClearedWhenThePointerLeaves) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(250, 180), canvas->mapToGlobal(QPointF(250, 180)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &move);
+    ASSERT_TRUE(map->LblStatus->text().contains(QChar(0x00b0)))
+        << map->LblStatus->text().toStdString();
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(canvas, &leave);
+    EXPECT_EQ(map->LblStatus->text(), QString());
 }
 
 }  // namespace

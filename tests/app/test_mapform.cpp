@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QWindow>
+
+#include <functional>
 
 #include "app/MapWindowFixture.h"
 #include "help/HelpBrowser.h"
+#include "legend/LayerListForm.h"
+#include "support/QStringPrinter.h"
 #include "tools/MapToolbar.h"
 #include "tools/PlaceComboBox.h"
 
@@ -107,10 +115,104 @@ TEST_F(MapformTest, InfoOpensTheHelpPageAtTheFishTool) {
     const QString start = sample.folder() + "/HTML/MapHelp.htm#FishTool";
     EXPECT_EQ(help->cboAddress()->currentText(), start);
     EXPECT_EQ(pages.last()->navigations, QStringList{start});
-    // While it is open, Info changes nothing visible.
+    // While it is open, Info loads nothing again.
     QTest::mouseClick(map->HelpCmd, Qt::LeftButton);
     EXPECT_EQ(pages.created.size(), 1);
     EXPECT_EQ(pages.last()->navigations.size(), 1);
+}
+
+// A click on the map puts the map window in front; pressing Regulations or Info again brings
+// the window that is already open back to the front, active, on its page.
+TEST_F(MapformTest, OpenWindowsComeBackToTheFront) {
+    open();
+    QMdiArea* area = controller->frame()->mdiArea();
+    auto topmost = [&] { return area->subWindowList(QMdiArea::StackingOrder).last(); };
+    struct Case {
+        QPushButton* button;
+        std::function<QMdiSubWindow*()> window;
+    };
+    const std::vector<Case> cases = {
+        {map->CmdShowRegs, [&]() -> QMdiSubWindow* { return map->RegsWindow; }},
+        {map->HelpCmd, [&]() -> QMdiSubWindow* { return map->helpWindow(); }},
+    };
+    for (const Case& c : cases) {
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        QMdiSubWindow* window = c.window();
+        ASSERT_NE(window, nullptr);
+        const int views = pages.created.size();
+        QTest::mouseClick(map->theMap, Qt::LeftButton, {}, QPoint(300, 300));
+        area->setActiveSubWindow(map->subWindow());
+        map->subWindow()->raise();
+        ASSERT_EQ(topmost(), map->subWindow());
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        EXPECT_EQ(c.window(), window);
+        EXPECT_EQ(topmost(), window) << c.button->text().toStdString();
+        EXPECT_EQ(area->activeSubWindow(), window) << c.button->text().toStdString();
+        EXPECT_EQ(pages.created.size(), views);  // the same view, not loaded again
+        EXPECT_EQ(pages.last()->navigations.size(), 1);
+    }
+}
+
+// Maximizing the map window leaves the legend visible: the map takes the area left of it, and
+// other windows activated meanwhile are not maximized with it.
+TEST_F(MapformTest, AMaximizedMapWindowLeavesTheLegendVisible) {
+    open();
+    QMdiSubWindow* sub = map->subWindow();
+    QMdiSubWindow* legend = map->legendWindow();
+    QMdiArea* area = controller->frame()->mdiArea();
+    const QRect normal = sub->geometry();
+    sub->showMaximized();
+    QApplication::processEvents();
+    EXPECT_TRUE(sub->isMaximized());
+    EXPECT_EQ(sub->geometry(), QRect(0, 0, legend->x(), area->viewport()->height()));
+    EXPECT_FALSE(sub->geometry().intersects(legend->geometry()));
+    EXPECT_TRUE(legend->isVisible());
+    // Still beside the legend when the frame's area changes size.
+    area->resize(area->width() + 40, area->height() - 30);
+    QApplication::processEvents();
+    EXPECT_EQ(sub->geometry(), QRect(0, 0, legend->x(), area->viewport()->height()));
+    // The regulations window opens as it is, not maximized.
+    QTest::mouseClick(map->CmdShowRegs, Qt::LeftButton);
+    EXPECT_FALSE(map->RegsWindow->isMaximized());
+    sub->showNormal();
+    QApplication::processEvents();
+    EXPECT_EQ(sub->geometry(), normal);
+}
+
+// The legend is wide enough for its swatches, boxes and whole names: on a map of one short name
+// and on one of 45 layers that scrolls.
+TEST_F(MapformTest, TheLegendShowsEveryNameWhole) {
+    const QString header = "Name,Query,Visible,File,Doc,Color,Border,Style,Label,Caption,Field\r\n";
+    writeFile("Coast.mv", (header + "Coast,0,True,land,,230.220.170,,0,,,\r\n").toUtf8());
+    QString many = header + "Closures & <zones>,1,True,closures,docs\\x.pdf,255.128.0,,5,,,\r\n";
+    for (int i = 2; i <= 45; ++i) {
+        many += QStringLiteral("Habitat conservation %1,0,True,habitat,,0.128.0,0.96.0,2,,,\r\n")
+                    .arg(i);
+    }
+    writeFile("Closures & [*] <b>.mv", many.toUtf8());
+    for (const char* name : {"Coast.mv", "Closures & [*] <b>.mv"}) {
+        open(sample.folder() + "/" + name);
+        // The frame's title shows the path as it is written.
+        EXPECT_EQ(controller->frame()->windowHandle()->title(),
+                  "Dudadiruz Pelagon: " + sample.folder() + "/" + name);
+        LayerListForm* legend = map->legend();
+        QMdiSubWindow* window = map->legendWindow();
+        QApplication::processEvents();
+        const bool scrolls = legend->LayerListScroll->isVisible();
+        EXPECT_EQ(scrolls, std::string(name) != "Coast.mv");
+        const int rowsRight =
+            scrolls ? legend->LayerListScroll->mapTo(window, QPoint(0, 0)).x() : window->width();
+        for (QCheckBox* box : legend->LayerVisCheck) {
+            ASSERT_NE(box, nullptr);
+            EXPECT_GE(box->width(), box->sizeHint().width()) << box->text().toStdString();
+            // The mark and the whole name end left of the scroll bar (or the window's edge).
+            const QPoint right = box->mapTo(window, QPoint(box->sizeHint().width(), 0));
+            EXPECT_LE(right.x(), rowsRight) << name << ": " << box->text().toStdString();
+        }
+        EXPECT_LE(window->geometry().right(), controller->frame()->mdiArea()->viewport()->width());
+        EXPECT_EQ(map->subWindow()->geometry().right() + 1, window->x());
+        controller.reset();
+    }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QPrinter>
 #include <QTemporaryDir>
 
 #include "app/MapWindowFixture.h"
+#include "legend/LayerListForm.h"
 #include "tools/PrintCommand.h"
 #include "tools/test_print_support.h"
 
@@ -53,10 +55,29 @@ TEST_F(PrintMapTest, PrintsTheMapAsShownThenTheLegend) {
 
     ASSERT_EQ(test::pdfPageCount(pdf), 2);
     EXPECT_EQ(test::pdfInfoField(pdf, "Title"), QStringLiteral("Map_Extent"));
-    // The map page is drawn as vectors: no raster image on it; the legend page is one image.
+    // Both pages are drawn as vectors: no raster image on them.
     EXPECT_EQ(test::pdfImageCount(pdf, 1), 0);
-    EXPECT_EQ(test::pdfImageCount(pdf, 2), 1);
+    EXPECT_EQ(test::pdfImageCount(pdf, 2), 0);
+    // The map's page shows its name and the scale bar.
+    const QString mapText = test::pdfText(pdf, 1);
+    EXPECT_TRUE(mapText.contains(QStringLiteral("Alaska.mv"))) << mapText.toStdString();
+    EXPECT_TRUE(mapText.contains(QStringLiteral(" nm"))) << mapText.toStdString();
+    EXPECT_TRUE(mapText.contains(QStringLiteral(" km"))) << mapText.toStdString();
+    // Every layer of the legend, in its order, under the legend's heading.
+    const QString legendText = test::pdfText(pdf, 2).simplified();
+    EXPECT_TRUE(legendText.startsWith(QStringLiteral("Available Layers")))
+        << legendText.toStdString();
+    int at = 0;
+    for (const QCheckBox* box : map->legend()->LayerVisCheck) {
+        if (box != nullptr) {
+            const int found = static_cast<int>(legendText.indexOf(box->text(), at));
+            EXPECT_GE(found, at) << box->text().toStdString();
+            at = std::max(at, found);
+        }
+    }
     const QImage mapPage = test::renderPdfPage(pdf, 1, 40, out.filePath("page1"));
+    EXPECT_EQ(mapPage.width() > mapPage.height(), canvas->width() > canvas->height())
+        << "the page's orientation follows the map's shape";
     EXPECT_GT(pixelsNear(mapPage, QColor(230, 220, 170)), 500);  // land
     EXPECT_GT(pixelsNear(mapPage, QColor(200, 225, 255)), 500);  // statistical areas
     const QImage legendPage = test::renderPdfPage(pdf, 2, 72, out.filePath("page2"));

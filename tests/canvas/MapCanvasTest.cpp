@@ -324,6 +324,26 @@ TEST_F(MapCanvasDrawing, HighlightUntilTheExtentChanges) {
     EXPECT_TRUE(canvas.highlight().empty());
 }
 
+// At the zoom-out limit (a hundred times the map's size) a "-" or a wheel notch changes nothing
+// and announces nothing, so no history entry is saved for it.
+TEST_F(MapCanvasDrawing, NothingAnnouncedAtTheZoomOutLimit) {
+    QSignalSpy spy(&canvas, &MapCanvas::aboutToNavigate);
+    // The map is 100 units wide: the view stops at 10,000 units, 25 units per pixel.
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(&canvas, Qt::Key_Minus);
+    }
+    EXPECT_EQ(spy.count(), 4);
+    const MapRect atLimit = canvas.extent();
+    EXPECT_NEAR(atLimit.width(), 400 * 16, 1e-6);
+    QTest::qWait(MapCanvas::kWheelGestureMs + 100);
+    wheel(canvas, {200, 100}, -120 * 8);
+    EXPECT_EQ(spy.count(), 4);
+    expectRect(canvas.extent(), atLimit);
+    // Zooming in from there is a gesture again.
+    wheel(canvas, {200, 100}, 120);
+    EXPECT_EQ(spy.count(), 5);
+}
+
 TEST(MapCanvasDefaults, FullExtentWithoutLayersAndFollowingTheFirstLayers) {
     MapCanvas canvas;
     canvas.resize(200, 200);

@@ -1,14 +1,17 @@
 // The subcommands run in-process on the sample map and on a small map written by the test.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 #include "cli/CliTestSupport.h"
 #include "cli/Csv.h"
 #include "cli/ReferenceCanvas.h"
+#include "common/ProgramInfo.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleMap.h"
 #include "support/ShapefileEdit.h"
@@ -50,7 +53,13 @@ TEST(CliUsage, ExitStatusAndMessage) {
          "at most one"},
         {{"render", kSample, "-o", out, "--hide", "Lakes"}, 2, "\"Land\", \"Management areas\""},
         {{"render", kSample, "-o", out, "--region", "Atlantis"}, 2, "\"Kodiak\""},
-        {{"position", kSample}, 2, "missing --at"},
+        {{"position", kSample}, 2, "give one of --at X,Y or --position TEXT"},
+        {{"position", kSample, "--at", "1,2", "--position", "57N 152W"}, 2, "give one of --at"},
+        {{"position", kSample, "--position", "95 00N 150 00W"},
+         2,
+         "--position: Position not "
+         "understood: the latitude"},
+        {{"query", kSample, "--position", "abc"}, 2, "--position: Position not understood: 'abc'"},
         {{"position", kSample, "--at", "1,2", "--locale", "xx_nowhere"}, 2, "not a known locale"},
         {{"position", kSample, "--at", "1,2", "--at", "3,4"}, 2, "given twice"},
         {{"measure", kSample}, 2, "missing argument (expected MAP.mv X1,Y1)"},
@@ -59,14 +68,37 @@ TEST(CliUsage, ExitStatusAndMessage) {
         {{"position", kSample, "--at", "0,9000000"}, 1, "has no position"},
         {{"query", kSample, "--csv", "/nonexistent/p.csv"}, 1, "Cannot read /nonexistent/p.csv"},
         {{"render", kSample, "-o", "/nonexistent/out.png"}, 1, "Cannot write /nonexistent/out.png"},
+        // The format follows the extension; an unknown one names those there are.
+        {{"render", kSample, "-o", "map.gif"},
+         2,
+         "no supported format; use one of PNG (.png), JPEG (.jpg, .jpeg), TIFF (.tif, .tiff), "
+         "PDF (.pdf), SVG (.svg)"},
+        {{"render", kSample, "-o", "map"}, 2, "no supported format"},
+        {{"render", kSample, "-o", "-", "--format", "bmp"},
+         2,
+         "--format: 'bmp' is not a supported"},
+        // Values are echoed at most 80 characters long.
+        {{"query", kSample, "--at", "1," + QString(5000, 'x')},
+         2,
+         "xxxxxxxxxx\xe2\x80\xa6' is not a number"},
+        {{QString(5000, 'y')}, 2, "yyyyy\xe2\x80\xa6'"},
     };
     for (const ExitCase& c : cases) {
         const auto r = runTool(c.args);
         EXPECT_EQ(r.rc, c.rc) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.errText().contains(QString::fromUtf8(c.message)))
-            << c.args.join(' ').toStdString() << "\n"
+            << c.args.join(' ').left(200).toStdString() << "\n"
             << r.errText().toStdString();
+        EXPECT_LT(r.err.size(), 1500) << c.args.join(' ').left(200).toStdString() << "\n"
+                                      << r.errText().toStdString();
     }
+}
+
+TEST(CliUsage, VersionOfTheTool) {
+    const auto r = runTool({"--version"});
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.outText(), "pelagon-cli " + programVersion() + "\n");
+    EXPECT_FALSE(programVersion().isEmpty());
 }
 
 TEST(CliUsage, HelpForTheToolAndEverySubcommand) {
@@ -169,7 +201,12 @@ TEST(CliInfo, JsonReportOfTheSampleMap) {
     const QJsonObject full = o["fullExtent"].toObject();
     EXPECT_LT(full["left"].toDouble(), full["right"].toDouble());
     // The default tolerance: three pixels of the default canvas at the full extent.
-    const QSize canvas = cli::referenceCanvasSize(26);  // "Habitat conservation areas"
+    QStringList names;
+    for (const QJsonValue layer : o["layers"].toArray()) {
+        names.append(layer.toObject()["LayerName"].toString());
+    }
+    ASSERT_EQ(names.size(), 10);
+    const QSize canvas = cli::referenceCanvasSize(names);
     EXPECT_EQ(o["defaultCanvas"].toObject()["width"].toInt(), canvas.width());
     EXPECT_NEAR(
         o["defaultQueryTolerance"].toDouble(),
@@ -283,7 +320,8 @@ TEST(CliQuery, BatchTable) {
               "standard input, line 4: the x value 'abc' is not a number; the row is left out.\n"
               "standard input, line 5: it has 2 fields where 3 are needed; the row is left out.\n"
               "standard input, line 9: the quote that opens field 3 is never closed; the row is "
-              "left out.\n");
+              "left out.\n"
+              "3 rows read, 3 left out\n");
     const QList<cli::CsvRecord> rows = cli::parseCsv(r.outText());
     ASSERT_EQ(rows.size(), 4);
     EXPECT_EQ(rows[0].fields,
@@ -347,6 +385,28 @@ double share(const QImage& image, QRgb colour) {
     return static_cast<double>(n) / (image.width() * image.height());
 }
 
+// A typed position reads as the viewer's field reads it: the same point as its decimal degrees,
+// and back to the map point the read-out came from.
+TEST(CliGeo, TypedPositionsGiveTheSameAnswersAsDegrees) {
+    const auto page = runTool({"query", kSample, "--position", "57.5033 -152.175"});
+    const auto degrees = runTool({"query", kSample, "--lonlat", "-152.175,57.5033"});
+    ASSERT_EQ(page.rc, 0) << page.errText().toStdString();
+    ASSERT_EQ(degrees.rc, 0) << degrees.errText().toStdString();
+    EXPECT_EQ(page.out, degrees.out);
+    EXPECT_TRUE(page.outText().contains("<body>"));
+
+    // The read-out of 100000,200000 typed back, degrees and minutes to three decimals (2 m).
+    const auto back = runTool({"position", kSample, "--position", "51 48.038N 152 33.466W"});
+    ASSERT_EQ(back.rc, 0) << back.errText().toStdString();
+    const QStringList lines = back.outText().split('\n');
+    ASSERT_EQ(lines.size(), 4) << back.outText().toStdString();
+    const QStringList xy = lines[0].split(',');
+    ASSERT_EQ(xy.size(), 2);
+    EXPECT_NEAR(xy[0].toDouble(), 100000, 2);
+    EXPECT_NEAR(xy[1].toDouble(), 200000, 2);
+    EXPECT_EQ(lines[2], "- 152° 33.466', 51° 48.038'");
+}
+
 TEST(CliRender, PngOfTheAskedSizeShowsTheLayers) {
     test::TinyMap map;
     ASSERT_TRUE(map.isValid()) << map.problems();
@@ -383,6 +443,175 @@ TEST(CliRender, PngOfTheAskedSizeShowsTheLayers) {
     QFile file(map.folder() + "/map.pdf");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("%PDF"));
+}
+
+// The scale bar and the graticule are drawn only when asked for, over the same map.
+TEST(CliRender, ScaleBarAndGraticuleOnRequest) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const auto draw = [&](const QStringList& extra) {
+        const QString png = map.folder() + "/d.png";
+        const auto r = runTool(
+            QStringList{"render", map.definition(), "-o", png, "--size", "400x300"} + extra);
+        EXPECT_EQ(r.rc, 0) << r.errText().toStdString();
+        return QImage(png);
+    };
+    const QImage plain = draw({});
+    const QImage bar = draw({"--scale-bar"});
+    const QImage grid = draw({"--graticule"});
+    const QImage both = draw({"--scale-bar", "--graticule"});
+    ASSERT_FALSE(plain.isNull());
+    // The scale bar stands in the lower left corner: only there does the image change.
+    EXPECT_EQ(bar.copy(200, 0, 200, 300), plain.copy(200, 0, 200, 300));
+    EXPECT_NE(bar.copy(0, 200, 200, 100), plain.copy(0, 200, 200, 100));
+    EXPECT_NE(grid, plain);
+    EXPECT_NE(both, bar);
+    EXPECT_NE(both, grid);
+
+    map.write("ProjPars.alb", "");
+    const auto r =
+        runTool({"render", map.definition(), "-o", map.folder() + "/e.png", "--scale-bar"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(r.errText().contains("ProjPars.alb")) << r.errText().toStdString();
+    EXPECT_FALSE(QFile::exists(map.folder() + "/e.png"));
+}
+
+// "-" as an output is standard output, for every subcommand that writes a file; nothing named
+// "-" appears in the map folder or the starting folder.
+TEST(CliOutput, DashIsStandardOutput) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const QString before = QDir::currentPath();
+    QTemporaryDir start;
+    ASSERT_TRUE(start.isValid());
+    QDir::setCurrent(start.path());
+    struct Case {
+        QStringList args;
+        QByteArray begins;
+    };
+    const std::vector<Case> cases = {
+        {{"query", map.definition(), "--at", "100,100", "-o", "-"}, "<html>\r\n"},
+        {{"query", map.definition(), "--csv", "-", "-o", "-"}, "id,lon,lat,x,y,"},
+        {{"render", map.definition(), "-o", "-", "--size", "40x20"}, "\x89PNG"},
+        {{"render", map.definition(), "-o", "-", "--size", "40x20", "--format", "pdf"}, "%PDF"},
+    };
+    for (const Case& c : cases) {
+        const auto r = runTool(c.args, "x,y\n100,100\n");
+        EXPECT_EQ(r.rc, 0) << r.errText().toStdString();
+        EXPECT_TRUE(r.out.startsWith(c.begins)) << c.args.join(' ').toStdString();
+    }
+    QDir::setCurrent(before);
+    EXPECT_FALSE(QFileInfo::exists(map.folder() + "/-"));
+    EXPECT_FALSE(QFileInfo::exists(start.path() + "/-"));
+}
+
+// The output's extension chooses the format; --format overrides it.
+TEST(CliRender, FormatFollowsTheExtension) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    struct Case {
+        const char* name;
+        QStringList extra;
+        QByteArray begins;
+        const char* imageFormat;  // what Qt reads the file as; empty for pages
+    };
+    const std::vector<Case> cases = {
+        {"map.png", {}, "\x89PNG\r\n", "png"},
+        {"map.jpg", {}, "\xff\xd8\xff", "jpeg"},
+        {"map.JPEG", {}, "\xff\xd8\xff", "jpeg"},
+        {"map.tif", {}, "II*", "tiff"},
+        {"map.tiff", {}, "II*", "tiff"},
+        {"map.pdf", {}, "%PDF", ""},
+        {"map.svg", {}, "<?xml", ""},
+        {"map.dat", {"--format", "jpeg"}, "\xff\xd8\xff", "jpeg"},
+    };
+    for (const Case& c : cases) {
+        const QString path = map.folder() + "/" + c.name;
+        const auto r = runTool(
+            QStringList{"render", map.definition(), "-o", path, "--size", "80x40"} + c.extra);
+        ASSERT_EQ(r.rc, 0) << c.name << ": " << r.errText().toStdString();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
+        const QByteArray bytes = file.readAll();
+        EXPECT_TRUE(bytes.startsWith(c.begins)) << c.name;
+        if (*c.imageFormat != 0) {
+            QImage image;
+            ASSERT_TRUE(image.loadFromData(bytes, c.imageFormat)) << c.name;
+            EXPECT_EQ(image.size(), QSize(80, 40)) << c.name;
+            // Zone A, red, fills the image's left part.
+            const QColor pixel = image.pixelColor(10, 30);
+            EXPECT_GT(pixel.red(), 200) << c.name;
+            EXPECT_LT(pixel.green(), 60) << c.name;
+        } else if (QByteArray(c.begins) == "<?xml") {
+            EXPECT_TRUE(bytes.contains("<svg")) << c.name;
+            EXPECT_TRUE(bytes.contains("viewBox=\"0 0 80 40\"")) << c.name;
+        }
+    }
+}
+
+// Names of the place lists are found with spaces around them ignored; an unknown name lists at
+// most ten entries.
+TEST(CliRender, PlaceNamesIgnoreSurroundingSpaces) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    map.write("SSL_Locs.csv", "Name,X,Y\r\n  Spaced Name  ,2000,2000\r\n");
+    QByteArray regions = "Name,L,R,B,T\r\n";
+    for (int i = 0; i < 422; ++i) {
+        regions += "Region " + QByteArray::number(i) + ",0,1000,0,1000\r\n";
+    }
+    map.write("Regions.csv", regions);
+    const QString png = map.folder() + "/site.png";
+    for (const QString name : {"Spaced Name", " Spaced Name", "spaced name  "}) {
+        const auto r = runTool({"render", map.definition(), "-o", png, "--site", name});
+        EXPECT_EQ(r.rc, 0) << name.toStdString() << ": " << r.errText().toStdString();
+    }
+    const auto region = runTool({"render", map.definition(), "-o", png, "--region", " Region 7 "});
+    EXPECT_EQ(region.rc, 0) << region.errText().toStdString();
+    const auto unknown = runTool({"render", map.definition(), "-o", png, "--region", "Atlantis"});
+    EXPECT_EQ(unknown.rc, 2);
+    EXPECT_TRUE(unknown.errText().contains("\"Region 9\" and 412 more"))
+        << unknown.errText().toStdString();
+    EXPECT_FALSE(unknown.errText().contains("Region 10"));
+}
+
+// A row whose quote is never closed is reported and left out; the rows after it are read.
+TEST(CliQuery, BrokenRowsDoNotSwallowTheRest) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    QByteArray input = "x,y,id\n";
+    for (int i = 0; i < 10000; ++i) {
+        input +=
+            i == 10 || i == 5000 ? "100,100,\"open\n" : "100,100,r" + QByteArray::number(i) + "\n";
+    }
+    const auto r = runTool({"query", map.definition(), "--csv", "-"}, input);
+    ASSERT_EQ(r.rc, 0) << r.errText().left(500).toStdString();
+    const QStringList err = r.errText().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(err.size(), 4) << r.errText().left(500).toStdString();  // the ghost layer first
+    EXPECT_EQ(err[1],
+              "standard input, line 12: the quote that opens field 3 is closed only on "
+              "line 5002, and text follows it; the row is left out.");
+    EXPECT_EQ(err[2],
+              "standard input, line 5002: the quote that opens field 3 is never closed; "
+              "the row is left out.");
+    EXPECT_EQ(err[3], "9,998 rows read, 2 left out");
+    const QList<cli::CsvRecord> rows = cli::parseCsv(r.outText());
+    ASSERT_EQ(rows.size(), 1 + 9998);
+    EXPECT_EQ(rows.last().fields[0], "r9999");
+}
+
+TEST(CliQuery, CsvRecordsAfterAnOpenQuote) {
+    const QList<cli::CsvRecord> records =
+        cli::parseCsv("a,b\n\"open,1\nc,\"d\ne\"\nf,\"g\r\nh,i\n");
+    ASSERT_EQ(records.size(), 5);
+    EXPECT_TRUE(records[1].error.contains("closed only on line 3"))
+        << records[1].error.toStdString();
+    EXPECT_EQ(records[1].line, 2);
+    EXPECT_EQ(records[2].fields, QStringList({"c", "d\ne"}));  // a quoted line break still works
+    EXPECT_EQ(records[2].line, 3);
+    EXPECT_TRUE(records[3].error.contains("field 2 is never closed"));
+    EXPECT_EQ(records[3].line, 5);
+    EXPECT_EQ(records[4].fields, QStringList({"h", "i"}));
+    EXPECT_EQ(records[4].line, 6);
 }
 
 }  // namespace

@@ -38,7 +38,11 @@ TEST(CliAgainstViewer, QueryWritesTheFishToolsPage) {
     // The tool's model of the map control is the viewer's: same size on this screen.
     const QScreen* screen = controller->frame()->screen();
     ASSERT_NE(screen, nullptr);
-    EXPECT_EQ(cli::mapCanvasSize(26, screen->availableGeometry().size(),
+    QStringList names;
+    for (const LayerInfo& r : map->LayerInfos) {
+        names.append(r.LayerName);
+    }
+    EXPECT_EQ(cli::mapCanvasSize(names, screen->availableGeometry().size(),
                                  controller->frame()->logicalDpiXF()),
               map->theMap->size());
 
@@ -50,7 +54,7 @@ TEST(CliAgainstViewer, QueryWritesTheFishToolsPage) {
     const std::vector<Case> cases = {
         {-1, {94292, 866395}, "<B>Site</B>:  Kodiak<BR>"},
         {-1, {126009, 913108}, "HTML/docs/TrawlClosures.pdf"},
-        {-1, {-2200000, 600000}, "No layers found."},
+        {-1, {-2200000, 600000}, "<B>Management area</B>:  Aleutian Islands<BR>"},
         {3, {132667, 829333}, "HTML/CrabAreas.htm"},  // Kodiak, closer in
         {3, {94292, 866395}, "<B>Site</B>:  Kodiak<BR>"},
     };
@@ -77,6 +81,31 @@ TEST(CliAgainstViewer, QueryWritesTheFishToolsPage) {
     QDir::setCurrent(savedCwd);
 }
 
+// A map of one short name: the legend is widened for its row, in the viewer and in the model.
+TEST(CliAgainstViewer, TheModelFollowsAWidenedLegend) {
+    test::SampleMapCopy sample;
+    ASSERT_TRUE(sample.isValid());
+    const QString savedCwd = QDir::currentPath();
+    QFile coast(sample.folder() + "/Coast.mv");
+    ASSERT_TRUE(coast.open(QIODevice::WriteOnly));
+    coast.write(
+        "Name,Query,Visible,File,Doc,Color,Border,Style,Label,Caption,Field\r\n"
+        "Coast,0,True,land,,230.220.170,,0,,,\r\n");
+    coast.close();
+    test::RecordingMessageSink messages;
+    test::FakePageViews pages;
+    auto controller = std::make_unique<AppController>(messages, pages.factory());
+    controller->setEndProgram([](int) {});
+    ASSERT_TRUE(controller->openMapFile(coast.fileName()));
+    const QScreen* screen = controller->frame()->screen();
+    ASSERT_NE(screen, nullptr);
+    const QSize model = cli::mapCanvasSize({"Coast"}, screen->availableGeometry().size(),
+                                           controller->frame()->logicalDpiXF());
+    EXPECT_EQ(model, controller->mapform()->theMap->size());
+    controller.reset();
+    QDir::setCurrent(savedCwd);
+}
+
 // The built program: its own offscreen platform, standard streams and exit statuses.
 TEST(CliProgram, RunsWithoutADisplay) {
     const QString sample = QStringLiteral(PELAGON_SAMPLE_DIR "/Alaska.mv");
@@ -89,15 +118,22 @@ TEST(CliProgram, RunsWithoutADisplay) {
     };
     const std::vector<Case> cases = {
         {{"--help"}, {}, 0, "Usage: pelagon-cli SUBCOMMAND", {}},
+        {{"--version"}, {}, 0, "pelagon-cli 0.", {}},
         {{"nope"}, {}, 2, {}, "unknown subcommand 'nope'"},
         {{"info", "/nonexistent/Map.mv"}, {}, 1, {}, "does not exist"},
         {{"position", sample, "--at", "100000,200000"}, {}, 0, "- 152° 33.466', 51° 48.038'\n", {}},
-        {{"query", sample, "--csv", "-"}, "lon,lat\n-152.41,57.79\n", 0, ",Kodiak\r\n", {}},
+        {{"query", sample, "--csv", "-"},
+         "lon,lat\n-152.41,57.79\n",
+         0,
+         ",Kodiak\r\n",
+         "1 row read, 0 left out\n"},
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("QT_QPA_PLATFORM");
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
+    // Without a runtime folder (as for root) Qt's note about it stays off the error stream.
+    env.remove("XDG_RUNTIME_DIR");
     for (const Case& c : cases) {
         QProcess p;
         p.setProcessEnvironment(env);
@@ -113,6 +149,7 @@ TEST(CliProgram, RunsWithoutADisplay) {
                                       << err.toStdString();
         EXPECT_TRUE(out.contains(c.out)) << out.toStdString();
         EXPECT_TRUE(err.contains(c.err)) << err.toStdString();
+        EXPECT_FALSE(err.contains("QStandardPaths")) << err.toStdString();
     }
 }
 

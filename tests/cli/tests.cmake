@@ -5,6 +5,7 @@ if(TARGET pelagon-cli)
       cli/CliTestSupport.h
       cli/test_cli_commands.cpp
       cli/test_cli_viewer.cpp
+      cli/test_man_page.cpp
       support/LayerFixtures.cpp support/LayerFixtures.h
   )
   # A few tests run the built program itself.

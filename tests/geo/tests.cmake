@@ -3,6 +3,7 @@ pelagon_add_test(NAME test_geo LIBS pelagon_core GTest::gtest_main SOURCES
   geo/AngleTextTest.cpp
   geo/MeasureTest.cpp
   geo/NumberFormatTest.cpp
+  geo/PositionTextTest.cpp
 )
 
 # PROJ serves only as a reference for the projection arithmetic; the program does not use it.

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "legend/LayerListForm.h"
 
@@ -22,7 +25,8 @@ class LegendTest : public ::testing::Test {
 protected:
     void SetUp() override {
         form = std::make_unique<LayerListForm>(plainSwatch);
-        form->resize(200, 300);
+        // Three rows fit whole: two pitches of 360 twips and a row unit of 240.
+        form->resize(200, form->logicalDpiY() * (2 * 360 + 240) / 1440);
         form->LegendWidth = 20 + 6;
         form->AvailRows = 3;
         form->changeLayerVisible = [this](int index, int v) { calls.append({index, v}); };
@@ -140,6 +144,64 @@ TEST_F(LegendTest, SwatchIsPaintedByTheGivenPainter) {
     const QImage image = form->printImage();
     const QPoint inside = form->Legend[0]->geometry().center();
     EXPECT_EQ(image.pixelColor(inside * image.devicePixelRatio()), QColor(255, 0, 0));
+}
+
+// Names show literally: an "&" is no mnemonic, "<" no markup; the box is as wide as its name
+// needs, whatever LegendWidth says.
+TEST_F(LegendTest, NamesShowWholeAndLiterally) {
+    form->LegendWidth = 4 + 2 + 1;  // a design width of one cell for the box
+    const QString name = QStringLiteral("Closures & <zones> of the western Gulf");
+    form->AddToLayerListForm(0, name, -1, 255, 0, 0, 23);
+    form->placeScrollbar();
+    QCheckBox* box = form->LayerVisCheck[0];
+    EXPECT_TRUE(QKeySequence::mnemonic(box->text()).isEmpty()) << box->text().toStdString();
+    EXPECT_EQ(box->text().replace("&&", "&"), name);
+    EXPECT_GE(box->width(), box->sizeHint().width());
+}
+
+// The wheel scrolls by rows; the thumb starts at the top and is the visible share; at the end
+// the last row shows whole, left of the scroll bar.
+TEST_F(LegendTest, WheelAndThumbFollowTheRows) {
+    fill(10);
+    QScrollBar* bar = form->LayerListScroll;
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(form->visibleRows(), 3);
+    EXPECT_EQ(bar->pageStep(), 3);
+    EXPECT_EQ(bar->maximum(), 7);
+    const int pitch = form->logicalDpiY() * 360 / 1440;
+    auto wheel = [&](QWidget* over, int delta) {
+        QWheelEvent e(QPointF(5, 5), over->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &e);
+    };
+    // One notch down moves by whole rows. (Over a row's box the wheel reaches the legend too:
+    // the box leaves it to its parents.)
+    const int lines = QApplication::wheelScrollLines();
+    wheel(form.get(), -120);
+    EXPECT_EQ(bar->value(), std::min(7, lines));
+    EXPECT_EQ(form->LayerVisCheck[bar->value()]->y(), 0);
+    for (int i = 0; i < 5; ++i) {
+        wheel(form.get(), -120);
+    }
+    EXPECT_EQ(bar->value(), 7);
+    const QRect last = form->LayerVisCheck[9]->geometry();
+    EXPECT_EQ(last.y(), 2 * pitch);
+    EXPECT_LE(last.bottom(), form->height() - 1);
+    EXPECT_LE(form->LayerVisCheck[9]->parentWidget()->geometry().right(), bar->x() - 1);
+    wheel(form.get(), 120 * 5);
+    EXPECT_EQ(bar->value(), 0);
+    // A touchpad's small steps add up to a notch.
+    for (int i = 0; i < 4; ++i) {
+        wheel(form.get(), -30);
+    }
+    EXPECT_EQ(bar->value(), std::min(7, lines));
+    wheel(form.get(), 120);
+    EXPECT_EQ(bar->value(), 0);
+    // A taller panel shows every row: no scroll bar.
+    form->resize(form->width(), 10 * pitch);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 0);
 }
 
 }  // namespace

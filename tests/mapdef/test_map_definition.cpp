@@ -269,6 +269,25 @@ TEST(MapDefinitionTest, MalformedLineStopsWithRecordsBeforeIt) {
     EXPECT_TRUE(message.contains(QStringLiteral("\"perhaps\""))) << message.toStdString();
 }
 
+// A damaged field is quoted back cut short, however long it is.
+TEST(MapDefinitionTest, LongBadFieldsAreQuotedShort) {
+    const QString huge(100000, QLatin1Char('9'));
+    const QString hugeWord(100000, QLatin1Char('x'));
+    const QStringList lines = {
+        "A," + hugeWord + ",1,a,,0.0.0,,0",             // query mode
+        "A,1," + hugeWord + ",a,,0.0.0,,0",             // visible
+        "A,1,1,a,," + hugeWord + ".0.0,,0",             // the red part of the colour
+        "A,1,1,a,,0.0.0,," + huge,                      // style out of range
+        "A,1,1,a,,0.0.0," + huge + "." + huge + ",0"};  // border without a blue part
+    for (const QString& line : lines) {
+        const MapDefinition def = parseMapDefinition({"header", line}, QStringLiteral("t.mv"));
+        ASSERT_TRUE(def.error.has_value());
+        const QString message = def.error->message();
+        EXPECT_LT(message.size(), 400) << message.left(200).toStdString();
+        EXPECT_TRUE(message.contains(QChar(0x2026))) << message.toStdString();
+    }
+}
+
 TEST(MapDefinitionTest, ReadsAFileWithCrLfAndWindows1252) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -136,6 +136,12 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "\" Point\"\""},
         BadCase{"site_unit_after_number", Kind::Site, {"h", "A,1m,2"}, 2, "\"1m\""},
+        // A damaged value is quoted cut short.
+        BadCase{"site_x_huge",
+                Kind::Site,
+                {"h", "A," + QString(100000, 'x') + ",2"},
+                2,
+                "xxxxxxxxxx\xe2\x80\xa6\", which"},
         BadCase{"region_top_not_a_number", Kind::Region, {"h", "R,1,2,3,x4"}, 2, "(top)"},
         BadCase{"region_infinite", Kind::Region, {"h", "R,1,2,3,inf"}, 2, "(top)"},
         BadCase{"region_overflow", Kind::Region, {"h", "R,1e400,2,3,4"}, 2, "(left)"},

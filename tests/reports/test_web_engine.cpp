@@ -189,6 +189,61 @@ TEST_F(WebEngineTest, QueryPageShowsAndItsDocumentLinksOpenDocumentWindows) {
     EXPECT_EQ(documentWindows().size(), 2);
 }
 
+// A map folder whose name holds "#", "%" and a space: the query page's links still open their
+// documents, a "#" in a document's own name included.
+TEST_F(WebEngineTest, DocumentLinksWorkWhateverTheFolderIsCalled) {
+    const QString odd = QDir(dir.path()).canonicalPath() + "/maps#1 100%";
+    writeFile(odd + "/HTML/docs/rule#2.htm",
+              "<html><head><title>Rule two</title></head><body>Two.</body></html>");
+    writeFile(odd + "/HTML/plain.htm",
+              "<html><head><title>Plain rule</title></head><body>One.</body></html>");
+    auto doc = [](const QString& name, const QString& file) {
+        LayerInfo l;
+        l.LayerName = name;
+        l.QueryMode = 1;
+        l.DocFile = file;
+        return l;
+    };
+    const QByteArray page =
+        drillIdResultsPage({doc("Rule two", "docs\\rule#2.htm"), doc("Plain", "plain.htm")},
+                           odd + "/", {LayerQueryResult::hit(), LayerQueryResult::hit()});
+    const SavedPage saved = saveDrillIdResultsPage(page, odd);
+    ASSERT_TRUE(saved.saved() && !saved.inFallbackFolder) << saved.message().toStdString();
+
+    auto* form = new TheBrowserForm(area.get(), WebPageView::factory());
+    form->StartingAddress = saved.path;
+    form->open();
+    auto* view = dynamic_cast<WebPageView*>(form->theBrowser());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return form->windowTitle() == "drillID_results.htm"; }))
+        << form->windowTitle().toStdString();
+    QWebEnginePage* results = view->engine()->page();
+    ASSERT_EQ(evaluate(results, "document.links.length").toInt(), 2);
+
+    const struct {
+        int link;
+        const char* title;
+        QString file;
+    } cases[] = {{0, "Rule two", odd + "/HTML/docs/rule#2.htm"},
+                 {1, "Plain rule", odd + "/HTML/plain.htm"}};
+    for (const auto& c : cases) {
+        const int before = static_cast<int>(documentWindows().size());
+        evaluate(results, QStringLiteral("document.links[%1].click(); true").arg(c.link));
+        ASSERT_TRUE(waitUntil([&] { return documentWindows().size() == before + 1; }));
+        DocumentWindow* window = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            for (DocumentWindow* w : documentWindows()) {
+                if (w->view()->title() == c.title) {
+                    window = w;
+                    return true;
+                }
+            }
+            return false;
+        })) << c.title;
+        EXPECT_EQ(window->view()->url(), QUrl::fromLocalFile(c.file)) << c.title;
+    }
+}
+
 TEST_F(WebEngineTest, HelpOpensOnItsAnchorFollowsAnchorsAndGoesHome) {
     auto* help = new HelpBrowser(area.get(), WebPageView::factory());
     showHelp(*help, baseDir);

@@ -1,6 +1,7 @@
 pelagon_add_test(NAME test_store
   LIBS pelagon_core GDAL::GDAL
   SOURCES
+    store/BoundaryDistanceTest.cpp
     store/DetailLevelTest.cpp
     store/FeatureStoreOgrTest.cpp
     store/FeatureStoreTest.cpp

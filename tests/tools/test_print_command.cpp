@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -36,6 +37,9 @@ protected:
         sources.paintMap = [this](QPainter& p, const QRectF& target) {
             return map.paint(p, target);
         };
+        sources.mapName = QStringLiteral("Fish & Chips.mv");
+        sources.mapScreenSizeInches = mapShape;
+        sources.paintLegend = paintLegend;
         sources.legendImage = [this] {
             ++legendCalls;
             return legend();
@@ -60,6 +64,8 @@ protected:
     FakeMap map;
     int legendCalls = 0;
     std::function<QImage()> legend = [] { return legendPicture(192, 96); };
+    std::function<QSizeF()> mapShape;
+    LegendPainter paintLegend;
 
 private:
     QTemporaryDir dir_;
@@ -79,17 +85,21 @@ TEST_F(PrintCommandTest, PrintsTheMapThenTheLegendOnTwoPages) {
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_EQ(pdfPageCount(pdf), 2);
     EXPECT_EQ(pdfInfoField(pdf, QStringLiteral("Title")), QStringLiteral("Map_Extent"));
-    EXPECT_EQ(pdfText(pdf, 1).trimmed(), QString()) << "the empty title prints no title line";
+    // No title line above the map; under it, the map's name and the date.
+    const QString text = pdfText(pdf, 1).simplified();
+    EXPECT_EQ(text,
+              QStringLiteral("Fish & Chips.mv ") + QDate::currentDate().toString(Qt::ISODate));
 
-    // The map is drawn straight onto the printer in high resolution and handed the whole
-    // printable area: A4 less 20 mm margins.
+    // The map is drawn straight onto the printer in high resolution and handed the printable
+    // area (A4 less 20 mm margins) above the footer line.
     EXPECT_TRUE(map.deviceIsPrinter);
     EXPECT_GE(dialog->resolution, 600);
     EXPECT_EQ(map.target.topLeft(), QPointF(0, 0));
-    EXPECT_EQ(map.target.size(), QSizeF(dialog->printableSize));
+    EXPECT_EQ(map.target.width(), dialog->printableSize.width());
     const double mm = dialog->resolution / 25.4;
     EXPECT_NEAR(map.target.width(), 170.0 * mm, 1.0 * mm);
-    EXPECT_NEAR(map.target.height(), 257.0 * mm, 1.0 * mm);
+    EXPECT_LT(map.target.height(), 257.0 * mm - 3.0 * mm);
+    EXPECT_GT(map.target.height(), 257.0 * mm - 10.0 * mm);
 
     // Vectors on the map page, one raster picture on the legend page.
     EXPECT_EQ(pdfImageCount(pdf, 1), 0);
@@ -101,7 +111,7 @@ TEST_F(PrintCommandTest, PrintsTheMapThenTheLegendOnTwoPages) {
         {1, {100, 400}, kMapLeft, "map, left half"},
         {1, {450, 400}, kMapRight, "map, right half"},
         {1, {60, 60}, kMapLeft, "map reaches the printable area's corner"},
-        {1, {535, 780}, kMapRight, "map reaches the printable area's far corner"},
+        {1, {535, 760}, kMapRight, "map reaches the printable area's right edge"},
         {1, {30, 400}, Qt::white, "left margin"},
         {1, {565, 400}, Qt::white, "right margin"},
         {1, {300, 815}, Qt::white, "bottom margin"},
@@ -278,6 +288,104 @@ TEST_F(PrintCommandTest, PrintsToPdfWithTheLinuxPlatform) {
     EXPECT_EQ(command->savedPrinterDevice, reference.currentPrinterDevice());
     EXPECT_TRUE(command->SetDefaultPrinter(command->savedPrinterDevice));
     EXPECT_EQ(pdfPageCount(pdf), 2);
+}
+
+struct OrientationCase {
+    const char* name;
+    QSizeF mapInches;  // the map's shape on screen; empty: unknown
+    std::optional<QPageLayout::Orientation> userChoice;
+    QPageLayout::Orientation offered;
+    QPageLayout::Orientation printed;
+    double aspect;  // of the map's rectangle on the page; 0: fills the area
+};
+
+std::ostream& operator<<(std::ostream& os, const OrientationCase& c) {
+    return os << c.name;
+}
+
+class PrintOrientationTest : public PrintCommandTest,
+                             public ::testing::WithParamInterface<OrientationCase> {};
+
+TEST_P(PrintOrientationTest, PageFollowsTheMapsShapeUnlessTheUserChoseAnother) {
+    const OrientationCase& c = GetParam();
+    if (!c.mapInches.isEmpty()) {
+        mapShape = [c] { return c.mapInches; };
+    }
+    auto command = makeCommand();
+    dialog->userOrientation = c.userChoice;
+    command->printCurrentExtent();
+    EXPECT_EQ(dialog->offeredOrientation, c.offered);
+    ASSERT_EQ(pdfPageCount(pdf), 2);
+    const QImage page = renderPdfPage(pdf, 1, 20, renderPrefix(1));
+    EXPECT_EQ(page.width() > page.height(), c.printed == QPageLayout::Landscape);
+    if (c.aspect > 0) {
+        EXPECT_NEAR(map.target.width() / map.target.height(), c.aspect, 0.01);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PrintOrientationTest,
+    ::testing::Values(
+        OrientationCase{"WideMap",
+                        {12, 7},
+                        std::nullopt,
+                        QPageLayout::Landscape,
+                        QPageLayout::Landscape,
+                        12.0 / 7},
+        OrientationCase{
+            "TallMap", {6, 9}, std::nullopt, QPageLayout::Portrait, QPageLayout::Portrait, 6.0 / 9},
+        OrientationCase{"WideMapUserChosePortrait",
+                        {12, 7},
+                        QPageLayout::Portrait,
+                        QPageLayout::Landscape,
+                        QPageLayout::Portrait,
+                        12.0 / 7},
+        OrientationCase{"TallMapUserChoseLandscape",
+                        {6, 9},
+                        QPageLayout::Landscape,
+                        QPageLayout::Portrait,
+                        QPageLayout::Landscape,
+                        6.0 / 9},
+        OrientationCase{
+            "ShapeUnknown", {}, std::nullopt, QPageLayout::Portrait, QPageLayout::Portrait, 0}),
+    [](const ::testing::TestParamInfo<OrientationCase>& info) { return info.param.name; });
+
+TEST_F(PrintCommandTest, VectorLegendGoesOverAsManyPagesAsItsRowsNeed) {
+    // 50 rows of an inch each: the legend takes pages until the painter says it is done.
+    std::vector<int> starts;
+    paintLegend = [&starts](QPainter& p, const QRectF& area, int first) {
+        starts.push_back(first);
+        const double inch = p.device()->logicalDpiY();
+        int row = first;
+        for (double top = area.top(); row < 50 && top + inch <= area.bottom(); top += inch) {
+            p.fillRect(QRectF(area.left(), top, inch * 2, inch * 0.8), kLegendMark);
+            ++row;
+        }
+        return row < 50 ? row : -1;
+    };
+    auto command = makeCommand();
+    command->printCurrentExtent();
+    // A4 less 20 mm margins holds 10 rows of an inch: pages 2 to 6 hold the legend.
+    EXPECT_EQ(starts, (std::vector<int>{0, 10, 20, 30, 40}));
+    EXPECT_EQ(pdfPageCount(pdf), 6);
+    EXPECT_EQ(legendCalls, 0) << "the vector legend replaces the picture";
+    for (int page = 2; page <= 6; ++page) {
+        EXPECT_EQ(pdfImageCount(pdf, page), 0) << "page " << page << " is vectors only";
+    }
+    const QImage last = renderPdfPage(pdf, 6, 72, renderPrefix(6));
+    EXPECT_TRUE(near(last.pixelColor(80, 70), kLegendMark));
+}
+
+TEST_F(PrintCommandTest, LegendPainterThatCannotFitARowStopsThePrinting) {
+    int calls = 0;
+    paintLegend = [&calls](QPainter&, const QRectF&, int first) {
+        ++calls;
+        return first;  // no progress
+    };
+    auto command = makeCommand();
+    command->printCurrentExtent();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(pdfPageCount(pdf), 2) << "the map page and the one legend page tried";
 }
 
 }  // namespace

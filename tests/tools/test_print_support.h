@@ -7,9 +7,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <optional>
 
 #include <stdexcept>
 
@@ -119,8 +121,9 @@ public:
         }
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfPath);
+        offeredOrientation = printer.pageLayout().orientation();
         printer.setPageSize(QPageSize(QPageSize::A4));
-        printer.setPageOrientation(QPageLayout::Portrait);
+        printer.setPageOrientation(userOrientation.value_or(offeredOrientation));
         printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
         resolution = printer.resolution();
         printableSize = printer.pageLayout().paintRectPixels(resolution).size();
@@ -128,6 +131,10 @@ public:
     }
 
     Answer answer = Answer::PrintToPdf;
+    // The orientation the dialog was opened with, and the one the user picks there (none: the
+    // offered one is kept).
+    QPageLayout::Orientation offeredOrientation = QPageLayout::Portrait;
+    std::optional<QPageLayout::Orientation> userOrientation;
     QString pdfPath;
     FakePlatform* platform = nullptr;
     QString chosenPrinter;  // the printer the user picks; empty: the dialog's first choice

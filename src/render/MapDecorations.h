@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+#include "common/MapTypes.h"
+#include "geo/AlbersProjection.h"
+#include "render/Viewport.h"
+
+class QPainter;
+
+namespace pelagon {
+
+// What is drawn over the map's layers: a scale bar and a graticule. Both need the map's
+// projection; without one nothing is drawn.
+struct MapDecorations {
+    bool scaleBar = false;
+    bool graticule = false;
+    std::optional<AlbersProjection> projection;
+
+    bool any() const { return projection && (scaleBar || graticule); }
+};
+
+inline constexpr double kMetresPerNauticalMile = 1852.0;
+
+// The largest length of the form 1, 2 or 5 × 10ⁿ that is not above limit (limit > 0).
+double roundLengthAtMost(double limit);
+
+// Map units (metres of the projection's plane) per metre on the ground along the parallel at a
+// map point: the projection's scale along the parallel there. Nothing for a point outside the
+// projection.
+std::optional<double> parallelScale(const AlbersProjection& projection, MapPoint at);
+
+// The bars of the scale bar: a round length in nautical miles and one in kilometres, each with
+// its width in surface units, for a view whose centre decides the scale.
+struct ScaleBarLayout {
+    double nauticalMiles = 0;
+    double nauticalMileWidth = 0;
+    double kilometres = 0;
+    double kilometreWidth = 0;
+};
+
+// The scale bar of a view: the longest round lengths whose bars are at most maxWidth surface
+// units wide. Nothing when the view's centre lies outside the projection.
+std::optional<ScaleBarLayout> scaleBarLayout(const Viewport& viewport,
+                                             const AlbersProjection& projection, double maxWidth);
+
+// A length as the scale bar writes it: "20 nm", "0.5 nm", "2,000 km" (the C locale's digits).
+QString scaleBarText(double value, const QString& unit);
+
+// The spacings a graticule may take, in minutes of arc, coarsest first: 10°, 5°, 1°, 30′, 10′,
+// 5′, 1′.
+const std::vector<int>& graticuleSpacings();
+
+// The spacing, in minutes, for a view whose latitudes span latSpan degrees and longitudes
+// lonSpan degrees: the finest that draws at most kMaxLines lines each way.
+int graticuleSpacing(double latSpan, double lonSpan);
+inline constexpr int kMaxGraticuleLines = 8;
+
+// An angle on a multiple of a whole minute as the graticule labels it: "57°N", "57°30′N",
+// "152°10′W", "0°", "180°".
+QString graticuleLabel(int minutes, bool latitude);
+
+// The geographic bounds of what a view shows, in degrees, with longitudes measured from the
+// projection's central meridian (so a view across 180° is one range). Nothing when no point of
+// the view has a position.
+struct GeoBounds {
+    double latMin = 0, latMax = 0;
+    double dLonMin = 0, dLonMax = 0;  // longitude − central meridian, in (−180, 180]
+};
+std::optional<GeoBounds> viewBounds(const Viewport& viewport, const AlbersProjection& projection);
+
+// Draws the decorations over what is on the painter, for the viewport's surface. scale is the
+// symbol scale (1 for a 96-dpi screen) that sizes lines and text.
+void drawMapDecorations(QPainter& painter, const Viewport& viewport,
+                        const MapDecorations& decorations, double scale);
+
+}  // namespace pelagon

@@ -1,0 +1,125 @@
+#include "store/BoundaryDistance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "store/RingMath.h"
+
+namespace pelagon {
+
+namespace {
+
+// Squared distance in grid units from (gx, gy) to a box of grid cells; 0 inside it.
+double boxDistanceSquared(const GridBox& b, double gx, double gy) {
+    const double dx = std::max({b.minX - gx, 0.0, gx - b.maxX});
+    const double dy = std::max({b.minY - gy, 0.0, gy - b.maxY});
+    return dx * dx + dy * dy;
+}
+
+// The squared grid distance to the boundary of feature f, no further than limit2 (larger values
+// come back as they are found or as limit2).
+double boundaryDistanceSquared(const FeatureStore& store, FeatureId f, double gx, double gy,
+                               double limit2) {
+    double best = limit2;
+    const bool closed = store.kind() == GeometryKind::Polygons;
+    for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+        const auto v = store.ring(r);
+        const std::size_t n = v.size();
+        if (n == 0) {
+            continue;
+        }
+        if (n == 1 || store.kind() == GeometryKind::Points) {
+            for (const GridPoint& q : v) {
+                const double dx = q.x - gx;
+                const double dy = q.y - gy;
+                best = std::min(best, dx * dx + dy * dy);
+            }
+            continue;
+        }
+        const std::size_t edges = closed ? n : n - 1;
+        const auto chunks = store.ringChunks(r);
+        const std::size_t runs = chunks.empty() ? 1 : chunks.size();
+        for (std::size_t c = 0; c < runs; ++c) {
+            if (!chunks.empty() && boxDistanceSquared(chunks[c], gx, gy) > best) {
+                continue;
+            }
+            const std::size_t begin = chunks.empty() ? 0 : c * FeatureStore::kChunkEdges;
+            const std::size_t end =
+                chunks.empty() ? edges : std::min(edges, begin + FeatureStore::kChunkEdges);
+            for (std::size_t e = begin; e < end; ++e) {
+                best = std::min(best, ringmath::distanceSquaredToSegment(
+                                          gx, gy, v[e], v[e + 1 == n ? 0 : e + 1]));
+            }
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+double distanceToBoundary(const FeatureStore& store, FeatureId f, MapPoint p) {
+    const GridFrame& frame = store.frame();
+    const double d2 = boundaryDistanceSquared(store, f, frame.gridX(p.x), frame.gridY(p.y),
+                                              std::numeric_limits<double>::infinity());
+    return std::sqrt(d2) * frame.step;
+}
+
+std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoint p,
+                                              double maxDistance) {
+    if (store.featureCount() == 0 || !std::isfinite(p.x) || !std::isfinite(p.y) ||
+        !(maxDistance >= 0)) {
+        return std::nullopt;
+    }
+    const GridFrame& frame = store.frame();
+    const double gx = frame.gridX(p.x);
+    const double gy = frame.gridY(p.y);
+    const double limit = maxDistance / frame.step;
+    const double limit2 =
+        std::isfinite(limit) ? limit * limit : std::numeric_limits<double>::infinity();
+    // The whole layer lies within this reach of the point: no need to widen further.
+    const GridBox& all = store.gridExtent();
+    const double farthest =
+        std::hypot(std::max(std::fabs(all.minX - gx), std::fabs(all.maxX - gx)),
+                   std::max(std::fabs(all.minY - gy), std::fabs(all.maxY - gy)));
+    // Start with a reach of a few average features and double it until the best distance found
+    // lies within the reach (then nothing outside it can be nearer).
+    const double span = std::max<double>(all.maxX - all.minX, all.maxY - all.minY);
+    double reach = std::max(1.0, span / std::sqrt(static_cast<double>(store.featureCount())));
+    std::vector<FeatureId> candidates;
+    std::vector<bool> seen(store.featureCount(), false);
+    std::optional<FeatureDistance> best;
+    double best2 = limit2;
+    for (;;) {
+        const double r = std::min(reach, std::sqrt(limit2) + 1.0);
+        const GridBox box{GridFrame::clampFloor(gx - r), GridFrame::clampFloor(gy - r),
+                          GridFrame::clampCeil(gx + r), GridFrame::clampCeil(gy + r)};
+        store.featuresIn(box, candidates);
+        for (const FeatureId f : candidates) {
+            if (seen[f]) {
+                continue;
+            }
+            if (boxDistanceSquared(store.featureBox(f), gx, gy) > best2) {
+                continue;  // looked at again in a wider round, if it could still win
+            }
+            seen[f] = true;
+            const double d2 = boundaryDistanceSquared(store, f, gx, gy, best2);
+            if (d2 < best2) {
+                best2 = d2;
+                best = FeatureDistance{f, 0};
+            }
+        }
+        if ((best && best2 <= r * r) || r >= farthest || r * r >= limit2) {
+            break;
+        }
+        reach *= 2;
+    }
+    if (!best || best2 > limit2) {
+        return std::nullopt;
+    }
+    best->distance = std::sqrt(best2) * frame.step;
+    return best;
+}
+
+}  // namespace pelagon

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QTimer>
+
+#include <cmath>
+
+#include "app/MapWindowFixture.h"
+#include "app/ViewMenu.h"
+#include "geo/PositionText.h"
+#include "render/MapDecorations.h"
+#include "reports/TheBrowserForm.h"
+
+using namespace pelagon;
+
+namespace {
+
+class PositionsViewTest : public test::MapWindowFixture {
+protected:
+    void SetUp() override {
+        MapWindowFixture::SetUp();
+        QSettings().remove("view");
+        open();
+        // At sea east of the Marmot Island rookery, where every zone layer of the sample overlaps.
+        marmot = {126009.277 + 4500, 913108.001};
+    }
+
+    GeoPosition geoOf(MapPoint p) const {
+        GeoPosition g;
+        EXPECT_TRUE(map->projection.AlbersToLatLong(p.x, p.y, g.lon, g.lat));
+        return g;
+    }
+
+    QString pageText() const {
+        QFile f(sample.folder() + "/drillID_results.htm");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    MapPoint marmot;
+};
+
+TEST_F(PositionsViewTest, GoingToATypedPositionCentresMarksAndListsItsLayers) {
+    const int savedExtents = map->extentHistory.size();
+    const MapRect before = canvas->extent();
+    // Degrees and decimal minutes to three decimals: within 2 m of the point.
+    const QString text = positionHemisphereText(geoOf(marmot));
+    map->txtPosition->setText(text);
+    QTest::keyClick(map->txtPosition, Qt::Key_Return);
+
+    ASSERT_TRUE(canvas->marker().has_value());
+    EXPECT_NEAR(canvas->marker()->x, marmot.x, 3);
+    EXPECT_NEAR(canvas->marker()->y, marmot.y, 3);
+    const MapRect shown = canvas->extent();
+    EXPECT_NEAR((shown.left + shown.right) / 2, marmot.x, 3);
+    EXPECT_NEAR((shown.bottom + shown.top) / 2, marmot.y, 3);
+    // About 20 nautical miles across the shorter side (the map's scale on its parallel is
+    // within a few percent of 1 here), the map's shape kept.
+    const double shorter = std::min(shown.width(), shown.height());
+    EXPECT_NEAR(shorter / kMetresPerNauticalMile, Mapform::kGoToAcrossNm,
+                Mapform::kGoToAcrossNm * 0.05);
+    EXPECT_NEAR(shown.width() / shown.height(), before.width() / before.height(), 0.01);
+    // The extent before is saved once, and Last Extent brings it back.
+    EXPECT_EQ(map->extentHistory.size(), savedExtents + 1);
+
+    // The Fish Tool's page for the point, in a results window titled with the position.
+    EXPECT_TRUE(pageText().contains("<B>Stat area</B>:  515800<BR>")) << pageText().toStdString();
+    TheBrowserForm* results = map->resultsWindow();
+    ASSERT_NE(results, nullptr);
+    EXPECT_TRUE(results->isOpen());
+    EXPECT_TRUE(results->DrillIDtitle()->text().startsWith("Layers present at:  "));
+    // The results window copies the position it answers.
+    ASSERT_TRUE(results->copyPosition());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(text + "\t"))
+        << QGuiApplication::clipboard()->text().toStdString();
+
+    // A view already closer than 20 nm keeps its scale.
+    canvas->setExtent({marmot.x - 2000, marmot.x + 2000, marmot.y - 1500, marmot.y + 1500});
+    const MapRect close = canvas->extent();
+    ASSERT_TRUE(map->goToPosition(positionHemisphereText(geoOf({marmot.x + 5000, marmot.y}))));
+    EXPECT_NEAR(canvas->extent().width(), close.width(), 1e-6 * close.width());
+
+    // A Fish Tool click ends the marker.
+    click("drill_id");
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, at(marmot));
+    EXPECT_FALSE(canvas->marker().has_value());
+}
+
+TEST_F(PositionsViewTest, TextNotUnderstoodChangesNothingAndSaysWhy) {
+    struct Case {
+        const char* text;
+        const char* said;  // a part of the status line and the field's tooltip
+    };
+    const Case cases[] = {
+        {"abc", "'abc' is not understood"},      {"57 30.2N", "only one coordinate"},
+        {"95 00N 150 00W", "beyond 90°"},        {"57 61.0N 152 10W", "must be below 60"},
+        {"", "type a latitude and a longitude"},
+    };
+    const MapRect before = canvas->extent();
+    const int savedExtents = map->extentHistory.size();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_FALSE(map->goToPosition(QString::fromUtf8(c.text)));
+        EXPECT_TRUE(map->LblStatus->text().contains(QString::fromUtf8(c.said)))
+            << map->LblStatus->text().toStdString();
+        EXPECT_EQ(map->txtPosition->toolTip(), map->LblStatus->text());
+        EXPECT_EQ(canvas->extent(), before);
+        EXPECT_EQ(map->extentHistory.size(), savedExtents);
+        EXPECT_FALSE(canvas->marker().has_value());
+        EXPECT_EQ(map->resultsWindow(), nullptr);
+    }
+    // Typing again takes the complaint back.
+    QTest::keyClick(map->txtPosition, Qt::Key_5);
+    EXPECT_FALSE(map->txtPosition->toolTip().contains("not understood"));
+}
+
+TEST_F(PositionsViewTest, CtrlCOverTheMapCopiesTheLastPressedPosition) {
+    QGuiApplication::clipboard()->clear();
+    const QPoint pos = at(marmot);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, pos);
+    QTest::keyClick(canvas, Qt::Key_C, Qt::ControlModifier);
+    const GeoPosition pressed = geoOf(canvas->toMapPoint(QPointF(pos)));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), positionClipboardText(pressed));
+    EXPECT_EQ(map->LblStatus->text(), "Copied: " + positionHemisphereText(pressed));
+}
+
+// Runs the map's menu from a context-menu event and returns the texts of its actions (empty
+// when no menu opened), closing it.
+QStringList menuFrom(QWidget* canvas, QContextMenuEvent::Reason reason) {
+    QStringList texts;
+    QTimer::singleShot(0, [&texts] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : menu->actions()) {
+                if (!a->isSeparator()) {
+                    texts << a->text();
+                }
+            }
+            menu->close();
+        }
+    });
+    const QPoint local(canvas->width() / 2, canvas->height() / 2);
+    QContextMenuEvent event(reason, local, canvas->mapToGlobal(local));
+    QApplication::sendEvent(canvas, &event);
+    return texts;
+}
+
+TEST_F(PositionsViewTest, TheMapsMenuOpensWhereAPressDoesNothingElse) {
+    const QStringList items = {"Copy position", "Scale bar", "Graticule",
+                               QString::fromUtf8("Save view as\xe2\x80\xa6")};
+    struct Case {
+        const char* tool;  // "" for none chosen yet
+        QContextMenuEvent::Reason reason;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"", QContextMenuEvent::Mouse, true},
+        {"", QContextMenuEvent::Keyboard, true},
+        // A right press with a tool acts by the tool, as every press does.
+        {"drill_id", QContextMenuEvent::Mouse, false},
+        {"Pan", QContextMenuEvent::Mouse, false},
+        {"drill_id", QContextMenuEvent::Keyboard, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tool) +
+                     (c.reason == QContextMenuEvent::Mouse ? " mouse" : " key"));
+        if (*c.tool != '\0') {
+            click(c.tool);
+        }
+        EXPECT_EQ(menuFrom(canvas, c.reason), c.opens ? items : QStringList());
+    }
+}
+
+TEST_F(PositionsViewTest, ViewSwitchesDrawAndAreRemembered) {
+    ViewMenu* menu = controller->viewMenu();
+    ASSERT_NE(menu, nullptr);
+    // The scale bar is on and the graticule off at first.
+    EXPECT_TRUE(canvas->decorations().scaleBar);
+    EXPECT_FALSE(canvas->decorations().graticule);
+    menu->refresh();
+    EXPECT_TRUE(menu->scaleBarAction()->isChecked());
+    EXPECT_FALSE(menu->copyAction()->isEnabled()) << "no position pressed yet";
+
+    menu->scaleBarAction()->trigger();
+    menu->graticuleAction()->trigger();
+    EXPECT_FALSE(canvas->decorations().scaleBar);
+    EXPECT_TRUE(canvas->decorations().graticule);
+
+    // A map opened later shows the same.
+    open();
+    EXPECT_FALSE(canvas->decorations().scaleBar);
+    EXPECT_TRUE(canvas->decorations().graticule);
+    QSettings().remove("view");
+}
+
+TEST_F(PositionsViewTest, SavingTheViewWritesTheFormatOfTheExtension) {
+    const QSize onScreen = canvas->size();
+    const QString folder = sample.folder() + "/";
+    EXPECT_EQ(map->saveViewTo(folder + "wide.png", 800), QString());
+    const QImage wide(folder + "wide.png");
+    EXPECT_EQ(wide.width(), 800);
+    EXPECT_NEAR(wide.height(), 800.0 * onScreen.height() / onScreen.width(), 1);
+    EXPECT_EQ(QImage(folder + "same.jpg").isNull(), true);
+    EXPECT_EQ(map->saveViewTo(folder + "same.jpg"), QString());
+    EXPECT_EQ(QImage(folder + "same.jpg").size(), onScreen);
+    EXPECT_EQ(map->LblStatus->text(), "Saved: same.jpg");
+
+    for (const char* name : {"view.pdf", "view.svg"}) {
+        EXPECT_EQ(map->saveViewTo(folder + name, 5000), QString());
+        QFile f(folder + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+        const QByteArray bytes = f.readAll();
+        EXPECT_TRUE(bytes.startsWith("%PDF") || bytes.contains("<svg")) << name;
+    }
+
+    const QString problem = map->saveViewTo(folder + "view.gif");
+    EXPECT_TRUE(problem.contains("view.gif")) << problem.toStdString();
+    EXPECT_TRUE(problem.contains("PNG (.png)")) << problem.toStdString();
+    EXPECT_FALSE(QFile::exists(folder + "view.gif"));
+    EXPECT_TRUE(messages.texts().join("\n").contains(problem));
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+pelagon_add_test(NAME test_common LIBS pelagon_core SOURCES
+  common/test_echo_text.cpp
+)
