@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QRegularExpression>
 
 #include <cstddef>
 #include <cstdint>
@@ -71,8 +72,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(row.error.isEmpty());
         FUZZ_CHECK(row.fields.size() == session->columns);
     }
-    const QStringList messages =
+    // The last message counts the rows: those read are the table's rows below its header.
+    QStringList messages =
         QString::fromUtf8(session->err.buffer()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    FUZZ_CHECK(!messages.isEmpty());
+    static const QRegularExpression count(
+        QStringLiteral("^([0-9,]+) rows? read, ([0-9,]+) left out$"));
+    const QRegularExpressionMatch counted = count.match(messages.takeLast());
+    FUZZ_CHECK(counted.hasMatch());
+    qsizetype tableRows = 0;
+    for (const pelagon::cli::CsvRecord& row : rows) {
+        tableRows += row.isBlank() ? 0 : 1;
+    }
+    FUZZ_CHECK(counted.captured(1).remove(QLatin1Char(',')).toLongLong() == tableRows - 1);
     for (const QString& m : messages) {
         FUZZ_CHECK(m.startsWith(QStringLiteral("positions.csv, line ")));
     }
