@@ -30,6 +30,7 @@
 #include "render/Viewport.h"
 #include "reports/LayerQuery.h"
 #include "store/FeatureStore.h"
+#include "store/ShapefileCheck.h"
 
 namespace pelagon::bench {
 namespace {
@@ -115,7 +116,9 @@ void checkCounts(benchmark::State& state, const FeatureStore& store, const Layer
     }
 }
 
-void BM_EngineOpen(benchmark::State& state) {
+// Opening the coastline; with options.crossCheck off the shapefile's files are not checked
+// against each other (BM_EngineOpenUnchecked: what the check costs).
+void openCoastline(benchmark::State& state, const StoreOpenOptions& options) {
     const BenchData* data = dataOrSkip(state);
     if (data == nullptr) {
         return;
@@ -123,7 +126,7 @@ void BM_EngineOpen(benchmark::State& state) {
     std::shared_ptr<const FeatureStore> store;
     for (auto _ : state) {
         store.reset();
-        StoreOpenResult opened = FeatureStore::open(qPath(data->coastline()));
+        StoreOpenResult opened = FeatureStore::open(qPath(data->coastline()), options);
         if (!opened.store) {
             state.SkipWithError(opened.error.message.toStdString().c_str());
             return;
@@ -133,7 +136,44 @@ void BM_EngineOpen(benchmark::State& state) {
     }
     checkCounts(state, *store, data->coastline());
 }
+
+// The cross-check of the coastline's three files alone (part of BM_EngineOpen).
+void BM_EngineShapefileCheck(benchmark::State& state) {
+    const BenchData* data = dataOrSkip(state);
+    if (data == nullptr) {
+        return;
+    }
+    const QString shp = qPath(data->coastline());
+    QString base = shp;
+    base.chop(4);
+    for (auto _ : state) {
+        const ShapefileCheck check =
+            checkShapefile(shp, base + QStringLiteral(".shx"), base + QStringLiteral(".dbf"));
+        if (check.problemCount != 0) {
+            state.SkipWithError("the coastline's files do not agree");
+            return;
+        }
+        benchmark::DoNotOptimize(check.records);
+    }
+}
+BENCHMARK(BM_EngineShapefileCheck)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+void BM_EngineOpen(benchmark::State& state) {
+    openCoastline(state, StoreOpenOptions{});
+}
 BENCHMARK(BM_EngineOpen)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Iterations(1);
+
+void BM_EngineOpenUnchecked(benchmark::State& state) {
+    openCoastline(state, StoreOpenOptions{false});
+}
+BENCHMARK(BM_EngineOpenUnchecked)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime()

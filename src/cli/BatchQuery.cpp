@@ -50,6 +50,24 @@ Columns findColumns(const CsvRecord& header, const QString& where) {
     return c;
 }
 
+// A field's text as a message quotes it: control characters (a quoted field may hold line
+// breaks) written as escapes, so that every message stays one line.
+QString quoted(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c == u'\n') {
+            out += QStringLiteral("\\n");
+        } else if (c == u'\r') {
+            out += QStringLiteral("\\r");
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // A coordinate of a row; nullopt (with the reason in *problem) when it is not a number.
 std::optional<double> coordinate(const CsvRecord& row, int column, const QString& name,
                                  QString* problem) {
@@ -57,7 +75,8 @@ std::optional<double> coordinate(const CsvRecord& row, int column, const QString
     bool ok = false;
     const double v = text.toDouble(&ok);
     if (!ok || !std::isfinite(v)) {
-        *problem = QStringLiteral("the %1 value '%2' is not a number").arg(name, echoValue(text));
+        *problem = QStringLiteral("the %1 value '%2' is not a number")
+                       .arg(name, quoted(echoValue(text)));
         return std::nullopt;
     }
     return v;

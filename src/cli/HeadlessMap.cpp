@@ -69,6 +69,10 @@ void HeadlessMap::open(const QString& path) {
     }
     LayerInfos = def.LayerInfos;
     longestName = def.longestName;
+    if (def.unreadLines) {
+        // Noted among the problems (info lists them), not told: the viewer says nothing either.
+        problems.append(def.unreadLines->message(QDir::toNativeSeparators(definitionPath)));
+    }
 }
 
 void HeadlessMap::loadLayers() {

@@ -72,12 +72,23 @@ QJsonObject layerJson(const LayerInfo& r, const MapLayer* layer) {
         o.insert(QStringLiteral("features"), static_cast<qint64>(store.featureCount()));
         o.insert(QStringLiteral("vertices"), static_cast<qint64>(store.vertexCount()));
         o.insert(QStringLiteral("extent"), rectJson(layer->extent()));
+        const StoreDamage& d = store.damage();
+        o.insert(QStringLiteral("damage"),
+                 d.any() ? QJsonValue(QJsonObject{
+                               {QStringLiteral("records"), static_cast<qint64>(d.records)},
+                               {QStringLiteral("leftOut"), static_cast<qint64>(d.leftOut)},
+                               {QStringLiteral("problems"), static_cast<qint64>(d.problems)},
+                               {QStringLiteral("file"), d.file},
+                               {QStringLiteral("firstProblem"), d.firstProblem},
+                               {QStringLiteral("summary"), d.summary()}})
+                         : QJsonValue(QJsonValue::Null));
     } else {
         o.insert(QStringLiteral("dataFile"), QJsonValue::Null);
         o.insert(QStringLiteral("kind"), QJsonValue::Null);
         o.insert(QStringLiteral("features"), 0);
         o.insert(QStringLiteral("vertices"), 0);
         o.insert(QStringLiteral("extent"), QJsonValue::Null);
+        o.insert(QStringLiteral("damage"), QJsonValue::Null);
     }
     return o;
 }
@@ -144,10 +155,12 @@ const CommandSyntax& infoSyntax() {
             "For each layer: every field of its record (LayerName, QueryMode, Visible, ShapeFile,\n"
             "DocFile, SymbolColor, BorderColor, SymbolStyle, LabelField, AttrCaption, AttrField),\n"
             "whether its file loaded and why not, its kind (points, lines or polygons), its\n"
-            "feature and vertex counts and its extent. Then the full extent, the projection\n"
-            "parameters and derived constants (CentralLon, OriginLat, StdParallel1, StdParallel2,\n"
-            "ConeN, ConeC, Rho0), the sites and regions (name and rectangle), the default canvas\n"
-            "and query tolerance of the other subcommands, and the problems.\n"
+            "feature and vertex counts, its extent and what a damaged file left out. Then the\n"
+            "full extent, the projection parameters and derived constants (CentralLon,\n"
+            "OriginLat, StdParallel1, StdParallel2, ConeN, ConeC, Rho0), the sites and regions\n"
+            "(name and rectangle), the default canvas and query tolerance of the other\n"
+            "subcommands, and the problems (with a note on lines of the definition after the\n"
+            "blank line that ends its layer list, which are not read).\n"
             "Exit status: 0 when the definition could be read (problems are listed in the\n"
             "report), 1 when it cannot be used, 2 for a usage error."),
         {{QStringLiteral("--json"),
@@ -211,6 +224,11 @@ QString infoText(const QJsonObject& report) {
                              number(layer[QStringLiteral("features")]),
                              number(layer[QStringLiteral("vertices")]),
                              rectText(layer[QStringLiteral("extent")]));
+            const QJsonValue damage = layer[QStringLiteral("damage")];
+            if (damage.isObject()) {
+                text += QStringLiteral("  damaged: %1\n")
+                            .arg(damage[QStringLiteral("summary")].toString());
+            }
         } else {
             QString why = layer[QStringLiteral("problem")].toString();
             why.replace(QStringLiteral("\n\n"), QStringLiteral(": "));

@@ -151,6 +151,20 @@ QString DefinitionError::message() const {
     return text;
 }
 
+QString UnreadLines::message(const QString& file) const {
+    const QString lines =
+        first == last ? QStringLiteral("line %1 after the blank line at line %2 is not read")
+                            .arg(first)
+                            .arg(blankLine)
+                      : QStringLiteral(
+                            "lines %1\u2013%2 after the blank line at line %3 "
+                            "are not read")
+                            .arg(first)
+                            .arg(last)
+                            .arg(blankLine);
+    return QStringLiteral("%1: %2 (the layer list ends at its first blank line).").arg(file, lines);
+}
+
 bool parseLayerLine(const QString& line, LayerInfo* record, DefinitionError* error) {
     QStringList pieces = splitString(line, QStringLiteral(","));
     while (pieces.size() < 11) {
@@ -214,6 +228,17 @@ MapDefinition parseMapDefinition(const QStringList& lines, const QString& file) 
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
         if (line.isEmpty()) {
+            // The list ends here; anything after it is noted, never read.
+            UnreadLines unread{static_cast<int>(i + 1), 0, 0};
+            for (qsizetype k = i + 1; k < lines.size(); ++k) {
+                if (!lines[k].trimmed().isEmpty()) {
+                    unread.first = unread.first == 0 ? static_cast<int>(k + 1) : unread.first;
+                    unread.last = static_cast<int>(k + 1);
+                }
+            }
+            if (unread.first > 0) {
+                def.unreadLines = unread;
+            }
             break;
         }
         if (def.LayerInfos.size() >= 32767) {

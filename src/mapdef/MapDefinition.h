@@ -45,10 +45,22 @@ struct DefinitionError {
 // problem (not file or line) and returns false.
 bool parseLayerLine(const QString& line, LayerInfo* record, DefinitionError* error);
 
+// Lines that hold something after the blank line that ends the layer list: they are never read.
+struct UnreadLines {
+    int blankLine = 0;  // 1-based line numbers
+    int first = 0;      // the first and the last line after it that are not blank
+    int last = 0;
+
+    // "FILE: lines 38–45 after the blank line at line 37 are not read (the layer list ends at
+    // its first blank line)."
+    QString message(const QString& file) const;
+};
+
 struct MapDefinition {
     QVector<LayerInfo> LayerInfos;
     int longestName = 0;  // length in characters of the longest LayerName
     std::optional<DefinitionError> error;
+    std::optional<UnreadLines> unreadLines;  // set when the list ends early with lines after it
 
     // Index of the last record, -1 when there is none.
     int LastLayer() const { return static_cast<int>(LayerInfos.size()) - 1; }

@@ -34,6 +34,11 @@ public:
         return pos_ < text_.size() ? text_[pos_] : QChar();
     }
     void advance() { ++pos_; }
+    // What is left after the blanks that follow the last character taken.
+    QStringView rest() {
+        peek();
+        return text_.mid(pos_);
+    }
 
     // Appends the digits that follow to out; returns how many there were.
     int takeDigits(QString& out) {
@@ -60,10 +65,39 @@ ProjParsError missing(const QString& path, int line, const QString& detail) {
     return {ProjParsError::Kind::MissingParameters, path, line, detail};
 }
 
+// The problem of a parameter line, or an empty text: the line must hold one number and nothing
+// else, finite, and a latitude within ±90° or a longitude within ±360°.
+QString lineProblem(int index, const QString& line, double* value) {
+    const QString name = QLatin1String(kParameterNames[static_cast<std::size_t>(index)]);
+    if (line.trimmed().isEmpty()) {
+        return QStringLiteral("the line is empty; it should hold the %1").arg(name);
+    }
+    const LeadingNumber n = scanLeadingNumber(line);
+    if (!n.found) {
+        return QStringLiteral("the %1 \"%2\" is not a number").arg(name, line.trimmed());
+    }
+    if (!n.rest.isEmpty()) {
+        return QStringLiteral("the %1 \"%2\" has other text after its number")
+            .arg(name, line.trimmed());
+    }
+    if (!std::isfinite(n.value)) {
+        return QStringLiteral("the %1 is too large a number").arg(name);
+    }
+    const double limit = index == 0 ? 360.0 : 90.0;
+    if (std::abs(n.value) > limit) {
+        return QStringLiteral("the %1 %2 is beyond \u00b1%3\u00b0")
+            .arg(name, QString::number(n.value, 'g', 15))
+            .arg(limit);
+    }
+    *value = n.value;
+    return {};
+}
+
 }  // namespace
 
-double readLeadingNumber(QStringView text) {
+LeadingNumber scanLeadingNumber(QStringView text) {
     BlankSkippingCursor cur(text);
+    LeadingNumber result;
     QString number;
     if (cur.peek() == u'-' || cur.peek() == u'+') {
         number.append(cur.peek());
@@ -78,10 +112,13 @@ double readLeadingNumber(QStringView text) {
         number.append(u'0');
     }
     if (digits == 0) {
-        return 0.0;
+        return result;
     }
-    const QChar e = cur.peek();
+    result.found = true;
+    QChar e = cur.peek();
     if (e == u'e' || e == u'E' || e == u'd' || e == u'D') {
+        // Taken only when digits follow; otherwise the letter is text after the number.
+        BlankSkippingCursor mark = cur;
         cur.advance();
         QString exponent = QStringLiteral("e");
         if (cur.peek() == u'-' || cur.peek() == u'+') {
@@ -90,15 +127,23 @@ double readLeadingNumber(QStringView text) {
         }
         if (cur.takeDigits(exponent) > 0) {
             number.append(exponent);
+        } else {
+            cur = mark;
         }
     }
+    result.rest = cur.rest();
     // The C locale reads "." as the decimal point; an overflow gives an infinity.
-    return QLocale::c().toDouble(number);
+    result.value = QLocale::c().toDouble(number);
+    return result;
+}
+
+double readLeadingNumber(QStringView text) {
+    return scanLeadingNumber(text).value;
 }
 
 QString ProjParsError::message() const {
     if (kind == Kind::MissingParameters) {
-        return QString::fromLatin1(kMissingParametersText);
+        return QString::fromLatin1(kMissingParametersText) + QStringLiteral("\n\n") + detail;
     }
     return detail;
 }
@@ -124,27 +169,38 @@ ProjParsResult ReadProjPars(const QString& path) {
                 .arg(name, folder, file.error)};
         return result;
     }
-    if (file.lines.size() < 4) {
-        result.error = missing(path, static_cast<int>(file.lines.size()) + 1,
+    return parseProjPars(file.lines, path);
+}
+
+ProjParsResult parseProjPars(const QStringList& lines, const QString& path) {
+    ProjParsResult result;
+    if (lines.size() < 4) {
+        result.error = missing(path, static_cast<int>(lines.size()) + 1,
                                QStringLiteral("%1 has %2 line(s); line %3 should hold the %4.")
                                    .arg(path)
-                                   .arg(file.lines.size())
-                                   .arg(file.lines.size() + 1)
-                                   .arg(QLatin1String(kParameterNames[file.lines.size()])));
+                                   .arg(lines.size())
+                                   .arg(lines.size() + 1)
+                                   .arg(QLatin1String(kParameterNames[lines.size()])));
         return result;
     }
 
     std::array<double, 4> values{};
     for (int i = 0; i < 4; ++i) {
-        values[i] = readLeadingNumber(file.lines[i]);
-        if (!std::isfinite(values[i])) {
-            result.error = missing(path, i + 1,
-                                   QStringLiteral("%1, line %2: the %3 is too large a number.")
-                                       .arg(path)
-                                       .arg(i + 1)
-                                       .arg(QLatin1String(kParameterNames[i])));
+        const QString why = lineProblem(i, lines[i], &values[static_cast<std::size_t>(i)]);
+        if (!why.isEmpty()) {
+            result.error = missing(
+                path, i + 1, QStringLiteral("%1, line %2: %3.").arg(path).arg(i + 1).arg(why));
             return result;
         }
+    }
+    if (values[2] == -values[3] && values[2] != 0.0) {
+        result.error =
+            missing(path, 0,
+                    QStringLiteral("%1: the standard parallels %2 and %3 (lines 3 and 4) are "
+                                   "equal and opposite, which leaves the cone undefined.")
+                        .arg(path, QString::number(values[2], 'g', 15),
+                             QString::number(values[3], 'g', 15)));
+        return result;
     }
     result.projection =
         AlbersProjection::fromParameters(values[0], values[1], values[2], values[3]);

@@ -51,6 +51,12 @@ LoadedLayers LoadLayers(const QVector<LayerInfo>& LayerInfos, const QString& map
             continue;
         }
         host.addLayer(layer);
+        // A damaged file loads what could be read soundly; the user is told what was not.
+        if (const StoreDamage& damage = layer->store()->damage(); damage.any()) {
+            messages.error(QString(), QStringLiteral("Damaged layer:  ") + r.ShapeFile +
+                                          QStringLiteral("\n\n") + r.LayerName +
+                                          QStringLiteral(": ") + damage.summary());
+        }
         if (legend.AddToLayerListForm) {
             legend.AddToLayerListForm(static_cast<qint16>(i), r.LayerName, r.Visible, r.SymbolColor,
                                       r.BorderColor, r.SymbolStyle,

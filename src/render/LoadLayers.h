@@ -37,7 +37,9 @@ struct LoadedLayers {
 // visibility come from the record. A layer whose file opened is added to the host (so record i
 // ends at position LastLayer - i) and given a legend row; for any other the user is told
 // "Could not find layer:  " + ShapeFile (no such file) or why the file cannot be read, and it
-// gets no row. Then the legend's scroll bar is placed, and every record gets a label renderer
+// gets no row. A layer whose file is damaged holds what could be read soundly, and the user is
+// told once ("Damaged layer:  " + ShapeFile) how much was left out, the file at fault and the
+// first problem. Then the legend's scroll bar is placed, and every record gets a label renderer
 // (options true, false, false, true; text height = the full extent's measure / 600; the shared
 // font "Arial" 10 pt) attached to its layer. Data files are read in parallel; everything else
 // happens in record order on the calling thread.

@@ -17,6 +17,10 @@ QString scriptStringInAttribute(const QString& text) {
     QString js = text;
     js.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     js.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    // A line break would end the string early (a carriage return can survive in a field of the
+    // map definition).
+    js.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    js.replace(QLatin1Char('\r'), QLatin1String("\\r"));
     return js.toHtmlEscaped();
 }
 

@@ -27,7 +27,27 @@ FeatureStore::FeatureStore() = default;
 FeatureStore::~FeatureStore() = default;
 
 StoreOpenResult FeatureStore::open(const QString& path) {
-    return FeatureStoreBuilder::open(path);
+    return FeatureStoreBuilder::open(path, StoreOpenOptions{});
+}
+
+StoreOpenResult FeatureStore::open(const QString& path, const StoreOpenOptions& options) {
+    return FeatureStoreBuilder::open(path, options);
+}
+
+QString StoreDamage::summary() const {
+    QString text = QStringLiteral("%1 of %2 %3 left out")
+                       .arg(leftOut)
+                       .arg(records)
+                       .arg(records == 1 ? QStringLiteral("record") : QStringLiteral("records"));
+    if (!file.isEmpty()) {
+        text += QStringLiteral("; the damage is in %1").arg(file);
+    }
+    if (!firstProblem.isEmpty()) {
+        text += (problems > 1 ? QStringLiteral("; first of %1 problems: ").arg(problems)
+                              : QStringLiteral(": ")) +
+                firstProblem;
+    }
+    return text + QLatin1Char('.');
 }
 
 QString FeatureStore::resolveDataFile(const QString& path) {

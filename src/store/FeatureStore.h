@@ -38,6 +38,28 @@ struct StoreError {
     QString message;  // plain words naming the file and the problem
 };
 
+// What reading a layer left out because its files are damaged. The store holds what could be
+// read soundly: a record whose bytes disagree with the file's index or headers, or whose
+// coordinates are not finite numbers or lie outside the box the file's header gives, is left
+// out whole and counted here.
+struct StoreDamage {
+    std::int64_t records = 0;   // records the files hold (features, for other formats)
+    std::int64_t leftOut = 0;   // of which left out
+    std::int64_t problems = 0;  // problems found; 0 for a sound file
+    QString file;               // the file at fault of the first problem ("closures.shx")
+    QString firstProblem;       // "record 9: 30 bytes past the length its index gives"
+
+    bool any() const { return problems > 0; }
+    // One sentence: how much was left out, the file at fault and the first problem.
+    QString summary() const;
+};
+
+// How a layer is opened. Without the cross-check the files are read as OGR gives them (only
+// for measuring what the check costs).
+struct StoreOpenOptions {
+    bool crossCheck = true;
+};
+
 class FeatureStore;
 
 struct StoreOpenResult {
@@ -97,11 +119,14 @@ public:
     // without regard to letter case when it is not found as written), or any file OGR reads;
     // the first layer of the file is used.
     static StoreOpenResult open(const QString& path);
+    static StoreOpenResult open(const QString& path, const StoreOpenOptions& options);
 
     // The file that open() would read for this path, or an empty text when there is none.
     static QString resolveDataFile(const QString& path);
 
     const QString& path() const { return path_; }
+    // What was left out of a damaged file; problems == 0 for a sound one.
+    const StoreDamage& damage() const { return damage_; }
     GeometryKind kind() const { return kind_; }
     const GridFrame& frame() const { return frame_; }
     std::size_t featureCount() const { return boxes_.size(); }
@@ -180,6 +205,7 @@ private:
     bool nearPoints(FeatureId f, double gx, double gy, double tol) const;
 
     QString path_;
+    StoreDamage damage_;
     GeometryKind kind_ = GeometryKind::Polygons;
     GridFrame frame_;
     GridBox gridExtent_;

@@ -8,8 +8,12 @@
 #include <ogr_geometry.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -17,6 +21,7 @@
 #include "store/AttributeTable.h"
 #include "store/GdalErrorCapture.h"
 #include "store/GeometryReader.h"
+#include "store/ShapefileCheck.h"
 #include "store/SpatialIndex.h"
 
 namespace pelagon {
@@ -38,11 +43,15 @@ StoreOpenResult unreadable(const QString& path, const QString& problem) {
 
 // The extent of every geometry, by reading them all: for files whose header extent is missing
 // or wrong.
-std::optional<OGREnvelope> scanExtent(OGRLayer& layer) {
+std::optional<OGREnvelope> scanExtent(OGRLayer& layer,
+                                      const std::function<bool(std::int64_t)>& skip) {
     OGREnvelope all;
     bool any = false;
     layer.ResetReading();
     while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
+        if (skip(f->GetFID())) {
+            continue;
+        }
         const OGRGeometry* g = f->GetGeometryRef();
         if (g == nullptr || g->IsEmpty()) {
             continue;
@@ -104,6 +113,135 @@ std::optional<QString> checkDbf(const QString& dbfPath) {
     return std::nullopt;
 }
 
+// The parts and points of what OGR made of a shapefile record (none for no geometry).
+RecordSeen countShape(const OGRGeometry* g) {
+    RecordSeen seen;
+    if (g == nullptr) {
+        return seen;
+    }
+    switch (wkbFlatten(g->getGeometryType())) {
+        case wkbPoint:
+            seen.points = g->IsEmpty() ? 0 : 1;
+            break;
+        case wkbMultiPoint:
+            seen.points = g->toMultiPoint()->getNumGeometries();
+            break;
+        case wkbLineString:
+            seen.parts = 1;
+            seen.points = g->toLineString()->getNumPoints();
+            break;
+        case wkbPolygon:
+            for (const OGRLinearRing* ring : *g->toPolygon()) {
+                ++seen.parts;
+                seen.points += ring->getNumPoints();
+            }
+            break;
+        case wkbMultiLineString:
+        case wkbMultiPolygon:
+        case wkbGeometryCollection:
+            for (const OGRGeometry* member : *g->toGeometryCollection()) {
+                const RecordSeen m = countShape(member);
+                seen.parts += m.parts;
+                seen.points += m.points;
+            }
+            break;
+        default:
+            seen.parts = -1;  // nothing a record's counts can be compared with
+            break;
+    }
+    return seen;
+}
+
+// What a layer's reading leaves out. For a checked shapefile the check's verdict on every
+// record is the ledger (OGR's FID is the record's index); for other files features are counted
+// as they come. What a pass of reading finds is held until the pass is known to be the last: a
+// layer read again finds it again.
+class Ledger {
+public:
+    Ledger(ShapefileCheck* check, const QString& dataFile)
+        : check_(check), name_(QFileInfo(dataFile).fileName()) {}
+
+    // Whether OGR's feature fid belongs to a record known to be damaged.
+    bool knownBad(std::int64_t fid) const {
+        return check_ != nullptr && fid >= 0 &&
+               fid < static_cast<std::int64_t>(check_->bad.size()) &&
+               check_->bad[static_cast<std::size_t>(fid)] != 0;
+    }
+
+    void startPass() { pending_.clear(); }
+
+    // Leaves out the feature with OGR's fid (shapefiles) or the ordinal-th feature (1-based,
+    // other files).
+    void leaveOut(std::int64_t fid, std::int64_t ordinal, const QString& why) {
+        pending_.push_back({fid, ordinal, why});
+    }
+
+    // Notes a problem that leaves nothing out.
+    void note(const QString& why) { notes_.append(why); }
+
+    // Takes in what the last pass found.
+    void commit() {
+        for (const QString& why : std::as_const(notes_)) {
+            if (check_ != nullptr) {
+                ++check_->problemCount;
+                if (check_->keeps(0)) {
+                    check_->keep(LayerProblem{name_, 0, why});
+                }
+            }
+        }
+        for (const Left& l : pending_) {
+            if (check_ != nullptr) {
+                const std::int64_t record = l.fid + 1;
+                check_->markBad(record, record);
+                ++check_->problemCount;
+                if (check_->keeps(record)) {
+                    check_->keep(LayerProblem{
+                        name_, record, QStringLiteral("record %1: %2").arg(record).arg(l.why)});
+                }
+                continue;
+            }
+            ++leftOut_;
+            if (damage_.problems++ == 0) {
+                damage_.file = name_;
+                damage_.firstProblem = QStringLiteral("feature %1: %2").arg(l.ordinal).arg(l.why);
+            }
+        }
+        pending_.clear();
+        notes_.clear();
+    }
+
+    // The account once every feature has been read; features counts those OGR gave.
+    StoreDamage result(std::int64_t features) const {
+        if (check_ == nullptr) {
+            StoreDamage d = damage_;
+            d.records = features;
+            d.leftOut = leftOut_;
+            return d;
+        }
+        StoreDamage d;
+        d.records = check_->records;
+        d.leftOut = check_->badCount();
+        d.problems = check_->problemCount;
+        if (!check_->problems.empty()) {
+            d.file = check_->problems.front().file;
+            d.firstProblem = check_->problems.front().reason;
+        }
+        return d;
+    }
+
+private:
+    struct Left {
+        std::int64_t fid, ordinal;
+        QString why;
+    };
+    ShapefileCheck* check_;
+    QString name_;
+    std::vector<Left> pending_;
+    QStringList notes_;
+    StoreDamage damage_;
+    std::int64_t leftOut_ = 0;
+};
+
 }  // namespace
 
 QString FeatureStoreBuilder::resolveDataFile(const QString& path) {
@@ -140,7 +278,8 @@ QString FeatureStoreBuilder::resolveDataFile(const QString& path) {
     return viaShp;
 }
 
-StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
+StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
+                                          const StoreOpenOptions& options) {
     const QString path = resolveDataFile(requested);
     if (path.isEmpty()) {
         StoreOpenResult r;
@@ -165,16 +304,29 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     const bool shapefile =
         QString::fromUtf8(ds->GetDriver()->GetDescription()) == QLatin1String("ESRI Shapefile");
     const QFileInfo info(path);
+    // The shapefile's three files checked against each other: which records OGR would read
+    // wrongly or not at all. The records are checked as OGR reads them.
+    std::unique_ptr<ShapefileChecker> checker;
+    ShapefileCheck* check = nullptr;
     if (shapefile && info.isFile()) {
         const QString dbf = siblingFile(info, QStringLiteral("dbf"));
         if (dbf.isEmpty()) {
             return unreadable(path, QStringLiteral("its attribute table %1 is missing")
                                         .arg(info.completeBaseName() + QStringLiteral(".dbf")));
         }
-        if (auto problem = checkDbf(dbf)) {
+        const QString shx = siblingFile(info, QStringLiteral("shx"));
+        if (options.crossCheck && !shx.isEmpty()) {
+            checker = std::make_unique<ShapefileChecker>(path, shx, dbf);
+            check = &checker->result();
+            if (check->unreadable) {
+                return unreadable(path, *check->unreadable);
+            }
+        } else if (auto problem = checkDbf(dbf)) {
             return unreadable(path, *problem);
         }
     }
+    Ledger ledger(check, path);
+    auto skipRecord = [&](std::int64_t fid) { return ledger.knownBad(fid); };
     if (ds->GetLayerCount() < 1) {
         return unreadable(path, QStringLiteral("it holds no layer"));
     }
@@ -209,20 +361,22 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     bool haveExtent = layer.GetExtent(&envelope, FALSE) == OGRERR_NONE && finiteEnvelope(envelope);
     bool scanned = false;
     if (!haveExtent) {
-        if (auto e = scanExtent(layer)) {
+        if (auto e = scanExtent(layer, skipRecord)) {
             envelope = *e;
             haveExtent = true;
         }
         scanned = true;
     }
-    if (capture.hasFailure()) {
+    if (capture.hasFailure() && !checker) {
         return unreadable(path, QStringLiteral("the data is damaged (%1)").arg(capture.text()));
     }
+    capture.clear();  // a checked shapefile's failures are taken record by record below
     if (!haveExtent) {
         return unreadable(path, QStringLiteral("it holds no features with geometry"));
     }
 
     std::shared_ptr<FeatureStore> store(new FeatureStore);
+    std::int64_t features = 0;  // features OGR gave in the last pass
     std::vector<std::int64_t> fids;
     bool identityFids = true;
 
@@ -240,7 +394,11 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
         vertexGuess = static_cast<std::size_t>(std::max<qint64>(guess, 0));
     }
 
+    // When not one record lies in the header's box, the box is wrong rather than every record:
+    // the layer is read again without it.
+    bool useBox = true;
     for (;;) {
+        ledger.startPass();
         FeatureStore& s = *store;
         s.frame_ = GridFrame::forExtent(envelope.MinX, envelope.MinY, envelope.MaxX, envelope.MaxY);
         s.vertices_.clear();
@@ -259,17 +417,50 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
             fids.reserve(static_cast<std::size_t>(featureGuess));
         }
 
+        // A checked shapefile's vertices must lie in its header's box, give or take the
+        // rounding of the writer that wrote it.
+        std::optional<std::array<double, 4>> allowed;
+        if (check && check->box && useBox) {
+            const auto& b = *check->box;
+            const double scale = std::max({std::abs(b[0]), std::abs(b[1]), std::abs(b[2]),
+                                           std::abs(b[3]), b[2] - b[0], b[3] - b[1]});
+            const double slack = scale * 1e-6 + s.frame_.step;
+            allowed = std::array<double, 4>{b[0] - slack, b[1] - slack, b[2] + slack, b[3] + slack};
+        }
         std::optional<GeometryReader> reader;
-        if (kind) {
+        auto makeReader = [&] {
             reader.emplace(s.vertices_, s.ringStarts_, RunBoxes{s.longRings_, s.chunkBoxes_}, *kind,
                            s.frame_);
+            if (allowed) {
+                reader->allowOnly((*allowed)[0], (*allowed)[1], (*allowed)[2], (*allowed)[3]);
+            }
+        };
+        if (kind) {
+            makeReader();
         }
         bool overflow = false;
+        std::int64_t outside = 0;  // features left out for lying outside the header's box
         std::int64_t ordinal = 0;
         layer.ResetReading();
         while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
             ++ordinal;
-            if (capture.hasFailure()) {
+            const std::int64_t fid = f->GetFID();
+            if (checker) {
+                // OGR's geometry tells whether the record must be read to be sure of it.
+                const RecordSeen seen = countShape(f->GetGeometryRef());
+                checker->checkRecord(fid, capture.hasFailure() ? nullptr : &seen);
+                // A record the check found damaged is left out whatever OGR made of it; one
+                // that OGR could not read is left out with OGR's reason.
+                if (ledger.knownBad(fid)) {
+                    capture.clear();
+                    continue;
+                }
+                if (capture.hasFailure()) {
+                    ledger.leaveOut(fid, ordinal, capture.text());
+                    capture.clear();
+                    continue;
+                }
+            } else if (capture.hasFailure()) {
                 break;
             }
             const OGRGeometry* g = f->GetGeometryRef();
@@ -285,23 +476,49 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
                                           .arg(ordinal)
                                           .arg(typeName(g->getGeometryType())));
                 }
-                reader.emplace(s.vertices_, s.ringStarts_, RunBoxes{s.longRings_, s.chunkBoxes_},
-                               *kind, s.frame_);
+                makeReader();
             }
             GridBox box;
             OGRwkbGeometryType offending = wkbUnknown;
             const std::size_t ringsBefore = s.ringStarts_.size();
-            switch (reader->read(*g, box, offending)) {
+            const std::size_t verticesBefore = s.vertices_.size();
+            const std::size_t longBefore = s.longRings_.size();
+            const std::size_t chunksBefore = s.chunkBoxes_.size();
+            // A feature that cannot be kept whole is taken back out (and left out, with why).
+            auto takeBack = [&](const QString& why) {
+                s.vertices_.resize(verticesBefore);
+                s.ringStarts_.resize(ringsBefore);
+                s.longRings_.resize(longBefore);
+                s.chunkBoxes_.resize(chunksBefore);
+                if (!why.isEmpty()) {
+                    ledger.leaveOut(fid, ordinal, why);
+                }
+            };
+            const GeometryReader::Status status = reader->read(*g, box, offending);
+            if ((status == GeometryReader::Status::WrongKind ||
+                 status == GeometryReader::Status::Unsupported) &&
+                checker) {
+                // In a shapefile, a record of another shape type than its file's is damage
+                // the check tells about; the record is left out.
+                checker->examine(fid);
+                if (ledger.knownBad(fid)) {
+                    takeBack(QString());
+                    continue;
+                }
+            }
+            switch (status) {
                 case GeometryReader::Status::Ok:
                     break;
                 case GeometryReader::Status::Overflow:
                     overflow = true;
                     break;
                 case GeometryReader::Status::BadCoordinate:
-                    return unreadable(path,
-                                      QStringLiteral("feature %1 has coordinates that are not "
-                                                     "numbers")
-                                          .arg(ordinal));
+                    takeBack(QStringLiteral("a coordinate is not a finite number"));
+                    continue;
+                case GeometryReader::Status::OutsideBox:
+                    ++outside;
+                    takeBack(QStringLiteral("a vertex lies outside the box the .shp header gives"));
+                    continue;
                 case GeometryReader::Status::WrongKind:
                     return unreadable(
                         path, QStringLiteral("feature %1 is of type %2, but the layer holds %3")
@@ -325,17 +542,43 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
                 return unreadable(path, QStringLiteral("it holds more vertices than the map can "
                                                        "keep"));
             }
-            const std::int64_t fid = f->GetFID();
             identityFids = identityFids && fid == static_cast<std::int64_t>(s.boxes_.size());
             fids.push_back(fid);
             s.featureRings_.push_back(static_cast<std::uint32_t>(s.ringStarts_.size() - 1));
             s.boxes_.push_back(box);
             s.kind_ = *kind;
         }
-        if (capture.hasFailure()) {
+        if (capture.hasFailure() && !checker) {
             return unreadable(path, QStringLiteral("the data is damaged near feature %1 (%2)")
                                         .arg(ordinal)
                                         .arg(capture.text()));
+        }
+        features = ordinal;
+        if (checker) {
+            // Records OGR did not give are checked too; a record found damaged after it was
+            // read (bytes inserted before the next one) means reading again without it.
+            checker->finish();
+            if (std::any_of(fids.begin(), fids.end(),
+                            [&](std::int64_t fid) { return ledger.knownBad(fid); })) {
+                continue;
+            }
+        }
+        if (allowed && outside > 0 && s.boxes_.empty()) {
+            const std::array<double, 4> b = *check->box;
+            ledger.note(QStringLiteral("the box its header gives (%1, %2 to %3, %4) holds none "
+                                       "of its records and is ignored")
+                            .arg(b[0])
+                            .arg(b[1])
+                            .arg(b[2])
+                            .arg(b[3]));
+            useBox = false;
+            auto e = scanExtent(layer, skipRecord);
+            if (!e || !finiteEnvelope(*e)) {
+                return unreadable(path, QStringLiteral("its coordinates are out of range"));
+            }
+            envelope = *e;
+            scanned = true;
+            continue;
         }
         if (!overflow) {
             break;
@@ -344,7 +587,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
             return unreadable(path, QStringLiteral("its coordinates are out of range"));
         }
         // The declared extent was wrong: measure the real one and read again.
-        auto e = scanExtent(layer);
+        auto e = scanExtent(layer, skipRecord);
         if (!e || !finiteEnvelope(*e)) {
             return unreadable(path, QStringLiteral("its coordinates are out of range"));
         }
@@ -353,10 +596,17 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested) {
     }
 
     FeatureStore& s = *store;
+    ledger.commit();
+    StoreDamage damage = ledger.result(features);
     if (s.boxes_.empty()) {
+        if (damage.leftOut > 0) {
+            return unreadable(
+                path, QStringLiteral("the data is damaged: %1").arg(damage.summary().chopped(1)));
+        }
         return unreadable(path, QStringLiteral("it holds no features with geometry"));
     }
     s.path_ = path;
+    s.damage_ = std::move(damage);
     s.kind_ = *kind;
     // Arrays sized well in advance are left as they are; others give back what they overshot.
     auto trim = [](auto& v) {

@@ -14,7 +14,7 @@ namespace pelagon {
 // store for attribute reads.
 class FeatureStoreBuilder {
 public:
-    static StoreOpenResult open(const QString& path);
+    static StoreOpenResult open(const QString& path, const StoreOpenOptions& options);
     static QString resolveDataFile(const QString& path);
 };
 

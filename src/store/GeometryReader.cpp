@@ -213,10 +213,12 @@ GeometryReader::Status GeometryReader::addCurve(const OGRSimpleCurve& c, bool cl
     __m128d runLow = low, runHigh = high, first = low;
     bool gathering = false;
     // By value, so the run's bounds stay in registers in the loop.
-    auto emitRun = [this](__m128d lowest, __m128d highest) {
+    // Held inside the grid like the vertices: a ring out of range is only taken back out after
+    // the pass, and its run boxes must still convert.
+    auto emitRun = [this, top, bottom](__m128d lowest, __m128d highest) {
         double a[2], b[2];
-        _mm_storeu_pd(a, lowest);
-        _mm_storeu_pd(b, highest);
+        _mm_storeu_pd(a, _mm_min_pd(_mm_max_pd(lowest, bottom), top));
+        _mm_storeu_pd(b, _mm_min_pd(_mm_max_pd(highest, bottom), top));
         runs_.boxes.push_back(
             GridBox{roundToInt(a[0]), roundToInt(a[1]), roundToInt(b[0]), roundToInt(b[1])});
     };
@@ -279,7 +281,8 @@ GeometryReader::Status GeometryReader::addCurve(const OGRSimpleCurve& c, bool cl
     }
 #endif
     // The range test also rejects infinity.
-    if (nan || !(loX >= -kLimit && hiX <= kLimit && loY >= -kLimit && hiY <= kLimit)) {
+    if (nan || !(loX >= -kLimit && hiX <= kLimit && loY >= -kLimit && hiY <= kLimit) ||
+        outside(loX, loY, hiX, hiY)) {
         vertices_.resize(base);
         runs_.boxes.resize(runMark);
         runs_.longRings.resize(ringMark);
@@ -297,20 +300,26 @@ GeometryReader::Status GeometryReader::addCurve(const OGRSimpleCurve& c, bool cl
     return Status::Ok;
 }
 
+// Why a ring that failed the range tests did: a coordinate that is not a finite number, else
+// one out of range (OutsideBox when a box is set: it is the narrower limit).
 GeometryReader::Status GeometryReader::rangeProblem(const OGRSimpleCurve& c, int n) const {
     for (int i = 0; i < n; ++i) {
         if (!std::isfinite(c.getX(i)) || !std::isfinite(c.getY(i))) {
             return Status::BadCoordinate;
         }
     }
-    return Status::Overflow;
+    return limited_ ? Status::OutsideBox : Status::Overflow;
 }
 
 GeometryReader::Status GeometryReader::put(double x, double y) {
     const double gx = (x - frame_.originX) * inverse_;
     const double gy = (y - frame_.originY) * inverse_;
-    if (!(gx >= -kLimit && gx <= kLimit && gy >= -kLimit && gy <= kLimit)) {
-        return std::isfinite(x) && std::isfinite(y) ? Status::Overflow : Status::BadCoordinate;
+    if (!(gx >= -kLimit && gx <= kLimit && gy >= -kLimit && gy <= kLimit) ||
+        outside(gx, gy, gx, gy)) {
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            return Status::BadCoordinate;
+        }
+        return limited_ ? Status::OutsideBox : Status::Overflow;
     }
     const GridPoint p{roundToInt(gx), roundToInt(gy)};
     vertices_.push_back(p);

@@ -41,7 +41,9 @@ struct RunBoxes {
 // layer's grid, finds the ring's box and the boxes of its runs.
 class GeometryReader {
 public:
-    enum class Status { Ok, Overflow, BadCoordinate, WrongKind, Unsupported };
+    // BadCoordinate: a coordinate that is not a finite number; OutsideBox: a vertex outside the
+    // box set with allowOnly; Overflow: a vertex beyond the grid's range.
+    enum class Status { Ok, Overflow, BadCoordinate, OutsideBox, WrongKind, Unsupported };
 
     GeometryReader(FeatureStore::VertexArray& vertices, std::vector<std::uint32_t>& ringStarts,
                    RunBoxes runs, GeometryKind kind, GridFrame frame)
@@ -52,7 +54,18 @@ public:
           frame_(frame),
           inverse_(1.0 / frame.step) {}
 
-    // Appends the rings of one feature; box receives their box.
+    // Vertices outside this box (map units) give OutsideBox. Without it only the grid's range
+    // limits them.
+    void allowOnly(double minX, double minY, double maxX, double maxY) {
+        allowLo_[0] = (minX - frame_.originX) * inverse_;
+        allowLo_[1] = (minY - frame_.originY) * inverse_;
+        allowHi_[0] = (maxX - frame_.originX) * inverse_;
+        allowHi_[1] = (maxY - frame_.originY) * inverse_;
+        limited_ = true;
+    }
+
+    // Appends the rings of one feature; box receives their box. On a status other than Ok the
+    // feature may have left rings behind: the caller takes them back.
     Status read(const OGRGeometry& g, GridBox& box, OGRwkbGeometryType& offending) {
         box_ = GridBox{};
         const Status s = append(g, offending);
@@ -65,6 +78,10 @@ private:
     // Reads a whole ring or line straight from the curve's own point array onto the grid.
     Status addCurve(const OGRSimpleCurve& c, bool closed);
     Status rangeProblem(const OGRSimpleCurve& c, int n) const;
+    bool outside(double loX, double loY, double hiX, double hiY) const {
+        return limited_ && !(loX >= allowLo_[0] && loY >= allowLo_[1] && hiX <= allowHi_[0] &&
+                             hiY <= allowHi_[1]);
+    }
     Status put(double x, double y);
 
     // Rounds half away from zero; a plain conversion, not a library call per vertex.
@@ -72,7 +89,10 @@ private:
         return static_cast<std::int32_t>(v + std::copysign(0.5, v));
     }
 
-    static constexpr double kLimit = 2147483000.0;
+    // The grid's range: below 2^30, so that the sum or difference of two grid coordinates (the
+    // spatial index adds box corners to find centres) still fits in 32 bits. A layer's extent
+    // spans less than 2^29 either side of its origin.
+    static constexpr double kLimit = 1073741823.0;
 
     FeatureStore::VertexArray& vertices_;
     std::vector<std::uint32_t>& ringStarts_;
@@ -81,6 +101,8 @@ private:
     GridFrame frame_;
     double inverse_;
     GridBox box_;
+    bool limited_ = false;
+    double allowLo_[2] = {0, 0}, allowHi_[2] = {0, 0};  // grid units
 };
 
 }  // namespace pelagon

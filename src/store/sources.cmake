@@ -11,6 +11,7 @@ list(APPEND PELAGON_CORE_SOURCES
   store/LayerFiles.cpp store/LayerFiles.h
   store/RingMath.cpp store/RingMath.h
   store/RingSimplifier.cpp store/RingSimplifier.h
+  store/ShapefileCheck.cpp store/ShapefileCheck.h
   store/SpatialIndex.cpp store/SpatialIndex.h
   store/TextColumn.h
 )

@@ -179,8 +179,17 @@ TEST_F(ChooserTest, IncompleteProjectionParametersEndTheProgram) {
     writeFile(folder + "/ProjPars.alb", "-154\r\n50\r\n55\r\n");
     EXPECT_FALSE(controller->openMapFile(folder + "/Other.mv"));
     EXPECT_EQ(endedWith, 1);
-    EXPECT_EQ(messages.texts(), QStringList({"Could not find layer:  a", "Could not find layer:  b",
-                                             "Missing parameters in 'ProjPars.alb'"}));
+    const QStringList texts = messages.texts();
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_EQ(texts[0], "Could not find layer:  a");
+    EXPECT_EQ(texts[1], "Could not find layer:  b");
+    // The fixed text, then the file, the line and what it should hold.
+    EXPECT_TRUE(texts[2].startsWith("Missing parameters in 'ProjPars.alb'\n\n"))
+        << texts[2].toStdString();
+    EXPECT_TRUE(
+        texts[2].contains("ProjPars.alb has 3 line(s); line 4 should hold the second "
+                          "standard parallel"))
+        << texts[2].toStdString();
 }
 
 }  // namespace

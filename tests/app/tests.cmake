@@ -26,3 +26,8 @@ if(PELAGON_XCB_LIBRARY)
   pelagon_add_test(NAME test_app_display LIBS pelagon_gui ${PELAGON_XCB_LIBRARY} DISPLAY x11
     SOURCES app/test_window_titles.cpp)
 endif()
+
+# The map window under thousands of seeded random events (scripts/test runs it under ASan too).
+pelagon_add_test(NAME test_stress LIBS pelagon_gui DISPLAY offscreen TIMEOUT 900 SOURCES
+  app/test_stress.cpp
+)

@@ -14,6 +14,7 @@
 #include "common/ProgramInfo.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleMap.h"
+#include "support/ShapefileEdit.h"
 
 using namespace pelagon;
 using pelagon::test::runTool;
@@ -236,6 +237,68 @@ TEST(CliInfo, MissingLayerAndBadListsAreReportedAndDoNotStop) {
     EXPECT_TRUE(text.outText().contains("  not loaded: ")) << text.outText().toStdString();
     EXPECT_TRUE(text.outText().contains("Problems: 2\n"));
     EXPECT_TRUE(text.outText().contains("  SymbolColor  255 (255.0.0)\n"));
+}
+
+TEST(CliInfo, ADamagedLayerIsToldByEveryCommandThatReadsIt) {
+    test::SampleMapCopy sample;
+    ASSERT_TRUE(sample.isValid());
+    const auto sound = runTool({"info", sample.definition(), "--json"});
+    const QJsonObject before = QJsonDocument::fromJson(sound.out).object();
+    // The fourth record of the statistical areas gets a vertex at 5e307.
+    ASSERT_TRUE(test::setShapefileCoordinate(sample.folder() + "/Shapefiles/statareas.shp", 3, 2,
+                                             true, 5e307));
+    const QString told =
+        "Damaged layer:  statareas\n\nStatistical areas: 1 of 1467 records left out; the damage "
+        "is in statareas.shp: record 4: a vertex lies outside the box the .shp header gives.\n";
+
+    const auto r = runTool({"info", sample.definition(), "--json"});
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(r.errText(), told);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    const QJsonObject damage = o["layers"].toArray()[0].toObject()["damage"].toObject();
+    EXPECT_EQ(damage["records"].toInt(), 1467);
+    EXPECT_EQ(damage["leftOut"].toInt(), 1);
+    EXPECT_EQ(damage["file"].toString(), "statareas.shp");
+    EXPECT_EQ(damage["firstProblem"].toString(),
+              "record 4: a vertex lies outside the box the .shp header gives");
+    EXPECT_TRUE(o["layers"].toArray()[1].toObject()["damage"].isNull());
+    EXPECT_EQ(o["problems"].toVariant().toStringList(), QStringList{told.chopped(1)});
+    // The default query tolerance stays that of the sound map, within what one record moves.
+    EXPECT_NEAR(o["defaultQueryTolerance"].toDouble(), before["defaultQueryTolerance"].toDouble(),
+                0.01 * before["defaultQueryTolerance"].toDouble());
+    const auto text = runTool({"info", sample.definition()});
+    EXPECT_TRUE(text.outText().contains(
+        "  damaged: 1 of 1467 records left out; the damage is in statareas.shp: record 4: "))
+        << text.outText().toStdString();
+
+    const QString png = sample.folder() + "/map.png";
+    for (const QStringList& args :
+         {QStringList{"query", sample.definition(), "--at", "0,1000000"},
+          QStringList{"render", sample.definition(), "-o", png, "--size", "200x100"}}) {
+        const auto other = runTool(args);
+        EXPECT_EQ(other.rc, 0) << args.join(' ').toStdString();
+        EXPECT_EQ(other.errText(), told) << args.join(' ').toStdString();
+    }
+}
+
+TEST(CliInfo, LinesAfterTheBlankLineOfTheDefinitionAreNoted) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    map.write("Tiny.mv",
+              "Name,Query,Visible,File,Doc,Color,Border,Style,Label,Caption,Field\r\n"
+              "Zones,2,True,zones,,255.0.0,,0,NAME,Zone,NAME\r\n"
+              "\r\n"
+              "Docs,1,False,docs,a\\b.htm,0.0.255,,1,,,\r\n"
+              "Wells,2,True,wells,,0.128.0,,0,,Well,NAME\r\n");
+    const auto r = runTool({"info", map.definition(), "--json"});
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(r.errText(), "");  // noted in the report only, as the viewer says nothing
+    const QStringList problems =
+        QJsonDocument::fromJson(r.out).object()["problems"].toVariant().toStringList();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0], QDir::toNativeSeparators(map.definition()) +
+                               ": lines 4\u20135 after the blank line at line 3 are not read "
+                               "(the layer list ends at its first blank line).");
 }
 
 TEST(CliQuery, BatchTable) {

@@ -82,10 +82,9 @@ TEST_F(ReadProjParsTest, ReadsFourValues) {
         {"LF", "-154\n50\n55\n65\n", -154, 50, 55, 65},
         {"CR LF, trailing lines ignored", "-154\r\n50\r\n55\r\n65\r\nnotes\r\n", -154, 50, 55, 65},
         {"no line break at the end", "-154\n50\n55\n65", -154, 50, 55, 65},
-        {"comments after the numbers", " -154 central\n 50 origin\n55.5\n 65 \n", -154, 50, 55.5,
-         65},
-        {"lines that read as 0", "abc\n\n30\nnothing\n", 0, 0, 30, 0},
-        {"an empty fourth line", "-154\n50\n55\n\n", -154, 50, 55, 0},
+        {"blanks around the numbers", " -154 \n\t50\n55.5\n 65 \n", -154, 50, 55.5, 65},
+        {"signs, exponents and blanks inside", "+2e2\n-.5\n1 0\n2.5D1\n", 200, -0.5, 10, 25},
+        {"a latitude of 0 and the limits", "-360\n0\n90\n-89.5\n", -360, 0, 90, -89.5},
     };
     for (const Case& c : cases) {
         const ProjParsResult r = ReadProjPars(write(c.content));
@@ -106,25 +105,57 @@ TEST_F(ReadProjParsTest, MissingParameters) {
     struct Case {
         const char* what;
         QByteArray content;
-        int line;
+        int line;            // 0: the values together
+        const char* reason;  // part of the message
     };
     const Case cases[] = {
-        {"empty file", "", 1},
-        {"three lines", "-154\n50\n55\n", 4},
-        {"three lines, CR LF", "-154\r\n50\r\n55\r\n", 4},
-        {"equal standard parallels", "-154\n50\n60\n60\n", 0},
-        {"parallels symmetric about the equator", "-154\n50\n30\n-30\n", 0},
-        {"a number too large", "-154\n1e400\n55\n65\n", 2},
+        {"empty file", "", 1, "has 0 line(s); line 1 should hold the central meridian"},
+        {"three lines", "-154\n50\n55\n", 4, "line 4 should hold the second standard parallel"},
+        {"three lines, CR LF", "-154\r\n50\r\n55\r\n", 4, "has 3 line(s)"},
+        {"equal standard parallels", "-154\n50\n60\n60\n", 0,
+         "the two standard parallels (lines 3 and 4) are equal"},
+        {"parallels symmetric about the equator", "-154\n50\n30\n-30\n", 0,
+         "the standard parallels 30 and -30 (lines 3 and 4) are equal and opposite, which leaves "
+         "the cone undefined"},
+        {"a number too large", "-154\n1e400\n55\n65\n", 2,
+         "line 2: the latitude of origin is too large a number"},
+        {"a line without a number", "abc\n50\n55\n65\n", 1,
+         "line 1: the central meridian \"abc\" is not a number"},
+        {"another one", "-154\nxyz\n55\n65\n", 2,
+         "line 2: the latitude of origin \"xyz\" is not a number"},
+        {"lines that once read as 0", "abc\n\n30\nnothing\n", 1, "\"abc\" is not a number"},
+        {"an empty line", "-154\n50\n55\n\n", 4,
+         "line 4: the line is empty; it should hold the second standard parallel"},
+        {"a line of blanks", "-154\n  \t\n55\n65\n", 2, "line 2: the line is empty"},
+        {"a sign alone", "-\n50\n55\n65\n", 1, "\"-\" is not a number"},
+        {"text after the number", " -154 central\n50\n55\n65\n", 1,
+         "line 1: the central meridian \"-154 central\" has other text after its number"},
+        {"a decimal comma", "-154\n50\n55,5\n65\n", 3,
+         "the first standard parallel \"55,5\" has other text after its number"},
+        {"an exponent without digits", "-154\n50\n55\n6e\n", 4, "other text after its number"},
+        {"two points", "-154\n50\n1.2.3\n65\n", 3, "other text after its number"},
+        {"a latitude beyond 90", "-154\n95\n55\n65\n", 2,
+         "line 2: the latitude of origin 95 is beyond \u00b190\u00b0"},
+        {"a parallel beyond -90", "-154\n50\n-90.5\n65\n", 3,
+         "the first standard parallel -90.5 is beyond \u00b190\u00b0"},
+        {"a longitude beyond 360", "400\n50\n55\n65\n", 1,
+         "line 1: the central meridian 400 is beyond \u00b1360\u00b0"},
+        {"infinity written out", "-154\n50\n55\ninf\n", 4, "\"inf\" is not a number"},
     };
     for (const Case& c : cases) {
-        const ProjParsResult r = ReadProjPars(write(c.content));
+        const QString path = write(c.content);
+        const ProjParsResult r = ReadProjPars(path);
         EXPECT_FALSE(r.projection) << c.what;
         ASSERT_TRUE(r.error) << c.what;
         EXPECT_EQ(r.error->kind, ProjParsError::Kind::MissingParameters) << c.what;
         EXPECT_EQ(r.error->line, c.line) << c.what;
-        EXPECT_EQ(r.error->message(), QStringLiteral("Missing parameters in 'ProjPars.alb'"))
-            << c.what;
-        EXPECT_FALSE(r.error->detail.isEmpty()) << c.what;
+        // The fixed text first, then the file, the line and the reason.
+        const QString message = r.error->message();
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Missing parameters in 'ProjPars.alb'\n\n")))
+            << c.what << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(path)) << c.what << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.reason)))
+            << c.what << ": " << message.toStdString();
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <vector>
+
 #include "mapdef/MapDefinition.h"
 
 using namespace pelagon;
@@ -180,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLineCase{"A,1,1,a,,0.0.0,1.x.2,0", 7}, BadLineCase{"A,1,1,a,,0.0.0,,", 8},
                       BadLineCase{"A,1,1,a,,0.0.0,,99999", 8}, BadLineCase{"Only a name", 2}));
 
-MapDefinition parse(std::initializer_list<const char*> lines) {
+MapDefinition parse(const std::vector<const char*>& lines) {
     QStringList list;
     for (const char* l : lines) {
         list.append(QString::fromUtf8(l));
@@ -202,6 +204,48 @@ TEST(MapDefinitionTest, BlankLineEndsTheList) {
     ASSERT_EQ(def.LastLayer(), 0);
     EXPECT_EQ(def.LayerInfos[0].LayerName, QStringLiteral("A"));
     EXPECT_FALSE(def.error.has_value());
+}
+
+TEST(MapDefinitionTest, LinesAfterTheEndingBlankLineAreNoted) {
+    struct Case {
+        std::vector<const char*> lines;
+        int blank, first, last;  // 0: nothing noted
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"header", "A,0,1,a,,0.0.0,,0", "", "B,0,1,b,,0.0.0,,0", "", "C,x", " "},
+         3,
+         4,
+         6,
+         "test.mv: lines 4\u20136 after the blank line at line 3 are not read (the layer list "
+         "ends at its first blank line)."},
+        {{"header", "A,0,1,a,,0.0.0,,0", "\t", "", "notes"},
+         3,
+         5,
+         5,
+         "test.mv: line 5 after the blank line at line 3 is not read (the layer list ends at its "
+         "first blank line)."},
+        {{"header", "", "B,0,1,b,,0.0.0,,0"}, 2, 3, 3, "line 3 after the blank line at line 2"},
+        {{"header", "A,0,1,a,,0.0.0,,0", "", "  ", ""}, 0, 0, 0, ""},
+        {{"header", "A,0,1,a,,0.0.0,,0"}, 0, 0, 0, ""},
+        // A malformed line stops the reading before any blank line: nothing to note.
+        {{"header", "A,x", "", "B,0,1,b,,0.0.0,,0"}, 0, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const MapDefinition def = parse(c.lines);
+        SCOPED_TRACE(c.message);
+        if (c.blank == 0) {
+            EXPECT_FALSE(def.unreadLines.has_value());
+            continue;
+        }
+        ASSERT_TRUE(def.unreadLines.has_value());
+        EXPECT_EQ(def.unreadLines->blankLine, c.blank);
+        EXPECT_EQ(def.unreadLines->first, c.first);
+        EXPECT_EQ(def.unreadLines->last, c.last);
+        EXPECT_TRUE(def.unreadLines->message(QStringLiteral("test.mv"))
+                        .contains(QString::fromUtf8(c.message)))
+            << def.unreadLines->message(QStringLiteral("test.mv")).toStdString();
+    }
 }
 
 TEST(MapDefinitionTest, LinesAreTrimmedAndLongestNameCounted) {

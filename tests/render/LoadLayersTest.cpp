@@ -10,6 +10,7 @@
 #include "render/MapLayer.h"
 #include "render/MapLayerList.h"
 #include "support/LayerFixtures.h"
+#include "support/ShapefileEdit.h"
 
 namespace pelagon {
 namespace {
@@ -240,6 +241,44 @@ TEST_F(LoadLayersTest, SearchShapeThroughTheLayer) {
     EXPECT_FALSE(areas.searchShape({1, 1}, 3, "").error().isEmpty());
     // A layer that failed to load is searched like any other and finds nothing.
     EXPECT_EQ(out.MapLayers[1]->searchShape({1, 1}, MapLayer::kSearchAtPoint, "").count(), 0);
+}
+
+TEST_F(LoadLayersTest, ADamagedLayerLoadsWhatIsSoundAndIsToldOnce) {
+    // A copy of the sample map's statistical areas whose fourth record has a vertex at 5e307.
+    const QString sample = QStringLiteral(PELAGON_SAMPLE_DIR "/Shapefiles/statareas.");
+    const QString copy = dir.filePath("Shapefiles/statareas.");
+    for (const char* ext : {"shp", "shx", "dbf"}) {
+        ASSERT_TRUE(QFile::copy(sample + ext, copy + ext));
+    }
+    const QVector<LayerInfo> records = {record("Areas", "areas", -1, 255, 0, 0),
+                                        record("Statistical areas", "statareas", -1, 255, 0, 0)};
+    const LoadedLayers sound = load(records);
+    const MapRect soundExtent = host.fullExtent();
+    ASSERT_TRUE(sink.texts.isEmpty());
+    ASSERT_TRUE(test::setShapefileCoordinate(copy + "shp", 3, 2, true, 5e307));
+
+    MapLayerList damagedHost;
+    RecordingSink damagedSink;
+    const LoadedLayers out = LoadLayers(records, dir.path(), damagedHost, damagedSink, {});
+    ASSERT_EQ(damagedSink.texts.size(), 1);
+    EXPECT_EQ(damagedSink.texts[0],
+              "Damaged layer:  statareas\n\nStatistical areas: 1 of 1467 records left out; the "
+              "damage is in statareas.shp: record 4: a vertex lies outside the box the .shp header "
+              "gives.");
+    ASSERT_TRUE(out.MapLayers[1]->valid());
+    EXPECT_EQ(out.MapLayers[1]->store()->featureCount(),
+              sound.MapLayers[1]->store()->featureCount() - 1);
+    EXPECT_EQ(damagedHost.size(), 2u);
+    // Neither the full extent nor the label height grows.
+    const MapRect full = damagedHost.fullExtent();
+    EXPECT_GE(full.left, soundExtent.left);
+    EXPECT_LE(full.right, soundExtent.right);
+    EXPECT_GE(full.bottom, soundExtent.bottom);
+    EXPECT_LE(full.top, soundExtent.top);
+    EXPECT_LE(out.LabelRenderers[1]->textSymbol().height,
+              sound.LabelRenderers[1]->textSymbol().height);
+    EXPECT_GT(out.LabelRenderers[1]->textSymbol().height,
+              0.99 * sound.LabelRenderers[1]->textSymbol().height);
 }
 
 TEST(MapLayerList, FullExtent) {

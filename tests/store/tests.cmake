@@ -6,5 +6,6 @@ pelagon_add_test(NAME test_store
     store/FeatureStoreOgrTest.cpp
     store/FeatureStoreTest.cpp
     store/RunBoxesTest.cpp
+    store/ShapefileDamageTest.cpp
     support/LayerFixtures.cpp support/LayerFixtures.h
 )
