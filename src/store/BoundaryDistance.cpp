@@ -122,4 +122,19 @@ std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoin
     return best;
 }
 
+std::optional<AreaDistance> distanceToAreas(const FeatureStore& store, MapPoint p) {
+    if (store.kind() != GeometryKind::Polygons || store.featureCount() == 0 ||
+        !std::isfinite(p.x) || !std::isfinite(p.y)) {
+        return std::nullopt;
+    }
+    if (const std::optional<FeatureId> in = store.firstFeatureAt(p, 0)) {
+        return AreaDistance{true, *in, distanceToBoundary(store, *in, p)};
+    }
+    const auto nearest = nearestFeature(store, p, std::numeric_limits<double>::infinity());
+    if (!nearest) {
+        return std::nullopt;
+    }
+    return AreaDistance{false, nearest->feature, nearest->distance};
+}
+
 }  // namespace pelagon
