@@ -12,8 +12,9 @@ class QMenuBar;
 
 namespace pelagon {
 
-// The frame's File menu: "Open map…" (Ctrl+O), "Recent maps" and "Quit" (Ctrl+Q). The recent
-// maps are read again each time the menu opens; those that no longer exist are greyed out.
+// The frame's File menu: "Open map…" (Ctrl+O), "Open positions…" (Ctrl+Shift+O), "Recent maps"
+// and "Quit" (Ctrl+Q). The recent maps are read again each time the menu opens; those that no
+// longer exist are greyed out.
 class FileMenu : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +23,7 @@ public:
 
     QMenu* menu() const { return menu_; }
     QAction* openMapAction() const { return open_; }
+    QAction* openPositionsAction() const { return openPositions_; }
     QMenu* recentMenu() const { return recent_; }
     QAction* quitAction() const { return quit_; }
 
@@ -34,6 +36,7 @@ public:
 
 signals:
     void openMapRequested();
+    void openPositionsRequested();
     void recentMapChosen(const QString& path);
     void clearRecentRequested();
     void quitRequested();
@@ -42,6 +45,7 @@ private:
     std::function<QStringList()> recentMaps_;
     QMenu* menu_ = nullptr;
     QAction* open_ = nullptr;
+    QAction* openPositions_ = nullptr;
     QMenu* recent_ = nullptr;
     QAction* quit_ = nullptr;
 };

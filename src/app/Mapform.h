@@ -34,6 +34,7 @@ class MapToolbar;
 class MessageSink;
 class PrinterDialog;
 class PlaceComboBox;
+class PositionsController;
 struct PlaceList;
 class TheMDIform;
 
@@ -157,6 +158,11 @@ public:
 
     // The location query at a pressed position of the map control.
     void doDrillID(double x, double Y);
+    // The same at a map point (a position chosen in a Positions window).
+    void doDrillIdAt(MapPoint point);
+
+    // The positions files open on this map.
+    PositionsController* positions() const { return positions_; }
 
     // Distance measurement along a path drawn from the last press on the map.
     void DoMeasure();
@@ -197,6 +203,7 @@ private:
     QPointer<HelpBrowser> help_;
     QPointer<TheBrowserForm> results_;
     std::unique_ptr<PrintCommand> print_;
+    PositionsController* positions_ = nullptr;
     QPointF lastPress_;                 // where the last press on the map was, for the measure tool
     bool statusShowsPosition_ = false;  // the status line holds the pointer's read-out
     bool fittingMaximized_ = false;     // the maximized map window is being fitted

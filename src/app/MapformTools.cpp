@@ -11,6 +11,7 @@
 #include "reports/DrillIdPage.h"
 #include "reports/DrillIdPageFile.h"
 #include "reports/LayerQuery.h"
+#include "reports/PositionQuery.h"
 #include "tools/MapToolbar.h"
 #include "tools/PrinterDialogQt.h"
 #include "tools/PrinterPlatformLinux.h"
@@ -143,7 +144,10 @@ QString Mapform::findingLayersText() {
 }
 
 void Mapform::doDrillID(double x, double Y) {
-    const MapPoint point = theMap->toMapPoint(QPointF(x, Y));
+    doDrillIdAt(theMap->toMapPoint(QPointF(x, Y)));
+}
+
+void Mapform::doDrillIdAt(MapPoint point) {
     statusShowsPosition_ = false;
     LblStatus->setText(findingLayersText());
     const DrillIdResult result =
@@ -186,7 +190,9 @@ void Mapform::doDrillID(double x, double Y) {
     // several queries can be told apart; the strip shows the whole heading.
     results_->setFixedCaption(caption);
     results_->setTitle(QStringLiteral("Layers present at:  ") + position);
-    // Where the page went when the map folder could not take it: readable until the next query.
+    // Under the page: the distances to the boundaries of the layers of areas, and where the
+    // page went when the map folder could not take it; both readable until the next query.
+    results_->setDetails(boundaryDistancesNotice(LayerInfos, MapLayers, point));
     results_->setNotice(saved.inFallbackFolder ? saved.message() : QString());
     placeOpenedWindow(results_, 0);
     bringToFront(results_);

@@ -6,10 +6,12 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
 #include "canvas/LineTracker.h"
+#include "canvas/MapOverlay.h"
 #include "canvas/MapTool.h"
 #include "canvas/PanTracker.h"
 #include "canvas/RectangleTracker.h"
@@ -181,8 +183,26 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target) const {
     painter.setClipRect(QRectF(QPointF(0, 0), target.size()), Qt::IntersectClip);
     MapSnapshot snapshot = makeSnapshot(layers_.layers());
     snapshot.background = background_;
-    MapRenderer::render(painter, Viewport(target.size(), extent()), snapshot);
+    const Viewport viewport(target.size(), extent());
+    MapRenderer::render(painter, viewport, snapshot);
+    for (const MapOverlay* overlay : overlays_) {
+        overlay->paint(painter, viewport);
+    }
     painter.restore();
+}
+
+void MapCanvas::addOverlay(const MapOverlay* overlay) {
+    if (overlay != nullptr &&
+        std::find(overlays_.begin(), overlays_.end(), overlay) == overlays_.end()) {
+        overlays_.push_back(overlay);
+        update();
+    }
+}
+
+void MapCanvas::removeOverlay(const MapOverlay* overlay) {
+    if (std::erase(overlays_, overlay) > 0) {
+        update();
+    }
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
@@ -212,6 +232,9 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         for (const auto& [store, ids] : byStore) {
             overlay.drawHighlight(*store, ids, highlightColor_);
         }
+    }
+    for (const MapOverlay* overlay : overlays_) {
+        overlay->paint(p, viewport);
     }
     if (tool_) {
         tool_->paint(p);
