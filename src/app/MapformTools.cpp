@@ -193,6 +193,7 @@ void Mapform::doDrillIdAt(MapPoint point) {
     // Under the page: the distances to the boundaries of the layers of areas, and where the
     // page went when the map folder could not take it; both readable until the next query.
     results_->setDetails(boundaryDistancesNotice(LayerInfos, MapLayers, point));
+    results_->details()->setToolTip(boundaryDistancesHeading());
     results_->setNotice(saved.inFallbackFolder ? saved.message() : QString());
     placeOpenedWindow(results_, 0);
     bringToFront(results_);

@@ -83,6 +83,9 @@ void PositionsController::openFile(const QString& path) {
     if (area != nullptr) {
         area->addSubWindow(window);
     }
+    // A click on the map raises the map window, which covers most of the frame: the list of
+    // positions stays above it, as a tool window of the map.
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     windows_.append(window);
     placeWindow(window);
     window->show();
@@ -180,6 +183,7 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
         map_.theMap->setExtent(
             {box.left - margin, box.right + margin, box.bottom - margin, box.top + margin});
     }
+    keepPositionsInSight(window, *set);
     map_.theMap->update();
     emit fileShown(task->path, true);
 }
@@ -224,20 +228,58 @@ void PositionsController::exportTable(PositionsWindow* window,
     }
 }
 
+void PositionsController::keepPositionsInSight(PositionsWindow* window, const PositionSet& set) {
+    QMdiArea* area = window->mdiArea();
+    if (area == nullptr) {
+        return;
+    }
+    // The positions' box on the screen, in the area's coordinates.
+    QRectF box;
+    for (const PositionSet::Row& row : set.rows) {
+        if (row.placed) {
+            const QPointF p =
+                map_.theMap->mapTo(area->viewport(), map_.theMap->toWindowPoint(row.xy).toPoint());
+            box = box.isNull() ? QRectF(p, QSizeF(1, 1)) : box.united(QRectF(p, QSizeF(1, 1)));
+        }
+    }
+    const QRect shown = box.toAlignedRect() & area->viewport()->rect();
+    if (shown.isEmpty() || !window->geometry().intersects(shown)) {
+        return;
+    }
+    // The window at the bottom of the map hides them: its top may not.
+    QRect top = window->geometry();
+    top.moveTop(mapArea(area).top());
+    if (!top.intersects(shown)) {
+        window->move(top.topLeft());
+    }
+}
+
+QRect PositionsController::mapArea(QMdiArea* area) const {
+    // The map control's rectangle in the area: the window covers the map, never the toolbar,
+    // the lists or the status line around it.
+    const QRect all = area->viewport()->rect();
+    if (!map_.theMap->isVisible()) {
+        return all;
+    }
+    const QRect canvas(map_.theMap->mapTo(area->viewport(), QPoint(0, 0)), map_.theMap->size());
+    const QRect inside = canvas & all;
+    return inside.width() >= 320 && inside.height() >= 200 ? inside : all;
+}
+
 void PositionsController::placeWindow(PositionsWindow* window) {
     QMdiArea* area = window->mdiArea();
     if (area == nullptr) {
         return;
     }
-    // Along the bottom of the frame, over the map; each further file a step up and right.
-    const QRect visible = area->viewport()->rect();
+    // Along the bottom of the map; each further file a step up and right.
+    const QRect visible = mapArea(area);
     const int step = 28 * static_cast<int>(windows().size() - 1);
     const int width = std::min(visible.width(), std::max(640, visible.width() * 2 / 3));
     const int height = std::min(visible.height(), std::max(240, visible.height() / 3));
     window->resize(width, height);
-    window->move(
-        std::clamp(step, 0, std::max(0, visible.width() - width)),
-        std::clamp(visible.height() - height - step, 0, std::max(0, visible.height() - height)));
+    window->move(visible.left() + std::clamp(step, 0, std::max(0, visible.width() - width)),
+                 visible.top() + std::clamp(visible.height() - height - step, 0,
+                                            std::max(0, visible.height() - height)));
 }
 
 QStringList PositionsController::localFiles(const QMimeData* data) {

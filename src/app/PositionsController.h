@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -12,6 +13,7 @@
 #include "app/PositionsOverlay.h"
 #include "common/MapTypes.h"
 
+class QMdiArea;
 class QMimeData;
 
 namespace pelagon {
@@ -62,6 +64,10 @@ private:
     void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
     void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
     void placeWindow(PositionsWindow* window);
+    QRect mapArea(QMdiArea* area) const;
+    // Moves a window that hides the file's positions on the map to the top of the frame, where
+    // that leaves them in sight.
+    void keepPositionsInSight(PositionsWindow* window, const PositionSet& set);
 
     Mapform& map_;
     MessageSink& messages_;

@@ -216,15 +216,18 @@ QString boundaryDistancesNotice(const QVector<LayerInfo>& LayerInfos,
     std::vector<std::int32_t> features(query.columns().size());
     std::vector<PositionQuery::Distance> distances(query.distanceColumns().size());
     query.answer(point, features.data(), distances.data());
-    QStringList lines = {
-        QStringLiteral("Distance to the nearest boundary, in nautical miles on the map's plane:")};
+    QStringList lines;
     for (std::size_t d = 0; d < distances.size(); ++d) {
         const QString text = query.distanceText(query.distanceColumns()[d], distances[d]);
         if (!text.isEmpty()) {
             lines.append(text);
         }
     }
-    return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString boundaryDistancesHeading() {
+    return QStringLiteral("Distance to the nearest boundary, in nautical miles on the map's plane");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -101,10 +101,11 @@ private:
 
 // What the Fish Tool's results window shows under the page: a line per queryable layer of
 // areas with the distance from the point to the nearest boundary ("2.31 nm inside Closures:
-// Area 7"), under a heading; empty when the map has no such layer.
+// Area 7"); empty when the map has no such layer. The heading says what the numbers are.
 QString boundaryDistancesNotice(const QVector<LayerInfo>& LayerInfos,
                                 const std::vector<std::shared_ptr<MapLayer>>& MapLayers,
                                 MapPoint point);
+QString boundaryDistancesHeading();
 
 // The table `pelagon-cli query --csv` writes and the Positions window exports: a header, then
 // one row per position with its id, longitude and latitude (9 decimals; empty where the position

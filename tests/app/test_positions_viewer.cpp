@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
@@ -166,6 +167,34 @@ TEST_F(PositionsViewerTest, TracksAreDrawnOverTheMap) {
     window->close();
     QTRY_VERIFY(map->positions()->windows().isEmpty());
     EXPECT_TRUE(map->positions()->overlay().empty());
+}
+
+// A Positions window placed over the positions it lists moves to the top of the frame, where it
+// leaves them in sight.
+TEST_F(PositionsViewerTest, TheWindowLeavesThePositionsInSight) {
+    // Aurora's positions near the bottom of the map, where the window is placed first.
+    canvas->setExtent({marmot.x - 60000, marmot.x + 60000, marmot.y - 8000, marmot.y + 112000});
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    QMdiArea* area = window->mdiArea();
+    ASSERT_NE(area, nullptr);
+    QRect box;
+    for (const PositionSet::Row& row : window->model()->positions()->rows) {
+        if (row.placed && row.vessel == "Aurora") {
+            const QPoint p =
+                canvas->mapTo(area->viewport(), canvas->toWindowPoint(row.xy).toPoint());
+            box = box.isNull() ? QRect(p, QSize(1, 1)) : box.united(QRect(p, QSize(1, 1)));
+        }
+    }
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_FALSE(window->geometry().intersects(box))
+        << window->geometry().y() << " " << box.y() << " " << box.bottom();
+    // Activating the map window (a click on the map) leaves the window above it.
+    area->setActiveSubWindow(map->subWindow());
+    // Siblings are stacked in the order of their parent's children, the last on top.
+    const QObjectList stack = area->viewport()->children();
+    EXPECT_GT(stack.indexOf(window), stack.indexOf(map->subWindow()));
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(PositionsViewerTest, ChoosingARowCentresTheMapAndADoubleClickQueries) {

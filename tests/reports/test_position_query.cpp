@@ -153,7 +153,6 @@ TEST(PositionQuery, DistancesToBoundaries) {
         EXPECT_EQ(csv, c.csv) << c.p.x << "," << c.p.y;
     }
     EXPECT_EQ(boundaryDistancesNotice(map.infos, map.layers, {2500, 500}),
-              "Distance to the nearest boundary, in nautical miles on the map's plane:\n"
               "0.27 nm outside Zones: B, east\n"
               "0.81 nm outside Closed: Box 7\n"
               "0.81 nm outside Unnamed");
