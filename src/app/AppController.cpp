@@ -14,6 +14,7 @@
 #include "app/FileMenu.h"
 #include "app/MapSelectForm.h"
 #include "app/Mapform.h"
+#include "app/PositionsController.h"
 #include "app/TheMDIform.h"
 #include "app/ViewMenu.h"
 #include "common/MessageSink.h"
@@ -111,6 +112,11 @@ void AppController::createFrame() {
     fileMenu_ = new FileMenu(
         frame_->menuBar(), [this] { return recent_.paths(); }, frame_);
     connect(fileMenu_, &FileMenu::openMapRequested, this, [this] { showChooser(); });
+    connect(fileMenu_, &FileMenu::openPositionsRequested, this, [this] {
+        if (mapform_ && mapform_->positions() != nullptr) {
+            mapform_->positions()->openDialog();
+        }
+    });
     connect(fileMenu_, &FileMenu::recentMapChosen, this,
             [this](const QString& path) { openMapFile(path); });
     connect(fileMenu_, &FileMenu::clearRecentRequested, this, [this] { recent_.clear(); });

@@ -27,6 +27,13 @@ FileMenu::FileMenu(QMenuBar* bar, std::function<QStringList()> recentMaps, QObje
     open_->setStatusTip(QStringLiteral("Choose another map definition and open it here"));
     connect(open_, &QAction::triggered, this, &FileMenu::openMapRequested);
 
+    openPositions_ = menu_->addAction(QStringLiteral("Open &positions…"));
+    openPositions_->setObjectName(QStringLiteral("OpenPositionsAction"));
+    openPositions_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    openPositions_->setStatusTip(
+        QStringLiteral("Show the positions of a CSV or GPX file on the map, with what lies there"));
+    connect(openPositions_, &QAction::triggered, this, &FileMenu::openPositionsRequested);
+
     recent_ = menu_->addMenu(QStringLiteral("&Recent maps"));
     recent_->setObjectName(QStringLiteral("RecentMapsMenu"));
     recent_->setToolTipsVisible(true);

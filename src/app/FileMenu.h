@@ -12,9 +12,9 @@ class QMenuBar;
 
 namespace pelagon {
 
-// The frame's File menu: "Open map…" (Ctrl+O), "Recent maps", "Save view as…" (Ctrl+S) and
-// "Quit" (Ctrl+Q). The recent
-// maps are read again each time the menu opens; those that no longer exist are greyed out.
+// The frame's File menu: "Open map…" (Ctrl+O), "Open positions…" (Ctrl+Shift+O), "Recent maps",
+// "Save view as…" (Ctrl+S) and "Quit" (Ctrl+Q). The recent maps are read again each time the
+// menu opens; those that no longer exist are greyed out.
 class FileMenu : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +23,7 @@ public:
 
     QMenu* menu() const { return menu_; }
     QAction* openMapAction() const { return open_; }
+    QAction* openPositionsAction() const { return openPositions_; }
     QMenu* recentMenu() const { return recent_; }
     QAction* quitAction() const { return quit_; }
     QAction* saveViewAction() const { return saveView_; }
@@ -36,6 +37,7 @@ public:
 
 signals:
     void openMapRequested();
+    void openPositionsRequested();
     void recentMapChosen(const QString& path);
     void clearRecentRequested();
     void quitRequested();
@@ -45,6 +47,7 @@ private:
     std::function<QStringList()> recentMaps_;
     QMenu* menu_ = nullptr;
     QAction* open_ = nullptr;
+    QAction* openPositions_ = nullptr;
     QMenu* recent_ = nullptr;
     QAction* quit_ = nullptr;
     QAction* saveView_ = nullptr;

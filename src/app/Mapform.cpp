@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/MapWindowLayout.h"
+#include "app/PositionsController.h"
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
@@ -56,9 +57,11 @@ Mapform::Mapform(MapformContext context, QWidget* parent)
     setObjectName(QStringLiteral("Mapform"));
     setWindowTitle(QStringLiteral("Map"));
     createControls();
+    positions_ = new PositionsController(*this, *ctx_.messages);
 }
 
 Mapform::~Mapform() {
+    delete positions_;
     delete legendWindow_;
     delete results_;
     delete RegsWindow;

@@ -35,6 +35,7 @@ class MapToolbar;
 class MessageSink;
 class PrinterDialog;
 class PlaceComboBox;
+class PositionsController;
 struct PlaceList;
 class TheMDIform;
 
@@ -167,7 +168,8 @@ public:
 
     // The location query at a pressed position of the map control.
     void doDrillID(double x, double Y);
-    // The location query at a map point: the page, the results window, the outlines.
+    // The location query at a map point (a position gone to, a row of a Positions window): the
+    // page, the results window, the outlines.
     void queryAtPoint(MapPoint point);
 
     // Goes to a position typed as people write it (parsePosition): the extent is saved on the
@@ -200,6 +202,8 @@ public:
     // view as…". Opened by a right click where a press does nothing else (no tool selected:
     // presses on the map act by the tool whatever the button) and by the keyboard's menu key.
     void showMapMenu(QPoint globalPos, QPointF mapPos);
+    // The positions files open on this map.
+    PositionsController* positions() const { return positions_; }
 
     // Distance measurement along a path drawn from the last press on the map.
     void DoMeasure();
@@ -240,6 +244,7 @@ private:
     QPointer<HelpBrowser> help_;
     QPointer<TheBrowserForm> results_;
     std::unique_ptr<PrintCommand> print_;
+    PositionsController* positions_ = nullptr;
     QPointF lastPress_;  // where the last press on the map was, for the measure tool
     std::optional<MapPoint> lastPosition_;  // the last press or position gone to, for Ctrl+C
     void createPositionControls();

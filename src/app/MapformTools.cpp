@@ -13,6 +13,7 @@
 #include "reports/DrillIdPage.h"
 #include "reports/DrillIdPageFile.h"
 #include "reports/LayerQuery.h"
+#include "reports/PositionQuery.h"
 #include "tools/MapToolbar.h"
 #include "tools/PrinterDialogQt.h"
 #include "tools/PrinterPlatformLinux.h"
@@ -198,7 +199,10 @@ void Mapform::queryAtPoint(MapPoint point) {
     results_->setCopyText(projection.AlbersToLatLong(point.x, point.y, MapLon, MapLat)
                               ? positionClipboardText({MapLon, MapLat})
                               : QString());
-    // Where the page went when the map folder could not take it: readable until the next query.
+    // Under the page: the distances to the boundaries of the layers of areas, and where the
+    // page went when the map folder could not take it; both readable until the next query.
+    results_->setDetails(boundaryDistancesNotice(LayerInfos, MapLayers, point));
+    results_->details()->setToolTip(boundaryDistancesHeading());
     results_->setNotice(saved.inFallbackFolder ? saved.message() : QString());
     placeOpenedWindow(results_, 0);
     bringToFront(results_);

@@ -9,6 +9,9 @@ list(APPEND PELAGON_GUI_SOURCES
   app/Mapform.cpp app/Mapform.h
   app/MapformPositions.cpp
   app/MapformTools.cpp
+  app/PositionsController.cpp app/PositionsController.h
+  app/PositionsOverlay.cpp app/PositionsOverlay.h
+  app/PositionsWindow.cpp app/PositionsWindow.h
   app/QtMessageSink.cpp app/QtMessageSink.h
   app/RecentMaps.cpp app/RecentMaps.h
   app/SampleMapLocation.cpp app/SampleMapLocation.h

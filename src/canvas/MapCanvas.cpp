@@ -6,10 +6,12 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
 #include "canvas/LineTracker.h"
+#include "canvas/MapOverlay.h"
 #include "canvas/MapTool.h"
 #include "canvas/PanTracker.h"
 #include "canvas/RectangleTracker.h"
@@ -183,6 +185,9 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target) const {
     snapshot.background = background_;
     const Viewport viewport(target.size(), extent());
     MapRenderer::render(painter, viewport, snapshot);
+    for (const MapOverlay* overlay : overlays_) {
+        overlay->paint(painter, viewport);
+    }
     drawMapDecorations(painter, viewport, decorations_, 0.0);
     painter.restore();
 }
@@ -195,6 +200,20 @@ void MapCanvas::setDecorations(const MapDecorations& decorations) {
 void MapCanvas::setMarker(std::optional<MapPoint> point) {
     marker_ = point;
     update();
+}
+
+void MapCanvas::addOverlay(const MapOverlay* overlay) {
+    if (overlay != nullptr &&
+        std::find(overlays_.begin(), overlays_.end(), overlay) == overlays_.end()) {
+        overlays_.push_back(overlay);
+        update();
+    }
+}
+
+void MapCanvas::removeOverlay(const MapOverlay* overlay) {
+    if (std::erase(overlays_, overlay) > 0) {
+        update();
+    }
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
@@ -224,6 +243,9 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         for (const auto& [store, ids] : byStore) {
             overlay.drawHighlight(*store, ids, highlightColor_);
         }
+    }
+    for (const MapOverlay* overlay : overlays_) {
+        overlay->paint(p, viewport);
     }
     // Drawn over the frame rather than into it, so they stay in place while the frame is
     // moved or scaled for a gesture.

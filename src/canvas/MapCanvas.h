@@ -25,6 +25,7 @@
 namespace pelagon {
 
 class MapLayer;
+class MapOverlay;
 class MapTool;
 
 // The map control, theMap: shows the map's layers at an extent, draws them on a worker thread,
@@ -112,6 +113,11 @@ public:
     const Highlight& highlight() const { return highlight_; }
     void setHighlightColor(const QColor& c);
 
+    // Overlays drawn above every layer (and the highlight), in the order added; the canvas
+    // does not own them. update() shows a change of an overlay's content.
+    void addOverlay(const MapOverlay* overlay);
+    void removeOverlay(const MapOverlay* overlay);
+
     // One navigation step: zoom by factor (< 1 zooms in) keeping the map point under windowPos
     // where it is. Zooming out stops at a hundred times the map's size: there it changes nothing.
     void zoomAbout(QPointF windowPos, double factor);
@@ -172,6 +178,7 @@ private:
     Highlight highlight_;
     MapDecorations decorations_;
     std::optional<MapPoint> marker_;
+    std::vector<const MapOverlay*> overlays_;
     QColor highlightColor_ = QColor(0, 255, 255);
     QElapsedTimer lastWheel_;
 };

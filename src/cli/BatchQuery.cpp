@@ -1,199 +1,91 @@
-// The batch form of the query subcommand: a table of what lies at every position of a CSV file.
+// The batch form of the query subcommand: a table of what lies at every position of a file,
+// streamed from the input to the output on every processor core.
 #include <QDir>
 #include <QLocale>
+#include <QSaveFile>
 
 #include "cli/CliContext.h"
 #include "cli/CliErrors.h"
-#include "cli/Csv.h"
 #include "cli/HeadlessMap.h"
 #include "cli/QueryCommand.h"
-#include "common/EchoText.h"
-#include "reports/LayerQuery.h"
+#include "positions/PositionsFile.h"
+#include "reports/PositionBatch.h"
+#include "reports/PositionQuery.h"
 
 namespace pelagon::cli {
 
-namespace {
-
-// Where the position columns are in the input.
-struct Columns {
-    int id = -1;
-    int first = -1;   // x or lon
-    int second = -1;  // y or lat
-    bool mapUnits = false;
-    QString firstName, secondName;
-
-    int needed() const { return std::max({id, first, second}) + 1; }
-};
-
-Columns findColumns(const CsvRecord& header, const QString& where) {
-    auto column = [&](const char* name) {
-        for (int k = 0; k < header.fields.size(); ++k) {
-            if (header.fields[k].trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
-                return k;
-            }
-        }
-        return -1;
-    };
-    Columns c;
-    c.id = column("id");
-    if (column("x") >= 0 && column("y") >= 0) {
-        c = {c.id, column("x"), column("y"), true, QStringLiteral("x"), QStringLiteral("y")};
-    } else if (column("lon") >= 0 && column("lat") >= 0) {
-        c = {c.id,  column("lon"),         column("lat"),
-             false, QStringLiteral("lon"), QStringLiteral("lat")};
-    } else {
-        throw InputError(QStringLiteral("%1, line %2: the header names neither the columns lon "
-                                        "and lat nor x and y.")
-                             .arg(where)
-                             .arg(header.line));
+void queryPositions(const HeadlessMap& map, const QString& input, const QString& output,
+                    const BatchSettings& settings, CliContext& context) {
+    positions::ReaderOptions readerOptions;
+    readerOptions.vesselsAndTimes = false;
+    positions::OpenedPositions opened = positions::openPositions(input, context.in, readerOptions);
+    if (!opened.reader) {
+        throw InputError(opened.error);
     }
-    return c;
-}
-
-// A field's text as a message quotes it: control characters (a quoted field may hold line
-// breaks) written as escapes, so that every message stays one line.
-QString quoted(const QString& text) {
-    QString out;
-    for (const QChar c : text) {
-        if (c == u'\n') {
-            out += QStringLiteral("\\n");
-        } else if (c == u'\r') {
-            out += QStringLiteral("\\r");
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// A coordinate of a row; nullopt (with the reason in *problem) when it is not a number.
-std::optional<double> coordinate(const CsvRecord& row, int column, const QString& name,
-                                 QString* problem) {
-    const QString text = row.fields[column].trimmed();
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v)) {
-        *problem = QStringLiteral("the %1 value '%2' is not a number")
-                       .arg(name, quoted(echoValue(text)));
-        return std::nullopt;
-    }
-    return v;
-}
-
-QString layerCell(const LayerInfo& info, const LayerQueryResult& found) {
-    switch (found.outcome) {
-        case LayerQueryResult::Outcome::Hit:
-            return info.QueryMode == 2 ? found.value : info.DocFile;
-        case LayerQueryResult::Outcome::MissingAttribute:
-            // As the query page shows it.
-            return QStringLiteral("(no attribute %1)").arg(info.AttrField);
-        case LayerQueryResult::Outcome::NoHit:
-        case LayerQueryResult::Outcome::NotSearched:
-            break;
-    }
-    return {};
-}
-
-}  // namespace
-
-QByteArray queryPositions(const HeadlessMap& map, const QString& csvText, const QString& file,
-                          double tolerance, CliContext& context) {
-    const QString where = file == QStringLiteral("-") ? QStringLiteral("standard input")
-                                                      : QDir::toNativeSeparators(file);
-    const QList<CsvRecord> records = parseCsv(csvText);
-    qsizetype next = 0;
-    while (next < records.size() && records[next].isBlank()) {
-        ++next;
-    }
-    if (next == records.size()) {
-        throw InputError(QStringLiteral("%1: there is no header line.").arg(where));
-    }
-    const CsvRecord& header = records[next++];
-    if (!header.error.isEmpty()) {
-        throw InputError(
-            QStringLiteral("%1, line %2: %3").arg(where).arg(header.line).arg(header.error));
-    }
-    const Columns columns = findColumns(header, where);
+    positions::PositionReader& reader = *opened.reader;
     // Without a projection, map units can still be searched; positions in degrees cannot.
     const AlbersProjection* projection = map.projection ? &*map.projection : nullptr;
-    if (!columns.mapUnits) {
+    if (reader.units() == positions::Units::Degrees) {
         projection = &map.requireProjection();
     }
 
-    QStringList head = {QStringLiteral("id"), QStringLiteral("lon"), QStringLiteral("lat"),
-                        QStringLiteral("x"), QStringLiteral("y")};
-    QList<int> queryable;
-    for (int k = 0; k < map.LayerInfos.size(); ++k) {
-        if (map.LayerInfos[k].QueryMode > 0) {
-            queryable.append(k);
-            head.append(map.LayerInfos[k].LayerName);
+    PositionQuery::Options options;
+    options.tolerance = settings.tolerance;
+    options.distances = settings.distances;
+    options.csvCells = true;
+    const PositionQuery query(map.LayerInfos, map.MapLayers, options);
+    const PositionTable table(query);
+
+    // The table goes straight to its destination as it is made; a file is replaced only once
+    // it is whole.
+    QSaveFile file;
+    QIODevice* out = &context.out;
+    if (!output.isEmpty() && output != QStringLiteral("-")) {
+        file.setFileName(output);
+        if (!file.open(QIODevice::WriteOnly)) {
+            throw InputError(QStringLiteral("Cannot write %1: %2")
+                                 .arg(QDir::toNativeSeparators(output), file.errorString()));
         }
+        out = &file;
     }
-    QString out = csvLine(head);
+    bool writeFailed = false;
+    auto write = [&](const QByteArray& bytes) {
+        if (!writeFailed && !bytes.isEmpty() && out->write(bytes) != bytes.size()) {
+            writeFailed = true;
+        }
+    };
+    if (!settings.noHeader) {
+        write(table.header());
+    }
 
     qsizetype rowsRead = 0;
     qsizetype rowsLeftOut = 0;
-    for (; next < records.size(); ++next) {
-        const CsvRecord& row = records[next];
-        if (row.isBlank()) {
-            continue;
-        }
-        auto reject = [&](const QString& problem) {
-            ++rowsLeftOut;
-            context.error(QStringLiteral("%1, line %2: %3; the row is left out.")
-                              .arg(where)
-                              .arg(row.line)
-                              .arg(problem));
-        };
-        if (!row.error.isEmpty()) {
-            reject(row.error);
-            continue;
-        }
-        if (row.fields.size() < columns.needed()) {
-            reject(QStringLiteral("it has %1 fields where %2 are needed")
-                       .arg(row.fields.size())
-                       .arg(columns.needed()));
-            continue;
-        }
-        QString problem;
-        const std::optional<double> a = coordinate(row, columns.first, columns.firstName, &problem);
-        const std::optional<double> b =
-            a ? coordinate(row, columns.second, columns.secondName, &problem) : std::nullopt;
-        if (!a || !b) {
-            reject(problem);
-            continue;
-        }
-        double lon = 0, lat = 0, x = 0, y = 0;
-        bool hasLonLat = true;
-        if (columns.mapUnits) {
-            x = *a;
-            y = *b;
-            hasLonLat = projection != nullptr && projection->AlbersToLatLong(x, y, lon, lat);
-        } else {
-            lon = *a;
-            lat = *b;
-            if (!projection->LatLongToAlbers(lon, lat, x, y)) {
-                reject(QStringLiteral("the position %1, %2 has no place on the map's projection")
-                           .arg(lon)
-                           .arg(lat));
+    PositionBatchOptions batch;
+    batch.threads = settings.threads;
+    batch.table = &table;
+    runPositionBatch(reader, query, projection, batch, [&](PositionChunk& chunk) {
+        for (std::size_t r = 0; r < chunk.rows.size(); ++r) {
+            if (chunk.places[r].status == PlacedPosition::Status::Placed) {
+                ++rowsRead;
                 continue;
             }
+            ++rowsLeftOut;
+            context.error(QStringLiteral("%1, line %2: %3; the row is left out.")
+                              .arg(reader.where())
+                              .arg(chunk.rows[r].line)
+                              .arg(chunk.rows[r].problem));
         }
-        const LayerQuery query = queryLayersAt(map.LayerInfos, map.MapLayers, {x, y}, tolerance);
-        QStringList cells = {
-            columns.id >= 0 ? row.fields[columns.id] : QString::number(row.line),
-            hasLonLat ? QString::number(lon, 'f', 9) : QString(),
-            hasLonLat ? QString::number(lat, 'f', 9) : QString(),
-            QString::number(x, 'f', 3),
-            QString::number(y, 'f', 3),
-        };
-        for (int k : queryable) {
-            cells.append(layerCell(map.LayerInfos[k], query.found[k]));
-        }
-        out += csvLine(cells);
-        ++rowsRead;
+        write(chunk.table);
+    });
+    if (!reader.failure().isEmpty()) {
+        throw InputError(
+            QStringLiteral("Cannot read %1: %2").arg(reader.where(), reader.failure()));
+    }
+    if (writeFailed || (out == &file && !file.commit())) {
+        throw InputError(QStringLiteral("Cannot write %1: %2")
+                             .arg(out == &file ? QDir::toNativeSeparators(output)
+                                               : QStringLiteral("standard output"),
+                                  out->errorString()));
     }
     // Counts with thousands separators, the same in every locale.
     const QLocale english(QLocale::English, QLocale::UnitedStates);
@@ -201,7 +93,6 @@ QByteArray queryPositions(const HeadlessMap& map, const QString& csvText, const 
                       .arg(english.toString(rowsRead),
                            rowsRead == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
                            english.toString(rowsLeftOut)));
-    return out.toUtf8();
 }
 
 }  // namespace pelagon::cli

@@ -1,7 +1,6 @@
 #include "cli/QueryCommand.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cmath>
 
@@ -10,27 +9,11 @@
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
 #include "common/EchoText.h"
-#include "common/TextFile.h"
 #include "reports/LayerQuery.h"
 
 namespace pelagon::cli {
 
 namespace {
-
-QByteArray readInput(const QString& path, CliContext& context) {
-    if (path == QStringLiteral("-")) {
-        if (context.in == nullptr) {
-            throw InputError(QStringLiteral("There is no standard input to read positions from."));
-        }
-        return context.in->readAll();
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw InputError(QStringLiteral("Cannot read %1: %2")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
-    return file.readAll();
-}
 
 double parseTolerance(const QString& text) {
     const double t = parseNumber(text, QStringLiteral("--tolerance"));
@@ -45,9 +28,8 @@ double parseTolerance(const QString& text) {
 const CommandSyntax& querySyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("query"),
-        QStringLiteral("MAP.mv (--at X,Y | --lonlat LON,LAT | --position TEXT | --csv "
-                       "POSITIONS.csv) "
-                       "[--tolerance METRES] [-o FILE]"),
+        QStringLiteral("MAP.mv (--at X,Y | --lonlat LON,LAT | --position TEXT | --csv POSITIONS) "
+                       "[--tolerance METRES] [--distances] [--no-header] [--threads N] [-o FILE]"),
         QStringLiteral("What lies at a point (the Fish Tool's page), or at many (a table)."),
         QStringLiteral(
             "With --at, --lonlat or --position, writes the very bytes that the map window's Fish\n"
@@ -60,13 +42,20 @@ const CommandSyntax& querySyntax() {
             "With --csv, reads a CSV file (\"-\" for standard input) with a header row and one\n"
             "position per row: columns lon and lat (decimal degrees) or x and y (map units;\n"
             "used when both pairs are present), and an optional id column; header names in any\n"
-            "letter case, fields may be quoted. Writes a CSV table (RFC 4180, CR LF) with the\n"
+            "letter case, fields may be quoted. A GPX file (its waypoints and track points) is\n"
+            "read as well. Writes a CSV table (RFC 4180, CR LF) with the\n"
             "columns id, lon, lat, x, y and one column per queryable layer, headed by its\n"
             "LayerName: the attribute value for an attribute layer (QueryMode 2), the DocFile\n"
             "for a document layer, empty where the layer has nothing at the point. Without an\n"
             "id column the id is the row's line number. A row that cannot be read is reported\n"
             "on standard error with its line number and left out; the run goes on with the\n"
             "next line and ends with a count on standard error (\"9,998 rows read, 2 left out\").\n"
+            "The table is streamed: rows are read, searched on every processor core and written\n"
+            "in input order as they come, so memory stays the same whatever the file's size.\n"
+            "With --distances, one more column per queryable layer of areas, headed LAYER_nm:\n"
+            "the distance in nautical miles, on the map's plane, to the boundary of the area the\n"
+            "position lies in (positive) or of the nearest area (negative).\n"
+            "--no-header leaves the header row out, for the parts of a file split elsewhere.\n"
             "\n"
             "The search tolerance for lines and points defaults to what the viewer uses for a\n"
             "click on the full extent: 3 pixels of its map control maximized on a 1920 x 1080\n"
@@ -91,9 +80,24 @@ const CommandSyntax& querySyntax() {
              QStringLiteral("the point as a position typed as people write it")},
             {QStringLiteral("--csv"),
              {},
-             QStringLiteral("POSITIONS.csv"),
+             QStringLiteral("POSITIONS"),
              false,
-             QStringLiteral("query every position of a CSV file")},
+             QStringLiteral("query every position of a CSV or GPX file (- for standard input)")},
+            {QStringLiteral("--distances"),
+             {},
+             {},
+             false,
+             QStringLiteral("with --csv: add the distance to boundaries of every layer of areas")},
+            {QStringLiteral("--no-header"),
+             {},
+             {},
+             false,
+             QStringLiteral("with --csv: write no header row")},
+            {QStringLiteral("--threads"),
+             {},
+             QStringLiteral("N"),
+             false,
+             QStringLiteral("with --csv: query on N threads (default: one per processor core)")},
             {QStringLiteral("--tolerance"),
              {},
              QStringLiteral("METRES"),
@@ -138,6 +142,22 @@ int runQuery(const QStringList& words, CliContext& context) {
     }
     const QString output = context.resolvePath(args.value(QStringLiteral("--output")));
     const QString csv = context.resolvePath(args.value(QStringLiteral("--csv")));
+    BatchSettings batch;
+    batch.distances = args.has(QStringLiteral("--distances"));
+    batch.noHeader = args.has(QStringLiteral("--no-header"));
+    if (csv.isEmpty() &&
+        (batch.distances || batch.noHeader || args.has(QStringLiteral("--threads")))) {
+        throw UsageError(QStringLiteral("--distances, --no-header and --threads go with --csv"));
+    }
+    if (args.has(QStringLiteral("--threads"))) {
+        const QString text = args.value(QStringLiteral("--threads"));
+        const double n = parseNumber(text, QStringLiteral("--threads"));
+        if (n < 1 || n > 1024 || n != std::floor(n)) {
+            throw UsageError(
+                QStringLiteral("--threads: '%1' is not a whole number from 1 to 1024").arg(text));
+        }
+        batch.threads = static_cast<int>(n);
+    }
 
     HeadlessMap map(context);
     map.open(context.resolvePath(args.positional.at(0)));
@@ -145,11 +165,13 @@ int runQuery(const QStringList& words, CliContext& context) {
     map.readProjection();
     const double searchTolerance = tolerance.value_or(map.defaultQueryTolerance());
 
-    QByteArray result;
     if (!csv.isEmpty()) {
-        const QString text = decodeText(readInput(csv, context));
-        result = queryPositions(map, text, csv, searchTolerance, context);
-    } else {
+        batch.tolerance = searchTolerance;
+        queryPositions(map, csv, output, batch, context);
+        return 0;
+    }
+    QByteArray result;
+    {
         if (lonLat) {
             MapPoint p;
             if (!map.requireProjection().LatLongToAlbers(lonLat->x, lonLat->y, p.x, p.y)) {

@@ -6,7 +6,7 @@ add_library(pelagon_cli_objects OBJECT
   cli/CliContext.cpp cli/CliContext.h
   cli/CliErrors.h
   cli/CommandLine.cpp cli/CommandLine.h
-  cli/Csv.cpp cli/Csv.h
+  cli/Csv.h
   cli/GeoCommands.cpp cli/GeoCommands.h
   cli/HeadlessMap.cpp cli/HeadlessMap.h
   cli/InfoCommand.cpp cli/InfoCommand.h

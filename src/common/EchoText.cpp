@@ -14,6 +14,24 @@ QString echoValue(const QString& value, int maxChars) {
     return value.left(cut) + QChar(0x2026);
 }
 
+QString echoLine(const QString& value, int maxChars) {
+    const QString cut = echoValue(value, maxChars);
+    QString out;
+    out.reserve(cut.size());
+    for (const QChar c : cut) {
+        if (c == u'\n') {
+            out += QStringLiteral("\\n");
+        } else if (c == u'\r') {
+            out += QStringLiteral("\\r");
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 QString echoNameList(const QStringList& names, int maxNames) {
     const qsizetype shown =
         maxNames < 0 ? names.size() : std::min<qsizetype>(names.size(), maxNames);

@@ -14,6 +14,10 @@ constexpr int kEchoListNames = 10;
 // characters followed by "…".
 QString echoValue(const QString& value, int maxChars = kEchoValueChars);
 
+// echoValue with control characters written as escapes ("\n", "\r", "\x1b"): a field that holds
+// a line break still gives a message of one line.
+QString echoLine(const QString& value, int maxChars = kEchoValueChars);
+
 // The names in double quotes, separated by ", ", each cut by echoValue; after maxNames names the
 // rest is counted instead: "\"A\", \"B\" and 412 more".
 QString echoNameList(const QStringList& names, int maxNames = kEchoListNames);

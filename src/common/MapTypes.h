@@ -5,6 +5,9 @@
 
 namespace pelagon {
 
+// A nautical mile in map units (the metre of the map's plane).
+inline constexpr double kMetresPerNauticalMile = 1852.0;
+
 // A point of the map plane: easting and northing in map units (metres of the Albers plane).
 struct MapPoint {
     double x = 0.0;

@@ -7,7 +7,8 @@
 namespace pelagon {
 
 namespace {
-constexpr float kMetresPerNauticalMile = 1852.0F;
+// The measure tool works in single precision throughout, the nautical mile too.
+constexpr float kNauticalMileSingle = static_cast<float>(kMetresPerNauticalMile);
 }
 
 float measureTotalNauticalMiles(const std::vector<MapPoint>& path) {
@@ -17,7 +18,7 @@ float measureTotalNauticalMiles(const std::vector<MapPoint>& path) {
         const auto dy = static_cast<double>(static_cast<float>(path[i].y - path[i - 1].y));
         total = static_cast<float>(total + std::sqrt(dy * dy + dx * dx));
     }
-    return total / kMetresPerNauticalMile;
+    return total / kNauticalMileSingle;
 }
 
 QString measureMessage(const std::vector<MapPoint>& path, const QLocale& locale) {

@@ -23,8 +23,6 @@ struct MapDecorations {
     bool any() const { return projection && (scaleBar || graticule); }
 };
 
-inline constexpr double kMetresPerNauticalMile = 1852.0;
-
 // The largest length of the form 1, 2 or 5 × 10ⁿ that is not above limit (limit > 0).
 double roundLengthAtMost(double limit);
 

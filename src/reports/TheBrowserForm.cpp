@@ -8,6 +8,8 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 
 #include "common/Twips.h"
@@ -47,7 +49,9 @@ TheBrowserForm::TheBrowserForm(QMdiArea* area, PageViewFactory makeView)
       body_(new QWidget),
       picAddress_(new QWidget(body_)),
       DrillIDtitle_(new QLabel(picAddress_)),
-      notice_(new QLabel(body_)) {
+      notice_(new QLabel(body_)),
+      detailsArea_(new QScrollArea(body_)),
+      details_(new QLabel) {
     setObjectName(QStringLiteral("TheBrowserForm"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     body_->setObjectName(QStringLiteral("body"));
@@ -80,6 +84,18 @@ TheBrowserForm::TheBrowserForm(QMdiArea* area, PageViewFactory makeView)
     notice_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     notice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     notice_->hide();
+    details_->setObjectName(QStringLiteral("details"));
+    details_->setTextFormat(Qt::PlainText);
+    details_->setWordWrap(true);
+    details_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    details_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The details scroll in the room the page leaves below it: the window keeps its size.
+    detailsArea_->setObjectName(QStringLiteral("detailsArea"));
+    detailsArea_->setFrameShape(QFrame::NoFrame);
+    detailsArea_->setWidgetResizable(true);
+    detailsArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    detailsArea_->setWidget(details_);
+    detailsArea_->hide();
     setWidget(body_);
     body_->installEventFilter(this);
 
@@ -103,6 +119,8 @@ void TheBrowserForm::resetControls() {
     copyText_.clear();
     notice_->clear();
     notice_->hide();
+    details_->clear();
+    detailsArea_->hide();
     DrillIDtitle_->setText(kInitialTitle);
     DrillIDtitle_->setGeometry(twipsToPixelsX(*this, kTitlePlacement.left()),
                                twipsToPixelsY(*this, kTitlePlacement.top()),
@@ -175,12 +193,8 @@ bool TheBrowserForm::eventFilter(QObject* watched, QEvent* event) {
     // The title strip is docked to the top edge: it spans the window's width. Nothing else moves.
     if (watched == body_ && event->type() == QEvent::Resize) {
         picAddress_->resize(body_->width(), picAddress_->height());
-        if (!notice_->isHidden()) {
-            // The notice spans the window's width under the page view.
-            const int left = notice_->x();
-            const int width = std::max(1, body_->width() - 2 * left);
-            notice_->resize(width, notice_->heightForWidth(width));
-        }
+        // The notice and the details span the window's width under the page view.
+        placeBelowPage(false);
     }
     return QMdiSubWindow::eventFilter(watched, event);
 }
@@ -278,19 +292,44 @@ void TheBrowserForm::setNotice(const QString& text) {
     placeNotice();
 }
 
+void TheBrowserForm::setDetails(const QString& text) {
+    details_->setText(text);
+    detailsArea_->setVisible(!text.isEmpty());
+    placeNotice();
+}
+
 void TheBrowserForm::placeNotice() {
-    if (notice_->isHidden()) {
-        return;
-    }
+    placeBelowPage(true);
+}
+
+void TheBrowserForm::placeBelowPage(bool growForNotice) {
     const int left = twipsToPixelsX(*this, kBrowserPlacement.left());
     const int gap = twipsToPixelsY(*this, kTitlePlacement.top());
-    const int top = theBrowser_ ? theBrowser_->geometry().bottom() + 1 + gap
-                                : twipsToPixelsY(*this, kBrowserPlacement.top());
+    int top = theBrowser_ ? theBrowser_->geometry().bottom() + 1 + gap
+                          : twipsToPixelsY(*this, kBrowserPlacement.top());
     const int width = std::max(1, body_->width() - 2 * left);
-    const int height = notice_->heightForWidth(width);
-    notice_->setGeometry(left, top, width, height);
-    const int missing = top + height + gap - body_->height();
-    if (missing > 0) {
+    const bool notice = !notice_->isHidden();
+    if (notice) {
+        const int height = notice_->heightForWidth(width);
+        notice_->setGeometry(left, top, width, height);
+        top += height + gap;
+    }
+    if (!detailsArea_->isHidden()) {
+        // All of the text where there is room for it; otherwise what fits, with a scroll bar.
+        const int scrollBar = detailsArea_->verticalScrollBar()->sizeHint().width();
+        const int wanted = std::max(details_->heightForWidth(width),
+                                    details_->heightForWidth(std::max(1, width - scrollBar)));
+        const int line = details_->fontMetrics().lineSpacing();
+        int height = std::min(wanted, body_->height() - gap - top);
+        if (notice && growForNotice) {
+            height = wanted;  // the window grows for the notice: the details get their room too
+        }
+        height = std::max(height, std::min(wanted, line));
+        detailsArea_->setGeometry(left, top, width, height);
+        top += height + gap;
+    }
+    const int missing = top - body_->height();
+    if (growForNotice && notice && missing > 0) {
         resize(this->width(), this->height() + missing);
     }
 }

@@ -11,6 +11,7 @@
 #include "reports/PageView.h"
 
 class QMdiArea;
+class QScrollArea;
 
 namespace pelagon {
 
@@ -69,6 +70,11 @@ public:
     QString copyText() const { return copyText_; }
     // Puts the copy text on the clipboard; false when there is none.
     bool copyPosition();
+    // Details under the page view and the notice, plain and wrapped (the location query's
+    // distances to boundaries), in the room the window has below the page, scrolling where they
+    // need more; empty hides them. Opening the window anew clears them.
+    void setDetails(const QString& text);
+    QLabel* details() const { return details_; }
 
     QWidget* picAddress() const { return picAddress_; }
     QLabel* DrillIDtitle() const { return DrillIDtitle_; }
@@ -93,12 +99,17 @@ private:
     QString loadedCaption() const;
     // Places the notice under the page view and makes the window tall enough for it.
     void placeNotice();
+    // Places the notice, then the details in the room left below it (scrolling when they need
+    // more); with growForNotice, a window that shows a notice is made tall enough for both.
+    void placeBelowPage(bool growForNotice);
 
     PageViewFactory makeView_;
     QWidget* body_;
     QWidget* picAddress_;
     QLabel* DrillIDtitle_;
     QLabel* notice_;
+    QScrollArea* detailsArea_;
+    QLabel* details_;
     QPointer<PageView> theBrowser_;
     QString fixedCaption_;
     QString copyText_;

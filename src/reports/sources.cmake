@@ -5,6 +5,9 @@ list(APPEND PELAGON_CORE_SOURCES
 )
 list(APPEND PELAGON_RENDER_SOURCES
   reports/LayerQuery.cpp reports/LayerQuery.h
+  reports/PositionBatch.cpp reports/PositionBatch.h
+  reports/PositionSet.cpp reports/PositionSet.h
+  reports/PositionQuery.cpp reports/PositionQuery.h
 )
 # The page view's own home and search pages, compiled in.
 qt6_add_resources(PELAGON_REPORTS_PAGES reports/pages/pelagon_pages.qrc)

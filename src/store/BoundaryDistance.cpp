@@ -39,19 +39,48 @@ double boundaryDistanceSquared(const FeatureStore& store, FeatureId f, double gx
             continue;
         }
         const std::size_t edges = closed ? n : n - 1;
-        const auto chunks = store.ringChunks(r);
-        const std::size_t runs = chunks.empty() ? 1 : chunks.size();
-        for (std::size_t c = 0; c < runs; ++c) {
-            if (!chunks.empty() && boxDistanceSquared(chunks[c], gx, gy) > best) {
-                continue;
-            }
-            const std::size_t begin = chunks.empty() ? 0 : c * FeatureStore::kChunkEdges;
-            const std::size_t end =
-                chunks.empty() ? edges : std::min(edges, begin + FeatureStore::kChunkEdges);
+        auto runDistance = [&](std::size_t begin, std::size_t end) {
             for (std::size_t e = begin; e < end; ++e) {
                 best = std::min(best, ringmath::distanceSquaredToSegment(
                                           gx, gy, v[e], v[e + 1 == n ? 0 : e + 1]));
             }
+        };
+        const auto chunks = store.ringChunks(r);
+        if (chunks.empty()) {
+            // A ring's box costs less to find than its edges' distances: a ring whose box lies
+            // farther than the best distance found is passed over (holes and islands, mostly).
+            if (best < std::numeric_limits<double>::infinity() && n > 8) {
+                GridBox b{v[0].x, v[0].y, v[0].x, v[0].y};
+                for (const GridPoint& q : v) {
+                    b.minX = std::min(b.minX, q.x);
+                    b.minY = std::min(b.minY, q.y);
+                    b.maxX = std::max(b.maxX, q.x);
+                    b.maxY = std::max(b.maxY, q.y);
+                }
+                if (boxDistanceSquared(b, gx, gy) > best) {
+                    continue;
+                }
+            }
+            runDistance(0, edges);
+            continue;
+        }
+        // The runs of a long ring nearest first: once a run's box lies farther than the best
+        // distance found, so do all the runs after it.
+        thread_local std::vector<std::pair<double, std::size_t>> order;
+        order.clear();
+        for (std::size_t c = 0; c < chunks.size(); ++c) {
+            const double box2 = boxDistanceSquared(chunks[c], gx, gy);
+            if (box2 <= best) {
+                order.emplace_back(box2, c);
+            }
+        }
+        std::sort(order.begin(), order.end());
+        for (const auto& [box2, c] : order) {
+            if (box2 > best) {
+                break;
+            }
+            const std::size_t begin = c * FeatureStore::kChunkEdges;
+            runDistance(begin, std::min(edges, begin + FeatureStore::kChunkEdges));
         }
     }
     return best;
@@ -120,6 +149,21 @@ std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoin
     }
     best->distance = std::sqrt(best2) * frame.step;
     return best;
+}
+
+std::optional<AreaDistance> distanceToAreas(const FeatureStore& store, MapPoint p) {
+    if (store.kind() != GeometryKind::Polygons || store.featureCount() == 0 ||
+        !std::isfinite(p.x) || !std::isfinite(p.y)) {
+        return std::nullopt;
+    }
+    if (const std::optional<FeatureId> in = store.firstFeatureAt(p, 0)) {
+        return AreaDistance{true, *in, distanceToBoundary(store, *in, p)};
+    }
+    const auto nearest = nearestFeature(store, p, std::numeric_limits<double>::infinity());
+    if (!nearest) {
+        return std::nullopt;
+    }
+    return AreaDistance{false, nearest->feature, nearest->distance};
 }
 
 }  // namespace pelagon

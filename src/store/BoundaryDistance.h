@@ -25,4 +25,18 @@ struct FeatureDistance {
 std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoint p,
                                               double maxDistance);
 
+// How far a point lies from the areas of a polygon layer.
+struct AreaDistance {
+    bool inside = false;  // the point lies in an area (its boundary included)
+    // The area that contains the point (the first in file order), or the nearest one.
+    FeatureId area = 0;
+    // Map units from the point to that area's nearest boundary.
+    double distance = 0;
+};
+
+// For a point in an area of the layer: that area (the first that contains it, as searchPoint
+// finds it) and the distance to its nearest boundary; for a point in none: the nearest area and
+// the distance to it. Nothing for a layer that holds no areas, or a point that is not finite.
+std::optional<AreaDistance> distanceToAreas(const FeatureStore& store, MapPoint p);
+
 }  // namespace pelagon

@@ -206,16 +206,43 @@ void FeatureStore::featuresIn(const GridBox& b, std::vector<FeatureId>& out) con
     std::sort(out.begin(), out.end());
 }
 
+// How far from a point a feature found there may lie: the tolerance for lines and points (an
+// area must contain the point whatever the tolerance), plus one grid step, since the grid rounds
+// vertices by half a step and boundaries are inclusive.
+double FeatureStore::searchReach(double tolerance) const {
+    return (kind_ == GeometryKind::Polygons ? 0.0 : std::max(tolerance, 0.0)) + frame_.step;
+}
+
 std::vector<FeatureId> FeatureStore::searchPoint(MapPoint p, double tolerance) const {
     std::vector<FeatureId> hits;
     if (boxes_.empty() || !std::isfinite(p.x) || !std::isfinite(p.y)) {
         return hits;
     }
-    // The grid rounds vertices by half a step; one step of slack keeps boundaries inclusive.
-    const double reach = std::max(tolerance, 0.0) + frame_.step;
+    const double reach = searchReach(tolerance);
     featuresIn(MapRect{p.x - reach, p.x + reach, p.y - reach, p.y + reach}, hits);
     std::erase_if(hits, [&](FeatureId f) { return !featureAt(f, p, tolerance); });
     return hits;
+}
+
+std::optional<FeatureId> FeatureStore::firstFeatureAt(MapPoint p, double tolerance) const {
+    if (boxes_.empty() || !std::isfinite(p.x) || !std::isfinite(p.y)) {
+        return std::nullopt;
+    }
+    const double reach = searchReach(tolerance);
+    const GridBox b = frame_.cover(MapRect{p.x - reach, p.x + reach, p.y - reach, p.y + reach});
+    if (!b.intersects(gridExtent_)) {
+        return std::nullopt;
+    }
+    thread_local std::vector<FeatureId> candidates;
+    candidates.clear();
+    index_->query(b, candidates);
+    std::sort(candidates.begin(), candidates.end());
+    for (const FeatureId f : candidates) {
+        if (featureAt(f, p, tolerance)) {
+            return f;
+        }
+    }
+    return std::nullopt;
 }
 
 bool FeatureStore::featureAt(FeatureId f, MapPoint p, double tolerance) const {

@@ -172,6 +172,9 @@ public:
     std::vector<FeatureId> searchPoint(MapPoint p, double tolerance) const;
     // The exact test of searchPoint for one feature.
     bool featureAt(FeatureId f, MapPoint p, double tolerance) const;
+    // The first feature, in file order, that searchPoint would find; nothing when there is none.
+    // Allocates nothing once a thread has made a few queries, for queries of many points.
+    std::optional<FeatureId> firstFeatureAt(MapPoint p, double tolerance) const;
 
     // Attribute fields of the layer, in file order.
     QStringList fieldNames() const;
@@ -200,6 +203,7 @@ private:
     friend class FeatureStoreBuilder;
     FeatureStore();
 
+    double searchReach(double tolerance) const;
     bool polygonContains(FeatureId f, double gx, double gy, double eps) const;
     bool nearPath(FeatureId f, double gx, double gy, double tol, bool closed) const;
     bool nearPoints(FeatureId f, double gx, double gy, double tol) const;

@@ -4,6 +4,7 @@ if(TARGET pelagon-cli)
     SOURCES
       cli/CliTestSupport.h
       cli/test_cli_commands.cpp
+      cli/test_cli_batch.cpp
       cli/test_cli_viewer.cpp
       cli/test_man_page.cpp
       support/LayerFixtures.cpp support/LayerFixtures.h

@@ -49,3 +49,15 @@ TEST(EchoNameList, TenNamesThenACount) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EchoLine, ControlCharactersAsEscapesOnOneLine) {
+    EXPECT_EQ(echoLine(QString::fromUtf8("multi\r\nline\tand\x1b\x7f end")),
+              "multi\\r\\nline\\x09and\\x1b\\x7f end");
+    EXPECT_EQ(echoLine("plain"), "plain");
+    // Cut first, then escaped: the escapes never push the cut further.
+    EXPECT_EQ(echoLine(QString(90, '\n'), 3), "\\n\\n\\n" + kEllipsis);
+}
+
+}  // namespace

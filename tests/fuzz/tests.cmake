@@ -36,7 +36,6 @@ pelagon_add_fuzzer(fuzz_positions_csv LIBS pelagon_render
   SOURCES
     ${PROJECT_SOURCE_DIR}/src/cli/BatchQuery.cpp
     ${PROJECT_SOURCE_DIR}/src/cli/CliContext.cpp
-    ${PROJECT_SOURCE_DIR}/src/cli/Csv.cpp
     ${PROJECT_SOURCE_DIR}/src/cli/HeadlessMap.cpp
     ${PROJECT_SOURCE_DIR}/src/cli/ReferenceCanvas.cpp)
 

@@ -32,12 +32,14 @@ TEST_P(BoundaryDistanceTest, AgreesWithGeosOnTheSampleLayers) {
     ASSERT_TRUE(ds);
     OGRLayer* layer = ds->GetLayer(0);
     std::vector<std::unique_ptr<OGRGeometry>> boundaries(store.featureCount());
+    std::vector<std::unique_ptr<OGRGeometry>> geometries(store.featureCount());
     for (FeatureId f = 0; f < store.featureCount(); ++f) {
         OGRFeatureUniquePtr feature(layer->GetFeature(store.sourceFid(f)));
         ASSERT_TRUE(feature);
         // The boundary of an area is its rings; a line or a point is its own boundary here.
         const OGRGeometry* g = feature->GetGeometryRef();
         boundaries[f].reset(store.kind() == GeometryKind::Polygons ? g->Boundary() : g->clone());
+        geometries[f].reset(g->clone());
     }
 
     const MapRect e = store.extent();
@@ -68,6 +70,32 @@ TEST_P(BoundaryDistanceTest, AgreesWithGeosOnTheSampleLayers) {
         if (expected > 2.0) {
             EXPECT_FALSE(nearestFeature(store, p, expected - 2.0));
         }
+        // The first feature found at the point is the first that searchPoint finds.
+        const std::vector<FeatureId> all = store.searchPoint(p, 3000);
+        const std::optional<FeatureId> first = store.firstFeatureAt(p, 3000);
+        EXPECT_EQ(first.has_value(), !all.empty());
+        if (first && !all.empty()) {
+            EXPECT_EQ(*first, all.front());
+        }
+        // The distance to the areas: to the boundary of the first area holding the point, or
+        // to the nearest area (GEOS: the distance between the point and the polygons).
+        const std::optional<AreaDistance> areas = distanceToAreas(store, p);
+        EXPECT_EQ(areas.has_value(), store.kind() == GeometryKind::Polygons);
+        if (areas) {
+            const std::vector<FeatureId> in = store.searchPoint(p, 0);
+            EXPECT_EQ(areas->inside, !in.empty());
+            if (areas->inside) {
+                EXPECT_EQ(areas->area, in.front());
+                EXPECT_NEAR(areas->distance, boundaries[areas->area]->Distance(&point), 1.0);
+            } else {
+                double outside = std::numeric_limits<double>::infinity();
+                for (const auto& g : geometries) {
+                    outside = std::min(outside, g->Distance(&point));
+                }
+                EXPECT_NEAR(areas->distance, outside, 1.0) << p.x << "," << p.y;
+                EXPECT_NEAR(geometries[areas->area]->Distance(&point), outside, 1.0);
+            }
+        }
     }
     RecordProperty("worst_metres", std::to_string(worst));
     RecordProperty("points_inside", inside);
@@ -83,6 +111,8 @@ TEST(BoundaryDistance, NothingForBadInput) {
     ASSERT_TRUE(opened.store);
     EXPECT_FALSE(nearestFeature(*opened.store, {NAN, 0}, 1e9));
     EXPECT_FALSE(nearestFeature(*opened.store, {0, 0}, -1));
+    EXPECT_FALSE(distanceToAreas(*opened.store, {0, NAN}));
+    EXPECT_FALSE(opened.store->firstFeatureAt({INFINITY, 0}, 0));
 }
 
 }  // namespace

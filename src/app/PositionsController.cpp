@@ -1,0 +1,329 @@
+#include "app/PositionsController.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUrl>
+
+#include <atomic>
+#include <limits>
+
+#include "app/Mapform.h"
+#include "app/PositionsWindow.h"
+#include "app/TheMDIform.h"
+#include "common/MessageSink.h"
+#include "reports/LayerQuery.h"
+#include "reports/PositionSet.h"
+
+namespace pelagon {
+
+// One file being read: what the loading thread and the window share.
+struct PositionsController::Task {
+    QString path;
+    std::atomic<double> progress{0};
+    std::atomic<bool> cancel{false};
+    PositionSetLoad result;  // written by the loading thread before it reports back
+};
+
+PositionsController::PositionsController(Mapform& map, MessageSink& messages)
+    : QObject(&map), map_(map), messages_(messages) {
+    map_.theMap->addOverlay(&overlay_);
+    map_.theMap->setAcceptDrops(true);
+    map_.theMap->installEventFilter(this);
+}
+
+PositionsController::~PositionsController() {
+    for (const std::shared_ptr<Task>& task : running_) {
+        task->cancel = true;
+    }
+    for (const QPointer<PositionsWindow>& window : windows_) {
+        delete window.data();
+    }
+    map_.theMap->removeOverlay(&overlay_);
+}
+
+QList<PositionsWindow*> PositionsController::windows() const {
+    QList<PositionsWindow*> open;
+    for (const QPointer<PositionsWindow>& window : windows_) {
+        if (window) {
+            open.append(window);
+        }
+    }
+    return open;
+}
+
+double PositionsController::fullExtentTolerance() const {
+    const Viewport full(QSizeF(map_.theMap->size()), map_.theMap->fullExtent());
+    return queryTolerance(full.isValid() ? full.mapUnitsPerPixel() : 0.0);
+}
+
+void PositionsController::openDialog() {
+    const QString folder = lastFolder_.isEmpty() ? QDir::homePath() : lastFolder_;
+    const QString path = QFileDialog::getOpenFileName(
+        map_.window(), QStringLiteral("Open positions"), folder,
+        QStringLiteral("Positions (*.csv *.txt *.gpx);;CSV files (*.csv *.txt);;GPX files "
+                       "(*.gpx);;All files (*)"));
+    if (!path.isEmpty()) {
+        openFile(path);
+    }
+}
+
+void PositionsController::openFile(const QString& path) {
+    lastFolder_ = QFileInfo(path).absolutePath();
+    auto* window = new PositionsWindow(path);
+    QMdiArea* area = map_.subWindow() != nullptr ? map_.subWindow()->mdiArea() : nullptr;
+    if (area != nullptr) {
+        area->addSubWindow(window);
+    }
+    // A click on the map raises the map window, which covers most of the frame: the list of
+    // positions stays above it, as a tool window of the map.
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    windows_.append(window);
+    placeWindow(window);
+    window->show();
+    window->raise();
+
+    auto task = std::make_shared<Task>();
+    task->path = path;
+    running_.push_back(task);
+    auto* timer = new QTimer(window);
+    timer->setInterval(100);
+    connect(timer, &QTimer::timeout, window,
+            [window, task] { window->showProgress(task->progress.load()); });
+    timer->start();
+
+    // The loading thread works on its own copies: the layers' stores are shared and immutable.
+    PositionQuery::Options options;
+    options.tolerance = fullExtentTolerance();
+    options.distances = true;
+    const QVector<LayerInfo> infos = map_.LayerInfos;
+    const std::vector<std::shared_ptr<MapLayer>> layers = map_.MapLayers;
+    const std::optional<AlbersProjection> projection =
+        map_.projection.ConeN != 0 ? std::optional(map_.projection) : std::nullopt;
+    QPointer<PositionsController> self(this);
+    QPointer<PositionsWindow> shownIn(window);
+    QThreadPool::globalInstance()->start([=] {
+        task->result =
+            loadPositionSet(task->path, infos, layers, projection ? &*projection : nullptr, options,
+                            &task->progress, &task->cancel);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, shownIn, task] {
+                if (self) {
+                    self->finished(shownIn, task);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PositionsController::finished(QPointer<PositionsWindow> window, std::shared_ptr<Task> task) {
+    std::erase(running_, task);
+    if (!window) {
+        return;  // closed while the file was read
+    }
+    const PositionSetLoad& result = task->result;
+    if (!result.set) {
+        windows_.removeAll(window);
+        window->close();
+        if (!result.error.isEmpty()) {
+            messages_.error(QString(), result.error);
+        }
+        emit fileShown(task->path, false);
+        return;
+    }
+    std::shared_ptr<const PositionSet> set = result.set;
+    const int firstColour = nextColour_;
+    nextColour_ += std::max<int>(1, static_cast<int>(set->vessels.size()));
+    overlay_.add(set, firstColour);
+    window->showPositions(set, firstColour);
+
+    connect(window, &PositionsWindow::rowChosen, this,
+            [this, set](int row) { chooseRow(set, row); });
+    connect(window, &PositionsWindow::rowActivated, this, [this, set](int row) {
+        const PositionSet::Row& r = set->rows[static_cast<std::size_t>(row)];
+        if (r.placed) {
+            map_.queryAtPoint(r.xy);
+        }
+    });
+    connect(window, &PositionsWindow::exportRequested, this,
+            [this, window = window.data(), set] { exportTable(window, set); });
+    connect(window, &QObject::destroyed, this, [this, raw = set.get()] {
+        overlay_.remove(raw);
+        map_.theMap->update();
+    });
+
+    // Positions out of sight are brought into view.
+    MapRect box{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    bool anyVisible = false;
+    const MapRect shown = map_.theMap->extent();
+    for (const PositionSet::Row& row : set->rows) {
+        if (!row.placed) {
+            continue;
+        }
+        box.left = std::min(box.left, row.xy.x);
+        box.right = std::max(box.right, row.xy.x);
+        box.bottom = std::min(box.bottom, row.xy.y);
+        box.top = std::max(box.top, row.xy.y);
+        anyVisible = anyVisible || (row.xy.x >= shown.left && row.xy.x <= shown.right &&
+                                    row.xy.y >= shown.bottom && row.xy.y <= shown.top);
+    }
+    if (!anyVisible && box.left <= box.right) {
+        const double margin = std::max({box.right - box.left, box.top - box.bottom, 2000.0}) / 10;
+        map_.pushExtent();
+        map_.theMap->setExtent(
+            {box.left - margin, box.right + margin, box.bottom - margin, box.top + margin});
+    }
+    keepPositionsInSight(window, *set);
+    map_.theMap->update();
+    emit fileShown(task->path, true);
+}
+
+void PositionsController::chooseRow(const std::shared_ptr<const PositionSet>& set, int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= set->rows.size()) {
+        return;
+    }
+    overlay_.setMark(set.get(), row);
+    const PositionSet::Row& r = set->rows[static_cast<std::size_t>(row)];
+    if (r.placed) {
+        // Going from row to row is one step of navigation: the extent before the first is kept.
+        const MapRect now = map_.theMap->extent();
+        if (!centred_ || !(*centred_ == now)) {
+            map_.pushExtent();
+        }
+        const double halfWidth = now.width() / 2;
+        const double halfHeight = now.height() / 2;
+        map_.theMap->setExtent(
+            {r.xy.x - halfWidth, r.xy.x + halfWidth, r.xy.y - halfHeight, r.xy.y + halfHeight});
+        centred_ = map_.theMap->extent();
+    }
+    map_.theMap->update();
+}
+
+void PositionsController::exportTable(PositionsWindow* window,
+                                      const std::shared_ptr<const PositionSet>& set) {
+    const QFileInfo source(set->path);
+    const QString suggested =
+        QDir(lastFolder_.isEmpty() ? source.absolutePath() : lastFolder_)
+            .filePath(source.completeBaseName() + QStringLiteral("-areas.csv"));
+    const QString path = QFileDialog::getSaveFileName(
+        window, QStringLiteral("Export CSV"), suggested, QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QSaveFile file(path);
+    const QByteArray table = set->table();
+    if (!file.open(QIODevice::WriteOnly) || file.write(table) != table.size() || !file.commit()) {
+        messages_.error(QString(), QStringLiteral("Cannot write %1: %2")
+                                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+}
+
+void PositionsController::keepPositionsInSight(PositionsWindow* window, const PositionSet& set) {
+    QMdiArea* area = window->mdiArea();
+    if (area == nullptr) {
+        return;
+    }
+    // The positions' box on the screen, in the area's coordinates.
+    QRectF box;
+    for (const PositionSet::Row& row : set.rows) {
+        if (row.placed) {
+            const QPointF p =
+                map_.theMap->mapTo(area->viewport(), map_.theMap->toWindowPoint(row.xy).toPoint());
+            box = box.isNull() ? QRectF(p, QSizeF(1, 1)) : box.united(QRectF(p, QSizeF(1, 1)));
+        }
+    }
+    const QRect shown = box.toAlignedRect() & area->viewport()->rect();
+    if (shown.isEmpty() || !window->geometry().intersects(shown)) {
+        return;
+    }
+    // The window at the bottom of the map hides them: its top may not.
+    QRect top = window->geometry();
+    top.moveTop(mapArea(area).top());
+    if (!top.intersects(shown)) {
+        window->move(top.topLeft());
+    }
+}
+
+QRect PositionsController::mapArea(QMdiArea* area) const {
+    // The map control's rectangle in the area: the window covers the map, never the toolbar,
+    // the lists or the status line around it.
+    const QRect all = area->viewport()->rect();
+    if (!map_.theMap->isVisible()) {
+        return all;
+    }
+    const QRect canvas(map_.theMap->mapTo(area->viewport(), QPoint(0, 0)), map_.theMap->size());
+    const QRect inside = canvas & all;
+    return inside.width() >= 320 && inside.height() >= 200 ? inside : all;
+}
+
+void PositionsController::placeWindow(PositionsWindow* window) {
+    QMdiArea* area = window->mdiArea();
+    if (area == nullptr) {
+        return;
+    }
+    // Along the bottom of the map; each further file a step up and right.
+    const QRect visible = mapArea(area);
+    const int step = 28 * static_cast<int>(windows().size() - 1);
+    const int width = std::min(visible.width(), std::max(640, visible.width() * 2 / 3));
+    const int height = std::min(visible.height(), std::max(240, visible.height() / 3));
+    window->resize(width, height);
+    window->move(visible.left() + std::clamp(step, 0, std::max(0, visible.width() - width)),
+                 visible.top() + std::clamp(visible.height() - height - step, 0,
+                                            std::max(0, visible.height() - height)));
+}
+
+QStringList PositionsController::localFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
+            files.append(url.toLocalFile());
+        }
+    }
+    return files;
+}
+
+bool PositionsController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == map_.theMap) {
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove: {
+                auto* drag = static_cast<QDragMoveEvent*>(event);
+                if (!localFiles(drag->mimeData()).isEmpty()) {
+                    drag->acceptProposedAction();
+                    return true;
+                }
+                break;
+            }
+            case QEvent::Drop: {
+                auto* drop = static_cast<QDropEvent*>(event);
+                const QStringList files = localFiles(drop->mimeData());
+                if (!files.isEmpty()) {
+                    drop->acceptProposedAction();
+                    for (const QString& file : files) {
+                        openFile(file);
+                    }
+                    return true;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace pelagon

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/PositionsOverlay.h"
+#include "common/MapTypes.h"
+
+class QMdiArea;
+class QMimeData;
+
+namespace pelagon {
+
+class Mapform;
+class MessageSink;
+class PositionsWindow;
+struct PositionSet;
+
+// The positions files open on a map: "Open positions…" and files dropped on the map open one
+// each. Every file is read and searched off the user-interface thread while its Positions window
+// shows the progress; then its positions are drawn over the map and listed in the window.
+// Choosing a row centres the map on the position and marks it; a double-click runs the Fish
+// Tool there; "Export CSV…" writes the table of pelagon-cli query --csv. Closing a window takes
+// its positions off the map.
+class PositionsController : public QObject {
+    Q_OBJECT
+public:
+    PositionsController(Mapform& map, MessageSink& messages);
+    ~PositionsController() override;
+
+    // Asks for a file and opens it.
+    void openDialog();
+    // Opens a positions file (CSV or GPX) in a Positions window of its own.
+    void openFile(const QString& path);
+
+    const PositionsOverlay& overlay() const { return overlay_; }
+    // The windows open now, oldest first.
+    QList<PositionsWindow*> windows() const;
+
+    // Whether a drag carries files that could be positions (local files).
+    static QStringList localFiles(const QMimeData* data);
+
+    // The search tolerance of a click on the map at its full extent: what the positions are
+    // searched with (lines and points within it count as present).
+    double fullExtentTolerance() const;
+
+signals:
+    // A file has been read and shown (or could not be): for tests and the status line.
+    void fileShown(const QString& path, bool ok);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Task;
+    void finished(QPointer<PositionsWindow> window, std::shared_ptr<Task> task);
+    void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
+    void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
+    void placeWindow(PositionsWindow* window);
+    QRect mapArea(QMdiArea* area) const;
+    // Moves a window that hides the file's positions on the map to the top of the frame, where
+    // that leaves them in sight.
+    void keepPositionsInSight(PositionsWindow* window, const PositionSet& set);
+
+    Mapform& map_;
+    MessageSink& messages_;
+    PositionsOverlay overlay_;
+    std::vector<std::shared_ptr<Task>> running_;
+    QList<QPointer<PositionsWindow>> windows_;
+    int nextColour_ = 0;
+    QString lastFolder_;
+    std::optional<MapRect> centred_;  // the extent the last row choice showed
+};
+
+}  // namespace pelagon

@@ -1,0 +1,398 @@
+#include "app/PositionsWindow.h"
+
+#include <QCloseEvent>
+#include <QCollator>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLocale>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "app/PositionsOverlay.h"
+#include "common/EchoText.h"
+#include "geo/AngleText.h"
+#include "reports/PositionSet.h"
+
+namespace pelagon {
+
+// Sort keys of one column, made when the column is first sorted.
+struct PositionsModel::SortKeys {
+    std::vector<double> numbers;  // numeric columns
+    std::vector<int> ranks;       // text columns: the rank of each row's text in collation order
+};
+
+PositionsModel::PositionsModel(QObject* parent) : QAbstractTableModel(parent) {}
+PositionsModel::~PositionsModel() = default;
+
+namespace {
+
+bool allNumbers(const PositionSet& set) {
+    for (const PositionSet::Row& row : set.rows) {
+        bool ok = false;
+        row.id.toDouble(&ok);
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString positionText(const PositionSet::Row& row) {
+    if (!row.placed || !row.lonLat) {
+        return PositionsModel::outsideProjectionText();
+    }
+    return Ddec_to_DMdec(row.lonLat->x) + QStringLiteral(", ") + Ddec_to_DMdec(row.lonLat->y);
+}
+
+}  // namespace
+
+// The table sorted by the model's own order of rows.
+class PositionsSortModel : public QSortFilterProxyModel {
+public:
+    explicit PositionsSortModel(PositionsModel* model, QObject* parent)
+        : QSortFilterProxyModel(parent), model_(model) {
+        setSourceModel(model);
+    }
+
+protected:
+    bool lessThan(const QModelIndex& a, const QModelIndex& b) const override {
+        return model_->lessThan(a.row(), b.row(), a.column());
+    }
+
+private:
+    PositionsModel* model_;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+QString PositionsModel::outsideProjectionText() {
+    return QStringLiteral("outside the map's projection");
+}
+
+void PositionsModel::setPositions(std::shared_ptr<const PositionSet> set, int firstColour) {
+    beginResetModel();
+    set_ = std::move(set);
+    firstColour_ = firstColour;
+    numericIds_ = set_ && allNumbers(*set_);
+    sortKeys_.clear();
+    endResetModel();
+}
+
+int PositionsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !set_ ? 0 : static_cast<int>(set_->rows.size());
+}
+
+int PositionsModel::columnCount(const QModelIndex& parent) const {
+    if (parent.isValid()) {
+        return 0;
+    }
+    if (!set_) {
+        return kFixedColumns;
+    }
+    return kFixedColumns +
+           static_cast<int>(set_->query->columns().size() + set_->query->distanceColumns().size());
+}
+
+QVariant PositionsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    switch (section) {
+        case IdColumn:
+            return QStringLiteral("Id");
+        case VesselColumn:
+            return QStringLiteral("Vessel");
+        case TimeColumn:
+            return QStringLiteral("Time");
+        case PositionColumn:
+            return QStringLiteral("Position");
+        default:
+            break;
+    }
+    if (!set_) {
+        return {};
+    }
+    const auto& columns = set_->query->columns();
+    const int c = section - kFixedColumns;
+    if (c < static_cast<int>(columns.size())) {
+        return columns[static_cast<std::size_t>(c)].name;
+    }
+    const int d = c - static_cast<int>(columns.size());
+    const int layer = set_->query->distanceColumns()[static_cast<std::size_t>(d)];
+    return columns[static_cast<std::size_t>(layer)].name + QStringLiteral(" (distance)");
+}
+
+QVariant PositionsModel::data(const QModelIndex& index, int role) const {
+    if (!set_ || !index.isValid()) {
+        return {};
+    }
+    const auto r = static_cast<std::size_t>(index.row());
+    const PositionSet::Row& row = set_->rows[r];
+    const int column = index.column();
+    if (role == Qt::DecorationRole && column == VesselColumn) {
+        return PositionsOverlay::vesselColour(firstColour_ + row.vesselIndex);
+    }
+    if (role == Qt::ToolTipRole && column == PositionColumn && row.lonLat) {
+        return QStringLiteral("%1, %2 (line %3)")
+            .arg(QString::number(row.lonLat->x, 'f', 6), QString::number(row.lonLat->y, 'f', 6))
+            .arg(row.line);
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (column) {
+        case IdColumn:
+            return QString::fromUtf8(row.id);
+        case VesselColumn:
+            return row.vessel;
+        case TimeColumn:
+            return row.time;
+        case PositionColumn:
+            return positionText(row);
+        default:
+            break;
+    }
+    if (!row.placed) {
+        return {};
+    }
+    const auto& columns = set_->query->columns();
+    const int c = column - kFixedColumns;
+    if (c < static_cast<int>(columns.size())) {
+        return set_->query->cellText(c, set_->featuresOf(r)[c]);
+    }
+    const int d = c - static_cast<int>(columns.size());
+    const int layer = set_->query->distanceColumns()[static_cast<std::size_t>(d)];
+    PositionQuery::Distance distance = set_->distancesOf(r)[d];
+    // The answer column names the area a position lies in; the cell names the one outside.
+    return set_->query->distanceText(layer, distance, false);
+}
+
+bool PositionsModel::lessThan(int a, int b, int column) const {
+    if (!set_) {
+        return a < b;
+    }
+    if (column < 0) {
+        return a < b;
+    }
+    if (static_cast<std::size_t>(column) >= sortKeys_.size()) {
+        sortKeys_.resize(static_cast<std::size_t>(column) + 1);
+    }
+    if (!sortKeys_[static_cast<std::size_t>(column)]) {
+        sortKeys_[static_cast<std::size_t>(column)] = std::make_unique<SortKeys>();
+    }
+    SortKeys& keys = *sortKeys_[static_cast<std::size_t>(column)];
+    const std::size_t n = set_->rows.size();
+    if (keys.numbers.empty() && keys.ranks.empty() && n > 0) {
+        const auto& columns = set_->query->columns();
+        const int c = column - kFixedColumns;
+        const bool numeric = (column == IdColumn && numericIds_) || column == TimeColumn ||
+                             c >= static_cast<int>(columns.size());
+        if (numeric) {
+            keys.numbers.resize(n);
+            const double none = -std::numeric_limits<double>::infinity();
+            for (std::size_t r = 0; r < n; ++r) {
+                const PositionSet::Row& row = set_->rows[r];
+                double& key = keys.numbers[r];
+                if (column == IdColumn) {
+                    key = row.id.toDouble();
+                } else if (column == TimeColumn) {
+                    key = row.timeMs ? static_cast<double>(*row.timeMs) : none;
+                } else {
+                    const auto d = static_cast<std::size_t>(c) - columns.size();
+                    const PositionQuery::Distance& distance = set_->distancesOf(r)[d];
+                    key = row.placed && distance.area != PositionQuery::kNothing ? distance.metres
+                                                                                 : none;
+                }
+            }
+        } else {
+            // Texts are ranked once in the user's collation (numbers inside them by value), so
+            // that the sort compares numbers.
+            std::vector<QString> texts(n);
+            for (std::size_t r = 0; r < n; ++r) {
+                const PositionSet::Row& row = set_->rows[r];
+                if (column == PositionColumn) {
+                    texts[r] = row.placed && row.lonLat
+                                   ? QString::asprintf("%012.6f %012.6f", row.lonLat->y + 90,
+                                                       row.lonLat->x + 360)
+                                   : QString();
+                } else {
+                    texts[r] = data(index(static_cast<int>(r), column), Qt::DisplayRole).toString();
+                }
+            }
+            std::vector<int> order(n);
+            for (std::size_t r = 0; r < n; ++r) {
+                order[r] = static_cast<int>(r);
+            }
+            QCollator collator;
+            collator.setNumericMode(true);
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+                return collator.compare(texts[static_cast<std::size_t>(x)],
+                                        texts[static_cast<std::size_t>(y)]) < 0;
+            });
+            keys.ranks.resize(n);
+            int rank = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (i > 0 && texts[static_cast<std::size_t>(order[i])] !=
+                                 texts[static_cast<std::size_t>(order[i - 1])]) {
+                    ++rank;
+                }
+                keys.ranks[static_cast<std::size_t>(order[i])] = rank;
+            }
+        }
+    }
+    const auto x = static_cast<std::size_t>(a);
+    const auto y = static_cast<std::size_t>(b);
+    if (!keys.numbers.empty()) {
+        if (keys.numbers[x] != keys.numbers[y]) {
+            return keys.numbers[x] < keys.numbers[y];
+        }
+    } else if (keys.ranks[x] != keys.ranks[y]) {
+        return keys.ranks[x] < keys.ranks[y];
+    }
+    return a < b;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
+    : QMdiSubWindow(parent),
+      model_(new PositionsModel(this)),
+      sorted_(new PositionsSortModel(model_, this)),
+      summary_(new QLabel),
+      progress_(new QProgressBar),
+      export_(new QPushButton(QStringLiteral("&Export CSV…"))),
+      problems_(new QLabel),
+      table_(new QTableView) {
+    setObjectName(QStringLiteral("PositionsWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Positions – %1").arg(QFileInfo(fileName).fileName()));
+
+    auto* body = new QWidget;
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(6, 6, 6, 6);
+    auto* top = new QHBoxLayout;
+    summary_->setObjectName(QStringLiteral("summary"));
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setText(QStringLiteral("Reading %1 …").arg(QFileInfo(fileName).fileName()));
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->setMaximumWidth(240);
+    export_->setObjectName(QStringLiteral("exportButton"));
+    export_->setEnabled(false);
+    export_->setToolTip(
+        QStringLiteral("Write the table as pelagon-cli query --csv writes it for this file"));
+    top->addWidget(summary_, 1);
+    top->addWidget(progress_);
+    top->addWidget(export_);
+    layout->addLayout(top);
+    problems_->setObjectName(QStringLiteral("problems"));
+    problems_->setTextFormat(Qt::PlainText);
+    problems_->setWordWrap(true);
+    problems_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problems_->hide();
+    layout->addWidget(problems_);
+    table_->setObjectName(QStringLiteral("positionsTable"));
+    table_->setModel(sorted_);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(-1, Qt::AscendingOrder);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setHighlightSections(false);
+    table_->horizontalHeader()->setDefaultSectionSize(140);
+    layout->addWidget(table_, 1);
+    setWidget(body);
+
+    connect(export_, &QPushButton::clicked, this, &PositionsWindow::exportRequested);
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    emit rowChosen(sorted_->mapToSource(current).row());
+                }
+            });
+    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) {
+            emit rowActivated(sorted_->mapToSource(index).row());
+        }
+    });
+    resize(960, 320);
+}
+
+void PositionsWindow::showProgress(double share) {
+    progress_->setValue(static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * 1000)));
+}
+
+void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int firstColour) {
+    const PositionSet& s = *set;
+    model_->setPositions(std::move(set), firstColour);
+    progress_->hide();
+    export_->setEnabled(true);
+    const QLocale locale;
+    qint64 outside = 0;
+    for (const PositionSet::Row& row : s.rows) {
+        outside += row.placed && row.lonLat ? 0 : 1;
+    }
+    QString text =
+        QStringLiteral("%1: %2 %3")
+            .arg(QFileInfo(s.path).fileName(), locale.toString(qint64(s.rows.size())),
+                 s.rows.size() == 1 ? QStringLiteral("position") : QStringLiteral("positions"));
+    const qsizetype vessels = s.vessels.size() - (s.vessels.contains(QString()) ? 1 : 0);
+    if (vessels > 0) {
+        text += QStringLiteral(", %1 %2").arg(
+            locale.toString(qint64(vessels)),
+            vessels == 1 ? QStringLiteral("vessel") : QStringLiteral("vessels"));
+    }
+    if (outside > 0) {
+        text += QStringLiteral(", %1 outside the map's projection").arg(locale.toString(outside));
+    }
+    if (s.leftOutCount > 0) {
+        text += QStringLiteral("; %1 %2 could not be read and %3 left out")
+                    .arg(locale.toString(s.leftOutCount),
+                         s.leftOutCount == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                         s.leftOutCount == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    }
+    summary_->setText(text);
+    // What could not be read, by line: the first ten, then a count.
+    QStringList lines;
+    const QStringList all = s.leftOut + s.notes;
+    for (qsizetype i = 0; i < all.size() && i < kEchoListNames; ++i) {
+        lines.append(all[i]);
+    }
+    const qint64 more = s.leftOutCount + s.notes.size() - lines.size();
+    if (more > 0) {
+        lines.append(QStringLiteral("and %1 more").arg(locale.toString(more)));
+    }
+    problems_->setText(lines.join(QLatin1Char('\n')));
+    problems_->setVisible(!lines.isEmpty());
+    table_->resizeColumnsToContents();
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        table_->setColumnWidth(c, std::min(table_->columnWidth(c), 320));
+    }
+}
+
+void PositionsWindow::selectRow(int row) {
+    const QModelIndex index = sorted_->mapFromSource(model_->index(row, 0));
+    if (!index.isValid()) {
+        return;
+    }
+    table_->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table_->scrollTo(index);
+}
+
+}  // namespace pelagon

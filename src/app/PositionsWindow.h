@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QMdiSubWindow>
+#include <QSortFilterProxyModel>
+
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace pelagon {
+
+struct PositionSet;
+
+// The rows of a positions file: id, vessel, time, position in degrees and decimal minutes, the
+// Fish Tool's answer of every queryable layer, and the distances to the boundaries of the layers
+// of areas. Cells are made when they are shown, so a file of any length costs no more than its
+// answers.
+class PositionsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum FixedColumn { IdColumn, VesselColumn, TimeColumn, PositionColumn, kFixedColumns };
+
+    explicit PositionsModel(QObject* parent = nullptr);
+    ~PositionsModel() override;
+
+    // The positions to show; their vessels have the overlay's colours from firstColour on.
+    void setPositions(std::shared_ptr<const PositionSet> set, int firstColour);
+    const std::shared_ptr<const PositionSet>& positions() const { return set_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Whether row a goes before row b when the column is sorted ascending: numbers by value
+    // (ids that are all numbers, times, distances), texts in the user's collation.
+    bool lessThan(int a, int b, int column) const;
+
+    // The text shown for a position the projection cannot place.
+    static QString outsideProjectionText();
+
+private:
+    struct SortKeys;
+    std::shared_ptr<const PositionSet> set_;
+    int firstColour_ = 0;
+    bool numericIds_ = false;
+    mutable std::vector<std::unique_ptr<SortKeys>> sortKeys_;  // per column, made on first sort
+};
+
+// The Positions window of one file: a summary line, a progress bar while the file is read and
+// searched, "Export CSV…", what could not be read, and the table, sortable by every column.
+// Choosing a row tells rowChosen; a double-click tells rowActivated (rows of the model, not of
+// the sorted view). Closing the window deletes it.
+class PositionsWindow : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    PositionsWindow(const QString& fileName, QWidget* parent = nullptr);
+
+    // While the file is read: the share done, from 0 to 1.
+    void showProgress(double share);
+    // The positions, once read (the table fills, the progress bar goes).
+    void showPositions(std::shared_ptr<const PositionSet> set, int firstColour);
+
+    PositionsModel* model() const { return model_; }
+    QTableView* table() const { return table_; }
+    QPushButton* exportButton() const { return export_; }
+    QProgressBar* progressBar() const { return progress_; }
+    QLabel* summary() const { return summary_; }
+    QLabel* problems() const { return problems_; }
+
+    // Selects a row of the model (and scrolls it into view).
+    void selectRow(int row);
+
+signals:
+    void rowChosen(int row);
+    void rowActivated(int row);
+    void exportRequested();
+
+private:
+    PositionsModel* model_;
+    QSortFilterProxyModel* sorted_;
+    QLabel* summary_;
+    QProgressBar* progress_;
+    QPushButton* export_;
+    QLabel* problems_;
+    QTableView* table_;
+};
+
+}  // namespace pelagon

@@ -1,0 +1,272 @@
+// Positions files in the viewer: the File menu, dropping a file on the map, the tracks drawn over
+// the map, the Positions window and what its rows do, and files that cannot be used.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QUrl>
+
+#include "app/FileMenu.h"
+#include "app/MapWindowFixture.h"
+#include "app/PositionsController.h"
+#include "app/PositionsWindow.h"
+#include "geo/AngleText.h"
+#include "reports/PositionSet.h"
+#include "reports/TheBrowserForm.h"
+
+using namespace pelagon;
+
+namespace {
+
+class PositionsViewerTest : public test::MapWindowFixture {
+protected:
+    void SetUp() override {
+        MapWindowFixture::SetUp();
+        open();
+        // At sea east of the Marmot Island rookery, inside its trawl closure (a document layer).
+        marmot = {126009.277 + 4500, 913108.001};
+    }
+
+    // A track of two vessels in degrees: Aurora steams east past Marmot Island (its positions
+    // given out of time order), Borealis lies far to the west.
+    QString writeTrack() {
+        QByteArray csv = "id,vessel,time,lon,lat\n";
+        for (int i = 0; i < 6; ++i) {
+            const MapPoint p{marmot.x - 15000 + i * 6000, marmot.y};
+            double lon = 0, lat = 0;
+            EXPECT_TRUE(map->projection.AlbersToLatLong(p.x, p.y, lon, lat));
+            csv += "A" + QByteArray::number(i) + ",Aurora,2024-05-01T0" +
+                   QByteArray::number(9 - i) + ":00:00Z," + QByteArray::number(lon, 'f', 8) + "," +
+                   QByteArray::number(lat, 'f', 8) + "\n";
+        }
+        csv += "B1,Borealis,2024-05-01T06:00:00Z,-170.5,52.5\n";
+        csv += "B2,Borealis,2024-05-01T07:00:00Z,-170.0,52.6\n";
+        csv += "broken,Borealis,soon,-170\n";
+        csv += "B3,Borealis,soon,-169.5,52.7\n";
+        writeFile("track.csv", csv);
+        return sample.folder() + "/track.csv";
+    }
+
+    PositionsWindow* openAndWait(const QString& path) {
+        QSignalSpy shown(map->positions(), &PositionsController::fileShown);
+        map->positions()->openFile(path);
+        EXPECT_TRUE(shown.wait(20000)) << path.toStdString();
+        const QList<PositionsWindow*> windows = map->positions()->windows();
+        return windows.isEmpty() ? nullptr : windows.last();
+    }
+
+    int rowOfId(PositionsWindow* window, const QString& id) {
+        PositionsModel* model = window->model();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->data(model->index(r, PositionsModel::IdColumn), Qt::DisplayRole) == id) {
+                return r;
+            }
+        }
+        return -1;
+    }
+
+    MapPoint marmot;
+};
+
+TEST_F(PositionsViewerTest, TheFileMenuOpensPositions) {
+    QAction* action = controller->fileMenu()->openPositionsAction();
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), "Open &positions…");
+    EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    EXPECT_TRUE(controller->fileMenu()->menu()->actions().contains(action));
+}
+
+TEST_F(PositionsViewerTest, WindowListsEveryPositionWithTheFishToolsAnswers) {
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->progressBar()->isHidden());
+    EXPECT_TRUE(window->exportButton()->isEnabled());
+    PositionsModel* model = window->model();
+    ASSERT_EQ(model->rowCount(), 9);
+    // Id, vessel, time, position; 9 queryable layers; 7 of them hold areas.
+    ASSERT_EQ(model->columnCount(), 4 + 9 + 7);
+    EXPECT_EQ(model->headerData(4, Qt::Horizontal, Qt::DisplayRole), "Statistical areas");
+    EXPECT_EQ(model->headerData(13, Qt::Horizontal, Qt::DisplayRole),
+              "Statistical areas (distance)");
+    EXPECT_EQ(window->summary()->text(),
+              "track.csv: 9 positions, 2 vessels; 1 row could not be read and is left out");
+    EXPECT_EQ(window->problems()->text(),
+              "line 10: it has 4 fields where 5 are needed\n"
+              "line 11: the time 'soon' is not an ISO 8601 date and time; the position is kept "
+              "without it");
+
+    // The position in the closure: its answers as the Fish Tool gives them, its distances.
+    const int a3 = rowOfId(window, "A3");
+    ASSERT_GE(a3, 0);
+    const auto cell = [&](int row, int column) {
+        return model->data(model->index(row, column), Qt::DisplayRole).toString();
+    };
+    const PositionSet::Row& row = model->positions()->rows[static_cast<std::size_t>(a3)];
+    EXPECT_EQ(cell(a3, PositionsModel::PositionColumn),
+              Ddec_to_DMdec(row.lonLat->x) + ", " + Ddec_to_DMdec(row.lonLat->y));
+    EXPECT_EQ(cell(a3, 4 + 5), "docs\\TrawlClosures.pdf");
+    EXPECT_TRUE(row.inDocumentArea);
+    EXPECT_TRUE(cell(a3, 13 + 5).contains(" nm inside")) << cell(a3, 13 + 5).toStdString();
+    EXPECT_EQ(cell(a3, PositionsModel::VesselColumn), "Aurora");
+
+    // Aurora's track runs in time order, the reverse of the file's.
+    const PositionSet& set = *model->positions();
+    ASSERT_EQ(set.tracks.size(), 2u);
+    EXPECT_EQ(set.tracks[0], (std::vector<int>{5, 4, 3, 2, 1, 0}));
+
+    // Sorting the distance column orders the rows by the signed distance.
+    window->table()->sortByColumn(13 + 5, Qt::AscendingOrder);
+    double previous = -1e300;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        const QModelIndex shown = window->table()->model()->index(r, 0);
+        const int source = rowOfId(window, shown.data().toString());
+        const PositionQuery::Distance d = set.distancesOf(static_cast<std::size_t>(source))[5];
+        const double key = d.area == PositionQuery::kNothing ? -1e299 : d.metres;
+        EXPECT_GE(key, previous);
+        previous = key;
+    }
+}
+
+TEST_F(PositionsViewerTest, TracksAreDrawnOverTheMap) {
+    canvas->setExtent({marmot.x - 30000, marmot.x + 30000, marmot.y - 30000, marmot.y + 30000});
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(map->positions()->overlay().empty());
+    QTRY_VERIFY_WITH_TIMEOUT(!canvas->isRendering(), 5000);
+    const QImage image = canvas->grab().toImage();
+    // A red ring round the position in the closure, the vessel's colour at its centre.
+    const PositionSet& set = *window->model()->positions();
+    const PositionSet::Row& row = set.rows[static_cast<std::size_t>(rowOfId(window, "A3"))];
+    const QPoint centre = canvas->toWindowPoint(row.xy).toPoint();
+    const QColor aurora = PositionsOverlay::vesselColour(0);
+    EXPECT_LT(std::abs(image.pixelColor(centre).hue() - aurora.hue()), 8);
+    bool ring = false;
+    for (int dx = 3; dx <= 7; ++dx) {
+        const QColor c = image.pixelColor(centre + QPoint(dx, 0));
+        ring = ring || (c.red() > 180 && c.green() < 60 && c.blue() < 60);
+    }
+    EXPECT_TRUE(ring);
+    // The line between two positions in the vessel's colour.
+    const QPoint between = (centre + canvas->toWindowPoint(set.rows[2].xy).toPoint()) / 2;
+    bool line = false;
+    for (int dy = -1; dy <= 1; ++dy) {
+        const QColor c = image.pixelColor(between + QPoint(0, dy));
+        line = line || (std::abs(c.hue() - aurora.hue()) < 10 && c.saturation() > 150);
+    }
+    EXPECT_TRUE(line);
+
+    // Closing the window takes the positions off the map.
+    window->close();
+    QTRY_VERIFY(map->positions()->windows().isEmpty());
+    EXPECT_TRUE(map->positions()->overlay().empty());
+}
+
+// A Positions window placed over the positions it lists moves to the top of the frame, where it
+// leaves them in sight.
+TEST_F(PositionsViewerTest, TheWindowLeavesThePositionsInSight) {
+    // Aurora's positions near the bottom of the map, where the window is placed first.
+    canvas->setExtent({marmot.x - 60000, marmot.x + 60000, marmot.y - 8000, marmot.y + 112000});
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    QMdiArea* area = window->mdiArea();
+    ASSERT_NE(area, nullptr);
+    QRect box;
+    for (const PositionSet::Row& row : window->model()->positions()->rows) {
+        if (row.placed && row.vessel == "Aurora") {
+            const QPoint p =
+                canvas->mapTo(area->viewport(), canvas->toWindowPoint(row.xy).toPoint());
+            box = box.isNull() ? QRect(p, QSize(1, 1)) : box.united(QRect(p, QSize(1, 1)));
+        }
+    }
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_FALSE(window->geometry().intersects(box))
+        << window->geometry().y() << " " << box.y() << " " << box.bottom();
+    // Activating the map window (a click on the map) leaves the window above it.
+    area->setActiveSubWindow(map->subWindow());
+    // Siblings are stacked in the order of their parent's children, the last on top.
+    const QObjectList stack = area->viewport()->children();
+    EXPECT_GT(stack.indexOf(window), stack.indexOf(map->subWindow()));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(PositionsViewerTest, ChoosingARowCentresTheMapAndADoubleClickQueries) {
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    const PositionSet& set = *window->model()->positions();
+    const int before = static_cast<int>(map->extentHistory.size());
+    for (const QString id : {"A1", "B2"}) {
+        const int r = rowOfId(window, id);
+        window->selectRow(r);
+        const MapPoint centre = canvas->extent().center();
+        EXPECT_NEAR(centre.x, set.rows[static_cast<std::size_t>(r)].xy.x, 1.0);
+        EXPECT_NEAR(centre.y, set.rows[static_cast<std::size_t>(r)].xy.y, 1.0);
+    }
+    // Going from row to row is one navigation step.
+    EXPECT_EQ(static_cast<int>(map->extentHistory.size()), before + 1);
+
+    const int a3 = rowOfId(window, "A3");
+    window->selectRow(a3);
+    const QModelIndex current = window->table()->currentIndex();
+    ASSERT_TRUE(current.isValid());
+    emit window->table()->doubleClicked(current);
+    TheBrowserForm* results = map->resultsWindow();
+    ASSERT_NE(results, nullptr);
+    EXPECT_TRUE(results->isOpen());
+    const PositionSet::Row& row = set.rows[static_cast<std::size_t>(a3)];
+    double lon = 0, lat = 0;
+    ASSERT_TRUE(map->projection.AlbersToLatLong(row.xy.x, row.xy.y, lon, lat));
+    EXPECT_EQ(results->DrillIDtitle()->text(),
+              "Layers present at:  " + Ddec_to_DMdec(lon) + ", " + Ddec_to_DMdec(lat));
+    // The distances under the page, the page itself as the Fish Tool writes it.
+    EXPECT_FALSE(results->details()->isHidden());
+    EXPECT_TRUE(results->details()->text().contains("nm inside Trawl closures (10 nm)"))
+        << results->details()->text().toStdString();
+    QFile page(sample.folder() + "/drillID_results.htm");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(page.readAll().contains("nm inside"));
+}
+
+TEST_F(PositionsViewerTest, FilesDroppedOnTheMapOpen) {
+    const QString path = writeTrack();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QSignalSpy shown(map->positions(), &PositionsController::fileShown);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &drop);
+    ASSERT_TRUE(shown.wait(20000));
+    EXPECT_EQ(map->positions()->windows().size(), 1);
+    // Another file beside it.
+    openAndWait(path);
+    EXPECT_EQ(map->positions()->windows().size(), 2);
+    // Text that is no file is not taken.
+    QMimeData text;
+    text.setText("hello");
+    QDragEnterEvent other(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    other.setAccepted(false);
+    QCoreApplication::sendEvent(canvas, &other);
+    EXPECT_FALSE(other.isAccepted());
+}
+
+TEST_F(PositionsViewerTest, AFileThatCannotBeUsedIsNamed) {
+    writeFile("plain.csv", "a,b\n1,2\n");
+    openAndWait(sample.folder() + "/plain.csv");
+    EXPECT_TRUE(map->positions()->windows().isEmpty());
+    ASSERT_FALSE(messages.messages.isEmpty());
+    EXPECT_EQ(messages.messages.last().text,
+              sample.folder() +
+                  "/plain.csv, line 1: the header names neither the columns lon and lat nor x "
+                  "and y.");
+}
+
+}  // namespace
