@@ -14,7 +14,7 @@
 
 namespace pelagon {
 
-class AlbersProjection;
+struct AlbersProjection;
 
 // Where a position of a file lies on the map.
 struct PlacedPosition {

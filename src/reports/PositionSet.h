@@ -20,7 +20,7 @@ class QIODevice;
 
 namespace pelagon {
 
-class AlbersProjection;
+struct AlbersProjection;
 class MapLayer;
 
 // The positions of one file as the viewer shows them: every row that could be read, where it

@@ -38,6 +38,14 @@ PrintJob::~PrintJob() {
     }
 }
 
+bool PrintJob::startMapPage(const QString& jobName) {
+    // The job takes the name of its first page.
+    if (pages_ == 0 && state_ == State::Open) {
+        printer_.setDocName(jobName);
+    }
+    return startPage();
+}
+
 bool PrintJob::startPage() {
     if (state_ != State::Open) {
         return false;
@@ -73,13 +81,7 @@ QRectF PrintJob::drawTitle(const QString& title, const QRectF& area) {
 
 bool PrintJob::printMap(const MapPainter& paintMap, const QString& jobName, const QString& title,
                         bool fitToPage, const std::function<QSizeF()>& screenSizeInches) {
-    if (!paintMap) {
-        return false;
-    }
-    if (pages_ == 0 && state_ == State::Open) {
-        printer_.setDocName(jobName);
-    }
-    if (!startPage()) {
+    if (!paintMap || !startMapPage(jobName)) {
         return false;
     }
     const PainterStateGuard guard(painter_);
@@ -100,13 +102,7 @@ bool PrintJob::printMap(const MapPainter& paintMap, const QString& jobName, cons
 
 bool PrintJob::printMapPage(const MapPainter& paintMap, const QString& jobName, double aspect,
                             const QString& mapName, const QDate& date) {
-    if (!paintMap) {
-        return false;
-    }
-    if (pages_ == 0 && state_ == State::Open) {
-        printer_.setDocName(jobName);
-    }
-    if (!startPage()) {
+    if (!paintMap || !startMapPage(jobName)) {
         return false;
     }
     const PainterStateGuard guard(painter_);

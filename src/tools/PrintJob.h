@@ -71,6 +71,8 @@ private:
     enum class State { Open, Finished, Abandoned };
 
     bool startPage();
+    // startPage for a map page, naming the print job when it is the first page.
+    bool startMapPage(const QString& jobName);
     QRectF printableArea() const;
     QRectF drawTitle(const QString& title, const QRectF& area);
 
