@@ -170,7 +170,9 @@ void AppController::createFrame() {
 
 bool AppController::eventFilter(QObject* watched, QEvent* event) {
     // Closing the frame ends the program: the chooser that was open over it goes too.
-    if (watched == frame_ && event->type() == QEvent::Close && event->isAccepted() && chooser_ &&
+    // The event's type is asked first: the frame's own destructor sends it events too, and a
+    // frame being destroyed is no longer one to compare as such.
+    if (event->type() == QEvent::Close && watched == frame_ && event->isAccepted() && chooser_ &&
         chooser_->parentWidget() == frame_) {
         chooser_->hide();
     }
