@@ -178,6 +178,12 @@ public:
 
     // Notes a problem that leaves nothing out.
     void note(const QString& why) { notes_.append(why); }
+    // Takes back the last note (a conclusion a later pass proved wrong).
+    void dropLastNote() {
+        if (!notes_.isEmpty()) {
+            notes_.removeLast();
+        }
+    }
 
     // Takes in what the last pass found.
     void commit() {
@@ -397,6 +403,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     // When not one record lies in the header's box, the box is wrong rather than every record:
     // the layer is read again without it.
     bool useBox = true;
+    bool boxTriedAgain = false;
     for (;;) {
         ledger.startPass();
         FeatureStore& s = *store;
@@ -563,7 +570,28 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                 continue;
             }
         }
-        if (allowed && outside > 0 && s.boxes_.empty()) {
+        // Read without the box, the layer may still have records inside it (a damaged file
+        // can hide them from the first pass): the box then holds records after all, and what
+        // lies outside it is left out as in any checked file.
+        if (!useBox && !boxTriedAgain && check && check->box) {
+            const auto& b = *check->box;
+            const double scale = std::max({std::abs(b[0]), std::abs(b[1]), std::abs(b[2]),
+                                           std::abs(b[3]), b[2] - b[0], b[3] - b[1]});
+            const double slack = scale * 1e-6 + s.frame_.step;
+            const bool anyInside =
+                std::any_of(s.boxes_.begin(), s.boxes_.end(), [&](const GridBox& g) {
+                    const MapRect r = s.frame_.toMap(g);
+                    return r.left >= b[0] - slack && r.right <= b[2] + slack &&
+                           r.bottom >= b[1] - slack && r.top <= b[3] + slack;
+                });
+            if (anyInside) {
+                ledger.dropLastNote();
+                useBox = true;
+                boxTriedAgain = true;
+                continue;
+            }
+        }
+        if (allowed && outside > 0 && s.boxes_.empty() && !boxTriedAgain) {
             const std::array<double, 4> b = *check->box;
             ledger.note(QStringLiteral("the box its header gives (%1, %2 to %3, %4) holds none "
                                        "of its records and is ignored")
