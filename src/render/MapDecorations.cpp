@@ -124,6 +124,22 @@ void drawGraticule(QPainter& painter, const Viewport& viewport, const AlbersProj
     const auto firstMultiple = [step](double degrees) {
         return static_cast<long long>(std::ceil(degrees * 60.0 / step - 1e-9)) * step;
     };
+    // A parallel or meridian: kSamples + 1 points along it (t from 0 to 1) where the projection
+    // places them, drawn when at least two are.
+    const auto drawCurve = [&](const auto& pointAt) {
+        QPolygonF line;
+        for (int k = 0; k <= kSamples; ++k) {
+            if (auto p = pointAt(static_cast<double>(k) / kSamples)) {
+                line << *p;
+            }
+        }
+        if (line.size() >= 2) {
+            painter.setPen(linePen);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPolyline(line);
+        }
+        return line;
+    };
     // Parallels.
     int drawn = 0;
     for (long long m = firstMultiple(bounds->latMin); m <= bounds->latMax * 60.0 + 1e-9;
@@ -132,20 +148,14 @@ void drawGraticule(QPainter& painter, const Viewport& viewport, const AlbersProj
             break;
         }
         const double lat = static_cast<double>(m) / 60.0;
-        QPolygonF line;
-        for (int k = 0; k <= kSamples; ++k) {
-            const double dLon =
-                bounds->dLonMin + (bounds->dLonMax - bounds->dLonMin) * k / kSamples;
-            if (auto p = surfacePoint(viewport, projection, lon0 + dLon, lat)) {
-                line << *p;
-            }
-        }
+        const QPolygonF line = drawCurve([&](double t) {
+            return surfacePoint(viewport, projection,
+                                lon0 + bounds->dLonMin + (bounds->dLonMax - bounds->dLonMin) * t,
+                                lat);
+        });
         if (line.size() < 2) {
             continue;
         }
-        painter.setPen(linePen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(line);
         const QString text = graticuleLabel(static_cast<int>(m), true);
         if (auto at = crossing(line, true, 0.0, size.height())) {
             labels.push_back({*at, text, false});
@@ -162,19 +172,13 @@ void drawGraticule(QPainter& painter, const Viewport& viewport, const AlbersProj
             break;
         }
         const double lon = static_cast<double>(m) / 60.0;
-        QPolygonF line;
-        for (int k = 0; k <= kSamples; ++k) {
-            const double lat = bounds->latMin + (bounds->latMax - bounds->latMin) * k / kSamples;
-            if (auto p = surfacePoint(viewport, projection, lon, lat)) {
-                line << *p;
-            }
-        }
+        const QPolygonF line = drawCurve([&](double t) {
+            return surfacePoint(viewport, projection, lon,
+                                bounds->latMin + (bounds->latMax - bounds->latMin) * t);
+        });
         if (line.size() < 2) {
             continue;
         }
-        painter.setPen(linePen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(line);
         const QString text = graticuleLabel(wrapMinutes(m), false);
         if (auto at = crossing(line, false, size.height(), size.width())) {
             labels.push_back({*at, text, true});
