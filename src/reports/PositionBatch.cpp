@@ -53,18 +53,26 @@ void processChunk(PositionChunk& chunk, positions::Units units, const PositionQu
     chunk.features.assign(n * columns, PositionQuery::kNothing);
     chunk.distances.assign(n * distances, PositionQuery::Distance{});
     chunk.table.clear();
+    thread_local std::vector<MapPoint> points;
+    thread_local std::vector<std::uint32_t> placed;
+    points.resize(n);
+    placed.clear();
     for (std::size_t r = 0; r < n; ++r) {
         PlacedPosition& place = chunk.places[r];
         place = placePosition(chunk.rows[r], units, projection);
-        if (place.status != PlacedPosition::Status::Placed) {
-            continue;
+        points[r] = place.xy;
+        if (place.status == PlacedPosition::Status::Placed) {
+            placed.push_back(static_cast<std::uint32_t>(r));
         }
-        std::int32_t* features = chunk.features.data() + r * columns;
-        PositionQuery::Distance* d = chunk.distances.data() + r * distances;
-        query.answer(place.xy, features, d);
-        if (table != nullptr) {
-            table->appendRow(chunk.table, chunk.rows[r].id, place.lonLat, place.xy, features, d);
-        }
+    }
+    query.answerMany(points, placed, chunk.features.data(), chunk.distances.data());
+    if (table == nullptr) {
+        return;
+    }
+    for (const std::uint32_t r : placed) {
+        table->appendRow(chunk.table, chunk.rows[r].id, chunk.places[r].lonLat, chunk.places[r].xy,
+                         chunk.features.data() + r * columns,
+                         chunk.distances.data() + r * distances);
     }
 }
 

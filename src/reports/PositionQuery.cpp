@@ -1,5 +1,6 @@
 #include "reports/PositionQuery.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -107,20 +108,112 @@ void PositionQuery::answer(MapPoint p, std::int32_t* features, Distance* distanc
         return;
     }
     for (std::size_t d = 0; d < distanceColumns_.size(); ++d) {
+        distances[d] = distanceAt(d, p, features[static_cast<std::size_t>(distanceColumns_[d])]);
+    }
+}
+
+PositionQuery::Distance PositionQuery::distanceAt(std::size_t d, MapPoint p,
+                                                  std::int32_t feature) const {
+    const FeatureStore& store = *layers_[static_cast<std::size_t>(distanceColumns_[d])]->store;
+    Distance out;
+    if (feature != kNothing) {
+        // The area the layer's answer names; its nearest boundary.
+        out.area = feature;
+        out.metres = distanceToBoundary(store, static_cast<FeatureId>(feature), p);
+        out.inside = true;
+    } else if (const std::optional<AreaDistance> a = distanceToAreas(store, p)) {
+        out.area = static_cast<std::int32_t>(a->area);
+        out.metres = a->inside ? a->distance : -a->distance;
+        out.inside = a->inside;
+    }
+    return out;
+}
+
+namespace {
+
+// Spreads the low 16 bits of v over the even bits of the result.
+std::uint32_t spreadBits(std::uint32_t v) {
+    v &= 0xffff;
+    v = (v | (v << 8)) & 0x00ff00ff;
+    v = (v | (v << 4)) & 0x0f0f0f0f;
+    v = (v | (v << 2)) & 0x33333333;
+    v = (v | (v << 1)) & 0x55555555;
+    return v;
+}
+
+// The rows in Z order of their points over the points' box: rows close in the order lie close
+// on the map, so consecutive searches read the same parts of a layer.
+std::vector<std::uint32_t> spatialOrder(std::span<const MapPoint> points,
+                                        std::span<const std::uint32_t> rows) {
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool first = true;
+    for (const std::uint32_t r : rows) {
+        const MapPoint& p = points[r];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+            continue;
+        }
+        if (first) {
+            minX = maxX = p.x;
+            minY = maxY = p.y;
+            first = false;
+        }
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    const double sx = maxX > minX ? 65535.0 / (maxX - minX) : 0.0;
+    const double sy = maxY > minY ? 65535.0 / (maxY - minY) : 0.0;
+    std::vector<std::uint64_t> keyed;
+    keyed.reserve(rows.size());
+    for (const std::uint32_t r : rows) {
+        const MapPoint& p = points[r];
+        std::uint32_t key = 0;
+        if (std::isfinite(p.x) && std::isfinite(p.y)) {
+            const auto qx = static_cast<std::uint32_t>(std::clamp((p.x - minX) * sx, 0.0, 65535.0));
+            const auto qy = static_cast<std::uint32_t>(std::clamp((p.y - minY) * sy, 0.0, 65535.0));
+            key = spreadBits(qx) | (spreadBits(qy) << 1);
+        }
+        keyed.push_back((static_cast<std::uint64_t>(key) << 32) | r);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::uint32_t> order(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        order[i] = static_cast<std::uint32_t>(keyed[i]);
+    }
+    return order;
+}
+
+}  // namespace
+
+void PositionQuery::answerMany(std::span<const MapPoint> points,
+                               std::span<const std::uint32_t> rows, std::int32_t* features,
+                               Distance* distances) const {
+    const std::size_t columns = layers_.size();
+    const std::vector<std::uint32_t> order = spatialOrder(points, rows);
+    for (std::size_t c = 0; c < columns; ++c) {
+        const FeatureStore* store = layers_[c]->store.get();
+        for (const std::uint32_t r : order) {
+            std::int32_t& out = features[static_cast<std::size_t>(r) * columns + c];
+            out = kNothing;
+            if (store == nullptr) {
+                continue;
+            }
+            if (const std::optional<FeatureId> f =
+                    store->firstFeatureAt(points[r], options_.tolerance)) {
+                out = static_cast<std::int32_t>(*f);
+            }
+        }
+    }
+    if (!options_.distances) {
+        return;
+    }
+    const std::size_t distanceCount = distanceColumns_.size();
+    for (std::size_t d = 0; d < distanceCount; ++d) {
         const auto c = static_cast<std::size_t>(distanceColumns_[d]);
-        const FeatureStore& store = *layers_[c]->store;
-        Distance& out = distances[d];
-        out = Distance{};
-        if (features[c] != kNothing) {
-            // The area the layer's answer names; its nearest boundary.
-            const auto f = static_cast<FeatureId>(features[c]);
-            out.area = features[c];
-            out.metres = distanceToBoundary(store, f, p);
-            out.inside = true;
-        } else if (const std::optional<AreaDistance> a = distanceToAreas(store, p)) {
-            out.area = static_cast<std::int32_t>(a->area);
-            out.metres = a->inside ? a->distance : -a->distance;
-            out.inside = a->inside;
+        for (const std::uint32_t r : order) {
+            distances[static_cast<std::size_t>(r) * distanceCount + d] =
+                distanceAt(d, points[r], features[static_cast<std::size_t>(r) * columns + c]);
         }
     }
 }

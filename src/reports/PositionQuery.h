@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "common/MapTypes.h"
@@ -67,6 +68,13 @@ public:
     // The answers at a point: features[c] for every column, distances[d] for every distance
     // column (left alone when distances were not asked for).
     void answer(MapPoint p, std::int32_t* features, Distance* distances) const;
+    // The same for the points named by rows (indices into points): features and distances are
+    // laid out as for answer(), one block per point of points; the blocks of other points are
+    // left alone. Each layer is asked for every point before the next layer, the points taken
+    // in an order that keeps neighbours together, so that a layer's index and geometry stay in
+    // the processor's caches: many times faster than answer() point by point on big layers.
+    void answerMany(std::span<const MapPoint> points, std::span<const std::uint32_t> rows,
+                    std::int32_t* features, Distance* distances) const;
 
     // The text of column c's answer, as the CSV table writes it and the Positions window shows
     // it: the attribute value for an attribute layer, the DocFile for a document layer,
@@ -88,6 +96,8 @@ public:
 
 private:
     struct Layer;
+    // Distance column d's answer at p, where the layer's own answer there is feature.
+    Distance distanceAt(std::size_t d, MapPoint p, std::int32_t feature) const;
     static QString value(const Layer& layer, const TextColumn* column, int field,
                          std::int32_t feature);
     Options options_;

@@ -13,6 +13,7 @@
 #include "store/AttributeTable.h"
 #include "store/DetailLevel.h"
 #include "store/FeatureStoreBuilder.h"
+#include "store/PointGrid.h"
 #include "store/RingMath.h"
 #include "store/SpatialIndex.h"
 #include "store/TextColumn.h"
@@ -234,9 +235,11 @@ std::optional<FeatureId> FeatureStore::firstFeatureAt(MapPoint p, double toleran
         return std::nullopt;
     }
     thread_local std::vector<FeatureId> candidates;
-    candidates.clear();
-    index_->query(b, candidates);
-    std::sort(candidates.begin(), candidates.end());
+    if (!pointGrid().query(boxes_, b, candidates)) {
+        candidates.clear();
+        index_->query(b, candidates);
+        std::sort(candidates.begin(), candidates.end());
+    }
     for (const FeatureId f : candidates) {
         if (featureAt(f, p, tolerance)) {
             return f;
@@ -386,12 +389,21 @@ std::optional<std::vector<FeatureId>> FeatureStore::filterByAttributes(
     return attributes_->filter(ids, where, error);
 }
 
+const PointGrid& FeatureStore::pointGrid() const {
+    std::call_once(pointGridOnce_, [this] {
+        pointGrid_ = std::make_unique<PointGrid>(boxes_, gridExtent_);
+        pointGridMade_.store(true, std::memory_order_release);
+    });
+    return *pointGrid_;
+}
+
 std::size_t FeatureStore::memoryBytes() const {
     return vertices_.capacity() * sizeof(GridPoint) +
            ringStarts_.capacity() * sizeof(std::uint32_t) +
            featureRings_.capacity() * sizeof(std::uint32_t) + boxes_.capacity() * sizeof(GridBox) +
            boxes_.size() * sizeof(std::uint64_t) + longRings_.capacity() * sizeof(longRings_[0]) +
            chunkBoxes_.capacity() * sizeof(GridBox) + (index_ ? index_->memoryBytes() : 0) +
+           (pointGridMade_.load(std::memory_order_acquire) ? pointGrid_->memoryBytes() : 0) +
            (attributes_ ? attributes_->fids().capacity() * sizeof(std::int64_t) : 0) +
            detailBytes();
 }

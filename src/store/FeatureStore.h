@@ -22,6 +22,7 @@ namespace pelagon {
 class AttributeTable;
 class DetailLevel;
 class SpatialIndex;
+class PointGrid;
 class TextColumn;
 
 enum class GeometryKind { Points, Lines, Polygons };
@@ -228,6 +229,12 @@ private:
     std::vector<GridBox> chunkBoxes_;
 
     std::unique_ptr<SpatialIndex> index_;
+    // The bucket grid for searches at points, made on the first such search (most layers are
+    // only drawn and never need it).
+    const PointGrid& pointGrid() const;
+    mutable std::once_flag pointGridOnce_;
+    mutable std::unique_ptr<PointGrid> pointGrid_;
+    mutable std::atomic<bool> pointGridMade_{false};
     std::unique_ptr<AttributeTable> attributes_;
 
     // Detail level k has a tolerance of 2^k grid units. State 0: not tried, 1: built, 2: not

@@ -9,6 +9,7 @@ list(APPEND PELAGON_CORE_SOURCES
   store/GeometryReader.cpp store/GeometryReader.h
   store/Grid.h
   store/LayerFiles.cpp store/LayerFiles.h
+  store/PointGrid.cpp store/PointGrid.h
   store/RingMath.cpp store/RingMath.h
   store/RingSimplifier.cpp store/RingSimplifier.h
   store/ShapefileCheck.cpp store/ShapefileCheck.h

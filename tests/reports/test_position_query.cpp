@@ -92,6 +92,65 @@ TEST(PositionQuery, AnswersAsTheFishTool) {
     }
 }
 
+// Many points at once (layer by layer, in an order of their own) give every point the answers
+// and distances that one point at a time gives; the blocks of points not asked for stay as
+// they were.
+TEST(PositionQuery, ManyPointsAnswerAsOne) {
+    const Map map = openMap(PELAGON_SAMPLE_DIR, "Alaska.mv");
+    PositionQuery::Options options;
+    options.tolerance = 20000;
+    options.distances = true;
+    const PositionQuery query(map.infos, map.layers, options);
+    const std::size_t columns = query.columns().size();
+    const std::size_t distanceColumns = query.distanceColumns().size();
+    ASSERT_GT(distanceColumns, 0u);
+    std::mt19937 random(21);
+    // A margin around the extent: points outside every layer as well.
+    std::uniform_real_distribution<double> x(map.extent.left - 50000, map.extent.right + 50000);
+    std::uniform_real_distribution<double> y(map.extent.bottom - 50000, map.extent.top + 50000);
+    std::vector<MapPoint> points(1500);
+    for (MapPoint& p : points) {
+        p = {x(random), y(random)};
+    }
+    points[3] = points[4];  // the same point twice
+    std::vector<std::uint32_t> rows;
+    for (std::uint32_t r = 0; r < points.size(); ++r) {
+        if (r % 7 != 5) {
+            rows.push_back(r);
+        }
+    }
+    std::vector<std::int32_t> features(points.size() * columns, 12345);
+    std::vector<PositionQuery::Distance> distances(points.size() * distanceColumns);
+    for (PositionQuery::Distance& d : distances) {
+        d.metres = 99;
+    }
+    query.answerMany(points, rows, features.data(), distances.data());
+
+    std::vector<std::int32_t> one(columns);
+    std::vector<PositionQuery::Distance> oneDistances(distanceColumns);
+    int found = 0;
+    for (std::uint32_t r = 0; r < points.size(); ++r) {
+        const bool asked = r % 7 != 5;
+        query.answer(points[r], one.data(), oneDistances.data());
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::int32_t got = features[r * columns + c];
+            ASSERT_EQ(got, asked ? one[c] : 12345) << "row " << r << " column " << c;
+            found += asked && got != PositionQuery::kNothing ? 1 : 0;
+        }
+        for (std::size_t d = 0; d < distanceColumns; ++d) {
+            const PositionQuery::Distance& got = distances[r * distanceColumns + d];
+            if (!asked) {
+                ASSERT_EQ(got.metres, 99);
+                continue;
+            }
+            ASSERT_EQ(got.area, oneDistances[d].area) << "row " << r;
+            ASSERT_EQ(got.metres, oneDistances[d].metres) << "row " << r;
+            ASSERT_EQ(got.inside, oneDistances[d].inside) << "row " << r;
+        }
+    }
+    EXPECT_GT(found, 1000);
+}
+
 // A small map of two squares of 1000 m: the distance to the boundary of the square a point lies
 // in (positive) or of the nearest one (negative), in every form it is shown.
 TEST(PositionQuery, DistancesToBoundaries) {

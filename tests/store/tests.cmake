@@ -5,6 +5,7 @@ pelagon_add_test(NAME test_store
     store/DetailLevelTest.cpp
     store/FeatureStoreOgrTest.cpp
     store/FeatureStoreTest.cpp
+    store/PointGridTest.cpp
     store/RunBoxesTest.cpp
     store/ShapefileDamageTest.cpp
     support/LayerFixtures.cpp support/LayerFixtures.h
