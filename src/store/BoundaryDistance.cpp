@@ -45,8 +45,8 @@ double boundaryDistanceSquared(const FeatureStore& store, FeatureId f, double gx
                                           gx, gy, v[e], v[e + 1 == n ? 0 : e + 1]));
             }
         };
-        const auto chunks = store.ringChunks(r);
-        if (chunks.empty()) {
+        const FeatureStore::RingRuns runs = store.ringRuns(r);
+        if (runs.runs.empty()) {
             // A ring's box costs less to find than its edges' distances: a ring whose box lies
             // farther than the best distance found is passed over (holes and islands, mostly).
             if (best < std::numeric_limits<double>::infinity() && n > 8) {
@@ -64,23 +64,39 @@ double boundaryDistanceSquared(const FeatureStore& store, FeatureId f, double gx
             runDistance(0, edges);
             continue;
         }
-        // The runs of a long ring nearest first: once a run's box lies farther than the best
-        // distance found, so do all the runs after it.
+        // Groups of runs nearest first, and within a group its runs nearest first: once a box
+        // lies farther than the best distance found, so do all the boxes after it.
+        thread_local std::vector<std::pair<double, std::size_t>> groups;
         thread_local std::vector<std::pair<double, std::size_t>> order;
-        order.clear();
-        for (std::size_t c = 0; c < chunks.size(); ++c) {
-            const double box2 = boxDistanceSquared(chunks[c], gx, gy);
+        groups.clear();
+        for (std::size_t g = 0; g < runs.groups.size(); ++g) {
+            const double box2 = boxDistanceSquared(runs.groups[g], gx, gy);
             if (box2 <= best) {
-                order.emplace_back(box2, c);
+                groups.emplace_back(box2, g);
             }
         }
-        std::sort(order.begin(), order.end());
-        for (const auto& [box2, c] : order) {
-            if (box2 > best) {
+        std::sort(groups.begin(), groups.end());
+        for (const auto& [group2, g] : groups) {
+            if (group2 > best) {
                 break;
             }
-            const std::size_t begin = c * FeatureStore::kChunkEdges;
-            runDistance(begin, std::min(edges, begin + FeatureStore::kChunkEdges));
+            order.clear();
+            const std::size_t lastRun =
+                std::min(runs.runs.size(), (g + 1) * FeatureStore::kGroupRuns);
+            for (std::size_t c = g * FeatureStore::kGroupRuns; c < lastRun; ++c) {
+                const double box2 = boxDistanceSquared(runs.runs[c], gx, gy);
+                if (box2 <= best) {
+                    order.emplace_back(box2, c);
+                }
+            }
+            std::sort(order.begin(), order.end());
+            for (const auto& [box2, c] : order) {
+                if (box2 > best) {
+                    break;
+                }
+                const std::size_t begin = c * FeatureStore::kChunkEdges;
+                runDistance(begin, std::min(edges, begin + FeatureStore::kChunkEdges));
+            }
         }
     }
     return best;
@@ -116,8 +132,15 @@ std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoin
     // lies within the reach (then nothing outside it can be nearer).
     const double span = std::max<double>(all.maxX - all.minX, all.maxY - all.minY);
     double reach = std::max(1.0, span / std::sqrt(static_cast<double>(store.featureCount())));
-    std::vector<FeatureId> candidates;
-    std::vector<bool> seen(store.featureCount(), false);
+    // Kept by the thread between calls, with only the marks set by a call cleared at its end:
+    // a batch of positions asks for many points of big layers.
+    thread_local std::vector<FeatureId> candidates;
+    thread_local std::vector<std::uint8_t> seen;
+    thread_local std::vector<FeatureId> marked;
+    if (seen.size() < store.featureCount()) {
+        seen.resize(store.featureCount(), 0);
+    }
+    marked.clear();
     std::optional<FeatureDistance> best;
     double best2 = limit2;
     for (;;) {
@@ -132,7 +155,8 @@ std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoin
             if (boxDistanceSquared(store.featureBox(f), gx, gy) > best2) {
                 continue;  // looked at again in a wider round, if it could still win
             }
-            seen[f] = true;
+            seen[f] = 1;
+            marked.push_back(f);
             const double d2 = boundaryDistanceSquared(store, f, gx, gy, best2);
             if (d2 < best2) {
                 best2 = d2;
@@ -143,6 +167,9 @@ std::optional<FeatureDistance> nearestFeature(const FeatureStore& store, MapPoin
             break;
         }
         reach *= 2;
+    }
+    for (const FeatureId f : marked) {
+        seen[f] = 0;
     }
     if (!best || best2 > limit2) {
         return std::nullopt;

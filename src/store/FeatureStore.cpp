@@ -65,6 +65,38 @@ std::span<const GridBox> FeatureStore::ringChunks(std::uint32_t r) const {
     return {chunkBoxes_.data() + it->second, (it + 1)->second - it->second};
 }
 
+FeatureStore::RingRuns FeatureStore::ringRuns(std::uint32_t r) const {
+    const auto it = std::lower_bound(longRings_.begin(), longRings_.end(), r,
+                                     [](const auto& e, std::uint32_t v) { return e.first < v; });
+    if (it == longRings_.end() || it->first != r) {
+        return {};
+    }
+    const auto i = static_cast<std::size_t>(it - longRings_.begin());
+    return {{chunkBoxes_.data() + it->second, (it + 1)->second - it->second},
+            {groupBoxes_.data() + groupStarts_[i], groupStarts_[i + 1] - groupStarts_[i]}};
+}
+
+void FeatureStore::makeRunGroups() {
+    groupBoxes_.clear();
+    groupStarts_.clear();
+    for (std::size_t i = 0; i + 1 < longRings_.size(); ++i) {
+        groupStarts_.push_back(static_cast<std::uint32_t>(groupBoxes_.size()));
+        const std::uint32_t end = longRings_[i + 1].second;
+        for (std::uint32_t c = longRings_[i].second; c < end; c += kGroupRuns) {
+            GridBox group;
+            for (std::uint32_t k = c; k < std::min(end, c + kGroupRuns); ++k) {
+                group.add(chunkBoxes_[k]);
+            }
+            groupBoxes_.push_back(group);
+        }
+    }
+    // Entries for the sentinel of longRings_ too, so that i + 1 always exists.
+    groupStarts_.push_back(static_cast<std::uint32_t>(groupBoxes_.size()));
+    groupStarts_.push_back(static_cast<std::uint32_t>(groupBoxes_.size()));
+    groupBoxes_.shrink_to_fit();
+    groupStarts_.shrink_to_fit();
+}
+
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -269,30 +301,50 @@ bool FeatureStore::featureAt(FeatureId f, MapPoint p, double tolerance) const {
 bool FeatureStore::polygonContains(FeatureId f, double gx, double gy, double eps) const {
     const double eps2 = eps * eps;
     bool inside = false;
+    // Scans edges [begin, end) of ring v: crossings of the rightward ray, and the boundary.
+    auto scan = [&](std::span<const GridPoint> v, std::size_t begin, std::size_t end) {
+        const std::size_t n = v.size();
+        for (std::size_t e = begin; e < end; ++e) {
+            const GridPoint a = v[e];
+            const GridPoint b = v[e + 1 == n ? 0 : e + 1];
+            if (rayCrosses(gx, gy, a, b)) {
+                inside = !inside;
+            }
+            const double minX = std::min(a.x, b.x), maxX = std::max(a.x, b.x);
+            const double minY = std::min(a.y, b.y), maxY = std::max(a.y, b.y);
+            if (gx >= minX - eps && gx <= maxX + eps && gy >= minY - eps && gy <= maxY + eps &&
+                distanceSquaredToSegment(gx, gy, a, b) <= eps2) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // A run, or a group of runs, that neither reaches the point's height nor lies right of it
+    // holds no crossing and no boundary near the point.
+    auto skipped = [&](const GridBox& b) {
+        return b.maxY < gy - eps || b.minY > gy + eps || b.maxX < gx - eps;
+    };
     for (std::uint32_t r = firstRing(f); r < endRing(f); ++r) {
         const auto v = ring(r);
         const std::size_t n = v.size();
-        const auto chunks = ringChunks(r);
-        const std::size_t runs = chunks.empty() ? 1 : chunks.size();
-        for (std::size_t c = 0; c < runs; ++c) {
-            if (!chunks.empty()) {
-                const GridBox& b = chunks[c];
-                if (b.maxY < gy - eps || b.minY > gy + eps || b.maxX < gx - eps) {
+        const RingRuns runs = ringRuns(r);
+        if (runs.runs.empty()) {
+            if (scan(v, 0, n)) {
+                return true;
+            }
+            continue;
+        }
+        for (std::size_t g = 0; g < runs.groups.size(); ++g) {
+            if (skipped(runs.groups[g])) {
+                continue;
+            }
+            const std::size_t lastRun = std::min(runs.runs.size(), (g + 1) * kGroupRuns);
+            for (std::size_t c = g * kGroupRuns; c < lastRun; ++c) {
+                if (skipped(runs.runs[c])) {
                     continue;
                 }
-            }
-            const std::size_t begin = chunks.empty() ? 0 : c * kChunkEdges;
-            const std::size_t end = chunks.empty() ? n : std::min(n, begin + kChunkEdges);
-            for (std::size_t e = begin; e < end; ++e) {
-                const GridPoint a = v[e];
-                const GridPoint b = v[e + 1 == n ? 0 : e + 1];
-                if (rayCrosses(gx, gy, a, b)) {
-                    inside = !inside;
-                }
-                const double minX = std::min(a.x, b.x), maxX = std::max(a.x, b.x);
-                const double minY = std::min(a.y, b.y), maxY = std::max(a.y, b.y);
-                if (gx >= minX - eps && gx <= maxX + eps && gy >= minY - eps && gy <= maxY + eps &&
-                    distanceSquaredToSegment(gx, gy, a, b) <= eps2) {
+                const std::size_t begin = c * kChunkEdges;
+                if (scan(v, begin, std::min(n, begin + kChunkEdges))) {
                     return true;
                 }
             }
@@ -402,7 +454,8 @@ std::size_t FeatureStore::memoryBytes() const {
            ringStarts_.capacity() * sizeof(std::uint32_t) +
            featureRings_.capacity() * sizeof(std::uint32_t) + boxes_.capacity() * sizeof(GridBox) +
            boxes_.size() * sizeof(std::uint64_t) + longRings_.capacity() * sizeof(longRings_[0]) +
-           chunkBoxes_.capacity() * sizeof(GridBox) + (index_ ? index_->memoryBytes() : 0) +
+           chunkBoxes_.capacity() * sizeof(GridBox) + groupBoxes_.capacity() * sizeof(GridBox) +
+           groupStarts_.capacity() * sizeof(std::uint32_t) + (index_ ? index_->memoryBytes() : 0) +
            (pointGridMade_.load(std::memory_order_acquire) ? pointGrid_->memoryBytes() : 0) +
            (attributes_ ? attributes_->fids().capacity() * sizeof(std::int64_t) : 0) +
            detailBytes();

@@ -148,6 +148,15 @@ public:
     // The boxes of the runs of a long ring (run i covers edges i * kChunkEdges onwards); empty
     // for a short ring.
     std::span<const GridBox> ringChunks(std::uint32_t r) const;
+    // The runs of a long ring, and boxes of groups of kGroupRuns runs (group g covers runs
+    // g * kGroupRuns onwards): a search at a point passes over a group far from it without
+    // reading its runs' boxes. Both empty for a short ring.
+    static constexpr std::uint32_t kGroupRuns = 32;
+    struct RingRuns {
+        std::span<const GridBox> runs;
+        std::span<const GridBox> groups;
+    };
+    RingRuns ringRuns(std::uint32_t r) const;
 
     // The simplified rings to draw with when one device pixel covers pixelGridUnits grid units:
     // every vertex left out lies within half a pixel of the kept outline. Null when the rings are
@@ -227,6 +236,11 @@ private:
     // longRings_[i].first are chunkBoxes_[longRings_[i].second .. longRings_[i + 1].second).
     std::vector<std::pair<std::uint32_t, std::uint32_t>> longRings_;
     std::vector<GridBox> chunkBoxes_;
+    // The group boxes of long ring longRings_[i] are groupBoxes_[groupStarts_[i] ..
+    // groupStarts_[i + 1]) (see ringRuns).
+    std::vector<GridBox> groupBoxes_;
+    std::vector<std::uint32_t> groupStarts_;
+    void makeRunGroups();
 
     std::unique_ptr<SpatialIndex> index_;
     // The bucket grid for searches at points, made on the first such search (most layers are

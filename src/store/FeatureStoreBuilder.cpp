@@ -654,6 +654,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                               static_cast<std::uint32_t>(s.chunkBoxes_.size()));
     s.longRings_.shrink_to_fit();
     s.chunkBoxes_.shrink_to_fit();
+    s.makeRunGroups();
 
     s.index_ = std::make_unique<SpatialIndex>(s.boxes_);
 
