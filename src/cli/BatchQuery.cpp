@@ -62,6 +62,10 @@ void queryPositions(const HeadlessMap& map, const QString& input, const QString&
     qsizetype rowsLeftOut = 0;
     PositionBatchOptions batch;
     batch.threads = settings.threads;
+    // Big chunks: each layer is searched for all the chunk's points in turn, and the more points
+    // share a pass, the more of the layer's index and geometry is still in the caches (on a map
+    // of 31 big layers, 16,384 rows take half the time of 4,096).
+    batch.chunkRows = 16384;
     batch.table = &table;
     runPositionBatch(reader, query, projection, batch, [&](PositionChunk& chunk) {
         for (std::size_t r = 0; r < chunk.rows.size(); ++r) {

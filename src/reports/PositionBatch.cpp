@@ -52,7 +52,7 @@ void processChunk(PositionChunk& chunk, positions::Units units, const PositionQu
     chunk.places.resize(n);
     chunk.features.assign(n * columns, PositionQuery::kNothing);
     chunk.distances.assign(n * distances, PositionQuery::Distance{});
-    chunk.table.clear();
+    chunk.table.resize(0);  // keeps the bytes reserved by the slot's last chunk
     thread_local std::vector<MapPoint> points;
     thread_local std::vector<std::uint32_t> placed;
     points.resize(n);
@@ -120,7 +120,7 @@ bool runPositionBatch(positions::PositionReader& reader, const PositionQuery& qu
         qint64 sequence = 0;
         bool done = false;
     };
-    const std::size_t slotCount = static_cast<std::size_t>(threads) * 3 + 2;
+    const std::size_t slotCount = static_cast<std::size_t>(threads) * 2 + 1;
     std::vector<std::unique_ptr<Slot>> storage;
     std::vector<Slot*> free;
     for (std::size_t i = 0; i < slotCount; ++i) {

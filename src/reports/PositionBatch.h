@@ -48,7 +48,7 @@ struct PositionChunk {
 
 struct PositionBatchOptions {
     int threads = 0;                            // threads that query; 0: one per processor core
-    int chunkRows = 16384;                      // rows handed to a thread at a time
+    int chunkRows = 4096;                       // rows handed to a thread at a time
     const PositionTable* table = nullptr;       // writes each chunk's rows as CSV when given
     const std::atomic<bool>* cancel = nullptr;  // set to stop early
 };
