@@ -4,6 +4,7 @@ the tables into docs/performance.md between its results markers.
 
   bench/report.py machine --out FILE [--build DIR]
   bench/report.py write --results DIR [--doc FILE] [--folder DATA]
+  bench/report.py positions --results FILE [--doc FILE]
 
 Result files in the results folder (missing ones leave their rows "not yet measured"):
   peers.json      Google Benchmark JSON of bench_peers (OGR read loop, GDALRasterize in-process)
@@ -13,6 +14,9 @@ Result files in the results folder (missing ones leave their rows "not yet measu
   rasterize.json  bench/time_rasterize.py
   machine.json    `report.py machine`
   load.txt        "<contender> <1 min> <5 min> <15 min>" load averages taken before each contender
+
+`positions` reads the one JSON file of bench/positions.py and writes its table between the
+document's positions markers.
 """
 
 import argparse
@@ -335,7 +339,9 @@ def peer_rows(peers, qgis, rasterize):
     return rows
 
 
-def machine_table(machine, qgis, loads):
+def machine_rows(machine, tools, loads):
+    """The machine table's rows: the machine, the build, the tools the contenders used (rows of
+    their own, given by the caller) and the load averages before each contender."""
     rows = [
         ["Date", machine.get("date", "?")],
         ["CPU", f"{machine.get('cpu', '?')}, {machine.get('cores', '?')} logical cores"],
@@ -343,14 +349,20 @@ def machine_table(machine, qgis, loads):
         ["OS", f"{machine.get('os', '?')}, kernel {machine.get('kernel', '?')}"],
         ["Compiler", f"{machine.get('compiler', '?')}, {machine.get('build_type', '?')} build"],
         ["Qt / GDAL", f"{machine.get('qt', '?')} / {machine.get('gdal', '?')}"],
-        ["QGIS", qgis.get("qgis_version", "not run") if qgis else "not run"],
-        ["Google Benchmark", machine.get("benchmark", "?")],
+        *tools,
         ["Python", machine.get("python", "?")],
     ]
     if loads:
         rows.append(["Load averages (1, 5, 15 min) before each contender",
                      "; ".join(f"{name} {' '.join(values)}" for name, values in loads)])
-    return table(["Machine", ""], rows)
+    return rows
+
+
+def machine_table(machine, qgis, loads):
+    return table(["Machine", ""], machine_rows(machine, [
+        ["QGIS", qgis.get("qgis_version", "not run") if qgis else "not run"],
+        ["Google Benchmark", machine.get("benchmark", "?")],
+    ], loads))
 
 
 def parse_loads(text):
@@ -392,16 +404,292 @@ def results_block(manifest, machine, peers, engine, qgis, rasterize, loads):
     return "\n\n".join(part for part in parts if part)
 
 
-def replace_block(document, block, source="document"):
+def replace_block(document, block, source="document", markers=(BEGIN_MARKER, END_MARKER)):
     """The document with the text between the results markers replaced by block."""
-    begin = document.find(BEGIN_MARKER)
-    end = document.find(END_MARKER)
+    begin_marker, end_marker = markers
+    begin = document.find(begin_marker)
+    end = document.find(end_marker)
     if begin < 0 or end < 0 or end < begin:
         raise benchlib.BenchError(
-            f"{source}: the markers '{BEGIN_MARKER}' and '{END_MARKER}' are missing or out of "
+            f"{source}: the markers '{begin_marker}' and '{end_marker}' are missing or out of "
             "order")
-    return (document[: begin + len(BEGIN_MARKER)] + "\n\n" + block.strip() + "\n\n"
+    return (document[: begin + len(begin_marker)] + "\n\n" + block.strip() + "\n\n"
             + document[end:])
+
+
+# ---------------------------------------------------------------------------------------------
+# Batch positions (bench/positions.py)
+
+POSITIONS_BEGIN_MARKER = "<!-- positions results: begin (bench/run writes this part) -->"
+POSITIONS_END_MARKER = "<!-- positions results: end -->"
+
+# Each goal holds one of our whole-command throughputs (positions a second, opening the layers
+# included) against a peer's: ours / peer >= limit.
+POSITIONS_GOALS = [
+    {"figure": "Every core against PostGIS's fastest form", "ours": "all_cores",
+     "peer": "postgis", "limit": 3},
+    {"figure": "Every core against GeoPandas", "ours": "all_cores", "peer": "geopandas",
+     "limit": 10},
+    {"figure": "One thread against PostGIS's fastest form", "ours": "one_thread",
+     "peer": "postgis", "limit": 1.5},
+]
+
+PEER_LABELS = {"postgis": "PostGIS", "geopandas": "GeoPandas"}
+
+FORM_LABELS = {
+    "polygon_driven": "polygon-driven",
+    "polygon_driven_subdivided": "polygon-driven, layers cut with ST_Subdivide",
+    "point_driven": "point-driven",
+    "point_driven_subdivided": "point-driven, layers cut with ST_Subdivide",
+}
+
+
+def format_rate(value):
+    return f"{value:,.0f}/s"
+
+
+def format_seconds(value):
+    if value >= 100:
+        return f"{value:,.0f} s"
+    if value >= 10:
+        return f"{value:.1f} s"
+    return f"{value:.2f} s"
+
+
+def format_mib(value):
+    return f"{value / (1 << 20):,.0f} MiB"
+
+
+def fastest_form(postgis):
+    """PostGIS's fastest form that finished, or None."""
+    forms = [f for f in (postgis or {}).get("forms", []) if not f.get("timed_out")]
+    named = [f for f in forms if f["name"] == postgis.get("fastest")]
+    if named:
+        return named[0]
+    return max(forms, key=lambda f: f["per_s"]) if forms else None
+
+
+def positions_peer(results, peer):
+    """(label, positions a second) of a peer as the goals hold it, or None when not measured."""
+    if peer == "postgis":
+        form = fastest_form(results.get("postgis"))
+        if form is None:
+            return None
+        return f"PostGIS, {FORM_LABELS.get(form['name'], form['name'])}", form["per_s"]
+    figures = results.get(peer)
+    if not figures or not figures.get("per_s"):
+        return None
+    return PEER_LABELS[peer], figures["per_s"]
+
+
+def evaluate_positions_goal(goal, results):
+    """One goal's row: figure, ours, held against, ratio, goal, verdict."""
+    ours = (results.get("ours") or {}).get(goal["ours"])
+    peer = positions_peer(results, goal["peer"])
+    goal_text = f"≥ {goal['limit']:g} × the peer"
+    if peer:
+        goal_text += f" (≥ {format_rate(peer[1] * goal['limit'])})"
+        peer_text = f"{peer[0]}: {format_rate(peer[1])}"
+    else:
+        peer_text = f"{PEER_LABELS[goal['peer']]}: {NOT_MEASURED}"
+    if not ours or not ours.get("per_s"):
+        return [goal["figure"], NOT_MEASURED, peer_text, "–", goal_text, NOT_MEASURED]
+    ours_text = format_rate(ours["per_s"])
+    if ours.get("query_only_per_s"):
+        ours_text += f" (query alone {format_rate(ours['query_only_per_s'])})"
+    if not peer:
+        return [goal["figure"], ours_text, peer_text, "–", goal_text, NOT_MEASURED]
+    ratio = ours["per_s"] / peer[1]
+    # Rounded as shown, so the verdict never contradicts the ratio beside it.
+    met = round(ratio, 2) >= goal["limit"]
+    return [goal["figure"], ours_text, peer_text, f"{ratio:.2f} ×", goal_text,
+            "met" if met else "missed"]
+
+
+def contender_rows(results):
+    """The contenders' figures: medians of the timed runs."""
+    rows = []
+    count = results["count"]
+    ours = results.get("ours")
+    if ours:
+        for key, what in (("all_cores", "every core"), ("one_thread", "one thread")):
+            series = ours.get(key)
+            if not series:
+                continue
+            rows.append([f"pelagon-cli query, {what}", "whole command", f"{count:,}",
+                         format_seconds(series["median_wall_s"]),
+                         format_seconds(series["median_cpu_s"]), format_rate(series["per_s"]),
+                         format_mib(series["peak_rss_bytes"])])
+            if series.get("query_only_per_s"):
+                rows.append([f"pelagon-cli query, {what}", "the query alone (less the open)",
+                             f"{count:,}", format_seconds(series["query_only_s"]), "–",
+                             format_rate(series["query_only_per_s"]), "–"])
+        for key, what in (("open", "every core"), ("open_one_thread", "one thread")):
+            series = ours.get(key)
+            if not series:
+                continue
+            rows.append([f"pelagon-cli query, {what}",
+                         "the open: a file of no positions (31 layers read and indexed)", "0",
+                         format_seconds(series["median_wall_s"]),
+                         format_seconds(series["median_cpu_s"]), "–",
+                         format_mib(series["peak_rss_bytes"])])
+    postgis = results.get("postgis")
+    if postgis:
+        fastest = fastest_form(postgis)
+        for form in postgis.get("forms", []):
+            label = f"PostGIS, {FORM_LABELS.get(form['name'], form['name'])}"
+            if fastest is not None and form["name"] == fastest["name"]:
+                label += " (fastest)"
+            what = "COPY (query) TO '/dev/null'"
+            if form.get("timed_out"):
+                rows.append([label, what, f"{form['count']:,}",
+                             f"ran past the {postgis['statement_timeout_s']:g} s timeout", "–",
+                             f"< {format_rate(form['count'] / postgis['statement_timeout_s'])}",
+                             "–"])
+                continue
+            rows.append([label, what, f"{form['count']:,}",
+                         format_seconds(form["median_wall_s"]),
+                         format_seconds(form["median_cpu_s"]), format_rate(form["per_s"]), "–"])
+    geopandas = results.get("geopandas")
+    if geopandas:
+        rows.append(["GeoPandas sjoin, one thread", "sjoin with each of the 31 layers",
+                     f"{geopandas['count']:,}", format_seconds(geopandas["median_wall_s"]),
+                     format_seconds(geopandas["median_cpu_s"]), format_rate(geopandas["per_s"]),
+                     f"{format_mib(geopandas['peak_rss_bytes'])} (process, layers loaded)"])
+    return rows
+
+
+def untimed_text(results):
+    """What the peers did before their timed runs, for information."""
+    parts = []
+    postgis = results.get("postgis")
+    if postgis and postgis.get("load"):
+        load = postgis["load"]
+        cut = ", ".join(f"{name} into {pieces:,} pieces"
+                        for name, pieces in load.get("cut_layers", {}).items())
+        parts.append(
+            f"PostGIS's loading took {format_seconds(load['total_s'])}: the layers with ogr2ogr "
+            f"{format_seconds(load['layers_s'])}, the positions with COPY and their index "
+            f"{format_seconds(load['positions_s'])}, ST_Subdivide "
+            f"{format_seconds(load['subdivide_s'])}" + (f" ({cut})" if cut else "")
+            + f", VACUUM ANALYZE {format_seconds(load['vacuum_analyze_s'])}.")
+    geopandas = results.get("geopandas")
+    if geopandas and "read_s" in geopandas:
+        parts.append(f"GeoPandas read the layers and made the points in "
+                     f"{format_seconds(geopandas['read_s'])}.")
+    if not parts:
+        return ""
+    return "Not timed: " + " ".join(parts)
+
+
+def durations_text(results):
+    """How long each part of the run took, so the next run can be planned."""
+    durations = results.get("durations_s", {})
+    if "total_s" not in durations:
+        return ""
+    parts = [(label, durations[key]) for key, label in (
+        ("ours_s", "ours"), ("postgis_s", "PostGIS, loading included"),
+        ("geopandas_s", "GeoPandas, reading included"), ("compare_s", "comparing the answers"))
+        if key in durations]
+    text = f"The whole run took {durations['total_s'] / 60:.1f} min"
+    if parts:
+        text += ": " + ", ".join(f"{label} {seconds / 60:.1f} min" for label, seconds in parts)
+    return text + "."
+
+
+def agreement_rows(results):
+    rows = []
+    for key in ("postgis", "geopandas"):
+        agreement = results.get("agreement", {}).get(key)
+        if not agreement:
+            rows.append([PEER_LABELS[key], NOT_MEASURED, "–", "–", "–", "–", "–"])
+            continue
+        at_edge = agreement.get("mismatches_at_edge", 0)
+        edge_text = f"{at_edge:,}"
+        if at_edge:
+            edge_text += (f" (the farthest {agreement['largest_edge_distance_m'] * 100:.1f} cm "
+                          f"from the outline; {agreement['edge_tolerance_m'] * 100:g} cm "
+                          "allowed)")
+        example = "–"
+        for first in agreement.get("examples", []):
+            if first.get("at_edge"):
+                continue
+            if first.get("kind") == "different":
+                example = (f"id {first['id']}, {first['layer']}: ours “{first['ours']}”, "
+                           f"peer {', '.join(first['peer']) or 'nothing'}")
+            else:
+                example = f"id {first['id']}: {first['kind']}"
+            break
+        rows.append([agreement["peer"], f"{agreement['positions_compared']:,}",
+                     f"{agreement['cells_compared']:,}",
+                     f"{agreement['mismatches'] - at_edge:,}", edge_text,
+                     f"{agreement['cells_with_several_values']:,}", example])
+    return rows
+
+
+def tool_rows(results):
+    postgis = (results.get("postgis") or {}).get("versions")
+    geopandas = (results.get("geopandas") or {}).get("versions")
+    rows = [["PostgreSQL / PostGIS",
+             f"{postgis['postgresql']} / PostGIS {postgis['postgis']} (GEOS {postgis['geos']})"
+             if postgis else "not run"]]
+    if geopandas:
+        text = (f"GeoPandas {geopandas['geopandas']}, Shapely {geopandas['shapely']}, "
+                f"rtree {geopandas['rtree']}; spatial index: {geopandas['spatial_index']}")
+        if not geopandas.get("pygeos"):
+            text += " (no PyGEOS)"
+    else:
+        text = "not run"
+    rows.append(["GeoPandas", text])
+    return rows
+
+
+def positions_block(results):
+    machine = results.get("machine", {})
+    loads = [(name, values) for name, values in results.get("loads", [])]
+    layers = results.get("layers", [])
+    features = sum(layer.get("features", 0) for layer in layers)
+    repetitions = results.get("repetitions", 0)
+    runs = f"{repetitions} timed run" + ("" if repetitions == 1 else "s")
+    parts = [
+        busy_note(machine, loads),
+        table(["Machine", ""], machine_rows(machine, tool_rows(results), loads)),
+        f"{results['count']:,} positions over {len(layers)} layers ({features:,} polygons). "
+        f"Every contender ran once untimed, then {runs}; the figures are medians. Throughput "
+        "is positions answered a second; PostGIS's CPU time is that of all the server's "
+        "processes.",
+        "Our command against the goals (whole command, opening the layers included; the query "
+        "alone in brackets):",
+        table(["Figure", "Ours", "Held against", "Ratio", "Goal", "Verdict"],
+              [evaluate_positions_goal(goal, results) for goal in POSITIONS_GOALS]),
+        "The contenders:",
+        table(["Contender", "What is timed", "Positions", "Wall", "CPU", "Throughput",
+               "Peak resident memory"], contender_rows(results)),
+        untimed_text(results),
+        durations_text(results),
+        "Answers compared with ours (a cell is one position in one layer; ours must be one of "
+        "the peer's values there, or both empty; where they differ and the position lies on an "
+        "outline within the tolerance of our coordinates, the cell is counted apart):",
+        table(["Peer", "Positions", "Cells", "Cells that disagree",
+               "Cells answered differently on an outline",
+               "Cells where the peer gives several values", "First disagreement"],
+              agreement_rows(results)),
+    ]
+    return "\n\n".join(part for part in parts if part)
+
+
+def write_positions(args):
+    path = Path(args.results)
+    results = read_json(path, required=True)
+    if not isinstance(results, dict) or "count" not in results:
+        raise benchlib.BenchError(f"{path}: not the results of bench/positions.py")
+    block = positions_block(results)
+    if args.doc:
+        doc = Path(args.doc)
+        doc.write_text(replace_block(doc.read_text(encoding="utf-8"), block, str(doc),
+                                     (POSITIONS_BEGIN_MARKER, POSITIONS_END_MARKER)),
+                       encoding="utf-8")
+    print(block)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -532,11 +820,17 @@ def main():
     writer.add_argument("--results", required=True)
     writer.add_argument("--doc", help="document to write the tables into (default: print it)")
     writer.add_argument("--folder", help="data folder (default: the cache folder)")
+    positions = commands.add_parser(
+        "positions", help="write the batch-positions table into the document")
+    positions.add_argument("--results", required=True, help="JSON of bench/positions.py")
+    positions.add_argument("--doc", help="document to write the table into (default: print it)")
     args = parser.parse_args()
     try:
         if args.command == "machine":
             Path(args.out).write_text(json.dumps(collect_machine(args.build), indent=1) + "\n",
                                       encoding="utf-8")
+        elif args.command == "positions":
+            write_positions(args)
         else:
             write(args)
     except benchlib.BenchError as e:

@@ -335,5 +335,195 @@ class WriteTest(unittest.TestCase):
         self.assertIn("BM_EngineOpen read 2 features", str(caught.exception))
 
 
+def positions_results(ours_all=30000.0, ours_one=15000.0, postgis=None, geopandas=300.0):
+    """A small bench/positions.py result: our two series and each peer's throughput, None to
+    leave a part out. postgis is a list of (name, count, per_s or None for a timeout)."""
+    results = {
+        "version": 1, "count": 1000, "repetitions": 3, "cores": 2,
+        "layers": [{"name": "coastline", "field": "A3", "features": 3},
+                   {"name": "grid01", "field": "NAME", "features": 2}],
+        "machine": {"date": "today", "cpu": "Test CPU", "cores": 2},
+        "loads": [["ours", ["0.10", "0.20", "0.30"]]],
+        "agreement": {},
+    }
+
+    def series(per_s):
+        return {"median_wall_s": 1000 / per_s, "median_cpu_s": 1.5, "per_s": per_s,
+                "peak_rss_bytes": 300 << 20, "query_only_s": 0.5, "query_only_per_s": 2000.0}
+
+    if ours_all is not None:
+        results["ours"] = {"all_cores": series(ours_all), "one_thread": series(ours_one),
+                           "open": {"median_wall_s": 1.25, "median_cpu_s": 2.0,
+                                    "peak_rss_bytes": 280 << 20}}
+    if postgis is not None:
+        forms = []
+        for name, count, per_s in postgis:
+            if per_s is None:
+                forms.append({"name": name, "count": count, "timed_out": True})
+            else:
+                forms.append({"name": name, "count": count, "per_s": per_s,
+                              "median_wall_s": count / per_s, "median_cpu_s": 2.0})
+        finished = [f for f in forms if not f.get("timed_out")]
+        results["postgis"] = {
+            "statement_timeout_s": 600, "forms": forms,
+            "versions": {"postgresql": "PostgreSQL 15.18", "postgis": "3.3.2", "geos": "3.11.1"},
+            "load": {"total_s": 60.0, "layers_s": 25.0, "positions_s": 5.0, "subdivide_s": 26.0,
+                     "vacuum_analyze_s": 4.0, "cut_layers": {"coastline": 105188}}}
+        if finished:
+            results["postgis"]["fastest"] = max(finished, key=lambda f: f["per_s"])["name"]
+    if geopandas is not None:
+        results["geopandas"] = {"count": 100, "per_s": geopandas, "median_wall_s": 100 / geopandas,
+                                "median_cpu_s": 0.3, "read_s": 70.0, "peak_rss_bytes": 1 << 30,
+                                "versions": {"geopandas": "0.12.2", "shapely": "1.8.5",
+                                             "rtree": "1.0.1", "pygeos": False,
+                                             "spatial_index": "rtree"}}
+    return results
+
+
+def positions_goal(ours, peer):
+    for g in report.POSITIONS_GOALS:
+        if g["ours"] == ours and g["peer"] == peer:
+            return g
+    raise KeyError((ours, peer))
+
+
+class PositionsGoalsTest(unittest.TestCase):
+    def test_verdicts_at_and_around_each_limit(self):
+        polygon = [("polygon_driven_subdivided", 1000, 10000.0)]
+        cases = [
+            # (goal, results, ratio, verdict)
+            (positions_goal("all_cores", "postgis"), positions_results(30000, postgis=polygon),
+             "3.00 ×", "met"),
+            (positions_goal("all_cores", "postgis"), positions_results(29900, postgis=polygon),
+             "2.99 ×", "missed"),
+            (positions_goal("one_thread", "postgis"),
+             positions_results(ours_one=15000, postgis=polygon), "1.50 ×", "met"),
+            (positions_goal("one_thread", "postgis"),
+             positions_results(ours_one=14900, postgis=polygon), "1.49 ×", "missed"),
+            (positions_goal("all_cores", "geopandas"), positions_results(3000, geopandas=300),
+             "10.00 ×", "met"),
+            (positions_goal("all_cores", "geopandas"), positions_results(2990, geopandas=300),
+             "9.97 ×", "missed"),
+        ]
+        for g, results, ratio, verdict in cases:
+            with self.subTest(figure=g["figure"], ratio=ratio):
+                row = report.evaluate_positions_goal(g, results)
+                self.assertEqual(row[3], ratio)
+                self.assertEqual(row[5], verdict)
+
+    def test_postgis_is_held_to_its_fastest_form_by_throughput_not_wall_clock(self):
+        # The point-driven form answers a sample: less wall clock, fewer positions a second.
+        forms = [("polygon_driven", 1000, 500.0), ("polygon_driven_subdivided", 1000, 2000.0),
+                 ("point_driven", 20, 400.0), ("point_driven_subdivided", 20, None)]
+        row = report.evaluate_positions_goal(positions_goal("all_cores", "postgis"),
+                                             positions_results(30000, postgis=forms))
+        self.assertEqual(row[2], "PostGIS, polygon-driven, layers cut with ST_Subdivide: "
+                                 "2,000/s")
+        self.assertEqual(row[3], "15.00 ×")
+        self.assertEqual(row[4], "≥ 3 × the peer (≥ 6,000/s)")
+        self.assertEqual(row[1], "30,000/s (query alone 2,000/s)")
+
+    def test_a_part_not_run_is_not_yet_measured(self):
+        polygon = [("polygon_driven", 1000, 10000.0)]
+        cases = [
+            # (results, goal, text expected in the ours or peer column)
+            (positions_results(postgis=None), positions_goal("all_cores", "postgis"),
+             "PostGIS: " + report.NOT_MEASURED),
+            (positions_results(postgis=[("polygon_driven", 1000, None)]),
+             positions_goal("one_thread", "postgis"), "PostGIS: " + report.NOT_MEASURED),
+            (positions_results(postgis=polygon, geopandas=None),
+             positions_goal("all_cores", "geopandas"), "GeoPandas: " + report.NOT_MEASURED),
+            (positions_results(ours_all=None, postgis=polygon),
+             positions_goal("all_cores", "postgis"), report.NOT_MEASURED),
+        ]
+        for results, g, text in cases:
+            with self.subTest(figure=g["figure"], text=text):
+                row = report.evaluate_positions_goal(g, results)
+                self.assertIn(text, row[1:3])
+                self.assertEqual(row[3], "–")
+                self.assertEqual(row[5], report.NOT_MEASURED)
+
+
+class PositionsBlockTest(unittest.TestCase):
+    """The table from a result file, written between the positions markers of a document that
+    also holds the other results block."""
+
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+        root = Path(self.folder.name)
+        self.results = root / "positions.json"
+        self.doc = root / "performance.md"
+        self.doc.write_text(f"Intro\n\n{report.BEGIN_MARKER}\nengine\n{report.END_MARKER}\n\n"
+                            f"{report.POSITIONS_BEGIN_MARKER}\nold\n"
+                            f"{report.POSITIONS_END_MARKER}\nEnd\n")
+
+    def run_positions(self, results):
+        self.results.write_text(json.dumps(results))
+        args = argparse.Namespace(results=str(self.results), doc=str(self.doc))
+        with contextlib.redirect_stdout(io.StringIO()):
+            report.write_positions(args)
+        return self.doc.read_text()
+
+    def test_every_part_measured(self):
+        results = positions_results(
+            30000, 15000, postgis=[("polygon_driven", 1000, 5000.0),
+                                   ("point_driven", 20, None)], geopandas=300)
+        results["agreement"] = {
+            "postgis": {"peer": "PostGIS", "positions_compared": 1000, "cells_compared": 2000,
+                        "mismatches": 3, "mismatches_at_edge": 2, "edge_tolerance_m": 0.1,
+                        "largest_edge_distance_m": 0.0869, "cells_with_several_values": 4,
+                        "examples": [
+                            {"kind": "different", "id": 5, "layer": "grid01", "ours": "D",
+                             "peer": ["E"], "at_edge": True, "distance_m": 0.0869},
+                            {"kind": "different", "id": 7, "layer": "grid01", "ours": "A",
+                             "peer": ["B", "C"], "at_edge": False}]},
+            "geopandas": {"peer": "GeoPandas", "positions_compared": 100, "cells_compared": 200,
+                          "mismatches": 2, "mismatches_at_edge": 2, "edge_tolerance_m": 0.1,
+                          "largest_edge_distance_m": 0.003, "cells_with_several_values": 0,
+                          "examples": [{"kind": "different", "id": 9, "layer": "coastline",
+                                        "ours": "USA", "peer": [], "at_edge": True,
+                                        "distance_m": 0.003}]}}
+        results["durations_s"] = {"ours_s": 180, "postgis_s": 600, "compare_s": 30,
+                                  "total_s": 900}
+        text = self.run_positions(results)
+        self.assertIn(f"{report.BEGIN_MARKER}\nengine\n{report.END_MARKER}", text)
+        self.assertNotIn("\nold\n", text)
+        self.assertTrue(text.endswith(report.POSITIONS_END_MARKER + "\nEnd\n"))
+        self.assertNotIn(report.NOT_MEASURED, text)
+        self.assertEqual(text.count("| met |"), 3)
+        for row in (
+                "| pelagon-cli query, every core | whole command | 1,000 | 0.03 s | 1.50 s | "
+                "30,000/s | 300 MiB |",
+                "| PostGIS, polygon-driven (fastest) | COPY (query) TO '/dev/null' | 1,000 | "
+                "0.20 s | 2.00 s | 5,000/s | – |",
+                "| PostGIS, point-driven | COPY (query) TO '/dev/null' | 20 | ran past the 600 s "
+                "timeout | – | < 0/s | – |",
+                "| GeoPandas sjoin, one thread | sjoin with each of the 31 layers | 100 | 0.33 s | "
+                "0.30 s | 300/s | 1,024 MiB (process, layers loaded) |",
+                "| PostGIS | 1,000 | 2,000 | 1 | 2 (the farthest 8.7 cm from the outline; 10 cm "
+                "allowed) | 4 | id 7, grid01: ours “A”, peer B, C |",
+                "| GeoPandas | 100 | 200 | 0 | 2 (the farthest 0.3 cm from the outline; 10 cm "
+                "allowed) | 0 | – |",
+                "ST_Subdivide 26.0 s (coastline into 105,188 pieces)",
+                "| Load averages (1, 5, 15 min) before each contender | ours 0.10 0.20 0.30 |",
+                "The whole run took 15.0 min: ours 3.0 min, PostGIS, loading included 10.0 min, "
+                "comparing the answers 0.5 min."):
+            with self.subTest(row=row):
+                self.assertIn(row, text)
+
+    def test_nothing_but_ours_measured(self):
+        text = self.run_positions(positions_results(postgis=None, geopandas=None))
+        self.assertEqual(text.count("| " + report.NOT_MEASURED + " |"), 3 + 2)
+        self.assertIn("| PostgreSQL / PostGIS | not run |", text)
+        self.assertNotIn("Not timed:", text)
+
+    def test_a_file_of_something_else_is_refused(self):
+        self.results.write_text(json.dumps({"benchmarks": []}))
+        with self.assertRaises(benchlib.BenchError) as caught:
+            report.write_positions(argparse.Namespace(results=str(self.results), doc=None))
+        self.assertIn("not the results of bench/positions.py", str(caught.exception))
+
+
 if __name__ == "__main__":
     unittest.main()
