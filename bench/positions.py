@@ -833,14 +833,17 @@ def measure_geopandas(data_folder, layers, positions, count, repetitions, work):
 # Answers
 
 
+def answer_columns(header, layer_names, whose):
+    """The places of the layers' columns and of the id column in a table's header row."""
+    try:
+        return [header.index(name) for name in layer_names], header.index("id")
+    except ValueError as e:
+        raise benchlib.BenchError(f"{whose} lack a column: {e}") from e
+
+
 def peer_groups(reader, layer_names):
     """(id, [set of values per layer]) for every run of rows with one id, in file order."""
-    header = next(reader)
-    try:
-        columns = [header.index(name) for name in layer_names]
-        id_column = header.index("id")
-    except ValueError as e:
-        raise benchlib.BenchError(f"the peer's answers lack a column: {e}") from e
+    columns, id_column = answer_columns(next(reader), layer_names, "the peer's answers")
     current, sets = None, None
     for row in reader:
         position_id = int(row[id_column])
@@ -859,12 +862,7 @@ def compare_answers(ours_rows, peer_rows, layer_names, count, peer_label):
     is one of the peer's values for that position and layer (a position on an edge shared by two
     polygons lies in both; we give one), or when both have none. Both inputs are CSV row
     iterables in ascending id order; the peer may give several rows for one id."""
-    header = next(ours_rows)
-    try:
-        columns = [header.index(name) for name in layer_names]
-        id_column = header.index("id")
-    except ValueError as e:
-        raise benchlib.BenchError(f"our answers lack a column: {e}") from e
+    columns, id_column = answer_columns(next(ours_rows), layer_names, "our answers")
     groups = peer_groups(peer_rows, layer_names)
     pending = next(groups, None)
     result = {"peer": peer_label, "positions_compared": 0, "cells_compared": 0,
