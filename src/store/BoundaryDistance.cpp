@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "store/RingMath.h"
@@ -16,6 +17,20 @@ double boxDistanceSquared(const GridBox& b, double gx, double gy) {
     const double dx = std::max({b.minX - gx, 0.0, gx - b.maxX});
     const double dy = std::max({b.minY - gy, 0.0, gy - b.maxY});
     return dx * dx + dy * dy;
+}
+
+// Boxes first .. last - 1 of boxes that lie within best (squared grid units) of (gx, gy), as
+// (squared distance, index), nearest first.
+void nearestFirst(std::span<const GridBox> boxes, std::size_t first, std::size_t last, double gx,
+                  double gy, double best, std::vector<std::pair<double, std::size_t>>& out) {
+    out.clear();
+    for (std::size_t i = first; i < last; ++i) {
+        const double box2 = boxDistanceSquared(boxes[i], gx, gy);
+        if (box2 <= best) {
+            out.emplace_back(box2, i);
+        }
+    }
+    std::sort(out.begin(), out.end());
 }
 
 // The squared grid distance to the boundary of feature f, no further than limit2 (larger values
@@ -68,28 +83,14 @@ double boundaryDistanceSquared(const FeatureStore& store, FeatureId f, double gx
         // lies farther than the best distance found, so do all the boxes after it.
         thread_local std::vector<std::pair<double, std::size_t>> groups;
         thread_local std::vector<std::pair<double, std::size_t>> order;
-        groups.clear();
-        for (std::size_t g = 0; g < runs.groups.size(); ++g) {
-            const double box2 = boxDistanceSquared(runs.groups[g], gx, gy);
-            if (box2 <= best) {
-                groups.emplace_back(box2, g);
-            }
-        }
-        std::sort(groups.begin(), groups.end());
+        nearestFirst(runs.groups, 0, runs.groups.size(), gx, gy, best, groups);
         for (const auto& [group2, g] : groups) {
             if (group2 > best) {
                 break;
             }
-            order.clear();
-            const std::size_t lastRun =
-                std::min(runs.runs.size(), (g + 1) * FeatureStore::kGroupRuns);
-            for (std::size_t c = g * FeatureStore::kGroupRuns; c < lastRun; ++c) {
-                const double box2 = boxDistanceSquared(runs.runs[c], gx, gy);
-                if (box2 <= best) {
-                    order.emplace_back(box2, c);
-                }
-            }
-            std::sort(order.begin(), order.end());
+            nearestFirst(runs.runs, g * FeatureStore::kGroupRuns,
+                         std::min(runs.runs.size(), (g + 1) * FeatureStore::kGroupRuns), gx, gy,
+                         best, order);
             for (const auto& [box2, c] : order) {
                 if (box2 > best) {
                     break;
