@@ -738,20 +738,20 @@ def measure_postgis(data_folder, layers, positions, count, point_count, repetiti
 # GeoPandas, run in a process of its own so that its memory is its own and ours stays small
 
 
-def geopandas_worker(spec_path):
+def geopandas_worker(job_path):
     import geopandas
     import geopandas._compat
 
-    spec = json.loads(Path(spec_path).read_text(encoding="utf-8"))
+    job = json.loads(Path(job_path).read_text(encoding="utf-8"))
     start = time.perf_counter()
     layers = []
-    for name, path, field in spec["layers"]:
+    for name, path, field in job["layers"]:
         frame = geopandas.read_file(path)
         layers.append((name, field, frame[[field, "geometry"]]))
-    ids, xs, ys = read_rows(spec["positions"], spec["count"])
-    if len(ids) != spec["count"]:
+    ids, xs, ys = read_rows(job["positions"], job["count"])
+    if len(ids) != job["count"]:
         raise benchlib.BenchError(
-            f"{spec['positions']}: holds {len(ids):,} positions, fewer than {spec['count']:,}")
+            f"{job['positions']}: holds {len(ids):,} positions, fewer than {job['count']:,}")
     points = geopandas.GeoDataFrame({"id": ids}, geometry=geopandas.points_from_xy(xs, ys),
                                     crs=layers[0][2].crs).set_index("id")
     read_s = time.perf_counter() - start
@@ -766,7 +766,7 @@ def geopandas_worker(spec_path):
 
     one_run()
     runs = []
-    for _ in range(spec["repetitions"]):
+    for _ in range(job["repetitions"]):
         joined, figures = one_run()
         runs.append(figures)
         print(f"positions:   {figures['wall_s']:.2f} s (CPU {figures['cpu_s']:.2f} s)",
@@ -781,7 +781,7 @@ def geopandas_worker(spec_path):
             text = "" if value is None or value != value else str(value)
             per_id.setdefault(position_id, []).append(text)
         values[name] = per_id
-    with open(spec["answers"], "w", encoding="utf-8", newline="") as f:
+    with open(job["answers"], "w", encoding="utf-8", newline="") as f:
         writer = csv.writer(f)
         writer.writerow(["id", *[name for name, _, _ in layers]])
         for position_id in ids:
@@ -793,7 +793,7 @@ def geopandas_worker(spec_path):
     import shapely
 
     result = {
-        "count": spec["count"],
+        "count": job["count"],
         "read_s": read_s,
         "runs": runs,
         "peak_rss_bytes": resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024,
@@ -803,30 +803,30 @@ def geopandas_worker(spec_path):
                      "spatial_index": "pygeos STRtree"
                      if getattr(geopandas._compat, "USE_PYGEOS", False) else "rtree"},
     }
-    Path(spec["result"]).write_text(json.dumps(result, indent=1) + "\n", encoding="utf-8")
+    Path(job["result"]).write_text(json.dumps(result, indent=1) + "\n", encoding="utf-8")
 
 
 def measure_geopandas(data_folder, layers, positions, count, repetitions, work):
     work = Path(work)
-    spec = {
+    job = {
         "layers": [(name, str(Path(data_folder) / relative), field)
                    for name, relative, field, _ in layers],
         "positions": str(positions), "count": count, "repetitions": repetitions,
         "answers": str(work / "geopandas-answers.csv"), "result": str(work / "geopandas.json"),
     }
-    spec_path = work / "geopandas-spec.json"
-    spec_path.write_text(json.dumps(spec), encoding="utf-8")
+    job_path = work / "geopandas-job.json"
+    job_path.write_text(json.dumps(job), encoding="utf-8")
     log(f"GeoPandas on the first {count:,} positions: reading the layers, warm-up and "
         f"{repetitions} timed runs")
     status, wall, _, _ = run_child([sys.executable, __file__, "--geopandas-worker",
-                                    str(spec_path)], stdout=None, stderr=None)
+                                    str(job_path)], stdout=None, stderr=None)
     if status != 0:
         raise benchlib.BenchError(f"the GeoPandas run failed with exit status {status}")
-    result = json.loads(Path(spec["result"]).read_text(encoding="utf-8"))
+    result = json.loads(Path(job["result"]).read_text(encoding="utf-8"))
     result.update(summarise(None, result["runs"], count))
     del result["warmup"]
     result["process_s"] = wall
-    return result, Path(spec["answers"])
+    return result, Path(job["answers"])
 
 
 # ---------------------------------------------------------------------------------------------

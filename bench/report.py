@@ -174,12 +174,17 @@ def short_qgis_version(qgis):
     return qgis.get("qgis_version", "").split("-")[0] or "?"
 
 
-def format_ms(value):
+def format_amount(value, unit):
+    """A measured amount with three significant figures or so: 1,234 ms, 12.3 ms, 1.23 ms."""
     if value >= 100:
-        return f"{value:,.0f} ms"
+        return f"{value:,.0f} {unit}"
     if value >= 10:
-        return f"{value:.1f} ms"
-    return f"{value:.2f} ms"
+        return f"{value:.1f} {unit}"
+    return f"{value:.2f} {unit}"
+
+
+def format_ms(value):
+    return format_amount(value, "ms")
 
 
 def format_number(value, unit):
@@ -449,11 +454,7 @@ def format_rate(value):
 
 
 def format_seconds(value):
-    if value >= 100:
-        return f"{value:,.0f} s"
-    if value >= 10:
-        return f"{value:.1f} s"
-    return f"{value:.2f} s"
+    return format_amount(value, "s")
 
 
 def format_mib(value):
