@@ -17,8 +17,6 @@ namespace pelagon {
 
 namespace {
 
-constexpr int kPointLayer = 21;
-constexpr int kLineLayer = 22;
 // A line swatch has no height of its own; the widget is this tall so that its line shows.
 constexpr int kLineSwatchPixels = 4;
 

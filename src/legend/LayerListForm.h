@@ -15,6 +15,10 @@ namespace pelagon {
 
 class LegendSwatch;
 
+// The shape types of a legend row whose swatch is drawn differently from an area's.
+inline constexpr int kPointLayer = 21;
+inline constexpr int kLineLayer = 22;
+
 // Draws one legend swatch into a rectangle: the layer's geometry kind (21 points, 22 lines,
 // other values areas), fill colour, border colour and style code. The map's own symbology
 // provides it, so the swatches look exactly like the map's symbols.

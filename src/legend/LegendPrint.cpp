@@ -13,8 +13,6 @@ namespace pelagon {
 
 namespace {
 
-constexpr int kLineLayer = 22;
-constexpr int kPointLayer = 21;
 // Paper is read from further away than a screen: the rows are drawn half as large again.
 constexpr double kPaperScale = 1.5;
 constexpr double kNamePointSize = 10.0;

@@ -14,7 +14,7 @@ using namespace pelagon::test;
 
 namespace {
 
-void plainSwatch(QPainter& p, const QRectF& r, int, const QColor& fill, const QColor&, int) {
+void filledSwatch(QPainter& p, const QRectF& r, int, const QColor& fill, const QColor&, int) {
     p.fillRect(r, fill);
 }
 
@@ -22,7 +22,7 @@ class LegendPrintTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        form = std::make_unique<LayerListForm>(plainSwatch);
+        form = std::make_unique<LayerListForm>(filledSwatch);
         form->resize(200, 120);
         form->LegendWidth = 26;
         form->AvailRows = 3;

@@ -190,26 +190,27 @@ TEST_F(GermanLocale, NumbersStillUseTheDecimalPoint) {
     EXPECT_EQ(parsePlaceNumber(QStringLiteral("1.000")), 1.0);
 }
 
-struct NumberCase {
+struct PlaceNumberCase {
     const char* text;
     std::optional<double> expected;
 };
 
-class PlaceNumberTest : public ::testing::TestWithParam<NumberCase> {};
+class PlaceNumberTest : public ::testing::TestWithParam<PlaceNumberCase> {};
 
 TEST_P(PlaceNumberTest, ReadsDecimalPointNumbersOnly) {
-    const NumberCase& c = GetParam();
+    const PlaceNumberCase& c = GetParam();
     EXPECT_EQ(parsePlaceNumber(QString::fromUtf8(c.text)), c.expected) << c.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PlaceNumberTest,
-    ::testing::Values(NumberCase{"0", 0.0}, NumberCase{"-12.75", -12.75}, NumberCase{"  3 ", 3.0},
-                      NumberCase{"1E3", 1000.0}, NumberCase{"2.5e-1", 0.25}, NumberCase{"+4", 4.0},
-                      NumberCase{"", std::nullopt}, NumberCase{"  ", std::nullopt},
-                      NumberCase{"1 000", std::nullopt}, NumberCase{"0x10", std::nullopt},
-                      NumberCase{"1.2.3", std::nullopt}, NumberCase{"nan", std::nullopt},
-                      NumberCase{"-inf", std::nullopt}));
+    ::testing::Values(PlaceNumberCase{"0", 0.0}, PlaceNumberCase{"-12.75", -12.75},
+                      PlaceNumberCase{"  3 ", 3.0}, PlaceNumberCase{"1E3", 1000.0},
+                      PlaceNumberCase{"2.5e-1", 0.25}, PlaceNumberCase{"+4", 4.0},
+                      PlaceNumberCase{"", std::nullopt}, PlaceNumberCase{"  ", std::nullopt},
+                      PlaceNumberCase{"1 000", std::nullopt}, PlaceNumberCase{"0x10", std::nullopt},
+                      PlaceNumberCase{"1.2.3", std::nullopt}, PlaceNumberCase{"nan", std::nullopt},
+                      PlaceNumberCase{"-inf", std::nullopt}));
 
 // Reading from disk: line breaks, the 8-bit fallback and a missing file.
 class PlaceListFileTest : public ::testing::Test {

@@ -12,14 +12,14 @@ using namespace pelagon;
 
 namespace {
 
-struct AddressCase {
+struct PageAddressCase {
     const char* name;
     QString address;
     QString url;  // as QUrl::toString gives it
-    friend void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.name; }
+    friend void PrintTo(const PageAddressCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class PageAddressTest : public ::testing::TestWithParam<AddressCase> {};
+class PageAddressTest : public ::testing::TestWithParam<PageAddressCase> {};
 
 TEST_P(PageAddressTest, BecomesTheUrlTheViewLoads) {
     EXPECT_EQ(pageAddressToUrl(GetParam().address).toString(), GetParam().url);
@@ -28,21 +28,21 @@ TEST_P(PageAddressTest, BecomesTheUrlTheViewLoads) {
 INSTANTIATE_TEST_SUITE_P(
     Addresses, PageAddressTest,
     ::testing::Values(
-        AddressCase{"Empty", "", ""}, AddressCase{"Blank", "   ", ""},
-        AddressCase{"AbsolutePath", "/m/HTML/Regs.htm", "file:///m/HTML/Regs.htm"},
-        AddressCase{"PathWithAnchor", "/m/HTML/MapHelp.htm#FishTool",
-                    "file:///m/HTML/MapHelp.htm#FishTool"},
-        AddressCase{"PathWithBlanksAndQuote", "/home/o'brien/my maps/HTML/a b.htm#x y",
-                    "file:///home/o'brien/my maps/HTML/a b.htm#x y"},
-        AddressCase{"PathWithPercentAndQuery", "/m/100%/a?b.htm", "file:///m/100%25/a%3Fb.htm"},
-        AddressCase{"Http", "http://example.org/a?b=1#c", "http://example.org/a?b=1#c"},
-        AddressCase{"Https", "https://example.org/", "https://example.org/"},
-        AddressCase{"FileUrl", "file:///m/HTML/MapHelp.htm#FishTool",
-                    "file:///m/HTML/MapHelp.htm#FishTool"},
-        AddressCase{"Qrc", "qrc:/pages/home.htm", "qrc:/pages/home.htm"},
-        AddressCase{"AboutBlank", "about:blank", "about:blank"},
-        AddressCase{"BareHostIsAWebAddress", "example.org", "http://example.org"},
-        AddressCase{"HostAndPort", "localhost:8080", "http://localhost:8080"}),
+        PageAddressCase{"Empty", "", ""}, PageAddressCase{"Blank", "   ", ""},
+        PageAddressCase{"AbsolutePath", "/m/HTML/Regs.htm", "file:///m/HTML/Regs.htm"},
+        PageAddressCase{"PathWithAnchor", "/m/HTML/MapHelp.htm#FishTool",
+                        "file:///m/HTML/MapHelp.htm#FishTool"},
+        PageAddressCase{"PathWithBlanksAndQuote", "/home/o'brien/my maps/HTML/a b.htm#x y",
+                        "file:///home/o'brien/my maps/HTML/a b.htm#x y"},
+        PageAddressCase{"PathWithPercentAndQuery", "/m/100%/a?b.htm", "file:///m/100%25/a%3Fb.htm"},
+        PageAddressCase{"Http", "http://example.org/a?b=1#c", "http://example.org/a?b=1#c"},
+        PageAddressCase{"Https", "https://example.org/", "https://example.org/"},
+        PageAddressCase{"FileUrl", "file:///m/HTML/MapHelp.htm#FishTool",
+                        "file:///m/HTML/MapHelp.htm#FishTool"},
+        PageAddressCase{"Qrc", "qrc:/pages/home.htm", "qrc:/pages/home.htm"},
+        PageAddressCase{"AboutBlank", "about:blank", "about:blank"},
+        PageAddressCase{"BareHostIsAWebAddress", "example.org", "http://example.org"},
+        PageAddressCase{"HostAndPort", "localhost:8080", "http://localhost:8080"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PageAddress, PathsThatExistKeepTheirHashAndRelativePathsFollowTheWorkingFolder) {

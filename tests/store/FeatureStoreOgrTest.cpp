@@ -26,7 +26,7 @@ using test::FixtureKind;
 using test::writeShapefile;
 
 constexpr double kCell = 100000.0;  // metres
-constexpr double kX0 = -1500000.0, kY0 = 400000.0;
+constexpr double kOgrX0 = -1500000.0, kOgrY0 = 400000.0;
 
 std::string coords(const std::vector<std::pair<double, double>>& pts, bool close) {
     std::ostringstream s;
@@ -75,7 +75,7 @@ Layer randomPolygons(const QString& dir, std::mt19937& rng) {
             do {
                 c = cell(rng) * 10 + cell(rng);
             } while (!used.insert(c).second);
-            const double cx = kX0 + (c % 10 + 0.5) * kCell, cy = kY0 + (c / 10 + 0.5) * kCell;
+            const double cx = kOgrX0 + (c % 10 + 0.5) * kCell, cy = kOgrY0 + (c / 10 + 0.5) * kCell;
             const auto shell =
                 star(rng, cx, cy, 0.3 * kCell / 2, 0.9 * kCell / 2, verts(rng), false);
             wkt += std::string(p ? "," : "") + "(" + coords(shell, true);
@@ -96,9 +96,9 @@ Layer randomPolygons(const QString& dir, std::mt19937& rng) {
     }
     // One long ring with a long hole, so the run boxes of long rings are exercised.
     const auto shell =
-        star(rng, kX0 + 5 * kCell, kY0 + 5 * kCell, 2 * kCell, 4.5 * kCell, 30000, false);
+        star(rng, kOgrX0 + 5 * kCell, kOgrY0 + 5 * kCell, 2 * kCell, 4.5 * kCell, 30000, false);
     const auto hole =
-        star(rng, kX0 + 5 * kCell, kY0 + 5 * kCell, 0.5 * kCell, 1.5 * kCell, 5000, true);
+        star(rng, kOgrX0 + 5 * kCell, kOgrY0 + 5 * kCell, 0.5 * kCell, 1.5 * kCell, 5000, true);
     features.push_back(
         {"POLYGON(" + coords(shell, true) + "," + coords(hole, true) + ")", {"big"}});
     layer.vertices.emplace_back(shell);
@@ -119,7 +119,7 @@ Layer randomLines(const QString& dir, std::mt19937& rng, int maxVertices) {
         const int count = parts(rng);
         for (int p = 0; p < count; ++p) {
             std::vector<std::pair<double, double>> pts;
-            double x = kX0 + start(rng), y = kY0 + start(rng);
+            double x = kOgrX0 + start(rng), y = kOgrY0 + start(rng);
             const int n = verts(rng);
             for (int i = 0; i < n; ++i) {
                 pts.emplace_back(x, y);
@@ -148,7 +148,7 @@ Layer randomPoints(const QString& dir, std::mt19937& rng) {
         layer.vertices.emplace_back();
         const int n = count(rng);
         for (int i = 0; i < n; ++i) {
-            const double x = kX0 + pos(rng), y = kY0 + pos(rng);
+            const double x = kOgrX0 + pos(rng), y = kOgrY0 + pos(rng);
             wkt << (i ? "," : "") << x << ' ' << y;
             layer.vertices.back().emplace_back(x, y);
         }
@@ -215,7 +215,7 @@ void compareWithOgr(const Layer& layer, double tolerance, std::mt19937& rng, int
     std::vector<std::pair<double, double>> points;
     std::uniform_real_distribution<double> pos(-0.5 * kCell, 10.5 * kCell);
     for (int i = 0; i < randomCount; ++i) {
-        points.emplace_back(kX0 + pos(rng), kY0 + pos(rng));
+        points.emplace_back(kOgrX0 + pos(rng), kOgrY0 + pos(rng));
     }
     // Vertices lie on the boundary, which both count as part of the feature.
     std::uniform_int_distribution<std::size_t> pick(0, 1u << 30);
