@@ -20,8 +20,8 @@
 #include "app/PositionsWindow.h"
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
-#include "reports/LayerQuery.h"
-#include "reports/PositionSet.h"
+#include "query/LayerQuery.h"
+#include "query/PositionSet.h"
 
 namespace pelagon {
 

@@ -6,8 +6,8 @@
 #include "common/Twips.h"
 #include "legend/LegendGeometry.h"
 #include "legend/LegendText.h"
+#include "query/LayerQuery.h"
 #include "render/Viewport.h"
-#include "reports/LayerQuery.h"
 
 namespace pelagon::cli {
 
