@@ -16,10 +16,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/MapWindowLayout.h"
 #include "app/Mapform.h"
 #include "common/MessageSink.h"
 #include "geo/PositionText.h"
+#include "layout/MapWindowLayout.h"
 #include "render/ExportFormat.h"
 #include "render/MapDecorations.h"
 #include "render/MapExport.h"
