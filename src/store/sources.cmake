@@ -2,9 +2,11 @@
 list(APPEND PELAGON_CORE_SOURCES
   store/AttributeTable.cpp store/AttributeTable.h
   store/BoundaryDistance.cpp store/BoundaryDistance.h
+  store/DamageLedger.cpp store/DamageLedger.h
   store/DetailLevel.cpp store/DetailLevel.h
   store/FeatureStore.cpp store/FeatureStore.h
   store/FeatureStoreBuilder.cpp store/FeatureStoreBuilder.h
+  store/FeatureStoreFiles.cpp
   store/GdalErrorCapture.cpp store/GdalErrorCapture.h
   store/GeometryReader.cpp store/GeometryReader.h
   store/Grid.h
