@@ -23,12 +23,12 @@
 #include "Percentile.h"
 #include "ProcessMemory.h"
 #include "SharedData.h"
+#include "query/LayerQuery.h"
 #include "render/MapLayer.h"
 #include "render/MapRenderer.h"
 #include "render/MapSnapshot.h"
 #include "render/Symbology.h"
 #include "render/Viewport.h"
-#include "reports/LayerQuery.h"
 #include "store/FeatureStore.h"
 #include "store/ShapefileCheck.h"
 

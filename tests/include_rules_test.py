@@ -32,7 +32,16 @@ class IncludeRules(unittest.TestCase):
             ({"store/A.cpp": '#include "render/Viewport.h"\n'}, 1),
             ({"geo/Measure.h": '#include "store/FeatureStore.h"\n'}, 1),
             ({"render/R.h": '  #  include "canvas/MapCanvas.h"\n'}, 1),
-            ({"cli/C.cpp": '#include "app/MapWindowLayout.h"\n#include "app/Mapform.h"\n'}, 1),
+            # The tool models the viewer's frame with the layout arithmetic alone: no header of
+            # the viewer's windows or of the legend's widgets, whatever its name.
+            ({"cli/C.cpp": '#include "layout/MapWindowLayout.h"\n#include "app/Mapform.h"\n'}, 1),
+            ({"cli/C.cpp": '#include "app/MapWindowLayout.h"\n'}, 1),
+            ({"cli/C.cpp": '#include "legend/LayerListForm.h"\n'}, 1),
+            # The layout is arithmetic below the renderer; the query engine lies below the pages.
+            ({"layout/L.cpp": '#include "render/Viewport.h"\n'}, 1),
+            ({"query/Q.cpp": '#include "reports/DrillIdPage.h"\n'}, 1),
+            ({"reports/R.cpp": '#include "query/LayerQuery.h"\n#include "layout/LegendText.h"\n'},
+             1),
             ({"cli/C.cpp": '#include "tools/PlaceList.h"\n'}, 1),
             ({"app/M.cpp": '#include "cli/Cli.h"\n'}, 1),
             ({"newfolder/X.h": "\n"}, 1),

@@ -12,15 +12,15 @@
 #include <QSettings>
 #include <QTimer>
 
-#include "app/MapWindowLayout.h"
 #include "app/PositionsController.h"
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
 #include "help/HelpBrowser.h"
 #include "help/HelpCommand.h"
-#include "legend/LegendGeometry.h"
-#include "legend/LegendText.h"
+#include "layout/LegendGeometry.h"
+#include "layout/LegendText.h"
+#include "layout/MapWindowLayout.h"
 #include "mapdef/MapDefinition.h"
 #include "mapdef/PlaceList.h"
 #include "mapdef/ProjPars.h"

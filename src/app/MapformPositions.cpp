@@ -16,10 +16,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/MapWindowLayout.h"
 #include "app/Mapform.h"
+#include "common/FileWrite.h"
 #include "common/MessageSink.h"
 #include "geo/PositionText.h"
+#include "layout/MapWindowLayout.h"
 #include "render/ExportFormat.h"
 #include "render/MapDecorations.h"
 #include "render/MapExport.h"
@@ -164,7 +165,7 @@ QString Mapform::saveViewTo(const QString& path, int width) {
                 theMap->renderTo(painter, QRectF(QPointF(0, 0), surface));
             },
             size, *format, QStringLiteral("Dudadiruz Pelagon"));
-        problem = view.ok() ? writeExportFile(path, view.bytes) : view.error;
+        problem = view.ok() ? writeFileAtomically(path, view.bytes) : view.error;
     }
     if (!problem.isEmpty()) {
         ctx_.messages->error(QString(), problem);

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
@@ -19,9 +18,10 @@
 #include "app/Mapform.h"
 #include "app/PositionsWindow.h"
 #include "app/TheMDIform.h"
+#include "common/FileWrite.h"
 #include "common/MessageSink.h"
-#include "reports/LayerQuery.h"
-#include "reports/PositionSet.h"
+#include "query/LayerQuery.h"
+#include "query/PositionSet.h"
 
 namespace pelagon {
 
@@ -220,11 +220,8 @@ void PositionsController::exportTable(PositionsWindow* window,
     if (path.isEmpty()) {
         return;
     }
-    QSaveFile file(path);
-    const QByteArray table = set->table();
-    if (!file.open(QIODevice::WriteOnly) || file.write(table) != table.size() || !file.commit()) {
-        messages_.error(QString(), QStringLiteral("Cannot write %1: %2")
-                                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (const QString problem = writeFileAtomically(path, set->table()); !problem.isEmpty()) {
+        messages_.error(QString(), problem);
     }
 }
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "query/PositionSet.h"
 #include "render/Viewport.h"
-#include "reports/PositionSet.h"
 
 namespace pelagon {
 

@@ -21,7 +21,7 @@
 #include "app/PositionsOverlay.h"
 #include "common/EchoText.h"
 #include "geo/AngleText.h"
-#include "reports/PositionSet.h"
+#include "query/PositionSet.h"
 
 namespace pelagon {
 

@@ -1,7 +1,3 @@
-# The frame's window layout is pure arithmetic in twips: the command-line tool uses it too.
-list(APPEND PELAGON_CORE_SOURCES
-  app/MapWindowLayout.cpp app/MapWindowLayout.h
-)
 list(APPEND PELAGON_GUI_SOURCES
   app/AppController.cpp app/AppController.h
   app/FileMenu.cpp app/FileMenu.h

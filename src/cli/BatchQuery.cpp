@@ -9,8 +9,8 @@
 #include "cli/HeadlessMap.h"
 #include "cli/QueryCommand.h"
 #include "positions/PositionsFile.h"
-#include "reports/PositionBatch.h"
-#include "reports/PositionQuery.h"
+#include "query/PositionBatch.h"
+#include "query/PositionQuery.h"
 
 namespace pelagon::cli {
 

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "cli/CliErrors.h"
-#include "render/MapExport.h"
+#include "common/FileWrite.h"
 
 namespace pelagon::cli {
 
@@ -16,7 +16,7 @@ QString CliContext::resolvePath(const QString& path) const {
 }
 
 void writeOutputFile(const QString& path, const QByteArray& bytes) {
-    if (const QString problem = writeExportFile(path, bytes); !problem.isEmpty()) {
+    if (const QString problem = writeFileAtomically(path, bytes); !problem.isEmpty()) {
         throw InputError(problem);
     }
 }

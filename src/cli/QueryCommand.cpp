@@ -9,7 +9,7 @@
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
 #include "common/EchoText.h"
-#include "reports/LayerQuery.h"
+#include "reports/DrillIdQuery.h"
 
 namespace pelagon::cli {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "app/MapWindowLayout.h"
 #include "common/Twips.h"
-#include "legend/LegendGeometry.h"
-#include "legend/LegendText.h"
+#include "layout/LegendGeometry.h"
+#include "layout/LegendText.h"
+#include "layout/MapWindowLayout.h"
+#include "query/LayerQuery.h"
 #include "render/Viewport.h"
-#include "reports/LayerQuery.h"
 
 namespace pelagon::cli {
 

@@ -10,8 +10,8 @@
 #include <cmath>
 
 #include "common/Twips.h"
-#include "legend/LegendGeometry.h"
-#include "legend/LegendText.h"
+#include "layout/LegendGeometry.h"
+#include "layout/LegendText.h"
 
 namespace pelagon {
 

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
+#include "layout/LegendGeometry.h"
 #include "legend/LayerListForm.h"
-#include "legend/LegendGeometry.h"
 
 namespace pelagon {
 

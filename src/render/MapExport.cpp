@@ -1,12 +1,10 @@
 #include "render/MapExport.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace pelagon {
@@ -85,15 +83,6 @@ ExportedView exportView(const ViewDrawer& draw, QSize size, ExportFormat format,
                 .arg(formatName));
     }
     return {buffer.data(), {}};
-}
-
-QString writeExportFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return QStringLiteral("Cannot write %1: %2")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
-    }
-    return {};
 }
 
 }  // namespace pelagon

@@ -33,8 +33,4 @@ struct ExportedView {
 ExportedView exportView(const ViewDrawer& draw, QSize size, ExportFormat format,
                         const QString& creator);
 
-// Writes bytes to a file, replacing it only once they are all written. Returns an empty text, or
-// why it could not ("Cannot write FILE: reason").
-QString writeExportFile(const QString& path, const QByteArray& bytes);
-
 }  // namespace pelagon

@@ -1,7 +1,5 @@
 #include "store/FeatureStoreBuilder.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <gdal_priv.h>
@@ -19,6 +17,7 @@
 #include <span>
 
 #include "store/AttributeTable.h"
+#include "store/DamageLedger.h"
 #include "store/GdalErrorCapture.h"
 #include "store/GeometryReader.h"
 #include "store/ShapefileCheck.h"
@@ -76,43 +75,6 @@ bool finiteEnvelope(const OGREnvelope& e) {
            std::isfinite(e.MaxY) && e.MinX <= e.MaxX && e.MinY <= e.MaxY;
 }
 
-QString siblingFile(const QFileInfo& file, const QString& extension) {
-    const QDir dir = file.absoluteDir();
-    const QString wanted = file.completeBaseName() + QLatin1Char('.') + extension;
-    if (QFileInfo(dir.filePath(wanted)).isFile()) {
-        return dir.filePath(wanted);
-    }
-    const QStringList entries = dir.entryList(QDir::Files);
-    for (const QString& e : entries) {
-        if (e.compare(wanted, Qt::CaseInsensitive) == 0) {
-            return dir.filePath(e);
-        }
-    }
-    return {};
-}
-
-// The size a dBASE file must have by its own header; OGR reads the records only when they are
-// asked for, so a cut-off attribute table is caught here instead of at the first query.
-std::optional<QString> checkDbf(const QString& dbfPath) {
-    QFile file(dbfPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("its attribute table %1 cannot be opened").arg(dbfPath);
-    }
-    const QByteArray header = file.read(12);
-    if (header.size() < 12) {
-        return QStringLiteral("its attribute table %1 is truncated").arg(dbfPath);
-    }
-    const auto u8 = [&](int i) { return static_cast<quint64>(static_cast<quint8>(header[i])); };
-    const quint64 records = u8(4) | u8(5) << 8 | u8(6) << 16 | u8(7) << 24;
-    const quint64 headerLength = u8(8) | u8(9) << 8;
-    const quint64 recordLength = u8(10) | u8(11) << 8;
-    if (headerLength < 32 ||
-        static_cast<quint64>(file.size()) < headerLength + records * recordLength) {
-        return QStringLiteral("its attribute table %1 is truncated").arg(dbfPath);
-    }
-    return std::nullopt;
-}
-
 // The parts and points of what OGR made of a shapefile record (none for no geometry).
 RecordSeen countShape(const OGRGeometry* g) {
     RecordSeen seen;
@@ -152,137 +114,7 @@ RecordSeen countShape(const OGRGeometry* g) {
     return seen;
 }
 
-// What a layer's reading leaves out. For a checked shapefile the check's verdict on every
-// record is the ledger (OGR's FID is the record's index); for other files features are counted
-// as they come. What a pass of reading finds is held until the pass is known to be the last: a
-// layer read again finds it again.
-class Ledger {
-public:
-    Ledger(ShapefileCheck* check, const QString& dataFile)
-        : check_(check), name_(QFileInfo(dataFile).fileName()) {}
-
-    // Whether OGR's feature fid belongs to a record known to be damaged.
-    bool knownBad(std::int64_t fid) const {
-        return check_ != nullptr && fid >= 0 &&
-               fid < static_cast<std::int64_t>(check_->bad.size()) &&
-               check_->bad[static_cast<std::size_t>(fid)] != 0;
-    }
-
-    void startPass() { pending_.clear(); }
-
-    // Leaves out the feature with OGR's fid (shapefiles) or the ordinal-th feature (1-based,
-    // other files).
-    void leaveOut(std::int64_t fid, std::int64_t ordinal, const QString& why) {
-        pending_.push_back({fid, ordinal, why});
-    }
-
-    // Notes a problem that leaves nothing out.
-    void note(const QString& why) { notes_.append(why); }
-    // Takes back the last note (a conclusion a later pass proved wrong).
-    void dropLastNote() {
-        if (!notes_.isEmpty()) {
-            notes_.removeLast();
-        }
-    }
-
-    // Takes in what the last pass found.
-    void commit() {
-        for (const QString& why : std::as_const(notes_)) {
-            if (check_ != nullptr) {
-                ++check_->problemCount;
-                if (check_->keeps(0)) {
-                    check_->keep(LayerProblem{name_, 0, why});
-                }
-            }
-        }
-        for (const Left& l : pending_) {
-            if (check_ != nullptr) {
-                const std::int64_t record = l.fid + 1;
-                check_->markBad(record, record);
-                ++check_->problemCount;
-                if (check_->keeps(record)) {
-                    check_->keep(LayerProblem{
-                        name_, record, QStringLiteral("record %1: %2").arg(record).arg(l.why)});
-                }
-                continue;
-            }
-            ++leftOut_;
-            if (damage_.problems++ == 0) {
-                damage_.file = name_;
-                damage_.firstProblem = QStringLiteral("feature %1: %2").arg(l.ordinal).arg(l.why);
-            }
-        }
-        pending_.clear();
-        notes_.clear();
-    }
-
-    // The account once every feature has been read; features counts those OGR gave.
-    StoreDamage result(std::int64_t features) const {
-        if (check_ == nullptr) {
-            StoreDamage d = damage_;
-            d.records = features;
-            d.leftOut = leftOut_;
-            return d;
-        }
-        StoreDamage d;
-        d.records = check_->records;
-        d.leftOut = check_->badCount();
-        d.problems = check_->problemCount;
-        if (!check_->problems.empty()) {
-            d.file = check_->problems.front().file;
-            d.firstProblem = check_->problems.front().reason;
-        }
-        return d;
-    }
-
-private:
-    struct Left {
-        std::int64_t fid, ordinal;
-        QString why;
-    };
-    ShapefileCheck* check_;
-    QString name_;
-    std::vector<Left> pending_;
-    QStringList notes_;
-    StoreDamage damage_;
-    std::int64_t leftOut_ = 0;
-};
-
 }  // namespace
-
-QString FeatureStoreBuilder::resolveDataFile(const QString& path) {
-    if (path.isEmpty()) {
-        return {};
-    }
-    if (path.startsWith(QLatin1String("/vsi"))) {
-        return path;  // GDAL's virtual file systems: let OGR decide
-    }
-    const QFileInfo given(path);
-    if (given.isFile() || (given.isDir() && !given.suffix().isEmpty())) {
-        return given.absoluteFilePath();
-    }
-    const QFileInfo withShp(path + QStringLiteral(".shp"));
-    if (withShp.isFile()) {
-        return withShp.absoluteFilePath();
-    }
-    // Map folders made on other systems may spell file names in another letter case.
-    const QString name = given.fileName();
-    const QDir dir = given.absoluteDir();
-    if (name.isEmpty() || !dir.exists()) {
-        return {};
-    }
-    QString viaShp;
-    const QStringList entries = dir.entryList(QDir::Files);
-    for (const QString& e : entries) {
-        if (e.compare(name, Qt::CaseInsensitive) == 0) {
-            return dir.absoluteFilePath(e);
-        }
-        if (e.compare(name + QStringLiteral(".shp"), Qt::CaseInsensitive) == 0) {
-            viaShp = dir.absoluteFilePath(e);
-        }
-    }
-    return viaShp;
-}
 
 StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                                           const StoreOpenOptions& options) {
@@ -331,7 +163,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             return unreadable(path, *problem);
         }
     }
-    Ledger ledger(check, path);
+    DamageLedger ledger(check, path);
     auto skipRecord = [&](std::int64_t fid) { return ledger.knownBad(fid); };
     if (ds->GetLayerCount() < 1) {
         return unreadable(path, QStringLiteral("it holds no layer"));

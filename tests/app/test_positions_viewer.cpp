@@ -19,7 +19,7 @@
 #include "app/PositionsController.h"
 #include "app/PositionsWindow.h"
 #include "geo/AngleText.h"
-#include "reports/PositionSet.h"
+#include "query/PositionSet.h"
 #include "reports/TheBrowserForm.h"
 
 using namespace pelagon;

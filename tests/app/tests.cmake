@@ -1,6 +1,5 @@
 pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_chooser.cpp
-  app/test_layout_geometry.cpp
   app/test_mapform.cpp
   app/test_map_tools.cpp
   app/test_fish_tool.cpp

@@ -10,7 +10,7 @@
 #include "cli/HeadlessMap.h"
 #include "cli/ReferenceCanvas.h"
 #include "positions/Csv.h"
-#include "reports/PositionSet.h"
+#include "query/PositionSet.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleMap.h"
 

@@ -1,15 +1,15 @@
-// The subcommands run in-process on the sample map and on a small map written by the test.
+// The subcommands run in-process on the sample map and on a small map written by the test: usage,
+// info, position and measure, and where the output goes. Rendering and the query have files of
+// their own (test_cli_render.cpp, test_cli_query.cpp).
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
 #include "cli/CliTestSupport.h"
-#include "cli/Csv.h"
 #include "cli/ReferenceCanvas.h"
 #include "common/ProgramInfo.h"
 #include "support/QStringPrinter.h"
@@ -301,90 +301,6 @@ TEST(CliInfo, LinesAfterTheBlankLineOfTheDefinitionAreNoted) {
                                "(the layer list ends at its first blank line).");
 }
 
-TEST(CliQuery, BatchTable) {
-    test::TinyMap map;
-    ASSERT_TRUE(map.isValid()) << map.problems();
-    const QByteArray input =
-        "X, Y ,ID\r\n"
-        "100,100,\"first, with comma\"\r\n"
-        "700,700,\"say \"\"hi\"\"\"\r\n"
-        "abc,1,bad\r\n"
-        "2000,2000\r\n"
-        "\r\n"
-        "2000,2003,\"multi\nline\"\r\n"
-        "9000,9000,\"open\r\n";
-    const auto r = runTool({"query", map.definition(), "--csv", "-", "--tolerance", "5"}, input);
-    ASSERT_EQ(r.rc, 0) << r.errText().toStdString();
-    EXPECT_EQ(r.errText(),
-              "Could not find layer:  ghost\n"
-              "standard input, line 4: the x value 'abc' is not a number; the row is left out.\n"
-              "standard input, line 5: it has 2 fields where 3 are needed; the row is left out.\n"
-              "standard input, line 9: the quote that opens field 3 is never closed; the row is "
-              "left out.\n"
-              "3 rows read, 3 left out\n");
-    const QList<cli::CsvRecord> rows = cli::parseCsv(r.outText());
-    ASSERT_EQ(rows.size(), 4);
-    EXPECT_EQ(rows[0].fields,
-              QStringList({"id", "lon", "lat", "x", "y", "Zones", "Docs", "Wells", "Ghost"}));
-    // A zone whose name needs quoting; the hidden document layer gives its DocFile.
-    EXPECT_EQ(rows[1].fields.mid(3),
-              QStringList({"100.000", "100.000", "A, \"quoted\"", "", "", ""}));
-    EXPECT_EQ(rows[1].fields[0], "first, with comma");
-    EXPECT_EQ(rows[2].fields.mid(5), QStringList({"A, \"quoted\"", "a\\b.htm", "", ""}));
-    EXPECT_EQ(rows[2].fields[0], "say \"hi\"");
-    EXPECT_EQ(rows[3].fields[0], "multi\nline");
-    EXPECT_EQ(rows[3].fields[7], "W1");  // 3 m from the well, within the tolerance
-    // Map units are converted to degrees with the map's projection.
-    EXPECT_EQ(rows[1].fields[1].left(8), "-153.998");
-    EXPECT_TRUE(r.outText().endsWith("\r\n"));
-
-    // Degrees in, with the row's line number as id.
-    const auto lonlat =
-        runTool({"query", map.definition(), "--csv", "-"}, "lon,lat\n-154,50\n-154,80\n");
-    ASSERT_EQ(lonlat.rc, 0);
-    const QList<cli::CsvRecord> out = cli::parseCsv(lonlat.outText());
-    ASSERT_EQ(out.size(), 3);
-    EXPECT_EQ(out[1].fields[0], "2");
-    EXPECT_EQ(out[1].fields[5], "A, \"quoted\"");  // (0, 0) is the origin of the plane
-    EXPECT_EQ(out[2].fields[5], "");
-
-    const auto noColumns = runTool({"query", map.definition(), "--csv", "-"}, "a,b\n1,2\n");
-    EXPECT_EQ(noColumns.rc, 1);
-    EXPECT_TRUE(noColumns.errText().contains("line 1: the header names neither"));
-}
-
-TEST(CliQuery, CsvQuotingOfFields) {
-    const std::vector<std::pair<QString, QString>> cases = {
-        {"plain", "plain"},
-        {"a,b", "\"a,b\""},
-        {"say \"x\"", "\"say \"\"x\"\"\""},
-        {"two\nlines", "\"two\nlines\""},
-        {"", ""},
-    };
-    for (const auto& [field, written] : cases) {
-        EXPECT_EQ(cli::csvField(field), written);
-        const QList<cli::CsvRecord> back = cli::parseCsv(cli::csvLine({field, "z"}));
-        ASSERT_EQ(back.size(), 1);
-        EXPECT_EQ(back[0].fields, QStringList({field, "z"}));
-    }
-    const QList<cli::CsvRecord> bad = cli::parseCsv("\"a\"b,c\nd,e\n");
-    ASSERT_EQ(bad.size(), 2);
-    EXPECT_TRUE(bad[0].error.contains("text follows the closing quote of field 1"));
-    EXPECT_EQ(bad[1].line, 2);
-    EXPECT_EQ(bad[1].fields, QStringList({"d", "e"}));
-}
-
-// Share of an image's pixels that have a colour.
-double share(const QImage& image, QRgb colour) {
-    qint64 n = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            n += (image.pixel(x, y) & 0xffffff) == (colour & 0xffffff) ? 1 : 0;
-        }
-    }
-    return static_cast<double>(n) / (image.width() * image.height());
-}
-
 // A typed position reads as the viewer's field reads it: the same point as its decimal degrees,
 // and back to the map point the read-out came from.
 TEST(CliGeo, TypedPositionsGiveTheSameAnswersAsDegrees) {
@@ -405,75 +321,6 @@ TEST(CliGeo, TypedPositionsGiveTheSameAnswersAsDegrees) {
     EXPECT_NEAR(xy[0].toDouble(), 100000, 2);
     EXPECT_NEAR(xy[1].toDouble(), 200000, 2);
     EXPECT_EQ(lines[2], "- 152° 33.466', 51° 48.038'");
-}
-
-TEST(CliRender, PngOfTheAskedSizeShowsTheLayers) {
-    test::TinyMap map;
-    ASSERT_TRUE(map.isValid()) << map.problems();
-    const QString png = map.folder() + "/out.png";
-    struct Case {
-        QStringList extra;
-        double red;    // the zones
-        double white;  // background
-    };
-    // Full extent 0..4000 x 0..2000 (zones and the well) on 400 x 200 pixels: each zone is an
-    // eighth of the image less its outline; the document layer is hidden in the definition.
-    const std::vector<Case> cases = {
-        {{}, 0.20, 0.40},
-        {{"--hide", "Zones"}, 0.0, 0.9},
-        {{"--extent", "0,1000,0,1000"}, 0.45, 0.45},  // widened to 2000 x 1000: half is zone A
-        {{"--region", "West"}, 0.45, 0.45},
-    };
-    for (const Case& c : cases) {
-        const auto r = runTool(
-            QStringList{"render", map.definition(), "-o", png, "--size", "400x200"} + c.extra);
-        ASSERT_EQ(r.rc, 0) << r.errText().toStdString();
-        const QImage image(png);
-        ASSERT_EQ(image.size(), QSize(400, 200));
-        EXPECT_GE(share(image, qRgb(255, 0, 0)), c.red) << c.extra.join(' ').toStdString();
-        EXPECT_LE(share(image, qRgb(255, 0, 0)), c.red + 0.1) << c.extra.join(' ').toStdString();
-        EXPECT_GE(share(image, qRgb(255, 255, 255)), c.white) << c.extra.join(' ').toStdString();
-    }
-    // A relative output path is taken from the folder the tool was started in.
-    const QString before = QDir::currentPath();
-    QDir::setCurrent(map.folder());
-    const auto pdf = runTool({"render", "Tiny.mv", "-o", "sub/../map.pdf", "--size", "300x150"});
-    QDir::setCurrent(before);
-    ASSERT_EQ(pdf.rc, 0) << pdf.errText().toStdString();
-    QFile file(map.folder() + "/map.pdf");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith("%PDF"));
-}
-
-// The scale bar and the graticule are drawn only when asked for, over the same map.
-TEST(CliRender, ScaleBarAndGraticuleOnRequest) {
-    test::TinyMap map;
-    ASSERT_TRUE(map.isValid()) << map.problems();
-    const auto draw = [&](const QStringList& extra) {
-        const QString png = map.folder() + "/d.png";
-        const auto r = runTool(
-            QStringList{"render", map.definition(), "-o", png, "--size", "400x300"} + extra);
-        EXPECT_EQ(r.rc, 0) << r.errText().toStdString();
-        return QImage(png);
-    };
-    const QImage plain = draw({});
-    const QImage bar = draw({"--scale-bar"});
-    const QImage grid = draw({"--graticule"});
-    const QImage both = draw({"--scale-bar", "--graticule"});
-    ASSERT_FALSE(plain.isNull());
-    // The scale bar stands in the lower left corner: only there does the image change.
-    EXPECT_EQ(bar.copy(200, 0, 200, 300), plain.copy(200, 0, 200, 300));
-    EXPECT_NE(bar.copy(0, 200, 200, 100), plain.copy(0, 200, 200, 100));
-    EXPECT_NE(grid, plain);
-    EXPECT_NE(both, bar);
-    EXPECT_NE(both, grid);
-
-    map.write("ProjPars.alb", "");
-    const auto r =
-        runTool({"render", map.definition(), "-o", map.folder() + "/e.png", "--scale-bar"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(r.errText().contains("ProjPars.alb")) << r.errText().toStdString();
-    EXPECT_FALSE(QFile::exists(map.folder() + "/e.png"));
 }
 
 // "-" as an output is standard output, for every subcommand that writes a file; nothing named
@@ -503,115 +350,6 @@ TEST(CliOutput, DashIsStandardOutput) {
     QDir::setCurrent(before);
     EXPECT_FALSE(QFileInfo::exists(map.folder() + "/-"));
     EXPECT_FALSE(QFileInfo::exists(start.path() + "/-"));
-}
-
-// The output's extension chooses the format; --format overrides it.
-TEST(CliRender, FormatFollowsTheExtension) {
-    test::TinyMap map;
-    ASSERT_TRUE(map.isValid()) << map.problems();
-    struct Case {
-        const char* name;
-        QStringList extra;
-        QByteArray begins;
-        const char* imageFormat;  // what Qt reads the file as; empty for pages
-    };
-    const std::vector<Case> cases = {
-        {"map.png", {}, "\x89PNG\r\n", "png"},
-        {"map.jpg", {}, "\xff\xd8\xff", "jpeg"},
-        {"map.JPEG", {}, "\xff\xd8\xff", "jpeg"},
-        {"map.tif", {}, "II*", "tiff"},
-        {"map.tiff", {}, "II*", "tiff"},
-        {"map.pdf", {}, "%PDF", ""},
-        {"map.svg", {}, "<?xml", ""},
-        {"map.dat", {"--format", "jpeg"}, "\xff\xd8\xff", "jpeg"},
-    };
-    for (const Case& c : cases) {
-        const QString path = map.folder() + "/" + c.name;
-        const auto r = runTool(
-            QStringList{"render", map.definition(), "-o", path, "--size", "80x40"} + c.extra);
-        ASSERT_EQ(r.rc, 0) << c.name << ": " << r.errText().toStdString();
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
-        const QByteArray bytes = file.readAll();
-        EXPECT_TRUE(bytes.startsWith(c.begins)) << c.name;
-        if (*c.imageFormat != 0) {
-            QImage image;
-            ASSERT_TRUE(image.loadFromData(bytes, c.imageFormat)) << c.name;
-            EXPECT_EQ(image.size(), QSize(80, 40)) << c.name;
-            // Zone A, red, fills the image's left part.
-            const QColor pixel = image.pixelColor(10, 30);
-            EXPECT_GT(pixel.red(), 200) << c.name;
-            EXPECT_LT(pixel.green(), 60) << c.name;
-        } else if (QByteArray(c.begins) == "<?xml") {
-            EXPECT_TRUE(bytes.contains("<svg")) << c.name;
-            EXPECT_TRUE(bytes.contains("viewBox=\"0 0 80 40\"")) << c.name;
-        }
-    }
-}
-
-// Names of the place lists are found with spaces around them ignored; an unknown name lists at
-// most ten entries.
-TEST(CliRender, PlaceNamesIgnoreSurroundingSpaces) {
-    test::TinyMap map;
-    ASSERT_TRUE(map.isValid()) << map.problems();
-    map.write("SSL_Locs.csv", "Name,X,Y\r\n  Spaced Name  ,2000,2000\r\n");
-    QByteArray regions = "Name,L,R,B,T\r\n";
-    for (int i = 0; i < 422; ++i) {
-        regions += "Region " + QByteArray::number(i) + ",0,1000,0,1000\r\n";
-    }
-    map.write("Regions.csv", regions);
-    const QString png = map.folder() + "/site.png";
-    for (const QString name : {"Spaced Name", " Spaced Name", "spaced name  "}) {
-        const auto r = runTool({"render", map.definition(), "-o", png, "--site", name});
-        EXPECT_EQ(r.rc, 0) << name.toStdString() << ": " << r.errText().toStdString();
-    }
-    const auto region = runTool({"render", map.definition(), "-o", png, "--region", " Region 7 "});
-    EXPECT_EQ(region.rc, 0) << region.errText().toStdString();
-    const auto unknown = runTool({"render", map.definition(), "-o", png, "--region", "Atlantis"});
-    EXPECT_EQ(unknown.rc, 2);
-    EXPECT_TRUE(unknown.errText().contains("\"Region 9\" and 412 more"))
-        << unknown.errText().toStdString();
-    EXPECT_FALSE(unknown.errText().contains("Region 10"));
-}
-
-// A row whose quote is never closed is reported and left out; the rows after it are read.
-TEST(CliQuery, BrokenRowsDoNotSwallowTheRest) {
-    test::TinyMap map;
-    ASSERT_TRUE(map.isValid()) << map.problems();
-    QByteArray input = "x,y,id\n";
-    for (int i = 0; i < 10000; ++i) {
-        input +=
-            i == 10 || i == 5000 ? "100,100,\"open\n" : "100,100,r" + QByteArray::number(i) + "\n";
-    }
-    const auto r = runTool({"query", map.definition(), "--csv", "-"}, input);
-    ASSERT_EQ(r.rc, 0) << r.errText().left(500).toStdString();
-    const QStringList err = r.errText().split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(err.size(), 4) << r.errText().left(500).toStdString();  // the ghost layer first
-    EXPECT_EQ(err[1],
-              "standard input, line 12: the quote that opens field 3 is closed only on "
-              "line 5002, and text follows it; the row is left out.");
-    EXPECT_EQ(err[2],
-              "standard input, line 5002: the quote that opens field 3 is never closed; "
-              "the row is left out.");
-    EXPECT_EQ(err[3], "9,998 rows read, 2 left out");
-    const QList<cli::CsvRecord> rows = cli::parseCsv(r.outText());
-    ASSERT_EQ(rows.size(), 1 + 9998);
-    EXPECT_EQ(rows.last().fields[0], "r9999");
-}
-
-TEST(CliQuery, CsvRecordsAfterAnOpenQuote) {
-    const QList<cli::CsvRecord> records =
-        cli::parseCsv("a,b\n\"open,1\nc,\"d\ne\"\nf,\"g\r\nh,i\n");
-    ASSERT_EQ(records.size(), 5);
-    EXPECT_TRUE(records[1].error.contains("closed only on line 3"))
-        << records[1].error.toStdString();
-    EXPECT_EQ(records[1].line, 2);
-    EXPECT_EQ(records[2].fields, QStringList({"c", "d\ne"}));  // a quoted line break still works
-    EXPECT_EQ(records[2].line, 3);
-    EXPECT_TRUE(records[3].error.contains("field 2 is never closed"));
-    EXPECT_EQ(records[3].line, 5);
-    EXPECT_EQ(records[4].fields, QStringList({"h", "i"}));
-    EXPECT_EQ(records[4].line, 6);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@ if(TARGET pelagon-cli)
     SOURCES
       cli/CliTestSupport.h
       cli/test_cli_commands.cpp
+      cli/test_cli_query.cpp
+      cli/test_cli_render.cpp
       cli/test_cli_batch.cpp
       cli/test_cli_viewer.cpp
       cli/test_man_page.cpp

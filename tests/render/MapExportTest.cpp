@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
 
 #include <vector>
 
@@ -74,24 +71,6 @@ TEST(MapExport, AnEmptyViewIsRefused) {
     EXPECT_FALSE(view.ok());
     EXPECT_TRUE(view.bytes.isEmpty());
     EXPECT_FALSE(view.error.isEmpty());
-}
-
-TEST(MapExport, WritingReplacesTheFileOnlyWhenAllIsWritten) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("view.png");
-    EXPECT_EQ(writeExportFile(path, "first"), QString());
-    EXPECT_EQ(writeExportFile(path, "second"), QString());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("second"));
-
-    const QString missing = dir.filePath("no/such/folder/view.png");
-    const QString problem = writeExportFile(missing, "x");
-    EXPECT_TRUE(problem.startsWith("Cannot write " + QDir::toNativeSeparators(missing) + ": ") ||
-                problem.startsWith("Cannot write " + missing + ": "))
-        << problem.toStdString();
-    EXPECT_FALSE(QFile::exists(missing));
 }
 
 }  // namespace

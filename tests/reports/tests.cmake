@@ -11,7 +11,3 @@ pelagon_add_test(NAME test_reports_engine LIBS pelagon_gui DISPLAY x11 SOURCES
   reports/QtPrinters.h
   reports/test_web_engine.cpp
 )
-pelagon_add_test(NAME test_reports_query LIBS pelagon_render GDAL::GDAL SOURCES
-  reports/test_position_query.cpp
-  support/LayerFixtures.cpp support/LayerFixtures.h
-)

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "app/MapWindowLayout.h"
 #include "common/Twips.h"
+#include "layout/MapWindowLayout.h"
 #include "tools/MapPicture.h"
 #include "tools/MapPictureBox.h"
 #include "tools/MapToolbar.h"

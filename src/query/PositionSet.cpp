@@ -1,4 +1,4 @@
-#include "reports/PositionSet.h"
+#include "query/PositionSet.h"
 
 #include <QHash>
 
@@ -6,7 +6,7 @@
 
 #include "common/EchoText.h"
 #include "positions/PositionsFile.h"
-#include "reports/PositionBatch.h"
+#include "query/PositionBatch.h"
 
 namespace pelagon {
 

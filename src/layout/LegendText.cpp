@@ -1,4 +1,4 @@
-#include "legend/LegendText.h"
+#include "layout/LegendText.h"
 
 #include <QFontMetricsF>
 

@@ -12,10 +12,10 @@
 #include "mapdef/MapDefinition.h"
 #include "positions/Csv.h"
 #include "positions/PositionsFile.h"
+#include "query/LayerQuery.h"
+#include "query/PositionBatch.h"
+#include "query/PositionQuery.h"
 #include "render/MapLayer.h"
-#include "reports/LayerQuery.h"
-#include "reports/PositionBatch.h"
-#include "reports/PositionQuery.h"
 #include "support/LayerFixtures.h"
 #include "support/QStringPrinter.h"
 

@@ -14,7 +14,7 @@
 
 #include "common/MapTypes.h"
 #include "mapdef/LayerInfo.h"
-#include "reports/PositionQuery.h"
+#include "query/PositionQuery.h"
 
 class QIODevice;
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QVector>
 
@@ -11,7 +10,7 @@
 
 #include "common/MapTypes.h"
 #include "mapdef/LayerInfo.h"
-#include "reports/DrillIdPage.h"
+#include "query/LayerQueryResult.h"
 #include "store/FeatureStore.h"
 
 namespace pelagon {
@@ -41,17 +40,5 @@ LayerQuery queryLayersAt(const QVector<LayerInfo>& LayerInfos,
 inline double queryTolerance(double mapUnitsPerPixel) {
     return kQueryTolerancePixels * mapUnitsPerPixel;
 }
-
-// The whole location query at a point: the searches of queryLayersAt and the bytes of the query
-// page for what they found. The map window and the command-line tool both call this, so the page
-// they write for the same point and tolerance is the same.
-struct DrillIdResult {
-    LayerQuery query;
-    QByteArray page;
-};
-DrillIdResult drillIdAt(const QVector<LayerInfo>& LayerInfos,
-                        const std::vector<std::shared_ptr<MapLayer>>& MapLayers,
-                        const QString& BaseDir, MapPoint point, double tolerance,
-                        const std::function<void(int)>& beforeLayer = {});
 
 }  // namespace pelagon

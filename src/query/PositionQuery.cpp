@@ -1,4 +1,4 @@
-#include "reports/PositionQuery.h"
+#include "query/PositionQuery.h"
 
 #include <algorithm>
 #include <charconv>

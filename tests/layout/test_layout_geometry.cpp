@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/MapWindowLayout.h"
-#include "legend/LegendGeometry.h"
+#include "layout/LegendGeometry.h"
+#include "layout/MapWindowLayout.h"
 
 using namespace pelagon;
 

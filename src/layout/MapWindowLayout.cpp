@@ -1,9 +1,9 @@
-#include "app/MapWindowLayout.h"
+#include "layout/MapWindowLayout.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "legend/LegendGeometry.h"
+#include "layout/LegendGeometry.h"
 
 namespace pelagon {
 

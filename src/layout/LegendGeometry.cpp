@@ -1,4 +1,4 @@
-#include "legend/LegendGeometry.h"
+#include "layout/LegendGeometry.h"
 
 #include <algorithm>
 #include <cmath>

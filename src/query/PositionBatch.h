@@ -10,7 +10,7 @@
 
 #include "common/MapTypes.h"
 #include "positions/PositionsFile.h"
-#include "reports/PositionQuery.h"
+#include "query/PositionQuery.h"
 
 namespace pelagon {
 

@@ -1,4 +1,4 @@
-#include "reports/LayerQuery.h"
+#include "query/LayerQuery.h"
 
 #include "render/MapLayer.h"
 
@@ -39,16 +39,6 @@ LayerQuery queryLayersAt(const QVector<LayerInfo>& LayerInfos,
         }
     }
     return query;
-}
-
-DrillIdResult drillIdAt(const QVector<LayerInfo>& LayerInfos,
-                        const std::vector<std::shared_ptr<MapLayer>>& MapLayers,
-                        const QString& BaseDir, MapPoint point, double tolerance,
-                        const std::function<void(int)>& beforeLayer) {
-    DrillIdResult result;
-    result.query = queryLayersAt(LayerInfos, MapLayers, point, tolerance, beforeLayer);
-    result.page = drillIdResultsPage(LayerInfos, BaseDir, result.query.found);
-    return result;
 }
 
 }  // namespace pelagon

@@ -1,4 +1,4 @@
-#include "reports/PositionBatch.h"
+#include "query/PositionBatch.h"
 
 #include <QThread>
 

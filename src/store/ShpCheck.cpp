@@ -1,0 +1,261 @@
+// The records of the .shp: what a record of each shape type holds, whether a record's length
+// fits what OGR made of it, how the writer numbered the records, and the records past the last
+// one the index lists.
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "store/ShapefileCheckImpl.h"
+
+namespace pelagon {
+
+using shpcheck::Bytes;
+using shpcheck::kHeader;
+using shpcheck::kRecordHeader;
+using shpcheck::plural;
+using shpcheck::recordText;
+
+namespace {
+
+// Shape types of the format and what their records hold.
+enum class Family { Null, Point, MultiPoint, Poly, MultiPatch, Unknown };
+
+Family familyOf(std::int32_t type) {
+    switch (type) {
+        case 0:
+            return Family::Null;
+        case 1:
+        case 11:
+        case 21:
+            return Family::Point;
+        case 8:
+        case 18:
+        case 28:
+            return Family::MultiPoint;
+        case 3:
+        case 5:
+        case 13:
+        case 15:
+        case 23:
+        case 25:
+            return Family::Poly;
+        case 31:
+            return Family::MultiPatch;
+        default:
+            return Family::Unknown;
+    }
+}
+
+bool hasZ(std::int32_t type) {
+    return type >= 11 && type <= 19;
+}
+bool hasM(std::int32_t type) {
+    return (type >= 21 && type <= 29) || hasZ(type) || type == 31;
+}
+
+// The content lengths a record of this type with n points may have: the plain layout, then
+// with the optional measures. Z types always carry their Z block; their measures are optional,
+// as are those of M types.
+std::vector<std::int64_t> allowedLengths(std::int32_t type, std::int64_t base, std::int64_t n) {
+    const std::int64_t block = 16 + 8 * n;  // a range and one value per point
+    if (type == 31 || hasZ(type)) {
+        return {base + block, base + 2 * block};
+    }
+    if (hasM(type)) {
+        return {base, base + block};
+    }
+    return {base};
+}
+
+QString lengthsText(const std::vector<std::int64_t>& lengths) {
+    QString text = QString::number(lengths.front());
+    for (std::size_t k = 1; k < lengths.size(); ++k) {
+        text += QStringLiteral(" or %1").arg(lengths[k]);
+    }
+    return text;
+}
+
+}  // namespace
+
+QString shpcheck::contentProblem(const Bytes& shp, std::int64_t at, std::int64_t length,
+                                 std::int32_t fileType) {
+    if (length < 4) {
+        return QStringLiteral("its length of %1 bytes cannot hold a shape type").arg(length);
+    }
+    const std::int32_t type = shp.le32(at);
+    if (type == 0) {
+        return {};  // a null shape: a feature without geometry
+    }
+    if (type != fileType) {
+        return QStringLiteral("it holds a shape of type %1 in a file of type %2")
+            .arg(type)
+            .arg(fileType);
+    }
+    switch (familyOf(type)) {
+        case Family::Point: {
+            // X and Y; a PointM adds M; a PointZ adds Z and, mostly, M.
+            const std::vector<std::int64_t> ok = type == 1    ? std::vector<std::int64_t>{20}
+                                                 : type == 21 ? std::vector<std::int64_t>{28}
+                                                              : std::vector<std::int64_t>{28, 36};
+            if (std::find(ok.begin(), ok.end(), length) != ok.end()) {
+                return {};
+            }
+            return QStringLiteral("a point needs %1 bytes, its length is %2")
+                .arg(lengthsText(ok))
+                .arg(length);
+        }
+        case Family::MultiPoint: {
+            if (length < 40) {
+                return QStringLiteral("its length of %1 bytes cannot hold a point count")
+                    .arg(length);
+            }
+            const std::int64_t n = shp.le32(at + 36);
+            if (n < 0) {
+                return QStringLiteral("its point count %1 is negative").arg(n);
+            }
+            const std::vector<std::int64_t> ok = allowedLengths(type, 40 + 16 * n, n);
+            if (std::find(ok.begin(), ok.end(), length) == ok.end()) {
+                return QStringLiteral("its %1 need %2 bytes, its length is %3")
+                    .arg(plural(n, "point", "points"), lengthsText(ok))
+                    .arg(length);
+            }
+            return {};
+        }
+        case Family::Poly:
+        case Family::MultiPatch: {
+            if (length < 44) {
+                return QStringLiteral(
+                           "its length of %1 bytes cannot hold its part and point "
+                           "counts")
+                    .arg(length);
+            }
+            const std::int64_t parts = shp.le32(at + 36);
+            const std::int64_t n = shp.le32(at + 40);
+            if (parts < 0 || n < 0) {
+                return QStringLiteral("its part or point count is negative (%1 parts, %2 points)")
+                    .arg(parts)
+                    .arg(n);
+            }
+            const std::int64_t perPart = type == 31 ? 8 : 4;
+            const std::vector<std::int64_t> ok =
+                allowedLengths(type, 44 + perPart * parts + 16 * n, n);
+            if (std::find(ok.begin(), ok.end(), length) == ok.end()) {
+                return QStringLiteral("its %1 and %2 need %3 bytes, its length is %4")
+                    .arg(plural(n, "point", "points"), plural(parts, "part", "parts"),
+                         lengthsText(ok))
+                    .arg(length);
+            }
+            if (parts == 0 && n > 0) {
+                return QStringLiteral("it has %1 but no parts").arg(plural(n, "point", "points"));
+            }
+            std::int64_t previous = -1;
+            for (std::int64_t k = 0; k < parts; ++k) {
+                const std::int64_t start = shp.le32(at + 44 + 4 * k);
+                if ((k == 0 && start != 0) || start <= previous || start >= n) {
+                    return QStringLiteral("part %1 starts at point %2 (of %3)")
+                        .arg(k + 1)
+                        .arg(start)
+                        .arg(n);
+                }
+                previous = start;
+            }
+            return {};
+        }
+        case Family::Null:
+        case Family::Unknown:
+            break;
+    }
+    return QStringLiteral("its shape type %1 is not one of the format").arg(type);
+}
+
+// Whether a record of this content length can hold what OGR made of it.
+bool ShapefileChecker::Impl::lengthFits(std::int64_t length, const RecordSeen& seen) const {
+    if (seen.parts < 0) {
+        return false;  // a shape the counts do not describe
+    }
+    if (seen.points == 0 && seen.parts == 0) {
+        return length == 4;  // a null shape
+    }
+    std::vector<std::int64_t> ok;
+    switch (familyOf(fileType_)) {
+        case Family::Point:
+            ok = fileType_ == 1    ? std::vector<std::int64_t>{20}
+                 : fileType_ == 21 ? std::vector<std::int64_t>{28}
+                                   : std::vector<std::int64_t>{28, 36};
+            return seen.points == 1 && std::find(ok.begin(), ok.end(), length) != ok.end();
+        case Family::MultiPoint:
+            ok = allowedLengths(fileType_, 40 + 16 * seen.points, seen.points);
+            break;
+        case Family::Poly:
+            ok = allowedLengths(fileType_, 44 + 4 * seen.parts + 16 * seen.points, seen.points);
+            break;
+        case Family::MultiPatch:
+        case Family::Null:
+        case Family::Unknown:
+            return false;  // OGR remakes patches; read the record
+    }
+    return std::find(ok.begin(), ok.end(), length) != ok.end();
+}
+
+void ShapefileChecker::Impl::determineNumbering() {
+    const std::int64_t count = static_cast<std::int64_t>(entries_.size());
+    // Numbering: most writers number from 1; a few from 0; some leave it to chance. Up to 256
+    // records spread over the file decide.
+    std::int64_t fromOne = 0, fromZero = 0, sampled = 0;
+    const std::int64_t stride = std::max<std::int64_t>(1, count / 256);
+    for (std::int64_t i = 0; i < count; i += stride) {
+        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        ++sampled;
+        if (shp_.has(e.offset, kRecordHeader)) {
+            const std::int64_t number = shp_.be32(e.offset);
+            fromOne += number == i + 1;
+            fromZero += number == i;
+        }
+    }
+    if (fromOne > 0 && fromOne >= fromZero) {
+        numbering_ = Numbering::FromOne;
+    } else if (fromZero * 2 > sampled) {
+        numbering_ = Numbering::FromZero;
+    } else {
+        numbering_ = Numbering::None;
+    }
+}
+
+// Records of the .shp past the last one the index lists.
+void ShapefileChecker::Impl::walkTail() {
+    // Where the last record ends by the index (the records themselves are not read here).
+    std::int64_t end = kHeader;
+    for (const Entry& e : entries_) {
+        if (e.offset >= kHeader && e.offset + kRecordHeader + e.length <= shpSize_) {
+            end = std::max(end, e.offset + kRecordHeader + e.length);
+        }
+    }
+    if (end >= shpSize_) {
+        return;
+    }
+    const Bytes& data = shp();  // reading it decides the numbering
+    const std::int64_t listed = static_cast<std::int64_t>(entries_.size());
+    std::int64_t extra = 0;
+    std::int64_t at = end;
+    while (numbering_ != Numbering::None && data.has(at, kRecordHeader)) {
+        const std::int64_t length = static_cast<std::int64_t>(data.ube32(at + 4)) * 2;
+        if (data.be32(at) != expectedNumber(listed + extra) ||
+            !data.has(at + kRecordHeader, length) || length < 4) {
+            break;
+        }
+        ++extra;
+        at += kRecordHeader + length;
+    }
+    if (extra > 0) {
+        result_.records = listed + extra;
+        result_.bad.resize(static_cast<std::size_t>(listed + extra), 0);
+        problem(shxName_, listed + 1, listed + extra, [&] {
+            return recordText(listed + 1) +
+                   QStringLiteral("the index lists %1, the .shp holds %2 more")
+                       .arg(plural(listed, "record", "records"))
+                       .arg(extra);
+        });
+    }
+}
+
+}  // namespace pelagon
