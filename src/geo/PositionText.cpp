@@ -19,14 +19,14 @@ enum class TokenKind { Number, Mark, Hemisphere, Separator };
 
 struct Token {
     TokenKind kind = TokenKind::Number;
-    QString text;            // as positionTypedText, for messages
+    QString text;            // as typed, for messages
     double value = 0.0;      // Number
-    bool sign = false;       // Number: positionTypedText with + or -
+    bool sign = false;       // Number: typed with + or -
     bool negative = false;   // Number
     bool decimal = false;    // Number: has a decimal point
     Unit unit = Unit::None;  // Mark
     QChar hemisphere;        // Hemisphere: N, S, E or W
-    qsizetype begin = 0;     // where it lies in the text positionTypedText
+    qsizetype begin = 0;     // where it lies in the typed text
     qsizetype end = 0;
 };
 
@@ -35,7 +35,7 @@ struct Component {
     Unit unit = Unit::None;  // as marked; None when unmarked
     bool decimal = false;
     QString text;
-    qsizetype begin = 0;  // the number and its mark in the text positionTypedText
+    qsizetype begin = 0;  // where the number and its mark lie in the typed text
     qsizetype end = 0;
 };
 
@@ -45,13 +45,10 @@ struct Coordinate {
     bool sign = false;
     QChar hemisphere;  // null when none
     QString hemisphereText;
-    qsizetype hemisphereBegin =
-        -1;  // where the letter lies in the text positionTypedText; -1 when none
+    qsizetype hemisphereBegin = -1;  // where the letter lies in the typed text; -1 when none
     qsizetype hemisphereEnd = -1;
+    QStringView typed;  // the whole typed text, for quoting the coordinate in messages
 };
-
-// The text positionTypedText, for quoting a coordinate whole in messages.
-thread_local QStringView positionTypedText;
 
 struct Failure {
     QString message;
@@ -272,8 +269,7 @@ bool couldBeOne(const std::vector<Component>& parts) {
     return true;
 }
 
-// A coordinate as positionTypedText, from its first character to its last, hemisphere letter
-// included.
+// A coordinate as typed, from its first character to its last, hemisphere letter included.
 QString describe(const Coordinate& c) {
     if (c.parts.empty()) {
         return quoted(c.hemisphereText);
@@ -284,12 +280,13 @@ QString describe(const Coordinate& c) {
         begin = std::min(begin, c.hemisphereBegin);
         end = std::max(end, c.hemisphereEnd);
     }
-    return quoted(positionTypedText.mid(begin, end - begin).toString());
+    return quoted(c.typed.mid(begin, end - begin).toString());
 }
 
-std::vector<Coordinate> group(const std::vector<Token>& tokens) {
+std::vector<Coordinate> group(const std::vector<Token>& tokens, QStringView typed) {
     std::vector<Coordinate> coords;
     Coordinate current;
+    current.typed = typed;
     bool leadingLetters = false;
     for (const Token& t : tokens) {
         if (t.kind != TokenKind::Separator) {
@@ -306,6 +303,7 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
                 QStringLiteral("%1 has no numbers after it").arg(quoted(current.hemisphereText))};
         }
         current = Coordinate{};
+        current.typed = typed;
     };
     for (std::size_t k = 0; k < tokens.size(); ++k) {
         const Token& t = tokens[k];
@@ -411,6 +409,7 @@ std::vector<Coordinate> splitSingle(const Coordinate& c, bool leadingLetters, bo
                           .arg(describe(c))};
     }
     Coordinate first, second;
+    first.typed = second.typed = c.typed;
     first.parts.assign(c.parts.begin(), c.parts.begin() + static_cast<long>(*at));
     second.parts.assign(c.parts.begin() + static_cast<long>(*at), c.parts.end());
     first.sign = c.sign;
@@ -488,7 +487,7 @@ PositionParse readPositionText(QStringView text) {
             break;
         }
     }
-    std::vector<Coordinate> coords = group(tokens);
+    std::vector<Coordinate> coords = group(tokens, text);
     if (coords.size() == 1) {
         const Coordinate& only = coords.front();
         const std::size_t n = only.parts.size();
@@ -577,8 +576,6 @@ bool sameCopiedPlace(const GeoPosition& a, const GeoPosition& b) {
 }  // namespace
 
 PositionParse parsePosition(QStringView text) {
-    const QStringView previous = positionTypedText;
-    positionTypedText = text;
     PositionParse out;
     try {
         out = readPositionText(text);
@@ -590,9 +587,7 @@ PositionParse parsePosition(QStringView text) {
             try {
                 const QStringView first = text.first(cut);
                 const QStringView second = text.sliced(cut);
-                positionTypedText = first;
                 const PositionParse a = readPositionText(first);
-                positionTypedText = second;
                 const PositionParse b = readPositionText(second);
                 if (!sameCopiedPlace(*a.position, *b.position)) {
                     out.error = QStringLiteral(
@@ -608,7 +603,6 @@ PositionParse parsePosition(QStringView text) {
             }
         }
     }
-    positionTypedText = previous;
     return out;
 }
 
