@@ -76,7 +76,12 @@ void Mapform::showPositionProblem(const QString& text) {
 }
 
 bool Mapform::goToPosition(const QString& text) {
-    const PositionParse parsed = parsePosition(text);
+    // On the map: placed by the projection inside the layers' full extent.
+    const MapRect full = theMap->fullExtent();
+    const PositionParse parsed = parsePositionForMap(text, [&](const GeoPosition& g) {
+        MapPoint at;
+        return projection.LatLongToAlbers(g.lon, g.lat, at.x, at.y) && full.contains(at);
+    });
     if (!parsed.ok()) {
         showPositionProblem(parsed.error);
         return false;

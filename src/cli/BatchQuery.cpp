@@ -74,10 +74,9 @@ void queryPositions(const HeadlessMap& map, const QString& input, const QString&
                 continue;
             }
             ++rowsLeftOut;
-            context.error(QStringLiteral("%1, line %2: %3; the row is left out.")
-                              .arg(reader.where())
-                              .arg(chunk.rows[r].line)
-                              .arg(chunk.rows[r].problem));
+            context.error(QStringLiteral("%1, %2: %3; the row is left out.")
+                              .arg(reader.where(), reader.rowName(chunk.rows[r].line),
+                                   chunk.rows[r].problem));
         }
         write(chunk.table);
     });
@@ -90,6 +89,9 @@ void queryPositions(const HeadlessMap& map, const QString& input, const QString&
                              .arg(out == &file ? QDir::toNativeSeparators(output)
                                                : QStringLiteral("standard output"),
                                   out->errorString()));
+    }
+    if (const QString notice = reader.notice(); !notice.isEmpty()) {
+        context.error(notice);
     }
     // Counts with thousands separators, the same in every locale.
     const QLocale english(QLocale::English, QLocale::UnitedStates);

@@ -178,6 +178,17 @@ MapPoint parsePositionOption(const QString& text, const QString& what) {
     return {parsed.position->lon, parsed.position->lat};
 }
 
+MapPoint parsePositionOptionForMap(const QString& text, const QString& what,
+                                   const std::function<bool(MapPoint lonLat)>& onMap) {
+    const PositionParse parsed = parsePositionForMap(text, [&](const GeoPosition& g) {
+        return onMap(MapPoint{g.lon, g.lat});
+    });
+    if (!parsed.ok()) {
+        throw UsageError(QStringLiteral("%1: %2").arg(what, parsed.error));
+    }
+    return {parsed.position->lon, parsed.position->lat};
+}
+
 MapRect parseExtent(const QString& text, const QString& what) {
     const QList<double> v = parseNumbers(text, what, 4, QStringLiteral("L,R,B,T"));
     const MapRect r{v[0], v[1], v[2], v[3]};

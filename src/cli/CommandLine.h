@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "common/MapTypes.h"
 
 namespace pelagon::cli {
@@ -66,6 +68,10 @@ MapPoint parsePoint(const QString& text, const QString& what);
 // A position as people type it (see parsePosition), returned as {longitude, latitude} in
 // decimal degrees; UsageError naming the option and what was not understood otherwise.
 MapPoint parsePositionOption(const QString& text, const QString& what);
+// The same for a map: a position off the map whose other hemisphere, left open by the text, lies
+// on it is refused with a message suggesting the hemisphere letter (parsePositionForMap).
+MapPoint parsePositionOptionForMap(const QString& text, const QString& what,
+                                   const std::function<bool(MapPoint lonLat)>& onMap);
 // "L,R,B,T" with L < R and B < T
 MapRect parseExtent(const QString& text, const QString& what);
 // "WxH", whole pixels from 1 to kMaxImageSide

@@ -172,6 +172,18 @@ int runQuery(const QStringList& words, CliContext& context) {
     }
     QByteArray result;
     {
+        if (args.has(QStringLiteral("--position"))) {
+            // Read again now that the map is known: a position off it whose other hemisphere
+            // lies on it is refused, as the viewer's "Go to position" field refuses it.
+            const MapRect full = map.fullExtent();
+            const AlbersProjection& projection = map.requireProjection();
+            lonLat = parsePositionOptionForMap(
+                args.value(QStringLiteral("--position")), QStringLiteral("--position"),
+                [&](MapPoint g) {
+                    MapPoint p;
+                    return projection.LatLongToAlbers(g.x, g.y, p.x, p.y) && full.contains(p);
+                });
+        }
         if (lonLat) {
             MapPoint p;
             if (!map.requireProjection().LatLongToAlbers(lonLat->x, lonLat->y, p.x, p.y)) {

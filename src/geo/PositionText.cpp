@@ -3,8 +3,11 @@
 #include <QChar>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "geo/AngleText.h"
 
 namespace pelagon {
 
@@ -23,6 +26,8 @@ struct Token {
     bool decimal = false;    // Number: has a decimal point
     Unit unit = Unit::None;  // Mark
     QChar hemisphere;        // Hemisphere: N, S, E or W
+    qsizetype begin = 0;     // where it lies in the typed text
+    qsizetype end = 0;
 };
 
 struct Component {
@@ -30,6 +35,8 @@ struct Component {
     Unit unit = Unit::None;  // as marked; None when unmarked
     bool decimal = false;
     QString text;
+    qsizetype begin = 0;  // where the number and its mark lie in the typed text
+    qsizetype end = 0;
 };
 
 struct Coordinate {
@@ -38,17 +45,22 @@ struct Coordinate {
     bool sign = false;
     QChar hemisphere;  // null when none
     QString hemisphereText;
+    qsizetype hemisphereBegin = -1;  // where the letter lies in the typed text; -1 when none
+    qsizetype hemisphereEnd = -1;
+    QStringView typed;  // the whole typed text, for quoting the coordinate in messages
 };
 
 struct Failure {
     QString message;
 };
 
-Token markToken(Unit unit, const QString& text) {
+Token markToken(Unit unit, const QString& text, qsizetype begin) {
     Token t;
     t.kind = TokenKind::Mark;
     t.unit = unit;
     t.text = text;
+    t.begin = begin;
+    t.end = begin + text.size();
     return t;
 }
 
@@ -87,6 +99,8 @@ std::vector<Token> tokenize(QStringView text) {
             Token sep;
             sep.kind = TokenKind::Separator;
             sep.text = QString(c);
+            sep.begin = i;
+            sep.end = i + 1;
             tokens.push_back(sep);
             ++i;
             continue;
@@ -116,7 +130,38 @@ std::vector<Token> tokenize(QStringView text) {
                     ++k;
                 }
             }
+            // A number runs up to a blank, a separator, a mark or a word: a second decimal point
+            // ("57.30.2"), an exponent ("1e2", never 1 then East), a sign glued to it
+            // ("57-30") or a comma between digits ("57,5", a decimal comma) make it malformed.
+            const auto digitAt = [&](qsizetype m) { return m < n && text[m].isDigit(); };
+            const auto signAt = [&](qsizetype m) {
+                return m < n && (text[m] == QLatin1Char('+') || isMinus(text[m]));
+            };
+            const bool malformed =
+                (k < n && text[k] == QLatin1Char('.')) ||
+                (k < n && (text[k] == QLatin1Char('e') || text[k] == QLatin1Char('E')) &&
+                 (digitAt(k + 1) || (signAt(k + 1) && digitAt(k + 2)))) ||
+                (signAt(k) && (digitAt(k + 1) || (k + 1 < n && text[k + 1] == QLatin1Char('.'))));
+            const bool decimalComma =
+                !t.decimal && k < n && text[k] == QLatin1Char(',') && digitAt(k + 1);
+            if (malformed || decimalComma) {
+                qsizetype e = k;
+                while (e < n && (text[e].isDigit() || text[e] == QLatin1Char('.') ||
+                                 text[e] == QLatin1Char(',') || text[e] == QLatin1Char('e') ||
+                                 text[e] == QLatin1Char('E') || signAt(e))) {
+                    ++e;
+                }
+                const QString word = quoted(text.mid(i, e - i).toString());
+                throw Failure{decimalComma
+                                  ? QStringLiteral("%1 is not a number: write decimals with a "
+                                                   "point, and a blank after the comma between "
+                                                   "the latitude and the longitude")
+                                        .arg(word)
+                                  : QStringLiteral("%1 is not a number").arg(word)};
+            }
             t.text = text.mid(i, k - i).toString();
+            t.begin = i;
+            t.end = k;
             bool ok = false;
             const QString number = text.mid(digits, k - digits).toString();
             t.value = number.toDouble(&ok);
@@ -128,23 +173,23 @@ std::vector<Token> tokenize(QStringView text) {
             continue;
         }
         if (isDegreeMark(c)) {
-            tokens.push_back(markToken(Unit::Deg, QString(c)));
+            tokens.push_back(markToken(Unit::Deg, QString(c), i));
             ++i;
             continue;
         }
         if (isMinuteMark(c)) {
             // Two minute marks in a row are a second mark.
             if (i + 1 < n && isMinuteMark(text[i + 1])) {
-                tokens.push_back(markToken(Unit::Sec, text.mid(i, 2).toString()));
+                tokens.push_back(markToken(Unit::Sec, text.mid(i, 2).toString(), i));
                 i += 2;
             } else {
-                tokens.push_back(markToken(Unit::Min, QString(c)));
+                tokens.push_back(markToken(Unit::Min, QString(c), i));
                 ++i;
             }
             continue;
         }
         if (isSecondMark(c)) {
-            tokens.push_back(markToken(Unit::Sec, QString(c)));
+            tokens.push_back(markToken(Unit::Sec, QString(c), i));
             ++i;
             continue;
         }
@@ -157,6 +202,8 @@ std::vector<Token> tokenize(QStringView text) {
             const QString lower = word.toLower();
             Token t;
             t.text = word;
+            t.begin = i;
+            t.end = k;
             if (lower == QLatin1String("n") || lower == QLatin1String("north")) {
                 t.kind = TokenKind::Hemisphere;
                 t.hemisphere = QLatin1Char('N');
@@ -222,17 +269,24 @@ bool couldBeOne(const std::vector<Component>& parts) {
     return true;
 }
 
+// A coordinate as typed, from its first character to its last, hemisphere letter included.
 QString describe(const Coordinate& c) {
-    QStringList texts;
-    for (const Component& p : c.parts) {
-        texts << p.text;
+    if (c.parts.empty()) {
+        return quoted(c.hemisphereText);
     }
-    return quoted(texts.join(QLatin1Char(' ')));
+    qsizetype begin = c.parts.front().begin;
+    qsizetype end = c.parts.back().end;
+    if (c.hemisphereBegin >= 0) {
+        begin = std::min(begin, c.hemisphereBegin);
+        end = std::max(end, c.hemisphereEnd);
+    }
+    return quoted(c.typed.mid(begin, end - begin).toString());
 }
 
-std::vector<Coordinate> group(const std::vector<Token>& tokens) {
+std::vector<Coordinate> group(const std::vector<Token>& tokens, QStringView typed) {
     std::vector<Coordinate> coords;
     Coordinate current;
+    current.typed = typed;
     bool leadingLetters = false;
     for (const Token& t : tokens) {
         if (t.kind != TokenKind::Separator) {
@@ -249,6 +303,7 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
                 QStringLiteral("%1 has no numbers after it").arg(quoted(current.hemisphereText))};
         }
         current = Coordinate{};
+        current.typed = typed;
     };
     for (std::size_t k = 0; k < tokens.size(); ++k) {
         const Token& t = tokens[k];
@@ -278,6 +333,8 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
                     }
                     current.hemisphere = t.hemisphere;
                     current.hemisphereText = t.text;
+                    current.hemisphereBegin = t.begin;
+                    current.hemisphereEnd = t.end;
                 } else {
                     if (current.parts.empty()) {
                         throw Failure{
@@ -285,6 +342,8 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
                     }
                     current.hemisphere = t.hemisphere;
                     current.hemisphereText = t.text;
+                    current.hemisphereBegin = t.begin;
+                    current.hemisphereEnd = t.end;
                     finish();
                 }
                 break;
@@ -294,6 +353,7 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
                 }
                 current.parts.back().unit = t.unit;
                 current.parts.back().text += t.text;
+                current.parts.back().end = t.end;
                 break;
             case TokenKind::Number: {
                 const bool markedDegrees = k + 1 < tokens.size() &&
@@ -311,7 +371,7 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
                     current.sign = t.sign;
                     current.negative = t.negative;
                 }
-                current.parts.push_back({t.value, Unit::None, t.decimal, t.text});
+                current.parts.push_back({t.value, Unit::None, t.decimal, t.text, t.begin, t.end});
                 break;
             }
         }
@@ -321,8 +381,8 @@ std::vector<Coordinate> group(const std::vector<Token>& tokens) {
 }
 
 // One coordinate of several parts split into two where that can be done in one way only, or in
-// two halves of the same form.
-std::vector<Coordinate> splitSingle(const Coordinate& c, bool leadingLetters) {
+// two halves of the same form; with halvesOnly, only in two halves.
+std::vector<Coordinate> splitSingle(const Coordinate& c, bool leadingLetters, bool halvesOnly) {
     const std::size_t n = c.parts.size();
     std::vector<std::size_t> valid;
     for (std::size_t i = 1; i < n; ++i) {
@@ -333,7 +393,7 @@ std::vector<Coordinate> splitSingle(const Coordinate& c, bool leadingLetters) {
         }
     }
     std::optional<std::size_t> at;
-    if (valid.size() == 1) {
+    if (valid.size() == 1 && !halvesOnly) {
         at = valid.front();
     } else if (n % 2 == 0) {
         for (std::size_t i : valid) {
@@ -349,12 +409,16 @@ std::vector<Coordinate> splitSingle(const Coordinate& c, bool leadingLetters) {
                           .arg(describe(c))};
     }
     Coordinate first, second;
+    first.typed = second.typed = c.typed;
     first.parts.assign(c.parts.begin(), c.parts.begin() + static_cast<long>(*at));
     second.parts.assign(c.parts.begin() + static_cast<long>(*at), c.parts.end());
     first.sign = c.sign;
     first.negative = c.negative;
-    (leadingLetters ? first : second).hemisphere = c.hemisphere;
-    (leadingLetters ? first : second).hemisphereText = c.hemisphereText;
+    Coordinate& lettered = leadingLetters ? first : second;
+    lettered.hemisphere = c.hemisphere;
+    lettered.hemisphereText = c.hemisphereText;
+    lettered.hemisphereBegin = c.hemisphereBegin;
+    lettered.hemisphereEnd = c.hemisphereEnd;
     return {first, second};
 }
 
@@ -406,66 +470,172 @@ bool isLatitudeLetter(QChar h) {
 
 }  // namespace
 
+namespace {
+
+// Reads a whole text as one position; throws Failure.
+PositionParse readPositionText(QStringView text) {
+    const std::vector<Token> tokens = tokenize(text);
+    if (tokens.empty()) {
+        throw Failure{
+            QStringLiteral("type a latitude and a longitude, for example "
+                           "57° 30.2' N, 152° 10.5' W")};
+    }
+    bool leadingLetters = false;
+    for (const Token& t : tokens) {
+        if (t.kind != TokenKind::Separator) {
+            leadingLetters = t.kind == TokenKind::Hemisphere;
+            break;
+        }
+    }
+    std::vector<Coordinate> coords = group(tokens, text);
+    if (coords.size() == 1) {
+        const Coordinate& only = coords.front();
+        const std::size_t n = only.parts.size();
+        // A hemisphere letter marks its numbers as one coordinate: "57 30.2N" is 57° 30.2'
+        // north with the longitude missing, never 30.2° N and 57° E. Only two halves of the same
+        // form ("57 30 152 10 W", degrees and minutes each) are a latitude and a longitude.
+        const bool halves = n >= 4 && n % 2 == 0;
+        if (n < 2 || (!only.hemisphere.isNull() && !halves)) {
+            throw Failure{QStringLiteral("only one coordinate, %1: a position needs a "
+                                         "latitude and a longitude")
+                              .arg(describe(only))};
+        }
+        coords = splitSingle(only, leadingLetters, !only.hemisphere.isNull());
+    }
+    if (coords.size() > 2) {
+        throw Failure{QStringLiteral("%1 is one coordinate too many: a position is a latitude "
+                                     "and a longitude")
+                          .arg(describe(coords[2]))};
+    }
+    // The latitude first, unless the letters say otherwise.
+    const QChar h0 = coords[0].hemisphere;
+    const QChar h1 = coords[1].hemisphere;
+    bool firstIsLatitude = true;
+    if (!h0.isNull() && !h1.isNull()) {
+        if (isLatitudeLetter(h0) == isLatitudeLetter(h1)) {
+            throw Failure{QStringLiteral("%1 and %2 are both %3: one must be %4")
+                              .arg(quoted(coords[0].hemisphereText),
+                                   quoted(coords[1].hemisphereText),
+                                   isLatitudeLetter(h0) ? QStringLiteral("latitudes (N/S)")
+                                                        : QStringLiteral("longitudes (E/W)"),
+                                   isLatitudeLetter(h0) ? QStringLiteral("a longitude (E/W)")
+                                                        : QStringLiteral("a latitude (N/S)"))};
+        }
+        firstIsLatitude = isLatitudeLetter(h0);
+    } else if (!h0.isNull()) {
+        firstIsLatitude = isLatitudeLetter(h0);
+    } else if (!h1.isNull()) {
+        firstIsLatitude = !isLatitudeLetter(h1);
+    }
+    const Coordinate& latC = firstIsLatitude ? coords[0] : coords[1];
+    const Coordinate& lonC = firstIsLatitude ? coords[1] : coords[0];
+    GeoPosition p;
+    p.lat = valueOf(latC, QStringLiteral("latitude"), 90.0);
+    p.lon = valueOf(lonC, QStringLiteral("longitude"), 180.0);
+    PositionParse out;
+    out.position = p;
+    out.latitudeHemisphereGiven = latC.sign || !latC.hemisphere.isNull();
+    out.longitudeHemisphereGiven = lonC.sign || !lonC.hemisphere.isNull();
+    return out;
+}
+
+// Where a text that holds two positions, as the program copies one (degrees and minutes, a tab,
+// decimal degrees), may be cut in two: at a tab, or, where the tab became a blank, after the
+// second hemisphere letter when more follows.
+std::vector<qsizetype> copiedLineCuts(QStringView text) {
+    std::vector<qsizetype> cuts;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\t')) {
+            cuts.push_back(i);
+        }
+    }
+    if (cuts.empty()) {
+        try {
+            const std::vector<Token> tokens = tokenize(text);
+            int letters = 0;
+            for (std::size_t k = 0; k + 1 < tokens.size(); ++k) {
+                if (tokens[k].kind == TokenKind::Hemisphere && ++letters == 2 &&
+                    tokens[k + 1].kind == TokenKind::Number) {
+                    cuts.push_back(tokens[k].end);
+                }
+            }
+        } catch (const Failure&) {
+        }
+    }
+    return cuts;
+}
+
+// Whether two readings of the same place agree within what the texts give: three decimals of a
+// minute against six of a degree.
+bool sameCopiedPlace(const GeoPosition& a, const GeoPosition& b) {
+    constexpr double kTolerance = 0.0006 / 60.0 + 1e-6;
+    const double dLon = std::remainder(a.lon - b.lon, 360.0);
+    return std::fabs(a.lat - b.lat) <= kTolerance && std::fabs(dLon) <= kTolerance;
+}
+
+}  // namespace
+
 PositionParse parsePosition(QStringView text) {
     PositionParse out;
     try {
-        const std::vector<Token> tokens = tokenize(text);
-        if (tokens.empty()) {
-            throw Failure{
-                QStringLiteral("type a latitude and a longitude, for example "
-                               "57° 30.2' N, 152° 10.5' W")};
-        }
-        bool leadingLetters = false;
-        for (const Token& t : tokens) {
-            if (t.kind != TokenKind::Separator) {
-                leadingLetters = t.kind == TokenKind::Hemisphere;
-                break;
-            }
-        }
-        std::vector<Coordinate> coords = group(tokens);
-        if (coords.size() == 1) {
-            // A hemisphere letter marks its numbers as one coordinate: "57 30.2N" is 57° 30.2'
-            // north with the longitude missing, never 30.2° N and 57° E.
-            if (coords.front().parts.size() < 2 || !coords.front().hemisphere.isNull()) {
-                throw Failure{QStringLiteral("only one coordinate, %1: a position needs a "
-                                             "latitude and a longitude")
-                                  .arg(describe(coords.front()))};
-            }
-            coords = splitSingle(coords.front(), leadingLetters);
-        }
-        if (coords.size() > 2) {
-            throw Failure{QStringLiteral("%1 is one coordinate too many: a position is a latitude "
-                                         "and a longitude")
-                              .arg(describe(coords[2]))};
-        }
-        // The latitude first, unless the letters say otherwise.
-        const QChar h0 = coords[0].hemisphere;
-        const QChar h1 = coords[1].hemisphere;
-        bool firstIsLatitude = true;
-        if (!h0.isNull() && !h1.isNull()) {
-            if (isLatitudeLetter(h0) == isLatitudeLetter(h1)) {
-                throw Failure{QStringLiteral("%1 and %2 are both %3: one must be %4")
-                                  .arg(quoted(coords[0].hemisphereText),
-                                       quoted(coords[1].hemisphereText),
-                                       isLatitudeLetter(h0) ? QStringLiteral("latitudes (N/S)")
-                                                            : QStringLiteral("longitudes (E/W)"),
-                                       isLatitudeLetter(h0) ? QStringLiteral("a longitude (E/W)")
-                                                            : QStringLiteral("a latitude (N/S)"))};
-            }
-            firstIsLatitude = isLatitudeLetter(h0);
-        } else if (!h0.isNull()) {
-            firstIsLatitude = isLatitudeLetter(h0);
-        } else if (!h1.isNull()) {
-            firstIsLatitude = !isLatitudeLetter(h1);
-        }
-        const Coordinate& latC = firstIsLatitude ? coords[0] : coords[1];
-        const Coordinate& lonC = firstIsLatitude ? coords[1] : coords[0];
-        GeoPosition p;
-        p.lat = valueOf(latC, QStringLiteral("latitude"), 90.0);
-        p.lon = valueOf(lonC, QStringLiteral("longitude"), 180.0);
-        out.position = p;
+        out = readPositionText(text);
     } catch (const Failure& f) {
         out.error = QStringLiteral("Position not understood: %1.").arg(f.message);
+        // The program's own copied line: both halves must read, and as the same place; the
+        // decimal half, the finer, is taken.
+        for (const qsizetype cut : copiedLineCuts(text)) {
+            try {
+                const QStringView first = text.first(cut);
+                const QStringView second = text.sliced(cut);
+                const PositionParse a = readPositionText(first);
+                const PositionParse b = readPositionText(second);
+                if (!sameCopiedPlace(*a.position, *b.position)) {
+                    out.error = QStringLiteral(
+                                    "Position not understood: %1 and %2 are two different "
+                                    "positions.")
+                                    .arg(quoted(first.trimmed().toString()),
+                                         quoted(second.trimmed().toString()));
+                    break;
+                }
+                out = b;
+                break;
+            } catch (const Failure&) {
+            }
+        }
+    }
+    return out;
+}
+
+PositionParse parsePositionForMap(QStringView text,
+                                  const std::function<bool(const GeoPosition&)>& onMap) {
+    PositionParse out = parsePosition(text);
+    if (!out.ok() || onMap(*out.position)) {
+        return out;
+    }
+    const GeoPosition p = *out.position;
+    // The other hemispheres the text left open, latitude, longitude, then both.
+    std::vector<GeoPosition> others;
+    const bool lat = !out.latitudeHemisphereGiven && p.lat != 0;
+    const bool lon = !out.longitudeHemisphereGiven && p.lon != 0 && std::fabs(p.lon) != 180;
+    if (lat) {
+        others.push_back({p.lon, -p.lat});
+    }
+    if (lon) {
+        others.push_back({-p.lon, p.lat});
+    }
+    if (lat && lon) {
+        others.push_back({-p.lon, -p.lat});
+    }
+    for (const GeoPosition& other : others) {
+        if (onMap(other)) {
+            out.position.reset();
+            out.error = QStringLiteral(
+                            "Position not understood: '%1' reads as %2, which is off "
+                            "the map; type the hemisphere letters for %3.")
+                            .arg(text.trimmed().toString(), positionHemisphereText(p),
+                                 positionHemisphereText(other));
+            break;
+        }
     }
     return out;
 }
@@ -473,16 +643,16 @@ PositionParse parsePosition(QStringView text) {
 namespace {
 
 QString hemisphereAngle(double value, QChar positive, QChar negative) {
-    const double a = std::fabs(value);
-    // Thousandths of a minute, rounded once, so 59.9999 minutes carry into the degrees.
-    const long long thousandths = std::llround(a * 60000.0);
-    const long long degrees = thousandths / 60000;
-    const long long rest = thousandths % 60000;
-    const QChar h = value < 0 && thousandths != 0 ? negative : positive;
+    const std::optional<DegreesMinutes> dm = degreesMinutes(value);
+    if (!dm) {
+        return {};
+    }
+    const bool zero = dm->degrees == 0 && dm->thousandths == 0;
+    const QChar h = value < 0 && !zero ? negative : positive;
     return QStringLiteral("%1° %2.%3' %4")
-        .arg(degrees)
-        .arg(rest / 1000)
-        .arg(rest % 1000, 3, 10, QLatin1Char('0'))
+        .arg(QString::number(dm->degrees, 'f', 0))
+        .arg(dm->thousandths / 1000)
+        .arg(dm->thousandths % 1000, 3, 10, QLatin1Char('0'))
         .arg(h);
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 namespace pelagon {
@@ -20,6 +21,9 @@ struct GeoPosition {
 struct PositionParse {
     std::optional<GeoPosition> position;
     QString error;
+    // Whether the text gave the hemisphere of each coordinate, by a letter or a sign.
+    bool latitudeHemisphereGiven = false;
+    bool longitudeHemisphereGiven = false;
 
     bool ok() const { return position.has_value(); }
 };
@@ -29,10 +33,20 @@ struct PositionParse {
 // "N57 30.2 W152 10.5") or degrees, minutes and seconds ("57°30'12\"N 152°10'30\"W"). Hemisphere
 // letters (N S E W, before or after the numbers) or signs; a comma, a semicolon or blanks between
 // the two coordinates; the marks are optional and may be typed as ° º d, ' ′ ’ and " ″ ''.
-// The latitude comes first unless hemisphere letters say otherwise. A text that is ambiguous, out
-// of range or holds anything else gets an error that names the part not understood; nothing is
+// The latitude comes first unless hemisphere letters say otherwise. Degrees and minutes of both
+// coordinates with one letter at the end ("57 30 152 10 W") are split in two halves. The line the
+// program copies (positionClipboardText) reads back whole: both halves must name the same place.
+// A text that is ambiguous, out of range, holds a malformed number ("57.30.2", "1e2", "57,5") or
+// anything else gets an error that names the part not understood, quoted as typed; nothing is
 // guessed.
 PositionParse parsePosition(QStringView text);
+
+// Reads a position as parsePosition does, for a map: when the position is not on the map
+// (onMap false) but would be with the other hemisphere of a coordinate typed without a letter or
+// a sign ("57 30.2 152", 152° E, for 152° W), the text is refused with a message that suggests
+// the letter; nothing is moved to the other hemisphere in silence.
+PositionParse parsePositionForMap(QStringView text,
+                                  const std::function<bool(const GeoPosition&)>& onMap);
 
 // One line a person can paste: degrees and decimal minutes with hemispheres, a tab, then decimal
 // degrees with six decimals, e.g. "57° 30.200' N, 152° 10.500' W\t57.503333, -152.175000".

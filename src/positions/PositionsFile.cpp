@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
+#include <QXmlStreamReader>
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -72,6 +73,21 @@ std::optional<double> coordinate(QByteArrayView field) {
     return slow;
 }
 
+// Why a longitude and latitude in degrees cannot be used; empty when they can. names: how the
+// message names the two ("the lon value", "its lon").
+constexpr double kMaxLatitude = 90;
+constexpr double kMaxLongitude = 360;
+
+QString degreesProblem(double lon, double lat, const QString& lonName, const QString& latName) {
+    if (std::fabs(lat) > kMaxLatitude) {
+        return QStringLiteral("%1 %2 is beyond ±90°").arg(latName).arg(lat);
+    }
+    if (std::fabs(lon) > kMaxLongitude) {
+        return QStringLiteral("%1 %2 is beyond ±360°").arg(lonName).arg(lon);
+    }
+    return {};
+}
+
 // ---------------------------------------------------------------------------------------------
 // CSV
 
@@ -118,6 +134,8 @@ public:
             units_ = Units::MapUnits;
             firstName_ = QStringLiteral("x");
             secondName_ = QStringLiteral("y");
+            firstHeader_ = header.text(first_).trimmed();
+            secondHeader_ = header.text(second_).trimmed();
         } else if (column("lon") >= 0 && column("lat") >= 0) {
             first_ = column("lon");
             second_ = column("lat");
@@ -174,6 +192,18 @@ public:
         }
         row.first = *a;
         row.second = *b;
+        if (units_ == Units::Degrees) {
+            row.problem = degreesProblem(*a, *b, QStringLiteral("the lon value"),
+                                         QStringLiteral("the lat value"));
+            if (!row.problem.isEmpty()) {
+                return true;
+            }
+        } else {
+            ++mapUnitRows_;
+            if (std::fabs(*a) > 180 || std::fabs(*b) > 90) {
+                degreesLike_ = false;
+            }
+        }
         if (id_ >= 0) {
             const QByteArrayView id = raw_.field(id_);
             row.id = id.isValidUtf8() ? id.toByteArray() : utf8Of(id);
@@ -191,14 +221,30 @@ public:
 
     QString failure() const override { return failure_; }
 
+    // Metres of an Albers plane no larger than 180 and 90 put every position within 200 m of
+    // the map's origin: such columns hold degrees.
+    QString notice() const override {
+        if (units_ != Units::MapUnits || mapUnitRows_ == 0 || !degreesLike_) {
+            return {};
+        }
+        return QStringLiteral(
+                   "%1: the columns %2 and %3 hold no value beyond 180 and 90, which looks like "
+                   "longitudes and latitudes in degrees, not metres of the map's plane; if they "
+                   "are degrees, name the columns lon and lat.")
+            .arg(where_, echoLine(firstHeader_), echoLine(secondHeader_));
+    }
+
     double progress() const override {
         return size_ > 0 ? std::min(1.0, static_cast<double>(csv_.bytesRead()) / size_) : 0.0;
     }
 
 private:
     QString notANumber(const QString& name, int column) const {
-        return QStringLiteral("the %1 value '%2' is not a number")
-            .arg(name, echoLine(raw_.text(column).trimmed()));
+        const QString text = raw_.text(column).trimmed();
+        if (text.isEmpty()) {
+            return QStringLiteral("the %1 value is empty").arg(name);
+        }
+        return QStringLiteral("the %1 value '%2' is not a number").arg(name, echoLine(text));
     }
 
     std::unique_ptr<QIODevice> owned_;
@@ -210,6 +256,9 @@ private:
     int id_ = -1, first_ = -1, second_ = -1, vessel_ = -1, time_ = -1;
     int needed_ = 0;
     QString firstName_, secondName_;
+    QString firstHeader_, secondHeader_;  // the x and y columns as the header names them
+    qint64 mapUnitRows_ = 0;              // rows in map units that could be read
+    bool degreesLike_ = true;             // every one of them within ±180 and ±90
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -252,6 +301,87 @@ QByteArray isoTime(OGRFeature& f, int field) {
                                  std::abs(minutes) % 60);
     }
     return out.toLatin1();
+}
+
+// The lat and lon attributes of a GPX file's waypoints (wpt) or track points (trkpt), as written,
+// in file order, read alongside OGR: OGR reads "abc" as 0 and passes over a point whose lat or
+// lon is empty or missing (still counting it in its feature ids), so the text is judged here.
+class GpxRawPoints {
+public:
+    struct Point {
+        std::optional<QString> lat, lon;  // nothing when the attribute is missing
+    };
+
+    GpxRawPoints(const QString& path, const QByteArray& memory, QStringView element, int depth)
+        : element_(element.toString()), depth_(depth) {
+        if (memory.isNull()) {
+            file_.setFileName(path);
+            if (file_.open(QIODevice::ReadOnly)) {
+                xml_.setDevice(&file_);
+            }
+        } else {
+            xml_.addData(memory);
+        }
+    }
+
+    // The next point; nothing at the end of the file or when the XML cannot be read.
+    std::optional<Point> next() {
+        while (!xml_.atEnd()) {
+            const QXmlStreamReader::TokenType t = xml_.readNext();
+            if (t == QXmlStreamReader::StartElement) {
+                ++level_;
+                if (level_ == depth_ && xml_.name() == element_) {
+                    Point p;
+                    const QXmlStreamAttributes a = xml_.attributes();
+                    if (a.hasAttribute(QStringLiteral("lat"))) {
+                        p.lat = a.value(QStringLiteral("lat")).toString();
+                    }
+                    if (a.hasAttribute(QStringLiteral("lon"))) {
+                        p.lon = a.value(QStringLiteral("lon")).toString();
+                    }
+                    return p;
+                }
+            } else if (t == QXmlStreamReader::EndElement) {
+                --level_;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    QFile file_;
+    QXmlStreamReader xml_;
+    QString element_;
+    int depth_;
+    int level_ = 0;
+};
+
+// Why a GPX point's attributes as written cannot be used; empty when they can.
+QString gpxPointProblem(const GpxRawPoints::Point& p, double* lon, double* lat) {
+    const auto read = [](const std::optional<QString>& text, const char* name,
+                         double* value) -> QString {
+        if (!text) {
+            return QStringLiteral("it has no %1").arg(QLatin1String(name));
+        }
+        if (text->trimmed().isEmpty()) {
+            return QStringLiteral("its %1 is empty").arg(QLatin1String(name));
+        }
+        const std::optional<double> v = coordinate(text->toUtf8());
+        if (!v) {
+            return QStringLiteral("its %1 '%2' is not a number")
+                .arg(QLatin1String(name), echoLine(text->trimmed()));
+        }
+        *value = *v;
+        return {};
+    };
+    QString problem = read(p.lat, "lat", lat);
+    if (problem.isEmpty()) {
+        problem = read(p.lon, "lon", lon);
+    }
+    if (problem.isEmpty()) {
+        problem = degreesProblem(*lon, *lat, QStringLiteral("its lon"), QStringLiteral("its lat"));
+    }
+    return problem;
 }
 
 class GpxPositionReader : public PositionReader {
@@ -318,6 +448,9 @@ public:
                 trackNames_[f->GetFID()] = name;
             }
         }
+        // Waypoints lie in gpx, track points in gpx, trk and trkseg.
+        rawWaypoints_ = std::make_unique<GpxRawPoints>(file, memory_, QStringLiteral("wpt"), 2);
+        rawTrackPoints_ = std::make_unique<GpxRawPoints>(file, memory_, QStringLiteral("trkpt"), 4);
         hasVessels_ = trackPointCount > 0;
         hasTimes_ = hasTime(waypoints_) || hasTime(trackPoints_);
         if (waypoints_ != nullptr) {
@@ -332,30 +465,53 @@ public:
     bool next(PositionRow& row) override {
         for (;;) {
             OGRLayer* layer = onTracks_ ? trackPoints_ : waypoints_;
-            if (layer == nullptr) {
-                if (onTracks_) {
-                    return false;
+            GpxRawPoints& raw = onTracks_ ? *rawTrackPoints_ : *rawWaypoints_;
+            if (!pending_ && layer != nullptr && !layerDone_) {
+                GdalErrorCapture errors;
+                pending_.reset(layer->GetNextFeature());
+                if (!pending_) {
+                    if (errors.hasFailure()) {
+                        failure_ = errors.text();
+                        return false;
+                    }
+                    layerDone_ = true;
                 }
-                onTracks_ = true;
-                continue;
             }
-            GdalErrorCapture errors;
-            OGRFeatureUniquePtr f(layer->GetNextFeature());
-            if (!f) {
-                if (errors.hasFailure()) {
-                    failure_ = errors.text();
-                    return false;
-                }
-                if (onTracks_) {
-                    return false;
-                }
-                onTracks_ = true;
-                continue;
+            // OGR numbers the points of a layer in file order, counting those it passes over;
+            // should the two ever disagree, OGR's reading alone is used from there on.
+            std::optional<GpxRawPoints::Point> point;
+            if (layer != nullptr && !rawLost_) {
+                point = raw.next();
             }
-            fill(*f, row);
-            return true;
+            if (pending_) {
+                if (point && pending_->GetFID() > rawIndex_) {
+                    ++rawIndex_;
+                    skipped(*point, row);
+                    return true;
+                }
+                if (point && pending_->GetFID() != rawIndex_) {
+                    rawLost_ = true;
+                    point.reset();
+                }
+                ++rawIndex_;
+                const OGRFeatureUniquePtr f = std::move(pending_);
+                fill(*f, point, row);
+                return true;
+            }
+            if (point) {  // points after the last one OGR read
+                skipped(*point, row);
+                return true;
+            }
+            if (onTracks_) {
+                return false;
+            }
+            onTracks_ = true;
+            layerDone_ = false;
+            rawIndex_ = 0;
         }
     }
+
+    QString rowName(qint64 line) const override { return QStringLiteral("point %1").arg(line); }
 
     QString failure() const override { return failure_; }
     double progress() const override {
@@ -368,7 +524,20 @@ private:
                layer->GetFeatureCount() > 0;
     }
 
-    void fill(OGRFeature& f, PositionRow& row) {
+    // A point that OGR passed over: its attributes say why.
+    void skipped(const GpxRawPoints::Point& point, PositionRow& row) {
+        row.line = ++number_;
+        row.id = QByteArray::number(row.line);
+        row.vessel.clear();
+        row.time.clear();
+        double lon = 0, lat = 0;
+        row.problem = gpxPointProblem(point, &lon, &lat);
+        if (row.problem.isEmpty()) {
+            row.problem = QStringLiteral("it has no position");
+        }
+    }
+
+    void fill(OGRFeature& f, const std::optional<GpxRawPoints::Point>& point, PositionRow& row) {
         row.line = ++number_;
         row.problem.clear();
         row.vessel.clear();
@@ -390,24 +559,25 @@ private:
                                  : "Track " + QByteArray::number(f.GetFieldAsInteger64(track) + 1);
             }
         }
+        if (point) {  // the attributes as written, read as a CSV file's are
+            row.problem = gpxPointProblem(*point, &row.first, &row.second);
+            return;
+        }
         const OGRGeometry* g = f.GetGeometryRef();
         const OGRPoint* p =
             g != nullptr && wkbFlatten(g->getGeometryType()) == wkbPoint ? g->toPoint() : nullptr;
         if (p == nullptr || p->IsEmpty()) {
-            row.problem = QStringLiteral("point %1 has no position").arg(row.line);
+            row.problem = QStringLiteral("it has no position");
             return;
         }
         row.first = p->getX();
         row.second = p->getY();
-        if (!std::isfinite(row.first) || !std::isfinite(row.second) || std::fabs(row.second) > 90 ||
-            std::fabs(row.first) > 360) {
-            row.problem = QStringLiteral(
-                              "point %1 has the position lon %2, lat %3, which is "
-                              "not on the Earth")
-                              .arg(row.line)
-                              .arg(row.first)
-                              .arg(row.second);
+        if (!std::isfinite(row.first) || !std::isfinite(row.second)) {
+            row.problem = QStringLiteral("its position is not a number");
+            return;
         }
+        row.problem = degreesProblem(row.first, row.second, QStringLiteral("its lon"),
+                                     QStringLiteral("its lat"));
     }
 
     std::unique_ptr<GDALDataset, DatasetCloser> dataset_;
@@ -416,6 +586,11 @@ private:
     OGRLayer* waypoints_ = nullptr;
     OGRLayer* trackPoints_ = nullptr;
     std::map<GIntBig, QByteArray> trackNames_;
+    std::unique_ptr<GpxRawPoints> rawWaypoints_, rawTrackPoints_;
+    OGRFeatureUniquePtr pending_;  // read from OGR, not yet given
+    qint64 rawIndex_ = 0;          // the layer's points given so far
+    bool layerDone_ = false;
+    bool rawLost_ = false;
     bool onTracks_ = false;
     qint64 number_ = 0;
     qint64 total_ = 0;

@@ -39,8 +39,15 @@ public:
     bool hasVessels() const { return hasVessels_; }
     bool hasTimes() const { return hasTimes_; }
 
-    // The next row (blank lines are passed over); false at the end of the file.
+    // The next row (blank lines are passed over); false at the end of the file. Every row the
+    // file holds is given, those that cannot be used with their problem: a coordinate that is
+    // missing, empty or not a finite number, a latitude beyond ±90° or a longitude beyond ±360°.
     virtual bool next(PositionRow& row) = 0;
+    // How messages name a row: "line 7" in a CSV file, "point 7" in a GPX file.
+    virtual QString rowName(qint64 line) const { return QStringLiteral("line %1").arg(line); }
+    // Said once the whole file is read, when there is something to say about all of it (x and y
+    // columns that hold degrees); empty otherwise.
+    virtual QString notice() const { return {}; }
     // Why the reading stopped before the end of the file (a read error); empty when it did not.
     virtual QString failure() const { return {}; }
     // How far the reading has got, as a share of the file from 0 to 1, where that is known.

@@ -63,8 +63,8 @@ PositionSetLoad loadPositionSet(const QString& path, const QVector<LayerInfo>& L
                 const PlacedPosition& place = chunk.places[r];
                 if (place.status == PlacedPosition::Status::Unreadable) {
                     if (set->leftOut.size() < kMaxListedProblems) {
-                        set->leftOut.append(
-                            QStringLiteral("line %1: %2").arg(source.line).arg(source.problem));
+                        set->leftOut.append(QStringLiteral("%1: %2").arg(
+                            reader.rowName(source.line), source.problem));
                     }
                     ++set->leftOutCount;
                     continue;
@@ -78,10 +78,9 @@ PositionSetLoad loadPositionSet(const QString& path, const QVector<LayerInfo>& L
                     row.timeMs = positions::parseIsoTime(source.time);
                     if (!row.timeMs && set->notes.size() < kMaxListedProblems) {
                         set->notes.append(
-                            QStringLiteral("line %1: the time '%2' is not an ISO 8601 date and "
+                            QStringLiteral("%1: the time '%2' is not an ISO 8601 date and "
                                            "time; the position is kept without it")
-                                .arg(source.line)
-                                .arg(echoLine(row.time)));
+                                .arg(reader.rowName(source.line), echoLine(row.time)));
                     }
                 }
                 row.placed = place.status == PlacedPosition::Status::Placed;
@@ -116,6 +115,9 @@ PositionSetLoad loadPositionSet(const QString& path, const QVector<LayerInfo>& L
         return result;
     }
 
+    if (const QString notice = reader.notice(); !notice.isEmpty()) {
+        set->notes.prepend(notice);
+    }
     set->tracks.resize(static_cast<std::size_t>(set->vessels.size()));
     std::vector<bool> allTimed(set->tracks.size(), true);
     for (std::size_t r = 0; r < set->rows.size(); ++r) {

@@ -155,10 +155,12 @@ TEST(CliBatch, SameTableAsTheViewersExport) {
         loadPositionSet(path, map.LayerInfos, map.MapLayers, &map.requireProjection(), options);
     ASSERT_TRUE(load.set) << load.error.toStdString();
     EXPECT_EQ(load.set->table(), r.out);
-    EXPECT_EQ(load.set->leftOutCount, 1);
-    EXPECT_EQ(load.set->rows.size(), 401u);  // the position off the projection is listed
-    EXPECT_FALSE(load.set->rows.back().placed);
-    EXPECT_EQ(load.set->vessels, QStringList({"V0", "V1", "V2", ""}));
+    // A latitude beyond 90° is left out with its reason, as the tool leaves it out.
+    EXPECT_EQ(load.set->leftOutCount, 2);
+    EXPECT_EQ(load.set->leftOut.back(),
+              QString::fromUtf8("line 403: the lat value 95 is beyond ±90°"));
+    EXPECT_EQ(load.set->rows.size(), 400u);
+    EXPECT_EQ(load.set->vessels, QStringList({"V0", "V1", "V2"}));
 }
 
 }  // namespace

@@ -60,6 +60,10 @@ TEST(CliUsage, ExitStatusAndMessage) {
          "--position: Position not "
          "understood: the latitude"},
         {{"query", kSample, "--position", "abc"}, 2, "--position: Position not understood: 'abc'"},
+        {{"query", kSample, "--position", "57 30.2 152"},
+         2,
+         "--position: Position not understood: '57 30.2 152' reads as 57° 30.200' N, 152° 0.000' "
+         "E, which is off the map"},
         {{"position", kSample, "--at", "1,2", "--locale", "xx_nowhere"}, 2, "not a known locale"},
         {{"position", kSample, "--at", "1,2", "--at", "3,4"}, 2, "given twice"},
         {{"measure", kSample}, 2, "missing argument (expected MAP.mv X1,Y1)"},

@@ -19,7 +19,13 @@ TEST(Ddec_to_DMdec, FormatsDegreesAndDecimalMinutes) {
         {-0.5, "- 0° 30.000'"},
         {0, " 0° 0.000'"},
         {-0.0, " 0° 0.000'"},
-        {59.999999, " 59° 60.000'"},  // rounded up to 60 minutes, no carry
+        // Minutes that round up to 60 carry into the degrees: exactly at 59.9995 minutes, and
+        // one thousandth below it.
+        {59.999999, " 60° 0.000'"},
+        {-59.999999, "- 60° 0.000'"},
+        {59.0 + 59.9995 / 60.0, " 60° 0.000'"},
+        {59.0 + 59.9994 / 60.0, " 59° 59.999'"},
+        {179.9999999, " 180° 0.000'"},
         {-0.0000001, "- 0° 0.000'"},  // the sign stays
         {45.25, " 45° 15.000'"},
         {10.0000083333, " 10° 0.000'"},

@@ -179,6 +179,15 @@ TEST(PositionsFile, CsvColumnsAndRows) {
          {row(2, "2", 1, 2), row(3, "3", 1000, 0.5),
           problem(4, "the x value '0x10' is not a number"),
           problem(5, "the y value 'inf' is not a number")}},
+        {"degrees within ±90° and ±360°, at the limits and past them; numbers only",
+         "lon,lat\n-360,90\n360,-90\n360.5,0\n0,90.5\n1e308,1\n,2\nnan,3\n0,-inf\n",
+         Units::Degrees,
+         {row(2, "2", -360, 90), row(3, "3", 360, -90),
+          problem(4, "the lon value 360.5 is beyond ±360°"),
+          problem(5, "the lat value 90.5 is beyond ±90°"),
+          problem(6, "the lon value 1e+308 is beyond ±360°"), problem(7, "the lon value is empty"),
+          problem(8, "the lon value 'nan' is not a number"),
+          problem(9, "the lat value '-inf' is not a number")}},
         {"too few fields, a broken quote, blank lines passed over",
          "id,x,y\n\na,1\n\"b,2,3\nc,4,5\n",
          Units::MapUnits,
@@ -213,6 +222,88 @@ TEST(PositionsFile, CsvColumnsAndRows) {
             }
         }
     }
+}
+
+// x and y columns whose every value lies within ±180 and ±90 hold degrees, not metres: the
+// reader says so once the file is read.
+TEST(PositionsFile, MapUnitsThatLookLikeDegreesAreNamed) {
+    const std::pair<QByteArray, bool> cases[] = {
+        {"X,Y\n-152.5,57\n180,-90\n", true}, {"x,y\n-152.5,57\n180.5,0\n", false},
+        {"x,y\n-152.5,57\n0,90.5\n", false}, {"x,y\n", false},
+        {"lon,lat\n-152.5,57\n", false},
+    };
+    for (const auto& [text, said] : cases) {
+        QBuffer in;
+        in.setData(text);
+        in.open(QIODevice::ReadOnly);
+        const OpenedPositions opened = openPositions(QStringLiteral("-"), &in);
+        ASSERT_TRUE(opened.reader) << opened.error.toStdString();
+        PositionRow r;
+        while (opened.reader->next(r)) {
+        }
+        EXPECT_EQ(opened.reader->notice(),
+                  said ? QStringLiteral("standard input: the columns X and Y hold no value beyond "
+                                        "180 and 90, which looks like longitudes and latitudes in "
+                                        "degrees, not metres of the map's plane; if they are "
+                                        "degrees, name the columns lon and lat.")
+                       : QString())
+            << text.toStdString();
+    }
+}
+
+// A GPX point's lat and lon are judged as written, by the rule of CSV files; every point is
+// counted, those OGR passes over (an empty or missing lat) too, and named by its number.
+TEST(PositionsFile, GpxPointsReadStrictly) {
+    const QByteArray gpx =
+        "<?xml version=\"1.0\"?>\n"
+        "<gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+        "<wpt lat=\"57\" lon=\"-152\"/>\n"
+        "<wpt lat=\"abc\" lon=\"-152\"/>\n"
+        "<wpt lat=\"\" lon=\"-152\"/>\n"
+        "<wpt lon=\"-152\"/>\n"
+        "<wpt lat=\"90.5\" lon=\"-152\"/>\n"
+        "<wpt lat=\"1\" lon=\"nan\"/>\n"
+        "<wpt lat=\"-90\" lon=\"360\"/>\n"
+        "<trk><trkseg><trkpt lat=\"56\" lon=\"-150\"/><trkpt lat=\"\" lon=\"1\"/>"
+        "<trkpt lat=\"2\" lon=\"360.5\"/></trkseg>\n"
+        "<trkseg><trkpt lat=\"55\" lon=\"-151\"/></trkseg></trk>\n"
+        "<trk><trkseg><trkpt lon=\"1\"/></trkseg></trk>\n"
+        "</gpx>\n";
+    QBuffer in;
+    in.setData(gpx);
+    in.open(QIODevice::ReadOnly);
+    const OpenedPositions opened = openPositions(QStringLiteral("-"), &in);
+    ASSERT_TRUE(opened.reader) << opened.error.toStdString();
+    const std::vector<std::pair<double, QString>> expected = {
+        {57, {}},
+        {0, "its lat 'abc' is not a number"},
+        {0, "its lat is empty"},
+        {0, "it has no lat"},
+        {0, "its lat 90.5 is beyond ±90°"},
+        {0, "its lon 'nan' is not a number"},
+        {-90, {}},
+        {56, {}},
+        {0, "its lat is empty"},
+        {0, "its lon 360.5 is beyond ±360°"},
+        {55, {}},
+        {0, "it has no lat"},
+    };
+    std::vector<PositionRow> rows;
+    PositionRow r;
+    while (opened.reader->next(r)) {
+        rows.push_back(r);
+    }
+    EXPECT_TRUE(opened.reader->failure().isEmpty()) << opened.reader->failure().toStdString();
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].line, static_cast<qint64>(i + 1));
+        EXPECT_EQ(rows[i].problem, expected[i].second) << "point " << i + 1;
+        if (expected[i].second.isEmpty()) {
+            EXPECT_EQ(rows[i].second, expected[i].first) << "point " << i + 1;
+        }
+    }
+    EXPECT_EQ(rows[10].vessel, "Track 1");
+    EXPECT_EQ(opened.reader->rowName(12), "point 12");
 }
 
 TEST(PositionsFile, FilesThatCannotBeUsedAreNamed) {
