@@ -5,4 +5,5 @@ list(APPEND PELAGON_CORE_SOURCES
   geo/Measure.cpp geo/Measure.h
   geo/NumberFormat.cpp geo/NumberFormat.h
   geo/PositionText.cpp geo/PositionText.h
+  geo/PositionTokens.cpp geo/PositionTokens.h
 )

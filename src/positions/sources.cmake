@@ -2,4 +2,6 @@
 list(APPEND PELAGON_CORE_SOURCES
   positions/Csv.cpp positions/Csv.h
   positions/PositionsFile.cpp positions/PositionsFile.h
+  positions/PositionFields.h
+  positions/GpxPositions.cpp
 )
