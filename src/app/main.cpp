@@ -3,7 +3,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/AppController.h"
 #include "app/QtMessageSink.h"
@@ -15,9 +17,21 @@
 
 namespace {
 
-void print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+// Returns false when the text did not all reach the stream.
+bool print(FILE* stream, const QString& text) {
+    const bool written = std::fputs(text.toLocal8Bit().constData(), stream) >= 0;
+    return std::fflush(stream) == 0 && written && !std::ferror(stream);
+}
+
+// Help and version on the standard output: 0, or 1 with the reason on the error stream when
+// they could not be written (a full disk, /dev/full).
+int printAnswer(const QString& text) {
+    if (print(stdout, text)) {
+        return 0;
+    }
+    const int code = errno;
+    std::fprintf(stderr, "pelagon: cannot write standard output: %s\n", std::strerror(code));
+    return 1;
 }
 
 // Help, version and usage errors are answered before Qt starts, so they need no display. Qt's
@@ -26,11 +40,9 @@ void print(FILE* stream, const QString& text) {
 int answerWithoutWindows(const pelagon::StartArguments& args) {
     switch (args.action) {
         case pelagon::StartArguments::Action::Help:
-            print(stdout, pelagon::startUsage());
-            return 0;
+            return printAnswer(pelagon::startUsage());
         case pelagon::StartArguments::Action::Version:
-            print(stdout, pelagon::startVersion());
-            return 0;
+            return printAnswer(pelagon::startVersion());
         case pelagon::StartArguments::Action::Error:
             print(stderr, QStringLiteral("pelagon: %1\nTry 'pelagon --help'.\n").arg(args.error));
             return 2;

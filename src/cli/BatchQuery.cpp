@@ -1,13 +1,14 @@
 // The batch form of the query subcommand: a table of what lies at every position of a file,
 // streamed from the input to the output on every processor core.
-#include <QDir>
 #include <QLocale>
-#include <QSaveFile>
+
+#include <optional>
 
 #include "cli/CliContext.h"
 #include "cli/CliErrors.h"
 #include "cli/HeadlessMap.h"
 #include "cli/QueryCommand.h"
+#include "common/FileWrite.h"
 #include "positions/PositionsFile.h"
 #include "query/PositionBatch.h"
 #include "query/PositionQuery.h"
@@ -36,22 +37,21 @@ void queryPositions(const HeadlessMap& map, const QString& input, const QString&
     const PositionQuery query(map.LayerInfos, map.MapLayers, options);
     const PositionTable table(query);
 
-    // The table goes straight to its destination as it is made; a file is replaced only once
-    // it is whole.
-    QSaveFile file;
-    QIODevice* out = &context.out;
+    // The table goes straight to its destination as it is made; a regular file is replaced only
+    // once it is whole, anything else (a FIFO, /dev/stdout) is written in place.
+    std::optional<OutputFile> file;
     if (!output.isEmpty() && output != QStringLiteral("-")) {
-        file.setFileName(output);
-        if (!file.open(QIODevice::WriteOnly)) {
-            throw InputError(QStringLiteral("Cannot write %1: %2")
-                                 .arg(QDir::toNativeSeparators(output), file.errorString()));
+        file.emplace(output);
+        if (!file->open()) {
+            throw InputError(file->problem());
         }
-        out = &file;
     }
-    bool writeFailed = false;
+    // Both stop writing at the first failure and remember why.
     auto write = [&](const QByteArray& bytes) {
-        if (!writeFailed && !bytes.isEmpty() && out->write(bytes) != bytes.size()) {
-            writeFailed = true;
+        if (file) {
+            file->write(bytes);
+        } else {
+            context.write(bytes);
         }
     };
     if (!settings.noHeader) {
@@ -84,11 +84,12 @@ void queryPositions(const HeadlessMap& map, const QString& input, const QString&
         throw InputError(
             QStringLiteral("Cannot read %1: %2").arg(reader.where(), reader.failure()));
     }
-    if (writeFailed || (out == &file && !file.commit())) {
-        throw InputError(QStringLiteral("Cannot write %1: %2")
-                             .arg(out == &file ? QDir::toNativeSeparators(output)
-                                               : QStringLiteral("standard output"),
-                                  out->errorString()));
+    if (file && !file->commit()) {
+        throw InputError(file->problem());
+    }
+    if (context.outputFailed()) {
+        // runCli tells why and ends with a failure; the counts would read as success.
+        return;
     }
     if (const QString notice = reader.notice(); !notice.isEmpty()) {
         context.error(notice);

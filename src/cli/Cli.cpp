@@ -50,19 +50,19 @@ QString toolHelp() {
         "version.\n"
         "\n"
         "Relative paths are taken from the folder the tool is started in; - as an output\n"
-        "file is standard output, as an input file standard input. While it works the\n"
-        "map folder is the working folder, as in the viewer. No display is needed. Messages\n"
-        "about layers that cannot be loaded go to standard error and do not stop the tool.\n"
+        "file is standard output, as an input file standard input. An output file is\n"
+        "replaced only once it is whole; a FIFO, a device or /dev/stdout is written in\n"
+        "place. While it works the map folder is the working folder, as in the viewer. No\n"
+        "display is needed. Messages about layers that cannot be loaded go to standard\n"
+        "error and do not stop the tool.\n"
         "\n"
-        "Exit status: 0 on success, 1 when the map or an input cannot be used (the message\n"
-        "names the file, the line and the problem), 2 for a usage error (unknown subcommand\n"
-        "or option, missing argument, malformed number).\n");
+        "Exit status: 0 on success, 1 when the map or an input cannot be used or an output\n"
+        "cannot be written (the message names the file, the line and the problem), 2 for a\n"
+        "usage error (unknown subcommand or option, missing argument, malformed number).\n");
     return text;
 }
 
-}  // namespace
-
-int runCli(const QStringList& arguments, CliContext& context) {
+int runSubcommand(const QStringList& arguments, CliContext& context) {
     if (context.startFolder.isEmpty()) {
         context.startFolder = QDir::currentPath();
     }
@@ -98,6 +98,18 @@ int runCli(const QStringList& arguments, CliContext& context) {
     context.error(QStringLiteral("pelagon-cli: unknown subcommand '%1'\nTry 'pelagon-cli --help'.")
                       .arg(echoValue(first)));
     return kExitUsage;
+}
+
+}  // namespace
+
+int runCli(const QStringList& arguments, CliContext& context) {
+    const int status = runSubcommand(arguments, context);
+    // A run whose output did not all reach the standard output never reports success.
+    if (context.outputFailed()) {
+        context.error(context.standardOutputProblem());
+        return status == kExitOk ? kExitInputError : status;
+    }
+    return status;
 }
 
 QList<const CommandSyntax*> subcommandSyntaxes() {

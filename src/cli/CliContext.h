@@ -12,19 +12,26 @@ struct CliContext {
     QIODevice& err;
     QIODevice* in = nullptr;  // standard input, read for the input file name "-"
     QString startFolder;      // the working folder when the run began
+    QString outProblem = {};  // why a write to out failed, or empty
 
     // A path given on the command line, made absolute against the folder the run began in (the
     // tool moves into the map folder, as the viewer does, before it reads the map).
     QString resolvePath(const QString& path) const;
 
-    void write(const QByteArray& bytes) { out.write(bytes); }
-    void print(const QString& text) { out.write(text.toUtf8()); }
+    // Bytes on the standard output. The first write that fails is remembered (and nothing more
+    // is written): runCli then ends the run with standardOutputProblem().
+    void write(const QByteArray& bytes);
+    void print(const QString& text) { write(text.toUtf8()); }
+    bool outputFailed() const { return !outProblem.isEmpty(); }
+    // "pelagon-cli: cannot write standard output: reason", or empty while every write went well.
+    QString standardOutputProblem() const;
     // One message on the error stream, ended by a line break.
     void error(const QString& text) { err.write(text.toUtf8() + '\n'); }
 };
 
-// Writes bytes to path (made absolute by the caller), replacing the file. Throws InputError
-// naming the file and the reason when it cannot be written.
+// Writes bytes to path (made absolute by the caller) with an OutputFile: a regular file is
+// replaced once all is written, anything else (a FIFO, a device, /dev/stdout) is written in
+// place. Throws InputError naming the file and the reason when it cannot be written.
 void writeOutputFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace pelagon::cli

@@ -8,6 +8,7 @@ if(TARGET pelagon-cli)
       cli/test_cli_render.cpp
       cli/test_cli_batch.cpp
       cli/test_cli_viewer.cpp
+      cli/test_cli_writes.cpp
       cli/test_man_page.cpp
       support/LayerFixtures.cpp support/LayerFixtures.h
   )
