@@ -145,12 +145,13 @@ void Mapform::createControls() {
     lblRegion->setObjectName(QStringLiteral("lblRegion"));
     lblRegion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     place(lblRegion, kRegionLabel);
-    RegionComboBox = new PlaceComboBox(ButtonFrame);
+    RegionComboBox =
+        new PlaceComboBox(QStringLiteral("Zoom to region"),
+                          QStringLiteral("Click here to select a region to zoom to"), ButtonFrame);
     RegionComboBox->setObjectName(QStringLiteral("RegionComboBox"));
     place(RegionComboBox, kRegionList);
 
-    LblStatus = new QLabel(QStringLiteral("Welcome to the program!"), ButtonFrame);
-    LblStatus->setTextFormat(Qt::PlainText);
+    LblStatus = new StatusLabel(QStringLiteral("Welcome to the program!"), ButtonFrame);
     LblStatus->setObjectName(QStringLiteral("LblStatus"));
     place(LblStatus, kStatusLabel);
 
@@ -185,15 +186,25 @@ void Mapform::ArrangeMapWindow() {
     theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
     theMap->move(twipsToPixels(a.mapLeft, dpiX), twipsToPixels(a.mapTop, dpiY));
     ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height());
-    // The position field stands in the button row, right of the frame, as far as there is room.
+    // The position field stands in the button row, right of the frame; in a window too narrow
+    // for that it moves left over the status line's place (never over the region list), as far
+    // as there is room. The status line takes the width left beside the field.
+    const int gap = twipsToPixels(60, dpiX);
+    const int statusLeft = twipsToPixels(kStatusLabel.left, dpiX);
+    const int statusWidth = twipsToPixels(kStatusLabel.width, dpiX);
+    int statusRoom = statusWidth;
     if (txtPosition != nullptr) {
-        const int left = ButtonFrame->x() + ButtonFrame->width() + twipsToPixels(60, dpiX);
-        const int room = width() - left - twipsToPixels(60, dpiX);
-        txtPosition->setGeometry(
-            left, ButtonFrame->y() + twipsToPixels(60, dpiY),
-            std::clamp(twipsToPixels(kPositionFieldWidth, dpiX), 0, std::max(0, room)),
-            twipsToPixels(375, dpiY));
+        const int fieldWidth = twipsToPixels(kPositionFieldWidth, dpiX);
+        const int right = width() - gap;
+        const int left =
+            std::max(ButtonFrame->x() + statusLeft,
+                     std::min(ButtonFrame->x() + ButtonFrame->width() + gap, right - fieldWidth));
+        txtPosition->setGeometry(left, ButtonFrame->y() + twipsToPixels(60, dpiY),
+                                 std::clamp(fieldWidth, 0, std::max(0, right - left)),
+                                 twipsToPixels(375, dpiY));
+        statusRoom = std::clamp(left - gap - ButtonFrame->x() - statusLeft, 0, statusWidth);
     }
+    LblStatus->setGeometry(statusLeft, LblStatus->y(), statusRoom, LblStatus->height());
 }
 
 bool Mapform::Form_Load() {

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "app/StatusLabel.h"
 #include "canvas/MapCanvas.h"
 #include "common/MapTypes.h"
 #include "geo/AlbersProjection.h"
@@ -101,7 +102,7 @@ public:
     QLabel* lblRegion = nullptr;
     PlaceComboBox* SiteComboBox = nullptr;
     PlaceComboBox* RegionComboBox = nullptr;
-    QLabel* LblStatus = nullptr;
+    StatusLabel* LblStatus = nullptr;  // right of the region list, as wide as the field leaves
     QLineEdit* txtPosition = nullptr;  // "Go to position", right of the button frame
 
     LayerListForm* legend() const { return legend_; }

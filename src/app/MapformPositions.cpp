@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "app/Mapform.h"
+#include "app/PositionsController.h"
 #include "common/FileWrite.h"
 #include "common/MessageSink.h"
 #include "geo/PositionText.h"
@@ -42,8 +43,14 @@ void Mapform::createPositionControls() {
     txtPosition->setPlaceholderText(QStringLiteral("Go to position"));
     txtPosition->setToolTip(QString::fromUtf8(kPositionHelp));
     txtPosition->setClearButtonEnabled(true);
-    connect(txtPosition, &QLineEdit::returnPressed, this,
-            [this] { goToPosition(txtPosition->text()); });
+    // After a Go to the keys belong to the map again: Ctrl+C there copies the position gone to
+    // (the field would take it for its own text), the arrows pan. A failed Go to leaves the
+    // focus in the field to correct the text.
+    connect(txtPosition, &QLineEdit::returnPressed, this, [this] {
+        if (goToPosition(txtPosition->text())) {
+            theMap->setFocus(Qt::OtherFocusReason);
+        }
+    });
     // Editing the text again takes back the complaint about the last one.
     connect(txtPosition, &QLineEdit::textEdited, this, [this] {
         txtPosition->setToolTip(QString::fromUtf8(kPositionHelp));
@@ -108,6 +115,7 @@ bool Mapform::goToPosition(const QString& text) {
     theMap->setExtent(
         {point.x - halfWidth, point.x + halfWidth, point.y - halfHeight, point.y + halfHeight});
     theMap->setMarker(point);
+    positions_->clearMark();  // one mark on the map at a time
     lastPosition_ = point;
     queryAtPoint(point);
     return true;

@@ -193,6 +193,8 @@ void PositionsController::chooseRow(const std::shared_ptr<const PositionSet>& se
         return;
     }
     overlay_.setMark(set.get(), row);
+    // One mark on the map at a time: the chosen row's takes the place of a position gone to.
+    map_.theMap->setMarker(std::nullopt);
     const PositionSet::Row& r = set->rows[static_cast<std::size_t>(row)];
     if (r.placed) {
         // Going from row to row is one step of navigation: the extent before the first is kept.
@@ -206,6 +208,11 @@ void PositionsController::chooseRow(const std::shared_ptr<const PositionSet>& se
             {r.xy.x - halfWidth, r.xy.x + halfWidth, r.xy.y - halfHeight, r.xy.y + halfHeight});
         centred_ = map_.theMap->extent();
     }
+    map_.theMap->update();
+}
+
+void PositionsController::clearMark() {
+    overlay_.setMark(nullptr, -1);
     map_.theMap->update();
 }
 

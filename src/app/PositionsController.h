@@ -41,6 +41,9 @@ public:
     void openFile(const QString& path);
 
     const PositionsOverlay& overlay() const { return overlay_; }
+    // Takes away the mark of the row chosen in a Positions window (a position gone to is marked
+    // instead).
+    void clearMark();
     // The windows open now, oldest first.
     QList<PositionsWindow*> windows() const;
 

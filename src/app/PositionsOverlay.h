@@ -24,6 +24,7 @@ public:
 
     // Marks a row of a set; a null set or a row of -1 takes the mark away.
     void setMark(const PositionSet* set, int row);
+    bool marked() const { return markSet_ != nullptr; }
 
     void paint(QPainter& painter, const Viewport& viewport) const override;
 

@@ -30,6 +30,10 @@ ViewMenu::ViewMenu(QMenuBar* bar, std::function<State()> state, QObject* parent)
 
     copy_ = menu_->addAction(QStringLiteral("&Copy position"));
     copy_->setObjectName(QStringLiteral("CopyPositionAction"));
+    // The menu shows Ctrl+C beside the action; the key itself works over the map only (the map's
+    // own shortcut), so that elsewhere Ctrl+C copies as usual.
+    copy_->setShortcut(QKeySequence::Copy);
+    copy_->setShortcutContext(Qt::WidgetShortcut);
     copy_->setStatusTip(
         QStringLiteral("Copy the last position clicked or gone to (Ctrl+C over the map)"));
     connect(copy_, &QAction::triggered, this, &ViewMenu::copyPositionRequested);

@@ -4,11 +4,16 @@
 
 namespace pelagon {
 
-PlaceComboBox::PlaceComboBox(QWidget* parent) : QComboBox(parent) {
+PlaceComboBox::PlaceComboBox(QWidget* parent)
+    : PlaceComboBox(QStringLiteral("Zoom to site"),
+                    QStringLiteral("Click here to select a site to zoom to"), parent) {}
+
+PlaceComboBox::PlaceComboBox(const QString& prompt, const QString& toolTip, QWidget* parent)
+    : QComboBox(parent) {
     // Focus by click or Tab only: the wheel passing over a closed list changes nothing.
     setFocusPolicy(Qt::StrongFocus);
-    setPlaceholderText(QStringLiteral("Zoom to site"));
-    setToolTip(QStringLiteral("Click here to select a site to zoom to"));
+    setPlaceholderText(prompt);
+    setToolTip(toolTip);
     setInsertPolicy(QComboBox::NoInsert);
     // activated, not currentIndexChanged: only the user's choices count, and every one of them,
     // the same place twice included.

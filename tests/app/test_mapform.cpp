@@ -42,6 +42,17 @@ TEST_F(MapformTest, ListsAndPresetsComeFromTheMapFolder) {
     EXPECT_EQ(map->currentToolButton(), 1);
 }
 
+// Each place list prompts for and explains its own kind of place.
+TEST_F(MapformTest, EachPlaceListPromptsForItsOwnPlaces) {
+    open();
+    EXPECT_EQ(map->SiteComboBox->placeholderText(), QStringLiteral("Zoom to site"));
+    EXPECT_EQ(map->SiteComboBox->toolTip(),
+              QStringLiteral("Click here to select a site to zoom to"));
+    EXPECT_EQ(map->RegionComboBox->placeholderText(), QStringLiteral("Zoom to region"));
+    EXPECT_EQ(map->RegionComboBox->toolTip(),
+              QStringLiteral("Click here to select a region to zoom to"));
+}
+
 TEST_F(MapformTest, ABadListIsReportedOnceAndLeftEmpty) {
     writeFile("SSL_Locs.csv", "Name,X,Y\r\nHarbour,100000,200000\r\nBroken,abc,1\r\n");
     writeFile("Regions.csv", "Name,L,R,B,T\r\nOnly,0,1,0,1\r\nTwo,0,1,0,1\r\n");

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,6 +131,54 @@ TEST_F(PositionsViewTest, CtrlCOverTheMapCopiesTheLastPressedPosition) {
     const GeoPosition pressed = geoOf(canvas->toMapPoint(QPointF(pos)));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), positionClipboardText(pressed));
     EXPECT_EQ(map->LblStatus->text(), "Copied: " + positionHemisphereText(pressed));
+}
+
+// Enter in the Go to field gives the keys back to the map: Ctrl+C then copies the position gone
+// to, not what the clipboard held before. The View menu shows the key beside Copy position.
+TEST_F(PositionsViewTest, AfterGoToCtrlCCopiesThePositionGoneTo) {
+    controller->frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->frame()));
+    QGuiApplication::clipboard()->setText("older");
+    map->focusPositionField();
+    ASSERT_TRUE(map->txtPosition->hasFocus());
+    map->txtPosition->setText(positionHemisphereText(geoOf(marmot)));
+    QTest::keyClick(map->txtPosition, Qt::Key_Return);
+    ASSERT_TRUE(canvas->marker().has_value());
+    ASSERT_TRUE(canvas->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              positionClipboardText(geoOf(*canvas->marker())));
+    EXPECT_EQ(controller->viewMenu()->copyAction()->shortcut(), QKeySequence(QKeySequence::Copy));
+}
+
+// A message too long for the status line is cut at a word with "…", the whole of it in the
+// tooltip; the line never runs under the Go to field, in a narrow window too.
+TEST_F(PositionsViewTest, ALongStatusMessageStaysBesideTheGoToField) {
+    ASSERT_FALSE(map->goToPosition("57 30.2N 152 10.5W 140 20.1W and then some more words"));
+    const QString whole = map->LblStatus->text();
+    // Wide enough for the field beside the frame; then narrow enough for it to take half the line.
+    const int wide = map->ButtonFrame->x() + map->ButtonFrame->width() + 600;
+    map->resize(wide, map->height());
+    ASSERT_GT(QFontMetrics(map->LblStatus->font()).horizontalAdvance(whole),
+              map->LblStatus->width());
+    const int narrow = map->ButtonFrame->x() + map->ButtonFrame->width() +
+                       map->txtPosition->width() - map->LblStatus->width() / 2;
+    for (const int width : {wide, narrow}) {
+        SCOPED_TRACE(width);
+        map->resize(width, map->height());
+        QApplication::processEvents();
+        const QWidget* label = map->LblStatus;
+        const QRect visible = QRect(label->mapTo(map, QPoint(0, 0)), label->size()) &
+                              map->ButtonFrame->geometry() & map->rect();
+        ASSERT_FALSE(visible.isEmpty());
+        EXPECT_FALSE(visible.intersects(map->txtPosition->geometry()));
+        EXPECT_EQ(map->LblStatus->text(), whole);
+        EXPECT_EQ(map->LblStatus->toolTip(), whole);
+        const QString shown = map->LblStatus->shownText();
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+        EXPECT_TRUE(whole.startsWith(shown.chopped(1) + ' ') || shown.size() == 1)
+            << shown.toStdString();
+    }
 }
 
 // Runs the map's menu from a context-menu event and returns the texts of its actions (empty

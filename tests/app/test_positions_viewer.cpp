@@ -234,6 +234,24 @@ TEST_F(PositionsViewerTest, ChoosingARowCentresTheMapAndADoubleClickQueries) {
     EXPECT_FALSE(page.readAll().contains("nm inside"));
 }
 
+// One mark on the map at a time: a chosen row takes the place of a position gone to, and a
+// position gone to that of a chosen row.
+TEST_F(PositionsViewerTest, ARowChosenAndAPositionGoneToMarkOneAtATime) {
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    double lon = 0, lat = 0;
+    ASSERT_TRUE(map->projection.AlbersToLatLong(marmot.x, marmot.y, lon, lat));
+    const QString there = QString::number(lat, 'f', 5) + " " + QString::number(lon, 'f', 5);
+    ASSERT_TRUE(map->goToPosition(there));
+    ASSERT_TRUE(canvas->marker().has_value());
+    window->selectRow(rowOfId(window, "A2"));
+    EXPECT_TRUE(map->positions()->overlay().marked());
+    EXPECT_FALSE(canvas->marker().has_value());
+    ASSERT_TRUE(map->goToPosition(there));
+    EXPECT_TRUE(canvas->marker().has_value());
+    EXPECT_FALSE(map->positions()->overlay().marked());
+}
+
 TEST_F(PositionsViewerTest, FilesDroppedOnTheMapOpen) {
     const QString path = writeTrack();
     QMimeData data;
