@@ -25,16 +25,25 @@ struct Layer {
     QByteArray shp, shx, dbf;
     double step = 1.0;  // the store's grid step
 
-    qsizetype offset(int i) const { return 2 * qsizetype{qFromBigEndian<qint32>(shx.constData() + 100 + 8 * i)}; }
-    qsizetype size(int i) const { return 8 + 2 * qsizetype{qFromBigEndian<qint32>(shx.constData() + 104 + 8 * i)}; }
+    qsizetype offset(int i) const {
+        return 2 * qsizetype{qFromBigEndian<qint32>(shx.constData() + 100 + 8 * i)};
+    }
+    qsizetype size(int i) const {
+        return 8 + 2 * qsizetype{qFromBigEndian<qint32>(shx.constData() + 104 + 8 * i)};
+    }
     qsizetype headerLength() const { return qFromLittleEndian<quint16>(dbf.constData() + 8); }
     qsizetype rowLength() const { return qFromLittleEndian<quint16>(dbf.constData() + 10); }
     // The x of the second vertex of polygon record i (0-based): not the ring's closing one.
     qsizetype secondX(int i) const {
-        return offset(i) + 8 + 44 + 4 * qFromLittleEndian<qint32>(shp.constData() + offset(i) + 44) + 16;
+        return offset(i) + 8 + 44 +
+               4 * qFromLittleEndian<qint32>(shp.constData() + offset(i) + 44) + 16;
     }
-    double x(qsizetype at) const { return std::bit_cast<double>(qFromLittleEndian<quint64>(shp.constData() + at)); }
-    void setX(qsizetype at, double v) { qToLittleEndian<quint64>(std::bit_cast<quint64>(v), shp.data() + at); }
+    double x(qsizetype at) const {
+        return std::bit_cast<double>(qFromLittleEndian<quint64>(shp.constData() + at));
+    }
+    void setX(qsizetype at, double v) {
+        qToLittleEndian<quint64>(std::bit_cast<quint64>(v), shp.data() + at);
+    }
 };
 
 QByteArray bytesOf(const QString& path) {
@@ -51,13 +60,15 @@ void put(const QString& path, const QByteArray& bytes) {
 
 struct DiffCase {
     const char* what;
-    std::function<void(Layer&)> edit;                  // of the truth's files
-    std::function<void(ShapefileCheck&)> reported;     // what the program is said to report
-    std::set<QString> kinds;                           // the findings' kinds
-    std::set<std::int64_t> records;                    // the records they name
+    std::function<void(Layer&)> edit;               // of the truth's files
+    std::function<void(ShapefileCheck&)> reported;  // what the program is said to report
+    std::set<QString> kinds;                        // the findings' kinds
+    std::set<std::int64_t> records;                 // the records they name
 };
 
-void PrintTo(const DiffCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const DiffCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 void none(ShapefileCheck&) {}
 
@@ -65,12 +76,22 @@ void none(ShapefileCheck&) {}
 const DiffCase kDiffCases[] = {
     {"the sound files", [](Layer&) {}, none, {}, {}},
     {"a vertex moved by a quarter of the grid step",
-     [](Layer& l) { l.setX(l.secondX(1), l.x(l.secondX(1)) + l.step / 4); }, none, {}, {}},
+     [](Layer& l) { l.setX(l.secondX(1), l.x(l.secondX(1)) + l.step / 4); },
+     none,
+     {},
+     {}},
     {"a vertex moved by three grid steps",
-     [](Layer& l) { l.setX(l.secondX(1), l.x(l.secondX(1)) + 3 * l.step); }, none, {"geometry"}, {2}},
+     [](Layer& l) { l.setX(l.secondX(1), l.x(l.secondX(1)) + 3 * l.step); },
+     none,
+     {"geometry"},
+     {2}},
     {"index entries swapped (the truth walks the .shp)",
-     [](Layer& l) { std::swap_ranges(l.shx.begin() + 100, l.shx.begin() + 108, l.shx.begin() + 108); },
-     none, {}, {}},
+     [](Layer& l) {
+         std::swap_ranges(l.shx.begin() + 100, l.shx.begin() + 108, l.shx.begin() + 108);
+     },
+     none,
+     {},
+     {}},
     {"two records' shapes swapped in the .shp",
      [](Layer& l) {
          const QByteArray first = l.shp.mid(l.offset(0), l.size(0));
@@ -79,38 +100,71 @@ const DiffCase kDiffCases[] = {
          qToBigEndian<qint32>(1, l.shp.data() + 100);
          qToBigEndian<qint32>(2, l.shp.data() + 100 + second.size());
      },
-     none, {"geometry"}, {1, 2}},
-    {"a record numbered out of turn", [](Layer& l) { qToBigEndian<qint32>(1, l.shp.data() + l.offset(1)); },
-     none, {"no-shp-record"}, {2, 3}},
-    {"a text changed", [](Layer& l) { l.dbf[l.headerLength() + l.rowLength() + 1] = 'Q'; }, none,
-     {"attribute"}, {2}},
+     none,
+     {"geometry"},
+     {1, 2}},
+    {"a record numbered out of turn",
+     [](Layer& l) { qToBigEndian<qint32>(1, l.shp.data() + l.offset(1)); },
+     none,
+     {"no-shp-record"},
+     {2, 3}},
+    {"a text changed",
+     [](Layer& l) { l.dbf[l.headerLength() + l.rowLength() + 1] = 'Q'; },
+     none,
+     {"attribute"},
+     {2}},
     {"a number written with another trailing zero",
      [](Layer& l) {
          const qsizetype at = l.headerLength() + 61;
          const QByteArray v = l.dbf.mid(at, 12).trimmed() + '0';
          l.dbf.replace(at, 12, v.rightJustified(12, ' '));
      },
-     none, {}, {}},
+     none,
+     {},
+     {}},
     {"a .dbf header length one more (the truth reads by the descriptors)",
-     [](Layer& l) { qToLittleEndian<quint16>(static_cast<quint16>(l.headerLength() + 1), l.dbf.data() + 8); },
-     none, {}, {}},
-    {"a byte cut out of a row", [](Layer& l) { l.dbf.remove(l.headerLength() + 5, 1); }, none,
-     {"dbf-unreadable"}, {0}},
-    {"a row marked deleted", [](Layer& l) { l.dbf[l.headerLength() + 2 * l.rowLength()] = '*'; }, none,
-     {"deleted-row-kept"}, {3}},
-    {"a row beginning with neither ' ' nor '*'", [](Layer& l) { l.dbf[l.headerLength()] = 'x'; }, none,
-     {"row-unreadable"}, {1}},
+     [](Layer& l) {
+         qToLittleEndian<quint16>(static_cast<quint16>(l.headerLength() + 1), l.dbf.data() + 8);
+     },
+     none,
+     {},
+     {}},
+    {"a byte cut out of a row",
+     [](Layer& l) { l.dbf.remove(l.headerLength() + 5, 1); },
+     none,
+     {"dbf-unreadable"},
+     {0}},
+    {"a row marked deleted",
+     [](Layer& l) { l.dbf[l.headerLength() + 2 * l.rowLength()] = '*'; },
+     none,
+     {"deleted-row-kept"},
+     {3}},
+    {"a row beginning with neither ' ' nor '*'",
+     [](Layer& l) { l.dbf[l.headerLength()] = 'x'; },
+     none,
+     {"row-unreadable"},
+     {1}},
     {"a changed text whose record is reported",
      [](Layer& l) { l.dbf[l.headerLength() + 1] = 'Q'; },
-     [](ShapefileCheck& c) { c.bad = {1, 0, 0}; }, {}, {}},
+     [](ShapefileCheck& c) {
+         c.bad = {1, 0, 0};
+     },
+     {},
+     {}},
     {"a changed text, the .dbf reported as a whole",
      [](Layer& l) { l.dbf[l.headerLength() + 1] = 'Q'; },
-     [](ShapefileCheck& c) { c.problems.push_back({QStringLiteral("crabareas.dbf"), 0, QStringLiteral("x")}); },
-     {}, {}},
+     [](ShapefileCheck& c) {
+         c.problems.push_back({QStringLiteral("crabareas.dbf"), 0, QStringLiteral("x")});
+     },
+     {},
+     {}},
     {"a changed text, only the .shp reported as a whole",
      [](Layer& l) { l.dbf[l.headerLength() + 1] = 'Q'; },
-     [](ShapefileCheck& c) { c.problems.push_back({QStringLiteral("crabareas.shp"), 0, QStringLiteral("x")}); },
-     {"attribute"}, {1}},
+     [](ShapefileCheck& c) {
+         c.problems.push_back({QStringLiteral("crabareas.shp"), 0, QStringLiteral("x")});
+     },
+     {"attribute"},
+     {1}},
 };
 
 class ShapefileDiffCases : public ::testing::TestWithParam<DiffCase> {};

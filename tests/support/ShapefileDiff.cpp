@@ -84,8 +84,8 @@ TruthShape readTruthShape(SHPHandle h, int entity, bool points) {
     if (t.null) {
         return t;
     }
-    const bool polygon = o->nSHPType == SHPT_POLYGON || o->nSHPType == SHPT_POLYGONZ ||
-                         o->nSHPType == SHPT_POLYGONM;
+    const bool polygon =
+        o->nSHPType == SHPT_POLYGON || o->nSHPType == SHPT_POLYGONZ || o->nSHPType == SHPT_POLYGONM;
     if (points || o->nParts == 0) {
         Ring all;
         for (int i = 0; i < o->nVertices; ++i) {
@@ -215,7 +215,8 @@ bool sameRing(const Ring& truth, const std::vector<MapPoint>& mine, double tol) 
     }
     for (std::size_t i = 0; i < truth.size(); ++i) {
         const double t = tol + 1e-9 * std::max(std::abs(truth[i].first), std::abs(truth[i].second));
-        if (!(std::abs(truth[i].first - mine[i].x) <= t && std::abs(truth[i].second - mine[i].y) <= t)) {
+        if (!(std::abs(truth[i].first - mine[i].x) <= t &&
+              std::abs(truth[i].second - mine[i].y) <= t)) {
             return false;
         }
     }
@@ -271,8 +272,9 @@ DiffReport compareWithShapelib(const QString& base, const QString& scratch) {
     if (!opened.store) {
         return {};
     }
-    const ShapefileCheck check = checkShapefile(
-        base + QStringLiteral(".shp"), base + QStringLiteral(".shx"), base + QStringLiteral(".dbf"));
+    const ShapefileCheck check =
+        checkShapefile(base + QStringLiteral(".shp"), base + QStringLiteral(".shx"),
+                       base + QStringLiteral(".dbf"));
     return compareStoreWithShapelib(*opened.store, check, base, scratch);
 }
 
@@ -368,8 +370,8 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
 
         if (!geometryExcused) {
             const bool inShp = walked.count(number) != 0 && shpHandle != nullptr;
-            const TruthShape truth = inShp ? readTruthShape(shpHandle, static_cast<int>(fid), points)
-                                           : TruthShape{};
+            const TruthShape truth =
+                inShp ? readTruthShape(shpHandle, static_cast<int>(fid), points) : TruthShape{};
             std::vector<std::vector<MapPoint>> mine;
             for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
                 std::vector<MapPoint> ring;
@@ -389,7 +391,8 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
                     QStringLiteral("kept, but the .shp holds no record of this number"));
             } else if (!truth.readable || truth.null) {
                 add("geometry", number,
-                    QStringLiteral("kept with %1 parts, the record holds no shape").arg(mine.size()));
+                    QStringLiteral("kept with %1 parts, the record holds no shape")
+                        .arg(mine.size()));
             } else {
                 // Parts in any order (OGR sorts rings into polygons); each must match one.
                 std::vector<bool> used(mine.size(), false);
@@ -404,7 +407,8 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
                     all = all && found;
                 }
                 if (!all) {
-                    const Vertex first = truth.parts.front().empty() ? Vertex{} : truth.parts.front()[0];
+                    const Vertex first =
+                        truth.parts.front().empty() ? Vertex{} : truth.parts.front()[0];
                     const MapPoint firstMine =
                         mine.empty() || mine[0].empty() ? MapPoint{} : mine[0][0];
                     add("geometry", number,
@@ -483,7 +487,8 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
                 dbfBytes.at(dbf.dataStart + (number - 1) * dbf.rowLength) != ' ') {
                 continue;
             }
-            const TruthShape truth = readTruthShape(shpHandle, static_cast<int>(number - 1), points);
+            const TruthShape truth =
+                readTruthShape(shpHandle, static_cast<int>(number - 1), points);
             if (truth.readable && !truth.null) {
                 add("left-out-silently", number,
                     QStringLiteral("a record with a shape and a row, left out without a problem"));

@@ -35,9 +35,9 @@ struct DiffFinding {
 };
 
 struct DiffReport {
-    bool opened = false;           // the store opened the layer
-    std::int64_t compared = 0;     // features compared with the truth
-    std::int64_t excused = 0;      // features not compared: the program reported their damage
+    bool opened = false;        // the store opened the layer
+    std::int64_t compared = 0;  // features compared with the truth
+    std::int64_t excused = 0;   // features not compared: the program reported their damage
     std::vector<DiffFinding> findings;
 
     QString text() const;  // every finding, one a line
