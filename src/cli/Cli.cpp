@@ -91,7 +91,9 @@ int runSubcommand(const QStringList& arguments, CliContext& context) {
                               .arg(first, e.message()));
             return kExitUsage;
         } catch (const InputError& e) {
-            context.error(e.message());
+            if (!e.message().isEmpty()) {
+                context.error(e.message());
+            }
             return kExitInputError;
         }
     }

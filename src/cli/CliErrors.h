@@ -21,7 +21,8 @@ private:
     QString message_;
 };
 
-// The map or an input file cannot be used, or an output cannot be written: exit status 1.
+// The map or an input file cannot be used, or an output cannot be written: exit status 1. An
+// empty message: the problem has been told already (HeadlessMap tells each file's problem once).
 class InputError : public std::exception {
 public:
     explicit InputError(QString message) : message_(std::move(message)) {}

@@ -100,14 +100,24 @@ int runPosition(const QStringList& words, CliContext& context) {
                     .arg(echoValue(args.value(QStringLiteral("--at")))));
         }
     } else {
-        const MapPoint g = parsePositionOption(args.value(QStringLiteral("--position")),
-                                               QStringLiteral("--position"));
+        const QString text = args.value(QStringLiteral("--position"));
+        (void)parsePositionOption(text, QStringLiteral("--position"));
+        map.open(context.resolvePath(args.positional.at(0)));
+        map.loadLayers();
+        map.readProjection();
+        // Read again now that the map is known: a position off it whose other hemisphere lies
+        // on it is refused, as by the viewer's "Go to position" field and query --position.
+        const AlbersProjection& projection = map.requireProjection();
+        const MapRect full = map.fullExtent();
+        const MapPoint g =
+            parsePositionOptionForMap(text, QStringLiteral("--position"), [&](MapPoint ll) {
+                MapPoint q;
+                return projection.LatLongToAlbers(ll.x, ll.y, q.x, q.y) && full.contains(q);
+            });
         lon = g.x;
         lat = g.y;
-        map.open(context.resolvePath(args.positional.at(0)));
-        map.readProjection();
         MapPoint p;
-        if (!map.requireProjection().LatLongToAlbers(lon, lat, p.x, p.y)) {
+        if (!projection.LatLongToAlbers(lon, lat, p.x, p.y)) {
             throw InputError(QStringLiteral("The position %1 has no place on the map's projection.")
                                  .arg(echoValue(args.value(QStringLiteral("--position")))));
         }

@@ -85,27 +85,27 @@ void HeadlessMap::readProjection() {
     projection = result.projection;
     if (!projection) {
         projectionProblem = result.error->message();
-        problems.append(projectionProblem);
+        tell(projectionProblem);
     }
 }
 
 void HeadlessMap::readPlaceLists() {
     sites = readSiteList();
     if (sites.error) {
-        problems.append(QStringLiteral("The site list cannot be used.\n") + sites.error->message());
+        tell(QStringLiteral("The site list cannot be used.\n") + sites.error->message());
     }
     regions = readRegionList();
     if (regions.error) {
-        problems.append(QStringLiteral("The region list cannot be used.\n") +
-                        regions.error->message());
+        tell(QStringLiteral("The region list cannot be used.\n") + regions.error->message());
     }
 }
 
 const AlbersProjection& HeadlessMap::requireProjection() const {
     if (!projection) {
+        // The problem was told when the file was read.
         throw InputError(projectionProblem.isEmpty()
                              ? QStringLiteral("The projection parameters have not been read.")
-                             : projectionProblem);
+                             : QString());
     }
     return *projection;
 }

@@ -42,13 +42,15 @@ public:
     void open(const QString& definitionPath);
     // Builds the layers of every record (LoadLayers).
     void loadLayers();
-    // Reads ProjPars.alb; a file that cannot be used is recorded in problems (not told): only
-    // the subcommands that need the projection fail, through requireProjection.
+    // Reads ProjPars.alb; a file that cannot be used is told (once, like every problem of a
+    // file the subcommand reads) and recorded in problems. The subcommands that need the
+    // projection then fail through requireProjection.
     void readProjection();
-    // Reads SSL_Locs.csv and Regions.csv; a list that cannot be used is recorded in problems.
+    // Reads SSL_Locs.csv and Regions.csv; a list that cannot be used is told and recorded.
     void readPlaceLists();
 
-    // The projection; throws InputError with the reason when ProjPars.alb could not be used.
+    // The projection; throws InputError when ProjPars.alb could not be used (with no message of
+    // its own once readProjection told why, so the problem is said once).
     const AlbersProjection& requireProjection() const;
 
     // The layers that loaded, in the map's list order (position 0, the last record, on top).

@@ -2,33 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
+#include "common/FileWrite.h"
 #include "reports/DrillIdPage.h"
 
 namespace pelagon {
-
-namespace {
-
-// Writes the whole file or nothing; returns the reason in plain words on failure.
-QString writeWhole(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("%1 cannot be created: %2").arg(path, file.errorString());
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("%1 cannot be written: %2").arg(path, reason);
-    }
-    if (!file.commit()) {
-        return QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
-    }
-    return {};
-}
-
-}  // namespace
 
 QString SavedPage::message() const {
     if (!saved()) {
@@ -57,7 +36,7 @@ SavedPage saveDrillIdResultsPage(const QByteArray& page, const QString& folder,
     const QString name = QString::fromLatin1(kDrillIdResultsFile);
     SavedPage result;
     const QString mainPath = QDir(folder).filePath(name);
-    result.mapFolderProblem = writeWhole(mainPath, page);
+    result.mapFolderProblem = writeFileAtomically(mainPath, page);
     if (result.mapFolderProblem.isEmpty()) {
         result.path = mainPath;
         return result;
@@ -76,7 +55,7 @@ SavedPage saveDrillIdResultsPage(const QByteArray& page, const QString& folder,
                                                   QFileDevice::ExeOwner);
     }
     const QString fallbackPath = QDir(fallbackFolder).filePath(name);
-    const QString fallbackProblem = writeWhole(fallbackPath, page);
+    const QString fallbackProblem = writeFileAtomically(fallbackPath, page);
     if (!fallbackProblem.isEmpty()) {
         result.error = QStringLiteral("%1; %2.").arg(result.mapFolderProblem, fallbackProblem);
         return result;

@@ -55,6 +55,10 @@ TEST(CliUsage, ExitStatusAndMessage) {
         {{"render", kSample, "-o", out, "--region", "Atlantis"}, 2, "\"Kodiak\""},
         {{"position", kSample}, 2, "give one of --at X,Y or --position TEXT"},
         {{"position", kSample, "--at", "1,2", "--position", "57N 152W"}, 2, "give one of --at"},
+        {{"position", kSample, "--position", "57 30.2 152"},
+         2,
+         "--position: Position not understood: '57 30.2 152' reads as 57° 30.200' N, 152° 0.000' "
+         "E, which is off the map"},
         {{"position", kSample, "--position", "95 00N 150 00W"},
          2,
          "--position: Position not "
@@ -225,7 +229,6 @@ TEST(CliInfo, MissingLayerAndBadListsAreReportedAndDoNotStop) {
     map.write("Regions.csv", "Name,L,R,B,T\r\nWest,0,x,0,1\r\n");
     const auto r = runTool({"info", map.definition(), "--json"});
     ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(r.errText(), "Could not find layer:  ghost\n");
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
     const QJsonObject ghost = o["layers"].toArray()[3].toObject();
     EXPECT_FALSE(ghost["loaded"].toBool());
@@ -234,6 +237,7 @@ TEST(CliInfo, MissingLayerAndBadListsAreReportedAndDoNotStop) {
     const QStringList problems = o["problems"].toVariant().toStringList();
     ASSERT_EQ(problems.size(), 2);
     EXPECT_TRUE(problems[1].contains("Regions.csv, line 2")) << problems[1].toStdString();
+    EXPECT_EQ(r.errText(), "Could not find layer:  ghost\n" + problems[1] + "\n");
     EXPECT_EQ(o["fullExtent"].toObject()["right"].toDouble(), 4000);
 
     // The text report carries the same.
@@ -282,6 +286,44 @@ TEST(CliInfo, ADamagedLayerIsToldByEveryCommandThatReadsIt) {
         const auto other = runTool(args);
         EXPECT_EQ(other.rc, 0) << args.join(' ').toStdString();
         EXPECT_EQ(other.errText(), told) << args.join(' ').toStdString();
+    }
+}
+
+// Every subcommand that reads a file it cannot use says so on the error stream, once, whether it
+// goes on without it or fails for want of it.
+TEST(CliInfo, AnUnusableFileIsToldOnceByEveryCommandThatReadsIt) {
+    struct Case {
+        const char* file;
+        QByteArray bytes;
+        QStringList args;  // after the subcommand and the map; OUT: a file in the map folder
+        int rc;
+        const char* told;  // the first line of the message
+    };
+    const char* projection = "Missing parameters in 'ProjPars.alb'\n";
+    const char* sites = "The site list cannot be used.\n";
+    const QByteArray noProjection = "-154\r\n50\r\n";
+    const QByteArray badSites = "Name,X,Y\r\nWell site,x,2000\r\n";
+    const Case cases[] = {
+        {"ProjPars.alb", noProjection, {"info"}, 0, projection},
+        {"ProjPars.alb", noProjection, {"query", "--at", "500,500"}, 0, projection},
+        {"ProjPars.alb", noProjection, {"query", "--csv", "-"}, 0, projection},
+        {"ProjPars.alb", noProjection, {"position", "--at", "500,500"}, 1, projection},
+        {"ProjPars.alb", noProjection, {"render", "-o", "OUT", "--scale-bar"}, 1, projection},
+        {"SSL_Locs.csv", badSites, {"render", "-o", "OUT", "--region", "West"}, 0, sites},
+        {"SSL_Locs.csv", badSites, {"info"}, 0, sites},
+    };
+    for (const Case& c : cases) {
+        test::TinyMap map;
+        ASSERT_TRUE(map.isValid()) << map.problems();
+        map.write(c.file, c.bytes);
+        QStringList args{c.args[0], map.definition()};
+        for (const QString& a : c.args.mid(1)) {
+            args << (a == "OUT" ? map.folder() + "/out.png" : a);
+        }
+        const auto r = runTool(args, "x,y\n500,500\n");
+        const std::string what = args.join(' ').toStdString() + "\n" + r.errText().toStdString();
+        EXPECT_EQ(r.rc, c.rc) << what;
+        EXPECT_EQ(r.errText().count(c.told), 1) << what;
     }
 }
 

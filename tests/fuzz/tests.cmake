@@ -42,6 +42,27 @@ pelagon_add_fuzzer(fuzz_positions_csv LIBS pelagon_render
     ${PROJECT_SOURCE_DIR}/src/cli/HeadlessMap.cpp
     ${PROJECT_SOURCE_DIR}/src/cli/ReferenceCanvas.cpp)
 
+# shapelib reads the layers a second time for the comparison of fuzz_shapefile_diff and
+# test_shapefile_diff; the program never links it (docs/architecture.md).
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(SHAPELIB QUIET IMPORTED_TARGET shapelib)
+endif()
+if(SHAPELIB_FOUND)
+  add_library(pelagon_shapefile_diff STATIC
+    ${PROJECT_SOURCE_DIR}/tests/support/ShapefileDiff.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/ShapefileDiff.h)
+  target_link_libraries(pelagon_shapefile_diff PUBLIC pelagon_core PRIVATE PkgConfig::SHAPELIB)
+  target_include_directories(pelagon_shapefile_diff PUBLIC
+    ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  pelagon_set_warnings(pelagon_shapefile_diff)
+  pelagon_add_fuzzer(fuzz_shapefile_diff LIBS pelagon_shapefile_diff)
+  pelagon_add_test(NAME test_shapefile_diff LIBS pelagon_shapefile_diff
+    SOURCES store/ShapefileDiffTest.cpp)
+else()
+  message(WARNING "shapelib (Debian libshp-dev) not found: the comparison of the shapefile reader with shapelib is not built")
+endif()
+
 get_property(fuzzers GLOBAL PROPERTY PELAGON_FUZZERS)
 if(fuzzers)
   add_custom_target(fuzzers DEPENDS ${fuzzers})

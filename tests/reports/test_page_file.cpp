@@ -8,6 +8,11 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "reports/DrillIdPageFile.h"
 
@@ -34,6 +39,34 @@ TEST(DrillIdPageFile, WritesIntoTheMapFolderReplacingTheEarlierPage) {
     EXPECT_FALSE(second.inFallbackFolder);
     EXPECT_EQ(readAll(target), QByteArray("short\r\n"));
     EXPECT_FALSE(QFileInfo::exists(fallback.filePath("drillID_results.htm")));
+}
+
+// A page file that is a FIFO (something reading the page as it comes) is written through, not
+// replaced by a regular file.
+TEST(DrillIdPageFile, WritesThroughAFifoInTheMapFolder) {
+    QTemporaryDir map;
+    QTemporaryDir fallback;
+    const QString fifo = map.filePath("drillID_results.htm");
+    const QByteArray fifoName = QFile::encodeName(fifo);
+    ASSERT_EQ(mkfifo(fifoName.constData(), 0600), 0);
+    QByteArray got;
+    std::thread reader([&] {
+        QFile f(fifo);
+        if (f.open(QIODevice::ReadOnly)) {
+            got = f.readAll();
+        }
+    });
+    const SavedPage saved = saveDrillIdResultsPage("<html>\r\n", map.path(), fallback.path());
+    // Releases the reader should nothing have opened the FIFO for writing.
+    const int release = ::open(fifoName.constData(), O_WRONLY | O_NONBLOCK);
+    if (release >= 0) {
+        ::close(release);
+    }
+    reader.join();
+    ASSERT_TRUE(saved.saved()) << saved.message().toStdString();
+    EXPECT_FALSE(saved.inFallbackFolder) << saved.message().toStdString();
+    EXPECT_EQ(got, QByteArray("<html>\r\n"));
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
 }
 
 // Map folders that cannot take the page. Each returns the folder, or an empty text when this
