@@ -22,8 +22,9 @@ using shpcheck::plural;
 using shpcheck::recordText;
 
 void ShapefileChecker::Impl::readIndex() {
-    const std::int64_t bySize = (shx_.size() - kHeader) / 8;
-    const std::int64_t declared = static_cast<std::int64_t>(shx_.ube32(24)) * 2;
+    const std::int64_t bySize =
+        shxHeaderOk_ ? std::max<std::int64_t>((shx_.size() - kHeader) / 8, 0) : 0;
+    const std::int64_t declared = shxHeaderOk_ ? static_cast<std::int64_t>(shx_.ube32(24)) * 2 : 0;
     // OGR reads as many entries as the header's length gives, and nothing when the file is
     // shorter than that.
     readByOgr_ = declared >= kHeader ? (declared - kHeader) / 8 : 0;
@@ -276,9 +277,10 @@ void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
     }
     problem(shpName_, record, record, [&] {
         return recordText(record) +
-               QStringLiteral("it lies %1 after the place its index entry gives")
-                   .arg(shift > 0 ? plural(shift, "byte", "bytes")
-                                  : QStringLiteral("-%1").arg(plural(-shift, "byte", "bytes")));
+               (shift > 0 ? QStringLiteral("it lies %1 after the place its index entry gives")
+                                .arg(plural(shift, "byte", "bytes"))
+                          : QStringLiteral("it lies %1 before the place its index entry gives")
+                                .arg(plural(-shift, "byte", "bytes")));
     });
 }
 
