@@ -190,9 +190,16 @@ void ShapefileChecker::Impl::checkDbf() {
         }
         return true;
     };
+    dbfHeaderLength_ = headerLength;
+    dbfRowLength_ = rowLength;
+    dbfHeld_ = held;
     std::int64_t shifted = -1;  // the first row found out of place
     std::vector<std::int64_t> deleted;
-    for (std::int64_t r = 0; r < held; ++r) {
+    // Every row's deletion flag is read here only when the rows do not fill the file; else
+    // those of the rows OGR skips (deleted ones) are read when the reading is finished
+    // (checkSkippedRow), which costs a sound file nothing: reading every flag of a large table
+    // would cost a few percent of the open, waiting for memory.
+    for (std::int64_t r = 0; r < held && (sizeWrong || thorough_); ++r) {
         const std::uint8_t flag = byteAt(dbf_, rowAt(r));
         if (flag == '*') {
             deleted.push_back(r);
@@ -297,6 +304,29 @@ void ShapefileChecker::Impl::checkDbf() {
                 .arg(plural(rows, "record", "records"))
                 .arg(records)
                 .arg(plural(rows - records, "attribute row", "attribute rows"));
+        });
+    }
+}
+
+// A row OGR did not give: a row marked deleted, or bytes lost or put in before it.
+void ShapefileChecker::Impl::checkSkippedRow(std::int64_t i) {
+    if (dbfRowLength_ <= 0 || i < 0 || i >= dbfHeld_ || !result_.attributesUsable ||
+        result_.bad[static_cast<std::size_t>(i)] != 0) {
+        return;
+    }
+    const std::uint8_t flag = byteAt(dbf_, dbfHeaderLength_ + i * dbfRowLength_);
+    if (flag == '*') {
+        problem(dbfName_, i + 1, i + 1,
+                [&] { return recordText(i + 1) + QStringLiteral("the .dbf marks it deleted"); });
+    } else if (flag != ' ') {
+        withoutAttributes(dbfName_, i + 1, result_.records, [&] {
+            return recordText(i + 1) +
+                   QStringLiteral(
+                       "its deletion flag is not where its fields put it: bytes were "
+                       "cut out or put in before it; records %1 to %2 are kept "
+                       "without attributes")
+                       .arg(i + 1)
+                       .arg(result_.records);
         });
     }
 }

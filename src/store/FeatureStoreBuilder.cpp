@@ -215,7 +215,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             }
         }
         const QString prj = siblingFile(info, QStringLiteral("prj"));
-        if (!prj.isEmpty() && ds->GetLayer(0)->GetSpatialRef() == nullptr) {
+        if (!prj.isEmpty() && !looksLikeWkt(readSmallFile(prj))) {
             ledger.note(QStringLiteral("it cannot be read as a coordinate system; it is ignored"),
                         info.completeBaseName() + QStringLiteral(".prj"));
         }

@@ -35,6 +35,8 @@ private:
     // them all.
     static QByteArray dbfCopy(std::span<const std::byte> dbf, std::int64_t rows,
                               std::int64_t records);
+    // Whether a .prj's text has the shape of a coordinate system's well-known text.
+    static bool looksLikeWkt(const QByteArray& text);
     // A small file beside the layer (.cpg, .prj, .shx) read whole; empty when there is none.
     static QByteArray readSmallFile(const QString& path);
     // Why the encoding OGR found for a shapefile's text (its .cpg, or the language driver byte

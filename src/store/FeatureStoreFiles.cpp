@@ -102,6 +102,43 @@ QByteArray FeatureStoreBuilder::dbfCopy(std::span<const std::byte> dbf, std::int
     return copy;
 }
 
+bool FeatureStoreBuilder::looksLikeWkt(const QByteArray& text) {
+    // A keyword, then brackets that close in order, then nothing but white space; printable
+    // text throughout. Parsing it with PROJ would cost more than the rest of the check.
+    const QByteArray t = text.trimmed();
+    const qsizetype open = t.indexOf('[');
+    if (open <= 0 || !t.endsWith(']')) {
+        return false;
+    }
+    for (qsizetype i = 0; i < open; ++i) {
+        const char c = t[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_')) {
+            return false;
+        }
+    }
+    int depth = 0;
+    bool quoted = false;
+    for (qsizetype i = open; i < t.size(); ++i) {
+        const auto c = static_cast<unsigned char>(t[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            return false;
+        }
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == '[' || c == '(')) {
+            ++depth;
+        } else if (!quoted && (c == ']' || c == ')')) {
+            if (--depth < 0) {
+                return false;
+            }
+            if (depth == 0 && i != t.size() - 1) {
+                return false;
+            }
+        }
+    }
+    return depth == 0 && !quoted;
+}
+
 QByteArray FeatureStoreBuilder::readSmallFile(const QString& path) {
     if (path.isEmpty()) {
         return {};

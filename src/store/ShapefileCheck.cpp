@@ -37,7 +37,8 @@ bool ShapefileChecker::Impl::readHeaders() {
     return true;
 }
 
-void ShapefileChecker::Impl::start() {
+void ShapefileChecker::Impl::start(bool thorough) {
+    thorough_ = thorough;
     headersOk_ = readHeaders();
     if (!headersOk_) {
         checkDbf();
@@ -100,6 +101,9 @@ void ShapefileChecker::Impl::finish(bool thorough) {
     // the memory's latency.
     constexpr std::int64_t kAhead = 8;
     for (std::int64_t i = 0; i < checkable_; ++i) {
+        if (checked_[static_cast<std::size_t>(i)] == 0 && !thorough) {
+            checkSkippedRow(i);  // OGR skips rows marked deleted
+        }
         if (checked_[static_cast<std::size_t>(i)] != 0 ||
             (!all && suspicious_[static_cast<std::size_t>(i)] == 0)) {
             continue;  // records OGR did not give are deleted ones, unless the index says else
@@ -187,7 +191,7 @@ void ShapefileCheck::keep(LayerProblem p) {
 ShapefileCheck checkShapefileBytes(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
                                    const QString& baseName) {
-    ShapefileChecker checker(shp, shx, dbf, dbfSize, baseName);
+    ShapefileChecker checker(shp, shx, dbf, dbfSize, baseName, true);
     return checker.finish(true);
 }
 
@@ -291,7 +295,7 @@ std::span<const std::byte> bytesOf(const QByteArray& b) {
 }  // namespace
 
 ShapefileChecker::ShapefileChecker(const QString& shpPath, const QString& shxPath,
-                                   const QString& dbfPath)
+                                   const QString& dbfPath, bool thorough)
     : files_(std::make_unique<Files>(shpPath, shxPath, dbfPath)) {
     Files& f = *files_;
     const FileBytes* unopened = f.shx && !f.shx->ok()   ? f.shx.get()
@@ -312,7 +316,7 @@ ShapefileChecker::ShapefileChecker(const QString& shpPath, const QString& shxPat
         f.shx ? f.shx->bytes() : none, f.dbf ? f.dbf->bytes() : none,
         f.dbf ? static_cast<std::int64_t>(f.dbf->bytes().size()) : 0,
         QFileInfo(shpPath).completeBaseName(), !f.shx, !f.dbf);
-    impl_->start();
+    impl_->start(thorough);
 }
 
 std::span<const std::byte> ShapefileChecker::shpBytes() {
@@ -325,12 +329,12 @@ std::span<const std::byte> ShapefileChecker::dbfBytes() const {
 
 ShapefileChecker::ShapefileChecker(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
-                                   const QString& baseName)
+                                   const QString& baseName, bool thorough)
     : impl_(std::make_unique<Impl>(
           shp.first(std::min<std::size_t>(shp.size(), kHeader)),
           static_cast<std::int64_t>(shp.size()), [shp] { return shp; }, shx, dbf, dbfSize,
           baseName)) {
-    impl_->start();
+    impl_->start(thorough);
 }
 
 ShapefileChecker::~ShapefileChecker() = default;
@@ -361,7 +365,7 @@ ShapefileCheck& ShapefileChecker::result() {
 
 ShapefileCheck checkShapefile(const QString& shpPath, const QString& shxPath,
                               const QString& dbfPath) {
-    ShapefileChecker checker(shpPath, shxPath, dbfPath);
+    ShapefileChecker checker(shpPath, shxPath, dbfPath, true);
     return checker.finish(true);
 }
 

@@ -128,10 +128,13 @@ public:
     // as the checker lives. An empty shxPath or dbfPath stands for a missing file: the index is
     // then rebuilt from the .shp, or the shapes are kept without attributes. A file that cannot
     // be opened makes the layer unreadable (result().unreadable).
-    ShapefileChecker(const QString& shpPath, const QString& shxPath, const QString& dbfPath);
+    // thorough: every row of the .dbf is read at once, not only those OGR skips.
+    ShapefileChecker(const QString& shpPath, const QString& shxPath, const QString& dbfPath,
+                     bool thorough = false);
     // On bytes that outlive the checker.
     ShapefileChecker(std::span<const std::byte> shp, std::span<const std::byte> shx,
-                     std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName);
+                     std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName,
+                     bool thorough = false);
     ~ShapefileChecker();
     ShapefileChecker(const ShapefileChecker&) = delete;
     ShapefileChecker& operator=(const ShapefileChecker&) = delete;

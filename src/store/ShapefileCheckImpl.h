@@ -111,8 +111,9 @@ public:
           shxMissing_(shxMissing),
           dbfMissing_(dbfMissing) {}
 
-    // What needs no record header: the headers, the index, the records past it, the .dbf.
-    void start();
+    // What needs no record header: the headers, the index, the records past it, the .dbf;
+    // thorough: every row's deletion flag too.
+    void start(bool thorough = false);
     // Record index (0-based), once: read and checked against its entry where the index looks
     // wrong there, or OGR's geometry (seen; null when OGR gave none) disagrees with its length.
     void checkRecord(std::int64_t index, const RecordSeen* seen);
@@ -152,6 +153,7 @@ private:
     }
     void walkTail();
     void checkDbf();
+    void checkSkippedRow(std::int64_t i);
     // The walk of the .shp that replaces an index that does not lay its records end to end.
     bool indexLaysRecords() const;
     void restoreIndex();
@@ -195,7 +197,9 @@ private:
     bool shxMissing_ = false;
     bool shxHeaderOk_ = false;
     bool dbfMissing_ = false;
-    bool restored_ = false;                 // the index is the walk of the .shp
+    bool restored_ = false;  // the index is the walk of the .shp
+    bool thorough_ = false;  // every record and row is read (the whole check)
+    std::int64_t dbfHeaderLength_ = 0, dbfRowLength_ = 0, dbfHeld_ = 0;  // the rows' layout
     std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
     std::vector<std::uint8_t> checked_;     // per checkable record
     std::vector<std::uint8_t> examined_;    // per checkable record: read and checked

@@ -220,13 +220,15 @@ void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
         });
         return;
     }
-    // A record in its place whose number alone is wrong: OGR reads it whole, nothing is lost.
+    // A record in its place whose number is another's: OGR reads it whole, but whether it is
+    // this record or the other one cannot be proven, nor so its attribute row.
     const std::int64_t length = static_cast<std::int64_t>(shp().ube32(e.offset + 4)) * 2;
     if (lengthsAgree(e.length, length) && shp().has(e.offset + kRecordHeader, length) &&
         contentProblem(shp(), e.offset + kRecordHeader, length, fileType_).isEmpty()) {
-        problem(shpName_, record, 0, [&] {
+        withoutAttributes(shpName_, record, record, [&] {
             return recordText(record) +
-                   QStringLiteral("its header gives the number %1").arg(number);
+                   QStringLiteral("its header gives the number %1; it is kept without attributes")
+                       .arg(number);
         });
         return;
     }
