@@ -179,6 +179,45 @@ BENCHMARK(BM_EngineOpenUnchecked)
     ->MeasureProcessCPUTime()
     ->Iterations(1);
 
+// What the check costs, measured in one run: opens with and without the check take turns, so
+// that both see the same machine, and the medians of each are reported with their ratio.
+void BM_EngineOpenCheckCost(benchmark::State& state) {
+    const BenchData* data = dataOrSkip(state);
+    if (data == nullptr) {
+        return;
+    }
+    constexpr int kRounds = 11;
+    std::vector<double> checked, unchecked;
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            for (const bool check : {round % 2 == 0, round % 2 != 0}) {
+                timespec start{}, end{};
+                clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+                StoreOpenResult opened =
+                    FeatureStore::open(qPath(data->coastline()), StoreOpenOptions{check});
+                clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+                if (!opened.store) {
+                    state.SkipWithError(opened.error.message.toStdString().c_str());
+                    return;
+                }
+                if (check && opened.store->damage().any()) {
+                    state.SkipWithError("the coastline's files do not agree");
+                    return;
+                }
+                const double ms =
+                    (end.tv_sec - start.tv_sec) * 1e3 + (end.tv_nsec - start.tv_nsec) / 1e6;
+                (check ? checked : unchecked).push_back(ms);
+            }
+        }
+    }
+    const double withCheck = percentile(checked, 0.5);
+    const double withoutCheck = percentile(unchecked, 0.5);
+    state.counters["checked_cpu_ms"] = withCheck;
+    state.counters["unchecked_cpu_ms"] = withoutCheck;
+    state.counters["check_cost_percent"] = 100.0 * (withCheck - withoutCheck) / withoutCheck;
+}
+BENCHMARK(BM_EngineOpenCheckCost)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 void frameBenchmark(benchmark::State& state, const View& (BenchData::*view)() const,
                     int threads = 0, bool detailLevels = true) {
     const BenchData* data = dataOrSkip(state);

@@ -77,6 +77,8 @@ QJsonObject layerJson(const LayerInfo& r, const MapLayer* layer) {
                  d.any() ? QJsonValue(QJsonObject{
                                {QStringLiteral("records"), static_cast<qint64>(d.records)},
                                {QStringLiteral("leftOut"), static_cast<qint64>(d.leftOut)},
+                               {QStringLiteral("withoutAttributes"),
+                                static_cast<qint64>(d.withoutAttributes)},
                                {QStringLiteral("problems"), static_cast<qint64>(d.problems)},
                                {QStringLiteral("file"), d.file},
                                {QStringLiteral("firstProblem"), d.firstProblem},

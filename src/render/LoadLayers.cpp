@@ -1,6 +1,8 @@
 #include "render/LoadLayers.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSet>
 
 #include "common/EchoText.h"
 #include "common/MessageSink.h"
@@ -27,6 +29,8 @@ LoadedLayers LoadLayers(const QVector<LayerInfo>& LayerInfos, const QString& map
         paths.push_back(shapefiles + QLatin1Char('/') + r.ShapeFile);
     }
     std::vector<StoreOpenResult> opened = openLayerFiles(paths);
+    // A damaged file, or a field missing from one, is told once however many layers use it.
+    QSet<QString> told;
 
     for (std::size_t i = 0; i < count; ++i) {
         const LayerInfo& r = LayerInfos[static_cast<qsizetype>(i)];
@@ -51,11 +55,30 @@ LoadedLayers LoadLayers(const QVector<LayerInfo>& LayerInfos, const QString& map
             continue;
         }
         host.addLayer(layer);
-        // A damaged file loads what could be read soundly; the user is told what was not.
-        if (const StoreDamage& damage = layer->store()->damage(); damage.any()) {
-            messages.error(QString(), QStringLiteral("Damaged layer:  ") + r.ShapeFile +
-                                          QStringLiteral("\n\n") + r.LayerName +
-                                          QStringLiteral(": ") + damage.summary());
+        // A damaged file loads what could be read soundly; the user is told what was not,
+        // once for each file at fault.
+        const FeatureStore& store = *layer->store();
+        const QDir folder = QFileInfo(store.path()).absoluteDir();
+        for (const FileDamage& f : store.damage().files) {
+            if (!told.contains(folder.absoluteFilePath(f.file))) {
+                told.insert(folder.absoluteFilePath(f.file));
+                messages.error(QString(), QStringLiteral("Damaged file:  ") + f.file +
+                                              QStringLiteral("\n\n") + r.LayerName +
+                                              QStringLiteral(": ") + store.damage().summary(f));
+            }
+        }
+        // The fields the definition names for labels and answers must be in the table.
+        for (const QString& field : {r.LabelField, r.QueryMode == 2 ? r.AttrField : QString()}) {
+            const QString key = store.path() + QLatin1Char('\n') + field.toLower();
+            if (!field.isEmpty() && store.fieldIndex(field) < 0 && !told.contains(key)) {
+                told.insert(key);
+                messages.error(QString(),
+                               QStringLiteral("Missing attribute:  ") + echoValue(field) +
+                                   QStringLiteral("\n\n") + r.LayerName +
+                                   QStringLiteral(": the attribute table of %1 has no usable "
+                                                  "field %2; its features are shown without it.")
+                                       .arg(QFileInfo(store.path()).fileName(), echoValue(field)));
+            }
         }
         if (legend.AddToLayerListForm) {
             legend.AddToLayerListForm(static_cast<qint16>(i), r.LayerName, r.Visible, r.SymbolColor,

@@ -28,8 +28,16 @@ void AttributeTable::DatasetCloser::operator()(GDALDataset* d) const {
 }
 
 AttributeTable::AttributeTable(GDALDataset* dataset, std::vector<std::int64_t> fids,
-                               std::size_t count)
-    : dataset_(dataset), fids_(std::move(fids)), count_(count) {
+                               std::size_t count, AttributeLimits limits,
+                               std::shared_ptr<void> keepAlive)
+    : keepAlive_(std::move(keepAlive)),
+      dataset_(dataset),
+      fids_(std::move(fids)),
+      count_(count),
+      limits_(std::move(limits)) {
+    if (limits_.none) {
+        return;  // no field is named, so none is asked for
+    }
     OGRFeatureDefn* defn = dataset_->GetLayer(0)->GetLayerDefn();
     for (int i = 0; i < defn->GetFieldCount(); ++i) {
         names_.append(QString::fromUtf8(defn->GetFieldDefn(i)->GetNameRef()));
@@ -40,6 +48,9 @@ AttributeTable::AttributeTable(GDALDataset* dataset, std::vector<std::int64_t> f
 AttributeTable::~AttributeTable() = default;
 
 int AttributeTable::fieldIndex(const QString& name) const {
+    if (limits_.unusableFields.contains(name, Qt::CaseInsensitive)) {
+        return -1;
+    }
     const auto exact = names_.indexOf(name);
     if (exact >= 0) {
         return static_cast<int>(exact);
@@ -63,7 +74,7 @@ void AttributeTable::useAllFields() const {
 }
 
 std::optional<QString> AttributeTable::text(std::uint32_t feature, int field) const {
-    if (field < 0 || field >= names_.size() || feature >= count_) {
+    if (field < 0 || field >= names_.size() || feature >= count_ || !readable(feature)) {
         return std::nullopt;
     }
     std::lock_guard lock(mutex_);
@@ -147,12 +158,14 @@ std::shared_ptr<const TextColumn> AttributeTable::readColumn(OGRLayer& source, i
             continue;  // a feature without geometry, not in the store
         }
         offsets.push_back(static_cast<std::uint32_t>(data.size()));
-        data += valueText(*f, field);
+        if (readable(next)) {
+            data += valueText(*f, field);
+        }
         ++next;
     }
     for (; next < count_; ++next) {
         offsets.push_back(static_cast<std::uint32_t>(data.size()));
-        OGRFeatureUniquePtr f(layer->GetFeature(fid(next)));
+        OGRFeatureUniquePtr f(readable(next) ? layer->GetFeature(fid(next)) : nullptr);
         if (f) {
             data += valueText(*f, field);
         }
@@ -179,6 +192,9 @@ std::optional<std::vector<std::uint32_t>> AttributeTable::filter(
     useAllFields();
     std::vector<std::uint32_t> out;
     for (std::uint32_t feature : features) {
+        if (feature >= count_ || !readable(feature)) {
+            continue;  // no attributes to match
+        }
         OGRFeatureUniquePtr f(layer->GetFeature(fid(feature)));
         if (f && query.Evaluate(f.get())) {
             out.push_back(feature);

@@ -25,7 +25,13 @@ public:
     bool knownBad(std::int64_t fid) const {
         return check_ != nullptr && fid >= 0 &&
                fid < static_cast<std::int64_t>(check_->bad.size()) &&
-               check_->bad[static_cast<std::size_t>(fid)] != 0;
+               check_->bad[static_cast<std::size_t>(fid)] == ShapefileCheck::kLeftOut;
+    }
+    // Whether OGR's feature fid is kept without attributes: which row is its cannot be proven.
+    bool withoutAttributes(std::int64_t fid) const {
+        return check_ != nullptr && fid >= 0 &&
+               fid < static_cast<std::int64_t>(check_->bad.size()) &&
+               check_->bad[static_cast<std::size_t>(fid)] == ShapefileCheck::kNoAttributes;
     }
 
     void startPass() { pending_.clear(); }
@@ -36,12 +42,15 @@ public:
         pending_.push_back({fid, ordinal, why});
     }
 
-    // Notes a problem that leaves nothing out.
-    void note(const QString& why) { notes_.append(why); }
+    // Notes a problem that leaves nothing out; file names the file at fault when it is not the
+    // data file.
+    void note(const QString& why, const QString& file = QString()) {
+        notes_.push_back({file.isEmpty() ? name_ : file, why});
+    }
     // Takes back the last note (a conclusion a later pass proved wrong).
     void dropLastNote() {
-        if (!notes_.isEmpty()) {
-            notes_.removeLast();
+        if (!notes_.empty()) {
+            notes_.pop_back();
         }
     }
 
@@ -58,8 +67,12 @@ private:
     };
     ShapefileCheck* check_;
     QString name_;
+    struct Note {
+        QString file, why;
+    };
     std::vector<Left> pending_;
-    QStringList notes_;
+    std::vector<Note> notes_;
+    ShapefileCheck own_;  // the account of a file that is not checked
     StoreDamage damage_;
     std::int64_t leftOut_ = 0;
 };

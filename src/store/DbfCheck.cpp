@@ -1,6 +1,10 @@
-// The attribute table: cut off, or holding another number of records than the index.
+// The attribute table: its header and field list, its size against them, each row's deletion
+// flag, values that contradict their field's type, and its record count against the .shp's.
+#include <QByteArrayView>
+
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "store/ShapefileCheckImpl.h"
 
@@ -9,32 +13,320 @@ namespace pelagon {
 using shpcheck::plural;
 using shpcheck::recordText;
 
+namespace {
+
+constexpr std::uint8_t kFieldListEnd = 0x0D;
+constexpr std::uint8_t kFileEnd = 0x1A;
+constexpr std::int64_t kDescriptor = 32;
+// Visual FoxPro keeps a 263-byte link to its database after the field list.
+constexpr std::int64_t kBacklink = 263;
+// Rows read at each end of the table to see whether values fit their fields' types.
+constexpr std::int64_t kSampledRows = 32;
+
+struct DbfField {
+    QString name;
+    char type = 0;
+    std::int64_t offset = 0;  // in the row, after the deletion flag
+    std::int64_t length = 0;
+};
+
+bool knownType(char t) {
+    return QByteArrayView("CNFLDMBGPYTIV@O+0WQ").contains(t);
+}
+
+std::uint8_t byteAt(const shpcheck::Bytes& b, std::int64_t at) {
+    return static_cast<std::uint8_t>(*b.at(at));
+}
+
+// Whether these bytes could be a value of a field of this type. Text fields hold anything.
+bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_t n) {
+    auto all = [&](auto pred) {
+        for (std::int64_t k = 0; k < n; ++k) {
+            if (!pred(static_cast<char>(byteAt(b, at + k)))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    switch (type) {
+        case 'N':
+        case 'F':
+            return all([](char c) {
+                return (c >= '0' && c <= '9') || c == ' ' || c == '.' || c == '-' || c == '+' ||
+                       c == 'e' || c == 'E' || c == '*' || c == '\0';
+            });
+        case 'D':
+            return all([](char c) { return c >= '0' && c <= '9'; }) ||
+                   all([](char c) { return c == ' ' || c == '\0'; });
+        case 'L':
+            return n == 1 &&
+                   QByteArrayView("?YyNnTtFf \0", 11).contains(static_cast<char>(byteAt(b, at)));
+        default:
+            return true;
+    }
+}
+
+QString quotedValue(const shpcheck::Bytes& b, std::int64_t at, std::int64_t n) {
+    QString t = QString::fromLatin1(reinterpret_cast<const char*>(b.at(at)),
+                                    static_cast<qsizetype>(std::min<std::int64_t>(n, 40)))
+                    .trimmed();
+    for (QChar& c : t) {
+        if (c.unicode() < 0x20) {
+            c = QLatin1Char('?');
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
 void ShapefileChecker::Impl::checkDbf() {
-    if (!dbf_.has(0, 12)) {
-        result_.unreadable = QStringLiteral("its attribute table %1 is truncated").arg(dbfName_);
+    const std::int64_t records = result_.records;
+    auto noAttributes = [&](const QString& why) {
+        result_.attributesUsable = false;
+        withoutAttributes(dbfName_, 0, records,
+                          [&] { return why + QStringLiteral("; no attribute is read"); });
+    };
+    if (dbfMissing_) {
+        noAttributes(QStringLiteral("the .dbf is missing"));
+        return;
+    }
+    if (!dbf_.has(0, kDescriptor + 1)) {
+        noAttributes(QStringLiteral("the .dbf is cut off inside its header (%1)")
+                         .arg(plural(dbf_.size(), "byte", "bytes")));
         return;
     }
     const std::int64_t count = dbf_.ule32(4);
     const std::int64_t headerLength = dbf_.ule16(8);
-    const std::int64_t recordLength = dbf_.ule16(10);
-    if (headerLength < 32 || dbfSize_ < headerLength + count * recordLength) {
-        result_.unreadable = QStringLiteral("its attribute table %1 is truncated").arg(dbfName_);
+    const std::int64_t rowLength = dbf_.ule16(10);
+
+    // The field list: 32-byte descriptors up to the end mark.
+    std::vector<DbfField> fields;
+    std::int64_t end = -1;
+    QString wrong;
+    std::int64_t rowUsed = 1;
+    for (std::int64_t at = kDescriptor; dbf_.has(at, 1); at += kDescriptor) {
+        if (byteAt(dbf_, at) == kFieldListEnd) {
+            end = at;
+            break;
+        }
+        if (!dbf_.has(at, kDescriptor)) {
+            break;
+        }
+        DbfField f;
+        const char* name = reinterpret_cast<const char*>(dbf_.at(at));
+        const qsizetype nameLength = static_cast<qsizetype>(qstrnlen(name, 11));
+        f.name = QString::fromLatin1(name, nameLength);
+        f.type = static_cast<char>(byteAt(dbf_, at + 11));
+        f.length = f.type == 'C' ? dbf_.ule16(at + 16) : byteAt(dbf_, at + 16);
+        f.offset = rowUsed;
+        rowUsed += f.length;
+        const std::int64_t k = static_cast<std::int64_t>(fields.size()) + 1;
+        const bool nameOk = nameLength > 0 && std::all_of(name, name + nameLength, [](char c) {
+                                const auto u = static_cast<unsigned char>(c);
+                                return u > 0x20 && u != 0x7f;
+                            });
+        if (wrong.isEmpty() && !nameOk) {
+            wrong = QStringLiteral("field %1 has no valid name").arg(k);
+        } else if (wrong.isEmpty() && !knownType(f.type)) {
+            wrong = QStringLiteral(
+                        "field %1 (%2) has the type byte %3, which is not one of the "
+                        "format")
+                        .arg(k)
+                        .arg(f.name)
+                        .arg(byteAt(dbf_, at + 11));
+        } else if (wrong.isEmpty() && f.length == 0) {
+            wrong = QStringLiteral("field %1 (%2) has a length of 0 bytes").arg(k).arg(f.name);
+        }
+        fields.push_back(std::move(f));
+    }
+    const std::int64_t fieldCount = static_cast<std::int64_t>(fields.size());
+    if (wrong.isEmpty() && end < 0) {
+        wrong = QStringLiteral("its field list has no end mark");
+    } else if (wrong.isEmpty() && headerLength != end + 1 && headerLength != end + 1 + kBacklink) {
+        wrong = QStringLiteral(
+                    "its header gives a header length of %1 bytes, its %2 end at "
+                    "byte %3")
+                    .arg(headerLength)
+                    .arg(plural(fieldCount, "field", "fields"))
+                    .arg(end + 1);
+    } else if (wrong.isEmpty() && rowLength != rowUsed) {
+        wrong = QStringLiteral("its header gives a record length of %1 bytes, its %2 take %3")
+                    .arg(rowLength)
+                    .arg(plural(fieldCount, "field", "fields"))
+                    .arg(rowUsed);
+    }
+    if (!wrong.isEmpty()) {
+        noAttributes(wrong);
         return;
     }
-    const std::int64_t read = std::min<std::int64_t>(readByOgr_, entries_.size());
-    if (count < read) {
-        // OGR stops at the last row of the attribute table.
-        problem(dbfName_, count + 1, read, [&] {
-            return recordText(count + 1) + QStringLiteral("the .dbf header counts %1, the index %2")
-                                               .arg(plural(count, "record", "records"))
-                                               .arg(read);
-        });
-    } else if (count > result_.records) {
-        problem(dbfName_, 0, -1, [&] {
-            return QStringLiteral("the .dbf header counts %1, the index %2: %3 without a shape")
+
+    // The rows: as many as the file holds whole, up to the count of its header.
+    const std::int64_t body = std::max<std::int64_t>(dbf_.size() - headerLength, 0);
+    const std::int64_t whole = body / rowLength;
+    const std::int64_t rest = body - whole * rowLength;
+    const bool endsWithMark = dbf_.size() > 0 && byteAt(dbf_, dbf_.size() - 1) == kFileEnd;
+    // Whole rows fill the file, an end mark aside: a header that counts another number of rows
+    // is wrong, and the rows the file holds are read. Otherwise bytes were cut out of a row or
+    // put into one (or the file was cut off), and the end mark may stand inside the last row.
+    const bool rowsWhole =
+        (rest == 0 && !(endsWithMark && whole > 0)) || (rest == 1 && endsWithMark);
+    const bool sizeWrong = !rowsWhole;
+    const std::int64_t held = rowsWhole ? whole : std::min(count, whole);
+    if (rowsWhole && whole != count) {
+        result_.dbfRows = whole;
+        problem(dbfName_, std::min(count, whole) + 1, 0, [&] {
+            return QStringLiteral("the .dbf header counts %1, the file holds %2; the %2 are read")
                 .arg(plural(count, "record", "records"))
-                .arg(result_.records)
-                .arg(plural(count - result_.records, "attribute row", "attribute rows"));
+                .arg(whole);
+        });
+    }
+    auto rowAt = [&](std::int64_t r) { return headerLength + r * rowLength; };
+    auto rowFits = [&](std::int64_t r) {
+        for (const DbfField& f : fields) {
+            if (!valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    dbfHeaderLength_ = headerLength;
+    dbfRowLength_ = rowLength;
+    dbfHeld_ = held;
+    std::int64_t shifted = -1;  // the first row found out of place
+    std::vector<std::int64_t> deleted;
+    // Every row's deletion flag is read here only when the rows do not fill the file; else
+    // those of the rows OGR skips (deleted ones) are read when the reading is finished
+    // (checkSkippedRow), which costs a sound file nothing: reading every flag of a large table
+    // would cost a few percent of the open, waiting for memory.
+    for (std::int64_t r = 0; r < held && (sizeWrong || thorough_); ++r) {
+        const std::uint8_t flag = byteAt(dbf_, rowAt(r));
+        if (flag == '*') {
+            deleted.push_back(r);
+        } else if (flag != ' ') {
+            shifted = r;
+            break;
+        }
+    }
+    if (shifted < 0 && sizeWrong) {
+        for (std::int64_t r = 0; r < held && shifted < 0; ++r) {
+            if (!rowFits(r)) {
+                shifted = r;
+            }
+        }
+    }
+    // The file ends inside the rows its header counts, and none was found out of place: it
+    // was cut off.
+    const bool cutOff = sizeWrong && shifted < 0 && count > whole;
+    if (shifted >= 0 || (sizeWrong && !cutOff)) {
+        // The bytes went missing or came in at the row before the first one found out of
+        // place, or anywhere when none is found.
+        const std::int64_t from = shifted > 0 ? shifted : 1;
+        deleted.erase(std::remove_if(deleted.begin(), deleted.end(),
+                                     [&](std::int64_t r) { return r + 1 >= from; }),
+                      deleted.end());
+        withoutAttributes(dbfName_, from, records, [&] {
+            return shifted >= 0 ? recordText(shifted + 1) +
+                                      QStringLiteral(
+                                          "its deletion flag or values are not where its "
+                                          "fields put them: bytes were cut out or put in before "
+                                          "it; records %1 to %2 are kept without attributes")
+                                          .arg(from)
+                                          .arg(records)
+                                : QStringLiteral(
+                                      "its %1 do not fill the file (%2 past them): bytes were "
+                                      "cut out or put in; no attribute is read")
+                                      .arg(plural(whole, "record", "records"))
+                                      .arg(plural(rest, "byte", "bytes"));
+        });
+    } else {
+        // Values that contradict their field's type: a damaged type byte. Such a field is not
+        // read.
+        std::vector<std::int64_t> sample;
+        for (std::int64_t r = 0; r < held && r < kSampledRows; ++r) {
+            sample.push_back(r);
+        }
+        for (std::int64_t r = std::max(held - kSampledRows, kSampledRows); r < held; ++r) {
+            sample.push_back(r);
+        }
+        for (const DbfField& f : fields) {
+            for (const std::int64_t r : sample) {
+                if (byteAt(dbf_, rowAt(r)) == ' ' &&
+                    !valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length)) {
+                    result_.unusableFields.append(f.name);
+                    problem(dbfName_, 0, -1, [&] {
+                        return QStringLiteral(
+                                   "field %1 is of type %2, but record %3 holds "
+                                   "\"%4\"; the field is not read")
+                            .arg(f.name)
+                            .arg(QLatin1Char(f.type))
+                            .arg(r + 1)
+                            .arg(quotedValue(dbf_, rowAt(r) + f.offset, f.length));
+                    });
+                    break;
+                }
+            }
+        }
+    }
+    for (const std::int64_t r : deleted) {
+        problem(dbfName_, r + 1, r + 1,
+                [&] { return recordText(r + 1) + QStringLiteral("the .dbf marks it deleted"); });
+    }
+    if (cutOff) {
+        result_.dbfRows = held;  // OGR reads a copy that counts the rows the file holds whole
+        withoutAttributes(dbfName_, held + 1, records, [&] {
+            return recordText(held + 1) +
+                   QStringLiteral(
+                       "the .dbf is cut off after %1 of its %2; the records past "
+                       "them are kept without attributes")
+                       .arg(plural(held, "whole record", "whole records"))
+                       .arg(count);
+        });
+    }
+
+    // OGR stops at the last row of the table.
+    const std::int64_t rows = rowsWhole ? whole : std::max(count, whole);
+    const std::int64_t read = std::min<std::int64_t>(readByOgr_, entries_.size());
+    if (rows < read) {
+        // OGR reads a copy with blank rows for them.
+        result_.dbfRows = std::min(rows, held);
+        withoutAttributes(dbfName_, rows + 1, read, [&] {
+            return recordText(rows + 1) +
+                   QStringLiteral(
+                       "the .dbf holds %1, the .shp %2; the records past them are "
+                       "kept without attributes")
+                       .arg(plural(rows, "record", "records"))
+                       .arg(read);
+        });
+    } else if (rows > records) {
+        problem(dbfName_, 0, -1, [&] {
+            return QStringLiteral("the .dbf holds %1, the .shp %2: %3 without a shape")
+                .arg(plural(rows, "record", "records"))
+                .arg(records)
+                .arg(plural(rows - records, "attribute row", "attribute rows"));
+        });
+    }
+}
+
+// A row OGR did not give: a row marked deleted, or bytes lost or put in before it.
+void ShapefileChecker::Impl::checkSkippedRow(std::int64_t i) {
+    if (dbfRowLength_ <= 0 || i < 0 || i >= dbfHeld_ || !result_.attributesUsable ||
+        result_.bad[static_cast<std::size_t>(i)] != 0) {
+        return;
+    }
+    const std::uint8_t flag = byteAt(dbf_, dbfHeaderLength_ + i * dbfRowLength_);
+    if (flag == '*') {
+        problem(dbfName_, i + 1, i + 1,
+                [&] { return recordText(i + 1) + QStringLiteral("the .dbf marks it deleted"); });
+    } else if (flag != ' ') {
+        withoutAttributes(dbfName_, i + 1, result_.records, [&] {
+            return recordText(i + 1) +
+                   QStringLiteral(
+                       "its deletion flag is not where its fields put it: bytes were "
+                       "cut out or put in before it; records %1 to %2 are kept "
+                       "without attributes")
+                       .arg(i + 1)
+                       .arg(result_.records);
         });
     }
 }

@@ -35,11 +35,20 @@ StoreOpenResult FeatureStore::open(const QString& path, const StoreOpenOptions& 
     return FeatureStoreBuilder::open(path, options);
 }
 
+namespace {
+
+QString recordsText(std::int64_t n) {
+    return n == 1 ? QStringLiteral("record") : QStringLiteral("records");
+}
+
+}  // namespace
+
 QString StoreDamage::summary() const {
-    QString text = QStringLiteral("%1 of %2 %3 left out")
-                       .arg(leftOut)
-                       .arg(records)
-                       .arg(records == 1 ? QStringLiteral("record") : QStringLiteral("records"));
+    QString text =
+        QStringLiteral("%1 of %2 %3 left out").arg(leftOut).arg(records).arg(recordsText(records));
+    if (withoutAttributes > 0) {
+        text += QStringLiteral(", %1 kept without attributes").arg(withoutAttributes);
+    }
     if (!file.isEmpty()) {
         text += QStringLiteral("; the damage is in %1").arg(file);
     }
@@ -47,6 +56,23 @@ QString StoreDamage::summary() const {
         text += (problems > 1 ? QStringLiteral("; first of %1 problems: ").arg(problems)
                               : QStringLiteral(": ")) +
                 firstProblem;
+    }
+    return text + QLatin1Char('.');
+}
+
+QString StoreDamage::summary(const FileDamage& f) const {
+    QString text = QStringLiteral("%1 of %2 %3 left out")
+                       .arg(f.leftOut)
+                       .arg(records)
+                       .arg(recordsText(records));
+    if (f.withoutAttributes > 0) {
+        text += QStringLiteral(", %1 kept without attributes").arg(f.withoutAttributes);
+    }
+    text += QStringLiteral("; the damage is in %1").arg(f.file);
+    if (!f.firstProblem.isEmpty()) {
+        text += (f.problems > 1 ? QStringLiteral("; first of %1 problems: ").arg(f.problems)
+                                : QStringLiteral(": ")) +
+                f.firstProblem;
     }
     return text + QLatin1Char('.');
 }

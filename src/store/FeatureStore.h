@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/MapTypes.h"
+#include "store/FileDamage.h"
 #include "store/Grid.h"
 
 namespace pelagon {
@@ -44,15 +45,19 @@ struct StoreError {
 // coordinates are not finite numbers or lie outside the box the file's header gives, is left
 // out whole and counted here.
 struct StoreDamage {
-    std::int64_t records = 0;   // records the files hold (features, for other formats)
-    std::int64_t leftOut = 0;   // of which left out
-    std::int64_t problems = 0;  // problems found; 0 for a sound file
-    QString file;               // the file at fault of the first problem ("closures.shx")
-    QString firstProblem;       // "record 9: 30 bytes past the length its index gives"
+    std::int64_t records = 0;            // records the files hold (features, for other formats)
+    std::int64_t leftOut = 0;            // of which left out
+    std::int64_t withoutAttributes = 0;  // of which kept without attributes
+    std::int64_t problems = 0;           // problems found; 0 for a sound file
+    QString file;                        // the file at fault of the first problem ("closures.shx")
+    QString firstProblem;                // "record 9: 30 bytes past the length its index gives"
+    std::vector<FileDamage> files;       // per damaged file
 
     bool any() const { return problems > 0; }
     // One sentence: how much was left out, the file at fault and the first problem.
     QString summary() const;
+    // One sentence on one damaged file: what it leaves out, and its first problem.
+    QString summary(const FileDamage& f) const;
 };
 
 // How a layer is opened. Without the cross-check the files are read as OGR gives them (only

@@ -1,5 +1,6 @@
 #include "store/FeatureStoreBuilder.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <gdal_priv.h>
@@ -21,6 +22,7 @@
 #include "store/GdalErrorCapture.h"
 #include "store/GeometryReader.h"
 #include "store/ShapefileCheck.h"
+#include "store/ShapefileView.h"
 #include "store/SpatialIndex.h"
 
 namespace pelagon {
@@ -128,10 +130,57 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     }
     registerDrivers();
     GdalErrorCapture capture;
-
-    const QByteArray nativePath = path.toUtf8();
-    GDALDatasetUniquePtr ds(
-        GDALDataset::Open(nativePath.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    const QFileInfo info(path);
+    // The shapefile's three files checked against each other before OGR reads them: which
+    // records OGR would read wrongly or not at all, which attribute rows cannot be proven the
+    // shapes' own. The records are checked further as OGR reads them.
+    std::shared_ptr<ShapefileChecker> checker;
+    ShapefileCheck* check = nullptr;
+    const bool shpFile =
+        info.isFile() && info.suffix().compare(QLatin1String("shp"), Qt::CaseInsensitive) == 0;
+    if (shpFile && options.crossCheck) {
+        checker = std::make_shared<ShapefileChecker>(path, siblingFile(info, QStringLiteral("shx")),
+                                                     siblingFile(info, QStringLiteral("dbf")));
+        check = &checker->result();
+        if (check->unreadable) {
+            return unreadable(path, *check->unreadable);
+        }
+    }
+    DamageLedger ledger(check, path);
+    // Where the .shx or .dbf cannot serve as they stand, OGR reads a view of the files.
+    std::shared_ptr<ShapefileView> view;
+    auto makeView = [&] {
+        ShapefileView::Files files;
+        files.shp = check->restoredShp.isEmpty()
+                        ? checker->shpBytes()
+                        : std::as_bytes(std::span<const char>(
+                              check->restoredShp.constData(),
+                              static_cast<std::size_t>(check->restoredShp.size())));
+        files.shx = check->restoredIndex.isEmpty()
+                        ? readSmallFile(siblingFile(info, QStringLiteral("shx")))
+                        : check->restoredIndex;
+        if (check->attributesUsable && check->dbfRows) {
+            files.dbfCopy = dbfCopy(checker->dbfBytes(), *check->dbfRows, check->records);
+            files.dbf = std::as_bytes(std::span<const char>(
+                files.dbfCopy.constData(), static_cast<std::size_t>(files.dbfCopy.size())));
+        } else if (check->attributesUsable) {
+            files.dbf = checker->dbfBytes();
+        }
+        files.cpg = readSmallFile(siblingFile(info, QStringLiteral("cpg")));
+        files.prj = readSmallFile(siblingFile(info, QStringLiteral("prj")));
+        view = std::make_shared<ShapefileView>(info.completeBaseName(), std::move(files), checker);
+    };
+    if (check && (!check->restoredIndex.isEmpty() || !check->attributesUsable || check->dbfRows)) {
+        makeView();
+    }
+    auto openData = [&](bool recode) {
+        const QByteArray nativePath = (view ? view->path() : path).toUtf8();
+        const char* noRecoding[] = {"ENCODING=", nullptr};
+        return GDALDatasetUniquePtr(GDALDataset::Open(nativePath.constData(),
+                                                      GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
+                                                      recode ? nullptr : noRecoding));
+    };
+    GDALDatasetUniquePtr ds = openData(true);
     if (!ds) {
         QString why = QStringLiteral("it is not a vector data file that GDAL can read");
         if (capture.hasFailure()) {
@@ -141,29 +190,36 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     }
     const bool shapefile =
         QString::fromUtf8(ds->GetDriver()->GetDescription()) == QLatin1String("ESRI Shapefile");
-    const QFileInfo info(path);
-    // The shapefile's three files checked against each other: which records OGR would read
-    // wrongly or not at all. The records are checked as OGR reads them.
-    std::unique_ptr<ShapefileChecker> checker;
-    ShapefileCheck* check = nullptr;
-    if (shapefile && info.isFile()) {
+    if (shapefile && info.isFile() && !check) {
         const QString dbf = siblingFile(info, QStringLiteral("dbf"));
         if (dbf.isEmpty()) {
             return unreadable(path, QStringLiteral("its attribute table %1 is missing")
                                         .arg(info.completeBaseName() + QStringLiteral(".dbf")));
         }
-        const QString shx = siblingFile(info, QStringLiteral("shx"));
-        if (options.crossCheck && !shx.isEmpty()) {
-            checker = std::make_unique<ShapefileChecker>(path, shx, dbf);
-            check = &checker->result();
-            if (check->unreadable) {
-                return unreadable(path, *check->unreadable);
-            }
-        } else if (auto problem = checkDbf(dbf)) {
+        if (auto problem = checkDbf(dbf)) {
             return unreadable(path, *problem);
         }
     }
-    DamageLedger ledger(check, path);
+    if (check && shapefile && ds->GetLayerCount() > 0) {
+        // Text in an encoding that cannot be read, or that is not a superset of ASCII (the field
+        // names would change with it), is read as it stands.
+        if (auto why = unusableEncoding(*ds->GetLayer(0))) {
+            const bool fromCpg = !siblingFile(info, QStringLiteral("cpg")).isEmpty();
+            ledger.note(*why, info.completeBaseName() +
+                                  (fromCpg ? QStringLiteral(".cpg") : QStringLiteral(".dbf")));
+            if (why->contains(QLatin1String("read as it stands"))) {
+                ds = openData(false);
+            }
+            if (!ds) {
+                return unreadable(path, QStringLiteral("it cannot be read without its encoding"));
+            }
+        }
+        const QString prj = siblingFile(info, QStringLiteral("prj"));
+        if (!prj.isEmpty() && !looksLikeWkt(readSmallFile(prj))) {
+            ledger.note(QStringLiteral("it cannot be read as a coordinate system; it is ignored"),
+                        info.completeBaseName() + QStringLiteral(".prj"));
+        }
+    }
     auto skipRecord = [&](std::int64_t fid) { return ledger.knownBad(fid); };
     if (ds->GetLayerCount() < 1) {
         return unreadable(path, QStringLiteral("it holds no layer"));
@@ -490,12 +546,26 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
 
     s.index_ = std::make_unique<SpatialIndex>(s.boxes_);
 
+    // Features whose attribute rows cannot be proven theirs are kept without attributes.
+    AttributeLimits limits;
+    if (check) {
+        limits.none = !check->attributesUsable;
+        limits.unusableFields = check->unusableFields;
+        if (check->withoutAttributesCount() > 0) {
+            limits.withoutAttributes.resize(s.boxes_.size(), 0);
+            for (std::size_t f = 0; f < s.boxes_.size(); ++f) {
+                const std::int64_t fid = identityFids ? static_cast<std::int64_t>(f) : fids[f];
+                limits.withoutAttributes[f] = ledger.withoutAttributes(fid) ? 1 : 0;
+            }
+        }
+    }
     if (identityFids) {
         fids.clear();
     }
     fids.shrink_to_fit();
     const std::size_t count = s.boxes_.size();
-    s.attributes_ = std::make_unique<AttributeTable>(ds.release(), std::move(fids), count);
+    s.attributes_ = std::make_unique<AttributeTable>(ds.release(), std::move(fids), count,
+                                                     std::move(limits), view);
 
     StoreOpenResult result;
     result.store = std::move(store);

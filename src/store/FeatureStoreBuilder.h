@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "store/FeatureStore.h"
 
+class OGRLayer;
 class QFileInfo;
 
 namespace pelagon {
@@ -27,6 +31,17 @@ private:
     // The size a dBASE file must have by its own header; OGR reads the records only when they are
     // asked for, so a cut-off attribute table is caught here instead of at the first query.
     static std::optional<QString> checkDbf(const QString& dbfPath);
+    // A copy of a .dbf with its first rows and blank rows up to records, its header counting
+    // them all.
+    static QByteArray dbfCopy(std::span<const std::byte> dbf, std::int64_t rows,
+                              std::int64_t records);
+    // Whether a .prj's text has the shape of a coordinate system's well-known text.
+    static bool looksLikeWkt(const QByteArray& text);
+    // A small file beside the layer (.cpg, .prj, .shx) read whole; empty when there is none.
+    static QByteArray readSmallFile(const QString& path);
+    // Why the encoding OGR found for a shapefile's text (its .cpg, or the language driver byte
+    // of its .dbf) cannot serve; nullopt when it can.
+    static std::optional<QString> unusableEncoding(OGRLayer& layer);
 };
 
 }  // namespace pelagon

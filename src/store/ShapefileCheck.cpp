@@ -25,10 +25,7 @@ bool ShapefileChecker::Impl::readHeaders() {
         problem(shpName_, 1, 0, [&] { return QStringLiteral("its header is damaged"); });
         return false;
     }
-    if (!shx_.has(0, kHeader) || shx_.be32(0) != kFileCode) {
-        problem(shxName_, 1, 0, [&] { return QStringLiteral("its header is damaged"); });
-        return false;
-    }
+    shxHeaderOk_ = !shxMissing_ && shx_.has(0, kHeader) && shx_.be32(0) == kFileCode;
     fileType_ = shpHeader_.le32(32);
     shpDeclared_ = static_cast<std::int64_t>(shpHeader_.ube32(24)) * 2;
     const double box[4] = {shpHeader_.leDouble(36), shpHeader_.leDouble(44),
@@ -40,33 +37,28 @@ bool ShapefileChecker::Impl::readHeaders() {
     return true;
 }
 
-void ShapefileChecker::Impl::start() {
+void ShapefileChecker::Impl::start(bool thorough) {
+    thorough_ = thorough;
     headersOk_ = readHeaders();
     if (!headersOk_) {
         checkDbf();
         return;
     }
     readIndex();
-    const std::int64_t count = static_cast<std::int64_t>(entries_.size());
-    if ((shx_.size() - kHeader) % 8 != 0) {
-        problem(shxName_, count + 1, 0, [&] {
-            return recordText(count + 1) + QStringLiteral("the index entry is cut off");
-        });
+    // An index that does not lay the records end to end over the whole .shp is replaced by a
+    // walk of the .shp's records. Otherwise record i is entry i, and records are read only
+    // where OGR's shape disagrees with its entry.
+    if (!indexLaysRecords()) {
+        restoreIndex();
     }
-    // Records past those OGR reads are lost whatever they hold.
+    const std::int64_t count = static_cast<std::int64_t>(entries_.size());
     checkable_ = std::min(count, readByOgr_);
     checked_.assign(static_cast<std::size_t>(checkable_), 0);
     examined_.assign(static_cast<std::size_t>(checkable_), 0);
-    if (readByOgr_ < count) {
-        problem(shxName_, readByOgr_ + 1, count, [&] {
-            return recordText(readByOgr_ + 1) +
-                   QStringLiteral("the .shx header gives a length of %1 bytes, the file has %2")
-                       .arg(static_cast<std::int64_t>(shx_.ube32(24)) * 2)
-                       .arg(shx_.size());
-        });
-    }
     markSuspicious();
-    walkTail();
+    if (!restored_) {
+        walkTail();
+    }
     checkDbf();
 }
 
@@ -75,6 +67,9 @@ void ShapefileChecker::Impl::examineRecord(std::int64_t i) {
         return;
     }
     examined_[static_cast<std::size_t>(i)] = 1;
+    if (result_.bad[static_cast<std::size_t>(i)] == ShapefileCheck::kLeftOut) {
+        return;  // its problem is told already
+    }
     examineEntry(i);
 }
 
@@ -106,6 +101,9 @@ void ShapefileChecker::Impl::finish(bool thorough) {
     // the memory's latency.
     constexpr std::int64_t kAhead = 8;
     for (std::int64_t i = 0; i < checkable_; ++i) {
+        if (checked_[static_cast<std::size_t>(i)] == 0 && !thorough) {
+            checkSkippedRow(i);  // OGR skips rows marked deleted
+        }
         if (checked_[static_cast<std::size_t>(i)] != 0 ||
             (!all && suspicious_[static_cast<std::size_t>(i)] == 0)) {
             continue;  // records OGR did not give are deleted ones, unless the index says else
@@ -123,15 +121,47 @@ void ShapefileChecker::Impl::finish(bool thorough) {
 }
 
 std::int64_t ShapefileCheck::badCount() const {
-    return static_cast<std::int64_t>(std::count(bad.begin(), bad.end(), std::uint8_t{1}));
+    return static_cast<std::int64_t>(std::count(bad.begin(), bad.end(), kLeftOut));
 }
 
-void ShapefileCheck::markBad(std::int64_t first, std::int64_t last) {
+std::int64_t ShapefileCheck::withoutAttributesCount() const {
+    return static_cast<std::int64_t>(std::count(bad.begin(), bad.end(), kNoAttributes));
+}
+
+std::int64_t ShapefileCheck::markBad(std::int64_t first, std::int64_t last) {
     const std::int64_t from = std::max<std::int64_t>(first, 1);
     const std::int64_t to = std::min<std::int64_t>(last, static_cast<std::int64_t>(bad.size()));
+    std::int64_t marked = 0;
     for (std::int64_t r = from; r <= to; ++r) {
-        bad[static_cast<std::size_t>(r - 1)] = 1;
+        std::uint8_t& b = bad[static_cast<std::size_t>(r - 1)];
+        marked += b != kLeftOut;
+        b = kLeftOut;
     }
+    return marked;
+}
+
+std::int64_t ShapefileCheck::markWithoutAttributes(std::int64_t first, std::int64_t last) {
+    const std::int64_t from = std::max<std::int64_t>(first, 1);
+    const std::int64_t to = std::min<std::int64_t>(last, static_cast<std::int64_t>(bad.size()));
+    std::int64_t marked = 0;
+    for (std::int64_t r = from; r <= to; ++r) {
+        std::uint8_t& b = bad[static_cast<std::size_t>(r - 1)];
+        if (b == 0) {
+            b = kNoAttributes;
+            ++marked;
+        }
+    }
+    return marked;
+}
+
+FileDamage& ShapefileCheck::fileDamage(const QString& file) {
+    for (FileDamage& d : files) {
+        if (d.file == file) {
+            return d;
+        }
+    }
+    files.push_back(FileDamage{file, 0, 0, 0, 0, {}});
+    return files.back();
 }
 
 namespace {
@@ -161,7 +191,7 @@ void ShapefileCheck::keep(LayerProblem p) {
 ShapefileCheck checkShapefileBytes(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
                                    const QString& baseName) {
-    ShapefileChecker checker(shp, shx, dbf, dbfSize, baseName);
+    ShapefileChecker checker(shp, shx, dbf, dbfSize, baseName, true);
     return checker.finish(true);
 }
 
@@ -229,14 +259,16 @@ private:
 
 struct ShapefileChecker::Files {
     Files(const QString& shpPath, const QString& shxPath, const QString& dbfPath)
-        : shpPath(shpPath), shpFile(shpPath), shx(shxPath), dbf(dbfPath) {
+        : shpPath(shpPath), shpFile(shpPath) {
         if (shpFile.open(QIODevice::ReadOnly)) {
             shpHeader = shpFile.read(kHeader);
             shpSize = shpFile.size();
         }
-        if (dbf.open(QIODevice::ReadOnly)) {
-            dbfHeader = dbf.read(32);
-            dbfSize = dbf.size();
+        if (!shxPath.isEmpty()) {
+            shx = std::make_unique<FileBytes>(shxPath);
+        }
+        if (!dbfPath.isEmpty()) {
+            dbf = std::make_unique<FileBytes>(dbfPath);
         }
     }
     std::span<const std::byte> shpBytes() {
@@ -250,10 +282,8 @@ struct ShapefileChecker::Files {
     QByteArray shpHeader;
     std::int64_t shpSize = 0;
     std::unique_ptr<FileBytes> shpMap;  // made when a record must be read
-    FileBytes shx;
-    QFile dbf;
-    QByteArray dbfHeader;
-    std::int64_t dbfSize = 0;
+    std::unique_ptr<FileBytes> shx;     // null when there is none
+    std::unique_ptr<FileBytes> dbf;     // null when there is none
 };
 
 namespace {
@@ -265,32 +295,46 @@ std::span<const std::byte> bytesOf(const QByteArray& b) {
 }  // namespace
 
 ShapefileChecker::ShapefileChecker(const QString& shpPath, const QString& shxPath,
-                                   const QString& dbfPath)
+                                   const QString& dbfPath, bool thorough)
     : files_(std::make_unique<Files>(shpPath, shxPath, dbfPath)) {
     Files& f = *files_;
-    if (!f.shpFile.isOpen() || !f.shx.ok() || !f.dbf.isOpen()) {
-        const QString& path = !f.shpFile.isOpen() ? shpPath : !f.shx.ok() ? shxPath : dbfPath;
-        const QString why = !f.shpFile.isOpen() ? f.shpFile.errorString()
-                            : !f.shx.ok()       ? f.shx.error()
-                                                : f.dbf.errorString();
+    const FileBytes* unopened = f.shx && !f.shx->ok()   ? f.shx.get()
+                                : f.dbf && !f.dbf->ok() ? f.dbf.get()
+                                                        : nullptr;
+    if (!f.shpFile.isOpen() || unopened != nullptr) {
+        const QString& path = !f.shpFile.isOpen()       ? shpPath
+                              : unopened == f.shx.get() ? shxPath
+                                                        : dbfPath;
+        const QString why = !f.shpFile.isOpen() ? f.shpFile.errorString() : unopened->error();
         unopened_.unreadable =
             QStringLiteral("%1 cannot be opened (%2)").arg(QFileInfo(path).fileName(), why);
         return;
     }
+    const std::span<const std::byte> none;
     impl_ = std::make_unique<Impl>(
-        bytesOf(f.shpHeader), f.shpSize, [&f] { return f.shpBytes(); }, f.shx.bytes(),
-        bytesOf(f.dbfHeader), f.dbfSize, QFileInfo(shpPath).completeBaseName());
-    impl_->start();
+        bytesOf(f.shpHeader), f.shpSize, [&f] { return f.shpBytes(); },
+        f.shx ? f.shx->bytes() : none, f.dbf ? f.dbf->bytes() : none,
+        f.dbf ? static_cast<std::int64_t>(f.dbf->bytes().size()) : 0,
+        QFileInfo(shpPath).completeBaseName(), !f.shx, !f.dbf);
+    impl_->start(thorough);
+}
+
+std::span<const std::byte> ShapefileChecker::shpBytes() {
+    return files_ ? files_->shpBytes() : std::span<const std::byte>();
+}
+
+std::span<const std::byte> ShapefileChecker::dbfBytes() const {
+    return files_ && files_->dbf ? files_->dbf->bytes() : std::span<const std::byte>();
 }
 
 ShapefileChecker::ShapefileChecker(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
-                                   const QString& baseName)
+                                   const QString& baseName, bool thorough)
     : impl_(std::make_unique<Impl>(
           shp.first(std::min<std::size_t>(shp.size(), kHeader)),
           static_cast<std::int64_t>(shp.size()), [shp] { return shp; }, shx, dbf, dbfSize,
           baseName)) {
-    impl_->start();
+    impl_->start(thorough);
 }
 
 ShapefileChecker::~ShapefileChecker() = default;
@@ -321,7 +365,7 @@ ShapefileCheck& ShapefileChecker::result() {
 
 ShapefileCheck checkShapefile(const QString& shpPath, const QString& shxPath,
                               const QString& dbfPath) {
-    ShapefileChecker checker(shpPath, shxPath, dbfPath);
+    ShapefileChecker checker(shpPath, shxPath, dbfPath, true);
     return checker.finish(true);
 }
 

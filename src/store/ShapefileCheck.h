@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstddef>
@@ -9,6 +11,8 @@
 #include <optional>
 #include <span>
 #include <vector>
+
+#include "store/FileDamage.h"
 
 namespace pelagon {
 
@@ -28,13 +32,33 @@ struct ShapefileCheck {
     // Records the files hold: the entries of the index (by its header or by its size, whichever
     // is more) and records of the .shp past the last one the index lists.
     std::int64_t records = 0;
-    // Per record (records of them): 1 when OGR would read it wrongly or not at all.
+    // Per record (records of them): kLeftOut when OGR would read it wrongly or not at all,
+    // kNoAttributes when its shape is sound but which attribute row belongs to it cannot be
+    // proven (it is kept without attributes).
+    static constexpr std::uint8_t kLeftOut = 1;
+    static constexpr std::uint8_t kNoAttributes = 2;
     std::vector<std::uint8_t> bad;
+    // The index OGR reads the .shp through, rebuilt from a walk of the .shp's records when the
+    // .shx is missing or disagrees with them; empty when the .shx serves.
+    QByteArray restoredIndex;
+    // The .shp OGR reads when the walk found records at odd bytes, which an index cannot point
+    // to: the sound records copied, each damaged one a null shape; empty when the .shp serves.
+    QByteArray restoredShp;
+    // The rows of the .dbf that can be read when its header counts another number, or when
+    // they are fewer than the records: OGR reads a copy of the .dbf with these rows and blank
+    // ones up to the records.
+    std::optional<std::int64_t> dbfRows;
+    // Whether the .dbf's header and field list are sound: when not, no attribute is read.
+    bool attributesUsable = true;
+    // Fields whose values contradict their type in the .dbf header: never read.
+    QStringList unusableFields;
     // The first problems found, in the order of the record each concerns first (problems of no
     // record in particular last): at most kKeptProblems of them; problemCount counts them all.
     static constexpr std::size_t kKeptProblems = 8;
     std::vector<LayerProblem> problems;
     std::int64_t problemCount = 0;
+    // Per damaged file, in the order they were found.
+    std::vector<FileDamage> files;
     // The box of the .shp header (min x, min y, max x, max y) when it is a box of finite
     // numbers: every vertex of the file must lie in it.
     std::optional<std::array<double, 4>> box;
@@ -42,12 +66,44 @@ struct ShapefileCheck {
     std::optional<QString> unreadable;
 
     std::int64_t badCount() const;
-    // Marks the records first .. last (1-based, inclusive, within records) bad.
-    void markBad(std::int64_t first, std::int64_t last);
+    std::int64_t withoutAttributesCount() const;
+    // Marks the records first .. last (1-based, inclusive, within records) bad; how many were
+    // not before.
+    std::int64_t markBad(std::int64_t first, std::int64_t last);
+    // Marks the records first .. last that are not bad as kept without attributes; how many
+    // were not before.
+    std::int64_t markWithoutAttributes(std::int64_t first, std::int64_t last);
     // Whether a problem concerning record first (0: none in particular) would be kept.
     bool keeps(std::int64_t first) const;
     // Keeps a problem in order, dropping the latest beyond kKeptProblems.
     void keep(LayerProblem p);
+    // The account of a file, made when first asked for.
+    FileDamage& fileDamage(const QString& file);
+    // Counts a problem of file concerning record first (0: none in particular), which leaves
+    // leftOut records out and withoutAttributes without attributes; reason is asked for only
+    // when the problem is kept.
+    template <typename Reason>
+    void count(const QString& file, std::int64_t first, std::int64_t leftOut,
+               std::int64_t withoutAttributes, Reason reason) {
+        ++problemCount;
+        FileDamage& d = fileDamage(file);
+        ++d.problems;
+        d.leftOut += leftOut;
+        d.withoutAttributes += withoutAttributes;
+        const bool firstOfFile =
+            d.problems == 1 || (first > 0 && (d.firstRecord == 0 || first < d.firstRecord));
+        const bool kept = keeps(first);
+        if (firstOfFile || kept) {
+            QString text = reason();
+            if (firstOfFile) {
+                d.firstRecord = first;
+                d.firstProblem = text;
+            }
+            if (kept) {
+                keep(LayerProblem{file, first, std::move(text)});
+            }
+        }
+    }
 };
 
 // What OGR made of one record: its parts (rings, lines) and points, closing points included;
@@ -68,12 +124,17 @@ struct RecordSeen {
 // compares the verdict after finish() with what it kept.
 class ShapefileChecker {
 public:
-    // On the files; the .shp is mapped when a record must be read, for as long as the checker
-    // lives. A file that cannot be opened makes the layer unreadable (result().unreadable).
-    ShapefileChecker(const QString& shpPath, const QString& shxPath, const QString& dbfPath);
+    // On the files; the .shp is mapped when a record must be read, the .dbf at once, for as long
+    // as the checker lives. An empty shxPath or dbfPath stands for a missing file: the index is
+    // then rebuilt from the .shp, or the shapes are kept without attributes. A file that cannot
+    // be opened makes the layer unreadable (result().unreadable).
+    // thorough: every row of the .dbf is read at once, not only those OGR skips.
+    ShapefileChecker(const QString& shpPath, const QString& shxPath, const QString& dbfPath,
+                     bool thorough = false);
     // On bytes that outlive the checker.
     ShapefileChecker(std::span<const std::byte> shp, std::span<const std::byte> shx,
-                     std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName);
+                     std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName,
+                     bool thorough = false);
     ~ShapefileChecker();
     ShapefileChecker(const ShapefileChecker&) = delete;
     ShapefileChecker& operator=(const ShapefileChecker&) = delete;
@@ -89,6 +150,9 @@ public:
     ShapefileCheck& examine(std::int64_t index);
     // The verdict as far as checked.
     ShapefileCheck& result();
+    // The files' bytes, mapped for as long as the checker lives; empty for a checker on bytes.
+    std::span<const std::byte> shpBytes();
+    std::span<const std::byte> dbfBytes() const;
 
 private:
     class Impl;
@@ -99,8 +163,7 @@ private:
 };
 
 // The whole check, every record read, on the files' bytes; baseName ("closures") names the files in
-// the reasons. dbf holds the start of the .dbf (its first 32 bytes suffice) and dbfSize its whole
-// size.
+// the reasons. dbf holds the whole .dbf and dbfSize its size.
 ShapefileCheck checkShapefileBytes(std::span<const std::byte> shp, std::span<const std::byte> shx,
                                    std::span<const std::byte> dbf, std::int64_t dbfSize,
                                    const QString& baseName);

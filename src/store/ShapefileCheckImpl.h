@@ -93,10 +93,12 @@ class ShapefileChecker::Impl {
 
 public:
     // The .shp is given by its first bytes (its header), its size and a way to all its bytes,
-    // asked for only when a record must be read.
+    // asked for only when a record must be read; the .dbf by all its bytes (mapped, read only
+    // where the check looks).
     Impl(std::span<const std::byte> shpHeader, std::int64_t shpSize,
          std::function<std::span<const std::byte>()> loadShp, std::span<const std::byte> shx,
-         std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName)
+         std::span<const std::byte> dbf, std::int64_t dbfSize, const QString& baseName,
+         bool shxMissing = false, bool dbfMissing = false)
         : shpHeader_(shpHeader),
           shpSize_(shpSize),
           loadShp_(std::move(loadShp)),
@@ -105,10 +107,13 @@ public:
           dbfSize_(dbfSize),
           shpName_(baseName + QStringLiteral(".shp")),
           shxName_(baseName + QStringLiteral(".shx")),
-          dbfName_(baseName + QStringLiteral(".dbf")) {}
+          dbfName_(baseName + QStringLiteral(".dbf")),
+          shxMissing_(shxMissing),
+          dbfMissing_(dbfMissing) {}
 
-    // What needs no record header: the headers, the index, the records past it, the .dbf.
-    void start();
+    // What needs no record header: the headers, the index, the records past it, the .dbf;
+    // thorough: every row's deletion flag too.
+    void start(bool thorough = false);
     // Record index (0-based), once: read and checked against its entry where the index looks
     // wrong there, or OGR's geometry (seen; null when OGR gave none) disagrees with its length.
     void checkRecord(std::int64_t index, const RecordSeen* seen);
@@ -148,15 +153,26 @@ private:
     }
     void walkTail();
     void checkDbf();
+    void checkSkippedRow(std::int64_t i);
+    // The walk of the .shp that replaces an index that does not lay its records end to end.
+    bool indexLaysRecords() const;
+    void restoreIndex();
+    bool recordAt(std::int64_t at, std::int64_t number);
+    std::int64_t seekRecord(std::int64_t number, std::int64_t lo, std::int64_t hi,
+                            std::int64_t near);
 
     // Marks records first .. last bad; the reason is written only when the problem is kept.
     template <typename Reason>
     void problem(const QString& file, std::int64_t first, std::int64_t last, Reason reason) {
-        result_.markBad(first, last);
-        ++result_.problemCount;
-        if (result_.keeps(first)) {
-            result_.keep(LayerProblem{file, std::max<std::int64_t>(first, 0), reason()});
-        }
+        const std::int64_t leftOut = result_.markBad(first, last);
+        result_.count(file, std::max<std::int64_t>(first, 0), leftOut, 0, reason);
+    }
+    // Records first .. last kept without attributes: the problem of file whose reason is given.
+    template <typename Reason>
+    void withoutAttributes(const QString& file, std::int64_t first, std::int64_t last,
+                           Reason reason) {
+        const std::int64_t n = result_.markWithoutAttributes(first, last);
+        result_.count(file, std::max<std::int64_t>(first, 0), 0, n, reason);
     }
 
     Bytes shpHeader_;
@@ -178,6 +194,12 @@ private:
     // Index entry by the byte its record ends at, made when first needed.
     std::unordered_map<std::int64_t, std::int64_t> endings_;
     bool headersOk_ = false;
+    bool shxMissing_ = false;
+    bool shxHeaderOk_ = false;
+    bool dbfMissing_ = false;
+    bool restored_ = false;  // the index is the walk of the .shp
+    bool thorough_ = false;  // every record and row is read (the whole check)
+    std::int64_t dbfHeaderLength_ = 0, dbfRowLength_ = 0, dbfHeld_ = 0;  // the rows' layout
     std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
     std::vector<std::uint8_t> checked_;     // per checkable record
     std::vector<std::uint8_t> examined_;    // per checkable record: read and checked

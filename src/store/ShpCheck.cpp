@@ -2,6 +2,7 @@
 // fits what OGR made of it, how the writer numbered the records, and the records past the last
 // one the index lists.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -84,7 +85,10 @@ QString shpcheck::contentProblem(const Bytes& shp, std::int64_t at, std::int64_t
     }
     const std::int32_t type = shp.le32(at);
     if (type == 0) {
-        return {};  // a null shape: a feature without geometry
+        // A null shape, a feature without geometry, is its type alone.
+        return length == 4 ? QString()
+                           : QStringLiteral("its shape type is null, yet its length is %1 bytes")
+                                 .arg(length);
     }
     if (type != fileType) {
         return QStringLiteral("it holds a shape of type %1 in a file of type %2")
@@ -98,6 +102,9 @@ QString shpcheck::contentProblem(const Bytes& shp, std::int64_t at, std::int64_t
                                                  : type == 21 ? std::vector<std::int64_t>{28}
                                                               : std::vector<std::int64_t>{28, 36};
             if (std::find(ok.begin(), ok.end(), length) != ok.end()) {
+                if (!std::isfinite(shp.leDouble(at + 4)) || !std::isfinite(shp.leDouble(at + 12))) {
+                    return QStringLiteral("a coordinate is not a finite number");
+                }
                 return {};
             }
             return QStringLiteral("a point needs %1 bytes, its length is %2")

@@ -22,8 +22,9 @@ using shpcheck::plural;
 using shpcheck::recordText;
 
 void ShapefileChecker::Impl::readIndex() {
-    const std::int64_t bySize = (shx_.size() - kHeader) / 8;
-    const std::int64_t declared = static_cast<std::int64_t>(shx_.ube32(24)) * 2;
+    const std::int64_t bySize =
+        shxHeaderOk_ ? std::max<std::int64_t>((shx_.size() - kHeader) / 8, 0) : 0;
+    const std::int64_t declared = shxHeaderOk_ ? static_cast<std::int64_t>(shx_.ube32(24)) * 2 : 0;
     // OGR reads as many entries as the header's length gives, and nothing when the file is
     // shorter than that.
     readByOgr_ = declared >= kHeader ? (declared - kHeader) / 8 : 0;
@@ -219,13 +220,15 @@ void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
         });
         return;
     }
-    // A record in its place whose number alone is wrong: OGR reads it whole, nothing is lost.
+    // A record in its place whose number is another's: OGR reads it whole, but whether it is
+    // this record or the other one cannot be proven, nor so its attribute row.
     const std::int64_t length = static_cast<std::int64_t>(shp().ube32(e.offset + 4)) * 2;
     if (lengthsAgree(e.length, length) && shp().has(e.offset + kRecordHeader, length) &&
         contentProblem(shp(), e.offset + kRecordHeader, length, fileType_).isEmpty()) {
-        problem(shpName_, record, 0, [&] {
+        withoutAttributes(shpName_, record, record, [&] {
             return recordText(record) +
-                   QStringLiteral("its header gives the number %1").arg(number);
+                   QStringLiteral("its header gives the number %1; it is kept without attributes")
+                       .arg(number);
         });
         return;
     }
@@ -276,9 +279,10 @@ void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
     }
     problem(shpName_, record, record, [&] {
         return recordText(record) +
-               QStringLiteral("it lies %1 after the place its index entry gives")
-                   .arg(shift > 0 ? plural(shift, "byte", "bytes")
-                                  : QStringLiteral("-%1").arg(plural(-shift, "byte", "bytes")));
+               (shift > 0 ? QStringLiteral("it lies %1 after the place its index entry gives")
+                                .arg(plural(shift, "byte", "bytes"))
+                          : QStringLiteral("it lies %1 before the place its index entry gives")
+                                .arg(plural(-shift, "byte", "bytes")));
     });
 }
 

@@ -7,6 +7,7 @@ list(APPEND PELAGON_CORE_SOURCES
   store/FeatureStore.cpp store/FeatureStore.h
   store/FeatureStoreBuilder.cpp store/FeatureStoreBuilder.h
   store/FeatureStoreFiles.cpp
+  store/FileDamage.h
   store/GdalErrorCapture.cpp store/GdalErrorCapture.h
   store/GeometryReader.cpp store/GeometryReader.h
   store/Grid.h
@@ -18,11 +19,14 @@ list(APPEND PELAGON_CORE_SOURCES
   store/TextColumn.h
 )
 # The cross-check of a shapefile's three files, a file for each thing it checks: the entry points
-# and the verdict, the records of the .shp, the index against them, the attribute table.
+# and the verdict, the records of the .shp, the index against them, the walk of the .shp that rebuilds a damaged
+# index, the attribute table.
 list(APPEND PELAGON_CORE_SOURCES
   store/ShapefileCheck.cpp store/ShapefileCheck.h
   store/ShapefileCheckImpl.h
   store/ShpCheck.cpp
   store/ShxCheck.cpp
   store/DbfCheck.cpp
+  store/ShpWalk.cpp
+  store/ShapefileView.cpp store/ShapefileView.h
 )

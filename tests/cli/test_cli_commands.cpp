@@ -256,8 +256,9 @@ TEST(CliInfo, ADamagedLayerIsToldByEveryCommandThatReadsIt) {
     ASSERT_TRUE(test::setShapefileCoordinate(sample.folder() + "/Shapefiles/statareas.shp", 3, 2,
                                              true, 5e307));
     const QString told =
-        "Damaged layer:  statareas\n\nStatistical areas: 1 of 1467 records left out; the damage "
-        "is in statareas.shp: record 4: a vertex lies outside the box the .shp header gives.\n";
+        "Damaged file:  statareas.shp\n\nStatistical areas: 1 of 1467 records left out; the "
+        "damage is in statareas.shp: record 4: a vertex lies outside the box the .shp header "
+        "gives.\n";
 
     const auto r = runTool({"info", sample.definition(), "--json"});
     ASSERT_EQ(r.rc, 0);

@@ -243,7 +243,7 @@ TEST_F(LoadLayersTest, SearchShapeThroughTheLayer) {
     EXPECT_EQ(out.MapLayers[1]->searchShape({1, 1}, MapLayer::kSearchAtPoint, "").count(), 0);
 }
 
-TEST_F(LoadLayersTest, ADamagedLayerLoadsWhatIsSoundAndIsToldOnce) {
+TEST_F(LoadLayersTest, ADamagedFileLoadsWhatIsSoundAndIsToldOnceForAllItsLayers) {
     // A copy of the sample map's statistical areas whose fourth record has a vertex at 5e307.
     const QString sample = QStringLiteral(PELAGON_SAMPLE_DIR "/Shapefiles/statareas.");
     const QString copy = dir.filePath("Shapefiles/statareas.");
@@ -251,7 +251,8 @@ TEST_F(LoadLayersTest, ADamagedLayerLoadsWhatIsSoundAndIsToldOnce) {
         ASSERT_TRUE(QFile::copy(sample + ext, copy + ext));
     }
     const QVector<LayerInfo> records = {record("Areas", "areas", -1, 255, 0, 0),
-                                        record("Statistical areas", "statareas", -1, 255, 0, 0)};
+                                        record("Statistical areas", "statareas", -1, 255, 0, 0),
+                                        record("Area outlines", "statareas", -1, 0, 0, 1)};
     const LoadedLayers sound = load(records);
     const MapRect soundExtent = host.fullExtent();
     ASSERT_TRUE(sink.texts.isEmpty());
@@ -262,13 +263,13 @@ TEST_F(LoadLayersTest, ADamagedLayerLoadsWhatIsSoundAndIsToldOnce) {
     const LoadedLayers out = LoadLayers(records, dir.path(), damagedHost, damagedSink, {});
     ASSERT_EQ(damagedSink.texts.size(), 1);
     EXPECT_EQ(damagedSink.texts[0],
-              "Damaged layer:  statareas\n\nStatistical areas: 1 of 1467 records left out; the "
+              "Damaged file:  statareas.shp\n\nStatistical areas: 1 of 1467 records left out; the "
               "damage is in statareas.shp: record 4: a vertex lies outside the box the .shp header "
               "gives.");
     ASSERT_TRUE(out.MapLayers[1]->valid());
     EXPECT_EQ(out.MapLayers[1]->store()->featureCount(),
               sound.MapLayers[1]->store()->featureCount() - 1);
-    EXPECT_EQ(damagedHost.size(), 2u);
+    EXPECT_EQ(damagedHost.size(), 3u);
     // Neither the full extent nor the label height grows.
     const MapRect full = damagedHost.fullExtent();
     EXPECT_GE(full.left, soundExtent.left);
@@ -279,6 +280,21 @@ TEST_F(LoadLayersTest, ADamagedLayerLoadsWhatIsSoundAndIsToldOnce) {
               sound.LabelRenderers[1]->textSymbol().height);
     EXPECT_GT(out.LabelRenderers[1]->textSymbol().height,
               0.99 * sound.LabelRenderers[1]->textSymbol().height);
+}
+
+TEST_F(LoadLayersTest, AFieldTheDefinitionNamesAndTheTableLacksIsToldOncePerFile) {
+    QVector<LayerInfo> records = {record("Areas", "areas", -1, 255, 0, 0, "nosuch"),
+                                  record("Area outlines", "areas", -1, 0, 0, 1, "NOSUCH"),
+                                  record("Named areas", "areas", -1, 0, 0, 1, "name")};
+    records[2].QueryMode = 2;
+    records[2].AttrField = "missing";
+    load(records);
+    ASSERT_EQ(sink.texts.size(), 2);
+    EXPECT_EQ(sink.texts[0],
+              "Missing attribute:  nosuch\n\nAreas: the attribute table of areas.shp has no usable "
+              "field nosuch; its features are shown without it.");
+    EXPECT_TRUE(sink.texts[1].startsWith("Missing attribute:  missing\n\nNamed areas: "))
+        << sink.texts[1].toStdString();
 }
 
 TEST(MapLayerList, FullExtent) {

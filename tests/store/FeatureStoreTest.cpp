@@ -287,32 +287,8 @@ TEST(FeatureStoreOpen, BadFilesFailWithAMessageNamingTheFileAndTheProblem) {
              truncateFile(b + ".shp", 200);
          },
          "damaged"},
-        {"truncatedshx",
-         [&](const QString& b) {
-             good(b);
-             truncateFile(b + ".shx", 110);
-         },
-         "truncatedshx"},
-        {"truncateddbf",
-         [&](const QString& b) {
-             good(b);
-             truncateFile(b + ".dbf", 70);
-         },
-         "is truncated"},
         {"garbage", [&](const QString& b) { bytes(b + ".shp", QByteArray(300, '\x5a')); },
          "not a vector data file"},
-        {"nodbf",
-         [&](const QString& b) {
-             good(b);
-             QFile::remove(b + ".dbf");
-         },
-         "attribute table nodbf.dbf is missing"},
-        {"noshx",
-         [&](const QString& b) {
-             good(b);
-             QFile::remove(b + ".shx");
-         },
-         "noshx"},
         {"empty",
          [&](const QString& b) {
              ASSERT_EQ(writeShapefile(b + ".shp", FixtureKind::Polygons, {"ID"}, {}), "");
