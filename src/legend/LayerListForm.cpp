@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -24,6 +25,33 @@ QColor colourOf(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
+// The legend's scroll bar. Some styles (Fusion among them) draw the thumb lighter than the track
+// around it, so that on a long list the track's short end reads as the thumb: the thumb seems to
+// sit at the wrong end and to move the wrong way. Its thumb is drawn over in a darker shade with
+// an outline, so it is the one thing on the bar that looks like a thumb in every style.
+class LegendScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QScrollBar::paintEvent(event);
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect thumb = style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                    QStyle::SC_ScrollBarSlider, this);
+        if (thumb.isEmpty()) {
+            return;
+        }
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const bool pressed = isSliderDown();
+        p.setPen(QPen(palette().color(QPalette::Dark), 1));
+        p.setBrush(palette().color(pressed ? QPalette::Dark : QPalette::Mid));
+        p.drawRoundedRect(QRectF(thumb).adjusted(1.5, 1.5, -1.5, -1.5), 2, 2);
+    }
+};
+
 }  // namespace
 
 LayerListForm::LayerListForm(SwatchPainter swatchPainter, QWidget* parent)
@@ -33,7 +61,7 @@ LayerListForm::LayerListForm(SwatchPainter swatchPainter, QWidget* parent)
     setAutoFillBackground(true);
     rows_ = new QWidget(this);
     rows_->setObjectName(QStringLiteral("rows"));
-    LayerListScroll = new QScrollBar(Qt::Vertical, this);
+    LayerListScroll = new LegendScrollBar(Qt::Vertical, this);
     LayerListScroll->setObjectName(QStringLiteral("LayerListScroll"));
     LayerListScroll->setRange(0, 0);
     LayerListScroll->hide();

@@ -159,6 +159,31 @@ TEST_F(LegendTest, NamesShowWholeAndLiterally) {
     EXPECT_GE(box->width(), box->sizeHint().width());
 }
 
+// The thumb is what stands out on the bar, darker than its track: at the top while the first
+// rows show, at the bottom with the last ones.
+TEST_F(LegendTest, ThumbStandsOutWhereTheListIs) {
+    form->resize(200, form->logicalDpiY() * (9 * 360 + 240) / 1440);
+    fill(40);
+    QScrollBar* bar = form->LayerListScroll;
+    ASSERT_EQ(bar->pageStep(), 10);
+    // The mean grey of the bar's middle column between two shares of its height; the arrows
+    // take the ends.
+    const auto shade = [&](double from, double to) {
+        const QImage image = bar->grab().toImage();
+        const int x = image.width() / 2;
+        int sum = 0;
+        int n = 0;
+        for (int y = static_cast<int>(from * image.height()); y < to * image.height(); ++y, ++n) {
+            sum += qGray(image.pixel(x, y));
+        }
+        return sum / std::max(1, n);
+    };
+    bar->setValue(0);
+    EXPECT_LT(shade(0.12, 0.25) + 40, shade(0.75, 0.88));
+    bar->setValue(bar->maximum());
+    EXPECT_LT(shade(0.75, 0.88) + 40, shade(0.12, 0.25));
+}
+
 // The wheel scrolls by rows; the thumb starts at the top and is the visible share; at the end
 // the last row shows whole, left of the scroll bar.
 TEST_F(LegendTest, WheelAndThumbFollowTheRows) {
