@@ -21,17 +21,29 @@ TEST(Decorations, RoundLengths) {
     }
 }
 
-TEST(Decorations, GraticuleSpacingIsTheFinestWithFewLinesEachWay) {
+// At most kMaxGraticuleLines each way, each limit exactly and one past; at least
+// kMinGraticuleLines each way even where that gives more than the most the other way.
+TEST(Decorations, GraticuleSpacingKeepsBetweenTwoAndEightLinesEachWay) {
     struct Case {
-        double latSpan, lonSpan;
+        GeoBounds bounds;
         int minutes;
     };
-    for (const Case& c :
-         {Case{30, 100, 600}, Case{30, 60, 600}, Case{20, 35, 300}, Case{5, 8, 60}, Case{2, 3, 30},
-          Case{0.5, 1, 10}, Case{0.2, 0.3, 5}, Case{0.05, 0.08, 1}, Case{0.001, 0.001, 1}}) {
-        EXPECT_EQ(graticuleSpacing(c.latSpan, c.lonSpan), c.minutes)
-            << c.latSpan << " x " << c.lonSpan;
+    const double lon0 = -154;
+    for (const Case& c : {
+             Case{{50, 57, -6, 1}, 60},       // 8 parallels and 8 meridians of 1°
+             Case{{50, 58, -6, 1}, 300},      // 9 parallels of 1°: 5°, two each way
+             Case{{56, 57, -11, 9}, 60},      // 2 parallels of 1° and 21 meridians
+             Case{{56.1, 57.9, -11, 9}, 30},  // 1 parallel of 1°: 30′ gives three
+             Case{{56.1, 56.9, -11, 9}, 10},  // 1 parallel of 30′: 10′
+             Case{{20, 89, -180, 180}, 600},  // a pole in view: 36 meridians of 10°
+             Case{{57, 57.01, -0.01, 0}, 1},  // no spacing gives two: the finest
+         }) {
+        EXPECT_EQ(graticuleSpacing(c.bounds, lon0), c.minutes)
+            << c.bounds.latMin << ".." << c.bounds.latMax << " x " << c.bounds.dLonMin << ".."
+            << c.bounds.dLonMax;
     }
+    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 600).meridians, 36);
+    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 600).parallels, 7);  // the pole is none
 }
 
 TEST(Decorations, Texts) {
@@ -81,6 +93,46 @@ TEST(Decorations, ViewBounds) {
                           MapRect{-1e3, 1e3, kAlaska.Rho0 + 1e6, kAlaska.Rho0 + 1e6 + 2e3});
     EXPECT_FALSE(viewBounds(beyond, kAlaska));
 }
+
+// A view centred on lon, lat, nm nautical miles across on the ground at the centre.
+Viewport viewAcross(double lon, double lat, double nm, QSize size) {
+    double x = 0, y = 0;
+    EXPECT_TRUE(kAlaska.LatLongToAlbers(lon, lat, x, y));
+    return viewAround(lon, lat, nm * 1852.0 * *parallelScale(kAlaska, {x, y}), size);
+}
+
+struct ZoomCase {
+    const char* name;
+    double lon, lat;
+    QSize size;
+};
+
+class GraticuleZoom : public ::testing::TestWithParam<ZoomCase> {};
+
+// Zooming in about a place down to views 10 nm wide (the finest spacing, 1′, needs views a few
+// minutes across): every view has two labelled parallels and meridians at least, and the spacing
+// only ever falls.
+TEST_P(GraticuleZoom, TwoLabelledLinesEachWayAndSpacingFallsAsOneZoomsIn) {
+    const ZoomCase& c = GetParam();
+    int previous = graticuleSpacings().front();
+    for (const double nm : {3000.0, 2000.0, 1500.0, 1000.0, 800.0, 600.0, 450.0, 380.0, 340.0,
+                            300.0, 250.0, 200.0, 150.0, 100.0, 60.0, 40.0, 20.0, 10.0}) {
+        const GraticuleLayout layout =
+            graticuleLayout(viewAcross(c.lon, c.lat, nm, c.size), kAlaska, 1.0, std::nullopt);
+        EXPECT_GE(layout.labelledParallels(), 2) << nm << " nm";
+        EXPECT_GE(layout.labelledMeridians(), 2) << nm << " nm";
+        EXPECT_LE(layout.spacing, previous) << nm << " nm";
+        previous = layout.spacing;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, GraticuleZoom,
+                         ::testing::Values(ZoomCase{"Kodiak", -152.5, 57.6, {1000, 700}},
+                                           ZoomCase{"KodiakWide", -152.5, 57.6, {1400, 500}},
+                                           ZoomCase{"KodiakTall", -152.5, 57.6, {500, 900}},
+                                           ZoomCase{"Dateline", 179.8, 52.0, {1000, 700}},
+                                           ZoomCase{"BeringStrait", -168.0, 65.5, {800, 600}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct Drawn {
     QImage image;
