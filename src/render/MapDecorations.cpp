@@ -216,7 +216,11 @@ void drawMapDecorations(QPainter& painter, const Viewport& viewport,
     painter.setClipRect(QRectF(QPointF(0, 0), viewport.size()),
                         painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
     if (decorations.graticule) {
-        drawGraticule(painter, graticuleLayout(viewport, projection, scale, std::nullopt), scale);
+        // The labels keep clear of the scale bar, which is drawn over the lines.
+        drawGraticule(painter,
+                      graticuleLayout(viewport, projection, scale,
+                                      bar ? std::optional<QRectF>(bar->box) : std::nullopt),
+                      scale);
     }
     if (bar) {
         drawScaleBar(painter, *bar, scale);

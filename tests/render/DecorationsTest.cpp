@@ -134,6 +134,39 @@ INSTANTIATE_TEST_SUITE_P(Places, GraticuleZoom,
                                            ZoomCase{"BeringStrait", -168.0, 65.5, {800, 600}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// On screen (scale 1), on a saved view twice the screen's size and on a 600-dpi page: every
+// label lies whole inside the view, off the scale bar's box, and apart from every other label,
+// corners included.
+TEST(Decorations, GraticuleLabelsKeepClearOfTheScaleBarAndOfEachOther) {
+    struct Case {
+        double scale;
+        QSize size;
+    };
+    for (const Case& c : {Case{1, {1000, 700}}, Case{2, {2000, 1400}}, Case{6.25, {6000, 4000}}}) {
+        for (const double nm : {2500.0, 900.0, 380.0, 300.0, 120.0, 30.0}) {
+            for (const auto& [lon, lat] : {std::pair{-152.5, 57.6}, std::pair{-179.9, 55.0}}) {
+                SCOPED_TRACE(testing::Message() << c.scale << " x, " << nm << " nm at " << lon);
+                const Viewport view = viewAcross(lon, lat, nm, c.size);
+                const std::optional<QRectF> bar = scaleBarBox(view, kAlaska, c.scale);
+                ASSERT_TRUE(bar);
+                const GraticuleLayout layout = graticuleLayout(view, kAlaska, c.scale, bar);
+                EXPECT_GE(layout.labels.size(), 4u);
+                const QRectF whole(QPointF(0, 0), view.size());
+                for (std::size_t i = 0; i < layout.labels.size(); ++i) {
+                    const QRectF box = layout.labels[i].box;
+                    EXPECT_TRUE(whole.contains(box)) << layout.labels[i].text.toStdString();
+                    EXPECT_FALSE(box.intersects(*bar)) << layout.labels[i].text.toStdString();
+                    for (std::size_t j = 0; j < i; ++j) {
+                        EXPECT_FALSE(box.intersects(layout.labels[j].box))
+                            << layout.labels[i].text.toStdString() << " and "
+                            << layout.labels[j].text.toStdString();
+                    }
+                }
+            }
+        }
+    }
+}
+
 struct Drawn {
     QImage image;
     int dark(QRect area) const {
