@@ -24,7 +24,8 @@ QString groupedInteger(long long v) {
     return v < 0 ? QLatin1Char('-') + digits : digits;
 }
 
-// Text with a white halo, so it reads over any fill.
+// Text with a white halo, so it reads over any fill. The halo is an outline; the text is
+// drawn as text, so that a PDF or SVG keeps it as words one can search and copy.
 void haloText(QPainter& painter, QPointF baseline, const QString& text, const QFont& font,
               double scale) {
     QPainterPath path;
@@ -33,9 +34,9 @@ void haloText(QPainter& painter, QPointF baseline, const QString& text, const QF
         QPen(QColor(255, 255, 255, 220), 3.0 * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(40, 40, 70));
-    painter.drawPath(path);
+    painter.setFont(font);
+    painter.setPen(QColor(40, 40, 70));
+    painter.drawText(baseline, text);
 }
 
 // The scale bar's pieces: its box against the bottom-left corner and its two bars.
@@ -196,6 +197,14 @@ std::optional<QRectF> scaleBarBox(const Viewport& viewport, const AlbersProjecti
     }
     const std::optional<ScaleBarPlacement> p = placeScaleBar(viewport, projection, scale);
     return p ? std::optional<QRectF>(p->box) : std::nullopt;
+}
+
+double outputDecorationScale(QSizeF output, QSizeF shown) {
+    if (output.isEmpty() || shown.isEmpty()) {
+        return 1.0;
+    }
+    return std::max(1.0,
+                    std::min(output.width() / shown.width(), output.height() / shown.height()));
 }
 
 void drawMapDecorations(QPainter& painter, const Viewport& viewport,

@@ -55,6 +55,11 @@ QString scaleBarText(double value, const QString& unit);
 std::optional<QRectF> scaleBarBox(const Viewport& viewport, const AlbersProjection& projection,
                                   double scale);
 
+// The symbol scale of the decorations on an output of output pixels that shows what the screen
+// shows at shown pixels: as large as on screen relative to the map, as a printed page has them,
+// and never smaller than on screen.
+double outputDecorationScale(QSizeF output, QSizeF shown);
+
 // Draws the decorations over what is on the painter, for the viewport's surface. scale is the
 // symbol scale (1 for a 96-dpi screen) that sizes lines and text.
 void drawMapDecorations(QPainter& painter, const Viewport& viewport,

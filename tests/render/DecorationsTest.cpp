@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include "geo/AlbersProjection.h"
 #include "render/MapDecorations.h"
+#include "render/MapExport.h"
 #include "support/QStringPrinter.h"
 
 namespace pelagon {
@@ -164,6 +168,42 @@ TEST(Decorations, GraticuleLabelsKeepClearOfTheScaleBarAndOfEachOther) {
                 }
             }
         }
+    }
+}
+
+// In PDF and SVG every label is text one can search and copy, not outlines of letters.
+TEST(Decorations, VectorOutputsKeepTheLabelsAsText) {
+    const Viewport view = viewAcross(-152.5, 57.6, 380, {1000, 700});
+    const MapDecorations decorations{true, true, kAlaska};
+    QStringList texts;
+    const ViewDrawer draw = [&](QPainter& painter, const QSizeF& surface) {
+        const Viewport v(surface, view.extent());
+        texts.clear();
+        for (const GraticuleLabel& l :
+             graticuleLayout(v, kAlaska, 1.0, scaleBarBox(v, kAlaska, 1.0)).labels) {
+            texts << l.text;
+        }
+        drawMapDecorations(painter, v, decorations, 1.0);
+    };
+    const ExportedView svg = exportView(draw, QSize(1000, 700), ExportFormat::Svg, "T");
+    ASSERT_GE(texts.size(), 4);
+    const QString svgText = QString::fromUtf8(svg.bytes);
+    for (const QString& text : texts) {
+        EXPECT_TRUE(svgText.contains(">" + text + "<")) << text.toStdString();
+    }
+    const ExportedView pdf = exportView(draw, QSize(1000, 700), ExportFormat::Pdf, "T");
+    QTemporaryDir dir;
+    QFile file(dir.filePath("view.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdf.bytes);
+    file.close();
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {file.fileName(), "-"});
+    ASSERT_TRUE(pdftotext.waitForFinished(30000));
+    const QString pdfText = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    for (const QString& text : texts) {
+        EXPECT_TRUE(pdfText.contains(text))
+            << text.toStdString() << " in " << pdfText.toStdString();
     }
 }
 
