@@ -452,7 +452,7 @@ bool Mapform::getLayerInfo() {
         legend_->changeLayerVisible = [this](int Index, int V) { changeLayerVisible(Index, V); };
         legendWindow_ = frame->addChild(legend_);
     }
-    legend_->setWindowTitle(QStringLiteral("Available Layers"));
+    legend_->setWindowTitle(legend::legendTitle());
     FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(), 0);
     legend_->AvailRows = legend::availRows(placement.legendHeight, legend_->RowSpacing);
 
@@ -495,11 +495,14 @@ bool Mapform::getLayerInfo() {
         names.append(r.LayerName);
     }
     const QMargins frameMargins = legendWindow_->contentsMargins();
-    const double legendWidth = legend::fittedPanelWidthTwips(
-        legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth),
-        legend::widestCheckBoxTwips(names, dpiX),
-        legend::mayNeedScrollBar(LastLayer + 1, legend_->AvailRows),
-        pixelsToTwips(frameMargins.left() + frameMargins.right(), dpiX));
+    // Nor narrower than its title bar needs for the whole title.
+    const double legendWidth =
+        std::max(legend::fittedPanelWidthTwips(
+                     legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth),
+                     legend::widestCheckBoxTwips(names, dpiX),
+                     legend::mayNeedScrollBar(LastLayer + 1, legend_->AvailRows),
+                     pixelsToTwips(frameMargins.left() + frameMargins.right(), dpiX)),
+                 pixelsToTwips(legend::wholeTitleWidth(*legendWindow_), dpiX));
     placement = placeInFrame(frameTwips.width(), frameTwips.height(), legendWidth);
     if (QMdiSubWindow* sub = subWindow()) {
         sub->setGeometry(0, 0, twipsToPixels(placement.mapWidth, dpiX),

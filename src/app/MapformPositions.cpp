@@ -175,7 +175,10 @@ QString Mapform::saveViewTo(const QString& path, int width) {
         }
         const ExportedView view = exportView(
             [this](QPainter& painter, const QSizeF& surface) {
-                theMap->renderTo(painter, QRectF(QPointF(0, 0), surface));
+                // A view wider than the screen's has its scale bar and graticule as large
+                // relative to the map as on screen.
+                theMap->renderTo(painter, QRectF(QPointF(0, 0), surface),
+                                 outputDecorationScale(surface, QSizeF(theMap->size())));
             },
             size, *format, QStringLiteral("Dudadiruz Pelagon"));
         problem = view.ok() ? writeFileAtomically(path, view.bytes) : view.error;

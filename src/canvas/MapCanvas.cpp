@@ -174,7 +174,7 @@ void MapCanvas::frameDone(QImage image, Viewport viewport, bool cancelled) {
     }
 }
 
-void MapCanvas::renderTo(QPainter& painter, const QRectF& target) const {
+void MapCanvas::renderTo(QPainter& painter, const QRectF& target, double decorationScale) const {
     if (target.width() <= 0 || target.height() <= 0) {
         return;
     }
@@ -188,7 +188,7 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target) const {
     for (const MapOverlay* overlay : overlays_) {
         overlay->paint(painter, viewport);
     }
-    drawMapDecorations(painter, viewport, decorations_, 0.0);
+    drawMapDecorations(painter, viewport, decorations_, decorationScale);
     painter.restore();
 }
 

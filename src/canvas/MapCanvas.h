@@ -83,8 +83,9 @@ public:
     bool isRendering() const { return running_; }
 
     // Draws the displayed extent, fitted to the target, with the same renderer, before
-    // returning: for printing, export and tests.
-    void renderTo(QPainter& painter, const QRectF& target) const;
+    // returning: for printing, export and tests. The scale bar and graticule are drawn at
+    // decorationScale (0: the device's resolution's, as on a printed page).
+    void renderTo(QPainter& painter, const QRectF& target, double decorationScale = 0.0) const;
 
     // The scale bar and graticule over the map, on screen and in renderTo.
     void setDecorations(const MapDecorations& decorations);

@@ -1,6 +1,9 @@
 #include "cli/ReferenceCanvas.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
+#include <cmath>
 
 #include "common/Twips.h"
 #include "layout/LegendGeometry.h"
@@ -21,11 +24,16 @@ QSize mapCanvasSize(const QStringList& layerNames, QSize screen, double dpi) {
         longestName = std::max(longestName, static_cast<int>(name.size()));
     }
     const int availRows = legend::availRows(placeInFrame(frameWidth, frameHeight, 0).legendHeight);
-    const double legendWidth = legend::fittedPanelWidthTwips(
-        legend::panelWidthTwips(1, legend::legendWidth(longestName)),
-        legend::widestCheckBoxTwips(layerNames, dpi),
-        legend::mayNeedScrollBar(static_cast<int>(layerNames.size()), availRows),
-        pixelsToTwips(kReferenceLegendFrame96 * dpi / 96.0, dpi));
+    const double legendWidth = std::max(
+        legend::fittedPanelWidthTwips(
+            legend::panelWidthTwips(1, legend::legendWidth(longestName)),
+            legend::widestCheckBoxTwips(layerNames, dpi),
+            legend::mayNeedScrollBar(static_cast<int>(layerNames.size()), availRows),
+            pixelsToTwips(kReferenceLegendFrame96 * dpi / 96.0, dpi)),
+        pixelsToTwips(legend::wholeTitlePixels(
+                          legend::legendTitle(), QGuiApplication::font(),
+                          static_cast<int>(std::lround(kReferenceTitleBarParts96 * dpi / 96.0))),
+                      dpi));
     const FramePlacement placement = placeInFrame(frameWidth, frameHeight, legendWidth);
     // The map window gets whole pixels; its inside is arranged from that outer size and the
     // toolbar's width in whole pixels, as the window does.

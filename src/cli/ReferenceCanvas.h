@@ -17,10 +17,14 @@ constexpr double kReferenceDpi = 96.0;
 // widget style's frame of a child window.
 constexpr double kReferenceLegendFrame96 = 8;
 
+// The title bar's icon and buttons beside the legend window's title, in pixels at 96 dpi: the
+// widget style's.
+constexpr double kReferenceTitleBarParts96 = 80;
+
 // The size in pixels of the viewer's map control with its frame maximized on a screen whose
 // available area is screen pixels at dpi, for a map with these layer names: the frame placement,
-// legend width (the longest name, widened where a name needs more room) and map window
-// arrangement are the viewer's own layout functions.
+// legend width (the longest name, widened where a name or the legend's title needs more room) and
+// map window arrangement are the viewer's own layout functions.
 QSize mapCanvasSize(const QStringList& layerNames, QSize screen, double dpi);
 
 // The same on the reference screen.

@@ -165,14 +165,17 @@ const CommandSyntax& renderSyntax() {
 }
 
 QByteArray renderMap(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
-                     QSize size, ExportFormat format, const MapDecorations& decorations) {
+                     QSize size, ExportFormat format, const MapDecorations& decorations,
+                     QSize shown) {
     MapSnapshot snapshot = makeSnapshot(layers);
     snapshot.background = Qt::white;
     const ExportedView view = exportView(
         [&](QPainter& painter, const QSizeF& surface) {
             const Viewport viewport(surface, requested);
             MapRenderer::render(painter, viewport, snapshot, screenOptions());
-            drawMapDecorations(painter, viewport, decorations, 1.0);
+            drawMapDecorations(
+                painter, viewport, decorations,
+                outputDecorationScale(surface, QSizeF(shown.isEmpty() ? size : shown)));
         },
         size, format, QStringLiteral("pelagon-cli"));
     if (!view.ok()) {
@@ -245,7 +248,8 @@ int runRender(const QStringList& words, CliContext& context) {
         decorations.projection = map.requireProjection();
     }
     const QByteArray bytes = renderMap(map.drawnLayers(), extent.value_or(map.fullExtent()),
-                                       size.value_or(map.defaultCanvasSize()), format, decorations);
+                                       size.value_or(map.defaultCanvasSize()), format, decorations,
+                                       map.defaultCanvasSize());
     if (output == QStringLiteral("-")) {
         context.write(bytes);
     } else {

@@ -29,7 +29,10 @@ int runRender(const QStringList& words, CliContext& context);
 // aspect, with the map window's renderer and white background, and the decorations over them,
 // and returns the file's bytes: an image (PNG, JPEG, TIFF) or a page of vectors (PDF, SVG), as
 // the viewer's "Save view as…" writes them. Throws InputError when the format cannot be made.
+// The decorations are sized for a map control of shown pixels (empty: size), as the viewer sizes
+// them for a view saved larger than the screen's.
 QByteArray renderMap(const std::vector<std::shared_ptr<MapLayer>>& layers, const MapRect& requested,
-                     QSize size, ExportFormat format, const MapDecorations& decorations = {});
+                     QSize size, ExportFormat format, const MapDecorations& decorations = {},
+                     QSize shown = {});
 
 }  // namespace pelagon::cli

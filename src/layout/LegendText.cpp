@@ -15,6 +15,9 @@ constexpr double kNamePoints = 6.75;
 // Room for the check mark, the gap after it and the box's own margins, in pixels at 96 dpi; a
 // little more than the common widget styles take.
 constexpr double kMarkAllowance96 = 26.0;
+// Styles cut a title again inside its box, some short of its ends (Fusion by 14 pixels); a
+// little more keeps clear of them all.
+constexpr int kTitleMargin = 16;
 
 }  // namespace
 
@@ -48,6 +51,16 @@ double widestCheckBoxTwips(const QStringList& names, double dpi) {
         widest = std::max(widest, checkBoxWidthTwips(name, dpi));
     }
     return widest;
+}
+
+QString legendTitle() {
+    return QStringLiteral("Available Layers");
+}
+
+int wholeTitlePixels(const QString& title, QFont font, int partsPixels) {
+    font.setBold(true);
+    const double text = QFontMetricsF(font).horizontalAdvance(title);
+    return partsPixels + static_cast<int>(std::ceil(text)) + kTitleMargin;
 }
 
 }  // namespace pelagon::legend

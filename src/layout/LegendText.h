@@ -19,4 +19,12 @@ double checkBoxWidthTwips(const QString& name, double dpi);
 // The widest of these over the names (0 for none).
 double widestCheckBoxTwips(const QStringList& names, double dpi);
 
+// The legend window's title, "Available Layers".
+QString legendTitle();
+
+// The width in pixels at which a child window's title bar shows a whole title: the bar's other
+// parts (its icon and buttons, partsPixels), the title in font made bold (as styles draw it), and
+// the margin that styles keep inside the title's box.
+int wholeTitlePixels(const QString& title, QFont font, int partsPixels);
+
 }  // namespace pelagon::legend

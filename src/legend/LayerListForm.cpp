@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
+#include <QStyleOptionTitleBar>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -20,9 +23,42 @@ namespace {
 // A line swatch has no height of its own; the widget is this tall so that its line shows.
 constexpr int kLineSwatchPixels = 4;
 
+// A width to ask a style for a title bar's parts with: wide enough for every button and some
+// title.
+constexpr int kTitleProbeWidth = 1000;
+// The frame a style draws around a child window that has a border.
+constexpr int kChildWindowBorder = 4;
+
 QColor colourOf(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
+
+// The legend's scroll bar. Some styles (Fusion among them) draw the thumb lighter than the track
+// around it, so that on a long list the track's short end reads as the thumb: the thumb seems to
+// sit at the wrong end and to move the wrong way. Its thumb is drawn over in a darker shade with
+// an outline, so it is the one thing on the bar that looks like a thumb in every style.
+class LegendScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QScrollBar::paintEvent(event);
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect thumb = style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                    QStyle::SC_ScrollBarSlider, this);
+        if (thumb.isEmpty()) {
+            return;
+        }
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const bool pressed = isSliderDown();
+        p.setPen(QPen(palette().color(QPalette::Dark), 1));
+        p.setBrush(palette().color(pressed ? QPalette::Dark : QPalette::Mid));
+        p.drawRoundedRect(QRectF(thumb).adjusted(1.5, 1.5, -1.5, -1.5), 2, 2);
+    }
+};
 
 }  // namespace
 
@@ -33,7 +69,7 @@ LayerListForm::LayerListForm(SwatchPainter swatchPainter, QWidget* parent)
     setAutoFillBackground(true);
     rows_ = new QWidget(this);
     rows_->setObjectName(QStringLiteral("rows"));
-    LayerListScroll = new QScrollBar(Qt::Vertical, this);
+    LayerListScroll = new LegendScrollBar(Qt::Vertical, this);
     LayerListScroll->setObjectName(QStringLiteral("LayerListScroll"));
     LayerListScroll->setRange(0, 0);
     LayerListScroll->hide();
@@ -47,16 +83,18 @@ void LayerListForm::Form_Load() {
 }
 
 int LayerListForm::rowSlots() const {
-    for (int i = static_cast<int>(LayerVisCheck.size()) - 1; i >= 0; --i) {
-        if (LayerVisCheck[i] != nullptr) {
-            return i + 1;
-        }
-    }
-    return 0;
+    return static_cast<int>(
+        std::count_if(LayerVisCheck.begin(), LayerVisCheck.end(), [](auto* b) { return b; }));
+}
+
+int LayerListForm::rowPlace(int c) const {
+    return static_cast<int>(std::count_if(
+        LayerVisCheck.begin(), LayerVisCheck.begin() + std::min<qsizetype>(c, LayerVisCheck.size()),
+        [](auto* b) { return b; }));
 }
 
 double LayerListForm::rowTopTwips(int c) const {
-    return (c * RowSpacing - scrollOffsetRows_) * legend::kTwipsPerRowUnit;
+    return (rowPlace(c) * RowSpacing - scrollOffsetRows_) * legend::kTwipsPerRowUnit;
 }
 
 void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Checked,
@@ -95,7 +133,10 @@ void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Ch
     connect(box, &QCheckBox::clicked, this, [this, Index] { LayerVisCheck_Click(Index); });
     LayerVisCheck[Index] = box;
 
-    positionRow(Index, scrollOffsetRows_);
+    // A row filled between others moves those below it down.
+    for (int c = Index; c < LayerVisCheck.size(); ++c) {
+        positionRow(c, scrollOffsetRows_);
+    }
 }
 
 void LayerListForm::positionRow(int c, double offsetRows) {
@@ -104,7 +145,7 @@ void LayerListForm::positionRow(int c, double offsetRows) {
     }
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
-    const double rowTop = (c * RowSpacing - offsetRows) * legend::kTwipsPerRowUnit;
+    const double rowTop = (rowPlace(c) * RowSpacing - offsetRows) * legend::kTwipsPerRowUnit;
     const double unitX = legend::kTwipsPerCellX;
     const double unitY = legend::kTwipsPerRowUnit;
 
@@ -204,6 +245,25 @@ void LayerListForm::LayerVisCheck_Click(int Index) {
 
 QImage LayerListForm::printImage() {
     return grab().toImage();
+}
+
+int legend::wholeTitleWidth(const QMdiSubWindow& window) {
+    QStyle* style = window.style();
+    QStyleOptionTitleBar option;
+    option.initFrom(&window);
+    option.subControls = QStyle::SC_All;
+    option.titleBarFlags = window.windowFlags();
+    option.titleBarState = Qt::WindowActive;
+    option.state |= QStyle::State_Active;
+    option.text = window.windowTitle();
+    const int border =
+        style->styleHint(QStyle::SH_TitleBar_NoBorder, &option, &window) ? 0 : kChildWindowBorder;
+    option.rect = QRect(border, border, kTitleProbeWidth - 2 * border,
+                        style->pixelMetric(QStyle::PM_TitleBarHeight, &option, &window));
+    const QRect label =
+        style->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, &window);
+    return wholeTitlePixels(option.text, QApplication::font("QMdiSubWindowTitleBar"),
+                            kTitleProbeWidth - label.width());
 }
 
 LegendSwatch::LegendSwatch(const SwatchPainter& painter, QWidget* parent)

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QCheckBox;
+class QMdiSubWindow;
 class QScrollBar;
 class QWheelEvent;
 
@@ -28,8 +29,9 @@ using SwatchPainter = std::function<void(QPainter& painter, const QRectF& rect, 
 // The legend, "Available Layers": one row per layer of the map definition, a swatch drawn like
 // the layer's symbol and a check box with the layer's name that shows or hides the layer.
 //
-// Inside the panel, one unit across is 120 twips and one row unit down is 240 twips; row i stands
-// i * RowSpacing row units below the top, less the scroll offset.
+// Inside the panel, one unit across is 120 twips and one row unit down is 240 twips; the row of
+// place i (the i-th filled row) stands i * RowSpacing row units below the top, less the scroll
+// offset.
 class LayerListForm : public QWidget {
     Q_OBJECT
 public:
@@ -70,8 +72,12 @@ public:
     QVector<QCheckBox*> LayerVisCheck;
     QScrollBar* LayerListScroll = nullptr;
 
-    // Number of row slots: the highest filled row index + 1.
+    // Number of rows shown: the filled rows. A layer that failed to load leaves no gap: the rows
+    // stand one under the other in the order of their layers.
     int rowSlots() const;
+
+    // Where row c stands in the list: the number of filled rows before it.
+    int rowPlace(int c) const;
 
     // The top of row c, in twips, at the current scroll position.
     double rowTopTwips(int c) const;
@@ -97,6 +103,16 @@ private:
     int wheelDelta_ = 0;       // wheel turning not yet a whole notch
     double scrollOffsetRows_ = 0;
 };
+
+namespace legend {
+
+// The width in pixels at which a child window of the frame shows its whole title in its title
+// bar, beside the icon and the buttons, in the title bar's font as the style draws it (bold, for
+// the styles that draw it so). Narrower, the style cuts the title short ("Available Lay…") or
+// leaves it out.
+int wholeTitleWidth(const QMdiSubWindow& window);
+
+}  // namespace legend
 
 // One swatch of the legend.
 class LegendSwatch : public QWidget {

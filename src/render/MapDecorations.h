@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 #include <optional>
-#include <vector>
 
 #include "common/MapTypes.h"
 #include "geo/AlbersProjection.h"
+#include "render/Graticule.h"
 #include "render/Viewport.h"
 
 class QPainter;
@@ -48,27 +50,15 @@ std::optional<ScaleBarLayout> scaleBarLayout(const Viewport& viewport,
 // A length as the scale bar writes it: "20 nm", "0.5 nm", "2,000 km" (the C locale's digits).
 QString scaleBarText(double value, const QString& unit);
 
-// The spacings a graticule may take, in minutes of arc, coarsest first: 10°, 5°, 1°, 30′, 10′,
-// 5′, 1′.
-const std::vector<int>& graticuleSpacings();
+// The box of the scale bar that drawMapDecorations draws at this symbol scale: against the
+// bottom-left corner. Nothing when the view is too small for it or has no scale.
+std::optional<QRectF> scaleBarBox(const Viewport& viewport, const AlbersProjection& projection,
+                                  double scale);
 
-// The spacing, in minutes, for a view whose latitudes span latSpan degrees and longitudes
-// lonSpan degrees: the finest that draws at most kMaxLines lines each way.
-int graticuleSpacing(double latSpan, double lonSpan);
-inline constexpr int kMaxGraticuleLines = 8;
-
-// An angle on a multiple of a whole minute as the graticule labels it: "57°N", "57°30′N",
-// "152°10′W", "0°", "180°".
-QString graticuleLabel(int minutes, bool latitude);
-
-// The geographic bounds of what a view shows, in degrees, with longitudes measured from the
-// projection's central meridian (so a view across 180° is one range). Nothing when no point of
-// the view has a position.
-struct GeoBounds {
-    double latMin = 0, latMax = 0;
-    double dLonMin = 0, dLonMax = 0;  // longitude − central meridian, in (−180, 180]
-};
-std::optional<GeoBounds> viewBounds(const Viewport& viewport, const AlbersProjection& projection);
+// The symbol scale of the decorations on an output of output pixels that shows what the screen
+// shows at shown pixels: as large as on screen relative to the map, as a printed page has them,
+// and never smaller than on screen.
+double outputDecorationScale(QSizeF output, QSizeF shown);
 
 // Draws the decorations over what is on the painter, for the viewport's surface. scale is the
 // symbol scale (1 for a 96-dpi screen) that sizes lines and text.

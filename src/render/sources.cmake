@@ -10,6 +10,7 @@ list(APPEND PELAGON_RENDER_SOURCES
   render/LayerHost.h
   render/LoadLayers.cpp render/LoadLayers.h
   render/MapLayer.cpp render/MapLayer.h
+  render/Graticule.cpp render/Graticule.h
   render/MapDecorations.cpp render/MapDecorations.h
   render/MapExport.cpp render/MapExport.h
   render/MapLayerList.cpp render/MapLayerList.h

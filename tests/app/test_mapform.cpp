@@ -9,7 +9,9 @@
 #include <QScrollBar>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 
 #include "app/MapWindowFixture.h"
 #include "help/HelpBrowser.h"
@@ -190,8 +192,35 @@ TEST_F(MapformTest, AMaximizedMapWindowLeavesTheLegendVisible) {
     EXPECT_EQ(sub->geometry(), normal);
 }
 
-// The legend is wide enough for its swatches, boxes and whole names: on a map of one short name
-// and on one of 45 layers that scrolls.
+// The pixels of a window's title bar that stand out from the bar's own colour (the most common
+// one of each line): the title's letters, the icon and the buttons.
+int titleBarInk(QMdiSubWindow* window) {
+    const QImage image = window->grab().toImage();
+    const int height = window->widget()->mapTo(window, QPoint(0, 0)).y();
+    int ink = 0;
+    for (int y = 0; y < height; ++y) {
+        std::map<QRgb, int> counts;
+        for (int x = 0; x < image.width(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+        const QColor bar =
+            QColor(std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                       return a.second < b.second;
+                   })->first);
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            ink += std::abs(c.red() - bar.red()) + std::abs(c.green() - bar.green()) +
+                               std::abs(c.blue() - bar.blue()) >
+                           120
+                       ? 1
+                       : 0;
+        }
+    }
+    return ink;
+}
+
+// The legend is wide enough for its swatches, boxes and whole names, and for its whole title:
+// on a map of one short name and on one of 45 layers that scrolls.
 TEST_F(MapformTest, TheLegendShowsEveryNameWhole) {
     const QString header = "Name,Query,Visible,File,Doc,Color,Border,Style,Label,Caption,Field\r\n";
     writeFile("Coast.mv", (header + "Coast,0,True,land,,230.220.170,,0,,,\r\n").toUtf8());
@@ -222,6 +251,12 @@ TEST_F(MapformTest, TheLegendShowsEveryNameWhole) {
         }
         EXPECT_LE(window->geometry().right(), controller->frame()->mdiArea()->viewport()->width());
         EXPECT_EQ(map->subWindow()->geometry().right() + 1, window->x());
+        // The title reads as in a window wide enough for any title: nothing of it cut.
+        const int ink = titleBarInk(window);
+        const QSize laidOut = window->size();
+        window->resize(800, laidOut.height());
+        EXPECT_NEAR(ink, titleBarInk(window), 0.02 * ink) << name;
+        window->resize(laidOut);
         controller.reset();
     }
 }

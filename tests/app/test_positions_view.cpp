@@ -276,4 +276,30 @@ TEST_F(PositionsViewTest, SavingTheViewWritesTheFormatOfTheExtension) {
     EXPECT_TRUE(messages.texts().join("\n").contains(problem));
 }
 
+// A view saved twice as wide as the screen's is the screen's view at twice the size, scale bar and
+// graticule labels included: scaled back down, the scale bar's box matches the screen's.
+TEST_F(PositionsViewTest, ASavedViewWiderThanTheScreenHasItsDecorationsToScale) {
+    map->setScaleBarShown(true);
+    map->setGraticuleShown(true);
+    const QString folder = sample.folder() + "/";
+    ASSERT_EQ(map->saveViewTo(folder + "screen.png"), QString());
+    ASSERT_EQ(map->saveViewTo(folder + "double.png", 2 * canvas->width()), QString());
+    const QImage screen = QImage(folder + "screen.png").convertToFormat(QImage::Format_RGB32);
+    const QImage twice = QImage(folder + "double.png")
+                             .scaled(screen.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB32);
+    const Viewport view(QSizeF(screen.size()), canvas->extent());
+    const std::optional<QRectF> bar = scaleBarBox(view, map->projection, 1.0);
+    ASSERT_TRUE(bar);
+    int differing = 0;
+    int all = 0;
+    const QRect box = bar->toAlignedRect().intersected(screen.rect());
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x, ++all) {
+            differing += std::abs(qGray(screen.pixel(x, y)) - qGray(twice.pixel(x, y))) > 60;
+        }
+    }
+    EXPECT_LT(differing, all / 20) << differing << " of " << all;
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QImage>
 
+#include <cstdlib>
+
 #include "cli/CliTestSupport.h"
 #include "support/QStringPrinter.h"
 
@@ -92,6 +94,31 @@ TEST(CliRender, ScaleBarAndGraticuleOnRequest) {
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(r.errText().contains("ProjPars.alb")) << r.errText().toStdString();
     EXPECT_FALSE(QFile::exists(map.folder() + "/e.png"));
+}
+
+// Rendered twice as large as the map window of the reference screen, the scale bar is twice as
+// large: scaled back down, its corner matches the default size's.
+TEST(CliRender, ScaleBarGrowsWithAnOutputLargerThanTheScreens) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const QString one = map.folder() + "/one.png";
+    const QString two = map.folder() + "/two.png";
+    ASSERT_EQ(runTool({"render", map.definition(), "-o", one, "--scale-bar"}).rc, 0);
+    const QImage screen = QImage(one).convertToFormat(QImage::Format_RGB32);
+    const QString size = QStringLiteral("%1x%2").arg(2 * screen.width()).arg(2 * screen.height());
+    ASSERT_EQ(runTool({"render", map.definition(), "-o", two, "--scale-bar", "--size", size}).rc,
+              0);
+    const QImage twice = QImage(two)
+                             .scaled(screen.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB32);
+    const QRect corner(0, screen.height() - 70, 250, 70);
+    int differing = 0;
+    for (int y = corner.top(); y <= corner.bottom(); ++y) {
+        for (int x = corner.left(); x <= corner.right(); ++x) {
+            differing += std::abs(qGray(screen.pixel(x, y)) - qGray(twice.pixel(x, y))) > 60;
+        }
+    }
+    EXPECT_LT(differing, corner.width() * corner.height() / 20) << differing;
 }
 
 // The output's extension chooses the format; --format overrides it.

@@ -50,14 +50,17 @@ protected:
     QList<QPair<int, int>> calls;
 };
 
-TEST_F(LegendTest, RowsStandAtTheirPitchWithGaps) {
+// A layer that failed to load leaves no row and no gap: the next row takes its place.
+TEST_F(LegendTest, RowsStandAtTheirPitchWithoutGaps) {
     fill(5, {2});
     const int pitch = QCheckBox().logicalDpiY() * 360 / 1440;  // 1.5 row units of 240 twips
     EXPECT_EQ(form->LayerVisCheck[0]->y(), 0);
     EXPECT_EQ(form->LayerVisCheck[1]->y(), pitch);
     EXPECT_EQ(form->LayerVisCheck[2], nullptr);
     EXPECT_EQ(form->Legend[2], nullptr);
-    EXPECT_EQ(form->LayerVisCheck[3]->y(), 3 * pitch);
+    EXPECT_EQ(form->LayerVisCheck[3]->y(), 2 * pitch);
+    EXPECT_EQ(form->Legend[3]->y(), 2 * pitch);
+    EXPECT_EQ(form->LayerVisCheck[4]->y(), 3 * pitch);
     EXPECT_EQ(form->LayerVisCheck[1]->text(), QStringLiteral("Layer 1"));
     EXPECT_TRUE(form->LayerVisCheck[0]->isChecked());
     EXPECT_FALSE(form->LayerVisCheck[1]->isChecked());
@@ -121,10 +124,12 @@ TEST_F(LegendTest, ScrollingShowsEveryRowAndComesBackExactly) {
         swatches.append(form->Legend[i] ? form->Legend[i]->geometry() : QRect());
     }
     const int pitch = form->logicalDpiY() * 360 / 1440;
-    // Position p shows the list from row p: the middle rows can be reached.
+    // Position p shows the list from its p-th row (row 4 failed and takes no place): the middle
+    // rows can be reached.
+    EXPECT_EQ(form->LayerListScroll->maximum(), 9 - 3);
     form->LayerListScroll->setValue(5);
-    EXPECT_EQ(form->LayerVisCheck[5]->y(), 0);
-    EXPECT_EQ(form->LayerVisCheck[6]->y(), pitch);
+    EXPECT_EQ(form->LayerVisCheck[6]->y(), 0);
+    EXPECT_EQ(form->LayerVisCheck[7]->y(), pitch);
     // The largest position shows the last rows.
     form->LayerListScroll->setValue(form->LayerListScroll->maximum());
     EXPECT_EQ(form->LayerVisCheck[9]->y(), (3 - 1) * pitch);
@@ -157,6 +162,31 @@ TEST_F(LegendTest, NamesShowWholeAndLiterally) {
     EXPECT_TRUE(QKeySequence::mnemonic(box->text()).isEmpty()) << box->text().toStdString();
     EXPECT_EQ(box->text().replace("&&", "&"), name);
     EXPECT_GE(box->width(), box->sizeHint().width());
+}
+
+// The thumb is what stands out on the bar, darker than its track: at the top while the first
+// rows show, at the bottom with the last ones.
+TEST_F(LegendTest, ThumbStandsOutWhereTheListIs) {
+    form->resize(200, form->logicalDpiY() * (9 * 360 + 240) / 1440);
+    fill(40);
+    QScrollBar* bar = form->LayerListScroll;
+    ASSERT_EQ(bar->pageStep(), 10);
+    // The mean grey of the bar's middle column between two shares of its height; the arrows
+    // take the ends.
+    const auto shade = [&](double from, double to) {
+        const QImage image = bar->grab().toImage();
+        const int x = image.width() / 2;
+        int sum = 0;
+        int n = 0;
+        for (int y = static_cast<int>(from * image.height()); y < to * image.height(); ++y, ++n) {
+            sum += qGray(image.pixel(x, y));
+        }
+        return sum / std::max(1, n);
+    };
+    bar->setValue(0);
+    EXPECT_LT(shade(0.12, 0.25) + 40, shade(0.75, 0.88));
+    bar->setValue(bar->maximum());
+    EXPECT_LT(shade(0.75, 0.88) + 40, shade(0.12, 0.25));
 }
 
 // The wheel scrolls by rows; the thumb starts at the top and is the visible share; at the end

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include "geo/AlbersProjection.h"
 #include "render/MapDecorations.h"
+#include "render/MapExport.h"
 #include "support/QStringPrinter.h"
 
 namespace pelagon {
@@ -21,17 +25,29 @@ TEST(Decorations, RoundLengths) {
     }
 }
 
-TEST(Decorations, GraticuleSpacingIsTheFinestWithFewLinesEachWay) {
+// At most kMaxGraticuleLines each way, each limit exactly and one past; at least
+// kMinGraticuleLines each way even where that gives more than the most the other way.
+TEST(Decorations, GraticuleSpacingKeepsBetweenTwoAndEightLinesEachWay) {
     struct Case {
-        double latSpan, lonSpan;
+        GeoBounds bounds;
         int minutes;
     };
-    for (const Case& c :
-         {Case{30, 100, 600}, Case{30, 60, 600}, Case{20, 35, 300}, Case{5, 8, 60}, Case{2, 3, 30},
-          Case{0.5, 1, 10}, Case{0.2, 0.3, 5}, Case{0.05, 0.08, 1}, Case{0.001, 0.001, 1}}) {
-        EXPECT_EQ(graticuleSpacing(c.latSpan, c.lonSpan), c.minutes)
-            << c.latSpan << " x " << c.lonSpan;
+    const double lon0 = -154;
+    for (const Case& c : {
+             Case{{50, 57, -6, 1}, 60},       // 8 parallels and 8 meridians of 1°
+             Case{{50, 58, -6, 1}, 300},      // 9 parallels of 1°: 5°, two each way
+             Case{{56, 57, -11, 9}, 60},      // 2 parallels of 1° and 21 meridians
+             Case{{56.1, 57.9, -11, 9}, 30},  // 1 parallel of 1°: 30′ gives three
+             Case{{56.1, 56.9, -11, 9}, 10},  // 1 parallel of 30′: 10′
+             Case{{20, 89, -180, 180}, 600},  // a pole in view: 36 meridians of 10°
+             Case{{57, 57.01, -0.01, 0}, 1},  // no spacing gives two: the finest
+         }) {
+        EXPECT_EQ(graticuleSpacing(c.bounds, lon0), c.minutes)
+            << c.bounds.latMin << ".." << c.bounds.latMax << " x " << c.bounds.dLonMin << ".."
+            << c.bounds.dLonMax;
     }
+    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 600).meridians, 36);
+    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 600).parallels, 7);  // the pole is none
 }
 
 TEST(Decorations, Texts) {
@@ -80,6 +96,115 @@ TEST(Decorations, ViewBounds) {
     const Viewport beyond(QSizeF(100, 100),
                           MapRect{-1e3, 1e3, kAlaska.Rho0 + 1e6, kAlaska.Rho0 + 1e6 + 2e3});
     EXPECT_FALSE(viewBounds(beyond, kAlaska));
+}
+
+// A view centred on lon, lat, nm nautical miles across on the ground at the centre.
+Viewport viewAcross(double lon, double lat, double nm, QSize size) {
+    double x = 0, y = 0;
+    EXPECT_TRUE(kAlaska.LatLongToAlbers(lon, lat, x, y));
+    return viewAround(lon, lat, nm * 1852.0 * *parallelScale(kAlaska, {x, y}), size);
+}
+
+struct ZoomCase {
+    const char* name;
+    double lon, lat;
+    QSize size;
+};
+
+class GraticuleZoom : public ::testing::TestWithParam<ZoomCase> {};
+
+// Zooming in about a place down to views 10 nm wide (the finest spacing, 1′, needs views a few
+// minutes across): every view has two labelled parallels and meridians at least, and the spacing
+// only ever falls.
+TEST_P(GraticuleZoom, TwoLabelledLinesEachWayAndSpacingFallsAsOneZoomsIn) {
+    const ZoomCase& c = GetParam();
+    int previous = graticuleSpacings().front();
+    for (const double nm : {3000.0, 2000.0, 1500.0, 1000.0, 800.0, 600.0, 450.0, 380.0, 340.0,
+                            300.0, 250.0, 200.0, 150.0, 100.0, 60.0, 40.0, 20.0, 10.0}) {
+        const GraticuleLayout layout =
+            graticuleLayout(viewAcross(c.lon, c.lat, nm, c.size), kAlaska, 1.0, std::nullopt);
+        EXPECT_GE(layout.labelledParallels(), 2) << nm << " nm";
+        EXPECT_GE(layout.labelledMeridians(), 2) << nm << " nm";
+        EXPECT_LE(layout.spacing, previous) << nm << " nm";
+        previous = layout.spacing;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, GraticuleZoom,
+                         ::testing::Values(ZoomCase{"Kodiak", -152.5, 57.6, {1000, 700}},
+                                           ZoomCase{"KodiakWide", -152.5, 57.6, {1400, 500}},
+                                           ZoomCase{"KodiakTall", -152.5, 57.6, {500, 900}},
+                                           ZoomCase{"Dateline", 179.8, 52.0, {1000, 700}},
+                                           ZoomCase{"BeringStrait", -168.0, 65.5, {800, 600}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On screen (scale 1), on a saved view twice the screen's size and on a 600-dpi page: every
+// label lies whole inside the view, off the scale bar's box, and apart from every other label,
+// corners included.
+TEST(Decorations, GraticuleLabelsKeepClearOfTheScaleBarAndOfEachOther) {
+    struct Case {
+        double scale;
+        QSize size;
+    };
+    for (const Case& c : {Case{1, {1000, 700}}, Case{2, {2000, 1400}}, Case{6.25, {6000, 4000}}}) {
+        for (const double nm : {2500.0, 900.0, 380.0, 300.0, 120.0, 30.0}) {
+            for (const auto& [lon, lat] : {std::pair{-152.5, 57.6}, std::pair{-179.9, 55.0}}) {
+                SCOPED_TRACE(testing::Message() << c.scale << " x, " << nm << " nm at " << lon);
+                const Viewport view = viewAcross(lon, lat, nm, c.size);
+                const std::optional<QRectF> bar = scaleBarBox(view, kAlaska, c.scale);
+                ASSERT_TRUE(bar);
+                const GraticuleLayout layout = graticuleLayout(view, kAlaska, c.scale, bar);
+                EXPECT_GE(layout.labels.size(), 4u);
+                const QRectF whole(QPointF(0, 0), view.size());
+                for (std::size_t i = 0; i < layout.labels.size(); ++i) {
+                    const QRectF box = layout.labels[i].box;
+                    EXPECT_TRUE(whole.contains(box)) << layout.labels[i].text.toStdString();
+                    EXPECT_FALSE(box.intersects(*bar)) << layout.labels[i].text.toStdString();
+                    for (std::size_t j = 0; j < i; ++j) {
+                        EXPECT_FALSE(box.intersects(layout.labels[j].box))
+                            << layout.labels[i].text.toStdString() << " and "
+                            << layout.labels[j].text.toStdString();
+                    }
+                }
+            }
+        }
+    }
+}
+
+// In PDF and SVG every label is text one can search and copy, not outlines of letters.
+TEST(Decorations, VectorOutputsKeepTheLabelsAsText) {
+    const Viewport view = viewAcross(-152.5, 57.6, 380, {1000, 700});
+    const MapDecorations decorations{true, true, kAlaska};
+    QStringList texts;
+    const ViewDrawer draw = [&](QPainter& painter, const QSizeF& surface) {
+        const Viewport v(surface, view.extent());
+        texts.clear();
+        for (const GraticuleLabel& l :
+             graticuleLayout(v, kAlaska, 1.0, scaleBarBox(v, kAlaska, 1.0)).labels) {
+            texts << l.text;
+        }
+        drawMapDecorations(painter, v, decorations, 1.0);
+    };
+    const ExportedView svg = exportView(draw, QSize(1000, 700), ExportFormat::Svg, "T");
+    ASSERT_GE(texts.size(), 4);
+    const QString svgText = QString::fromUtf8(svg.bytes);
+    for (const QString& text : texts) {
+        EXPECT_TRUE(svgText.contains(">" + text + "<")) << text.toStdString();
+    }
+    const ExportedView pdf = exportView(draw, QSize(1000, 700), ExportFormat::Pdf, "T");
+    QTemporaryDir dir;
+    QFile file(dir.filePath("view.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdf.bytes);
+    file.close();
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {file.fileName(), "-"});
+    ASSERT_TRUE(pdftotext.waitForFinished(30000));
+    const QString pdfText = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    for (const QString& text : texts) {
+        EXPECT_TRUE(pdfText.contains(text))
+            << text.toStdString() << " in " << pdfText.toStdString();
+    }
 }
 
 struct Drawn {
