@@ -283,15 +283,13 @@ TEST_F(OpenMapTest, TheChooserListsRecentMapsAboveItsFolderTree) {
     EXPECT_EQ(title(), "Dudadiruz Pelagon: " + folder + "/east/Third.mv");
 }
 
-TEST_F(OpenMapTest, WithoutRecentMapsTheChooserIsItsDesignSize) {
+TEST_F(OpenMapTest, WithoutRecentMapsTheChooserOpensAtItsUsualSize) {
     controller->showChooser();
     MapSelectForm* chooser = controller->chooser();
     EXPECT_FALSE(chooser->RecentList->isVisible());
-    EXPECT_EQ(chooser->size(), QSize(twipsToPixels(7545, chooser->logicalDpiX()),
-                                     twipsToPixels(4065, chooser->logicalDpiY())));
-    EXPECT_EQ(chooser->Dir1->mapTo(chooser, QPoint(0, 0)),
-              QPoint(twipsToPixels(120, chooser->logicalDpiX()),
-                     twipsToPixels(600, chooser->logicalDpiY())));
+    EXPECT_EQ(chooser->size(),
+              QSize(twipsToPixels(MapSelectForm::kDefaultWidthTwips, chooser->logicalDpiX()),
+                    twipsToPixels(MapSelectForm::kDefaultHeightTwips, chooser->logicalDpiY())));
 }
 
 TEST_F(OpenMapTest, ShortcutsOpenTheChooserAndQuit) {
