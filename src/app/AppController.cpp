@@ -185,27 +185,7 @@ bool AppController::loadMap(const QString& theMapFile) {
     }
     loading_ = true;
     const QPointer<Mapform> previous = mapform_;
-    QString previousTitle;
-    QString previousFolder;
-    QList<QPointer<QWidget>> hidden;
-    QList<QPointer<DocumentWindow>> documents;
-    if (previous && frame_) {
-        // The open map steps aside while the new one loads; it comes back if that fails. Its
-        // windows are the frame's child windows and the document windows its pages opened.
-        previousTitle = frame_->windowTitle();
-        previousFolder = previous->BaseDir;
-        for (QMdiSubWindow* window : frame_->mdiArea()->subWindowList()) {
-            hidden.append(window);
-        }
-        for (DocumentWindow* window : frame_->findChildren<DocumentWindow*>()) {
-            hidden.append(window);
-            documents.append(window);
-        }
-        hidden.removeIf([](const QPointer<QWidget>& w) { return !w->isVisible(); });
-        for (const QPointer<QWidget>& window : hidden) {
-            window->hide();
-        }
-    }
+    const QString previousFolder = previous ? previous->BaseDir : QString();
     if (!frame_) {
         createFrame();
     }
@@ -232,15 +212,28 @@ bool AppController::loadMap(const QString& theMapFile) {
             endProgram_(code);
         };
     }
+    // A map that replaces the open one loads out of sight: the open map, its windows and the
+    // frame's caption stay as they are until the new map has loaded, and stay on when it cannot.
+    ctx.hiddenUntilLoaded = previous != nullptr;
     mapform_ = new Mapform(ctx);
-    frame_->addChild(mapform_);
+    frame_->addChild(mapform_, !ctx.hiddenUntilLoaded);
     const bool loaded = mapform_->Form_Load();
     loading_ = false;
 
     if (loaded) {
-        discardMap(previous);
-        for (const QPointer<DocumentWindow>& window : documents) {
-            delete window;
+        if (previous && frame_) {
+            // The open map's windows go: the frame's child windows and the document windows its
+            // pages opened.
+            QList<QPointer<DocumentWindow>> documents;
+            for (DocumentWindow* window : frame_->findChildren<DocumentWindow*>()) {
+                documents.append(window);
+            }
+            discardMap(previous);
+            for (const QPointer<DocumentWindow>& window : documents) {
+                delete window;
+            }
+            frame_->setWindowTitle(mapform_->frameCaption());
+            mapform_->showWindows();
         }
         recent_.add(theMapFile);
         // The chooser is made anew when it is needed again.
@@ -253,16 +246,7 @@ bool AppController::loadMap(const QString& theMapFile) {
     discardMap(mapform_);
     mapform_ = previous;
     if (previous) {
-        for (const QPointer<QWidget>& window : hidden) {
-            if (window) {
-                window->show();
-            }
-        }
-        frame_->setWindowTitle(previousTitle);
         QDir::setCurrent(previousFolder);
-        if (QMdiSubWindow* sub = previous->subWindow()) {
-            frame_->mdiArea()->setActiveSubWindow(sub);
-        }
     } else {
         frame_->hide();
     }

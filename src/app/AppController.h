@@ -42,10 +42,11 @@ public:
 
     // The load path shared by the chooser and openMapFile: the working directory is already the
     // map folder. Creates the frame (the first time) and the map window and runs the map window's
-    // load. While a map is open its windows are hidden during the load; when the new map opens
-    // they are closed, and when it cannot be opened they come back as they were, with the working
-    // folder and the frame's caption of that map. A projection file that cannot be used ends the
-    // program only when no map was open before.
+    // load. While a map is open the new one loads out of sight: the open map's windows and the
+    // frame's caption stay until it has loaded, and then the open map's windows close and the new
+    // map's show; when it cannot be opened nothing of it was shown and the working folder goes
+    // back to the open map's. A projection file that cannot be used ends the program only when no
+    // map was open before.
     bool loadMap(const QString& theMapFile);
 
     // Opens path as soon as the viewer is free: at once from the event loop, or when the message

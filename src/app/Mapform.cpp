@@ -72,6 +72,18 @@ QMdiSubWindow* Mapform::subWindow() const {
     return qobject_cast<QMdiSubWindow*>(parentWidget());
 }
 
+void Mapform::showWindows() {
+    if (legendWindow_) {
+        legendWindow_->show();
+    }
+    if (QMdiSubWindow* sub = subWindow()) {
+        sub->show();
+        if (QMdiArea* area = sub->mdiArea()) {
+            area->setActiveSubWindow(sub);
+        }
+    }
+}
+
 void Mapform::placeFixed(QWidget* w, double left, double top, double width, double height) {
     w->setGeometry(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
                    twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
@@ -450,7 +462,7 @@ bool Mapform::getLayerInfo() {
                                   symbology::valueFromColor(border), style);
         });
         legend_->changeLayerVisible = [this](int Index, int V) { changeLayerVisible(Index, V); };
-        legendWindow_ = frame->addChild(legend_);
+        legendWindow_ = frame->addChild(legend_, !ctx_.hiddenUntilLoaded);
     }
     legend_->setWindowTitle(QStringLiteral("Available Layers"));
     FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(), 0);
@@ -466,7 +478,10 @@ bool Mapform::getLayerInfo() {
     // The path shows as it is: "[*]" would otherwise be taken for the modified-marker.
     QString path = ctx_.theMapFile;
     path.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
-    frame->setWindowTitle(QStringLiteral("Dudadiruz Pelagon: ") + path);
+    frameCaption_ = QStringLiteral("Dudadiruz Pelagon: ") + path;
+    if (!ctx_.hiddenUntilLoaded) {
+        frame->setWindowTitle(frameCaption_);
+    }
     if (ctx_.closeChooser) {
         ctx_.closeChooser();
     }

@@ -47,6 +47,9 @@ struct MapformContext {
     QString theMapFile;                   // full path of the chosen definition
     std::function<void()> closeChooser;   // closes the map chooser; it is not used again
     std::function<void(int)> endProgram;  // ends the program after a fatal message
+    // The map replaces an open one: its windows stay hidden and the frame's caption stays until
+    // the load has succeeded and the caller shows them (showWindows, frameCaption).
+    bool hiddenUntilLoaded = false;
     PageViewFactory makePageView;         // page views of the results, regulations and help windows
     // The printer dialog of the print command; empty: Qt's print dialog.
     std::function<std::unique_ptr<PrinterDialog>(QWidget* parent)> makePrinterDialog;
@@ -65,6 +68,11 @@ public:
 
     // The map window's sub-window in the frame (its outer geometry is the window's size).
     QMdiSubWindow* subWindow() const;
+
+    // The frame's caption for this map (set by the load unless hiddenUntilLoaded).
+    QString frameCaption() const { return frameCaption_; }
+    // Shows the map window and the legend, the map window active (after a hidden load).
+    void showWindows();
 
     // State of the opened map.
     QString BaseDir;  // the map folder with a trailing separator
@@ -240,6 +248,7 @@ private:
     void keepLegendBesideMaximizedMap();
 
     MapformContext ctx_;
+    QString frameCaption_;
     QPointer<LayerListForm> legend_;
     QPointer<QMdiSubWindow> legendWindow_;
     QPointer<HelpBrowser> help_;
