@@ -17,6 +17,7 @@
 #include "app/PositionsController.h"
 #include "app/TheMDIform.h"
 #include "app/ViewMenu.h"
+#include "app/WindowMenu.h"
 #include "common/MessageSink.h"
 #include "reports/DocumentWindow.h"
 
@@ -158,6 +159,24 @@ void AppController::createFrame() {
     connect(viewMenu_, &ViewMenu::copyPositionRequested, this, [this] {
         if (mapform_ && mapform_->lastPosition()) {
             mapform_->copyPosition(*mapform_->lastPosition());
+        }
+    });
+    windowMenu_ = new WindowMenu(
+        frame_->menuBar(), frame_->mdiArea(),
+        [this] {
+            QList<QMdiSubWindow*> layout;
+            if (mapform_ && mapform_->subWindow() != nullptr) {
+                layout.append(mapform_->subWindow());
+                if (mapform_->legendWindow() != nullptr) {
+                    layout.append(mapform_->legendWindow());
+                }
+            }
+            return layout;
+        },
+        frame_);
+    connect(windowMenu_, &WindowMenu::restoreLayoutRequested, this, [this] {
+        if (mapform_) {
+            mapform_->restoreMapLayout();
         }
     });
     connect(fileMenu_, &FileMenu::quitRequested, this, [this] {

@@ -19,6 +19,7 @@ namespace pelagon {
 
 class FileMenu;
 class ViewMenu;
+class WindowMenu;
 class MessageSink;
 
 // Runs the program's windows: the map chooser first, then the frame with one map at a time.
@@ -58,6 +59,7 @@ public:
     Mapform* mapform() const { return mapform_; }
     FileMenu* fileMenu() const { return fileMenu_; }
     ViewMenu* viewMenu() const { return viewMenu_; }
+    WindowMenu* windowMenu() const { return windowMenu_; }
     RecentMaps& recentMaps() { return recent_; }
 
     // The printer dialog of the map window's print command (default: Qt's print dialog).
@@ -90,6 +92,7 @@ private:
     QPointer<Mapform> mapform_;
     FileMenu* fileMenu_ = nullptr;
     ViewMenu* viewMenu_ = nullptr;
+    WindowMenu* windowMenu_ = nullptr;
     std::function<void(int)> endProgram_;
     bool ending_ = false;   // a fatal message has been shown; the program is ending
     bool loading_ = false;  // a map's load is running (its message boxes may be open)

@@ -72,18 +72,6 @@ QMdiSubWindow* Mapform::subWindow() const {
     return qobject_cast<QMdiSubWindow*>(parentWidget());
 }
 
-void Mapform::showWindows() {
-    if (legendWindow_) {
-        legendWindow_->show();
-    }
-    if (QMdiSubWindow* sub = subWindow()) {
-        sub->show();
-        if (QMdiArea* area = sub->mdiArea()) {
-            area->setActiveSubWindow(sub);
-        }
-    }
-}
-
 void Mapform::placeFixed(QWidget* w, double left, double top, double width, double height) {
     w->setGeometry(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
                    twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
@@ -331,124 +319,10 @@ void Mapform::applyPresetButtons() {
     }
 }
 
-void Mapform::ShowRegs() {
-    if (RegsOpened && RegsWindow) {
-        if (!RegsWindow->isOpen()) {
-            // Closed by the user: it opens again as it was created, with the page loaded anew.
-            openRegsWindow();
-        }
-        RegsWindow->focus();
-        return;
-    }
-    RegsWindow = new TheBrowserForm(ctx_.frame->mdiArea(), ctx_.makePageView);
-    RegsWindow->setObjectName(QStringLiteral("RegsWindow"));
-    RegsOpened = true;
-    RegsWindow->StartingAddress = BaseDir + QStringLiteral("HTML/Regs.htm");
-    openRegsWindow();
-}
-
-void Mapform::openRegsWindow() {
-    RegsWindow->open();
-    RegsWindow->setOuterSizeTwips(6500, 7500);
-    const QSizeF outer = RegsWindow->outerSizeTwips();
-    RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
-    RegsWindow->DrillIDtitle()->setText(QString());
-    placeOpenedWindow(RegsWindow, 1);
-    RegsWindow->repaint();
-}
-
-void Mapform::HelpCmd_Click() {
-    if (!help_) {
-        help_ = new HelpBrowser(ctx_.frame->mdiArea(), ctx_.makePageView);
-        help_->setObjectName(QStringLiteral("HelpBrowser"));
-    }
-    const bool wasOpen = help_->isOpen();
-    showHelp(*help_, BaseDir);
-    if (!wasOpen) {
-        placeOpenedWindow(help_, 2);
-    }
-    // Open already (perhaps behind the map window): it comes to the front on its page.
-    bringToFront(help_);
-}
-
-void Mapform::bringToFront(QMdiSubWindow* window) {
-    if (window == nullptr || !window->isVisible()) {
-        return;
-    }
-    if (window->isMinimized()) {
-        window->showNormal();
-    }
-    window->raise();
-    if (QMdiArea* area = window->mdiArea()) {
-        area->setActiveSubWindow(window);
-    }
-    if (QWidget* inside = window->widget()) {
-        inside->setFocus(Qt::OtherFocusReason);
-    }
-}
-
-void Mapform::keepLegendBesideMaximizedMap() {
-    QMdiSubWindow* sub = subWindow();
-    if (sub == nullptr || !sub->isMaximized() || !legendWindow_ || !legendWindow_->isVisible() ||
-        fittingMaximized_) {
-        return;
-    }
-    QMdiArea* area = sub->mdiArea();
-    if (area == nullptr) {
-        return;
-    }
-    const QRect viewport = area->viewport()->rect();
-    const int right = std::clamp(legendWindow_->geometry().left(), 1, viewport.width());
-    const QRect target(viewport.left(), viewport.top(), right - viewport.left(), viewport.height());
-    if (sub->geometry() != target) {
-        fittingMaximized_ = true;
-        sub->setGeometry(target);
-        fittingMaximized_ = false;
-    }
-}
-
-bool Mapform::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == theMap && event->type() == QEvent::ContextMenu) {
-        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-        // A right press already acted by the selected tool, as every press does; the menu is
-        // for presses that do nothing else, and for the keyboard.
-        if (menuEvent->reason() != QContextMenuEvent::Mouse ||
-            tools.pressAction() == MapPressAction::None) {
-            showMapMenu(menuEvent->globalPos(), menuEvent->pos());
-        }
-        return true;
-    }
-    // Qt gives a maximized sub-window the whole area, and gives it again when the area changes
-    // size; each time the map window is put back beside the legend.
-    if (watched == subWindow() &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
-         event->type() == QEvent::WindowStateChange)) {
-        if (event->type() == QEvent::WindowStateChange) {
-            QTimer::singleShot(0, this, [this] { keepLegendBesideMaximizedMap(); });
-        } else {
-            keepLegendBesideMaximizedMap();
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void Mapform::placeOpenedWindow(QMdiSubWindow* window, int slot) {
-    QMdiArea* area = ctx_.frame->mdiArea();
-    const QRect visible = area->viewport()->rect();
-    const QRect mapRect = subWindow() ? subWindow()->geometry() : visible;
-    const int step = 28;
-    int x = mapRect.right() - window->width() - step * (slot + 1);
-    int y = mapRect.top() + step * (slot + 1);
-    x = std::clamp(x, 0, std::max(0, visible.width() - window->width()));
-    y = std::clamp(y, 0, std::max(0, visible.height() - window->height()));
-    window->move(x, y);
-}
-
 bool Mapform::getLayerInfo() {
     TheMDIform* frame = ctx_.frame;
     const QSizeF frameTwips = frame->outerSizeTwips();
     const double dpiX = frame->logicalDpiXF();
-    const double dpiY = frame->logicalDpiYF();
 
     // 1. Size the legend (created here, on first use) and the map window for the frame's height.
     if (!legend_) {
@@ -465,7 +339,7 @@ bool Mapform::getLayerInfo() {
         legendWindow_ = frame->addChild(legend_, !ctx_.hiddenUntilLoaded);
     }
     legend_->setWindowTitle(QStringLiteral("Available Layers"));
-    FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(), 0);
+    const FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(), 0);
     legend_->AvailRows = legend::availRows(placement.legendHeight, legend_->RowSpacing);
 
     // 2.-4. Read the definition; caption the frame and close the chooser once it has opened.
@@ -509,23 +383,20 @@ bool Mapform::getLayerInfo() {
     for (const LayerInfo& r : LayerInfos) {
         names.append(r.LayerName);
     }
-    const QMargins frameMargins = legendWindow_->contentsMargins();
-    const double legendWidth = legend::fittedPanelWidthTwips(
+    legendWidthTwips_ = legend::fittedPanelWidthTwips(
         legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth),
         legend::widestCheckBoxTwips(names, dpiX),
         legend::mayNeedScrollBar(LastLayer + 1, legend_->AvailRows),
-        pixelsToTwips(frameMargins.left() + frameMargins.right(), dpiX));
-    placement = placeInFrame(frameTwips.width(), frameTwips.height(), legendWidth);
+        pixelsToTwips(legendWindow_->contentsMargins().left() +
+                          legendWindow_->contentsMargins().right(),
+                      dpiX));
     if (QMdiSubWindow* sub = subWindow()) {
-        sub->setGeometry(0, 0, twipsToPixels(placement.mapWidth, dpiX),
-                         twipsToPixels(placement.mapHeight, dpiY));
         sub->installEventFilter(this);
         // Activating another window while the map is maximized leaves that window as it is.
         frame->mdiArea()->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     }
-    legendWindow_->setGeometry(
-        twipsToPixels(placement.legendLeft, dpiX), twipsToPixels(placement.legendTop, dpiY),
-        twipsToPixels(placement.legendWidth, dpiX), twipsToPixels(placement.legendHeight, dpiY));
+    legendWindow_->installEventFilter(this);
+    placeMapAndLegend();
     return true;
 }
 

@@ -73,6 +73,9 @@ public:
     QString frameCaption() const { return frameCaption_; }
     // Shows the map window and the legend, the map window active (after a hidden load).
     void showWindows();
+    // Puts the map window and the legend back side by side, as the map opened them, for the
+    // frame's current size (after they were moved, resized, minimized or closed).
+    void restoreMapLayout();
 
     // State of the opened map.
     QString BaseDir;  // the map folder with a trailing separator
@@ -246,6 +249,10 @@ private:
     // A maximized map window takes the frame's area left of the legend, which stays visible.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keepLegendBesideMaximizedMap();
+    // Places the map window and the legend side by side for the frame's size.
+    void placeMapAndLegend();
+    // The map window and the legend stay beneath the frame's other windows.
+    void keepLayoutBeneath();
 
     MapformContext ctx_;
     QString frameCaption_;
@@ -261,6 +268,8 @@ private:
     void showPositionProblem(const QString& text);
     bool statusShowsPosition_ = false;  // the status line holds the pointer's read-out
     bool fittingMaximized_ = false;     // the maximized map window is being fitted
+    bool lowering_ = false;             // the map window and legend are being put beneath
+    double legendWidthTwips_ = 0;       // the legend's width, as the load fitted it
 };
 
 }  // namespace pelagon
