@@ -12,7 +12,7 @@
 #include "layout/MapWindowLayout.h"
 #include "reports/TheBrowserForm.h"
 
-// The map window's part in the frame: its place and the legend's, the windows its commands open
+// The map window's place in the frame and the legend's, the windows its commands open
 // and how they stack.
 
 namespace pelagon {

@@ -47,7 +47,7 @@ public:
     // Those that Cascade and Tile arrange: the open ones other than the map window and the
     // legend, not minimized.
     QList<QMdiSubWindow*> arrangedWindows() const;
-    // Where Cascade and Tile put them: the map window's part of the area (the whole area when
+    // Where Cascade and Tile put them: the map window's rectangle in the area (the whole area when
     // no map window shows).
     QRect arrangeArea() const;
 
