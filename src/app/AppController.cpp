@@ -17,6 +17,7 @@
 #include "app/PositionsController.h"
 #include "app/TheMDIform.h"
 #include "app/ViewMenu.h"
+#include "app/WindowMenu.h"
 #include "common/MessageSink.h"
 #include "reports/DocumentWindow.h"
 
@@ -160,6 +161,24 @@ void AppController::createFrame() {
             mapform_->copyPosition(*mapform_->lastPosition());
         }
     });
+    windowMenu_ = new WindowMenu(
+        frame_->menuBar(), frame_->mdiArea(),
+        [this] {
+            QList<QMdiSubWindow*> layout;
+            if (mapform_ && mapform_->subWindow() != nullptr) {
+                layout.append(mapform_->subWindow());
+                if (mapform_->legendWindow() != nullptr) {
+                    layout.append(mapform_->legendWindow());
+                }
+            }
+            return layout;
+        },
+        frame_);
+    connect(windowMenu_, &WindowMenu::restoreLayoutRequested, this, [this] {
+        if (mapform_) {
+            mapform_->restoreMapLayout();
+        }
+    });
     connect(fileMenu_, &FileMenu::quitRequested, this, [this] {
         if (chooser_) {
             chooser_->close();
@@ -185,27 +204,7 @@ bool AppController::loadMap(const QString& theMapFile) {
     }
     loading_ = true;
     const QPointer<Mapform> previous = mapform_;
-    QString previousTitle;
-    QString previousFolder;
-    QList<QPointer<QWidget>> hidden;
-    QList<QPointer<DocumentWindow>> documents;
-    if (previous && frame_) {
-        // The open map steps aside while the new one loads; it comes back if that fails. Its
-        // windows are the frame's child windows and the document windows its pages opened.
-        previousTitle = frame_->windowTitle();
-        previousFolder = previous->BaseDir;
-        for (QMdiSubWindow* window : frame_->mdiArea()->subWindowList()) {
-            hidden.append(window);
-        }
-        for (DocumentWindow* window : frame_->findChildren<DocumentWindow*>()) {
-            hidden.append(window);
-            documents.append(window);
-        }
-        hidden.removeIf([](const QPointer<QWidget>& w) { return !w->isVisible(); });
-        for (const QPointer<QWidget>& window : hidden) {
-            window->hide();
-        }
-    }
+    const QString previousFolder = previous ? previous->BaseDir : QString();
     if (!frame_) {
         createFrame();
     }
@@ -232,15 +231,28 @@ bool AppController::loadMap(const QString& theMapFile) {
             endProgram_(code);
         };
     }
+    // A map that replaces the open one loads out of sight: the open map, its windows and the
+    // frame's caption stay as they are until the new map has loaded, and stay on when it cannot.
+    ctx.hiddenUntilLoaded = previous != nullptr;
     mapform_ = new Mapform(ctx);
-    frame_->addChild(mapform_);
+    frame_->addChild(mapform_, !ctx.hiddenUntilLoaded);
     const bool loaded = mapform_->Form_Load();
     loading_ = false;
 
     if (loaded) {
-        discardMap(previous);
-        for (const QPointer<DocumentWindow>& window : documents) {
-            delete window;
+        if (previous && frame_) {
+            // The open map's windows go: the frame's child windows and the document windows its
+            // pages opened.
+            QList<QPointer<DocumentWindow>> documents;
+            for (DocumentWindow* window : frame_->findChildren<DocumentWindow*>()) {
+                documents.append(window);
+            }
+            discardMap(previous);
+            for (const QPointer<DocumentWindow>& window : documents) {
+                delete window;
+            }
+            frame_->setWindowTitle(mapform_->frameCaption());
+            mapform_->showWindows();
         }
         recent_.add(theMapFile);
         // The chooser is made anew when it is needed again.
@@ -253,16 +265,7 @@ bool AppController::loadMap(const QString& theMapFile) {
     discardMap(mapform_);
     mapform_ = previous;
     if (previous) {
-        for (const QPointer<QWidget>& window : hidden) {
-            if (window) {
-                window->show();
-            }
-        }
-        frame_->setWindowTitle(previousTitle);
         QDir::setCurrent(previousFolder);
-        if (QMdiSubWindow* sub = previous->subWindow()) {
-            frame_->mdiArea()->setActiveSubWindow(sub);
-        }
     } else {
         frame_->hide();
     }

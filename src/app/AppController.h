@@ -19,6 +19,7 @@ namespace pelagon {
 
 class FileMenu;
 class ViewMenu;
+class WindowMenu;
 class MessageSink;
 
 // Runs the program's windows: the map chooser first, then the frame with one map at a time.
@@ -42,10 +43,11 @@ public:
 
     // The load path shared by the chooser and openMapFile: the working directory is already the
     // map folder. Creates the frame (the first time) and the map window and runs the map window's
-    // load. While a map is open its windows are hidden during the load; when the new map opens
-    // they are closed, and when it cannot be opened they come back as they were, with the working
-    // folder and the frame's caption of that map. A projection file that cannot be used ends the
-    // program only when no map was open before.
+    // load. While a map is open the new one loads out of sight: the open map's windows and the
+    // frame's caption stay until it has loaded, and then the open map's windows close and the new
+    // map's show; when it cannot be opened nothing of it was shown and the working folder goes
+    // back to the open map's. A projection file that cannot be used ends the program only when no
+    // map was open before.
     bool loadMap(const QString& theMapFile);
 
     // Opens path as soon as the viewer is free: at once from the event loop, or when the message
@@ -57,6 +59,7 @@ public:
     Mapform* mapform() const { return mapform_; }
     FileMenu* fileMenu() const { return fileMenu_; }
     ViewMenu* viewMenu() const { return viewMenu_; }
+    WindowMenu* windowMenu() const { return windowMenu_; }
     RecentMaps& recentMaps() { return recent_; }
 
     // The printer dialog of the map window's print command (default: Qt's print dialog).
@@ -89,6 +92,7 @@ private:
     QPointer<Mapform> mapform_;
     FileMenu* fileMenu_ = nullptr;
     ViewMenu* viewMenu_ = nullptr;
+    WindowMenu* windowMenu_ = nullptr;
     std::function<void(int)> endProgram_;
     bool ending_ = false;   // a fatal message has been shown; the program is ending
     bool loading_ = false;  // a map's load is running (its message boxes may be open)

@@ -4,15 +4,20 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QStorageInfo>
 #include <QStringListModel>
 #include <QTimer>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include "common/MessageSink.h"
 #include "common/Twips.h"
@@ -60,20 +65,6 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
     setObjectName(QStringLiteral("MapSelectForm"));
     setWindowTitle(QStringLiteral("Brenta Dudadiruz Pelagon -- Select a Map"));
 
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    auto place = [&](QWidget* w, double l, double t, double wd, double h) {
-        w->setGeometry(twipsToPixels(l, dpiX), twipsToPixels(t, dpiY), twipsToPixels(wd, dpiX),
-                       twipsToPixels(h, dpiY));
-    };
-    // The lists and "OK" keep their places inside a client area of 7545 x 4065 twips; the recent
-    // maps, when there are any, take a band above it.
-    choicesSize_ = QSize(twipsToPixels(7545, dpiX), twipsToPixels(4065, dpiY));
-    choices_ = new QWidget(this);
-    choices_->setObjectName(QStringLiteral("Choices"));
-    choices_->setGeometry(QRect(QPoint(0, 0), choicesSize_));
-    setFixedSize(choicesSize_);
-
     LblRecent = new QLabel(QStringLiteral("Recent maps:"), this);
     LblRecent->setObjectName(QStringLiteral("LblRecent"));
     RecentList = new QListWidget(this);
@@ -84,13 +75,14 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
     LblRecent->hide();
     RecentList->hide();
 
-    Drive1 = new QComboBox(choices_);
+    Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
-    place(Drive1, 120, 120, 1215, 315);
+    Drive1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
-    Dir1 = new QTreeView(choices_);
+    // The folder tree shows every name whole: its one column is as wide as the widest name
+    // shown, and the tree scrolls sideways where that is wider than the tree.
+    Dir1 = new QTreeView(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
-    place(Dir1, 120, 600, 2775, 2115);
     dirModel_ = new QFileSystemModel(this);
     dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     dirModel_->setRootPath(QStringLiteral("/"));
@@ -108,19 +100,51 @@ MapSelectForm::MapSelectForm(MessageSink& messages, OpenMap open, QWidget* paren
         Dir1->hideColumn(c);
     }
     Dir1->header()->hide();
+    Dir1->header()->setStretchLastSection(false);
+    Dir1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    Dir1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Dir1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    Dir1->setTextElideMode(Qt::ElideNone);
     Dir1->setRootIndex(QModelIndex());
 
-    File1 = new QListView(choices_);
+    File1 = new QListView(this);
     File1->setObjectName(QStringLiteral("File1"));
-    place(File1, 3480, 120, 3615, 2625);
     File1->setModel(new QStringListModel(this));
     File1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    File1->setTextElideMode(Qt::ElideNone);
+    File1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    CmdGetMap = new QPushButton(QStringLiteral("OK"), choices_);
+    CmdGetMap = new QPushButton(QStringLiteral("OK"), this);
     CmdGetMap->setObjectName(QStringLiteral("CmdGetMap"));
-    place(CmdGetMap, 5880, 3000, 1215, 495);
     CmdGetMap->setDefault(true);
+    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    // Esc, as in any dialog, does what Cancel does: the chooser closes.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    connect(CmdCancel, &QPushButton::clicked, this, &QWidget::close);
+
+    // The recent maps (when there are any) above the drive list and the folder tree on the left
+    // and the map definitions on the right; OK and Cancel below. The lists take the room the
+    // window gives them.
+    auto* lists = new QGridLayout;
+    lists->addWidget(Drive1, 0, 0);
+    lists->addWidget(Dir1, 1, 0);
+    lists->addWidget(File1, 0, 1, 2, 1);
+    lists->setRowStretch(1, 1);
+    lists->setColumnStretch(0, 4);
+    lists->setColumnStretch(1, 5);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(CmdGetMap);
+    buttons->addWidget(CmdCancel);
+    auto* all = new QVBoxLayout(this);
+    all->addWidget(LblRecent);
+    all->addWidget(RecentList);
+    all->addLayout(lists, 1);
+    all->addLayout(buttons);
+    resize(defaultSize());
 
     const QString current = QDir::currentPath();
     const QString currentRoot = QStorageInfo(current).rootPath();
@@ -182,25 +206,32 @@ void MapSelectForm::layOutRecent() {
     const int count = RecentList->count();
     LblRecent->setVisible(count > 0);
     RecentList->setVisible(count > 0);
-    if (count == 0) {
-        choices_->move(0, 0);
-        setFixedSize(choicesSize_);
-        return;
+    if (count > 0) {
+        // Tall enough for every entry (eight at most).
+        RecentList->setFixedHeight(RecentList->sizeHintForRow(0) * count +
+                                   2 * RecentList->frameWidth());
     }
-    // The band lines up with the drive list and the file list's right edge, and is tall enough
-    // for every entry (eight at most).
-    const int left = twipsToPixels(120, logicalDpiX());
-    const int right = twipsToPixels(3480 + 3615, logicalDpiX());
-    const int top = twipsToPixels(120, logicalDpiY());
-    const int gap = twipsToPixels(60, logicalDpiY());
-    const int labelHeight = LblRecent->sizeHint().height();
-    LblRecent->setGeometry(left, top, right - left, labelHeight);
-    const int rows = RecentList->sizeHintForRow(0) * count;
-    const int listHeight = rows + 2 * RecentList->frameWidth();
-    RecentList->setGeometry(left, top + labelHeight + gap, right - left, listHeight);
-    const int bandHeight = RecentList->geometry().bottom() + 1;
-    choices_->move(0, bandHeight);
-    setFixedSize(choicesSize_.width(), bandHeight + choicesSize_.height());
+    if (!isVisible()) {
+        // Opens at its usual size, with the band above the lists.
+        if (layout() != nullptr) {
+            layout()->activate();
+        }
+        resize(defaultSize());
+    }
+}
+
+QSize MapSelectForm::defaultSize() const {
+    QSize size(twipsToPixels(kDefaultWidthTwips, logicalDpiX()),
+               twipsToPixels(kDefaultHeightTwips, logicalDpiY()));
+    if (!RecentList->isHidden()) {
+        size.rheight() += LblRecent->sizeHint().height() + RecentList->height() +
+                          2 * layout()->spacing();
+    }
+    size = size.expandedTo(minimumSizeHint());
+    if (const QScreen* where = screen()) {
+        size = size.boundedTo(where->availableGeometry().size());
+    }
+    return size;
 }
 
 bool MapSelectForm::showRecentMap(const QString& path) {

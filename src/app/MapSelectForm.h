@@ -20,10 +20,12 @@ namespace pelagon {
 class MessageSink;
 
 // The map chooser: a drive list (the mounted volumes), a folder tree and a list of the folder's
-// map definitions (*.mv). "OK" or a double-click on a file chooses the map. Above them, when the
-// user has opened maps before, the recent maps: a click goes to the map's folder and selects it,
-// a double-click (or Enter) opens it. The chooser is a window of its own, also when it has a
-// parent (the frame, over which it then opens).
+// map definitions (*.mv). "OK" or a double-click on a file chooses the map; "Cancel" or Esc
+// closes the chooser. Above them, when the user has opened maps before, the recent maps: a click
+// goes to the map's folder and selects it, a double-click (or Enter) opens it. The chooser is a
+// window of its own, also when it has a parent (the frame, over which it then opens); it opens
+// at kDefaultWidthTwips x kDefaultHeightTwips (and the recent maps' band), no larger than the
+// screen, and its lists follow its size. Names show whole: the lists scroll sideways instead.
 class MapSelectForm : public QWidget {
     Q_OBJECT
 public:
@@ -60,8 +62,12 @@ public:
     QTreeView* Dir1 = nullptr;
     QListView* File1 = nullptr;
     QPushButton* CmdGetMap = nullptr;
+    QPushButton* CmdCancel = nullptr;
     QLabel* LblRecent = nullptr;
     QListWidget* RecentList = nullptr;
+
+    static constexpr double kDefaultWidthTwips = 11400;
+    static constexpr double kDefaultHeightTwips = 6600;
 
 private:
     void Drive1_Change();
@@ -69,9 +75,9 @@ private:
     void CmdGetMap_Click();
     void revealFolder();
     void layOutRecent();
+    // The size the chooser opens at.
+    QSize defaultSize() const;
 
-    QWidget* choices_ = nullptr;  // the drive, folder and file lists and "OK"
-    QSize choicesSize_;
     MessageSink& messages_;
     OpenMap open_;
     QFileSystemModel* dirModel_ = nullptr;

@@ -319,124 +319,10 @@ void Mapform::applyPresetButtons() {
     }
 }
 
-void Mapform::ShowRegs() {
-    if (RegsOpened && RegsWindow) {
-        if (!RegsWindow->isOpen()) {
-            // Closed by the user: it opens again as it was created, with the page loaded anew.
-            openRegsWindow();
-        }
-        RegsWindow->focus();
-        return;
-    }
-    RegsWindow = new TheBrowserForm(ctx_.frame->mdiArea(), ctx_.makePageView);
-    RegsWindow->setObjectName(QStringLiteral("RegsWindow"));
-    RegsOpened = true;
-    RegsWindow->StartingAddress = BaseDir + QStringLiteral("HTML/Regs.htm");
-    openRegsWindow();
-}
-
-void Mapform::openRegsWindow() {
-    RegsWindow->open();
-    RegsWindow->setOuterSizeTwips(6500, 7500);
-    const QSizeF outer = RegsWindow->outerSizeTwips();
-    RegsWindow->placeBrowser(200, 200, outer.width() - 450, outer.height() - 800);
-    RegsWindow->DrillIDtitle()->setText(QString());
-    placeOpenedWindow(RegsWindow, 1);
-    RegsWindow->repaint();
-}
-
-void Mapform::HelpCmd_Click() {
-    if (!help_) {
-        help_ = new HelpBrowser(ctx_.frame->mdiArea(), ctx_.makePageView);
-        help_->setObjectName(QStringLiteral("HelpBrowser"));
-    }
-    const bool wasOpen = help_->isOpen();
-    showHelp(*help_, BaseDir);
-    if (!wasOpen) {
-        placeOpenedWindow(help_, 2);
-    }
-    // Open already (perhaps behind the map window): it comes to the front on its page.
-    bringToFront(help_);
-}
-
-void Mapform::bringToFront(QMdiSubWindow* window) {
-    if (window == nullptr || !window->isVisible()) {
-        return;
-    }
-    if (window->isMinimized()) {
-        window->showNormal();
-    }
-    window->raise();
-    if (QMdiArea* area = window->mdiArea()) {
-        area->setActiveSubWindow(window);
-    }
-    if (QWidget* inside = window->widget()) {
-        inside->setFocus(Qt::OtherFocusReason);
-    }
-}
-
-void Mapform::keepLegendBesideMaximizedMap() {
-    QMdiSubWindow* sub = subWindow();
-    if (sub == nullptr || !sub->isMaximized() || !legendWindow_ || !legendWindow_->isVisible() ||
-        fittingMaximized_) {
-        return;
-    }
-    QMdiArea* area = sub->mdiArea();
-    if (area == nullptr) {
-        return;
-    }
-    const QRect viewport = area->viewport()->rect();
-    const int right = std::clamp(legendWindow_->geometry().left(), 1, viewport.width());
-    const QRect target(viewport.left(), viewport.top(), right - viewport.left(), viewport.height());
-    if (sub->geometry() != target) {
-        fittingMaximized_ = true;
-        sub->setGeometry(target);
-        fittingMaximized_ = false;
-    }
-}
-
-bool Mapform::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == theMap && event->type() == QEvent::ContextMenu) {
-        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-        // A right press already acted by the selected tool, as every press does; the menu is
-        // for presses that do nothing else, and for the keyboard.
-        if (menuEvent->reason() != QContextMenuEvent::Mouse ||
-            tools.pressAction() == MapPressAction::None) {
-            showMapMenu(menuEvent->globalPos(), menuEvent->pos());
-        }
-        return true;
-    }
-    // Qt gives a maximized sub-window the whole area, and gives it again when the area changes
-    // size; each time the map window is put back beside the legend.
-    if (watched == subWindow() &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
-         event->type() == QEvent::WindowStateChange)) {
-        if (event->type() == QEvent::WindowStateChange) {
-            QTimer::singleShot(0, this, [this] { keepLegendBesideMaximizedMap(); });
-        } else {
-            keepLegendBesideMaximizedMap();
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void Mapform::placeOpenedWindow(QMdiSubWindow* window, int slot) {
-    QMdiArea* area = ctx_.frame->mdiArea();
-    const QRect visible = area->viewport()->rect();
-    const QRect mapRect = subWindow() ? subWindow()->geometry() : visible;
-    const int step = 28;
-    int x = mapRect.right() - window->width() - step * (slot + 1);
-    int y = mapRect.top() + step * (slot + 1);
-    x = std::clamp(x, 0, std::max(0, visible.width() - window->width()));
-    y = std::clamp(y, 0, std::max(0, visible.height() - window->height()));
-    window->move(x, y);
-}
-
 bool Mapform::getLayerInfo() {
     TheMDIform* frame = ctx_.frame;
     const QSizeF frameTwips = frame->outerSizeTwips();
     const double dpiX = frame->logicalDpiXF();
-    const double dpiY = frame->logicalDpiYF();
 
     // 1. Size the legend (created here, on first use) and the map window for the frame's height.
     if (!legend_) {
@@ -450,10 +336,10 @@ bool Mapform::getLayerInfo() {
                                   symbology::valueFromColor(border), style);
         });
         legend_->changeLayerVisible = [this](int Index, int V) { changeLayerVisible(Index, V); };
-        legendWindow_ = frame->addChild(legend_);
+        legendWindow_ = frame->addChild(legend_, !ctx_.hiddenUntilLoaded);
     }
     legend_->setWindowTitle(legend::legendTitle());
-    FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(), 0);
+    const FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(), 0);
     legend_->AvailRows = legend::availRows(placement.legendHeight, legend_->RowSpacing);
 
     // 2.-4. Read the definition; caption the frame and close the chooser once it has opened.
@@ -466,7 +352,10 @@ bool Mapform::getLayerInfo() {
     // The path shows as it is: "[*]" would otherwise be taken for the modified-marker.
     QString path = ctx_.theMapFile;
     path.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
-    frame->setWindowTitle(QStringLiteral("Dudadiruz Pelagon: ") + path);
+    frameCaption_ = QStringLiteral("Dudadiruz Pelagon: ") + path;
+    if (!ctx_.hiddenUntilLoaded) {
+        frame->setWindowTitle(frameCaption_);
+    }
     if (ctx_.closeChooser) {
         ctx_.closeChooser();
     }
@@ -496,24 +385,20 @@ bool Mapform::getLayerInfo() {
     }
     const QMargins frameMargins = legendWindow_->contentsMargins();
     // Nor narrower than its title bar needs for the whole title.
-    const double legendWidth =
+    legendWidthTwips_ =
         std::max(legend::fittedPanelWidthTwips(
                      legend::panelWidthTwips(legend_->LegendCols, legend_->LegendWidth),
                      legend::widestCheckBoxTwips(names, dpiX),
                      legend::mayNeedScrollBar(LastLayer + 1, legend_->AvailRows),
                      pixelsToTwips(frameMargins.left() + frameMargins.right(), dpiX)),
                  pixelsToTwips(legend::wholeTitleWidth(*legendWindow_), dpiX));
-    placement = placeInFrame(frameTwips.width(), frameTwips.height(), legendWidth);
     if (QMdiSubWindow* sub = subWindow()) {
-        sub->setGeometry(0, 0, twipsToPixels(placement.mapWidth, dpiX),
-                         twipsToPixels(placement.mapHeight, dpiY));
         sub->installEventFilter(this);
         // Activating another window while the map is maximized leaves that window as it is.
         frame->mdiArea()->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     }
-    legendWindow_->setGeometry(
-        twipsToPixels(placement.legendLeft, dpiX), twipsToPixels(placement.legendTop, dpiY),
-        twipsToPixels(placement.legendWidth, dpiX), twipsToPixels(placement.legendHeight, dpiY));
+    legendWindow_->installEventFilter(this);
+    placeMapAndLegend();
     return true;
 }
 

@@ -47,6 +47,9 @@ struct MapformContext {
     QString theMapFile;                   // full path of the chosen definition
     std::function<void()> closeChooser;   // closes the map chooser; it is not used again
     std::function<void(int)> endProgram;  // ends the program after a fatal message
+    // The map replaces an open one: its windows stay hidden and the frame's caption stays until
+    // the load has succeeded and the caller shows them (showWindows, frameCaption).
+    bool hiddenUntilLoaded = false;
     PageViewFactory makePageView;         // page views of the results, regulations and help windows
     // The printer dialog of the print command; empty: Qt's print dialog.
     std::function<std::unique_ptr<PrinterDialog>(QWidget* parent)> makePrinterDialog;
@@ -65,6 +68,14 @@ public:
 
     // The map window's sub-window in the frame (its outer geometry is the window's size).
     QMdiSubWindow* subWindow() const;
+
+    // The frame's caption for this map (set by the load unless hiddenUntilLoaded).
+    QString frameCaption() const { return frameCaption_; }
+    // Shows the map window and the legend, the map window active (after a hidden load).
+    void showWindows();
+    // Puts the map window and the legend back side by side, as the map opened them, for the
+    // frame's current size (after they were moved, resized, minimized or closed).
+    void restoreMapLayout();
 
     // State of the opened map.
     QString BaseDir;  // the map folder with a trailing separator
@@ -238,8 +249,13 @@ private:
     // A maximized map window takes the frame's area left of the legend, which stays visible.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keepLegendBesideMaximizedMap();
+    // Places the map window and the legend side by side for the frame's size.
+    void placeMapAndLegend();
+    // The map window and the legend stay beneath the frame's other windows.
+    void keepLayoutBeneath();
 
     MapformContext ctx_;
+    QString frameCaption_;
     QPointer<LayerListForm> legend_;
     QPointer<QMdiSubWindow> legendWindow_;
     QPointer<HelpBrowser> help_;
@@ -252,6 +268,8 @@ private:
     void showPositionProblem(const QString& text);
     bool statusShowsPosition_ = false;  // the status line holds the pointer's read-out
     bool fittingMaximized_ = false;     // the maximized map window is being fitted
+    bool lowering_ = false;             // the map window and legend are being put beneath
+    double legendWidthTwips_ = 0;       // the legend's width, as the load fitted it
 };
 
 }  // namespace pelagon

@@ -184,6 +184,8 @@ void Mapform::queryAtPoint(MapPoint point) {
     results_->StartingAddress = saved.path;
     results_->open();
     results_->setOuterSizeTwips(5000, 6000);
+    // The page fills the window under the title strip and follows its size.
+    results_->setPageMarginsTwips(120, 720, 120, 120);
 
     double MapLon = 0;
     double MapLat = 0;

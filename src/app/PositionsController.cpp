@@ -83,9 +83,8 @@ void PositionsController::openFile(const QString& path) {
     if (area != nullptr) {
         area->addSubWindow(window);
     }
-    // A click on the map raises the map window, which covers most of the frame: the list of
-    // positions stays above it, as a tool window of the map.
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    // A child window like the results windows: the map window stays beneath the others, so a
+    // click on the map leaves it in view, and the Window menu brings it back when it is covered.
     windows_.append(window);
     placeWindow(window);
     window->show();
@@ -275,13 +274,16 @@ void PositionsController::placeWindow(PositionsWindow* window) {
     if (area == nullptr) {
         return;
     }
-    // Along the bottom of the map; each further file a step up and right.
+    // In the map's lower right corner, clear of the scale bar in the lower left and of the
+    // results windows near the top right; each further file a title bar's height higher. A
+    // window takes less than half the map's width and a quarter of its height, so that the map
+    // stays in view.
     const QRect visible = mapArea(area);
     const int step = 28 * static_cast<int>(windows().size() - 1);
-    const int width = std::min(visible.width(), std::max(640, visible.width() * 2 / 3));
-    const int height = std::min(visible.height(), std::max(240, visible.height() / 3));
+    const int width = std::max(visible.width() * 9 / 20, std::min(360, visible.width() / 2));
+    const int height = visible.height() / 4;
     window->resize(width, height);
-    window->move(visible.left() + std::clamp(step, 0, std::max(0, visible.width() - width)),
+    window->move(visible.right() + 1 - width,
                  visible.top() + std::clamp(visible.height() - height - step, 0,
                                             std::max(0, visible.height() - height)));
 }

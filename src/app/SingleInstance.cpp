@@ -16,7 +16,7 @@ namespace pelagon {
 namespace {
 
 constexpr quint32 kMagic = 0x504C474E;  // "PLGN"
-constexpr quint16 kVersion = 1;
+constexpr quint16 kProtocolVersion = 1;
 const QString kOpen = QStringLiteral("open");
 // A request is a few hundred bytes; more than this is not one of ours.
 constexpr qint64 kMaxRequest = 64 * 1024;
@@ -80,7 +80,7 @@ bool SingleInstance::handOff(const QString& socketPath, const QString& map, int 
     }
     QByteArray request;
     QDataStream out(&request, QIODevice::WriteOnly);
-    withVersion(out) << kMagic << kVersion << kOpen << map;
+    withVersion(out) << kMagic << kProtocolVersion << kOpen << map;
     socket.write(request);
     const QDeadlineTimer deadline(timeoutMs);
     while (socket.bytesToWrite() > 0) {
@@ -157,7 +157,7 @@ void SingleInstance::read(QLocalSocket* socket) {
     quint32 magic = 0;
     quint16 version = 0;
     in >> magic >> version;
-    if (in.status() == QDataStream::Ok && (magic != kMagic || version != kVersion)) {
+    if (in.status() == QDataStream::Ok && (magic != kMagic || version != kProtocolVersion)) {
         in.abortTransaction();
         socket->abort();
         return;

@@ -17,9 +17,13 @@ TheMDIform::TheMDIform(QWidget* parent) : QMainWindow(parent), area_(new QMdiAre
     setCentralWidget(area_);
 }
 
-QMdiSubWindow* TheMDIform::addChild(QWidget* child) {
+QMdiSubWindow* TheMDIform::addChild(QWidget* child, bool show) {
     QMdiSubWindow* sub = area_->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (!show) {
+        sub->hide();
+        return sub;
+    }
     sub->show();
     return sub;
 }

@@ -15,8 +15,9 @@ class TheMDIform : public QMainWindow {
 public:
     explicit TheMDIform(QWidget* parent = nullptr);
 
-    // Adds a child window and shows it. The sub-window owns the widget.
-    QMdiSubWindow* addChild(QWidget* child);
+    // Adds a child window and shows it (or leaves it hidden, for its owner to show). The
+    // sub-window owns the widget.
+    QMdiSubWindow* addChild(QWidget* child, bool show = true);
 
     QMdiArea* mdiArea() const { return area_; }
 

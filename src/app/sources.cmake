@@ -4,6 +4,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/MapSelectForm.cpp app/MapSelectForm.h
   app/Mapform.cpp app/Mapform.h
   app/MapformPositions.cpp
+  app/MapformWindows.cpp
   app/MapformTools.cpp
   app/PositionsController.cpp app/PositionsController.h
   app/PositionsOverlay.cpp app/PositionsOverlay.h
@@ -17,4 +18,5 @@ list(APPEND PELAGON_GUI_SOURCES
   app/TheMDIform.cpp app/TheMDIform.h
   app/ViewMenu.cpp app/ViewMenu.h
   app/ViewerApplication.cpp app/ViewerApplication.h
+  app/WindowMenu.cpp app/WindowMenu.h
 )

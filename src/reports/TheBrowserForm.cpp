@@ -133,8 +133,6 @@ void TheBrowserForm::resetControls() {
         theBrowser_->setObjectName(QStringLiteral("theBrowser"));
         connect(theBrowser_, &PageView::downloadComplete, this,
                 &TheBrowserForm::theBrowser_DownloadComplete);
-        placeBrowser(kBrowserPlacement.left(), kBrowserPlacement.top(), kBrowserPlacement.width(),
-                     kBrowserPlacement.height());
         theBrowser_->show();
     }
 
@@ -145,7 +143,12 @@ void TheBrowserForm::resetControls() {
         layout()->activate();
     }
     resize(client + (client - body_->size()));
+    if (layout() != nullptr) {
+        layout()->activate();
+    }
     picAddress_->setGeometry(0, 0, body_->width(), twipsToPixelsY(*this, kStripHeight));
+    placeBrowser(kBrowserPlacement.left(), kBrowserPlacement.top(), kBrowserPlacement.width(),
+                 kBrowserPlacement.height());
 }
 
 void TheBrowserForm::discardView() {
@@ -190,11 +193,11 @@ void TheBrowserForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TheBrowserForm::eventFilter(QObject* watched, QEvent* event) {
-    // The title strip is docked to the top edge: it spans the window's width. Nothing else moves.
+    // The title strip is docked to the top edge: it spans the window's width. The page view
+    // keeps its margins; the notice and the details span its width under it.
     if (watched == body_ && event->type() == QEvent::Resize) {
         picAddress_->resize(body_->width(), picAddress_->height());
-        // The notice and the details span the window's width under the page view.
-        placeBelowPage(false);
+        layOutContent(false);
     }
     return QMdiSubWindow::eventFilter(watched, event);
 }
@@ -217,10 +220,20 @@ QRectF TheBrowserForm::browserPlacementTwips() const {
 }
 
 void TheBrowserForm::placeBrowser(double left, double top, double width, double height) {
-    if (theBrowser_) {
-        theBrowser_->setGeometry(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
-                                 twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
+    if (layout() != nullptr) {
+        layout()->activate();  // the body has the window's current size
     }
+    const QRect placed(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
+                       twipsToPixelsX(*this, width), twipsToPixelsY(*this, height));
+    pageMargins_ = QMargins(placed.left(), placed.top(), body_->width() - placed.right() - 1,
+                            body_->height() - placed.bottom() - 1);
+    layOutContent(false);
+}
+
+void TheBrowserForm::setPageMarginsTwips(double left, double top, double right, double bottom) {
+    pageMargins_ = QMargins(twipsToPixelsX(*this, left), twipsToPixelsY(*this, top),
+                            twipsToPixelsX(*this, right), twipsToPixelsY(*this, bottom));
+    layOutContent(false);
 }
 
 void TheBrowserForm::focus() {
@@ -289,48 +302,77 @@ void TheBrowserForm::setTitle(const QString& text) {
 void TheBrowserForm::setNotice(const QString& text) {
     notice_->setText(text);
     notice_->setVisible(!text.isEmpty());
-    placeNotice();
+    layOutContent(true);
 }
 
 void TheBrowserForm::setDetails(const QString& text) {
     details_->setText(text);
     detailsArea_->setVisible(!text.isEmpty());
-    placeNotice();
+    layOutContent(true);
 }
 
-void TheBrowserForm::placeNotice() {
-    placeBelowPage(true);
-}
-
-void TheBrowserForm::placeBelowPage(bool growForNotice) {
-    const int left = twipsToPixelsX(*this, kBrowserPlacement.left());
+void TheBrowserForm::layOutContent(bool grow) {
+    if (layout() != nullptr) {
+        layout()->activate();  // the body takes the window's current size
+    }
+    const int left = pageMargins_.left();
+    const int top = pageMargins_.top();
+    const int width = std::max(1, body_->width() - left - pageMargins_.right());
     const int gap = twipsToPixelsY(*this, kTitlePlacement.top());
-    int top = theBrowser_ ? theBrowser_->geometry().bottom() + 1 + gap
-                          : twipsToPixelsY(*this, kBrowserPlacement.top());
-    const int width = std::max(1, body_->width() - 2 * left);
     const bool notice = !notice_->isHidden();
-    if (notice) {
-        const int height = notice_->heightForWidth(width);
-        notice_->setGeometry(left, top, width, height);
-        top += height + gap;
-    }
-    if (!detailsArea_->isHidden()) {
-        // All of the text where there is room for it; otherwise what fits, with a scroll bar.
-        const int scrollBar = detailsArea_->verticalScrollBar()->sizeHint().width();
-        const int wanted = std::max(details_->heightForWidth(width),
-                                    details_->heightForWidth(std::max(1, width - scrollBar)));
-        const int line = details_->fontMetrics().lineSpacing();
-        int height = std::min(wanted, body_->height() - gap - top);
-        if (notice && growForNotice) {
-            height = wanted;  // the window grows for the notice: the details get their room too
+    const bool details = !detailsArea_->isHidden();
+    const int noticeHeight = notice ? notice_->heightForWidth(width) : 0;
+    // The details wrap as they would beside a scroll bar too, so that they never need one when
+    // they are given their whole height.
+    const int scrollBar = detailsArea_->verticalScrollBar()->sizeHint().width();
+    const int detailsHeight =
+        details ? std::max(details_->heightForWidth(width),
+                           details_->heightForWidth(std::max(1, width - scrollBar)))
+                : 0;
+    const int below = (notice ? noticeHeight + gap : 0) + (details ? detailsHeight + gap : 0);
+    const int bottom = pageMargins_.bottom();
+    if (grow && below > 0) {
+        // Room for both beside a page of the design height (or as tall as it was, when less).
+        const int designPage = twipsToPixelsY(*this, kBrowserPlacement.height());
+        const int page = std::min(designPage, std::max(0, body_->height() - top - bottom));
+        const int missing = top + page + below + bottom - body_->height();
+        int room = missing;
+        if (const QMdiArea* area = mdiArea()) {
+            room = std::min(missing, area->viewport()->height() - height());
         }
-        height = std::max(height, std::min(wanted, line));
-        detailsArea_->setGeometry(left, top, width, height);
-        top += height + gap;
+        if (room > 0) {
+            resize(this->width(), height() + room);
+            if (layout() != nullptr) {
+                layout()->activate();
+            }
+        }
     }
-    const int missing = top - body_->height();
-    if (growForNotice && notice && missing > 0) {
-        resize(this->width(), this->height() + missing);
+    // The page gives way to the notice and details down to its least height; then the details
+    // show the whole lines that fit and scroll by lines.
+    const int inside = body_->height() - top - bottom;
+    int shownDetails = detailsHeight;
+    if (details) {
+        const int line = std::max(1, details_->fontMetrics().lineSpacing());
+        const int minPage = twipsToPixelsY(*this, kMinPageHeightTwips);
+        if (inside - below < minPage) {
+            const int room = inside - minPage - (notice ? noticeHeight + gap : 0) - gap;
+            shownDetails = std::min(detailsHeight, std::max(line, room / line * line));
+        }
+        detailsArea_->verticalScrollBar()->setSingleStep(line);
+    }
+    const int shownBelow =
+        (notice ? noticeHeight + gap : 0) + (details ? shownDetails + gap : 0);
+    const int pageHeight = std::max(1, inside - shownBelow);
+    if (theBrowser_) {
+        theBrowser_->setGeometry(left, top, width, pageHeight);
+    }
+    int y = top + pageHeight + gap;
+    if (notice) {
+        notice_->setGeometry(left, y, width, noticeHeight);
+        y += noticeHeight + gap;
+    }
+    if (details) {
+        detailsArea_->setGeometry(left, y, width, shownDetails);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QMargins>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QRectF>
@@ -17,8 +18,9 @@ namespace pelagon {
 
 // The results window: one page in a page view under a title strip, a child window of the main
 // frame. The location query shows its page in one (closed and opened anew for every query); the
-// regulations command keeps one of its own. The window has no layout: resizing it moves nothing
-// inside it; its users place the view and size the window.
+// regulations command keeps one of its own. Its users size the window and place the view; the
+// view then keeps its distances to the window's edges, so that it follows the window's size
+// (maximized too), and the notice and details under it take their room from its height.
 //
 // Closing hides the window and discards its page view; open() after a close gives a fresh window
 // (initial size, title strip and placement, a new view with an empty history) that keeps
@@ -42,9 +44,12 @@ public:
     QSizeF outerSizeTwips() const;
     void setOuterSizeTwips(double width, double height);
 
-    // Placement of theBrowser inside the window, in twips.
+    // Placement of theBrowser inside the window, in twips. placeBrowser places it for the
+    // window's current size and keeps its distances to the four edges from then on.
     QRectF browserPlacementTwips() const;
     void placeBrowser(double left, double top, double width, double height);
+    // The view's distances to the window's edges, in twips (the view fills the rest).
+    void setPageMarginsTwips(double left, double top, double right, double bottom);
 
     // Brings the window to the front and gives it the keyboard focus; opens it first when the
     // user has closed it.
@@ -71,10 +76,15 @@ public:
     // Puts the copy text on the clipboard; false when there is none.
     bool copyPosition();
     // Details under the page view and the notice, plain and wrapped (the location query's
-    // distances to boundaries), in the room the window has below the page, scrolling where they
-    // need more; empty hides them. Opening the window anew clears them.
+    // distances to boundaries), shown whole: the window grows for them (no taller than its
+    // area) where the page would be left less than its design height. In a window made smaller
+    // than that, the page gives way down to kMinPageHeightTwips, then the details show what
+    // whole lines fit and scroll by lines. Empty hides them. Opening the window anew clears them.
     void setDetails(const QString& text);
     QLabel* details() const { return details_; }
+
+    QScrollArea* detailsArea() const { return detailsArea_; }
+    static constexpr double kMinPageHeightTwips = 1500;
 
     QWidget* picAddress() const { return picAddress_; }
     QLabel* DrillIDtitle() const { return DrillIDtitle_; }
@@ -97,11 +107,10 @@ private:
     void theBrowser_DownloadComplete();
     // The caption for a loaded page: the fixed one, else the page's name.
     QString loadedCaption() const;
-    // Places the notice under the page view and makes the window tall enough for it.
-    void placeNotice();
-    // Places the notice, then the details in the room left below it (scrolling when they need
-    // more); with growForNotice, a window that shows a notice is made tall enough for both.
-    void placeBelowPage(bool growForNotice);
+    // Places the page view by its margins, and the notice and the details under it. With grow,
+    // the window is first made tall enough (as its area allows) for both beside a page of the
+    // design height.
+    void layOutContent(bool grow);
 
     PageViewFactory makeView_;
     QWidget* body_;
@@ -111,6 +120,7 @@ private:
     QScrollArea* detailsArea_;
     QLabel* details_;
     QPointer<PageView> theBrowser_;
+    QMargins pageMargins_;  // the view's distances to the body's edges, in pixels
     QString fixedCaption_;
     QString copyText_;
     QTimer timTimer_;

@@ -3,12 +3,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTreeView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/AppController.h"
+#include "app/MapSelectForm.h"
 #include "reports/FakePageView.h"
 #include "support/RecordingMessageSink.h"
 
@@ -113,6 +117,77 @@ TEST_F(ChooserTest, OkWithoutAFileSaysSoAndStays) {
     EXPECT_TRUE(messages.messages[0].text.contains(folder));
     EXPECT_TRUE(chooser->isVisible());
     EXPECT_EQ(controller->mapform(), nullptr);
+}
+
+struct LeaveCase {
+    const char* name;
+    bool escape;  // Esc, otherwise a click on Cancel
+};
+
+class ChooserLeaveTest : public ChooserTest, public ::testing::WithParamInterface<LeaveCase> {};
+
+// The chooser is left from the keyboard or by Cancel, with no map chosen.
+TEST_P(ChooserLeaveTest, ClosesTheChooser) {
+    MapSelectForm* chooser = controller->chooser();
+    ASSERT_NE(chooser->CmdCancel, nullptr);
+    EXPECT_EQ(chooser->CmdCancel->text(), "Cancel");
+    chooser->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(chooser));
+    chooser->File1->setFocus();
+    if (GetParam().escape) {
+        QTest::keyClick(chooser->File1, Qt::Key_Escape);
+    } else {
+        QTest::mouseClick(chooser->CmdCancel, Qt::LeftButton);
+    }
+    EXPECT_FALSE(chooser->isVisible());
+    EXPECT_EQ(controller->mapform(), nullptr);
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ChooserLeaveTest,
+                         ::testing::Values(LeaveCase{"escape", true}, LeaveCase{"cancel", false}),
+                         [](const ::testing::TestParamInfo<LeaveCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Folder and file names show whole, however long: the folder tree's column is as wide as its
+// names and the lists scroll sideways.
+TEST_F(ChooserTest, LongNamesShowWhole) {
+    const QString longFolder = "o'brien survey of the western approaches, second season";
+    const QString longFile = "Halibut and sablefish closures of the western approaches.mv";
+    ASSERT_TRUE(QDir(folder).mkpath(longFolder + "/inner"));
+    writeFile(folder + "/" + longFile, "header\r\nA,0,1,a,,0.0.0,,0\r\n");
+    MapSelectForm* chooser = controller->chooser();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(chooser));
+    chooser->setFolder(folder + "/sub");
+    chooser->setFolder(folder);  // read again
+    ASSERT_TRUE(chooser->selectFile(longFile));
+
+    QTreeView* tree = chooser->Dir1;
+    auto* model = tree->model();
+    const auto folderIndex = [&] {
+        const QModelIndex current = tree->currentIndex();
+        for (int r = 0; r < model->rowCount(current); ++r) {
+            const QModelIndex child = model->index(r, 0, current);
+            if (child.data().toString() == longFolder) {
+                return child;
+            }
+        }
+        return QModelIndex();
+    };
+    tree->expand(tree->currentIndex());
+    QTRY_VERIFY(folderIndex().isValid());
+    const QModelIndex index = folderIndex();
+    tree->scrollTo(index);
+    const int needed = tree->fontMetrics().horizontalAdvance(longFolder);
+    QTRY_VERIFY(tree->visualRect(index).width() >= needed);
+    EXPECT_GT(tree->header()->sectionSize(0), tree->viewport()->width());
+    EXPECT_GT(tree->horizontalScrollBar()->maximum(), 0);
+
+    QListView* files = chooser->File1;
+    const QModelIndex file = files->currentIndex();
+    EXPECT_EQ(file.data().toString(), longFile);
+    EXPECT_GE(files->visualRect(file).width(), files->fontMetrics().horizontalAdvance(longFile));
 }
 
 struct BadMapCase {

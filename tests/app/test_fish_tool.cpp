@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "app/MapWindowFixture.h"
 #include "geo/AngleText.h"
@@ -76,7 +78,19 @@ TEST_F(FishToolTest, ListsAttributesThenDocumentLinksOfEveryLayerAtThePoint) {
     EXPECT_EQ(results->DrillIDtitle()->text(), titleFor(pos));
     // At least 5000 twips wide: wider where the heading needs it.
     EXPECT_GE(results->outerSizeTwips().width(), 5000 - 15);
-    EXPECT_NEAR(results->outerSizeTwips().height(), 6000, 15);
+    // At least 6000 twips tall: taller where the distances under the page need it. They show
+    // whole, and the page fills the window, maximized too.
+    EXPECT_GE(results->outerSizeTwips().height(), 6000 - 15);
+    ASSERT_FALSE(results->details()->text().isEmpty());
+    EXPECT_GE(results->detailsArea()->height(),
+              results->details()->heightForWidth(results->detailsArea()->width()));
+    EXPECT_EQ(results->detailsArea()->verticalScrollBar()->maximum(), 0);
+    results->showMaximized();
+    QCoreApplication::processEvents();
+    const QWidget* body = results->widget();
+    EXPECT_GE(results->theBrowser()->width(), body->width() * 9 / 10);
+    EXPECT_GE(results->theBrowser()->height() + results->detailsArea()->height(),
+              body->height() * 7 / 10);
     EXPECT_EQ(map->LblStatus->text(), QStringLiteral("Finding layers ..."));
     EXPECT_FALSE(canvas->highlight().empty());
     EXPECT_EQ(map->extentHistory.size(), 0);

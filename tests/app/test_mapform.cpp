@@ -134,9 +134,10 @@ TEST_F(MapformTest, InfoOpensTheHelpPageAtTheFishTool) {
     EXPECT_EQ(pages.last()->navigations.size(), 1);
 }
 
-// A click on the map puts the map window in front; pressing Regulations or Info again brings
-// the window that is already open back to the front, active, on its page.
-TEST_F(MapformTest, OpenWindowsComeBackToTheFront) {
+// A click on the map leaves the windows over it in front (the map window and the legend stay
+// beneath the others); pressing Regulations or Info again makes the open window the active one,
+// on its page.
+TEST_F(MapformTest, OpenWindowsStayInFrontOfTheMap) {
     open();
     QMdiArea* area = controller->frame()->mdiArea();
     auto topmost = [&] { return area->subWindowList(QMdiArea::StackingOrder).last(); };
@@ -156,7 +157,9 @@ TEST_F(MapformTest, OpenWindowsComeBackToTheFront) {
         QTest::mouseClick(map->theMap, Qt::LeftButton, {}, QPoint(300, 300));
         area->setActiveSubWindow(map->subWindow());
         map->subWindow()->raise();
-        ASSERT_EQ(topmost(), map->subWindow());
+        map->legendWindow()->raise();
+        EXPECT_EQ(area->activeSubWindow(), map->subWindow());
+        EXPECT_EQ(topmost(), window) << c.button->text().toStdString();
         QTest::mouseClick(c.button, Qt::LeftButton);
         EXPECT_EQ(c.window(), window);
         EXPECT_EQ(topmost(), window) << c.button->text().toStdString();

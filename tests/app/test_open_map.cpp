@@ -163,20 +163,38 @@ struct FailedOpenCase {
     const char* file;     // relative to the fixture's folder
     const char* message;  // a part of the message, as at start
     int messagesAtLeast;  // the load's other messages (missing layers) come first
+    bool handedOver;      // by another viewer (single instance) rather than the File menu
 };
 
 class FailedOpenTest : public OpenMapTest, public ::testing::WithParamInterface<FailedOpenCase> {};
 
 TEST_P(FailedOpenTest, LeavesTheOpenMapAsItWas) {
+    pages.loadsAtOnce = true;  // the regulations window has its page's name from the start
     open(folder + "/Alaska.mv");
     const QPointer<Mapform> map = controller->mapform();
     map->ShowRegs();
+    QTRY_VERIFY(!map->RegsWindow->timTimer()->isActive());
     const QString before = title();
     const QStringList windows = shownWindows();
     const QList<QMdiSubWindow*> all = controller->frame()->mdiArea()->subWindowList();
 
+    // Nothing of the map that cannot be opened shows, also while its messages are up.
+    QStringList behindMessages;
+    messages.onMessage = [&] {
+        const QString now = title() + " | " + shownWindows().join(", ");
+        if (now != before + " | " + windows.join(", ")) {
+            behindMessages.append(now);
+        }
+    };
     const QString path = folder + "/" + GetParam().file;
-    EXPECT_FALSE(controller->openMapFile(path));
+    if (GetParam().handedOver) {
+        controller->requestOpen(path);
+        QTRY_VERIFY(messages.messages.size() >= GetParam().messagesAtLeast);
+    } else {
+        EXPECT_FALSE(controller->openMapFile(path));
+    }
+    messages.onMessage = nullptr;
+    EXPECT_TRUE(behindMessages.isEmpty()) << behindMessages.join("\n").toStdString();
 
     ASSERT_GE(messages.messages.size(), GetParam().messagesAtLeast);
     const QString text = messages.messages.last().text;
@@ -202,11 +220,14 @@ TEST_P(FailedOpenTest, LeavesTheOpenMapAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FailedOpenTest,
-    ::testing::Values(FailedOpenCase{"malformed", "Broken.mv", "line 3, field 2 (query mode)", 1},
-                      FailedOpenCase{"no_layers", "Empty.mv", "lists no layers", 1},
-                      FailedOpenCase{"missing", "Gone.mv", "Gone.mv does not exist", 1},
-                      // At start this ends the program; with a map open, that map stays.
-                      FailedOpenCase{"no_projection", "noproj/Fourth.mv", "ProjPars.alb", 2}),
+    ::testing::Values(
+        FailedOpenCase{"malformed", "Broken.mv", "line 3, field 2 (query mode)", 1, false},
+        FailedOpenCase{"no_layers", "Empty.mv", "lists no layers", 1, false},
+        FailedOpenCase{"missing", "Gone.mv", "Gone.mv does not exist", 1, false},
+        // At start this ends the program; with a map open, that map stays.
+        FailedOpenCase{"no_projection", "noproj/Fourth.mv", "ProjPars.alb", 2, false},
+        FailedOpenCase{"malformed_handed_over", "Broken.mv", "line 3, field 2", 1, true},
+        FailedOpenCase{"no_projection_handed_over", "noproj/Fourth.mv", "ProjPars.alb", 2, true}),
     [](const ::testing::TestParamInfo<FailedOpenCase>& info) {
         return std::string(info.param.name);
     });
@@ -283,15 +304,13 @@ TEST_F(OpenMapTest, TheChooserListsRecentMapsAboveItsFolderTree) {
     EXPECT_EQ(title(), "Dudadiruz Pelagon: " + folder + "/east/Third.mv");
 }
 
-TEST_F(OpenMapTest, WithoutRecentMapsTheChooserIsItsDesignSize) {
+TEST_F(OpenMapTest, WithoutRecentMapsTheChooserOpensAtItsUsualSize) {
     controller->showChooser();
     MapSelectForm* chooser = controller->chooser();
     EXPECT_FALSE(chooser->RecentList->isVisible());
-    EXPECT_EQ(chooser->size(), QSize(twipsToPixels(7545, chooser->logicalDpiX()),
-                                     twipsToPixels(4065, chooser->logicalDpiY())));
-    EXPECT_EQ(chooser->Dir1->mapTo(chooser, QPoint(0, 0)),
-              QPoint(twipsToPixels(120, chooser->logicalDpiX()),
-                     twipsToPixels(600, chooser->logicalDpiY())));
+    EXPECT_EQ(chooser->size(),
+              QSize(twipsToPixels(MapSelectForm::kDefaultWidthTwips, chooser->logicalDpiX()),
+                    twipsToPixels(MapSelectForm::kDefaultHeightTwips, chooser->logicalDpiY())));
 }
 
 TEST_F(OpenMapTest, ShortcutsOpenTheChooserAndQuit) {

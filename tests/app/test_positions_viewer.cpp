@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegion>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QUrl>
@@ -195,6 +196,33 @@ TEST_F(PositionsViewerTest, TheWindowLeavesThePositionsInSight) {
     const QObjectList stack = area->viewport()->children();
     EXPECT_GT(stack.indexOf(window), stack.indexOf(map->subWindow()));
     EXPECT_TRUE(window->isVisible());
+}
+
+// Positions windows are child windows like the others, not always on top, and leave the map in
+// view: two of them cover at most a quarter of it, and neither the lower left corner where the
+// scale bar is.
+TEST_F(PositionsViewerTest, WindowsLeaveTheMapAndItsScaleBarInView) {
+    const QString track = writeTrack();
+    ASSERT_NE(openAndWait(track), nullptr);
+    ASSERT_NE(openAndWait(track), nullptr);
+    const QList<PositionsWindow*> windows = map->positions()->windows();
+    ASSERT_EQ(windows.size(), 2);
+    QMdiArea* area = windows[0]->mdiArea();
+    const QRect mapRect(canvas->mapTo(area->viewport(), QPoint(0, 0)), canvas->size());
+    const QRect scaleCorner(mapRect.left(), mapRect.center().y(), mapRect.width() / 2,
+                            mapRect.height() / 2);
+    QRegion covered;
+    for (PositionsWindow* window : windows) {
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
+        EXPECT_TRUE(mapRect.contains(window->geometry()));
+        EXPECT_FALSE(window->geometry().intersects(scaleCorner));
+        covered += window->geometry();
+    }
+    qint64 coveredArea = 0;
+    for (const QRect& r : covered) {
+        coveredArea += qint64(r.width()) * r.height();
+    }
+    EXPECT_LE(coveredArea * 4, qint64(mapRect.width()) * mapRect.height());
 }
 
 TEST_F(PositionsViewerTest, ChoosingARowCentresTheMapAndADoubleClickQueries) {

@@ -13,6 +13,7 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_single_instance.cpp
   app/test_start_arguments.cpp
   app/test_viewer_program.cpp
+  app/test_window_menu.cpp
 )
 # The viewer program itself is run for its command line.
 if(TARGET test_app)

@@ -2,6 +2,8 @@
 
 #include <QFontInfo>
 #include <QMdiArea>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <memory>
@@ -113,22 +115,102 @@ TEST_F(BrowserFormTest, ANavigationInsideThePageDoesNotRestartTheTimer) {
     EXPECT_EQ(form->windowTitle(), "Regs.htm");
 }
 
-TEST_F(BrowserFormTest, ResizingMovesNothingInside) {
+TEST_F(BrowserFormTest, ThePageFollowsTheWindowsSize) {
     form->StartingAddress = kResults;
     form->open();
+    form->setOuterSizeTwips(6500, 7500);
     form->placeBrowser(200, 200, 6050, 6700);
     const QRect title = form->DrillIDtitle()->geometry();
     const QRect browser = form->theBrowser()->geometry();
+    const QWidget* body = form->widget();
+    const int right = body->width() - browser.right();
+    const int bottom = body->height() - browser.bottom();
 
-    for (const QSize size : {QSize(300, 200), QSize(1200, 900), QSize(50, 40)}) {
+    for (const QSize size : {QSize(300, 200), QSize(1200, 900)}) {
         form->resize(size);
         QCoreApplication::processEvents();
         EXPECT_EQ(form->DrillIDtitle()->geometry(), title);
-        EXPECT_EQ(form->theBrowser()->geometry(), browser);
+        // The view keeps its distances to the four edges.
+        EXPECT_EQ(form->theBrowser()->geometry(),
+                  QRect(browser.topLeft(),
+                        QPoint(body->width() - right, body->height() - bottom)));
         // The strip is docked to the top edge and keeps spanning the window.
-        EXPECT_EQ(form->picAddress()->width(), form->widget()->width());
+        EXPECT_EQ(form->picAddress()->width(), body->width());
+    }
+    form->showMaximized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->theBrowser()->width(), body->width() - browser.left() - right + 1);
+    EXPECT_GT(form->theBrowser()->height(), area->viewport()->height() / 2);
+}
+
+// Seven lines of details under a page filling the window from the margins.
+class BrowserFormDetailsTest : public BrowserFormTest {
+protected:
+    void openWithDetails() {
+        form->StartingAddress = kResults;
+        form->open();
+        form->setOuterSizeTwips(5000, 6000);
+        form->setPageMarginsTwips(120, 720, 120, 120);
+        QStringList lines;
+        for (int i = 1; i <= 7; ++i) {
+            lines.append(QString("%1.25 nm inside Closure %1").arg(i));
+        }
+        form->setDetails(lines.join('\n'));
+        QCoreApplication::processEvents();
+    }
+    int line() const { return form->details()->fontMetrics().lineSpacing(); }
+    int wholeHeight() const {
+        return form->details()->heightForWidth(form->detailsArea()->width());
+    }
+};
+
+TEST_F(BrowserFormDetailsTest, TheWindowGrowsToShowTheDetailsWholeBesideTheDesignPage) {
+    openWithDetails();
+    EXPECT_GE(form->detailsArea()->height(), wholeHeight());
+    EXPECT_EQ(form->detailsArea()->verticalScrollBar()->maximum(), 0);
+    EXPECT_GE(form->theBrowser()->height(), px(0, 0, 0, 4335).height());
+    EXPECT_LT(form->theBrowser()->geometry().bottom(), form->detailsArea()->y());
+    EXPECT_LE(form->detailsArea()->geometry().bottom(), form->widget()->height());
+    // Never taller than the area.
+    form->setDetails(QString("a line\n").repeated(200).trimmed());
+    EXPECT_EQ(form->height(), area->viewport()->height());
+}
+
+struct ShrinkCase {
+    const char* name;
+    int belowLeast;  // pixels the page is given less than its least height
+    bool whole;      // the details show whole
+};
+
+class BrowserFormShrinkTest : public BrowserFormDetailsTest,
+                              public ::testing::WithParamInterface<ShrinkCase> {};
+
+// A window made smaller takes the room from the page down to its least height; past that the
+// details show the whole lines that fit and scroll by lines.
+TEST_P(BrowserFormShrinkTest, ThePageGivesWayThenTheDetailsScrollByLines) {
+    openWithDetails();
+    const int least = px(0, 0, 0, TheBrowserForm::kMinPageHeightTwips).height();
+    const int pageNow = form->theBrowser()->height();
+    form->resize(form->width(), form->height() - (pageNow - least) - GetParam().belowLeast);
+    QCoreApplication::processEvents();
+    const int shown = form->detailsArea()->height();
+    if (GetParam().whole) {
+        EXPECT_EQ(form->theBrowser()->height(), least);
+        EXPECT_GE(shown, wholeHeight());
+    } else {
+        EXPECT_LT(shown, wholeHeight());
+        EXPECT_EQ(shown % line(), 0) << shown << " " << line();
+        EXPECT_GE(form->theBrowser()->height(), least);
+        EXPECT_EQ(form->detailsArea()->verticalScrollBar()->singleStep(), line());
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, BrowserFormShrinkTest,
+                         ::testing::Values(ShrinkCase{"at_least_height", 0, true},
+                                           ShrinkCase{"one_past", 1, false}),
+                         [](const ::testing::TestParamInfo<ShrinkCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(BrowserFormTest, UsersSizeTheWindowAndPlaceTheView) {
     form->StartingAddress = kResults;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "common/MessageSink.h"
 
 namespace pelagon::test {
@@ -18,9 +20,15 @@ public:
 
     void information(const QString& title, const QString& text) override {
         messages.append({QStringLiteral("information"), title, text});
+        if (onMessage) {
+            onMessage();
+        }
     }
     void error(const QString& title, const QString& text) override {
         messages.append({QStringLiteral("error"), title, text});
+        if (onMessage) {
+            onMessage();
+        }
     }
 
     QStringList texts() const {
@@ -32,6 +40,9 @@ public:
     }
 
     QList<Message> messages;
+    // Called as each message arrives, while a modal box would show it: to look at what shows
+    // behind it.
+    std::function<void()> onMessage;
 };
 
 }  // namespace pelagon::test
