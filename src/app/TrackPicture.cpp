@@ -4,6 +4,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
+#include <QLineF>
 #include <QPolygonF>
 
 #include <algorithm>
@@ -33,21 +34,18 @@ bool cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
 
-// One vessel's line as runs of visible vertices: a run ends where the track leaves the box.
-// Vertices that fall in the pixel of the one before are left out. False when cancelled.
-bool strokeTrack(QPainter& painter, const PositionSet& set, const std::vector<int>& track,
-                 const Viewport& viewport, const QRectF& box, const std::atomic<bool>* cancel) {
-    QPolygonF run;
-    const auto flush = [&] {
-        if (run.size() >= 2) {
-            painter.drawPolyline(run);
-        }
-        run.clear();
-    };
-    const auto samePixel = [](QPointF a, QPointF b) {
-        return std::abs(a.x() - b.x()) < 0.5 && std::abs(a.y() - b.y()) < 0.5;
-    };
+// One vessel's line as it is drawn: the visible part of each segment, in order; a segment
+// shorter than half a pixel is joined to the next. False when cancelled.
+struct VesselLines {
+    QColor colour;
+    std::vector<QLineF> lines;
+    double length = 0;  // in pixels
+};
+
+bool clipTrack(const PositionSet& set, const std::vector<int>& track, const Viewport& viewport,
+               const QRectF& box, VesselLines& out, const std::atomic<bool>* cancel) {
     QPointF previous = viewport.toPixel(set.rows[static_cast<std::size_t>(track.front())].xy);
+    std::optional<QPointF> start;  // where a run of short pieces began
     for (std::size_t i = 1; i < track.size(); ++i) {
         if (i % kCancelEvery == 0 && cancelled(cancel)) {
             return false;
@@ -56,21 +54,143 @@ bool strokeTrack(QPainter& painter, const PositionSet& set, const std::vector<in
         const auto part = clipSegment(previous, next, box);
         previous = next;
         if (!part) {
-            flush();
+            start.reset();
             continue;
         }
-        const auto& [from, to] = *part;
-        if (run.isEmpty() || !samePixel(run.back(), from)) {
-            flush();
-            run.append(from);
+        const QPointF from = start && QLineF(*start, part->first).length() < 0.5 ? *start
+                                                                                 : part->first;
+        const QLineF line(from, part->second);
+        const double length = line.length();
+        if (length < 0.5 && i + 1 < track.size()) {
+            start = from;  // drawn with the pieces that follow
+            continue;
         }
-        if (!samePixel(run.back(), to)) {
-            run.append(to);
-        } else if (run.size() == 1 && from != to) {
-            run.append(to);  // a short segment is still drawn as a dot
+        start.reset();
+        out.lines.push_back(line);
+        out.length += length;
+    }
+    return true;
+}
+
+// Lines antialiased at their full width, joined where they meet, in short polylines: Qt strokes
+// a long polyline that crosses itself in time that grows with the square of its crossings.
+bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
+                const std::atomic<bool>* cancel) {
+    constexpr std::size_t kPolylineSegments = 16;
+    QPen pen(vessel.colour, kTrackPenPx * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPolygonF run;
+    for (std::size_t i = 0; i < vessel.lines.size(); ++i) {
+        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+            return false;
+        }
+        const QLineF& line = vessel.lines[i];
+        if (run.isEmpty() || run.back() != line.p1() ||
+            static_cast<std::size_t>(run.size()) > kPolylineSegments) {
+            if (run.size() >= 2) {
+                painter.drawPolyline(run);
+            }
+            run.clear();
+            run.append(line.p1());
+        }
+        run.append(line.p2());
+    }
+    if (run.size() >= 2) {
+        painter.drawPolyline(run);
+    }
+    return true;
+}
+
+// Lines one pixel wide without antialiasing: Qt's fastest path, about a nanosecond a pixel.
+bool strokeCoarse(QPainter& painter, const VesselLines& vessel, const std::atomic<bool>* cancel) {
+    QPen pen(vessel.colour, 1);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (std::size_t i = 0; i < vessel.lines.size(); i += kCancelEvery) {
+        if (cancelled(cancel)) {
+            return false;
+        }
+        const std::size_t n = std::min<std::size_t>(kCancelEvery, vessel.lines.size() - i);
+        painter.drawLines(vessel.lines.data() + i, static_cast<int>(n));
+    }
+    return true;
+}
+
+// Pixels of an image nothing was drawn on.
+std::int64_t emptyPixels(const QImage& image) {
+    std::int64_t empty = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            empty += qAlpha(line[x]) == 0 ? 1 : 0;
         }
     }
-    flush();
+    return empty;
+}
+
+// Every vessel's lines, the first drawn lowest. Where the lines would take more than about
+// kFineSeconds at full quality, they are drawn one pixel wide; and where the last vessels' lines
+// alone cover the view many times over (a track that jumps about the map), those are drawn on a
+// layer of their own first, and the vessels below them only when the layer leaves some of the
+// view uncovered.
+bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, double scale,
+               bool raster, const std::atomic<bool>* cancel) {
+    constexpr double kFineSeconds = 0.04;
+    constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
+    constexpr double kFineSecondsPerPixel = 4e-7;
+    constexpr double kCover = 12;  // the view's area over: the lines on top hide the rest
+    double segments = 0;
+    double length = 0;
+    for (const VesselLines& v : vessels) {
+        segments += static_cast<double>(v.lines.size());
+        length += v.length;
+    }
+    if (!raster || kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <=
+                       kFineSeconds) {
+        for (const VesselLines& v : vessels) {
+            if (!strokeFine(painter, v, scale, cancel)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const QPaintDevice* device = painter.device();
+    const double area = static_cast<double>(device->width()) * device->height();
+    std::size_t first = vessels.size();  // the lowest of the vessels on top
+    for (double above = 0; first > 0 && above < kCover * area;) {
+        --first;
+        above += vessels[first].length;
+    }
+    if (first == 0 || !painter.transform().isIdentity()) {
+        for (const VesselLines& v : vessels) {
+            if (!strokeCoarse(painter, v, cancel)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    QImage top(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+    top.setDevicePixelRatio(device->devicePixelRatioF());
+    top.fill(Qt::transparent);
+    {
+        QPainter onTop(&top);
+        for (std::size_t v = first; v < vessels.size(); ++v) {
+            if (!strokeCoarse(onTop, vessels[v], cancel)) {
+                return false;
+            }
+        }
+    }
+    // A few pixels in ten thousand left open are noise in a view drawn over this often.
+    if (static_cast<double>(emptyPixels(top)) > area * 1e-4) {
+        for (std::size_t v = 0; v < first; ++v) {
+            if (!strokeCoarse(painter, vessels[v], cancel)) {
+                return false;
+            }
+        }
+    }
+    painter.drawImage(QPointF(0, 0), top);
     return true;
 }
 
@@ -213,29 +333,38 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const double pointMargin = kTrackRingPx * scale;
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
-    bool finished = true;
+    // Lines of every file first, under every point.
+    std::vector<VesselLines> vessels;
     for (const Shown& shown : sets_) {
         const PositionSet& set = *shown.set;
-        // Tracks first, under every point.
-        for (std::size_t v = 0; finished && v < set.tracks.size(); ++v) {
-            finished = !cancelled(cancel);
-            if (!finished || set.tracks[v].size() < 2) {
+        for (std::size_t v = 0; v < set.tracks.size(); ++v) {
+            if (cancelled(cancel)) {
+                painter.restore();
+                return false;
+            }
+            if (set.tracks[v].size() < 2) {
                 continue;
             }
-            QPen pen(PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
-                     kTrackPenPx * scale);
-            pen.setJoinStyle(Qt::RoundJoin);
-            painter.setPen(pen);
-            finished = strokeTrack(painter, set, set.tracks[v], viewport, lineBox, cancel);
+            VesselLines lines;
+            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            if (!clipTrack(set, set.tracks[v], viewport, lineBox, lines, cancel)) {
+                painter.restore();
+                return false;
+            }
+            if (!lines.lines.empty()) {
+                vessels.push_back(std::move(lines));
+            }
         }
+    }
+    bool finished = strokeAll(painter, vessels, scale, raster, cancel);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const Shown& shown : sets_) {
+        const PositionSet& set = *shown.set;
         for (std::size_t v = 0; finished && v < set.tracks.size(); ++v) {
             finished = drawPoints(painter, set, set.tracks[v], viewport, visible,
                                   PositionsOverlay::vesselColour(shown.firstColour +
                                                                  static_cast<int>(v)),
                                   scale, raster, cancel);
-        }
-        if (!finished) {
-            break;
         }
     }
     painter.restore();

@@ -22,8 +22,12 @@ struct PositionSet;
 //
 // Drawn on the renderer's worker in time that follows what is seen, not what the file holds:
 // each segment is clipped to the view before it is stroked (a segment across the whole map
-// costs what its visible part costs), vertices falling in one pixel are drawn once, points in
-// the view only, and cancel is checked every few thousand segments or points.
+// costs what its visible part costs), pieces shorter than half a pixel are joined, points are
+// stamped in the view only, and cancel is checked every few thousand segments or points. Lines
+// are antialiased at full width while that takes a few hundredths of a second; beyond that
+// (hundreds of thousands of segments in view) they are drawn one pixel wide, and when the last
+// vessels' lines alone cover the view many times over, the vessels beneath are drawn only where
+// the view is left uncovered.
 class TrackPicture : public OverlayPicture {
 public:
     struct Shown {
