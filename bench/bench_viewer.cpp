@@ -1,7 +1,10 @@
-// The viewer with a file of positions: from the choice of a 100,000-position file on the bundled
-// sample map until the Positions window's table is filled and drawn and the tracks are drawn on
-// the map. Runs on Qt's offscreen platform; bench/run writes the figure into
-// docs/performance.md.
+// The viewer with a file of positions, on Qt's offscreen platform:
+// - BM_ViewerOpenPositions: from the choice of a 100,000-position file on the bundled sample map
+//   until the Positions window's table is filled and drawn and the tracks are drawn on the map
+//   (bench/run writes the figure into docs/performance.md);
+// - BM_ViewerScatteredTracks: 1,000,000 positions of 100 vessels jumping at random over the whole
+//   map, opened, then 20 wheel steps; each step's frame and the longest stall of the window's
+//   event loop (the time between two turns of it) are reported.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,14 +13,21 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <QElapsedTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "app/AppController.h"
 #include "app/Mapform.h"
 #include "app/PositionsController.h"
 #include "app/PositionsWindow.h"
+#include "Percentile.h"
 #include "canvas/MapCanvas.h"
 #include "reports/FakePageView.h"
 #include "support/RecordingMessageSink.h"
@@ -108,6 +118,158 @@ void BM_ViewerOpenPositions(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ViewerOpenPositions)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+constexpr int kScatteredPositions = 1000000;
+constexpr int kScatteredVessels = 100;
+
+// Positions that jump anywhere between 180° W and 130° W, 50° N and 62° N at every step: the
+// worst a track can be for drawing, every segment crossing much of the map.
+QByteArray scatteredFile() {
+    std::mt19937 random(2027);
+    std::uniform_real_distribution<double> lon(-180.0, -130.0);
+    std::uniform_real_distribution<double> lat(50.0, 62.0);
+    QByteArray csv = "vessel,time,lon,lat\n";
+    csv.reserve(kScatteredPositions * 44);
+    const int perVessel = kScatteredPositions / kScatteredVessels;
+    for (int v = 0; v < kScatteredVessels; ++v) {
+        const QByteArray vessel = "S" + QByteArray::number(v) + ",2026-03-";
+        for (int i = 0; i < perVessel; ++i) {
+            const int minutes = i * 4;
+            csv += vessel + QByteArray::number(10 + minutes / (60 * 24)) + "T" +
+                   QByteArray::number(10 + minutes / 60 % 14) + ":" +
+                   QByteArray::number(10 + minutes % 50) + ":00Z," +
+                   QByteArray::number(lon(random), 'f', 4) + "," +
+                   QByteArray::number(lat(random), 'f', 4) + "\n";
+        }
+    }
+    return csv;
+}
+
+// The longest time the window's event loop went without a turn while it runs.
+class StallWatch : public QObject {
+public:
+    StallWatch() {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+            longest_ = std::max(longest_, clock_.nsecsElapsed() / 1e6);
+            clock_.restart();
+        });
+        clock_.start();
+        timer_.start();
+    }
+    void reset() {
+        longest_ = 0;
+        clock_.restart();
+    }
+    double longestMs() const { return longest_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    double longest_ = 0;
+};
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void BM_ViewerScatteredTracks(benchmark::State& state) {
+    test::SampleMapCopy sample;
+    const QString path = sample.folder() + QStringLiteral("/scattered.csv");
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(scatteredFile()) < 0) {
+            state.SkipWithError("cannot write the positions file");
+            return;
+        }
+    }
+    test::RecordingMessageSink messages;
+    test::FakePageViews pages;
+    AppController controller(messages, pages.factory());
+    if (!controller.openMapFile(sample.definition())) {
+        state.SkipWithError("cannot open the sample map");
+        return;
+    }
+    Mapform* map = controller.mapform();
+    MapCanvas* canvas = map->theMap;
+    PositionsController* positions = map->positions();
+    QApplication::processEvents();
+
+    for (auto _ : state) {
+        canvas->setExtent(canvas->fullExtent());
+        waitFor([&] { return !canvas->isRendering(); }, 60000);
+        StallWatch stalls;
+        QElapsedTimer clock;
+        clock.start();
+        bool shown = false;
+        bool done = false;
+        const QMetaObject::Connection connection = QObject::connect(
+            positions, &PositionsController::fileShown, positions,
+            [&](const QString&, bool ok) {
+                shown = ok;
+                done = true;
+            });
+        positions->openFile(path);
+        if (!waitFor([&] { return done; }, 600000)) {
+            state.SkipWithError("the positions file was not read in 10 minutes");
+            return;
+        }
+        QObject::disconnect(connection);
+        if (!shown) {
+            state.SkipWithError("the positions file was not shown");
+            return;
+        }
+        waitFor([&] { return !canvas->isRendering(); }, 600000);
+        const double openMs = clock.nsecsElapsed() / 1e6;
+        const double openStallMs = stalls.longestMs();
+
+        // Twenty notches of the wheel, zooming in about a point south-west of Kodiak, each waited
+        // for until its frame is drawn and shown.
+        stalls.reset();
+        std::vector<double> frames;
+        std::vector<double> paints;
+        const QPointF at(canvas->width() * 0.45, canvas->height() * 0.6);
+        for (int step = 0; step < 20; ++step) {
+            bool finished = false;
+            const QMetaObject::Connection drawn = QObject::connect(
+                canvas, &MapCanvas::renderFinished, canvas, [&] { finished = true; });
+            clock.restart();
+            QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(canvas, &wheel);
+            canvas->repaint();  // the last frame, moved and scaled: what the step shows at once
+            paints.push_back(clock.nsecsElapsed() / 1e6);
+            if (!waitFor([&] { return finished; }, 600000)) {
+                state.SkipWithError("a frame was not drawn in 10 minutes");
+                return;
+            }
+            QObject::disconnect(drawn);
+            frames.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        state.PauseTiming();
+        state.counters["open_ms"] = openMs;
+        state.counters["open_stall_ms"] = openStallMs;
+        state.counters["frame_median_ms"] = bench::median(frames);
+        state.counters["frame_max_ms"] = *std::max_element(frames.begin(), frames.end());
+        state.counters["step_paint_max_ms"] = *std::max_element(paints.begin(), paints.end());
+        state.counters["wheel_stall_ms"] = stalls.longestMs();
+        for (PositionsWindow* window : positions->windows()) {
+            window->close();
+        }
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ViewerScatteredTracks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 

@@ -286,8 +286,8 @@ void AppController::discardMap(Mapform* map) {
     }
 }
 
-void AppController::requestOpen(const QString& path) {
-    pending_.append(path);
+void AppController::requestOpen(const QString& path, const QStringList& positions) {
+    pending_.append({path, positions});
     pendingTimer_->start(0);
 }
 
@@ -303,11 +303,13 @@ void AppController::openPending() {
         pendingTimer_->start(kPendingRetryMs);
         return;
     }
-    const QString path = pending_.takeFirst();
+    const PendingOpen next = pending_.takeFirst();
     if (chooser_ && mapform_) {
         chooser_->hide();
     }
-    openMapFile(path);
+    if (openMapFile(next.map)) {
+        openPositions(next.positions);
+    }
     // The viewer comes to the front; the chooser stays above the frame when it came back.
     if (frame_ && frame_->isVisible()) {
         frame_->raise();
@@ -320,6 +322,16 @@ void AppController::openPending() {
     if (!pending_.isEmpty()) {
         pendingTimer_->start(0);
     }
+}
+
+bool AppController::openPositions(const QStringList& files) {
+    if (!mapform_) {
+        return false;
+    }
+    for (const QString& file : files) {
+        mapform_->positions()->openFile(file);
+    }
+    return true;
 }
 
 }  // namespace pelagon

@@ -51,8 +51,13 @@ public:
     bool loadMap(const QString& theMapFile);
 
     // Opens path as soon as the viewer is free: at once from the event loop, or when the message
-    // box or load in progress has ended. The chooser, if it is open, gives way to it.
-    void requestOpen(const QString& path);
+    // box or load in progress has ended. The chooser, if it is open, gives way to it. The
+    // positions files (absolute paths) open with the map once it has opened.
+    void requestOpen(const QString& path, const QStringList& positions = {});
+
+    // Opens positions files (absolute paths) on the open map, each in a Positions window as
+    // File > Open positions does; false when no map is open.
+    bool openPositions(const QStringList& files);
 
     MapSelectForm* chooser() const { return chooser_; }
     TheMDIform* frame() const { return frame_; }
@@ -96,7 +101,11 @@ private:
     std::function<void(int)> endProgram_;
     bool ending_ = false;   // a fatal message has been shown; the program is ending
     bool loading_ = false;  // a map's load is running (its message boxes may be open)
-    QStringList pending_;   // maps handed over, waiting for the viewer to be free
+    struct PendingOpen {
+        QString map;
+        QStringList positions;
+    };
+    QList<PendingOpen> pending_;  // maps handed over, waiting for the viewer to be free
     QTimer* pendingTimer_ = nullptr;
 };
 

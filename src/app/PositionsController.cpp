@@ -157,7 +157,7 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
             [this, window = window.data(), set] { exportTable(window, set); });
     connect(window, &QObject::destroyed, this, [this, raw = set.get()] {
         overlay_.remove(raw);
-        map_.theMap->update();
+        map_.theMap->refresh();
     });
 
     // Positions out of sight are brought into view.
@@ -183,7 +183,7 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
             {box.left - margin, box.right + margin, box.bottom - margin, box.top + margin});
     }
     keepPositionsInSight(window, *set);
-    map_.theMap->update();
+    map_.theMap->refresh();
     emit fileShown(task->path, true);
 }
 

@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QPen>
-#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +15,6 @@ const QColor PositionsOverlay::kRingColour(220, 0, 0);
 
 namespace {
 
-constexpr double kPointPx = 6;  // diameter of a position's point
-constexpr double kRingPx = 12;  // outer diameter of the red ring
 constexpr double kMarkPx = 22;  // the chosen position's ring
 
 // Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
@@ -38,15 +35,21 @@ QColor PositionsOverlay::vesselColour(int index) {
 void PositionsOverlay::add(std::shared_ptr<const PositionSet> set, int firstColour) {
     if (set) {
         sets_.push_back({std::move(set), firstColour});
+        picture_ = std::make_shared<TrackPicture>(sets_);
     }
 }
 
 void PositionsOverlay::remove(const PositionSet* set) {
     std::erase_if(sets_, [set](const Shown& s) { return s.set.get() == set; });
+    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_);
     if (markSet_ == set) {
         markSet_ = nullptr;
         markRow_ = -1;
     }
+}
+
+std::shared_ptr<const OverlayPicture> PositionsOverlay::picture() const {
+    return picture_;
 }
 
 void PositionsOverlay::setMark(const PositionSet* set, int row) {
@@ -62,66 +65,6 @@ void PositionsOverlay::paint(QPainter& painter, const Viewport& viewport) const 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
-    // Points outside the view (with room for their rings) are not drawn.
-    const double margin = kMarkPx * scale;
-    const QRectF visible =
-        QRectF(QPointF(0, 0), viewport.size()).adjusted(-margin, -margin, margin, margin);
-
-    for (const Shown& shown : sets_) {
-        const PositionSet& set = *shown.set;
-        // Tracks first, under every point.
-        for (std::size_t v = 0; v < set.tracks.size(); ++v) {
-            const std::vector<int>& track = set.tracks[v];
-            if (track.size() < 2) {
-                continue;
-            }
-            QPolygonF line;
-            line.reserve(static_cast<qsizetype>(track.size()));
-            for (const int r : track) {
-                line.append(viewport.toPixel(set.rows[static_cast<std::size_t>(r)].xy));
-            }
-            QPen pen(vesselColour(shown.firstColour + static_cast<int>(v)), 1.5 * scale);
-            pen.setJoinStyle(Qt::RoundJoin);
-            painter.setPen(pen);
-            painter.drawPolyline(line);
-        }
-        // Points, a vessel at a time; rings under the points they surround.
-        for (std::size_t v = 0; v < set.tracks.size(); ++v) {
-            QPolygonF plain;
-            QPolygonF ringed;
-            for (const int r : set.tracks[v]) {
-                const PositionSet::Row& row = set.rows[static_cast<std::size_t>(r)];
-                const QPointF p = viewport.toPixel(row.xy);
-                if (!visible.contains(p)) {
-                    continue;
-                }
-                (row.inDocumentArea ? ringed : plain).append(p);
-            }
-            const QColor colour = vesselColour(shown.firstColour + static_cast<int>(v));
-            QPen pen(Qt::SolidPattern, 1, Qt::SolidLine, Qt::RoundCap);
-            if (!ringed.isEmpty()) {
-                pen.setColor(kRingColour);
-                pen.setWidthF(kRingPx * scale);
-                painter.setPen(pen);
-                painter.drawPoints(ringed);
-                pen.setColor(Qt::white);
-                pen.setWidthF((kRingPx - 3) * scale);
-                painter.setPen(pen);
-                painter.drawPoints(ringed);
-            }
-            pen.setColor(colour.darker(160));
-            pen.setWidthF((kPointPx + 1.5) * scale);
-            painter.setPen(pen);
-            painter.drawPoints(plain);
-            painter.drawPoints(ringed);
-            pen.setColor(colour);
-            pen.setWidthF(kPointPx * scale);
-            painter.setPen(pen);
-            painter.drawPoints(plain);
-            painter.drawPoints(ringed);
-        }
-    }
-
     // The chosen position: black and white rings with cross hairs, seen on any map colour.
     if (markSet_ != nullptr && markRow_ >= 0 &&
         static_cast<std::size_t>(markRow_) < markSet_->rows.size()) {

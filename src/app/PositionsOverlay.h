@@ -5,16 +5,17 @@
 #include <memory>
 #include <vector>
 
+#include "app/TrackPicture.h"
 #include "canvas/MapOverlay.h"
 
 namespace pelagon {
 
 struct PositionSet;
 
-// The positions of the open files drawn over the map: a line per vessel through its positions
-// in time order and a point per position in the vessel's colour; a position inside an area of a
-// document layer (a closure and the like) as a point in a red ring; the position chosen in a
-// Positions window marked with a ring and cross hairs.
+// The positions of the open files drawn over the map: their tracks and points go into the
+// map's frame (TrackPicture, drawn on the renderer's worker); the position chosen in a
+// Positions window is marked over the frame with a ring and cross hairs. After add or remove
+// the canvas must be refreshed, after setMark only updated.
 class PositionsOverlay : public MapOverlay {
 public:
     // Adds a file's positions; its vessels take the colours from firstColour on.
@@ -26,6 +27,7 @@ public:
     void setMark(const PositionSet* set, int row);
     bool marked() const { return markSet_ != nullptr; }
 
+    std::shared_ptr<const OverlayPicture> picture() const override;
     void paint(QPainter& painter, const Viewport& viewport) const override;
 
     // The colour of the vessel with this running number: well apart from its neighbours and
@@ -34,11 +36,9 @@ public:
     static const QColor kRingColour;
 
 private:
-    struct Shown {
-        std::shared_ptr<const PositionSet> set;
-        int firstColour = 0;
-    };
+    using Shown = TrackPicture::Shown;
     std::vector<Shown> sets_;
+    std::shared_ptr<const TrackPicture> picture_;  // the sets as they are drawn
     const PositionSet* markSet_ = nullptr;
     int markRow_ = -1;
 };

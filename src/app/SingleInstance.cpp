@@ -11,12 +11,14 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace pelagon {
 
 namespace {
 
 constexpr quint32 kMagic = 0x504C474E;  // "PLGN"
-constexpr quint16 kProtocolVersion = 1;
+constexpr quint16 kProtocolVersion = 2;  // 2: positions files follow the map
 const QString kOpen = QStringLiteral("open");
 // A request is a few hundred bytes; more than this is not one of ours.
 constexpr qint64 kMaxRequest = 64 * 1024;
@@ -58,11 +60,12 @@ QString SingleInstance::defaultSocketPath() {
     return folder + QLatin1Char('/') + name + QStringLiteral(".socket");
 }
 
-SingleInstance::Start SingleInstance::start(const QString& map, int timeoutMs) {
+SingleInstance::Start SingleInstance::start(const QString& map, int timeoutMs,
+                                            const QStringList& positions) {
     // Two viewers started together take turns: the second one finds the first listening.
     QLockFile lock(socketPath_ + QStringLiteral(".lock"));
     const bool locked = lock.tryLock(timeoutMs);
-    if (!map.isEmpty() && handOff(socketPath_, map, timeoutMs)) {
+    if (!map.isEmpty() && handOff(socketPath_, map, timeoutMs, positions)) {
         return Start::HandedOff;
     }
     const bool listening = listen();
@@ -72,7 +75,8 @@ SingleInstance::Start SingleInstance::start(const QString& map, int timeoutMs) {
     return listening ? Start::Listening : Start::Alone;
 }
 
-bool SingleInstance::handOff(const QString& socketPath, const QString& map, int timeoutMs) {
+bool SingleInstance::handOff(const QString& socketPath, const QString& map, int timeoutMs,
+                             const QStringList& positions) {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(timeoutMs)) {
@@ -80,7 +84,10 @@ bool SingleInstance::handOff(const QString& socketPath, const QString& map, int 
     }
     QByteArray request;
     QDataStream out(&request, QIODevice::WriteOnly);
-    withVersion(out) << kMagic << kProtocolVersion << kOpen << map;
+    withVersion(out) << kMagic << kProtocolVersion << kOpen << map << positions;
+    if (request.size() > kMaxRequest) {
+        return false;  // too many files to hand over: this viewer opens them itself
+    }
     socket.write(request);
     const QDeadlineTimer deadline(timeoutMs);
     while (socket.bytesToWrite() > 0) {
@@ -164,11 +171,15 @@ void SingleInstance::read(QLocalSocket* socket) {
     }
     QString command;
     QString map;
-    in >> command >> map;
+    QStringList positions;
+    in >> command >> map >> positions;
     if (!in.commitTransaction()) {
         return;  // the rest has not arrived yet
     }
-    if (command != kOpen || map.isEmpty() || !QDir::isAbsolutePath(map)) {
+    const bool absolute = std::all_of(positions.begin(), positions.end(), [](const QString& p) {
+        return !p.isEmpty() && QDir::isAbsolutePath(p);
+    });
+    if (command != kOpen || map.isEmpty() || !QDir::isAbsolutePath(map) || !absolute) {
         socket->abort();
         return;
     }
@@ -177,7 +188,8 @@ void SingleInstance::read(QLocalSocket* socket) {
     socket->disconnectFromServer();
     // Opened from the event loop, not from inside the socket's signal.
     QMetaObject::invokeMethod(
-        this, [this, map] { emit openRequested(map); }, Qt::QueuedConnection);
+        this, [this, map, positions] { emit openRequested(map, positions); },
+        Qt::QueuedConnection);
 }
 
 }  // namespace pelagon

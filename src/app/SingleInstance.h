@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 class QLocalSocket;
@@ -11,8 +12,9 @@ namespace pelagon {
 // One viewer per user and display: the first viewer listens on a local socket in the user's
 // runtime folder; a later `pelagon MAP.mv` hands the map to it and ends.
 //
-// The exchange: the new viewer sends a header (magic, version), the word "open" and the map's
-// absolute path through a QDataStream; the running viewer answers one byte, 1, once it has taken
+// The exchange: the new viewer sends a header (magic, version), the word "open", the map's
+// absolute path and the absolute paths of the positions files to open with it through a
+// QDataStream; the running viewer answers one byte, 1, once it has taken
 // the request, and opens the map afterwards. A socket left behind by a viewer that crashed is
 // noticed (nothing answers on it) and replaced. A lock file keeps two viewers that start at the
 // same moment from both deciding to listen.
@@ -36,10 +38,12 @@ public:
 
     // Hands map (an absolute path; empty: nothing to hand over) to a running viewer, and when none
     // takes it, starts listening. timeoutMs bounds each wait for the running viewer.
-    Start start(const QString& map, int timeoutMs = 5000);
+    Start start(const QString& map, int timeoutMs = 5000, const QStringList& positions = {});
 
-    // Sends map to the viewer listening on socketPath; true when it answered that it took it.
-    static bool handOff(const QString& socketPath, const QString& map, int timeoutMs);
+    // Sends map (and positions files to open with it) to the viewer listening on socketPath;
+    // true when it answered that it took it.
+    static bool handOff(const QString& socketPath, const QString& map, int timeoutMs,
+                        const QStringList& positions = {});
 
     bool isListening() const;
     QString socketPath() const { return socketPath_; }
@@ -50,8 +54,8 @@ public:
     void stop();
 
 signals:
-    // A later viewer asked to open map (absolute path).
-    void openRequested(const QString& map);
+    // A later viewer asked to open map (absolute path) and, with it, positions files.
+    void openRequested(const QString& map, const QStringList& positions);
 
 private:
     bool listen();

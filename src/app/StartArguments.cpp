@@ -14,6 +14,7 @@ const QString kSample = QStringLiteral("sample");
 const QString kNewWindow = QStringLiteral("new-window");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
+const QString kPositions = QStringLiteral("positions");
 
 // A map named on the command line: a path, or a file: URL as some launchers pass it.
 QString localPath(const QString& word, QString* error) {
@@ -38,6 +39,10 @@ const QList<StartOption>& startOptions() {
         {{kSample}, QStringLiteral("open the sample map of Alaska that comes with the viewer")},
         {{kNewWindow},
          QStringLiteral("open the map in a viewer of its own, even when one is running")},
+        {{kPositions},
+         QStringLiteral("open a file of vessel positions (CSV or GPX) with the map, as File > "
+                        "Open positions does; give it once per file"),
+         QStringLiteral("FILE")},
         {{QStringLiteral("h"), kHelp}, QStringLiteral("show this help and exit")},
         {{QStringLiteral("v"), kVersion}, QStringLiteral("show the version and exit")},
     };
@@ -47,7 +52,7 @@ const QList<StartOption>& startOptions() {
 StartArguments parseStartArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     for (const StartOption& o : startOptions()) {
-        parser.addOption(QCommandLineOption(o.names, o.help));
+        parser.addOption(QCommandLineOption(o.names, o.help, o.value));
     }
     parser.addPositionalArgument(QStringLiteral("MAP.mv"), QStringLiteral("a map definition"));
 
@@ -91,18 +96,35 @@ StartArguments parseStartArguments(const QStringList& arguments) {
         }
         result.file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     }
+    for (const QString& word : parser.values(kPositions)) {
+        if (word.isEmpty()) {
+            return fail(QStringLiteral("the name of a positions file is empty"));
+        }
+        QString error;
+        const QString path = localPath(word, &error);
+        if (!error.isEmpty()) {
+            return fail(error);
+        }
+        result.positions.append(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    }
+    if (!result.positions.isEmpty() && result.file.isEmpty() && !result.sample) {
+        return fail(QStringLiteral("--positions opens positions on a map: name the map (MAP.mv) "
+                                   "or give --sample"));
+    }
     return result;
 }
 
 QString startUsage() {
     QString text = QStringLiteral(
         "Usage: pelagon [OPTIONS] [MAP.mv]\n"
+        "       pelagon [OPTIONS] MAP.mv --positions FILE [--positions FILE]...\n"
         "\n"
         "Dudadiruz Pelagon, a map viewer for fishery management areas.\n"
         "\n"
         "With no map, the map chooser opens. With MAP.mv (a path or a file: URL) that map\n"
         "opens directly; when the viewer is already running for you on this display, the map\n"
-        "opens in that viewer and this command ends at once.\n"
+        "opens in that viewer and this command ends at once. Positions files given with\n"
+        "--positions open with the map, each in a Positions window, there too.\n"
         "\n"
         "Options:\n");
     for (const StartOption& o : startOptions()) {
@@ -110,7 +132,11 @@ QString startUsage() {
         for (const QString& n : o.names) {
             names.append((n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n);
         }
-        text += QStringLiteral("  %1  %2\n").arg(names.join(QStringLiteral(", ")), -14).arg(o.help);
+        QString name = names.join(QStringLiteral(", "));
+        if (!o.value.isEmpty()) {
+            name += QLatin1Char(' ') + o.value;
+        }
+        text += QStringLiteral("  %1  %2\n").arg(name, -16).arg(o.help);
     }
     text += QStringLiteral(
         "\n"

@@ -18,6 +18,7 @@ struct StartArguments {
     QString file;            // the map definition to open, absolute; empty: none given
     bool sample = false;     // --sample: open the installed sample map
     bool newWindow = false;  // --new-window: do not hand the file to a running viewer
+    QStringList positions;   // --positions: files to open with the map, absolute
     QString error;           // the usage error, for Action::Error
 };
 
@@ -25,6 +26,7 @@ struct StartArguments {
 struct StartOption {
     QStringList names;  // "h", "help": one-letter names are written with one dash
     QString help;
+    QString value = {};  // the name of the option's value ("FILE"); empty: it takes none
 };
 
 // The viewer's options, in the order of the usage text.
@@ -32,7 +34,8 @@ const QList<StartOption>& startOptions();
 
 // Reads the command line: arguments as QCoreApplication::arguments() gives them, the program's
 // name first. A relative file is made absolute against the working folder; a file: URL becomes
-// its local path. At most one map is named; --sample names none.
+// its local path, and so is each --positions file. At most one map is named; --sample names
+// none; --positions needs a map.
 StartArguments parseStartArguments(const QStringList& arguments);
 
 // The text of --help and of --version.

@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
     // A map for a viewer that is already running goes to it, unless a window of its own was
     // asked for; this viewer then listens for later ones when no other does.
     pelagon::SingleInstance instance(pelagon::SingleInstance::defaultSocketPath());
-    const auto started = instance.start(args.newWindow ? QString() : map);
+    const auto started = instance.start(args.newWindow ? QString() : map, 5000, args.positions);
     if (started == pelagon::SingleInstance::Start::HandedOff) {
         return 0;
     }
@@ -109,7 +109,12 @@ int main(int argc, char* argv[]) {
 
     if (!map.isEmpty()) {
         // pelagon PATH.mv opens that map directly, skipping the chooser.
-        QTimer::singleShot(0, &controller, [&controller, map] { controller.openMapFile(map); });
+        // --positions files open once the map has.
+        QTimer::singleShot(0, &controller, [&controller, map, positions = args.positions] {
+            if (controller.openMapFile(map)) {
+                controller.openPositions(positions);
+            }
+        });
     } else {
         controller.showChooser();
     }

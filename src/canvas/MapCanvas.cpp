@@ -135,9 +135,15 @@ void MapCanvas::startRender() {
     auto cancel = cancel_;
     auto snapshot = std::make_shared<MapSnapshot>(makeSnapshot(layers_.layers()));
     snapshot->background = background_;
+    std::vector<std::shared_ptr<const OverlayPicture>> pictures;
+    for (const MapOverlay* overlay : overlays_) {
+        if (auto picture = overlay->picture()) {
+            pictures.push_back(std::move(picture));
+        }
+    }
     const Viewport viewport = view();
     const double dpr = devicePixelRatioF();
-    pool_.start([this, cancel, snapshot, viewport, dpr] {
+    pool_.start([this, cancel, snapshot, pictures = std::move(pictures), viewport, dpr] {
         const QSize pixels(
             std::max(1, static_cast<int>(std::ceil(viewport.size().width() * dpr))),
             std::max(1, static_cast<int>(std::ceil(viewport.size().height() * dpr))));
@@ -149,6 +155,12 @@ void MapCanvas::startRender() {
             RenderOptions options;
             options.cancel = cancel.get();
             stats = MapRenderer::render(painter, viewport, *snapshot, options);
+            for (const auto& picture : pictures) {
+                if (stats.cancelled || !picture->draw(painter, viewport, cancel.get())) {
+                    stats.cancelled = true;
+                    break;
+                }
+            }
         }
         const bool cancelled = stats.cancelled || cancel->load();
         QMetaObject::invokeMethod(
@@ -186,6 +198,9 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target, double decorat
     const Viewport viewport(target.size(), extent());
     MapRenderer::render(painter, viewport, snapshot);
     for (const MapOverlay* overlay : overlays_) {
+        if (const auto picture = overlay->picture()) {
+            picture->draw(painter, viewport, nullptr);
+        }
         overlay->paint(painter, viewport);
     }
     drawMapDecorations(painter, viewport, decorations_, decorationScale);
@@ -206,13 +221,13 @@ void MapCanvas::addOverlay(const MapOverlay* overlay) {
     if (overlay != nullptr &&
         std::find(overlays_.begin(), overlays_.end(), overlay) == overlays_.end()) {
         overlays_.push_back(overlay);
-        update();
+        refresh();
     }
 }
 
 void MapCanvas::removeOverlay(const MapOverlay* overlay) {
     if (std::erase(overlays_, overlay) > 0) {
-        update();
+        refresh();
     }
 }
 

@@ -114,8 +114,9 @@ public:
     const Highlight& highlight() const { return highlight_; }
     void setHighlightColor(const QColor& c);
 
-    // Overlays drawn above every layer (and the highlight), in the order added; the canvas
-    // does not own them. update() shows a change of an overlay's content.
+    // Overlays drawn above every layer, in the order added; the canvas does not own them. Their
+    // pictures go into the frame (refresh() draws a change of one), their paint() over the
+    // frame and the highlight (update() shows a change of it).
     void addOverlay(const MapOverlay* overlay);
     void removeOverlay(const MapOverlay* overlay);
 

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegion>
@@ -15,12 +16,20 @@
 #include <QTableView>
 #include <QUrl>
 
+#include <atomic>
+#include <cmath>
+#include <limits>
+
 #include "app/FileMenu.h"
 #include "app/MapWindowFixture.h"
+#include "app/AppController.h"
 #include "app/PositionsController.h"
+#include "app/PositionsOverlay.h"
+#include "app/TrackPicture.h"
 #include "app/PositionsWindow.h"
 #include "geo/AngleText.h"
 #include "query/PositionSet.h"
+#include "render/Viewport.h"
 #include "reports/TheBrowserForm.h"
 
 using namespace pelagon;
@@ -313,6 +322,82 @@ TEST_F(PositionsViewerTest, AFileThatCannotBeUsedIsNamed) {
               sample.folder() +
                   "/plain.csv, line 1: the header names neither the columns lon and lat nor x "
                   "and y.");
+}
+
+// The tracks go into the frame, drawn on the renderer's worker; over the frame, on the window's
+// thread, only the chosen position's mark is drawn. A picture whose frame was cancelled stops.
+TEST_F(PositionsViewerTest, TracksAreDrawnIntoTheFrameAndStopWhenCancelled) {
+    PositionsWindow* window = openAndWait(writeTrack());
+    ASSERT_NE(window, nullptr);
+    const PositionsOverlay& overlay = map->positions()->overlay();
+    const Viewport viewport = canvas->viewport();
+    const auto drawn = [&](const auto& draw) {
+        QImage image(viewport.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        draw(painter);
+        painter.end();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                count += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    EXPECT_EQ(drawn([&](QPainter& p) { overlay.paint(p, viewport); }), 0);
+    const auto picture = overlay.picture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_GT(drawn([&](QPainter& p) { EXPECT_TRUE(picture->draw(p, viewport, nullptr)); }), 50);
+    const std::atomic<bool> cancel(true);
+    EXPECT_EQ(drawn([&](QPainter& p) { EXPECT_FALSE(picture->draw(p, viewport, &cancel)); }), 0);
+}
+
+struct ClipCase {
+    QPointF a, b;
+    std::optional<std::pair<QPointF, QPointF>> part;  // within 1e-6
+};
+
+// Clipping to the box (0,0)-(100,50) before a segment is stroked.
+TEST(TrackClipping, KeepsThePartInsideTheBox) {
+    const QRectF box(0, 0, 100, 50);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const ClipCase cases[] = {
+        {{10, 10}, {90, 40}, std::pair{QPointF(10, 10), QPointF(90, 40)}},
+        // Across the whole map, far beyond the box on both sides.
+        {{-1e9, 25}, {1e9, 25}, std::pair{QPointF(0, 25), QPointF(100, 25)}},
+        {{50, -1e7}, {50, 1e7}, std::pair{QPointF(50, 0), QPointF(50, 50)}},
+        {{-50, -25}, {150, 75}, std::pair{QPointF(0, 0), QPointF(100, 50)}},
+        // From inside out.
+        {{50, 25}, {250, 25}, std::pair{QPointF(50, 25), QPointF(100, 25)}},
+        // Both ends beyond one edge; passing by a corner; parallel to an edge outside it.
+        {{-10, 0}, {-20, 50}, std::nullopt},
+        {{90, -20}, {120, 10}, std::nullopt},
+        {{0, 60}, {100, 60}, std::nullopt},
+        // Touching a corner: that point; lying on an edge: the edge.
+        {{-10, 10}, {10, -10}, std::pair{QPointF(0, 0), QPointF(0, 0)}},
+        {{-10, 50}, {110, 50}, std::pair{QPointF(0, 50), QPointF(100, 50)}},
+        {{nan, 10}, {20, 20}, std::nullopt},
+    };
+    for (const ClipCase& c : cases) {
+        const auto part = clipSegment(c.a, c.b, box);
+        ASSERT_EQ(part.has_value(), c.part.has_value()) << c.a.x() << "," << c.a.y();
+        if (part) {
+            EXPECT_LT(QLineF(part->first, c.part->first).length(), 1e-6) << c.a.x();
+            EXPECT_LT(QLineF(part->second, c.part->second).length(), 1e-6) << c.a.x();
+        }
+    }
+}
+
+// A map handed over with positions files (pelagon MAP.mv --positions FILE) opens them with it.
+TEST_F(PositionsViewerTest, AMapOpenedWithPositionsShowsThem) {
+    const QString track = writeTrack();
+    controller->requestOpen(sample.definition(), {track});
+    QTRY_VERIFY_WITH_TIMEOUT(controller->mapform() != nullptr && controller->mapform() != map &&
+                                 controller->mapform()->positions()->windows().size() == 1,
+                             20000);
+    EXPECT_EQ(controller->mapform()->positions()->windows().first()->windowTitle(),
+              QStringLiteral("Positions – track.csv"));
 }
 
 }  // namespace

@@ -22,9 +22,10 @@ namespace {
 
 // The viewer that listens runs on this thread's event loop; the later viewer's hand-off blocks,
 // so it runs on a thread of its own while the test turns the event loop.
-bool handOffWhileServing(const QString& socket, const QString& map, int timeoutMs = 5000) {
-    auto result = std::async(std::launch::async, [socket, map, timeoutMs] {
-        return SingleInstance::handOff(socket, map, timeoutMs);
+bool handOffWhileServing(const QString& socket, const QString& map, int timeoutMs = 5000,
+                         const QStringList& positions = {}) {
+    auto result = std::async(std::launch::async, [socket, map, timeoutMs, positions] {
+        return SingleInstance::handOff(socket, map, timeoutMs, positions);
     });
     while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
         QTest::qWait(5);
@@ -67,12 +68,21 @@ TEST_F(SingleInstanceTest, TheFirstListensAndTakesTheMapsOfLaterOnes) {
     // Paths as they come: spaces, non-ASCII letters, a line break, a very long one.
     const QStringList maps = {"/maps/Alaska.mv", "/home/me/My maps/Øresund #1/Sjø.mv",
                               "/maps/odd\nname.mv", "/maps/" + QString(3000, 'x') + ".mv"};
-    for (const QString& map : maps) {
-        EXPECT_TRUE(handOffWhileServing(socket, map));
+    // The positions files to open with each map: none, one, two.
+    const auto positionsOf = [](int i) {
+        QStringList files;
+        for (int k = 0; k < i % 3; ++k) {
+            files.append(QStringLiteral("/tracks/vessel %1 #%2.csv").arg(i).arg(k));
+        }
+        return files;
+    };
+    for (int i = 0; i < maps.size(); ++i) {
+        EXPECT_TRUE(handOffWhileServing(socket, maps.at(i), 5000, positionsOf(i)));
     }
     QTRY_COMPARE(opened.count(), int(maps.size()));
     for (int i = 0; i < maps.size(); ++i) {
         EXPECT_EQ(opened.at(i).at(0).toString(), maps.at(i));
+        EXPECT_EQ(opened.at(i).at(1).toStringList(), positionsOf(i));
     }
 }
 

@@ -19,6 +19,7 @@ struct StartCase {
     bool sample;
     bool newWindow;
     QString errorPart;  // for an error: a part of its text
+    QStringList positions = {};  // absolute
 };
 
 class StartArgumentsTest : public ::testing::TestWithParam<StartCase> {};
@@ -39,6 +40,7 @@ TEST_P(StartArgumentsTest, Reads) {
     EXPECT_EQ(a.file, expected);
     EXPECT_EQ(a.sample, c.sample);
     EXPECT_EQ(a.newWindow, c.newWindow);
+    EXPECT_EQ(a.positions, c.positions);
     EXPECT_TRUE(a.error.isEmpty()) << a.error.toStdString();
 }
 
@@ -52,6 +54,23 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{{"/m/A.mv", "--new-window"}, Action::Run, "/m/A.mv", false, true, ""},
         StartCase{{"--sample"}, Action::Run, "", true, false, ""},
         StartCase{{"--sample", "--new-window"}, Action::Run, "", true, true, ""},
+        StartCase{{"/m/A.mv", "--positions", "/t/a.csv", "--positions", "file:///t/b%20c.gpx"},
+                  Action::Run,
+                  "/m/A.mv",
+                  false,
+                  false,
+                  "",
+                  {"/t/a.csv", "/t/b c.gpx"}},
+        StartCase{{"--positions", "t/../a.csv", "--sample"},
+                  Action::Run,
+                  "",
+                  true,
+                  false,
+                  "",
+                  {QDir::currentPath() + "/a.csv"}},
+        StartCase{{"--positions", "/t/a.csv"}, Action::Error, "", false, false, "name the map"},
+        StartCase{{"/m/A.mv", "--positions"}, Action::Error, "", false, false, "positions"},
+        StartCase{{"/m/A.mv", "--positions", ""}, Action::Error, "", false, false, "empty"},
         // Launchers may pass URLs; spaces and "#" arrive percent-encoded.
         StartCase{{"file:///home/me/My%20maps/%231/A.mv"},
                   Action::Run,

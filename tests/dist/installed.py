@@ -223,7 +223,7 @@ class InstalledChecks:
         for name in subcommands:
             cli_options |= help_options(t.run([str(cli), name, "--help"]).stdout)
         viewer_options = help_options(t.run([str(t.path("bin/pelagon")), "--help"]).stdout)
-        self.assertTrue({"--sample", "--new-window", "--help", "--version"} <= viewer_options)
+        self.assertTrue({"--sample", "--new-window", "--positions", "--help", "--version"} <= viewer_options)
 
         for page, options in (("pelagon-cli", cli_options), ("pelagon", viewer_options)):
             text = render_manual_page(t, t.path(f"share/man/man1/{page}.1.gz"))

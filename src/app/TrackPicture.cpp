@@ -1,0 +1,374 @@
+#include "app/TrackPicture.h"
+
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPen>
+#include <QLineF>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "app/PositionsOverlay.h"
+#include "query/PositionSet.h"
+#include "render/Viewport.h"
+
+namespace pelagon {
+
+namespace {
+
+constexpr double kTrackPointPx = 6;   // diameter of a position's point
+constexpr double kTrackRingPx = 12;   // outer diameter of the red ring
+constexpr double kTrackPenPx = 1.5;   // width of a track's line
+constexpr int kCancelEvery = 4096;    // segments or points between looks at cancel
+
+// Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
+double deviceScale(const QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    return device != nullptr ? std::max(1.0, device->logicalDpiX() / 96.0) : 1.0;
+}
+
+bool cancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+// One vessel's line as it is drawn: the visible part of each segment, in order; a segment
+// shorter than half a pixel is joined to the next. False when cancelled.
+struct VesselLines {
+    QColor colour;
+    std::vector<QLineF> lines;
+    double length = 0;  // in pixels
+};
+
+bool clipTrack(const PositionSet& set, const std::vector<int>& track, const Viewport& viewport,
+               const QRectF& box, VesselLines& out, const std::atomic<bool>* cancel) {
+    QPointF previous = viewport.toPixel(set.rows[static_cast<std::size_t>(track.front())].xy);
+    std::optional<QPointF> start;  // where a run of short pieces began
+    for (std::size_t i = 1; i < track.size(); ++i) {
+        if (i % kCancelEvery == 0 && cancelled(cancel)) {
+            return false;
+        }
+        const QPointF next = viewport.toPixel(set.rows[static_cast<std::size_t>(track[i])].xy);
+        const auto part = clipSegment(previous, next, box);
+        previous = next;
+        if (!part) {
+            start.reset();
+            continue;
+        }
+        const QPointF from = start && QLineF(*start, part->first).length() < 0.5 ? *start
+                                                                                 : part->first;
+        const QLineF line(from, part->second);
+        const double length = line.length();
+        if (length < 0.5 && i + 1 < track.size()) {
+            start = from;  // drawn with the pieces that follow
+            continue;
+        }
+        start.reset();
+        out.lines.push_back(line);
+        out.length += length;
+    }
+    return true;
+}
+
+// Lines antialiased at their full width, joined where they meet, in short polylines: Qt strokes
+// a long polyline that crosses itself in time that grows with the square of its crossings.
+bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
+                const std::atomic<bool>* cancel) {
+    constexpr std::size_t kPolylineSegments = 16;
+    QPen pen(vessel.colour, kTrackPenPx * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPolygonF run;
+    for (std::size_t i = 0; i < vessel.lines.size(); ++i) {
+        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+            return false;
+        }
+        const QLineF& line = vessel.lines[i];
+        if (run.isEmpty() || run.back() != line.p1() ||
+            static_cast<std::size_t>(run.size()) > kPolylineSegments) {
+            if (run.size() >= 2) {
+                painter.drawPolyline(run);
+            }
+            run.clear();
+            run.append(line.p1());
+        }
+        run.append(line.p2());
+    }
+    if (run.size() >= 2) {
+        painter.drawPolyline(run);
+    }
+    return true;
+}
+
+// Lines one pixel wide without antialiasing: Qt's fastest path, about a nanosecond a pixel.
+bool strokeCoarse(QPainter& painter, const VesselLines& vessel, const std::atomic<bool>* cancel) {
+    QPen pen(vessel.colour, 1);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (std::size_t i = 0; i < vessel.lines.size(); i += kCancelEvery) {
+        if (cancelled(cancel)) {
+            return false;
+        }
+        const std::size_t n = std::min<std::size_t>(kCancelEvery, vessel.lines.size() - i);
+        painter.drawLines(vessel.lines.data() + i, static_cast<int>(n));
+    }
+    return true;
+}
+
+// Pixels of an image nothing was drawn on.
+std::int64_t emptyPixels(const QImage& image) {
+    std::int64_t empty = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            empty += qAlpha(line[x]) == 0 ? 1 : 0;
+        }
+    }
+    return empty;
+}
+
+// Every vessel's lines, the first drawn lowest. Where the lines would take more than about
+// kFineSeconds at full quality, they are drawn one pixel wide; and where the last vessels' lines
+// alone cover the view many times over (a track that jumps about the map), those are drawn on a
+// layer of their own first, and the vessels below them only when the layer leaves some of the
+// view uncovered.
+bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, double scale,
+               bool raster, const std::atomic<bool>* cancel) {
+    constexpr double kFineSeconds = 0.04;
+    constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
+    constexpr double kFineSecondsPerPixel = 4e-7;
+    constexpr double kCover = 12;  // the view's area over: the lines on top hide the rest
+    double segments = 0;
+    double length = 0;
+    for (const VesselLines& v : vessels) {
+        segments += static_cast<double>(v.lines.size());
+        length += v.length;
+    }
+    if (!raster || kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <=
+                       kFineSeconds) {
+        for (const VesselLines& v : vessels) {
+            if (!strokeFine(painter, v, scale, cancel)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const QPaintDevice* device = painter.device();
+    const double area = static_cast<double>(device->width()) * device->height();
+    std::size_t first = vessels.size();  // the lowest of the vessels on top
+    for (double above = 0; first > 0 && above < kCover * area;) {
+        --first;
+        above += vessels[first].length;
+    }
+    if (first == 0 || !painter.transform().isIdentity()) {
+        for (const VesselLines& v : vessels) {
+            if (!strokeCoarse(painter, v, cancel)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    QImage top(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+    top.setDevicePixelRatio(device->devicePixelRatioF());
+    top.fill(Qt::transparent);
+    {
+        QPainter onTop(&top);
+        for (std::size_t v = first; v < vessels.size(); ++v) {
+            if (!strokeCoarse(onTop, vessels[v], cancel)) {
+                return false;
+            }
+        }
+    }
+    // A few pixels in ten thousand left open are noise in a view drawn over this often.
+    if (static_cast<double>(emptyPixels(top)) > area * 1e-4) {
+        for (std::size_t v = 0; v < first; ++v) {
+            if (!strokeCoarse(painter, vessels[v], cancel)) {
+                return false;
+            }
+        }
+    }
+    painter.drawImage(QPointF(0, 0), top);
+    return true;
+}
+
+// A point as it is drawn, made once per colour and stamped where each position lies: much
+// cheaper than stroking a round dot per position.
+QImage pointSprite(const QColor& colour, bool ringed, double scale) {
+    const double outer = (ringed ? kTrackRingPx : kTrackPointPx + 1.5) * scale;
+    const int side = static_cast<int>(std::ceil(outer)) + 2;
+    QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(Qt::transparent);
+    QPainter p(&sprite);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    const QPointF centre(side / 2.0, side / 2.0);
+    const auto disc = [&](const QColor& c, double diameter) {
+        p.setBrush(c);
+        p.drawEllipse(centre, diameter * scale / 2, diameter * scale / 2);
+    };
+    if (ringed) {
+        disc(PositionsOverlay::kRingColour, kTrackRingPx);
+        disc(Qt::white, kTrackRingPx - 3);
+    }
+    disc(colour.darker(160), kTrackPointPx + 1.5);
+    disc(colour, kTrackPointPx);
+    return sprite;
+}
+
+// Points of one vessel inside visible, rings first so that no ring covers a point.
+bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int>& track,
+                const Viewport& viewport, const QRectF& visible, const QColor& colour,
+                double scale, bool raster, const std::atomic<bool>* cancel) {
+    QPolygonF plain;
+    QPolygonF ringed;
+    for (std::size_t i = 0; i < track.size(); ++i) {
+        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+            return false;
+        }
+        const PositionSet::Row& row = set.rows[static_cast<std::size_t>(track[i])];
+        const QPointF p = viewport.toPixel(row.xy);
+        if (visible.contains(p)) {
+            (row.inDocumentArea ? ringed : plain).append(p);
+        }
+    }
+    if (raster) {
+        // Sprites on whole device pixels; the painter's transform is a translation at most.
+        for (const auto& [points, isRinged] : {std::pair{&plain, false}, std::pair{&ringed, true}}) {
+            if (points->isEmpty()) {
+                continue;
+            }
+            const QImage sprite = pointSprite(colour, isRinged, scale);
+            const QPointF half(sprite.width() / 2.0, sprite.height() / 2.0);
+            for (qsizetype i = 0; i < points->size(); ++i) {
+                if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+                    return false;
+                }
+                const QPointF at = (*points)[i] - half;
+                painter.drawImage(QPointF(std::round(at.x()), std::round(at.y())), sprite);
+            }
+        }
+        return true;
+    }
+    // Printers and vector files: round dots drawn as shapes.
+    QPen pen(Qt::SolidPattern, 1, Qt::SolidLine, Qt::RoundCap);
+    if (!ringed.isEmpty()) {
+        pen.setColor(PositionsOverlay::kRingColour);
+        pen.setWidthF(kTrackRingPx * scale);
+        painter.setPen(pen);
+        painter.drawPoints(ringed);
+        pen.setColor(Qt::white);
+        pen.setWidthF((kTrackRingPx - 3) * scale);
+        painter.setPen(pen);
+        painter.drawPoints(ringed);
+    }
+    for (const auto& [c, width] : {std::pair{colour.darker(160), kTrackPointPx + 1.5},
+                                   std::pair{colour, kTrackPointPx}}) {
+        pen.setColor(c);
+        pen.setWidthF(width * scale);
+        painter.setPen(pen);
+        painter.drawPoints(plain);
+        painter.drawPoints(ringed);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::pair<QPointF, QPointF>> clipSegment(QPointF a, QPointF b, const QRectF& box) {
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
+        !std::isfinite(b.y())) {
+        return std::nullopt;
+    }
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    double t0 = 0;
+    double t1 = 1;
+    // Each edge in turn: p * t <= q keeps the inside.
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(),
+                         box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) {
+                return std::nullopt;  // parallel to this edge and outside it
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+        if (t0 > t1) {
+            return std::nullopt;
+        }
+    }
+    if (!std::isfinite(t0) || !std::isfinite(t1)) {
+        return std::nullopt;
+    }
+    return std::pair{QPointF(a.x() + t0 * dx, a.y() + t0 * dy),
+                     QPointF(a.x() + t1 * dx, a.y() + t1 * dy)};
+}
+
+bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
+                        const std::atomic<bool>* cancel) const {
+    if (sets_.empty() || !viewport.isValid()) {
+        return true;
+    }
+    const double scale = deviceScale(painter);
+    const bool raster =
+        painter.paintEngine() != nullptr && painter.paintEngine()->type() == QPaintEngine::Raster;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    // Lines are clipped a little outside the view so that their ends and joins never show;
+    // points are kept where their rings reach into it.
+    const QRectF view(QPointF(0, 0), viewport.size());
+    const double lineMargin = 4 * kTrackPenPx * scale;
+    const QRectF lineBox = view.adjusted(-lineMargin, -lineMargin, lineMargin, lineMargin);
+    const double pointMargin = kTrackRingPx * scale;
+    const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
+
+    // Lines of every file first, under every point.
+    std::vector<VesselLines> vessels;
+    for (const Shown& shown : sets_) {
+        const PositionSet& set = *shown.set;
+        for (std::size_t v = 0; v < set.tracks.size(); ++v) {
+            if (cancelled(cancel)) {
+                painter.restore();
+                return false;
+            }
+            if (set.tracks[v].size() < 2) {
+                continue;
+            }
+            VesselLines lines;
+            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            if (!clipTrack(set, set.tracks[v], viewport, lineBox, lines, cancel)) {
+                painter.restore();
+                return false;
+            }
+            if (!lines.lines.empty()) {
+                vessels.push_back(std::move(lines));
+            }
+        }
+    }
+    bool finished = strokeAll(painter, vessels, scale, raster, cancel);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const Shown& shown : sets_) {
+        const PositionSet& set = *shown.set;
+        for (std::size_t v = 0; finished && v < set.tracks.size(); ++v) {
+            finished = drawPoints(painter, set, set.tracks[v], viewport, visible,
+                                  PositionsOverlay::vesselColour(shown.firstColour +
+                                                                 static_cast<int>(v)),
+                                  scale, raster, cancel);
+        }
+    }
+    painter.restore();
+    return finished;
+}
+
+}  // namespace pelagon
