@@ -67,26 +67,42 @@ QByteArray trackFile() {
     return csv;
 }
 
-void BM_ViewerOpenPositions(benchmark::State& state) {
-    test::SampleMapCopy sample;
-    const QString path = sample.folder() + QStringLiteral("/tracks.csv");
-    {
+// The viewer on a copy of the sample map with a positions file beside it: ready() is false, with
+// the reason given to the benchmark, when either cannot be made.
+struct ViewerWithFile {
+    ViewerWithFile(benchmark::State& state, const QString& name, const QByteArray& content)
+        : path(sample.folder() + QLatin1Char('/') + name), controller(messages, pages.factory()) {
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(trackFile()) < 0) {
+        if (!f.open(QIODevice::WriteOnly) || f.write(content) < 0) {
             state.SkipWithError("cannot write the positions file");
             return;
         }
+        f.close();
+        if (!controller.openMapFile(sample.definition())) {
+            state.SkipWithError("cannot open the sample map");
+            return;
+        }
+        QApplication::processEvents();
+        map = controller.mapform();
     }
+    bool ready() const { return map != nullptr; }
+
+    test::SampleMapCopy sample;
+    QString path;
     test::RecordingMessageSink messages;
     test::FakePageViews pages;
-    AppController controller(messages, pages.factory());
-    if (!controller.openMapFile(sample.definition())) {
-        state.SkipWithError("cannot open the sample map");
+    AppController controller;
+    Mapform* map = nullptr;
+};
+
+void BM_ViewerOpenPositions(benchmark::State& state) {
+    ViewerWithFile viewer(state, QStringLiteral("tracks.csv"), trackFile());
+    if (!viewer.ready()) {
         return;
     }
-    Mapform* map = controller.mapform();
+    const QString& path = viewer.path;
+    Mapform* map = viewer.map;
     PositionsController* positions = map->positions();
-    QApplication::processEvents();
 
     for (auto _ : state) {
         QEventLoop loop;
@@ -182,26 +198,13 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs) {
 }
 
 void BM_ViewerScatteredTracks(benchmark::State& state) {
-    test::SampleMapCopy sample;
-    const QString path = sample.folder() + QStringLiteral("/scattered.csv");
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(scatteredFile()) < 0) {
-            state.SkipWithError("cannot write the positions file");
-            return;
-        }
-    }
-    test::RecordingMessageSink messages;
-    test::FakePageViews pages;
-    AppController controller(messages, pages.factory());
-    if (!controller.openMapFile(sample.definition())) {
-        state.SkipWithError("cannot open the sample map");
+    ViewerWithFile viewer(state, QStringLiteral("scattered.csv"), scatteredFile());
+    if (!viewer.ready()) {
         return;
     }
-    Mapform* map = controller.mapform();
-    MapCanvas* canvas = map->theMap;
-    PositionsController* positions = map->positions();
-    QApplication::processEvents();
+    const QString& path = viewer.path;
+    MapCanvas* canvas = viewer.map->theMap;
+    PositionsController* positions = viewer.map->positions();
 
     for (auto _ : state) {
         canvas->setExtent(canvas->fullExtent());

@@ -3,19 +3,16 @@
 //
 // The input: the sizes of the .shp and the .shx (32-bit little-endian each), then the three
 // files' bytes one after the other (the .dbf takes what is left).
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
 
 #include "FuzzCheck.h"
+#include "ShapefileInput.h"
 #include "store/FeatureStore.h"
 #include "store/ShapefileCheck.h"
 
@@ -23,50 +20,30 @@ namespace {
 
 std::unique_ptr<QTemporaryDir> folder;
 
-void writeFile(const QString& path, const char* data, qsizetype size) {
-    QFile f(path);
-    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    FUZZ_CHECK(f.write(data, size) == size);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Memory-backed when the system has it: every input is three files.
-    const QString shm = QStringLiteral("/dev/shm");
-    folder = std::make_unique<QTemporaryDir>(
-        QFileInfo(shm).isWritable() ? shm + QStringLiteral("/pelagon-fuzz-XXXXXX")
-                                    : QDir::tempPath() + QStringLiteral("/pelagon-fuzz-XXXXXX"));
-    FUZZ_CHECK(folder->isValid());
+    folder = pelagon::fuzz::scratchFolder(QStringLiteral("pelagon-fuzz"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 8) {
+    pelagon::fuzz::ShapefileInput in;
+    if (!pelagon::fuzz::ShapefileInput::split(data, size, in)) {
         return 0;
     }
-    const std::size_t shpSize = std::min<std::size_t>(qFromLittleEndian<quint32>(data), size - 8);
-    const std::size_t shxSize =
-        std::min<std::size_t>(qFromLittleEndian<quint32>(data + 4), size - 8 - shpSize);
-    const char* shp = reinterpret_cast<const char*>(data) + 8;
-    const char* shx = shp + shpSize;
-    const char* dbf = shx + shxSize;
-    const std::size_t dbfSize = size - 8 - shpSize - shxSize;
 
     // The check alone, on the bytes.
     const pelagon::ShapefileCheck check = pelagon::checkShapefileBytes(
-        std::as_bytes(std::span(shp, shpSize)), std::as_bytes(std::span(shx, shxSize)),
-        std::as_bytes(std::span(dbf, dbfSize)), static_cast<std::int64_t>(dbfSize),
-        QStringLiteral("layer"));
+        std::as_bytes(in.shp), std::as_bytes(in.shx), std::as_bytes(in.dbf),
+        static_cast<std::int64_t>(in.dbf.size()), QStringLiteral("layer"));
     FUZZ_CHECK(check.badCount() <= check.records);
     FUZZ_CHECK(static_cast<std::int64_t>(check.bad.size()) == check.records);
     FUZZ_CHECK(check.problems.size() <= pelagon::ShapefileCheck::kKeptProblems);
     FUZZ_CHECK(check.problemCount >= static_cast<std::int64_t>(check.problems.size()));
 
     const QString base = folder->filePath(QStringLiteral("layer"));
-    writeFile(base + QStringLiteral(".shp"), shp, static_cast<qsizetype>(shpSize));
-    writeFile(base + QStringLiteral(".shx"), shx, static_cast<qsizetype>(shxSize));
-    writeFile(base + QStringLiteral(".dbf"), dbf, static_cast<qsizetype>(dbfSize));
+    in.write(base);
     const pelagon::StoreOpenResult r = pelagon::FeatureStore::open(base + QStringLiteral(".shp"));
     FUZZ_CHECK((r.store != nullptr) == (r.error.kind == pelagon::StoreError::Kind::None));
     if (!r.store) {
