@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 
@@ -236,16 +237,28 @@ void PositionsController::keepPositionsInSight(PositionsWindow* window, const Po
     if (area == nullptr) {
         return;
     }
-    // The positions' box on the screen, in the area's coordinates.
-    QRectF box;
+    // The positions' box on the screen, in the area's coordinates: the map's axes are the
+    // screen's, so the corners of their box on the map make it.
+    double west = std::numeric_limits<double>::infinity();
+    double east = -west;
+    double south = west;
+    double north = -west;
     for (const PositionSet::Row& row : set.rows) {
         if (row.placed) {
-            const QPointF p =
-                map_.theMap->mapTo(area->viewport(), map_.theMap->toWindowPoint(row.xy).toPoint());
-            box = box.isNull() ? QRectF(p, QSizeF(1, 1)) : box.united(QRectF(p, QSizeF(1, 1)));
+            west = std::min(west, row.xy.x);
+            east = std::max(east, row.xy.x);
+            south = std::min(south, row.xy.y);
+            north = std::max(north, row.xy.y);
         }
     }
-    const QRect shown = box.toAlignedRect() & area->viewport()->rect();
+    if (west > east) {
+        return;
+    }
+    const QPoint offset = map_.theMap->mapTo(area->viewport(), QPoint(0, 0));
+    const QPoint topLeft = map_.theMap->toWindowPoint({west, north}).toPoint() + offset;
+    const QPoint bottomRight = map_.theMap->toWindowPoint({east, south}).toPoint() + offset;
+    const QRect box(topLeft, bottomRight + QPoint(1, 1));
+    const QRect shown = box & area->viewport()->rect();
     if (shown.isEmpty() || !window->geometry().intersects(shown)) {
         return;
     }

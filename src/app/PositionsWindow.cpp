@@ -36,6 +36,8 @@ PositionsModel::~PositionsModel() = default;
 
 namespace {
 
+constexpr int kRowsMeasured = 200;  // rows whose cells size the columns
+
 bool allNumbers(const PositionSet& set) {
     for (const PositionSet::Row& row : set.rows) {
         bool ok = false;
@@ -83,7 +85,7 @@ void PositionsModel::setPositions(std::shared_ptr<const PositionSet> set, int fi
     beginResetModel();
     set_ = std::move(set);
     firstColour_ = firstColour;
-    numericIds_ = set_ && allNumbers(*set_);
+    numericIds_.reset();
     sortKeys_.clear();
     endResetModel();
 }
@@ -195,7 +197,10 @@ bool PositionsModel::lessThan(int a, int b, int column) const {
     if (keys.numbers.empty() && keys.ranks.empty() && n > 0) {
         const auto& columns = set_->query->columns();
         const int c = column - kFixedColumns;
-        const bool numeric = (column == IdColumn && numericIds_) || column == TimeColumn ||
+        if (column == IdColumn && !numericIds_) {
+            numericIds_ = allNumbers(*set_);
+        }
+        const bool numeric = (column == IdColumn && *numericIds_) || column == TimeColumn ||
                              c >= static_cast<int>(columns.size());
         if (numeric) {
             keys.numbers.resize(n);
@@ -379,6 +384,8 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     }
     problems_->setText(lines.join(QLatin1Char('\n')));
     problems_->setVisible(!lines.isEmpty());
+    // Widths from the first rows: measuring every cell of a million rows holds up the window.
+    table_->horizontalHeader()->setResizeContentsPrecision(kRowsMeasured);
     table_->resizeColumnsToContents();
     for (int c = 0; c < model_->columnCount(); ++c) {
         table_->setColumnWidth(c, std::min(table_->columnWidth(c), 320));

@@ -5,6 +5,7 @@
 #include <QSortFilterProxyModel>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -49,7 +50,8 @@ private:
     struct SortKeys;
     std::shared_ptr<const PositionSet> set_;
     int firstColour_ = 0;
-    bool numericIds_ = false;
+    // Whether every id is a number, so that ids sort as numbers: found on the first sort by id.
+    mutable std::optional<bool> numericIds_;
     mutable std::vector<std::unique_ptr<SortKeys>> sortKeys_;  // per column, made on first sort
 };
 

@@ -389,6 +389,19 @@ TEST(TrackClipping, KeepsThePartInsideTheBox) {
     }
 }
 
+// Ids that are all numbers sort as numbers (found on the first sort by id).
+TEST_F(PositionsViewerTest, NumericIdsSortAsNumbers) {
+    writeFile("ids.csv", "id,lon,lat\n10,-152,57\n9,-152.1,57\n100,-152.2,57\n");
+    PositionsWindow* window = openAndWait(sample.folder() + "/ids.csv");
+    ASSERT_NE(window, nullptr);
+    window->table()->sortByColumn(PositionsModel::IdColumn, Qt::AscendingOrder);
+    QStringList shown;
+    for (int r = 0; r < 3; ++r) {
+        shown << window->table()->model()->index(r, PositionsModel::IdColumn).data().toString();
+    }
+    EXPECT_EQ(shown, QStringList({"9", "10", "100"}));
+}
+
 // A map handed over with positions files (pelagon MAP.mv --positions FILE) opens them with it.
 TEST_F(PositionsViewerTest, AMapOpenedWithPositionsShowsThem) {
     const QString track = writeTrack();
