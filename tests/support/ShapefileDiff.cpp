@@ -47,7 +47,8 @@ using Ring = std::vector<Vertex>;
 
 // The records of the .shp by the numbers in their own headers, walking from the file's header
 // one record after the other: record number -> (offset, bytes with the record header). The walk
-// ends where a record would run past the file or its number does not follow the one before.
+// goes on past a record whose length runs past the file at the next header that fits; a record
+// whose number does not follow the one before is not listed.
 std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray& shp) {
     std::map<std::int64_t, std::pair<qsizetype, qsizetype>> records;
     qsizetype at = 100;
@@ -55,11 +56,32 @@ std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray
     while (at + 12 <= shp.size()) {
         const std::int64_t number = be32At(shp, at);
         const std::int64_t words = be32At(shp, at + 4);
-        if (words < 2 || at + 8 + 2 * words > shp.size() || number <= last) {
-            break;
+        if (words < 2 || at + 8 + 2 * words > shp.size()) {
+            // A damaged length: the walk goes on at the next header further on (records lie on
+            // 16-bit words) whose number follows and whose length fits the file.
+            qsizetype next = -1;
+            for (qsizetype p = at + 2; p + 12 <= shp.size() && next < 0; p += 2) {
+                const std::int64_t n = be32At(shp, p);
+                const std::int64_t w = be32At(shp, p + 4);
+                if (n > last && n <= last + (shp.size() - p) / 12 && w >= 2 &&
+                    p + 8 + 2 * w <= shp.size()) {
+                    next = p;
+                }
+            }
+            if (next < 0) {
+                break;
+            }
+            at = next;
+            continue;
         }
-        records[number] = {at, 8 + 2 * words};
-        last = number;
+        // A number out of sequence, or beyond what the rest of the file could hold (a record
+        // takes 12 bytes at least), is damaged: the record's identity is unknown and it is not
+        // listed, but the records after it are.
+        const std::int64_t room = (shp.size() - at) / 12;
+        if (number > last && number <= last + room) {
+            records[number] = {at, 8 + 2 * words};
+            last = number;
+        }
         at += 8 + 2 * words;
     }
     return records;
