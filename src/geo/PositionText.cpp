@@ -328,6 +328,19 @@ PositionParse readPositionText(QStringView text) {
         firstIsLatitude = isLatitudeLetter(h0);
     } else if (!h1.isNull()) {
         firstIsLatitude = !isLatitudeLetter(h1);
+    } else {
+        // Without letters, a first coordinate beyond 90° can only be a longitude: the read-out
+        // gives the longitude first ("- 163° 8.405', 62° 26.011'").
+        const auto fits = [](const Coordinate& c, double limit) {
+            try {
+                valueOf(c, QString(), limit);
+                return true;
+            } catch (const Failure&) {
+                return false;
+            }
+        };
+        firstIsLatitude = fits(coords[0], 90.0) || !fits(coords[0], 180.0) ||
+                          !fits(coords[1], 90.0);
     }
     const Coordinate& latC = firstIsLatitude ? coords[0] : coords[1];
     const Coordinate& lonC = firstIsLatitude ? coords[1] : coords[0];

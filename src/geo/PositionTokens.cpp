@@ -66,14 +66,19 @@ std::vector<Token> tokenize(QStringView text) {
             return k < n && (text[k].isDigit() ||
                              (text[k] == QLatin1Char('.') && k + 1 < n && text[k + 1].isDigit()));
         };
-        if (c.isDigit() || c == QLatin1Char('.') || (signChar && startsNumber(i + 1))) {
+        // A sign may stand apart from its number, as the read-out writes it ("- 163° 8.405'").
+        qsizetype afterSign = i + 1;
+        while (signChar && afterSign < n && text[afterSign].isSpace()) {
+            ++afterSign;
+        }
+        if (c.isDigit() || c == QLatin1Char('.') || (signChar && startsNumber(afterSign))) {
             Token t;
             t.kind = TokenKind::Number;
             qsizetype k = i;
             if (signChar) {
                 t.sign = true;
                 t.negative = isMinus(c);
-                ++k;
+                k = afterSign;
             }
             const qsizetype digits = k;
             while (k < n && text[k].isDigit()) {

@@ -239,6 +239,19 @@ void ShapefileChecker::Impl::checkDbf() {
                                       .arg(plural(whole, "record", "records"))
                                       .arg(plural(rest, "byte", "bytes"));
         });
+        if (shifted > 0 && sizeWrong) {
+            // The rows before the first one found out of place are read as their fields put
+            // them; that the table as a whole is damaged is said with them, since where the
+            // bytes went missing or came in is known only to lie at or before that row.
+            problem(dbfName_, 0, -1, [&] {
+                return QStringLiteral(
+                           "its %1 do not fill the file (%2 past them); the records before "
+                           "record %3 are read as their fields put them")
+                    .arg(plural(whole, "record", "records"))
+                    .arg(plural(rest, "byte", "bytes"))
+                    .arg(from);
+            });
+        }
     } else {
         // Values that contradict their field's type: a damaged type byte. Such a field is not
         // read.

@@ -72,6 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"−57.5 −152.175", -57.5, -152.175}, ReadCase{"-0.5 .25", -0.5, 0.25},
         ReadCase{"52 S 173 E", -52, 173}, ReadCase{"90 N 180 W", 90, -180},
         ReadCase{"57 30.2 152", kLatDm, 152},
+        // the read-out: the longitude first, beyond 90°, its sign apart
+        ReadCase{"- 163° 8.405', 62° 26.011'", 62 + 26.011 / 60, -(163 + 8.405 / 60)},
+        ReadCase{"90 45", 90, 45}, ReadCase{"90.5 45", 45, 90.5},
         // degrees and minutes of both, one letter or two
         ReadCase{"57 30 152 10 W", 57.5, -(152 + 10 / 60.0)},
         ReadCase{"57 30 N 152 10 W", 57.5, -(152 + 10 / 60.0)},
