@@ -65,6 +65,16 @@ QList<QMdiSubWindow*> WindowMenu::openWindows() const {
     return open;
 }
 
+QList<QWidget*> WindowMenu::documentWindows() const {
+    QList<QWidget*> open;
+    for (QWidget* w : area_->window()->findChildren<QWidget*>(QStringLiteral("DocumentWindow"))) {
+        if (w->isWindow() && w->isVisible()) {
+            open.append(w);
+        }
+    }
+    return open;
+}
+
 QList<QMdiSubWindow*> WindowMenu::arrangedWindows() const {
     const QList<QMdiSubWindow*> layout = layoutWindows_ ? layoutWindows_() : QList<QMdiSubWindow*>();
     QList<QMdiSubWindow*> arranged;
@@ -195,7 +205,34 @@ void WindowMenu::refresh() {
         connect(action, &QAction::triggered, this, [this, window] { activate(window); });
         windowActions_.append(action);
     }
-    listStart_->setVisible(!windows.isEmpty());
+    // The documents a page's links opened are windows of their own beside the frame: listed
+    // after the frame's windows, so that one hidden behind the frame can be brought back.
+    const QList<QWidget*> documents = documentWindows();
+    for (QWidget* document : documents) {
+        QString title = document->windowTitle();
+        if (title.isEmpty()) {
+            title = QStringLiteral("(untitled)");
+        }
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const qsizetype i = windowActions_.size();
+        auto* action = new QAction(i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(title) : title,
+                                   menu_);
+        action->setCheckable(true);
+        action->setChecked(document->isActiveWindow());
+        menu_->addAction(action);
+        const QPointer<QWidget> window(document);
+        connect(action, &QAction::triggered, this, [window] {
+            if (window) {
+                if (window->isMinimized()) {
+                    window->showNormal();
+                }
+                window->raise();
+                window->activateWindow();
+            }
+        });
+        windowActions_.append(action);
+    }
+    listStart_->setVisible(!windows.isEmpty() || !documents.isEmpty());
     const bool arranged = !arrangedWindows().isEmpty();
     cascade_->setEnabled(arranged);
     tile_->setEnabled(arranged);

@@ -23,8 +23,8 @@ namespace pelagon {
 //   opened them (after the user moved, resized, minimized or maximized them);
 // - "Next window" (Ctrl+F6) and "Previous window" (Ctrl+Shift+F6), in the order the windows
 //   opened;
-// - the open windows, the active one checked: choosing one brings it to the front, restored when
-//   it was minimized.
+// - the open windows, the active one checked, then the document windows that pages' links opened:
+//   choosing one brings it to the front, restored when it was minimized.
 class WindowMenu : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +44,9 @@ public:
 
     // The frame's windows that show, in the order they opened.
     QList<QMdiSubWindow*> openWindows() const;
+    // The document windows the pages' links opened that show (windows of their own, owned by
+    // the frame), in the order they opened.
+    QList<QWidget*> documentWindows() const;
     // Those that Cascade and Tile arrange: the open ones other than the map window and the
     // legend, not minimized.
     QList<QMdiSubWindow*> arrangedWindows() const;

@@ -14,7 +14,7 @@ constexpr QSize kPageArea(600, 500);
 
 DocumentWindow::DocumentWindow(QWidget* owner)
     : QWidget(owner, Qt::Window), toolBar_(new QToolBar(this)), view_(new EngineView(this, owner)) {
-    setObjectName(QStringLiteral("DocumentWindow"));
+    setObjectName(QStringLiteral("DocumentWindow"));  // the frame's Window menu lists it by this name
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -65,6 +65,18 @@ TEST_F(WindowMenuTest, ListsTheOpenWindowsAndBringsTheChosenOneBack) {
     // A closed window leaves the list.
     map->helpWindow()->close();
     EXPECT_EQ(entries().size(), 4);
+    // A document a page's link opened is a window of its own, listed after the frame's (a plain
+    // window stands in for the web view here).
+    auto* document = new QWidget(controller->frame(), Qt::Window);
+    document->setObjectName("DocumentWindow");
+    document->setWindowTitle("Crab & Areas");
+    document->showMinimized();
+    ASSERT_EQ(entries().size(), 5);
+    EXPECT_EQ(entries().last(), "&5 Crab && Areas");
+    menu->windowActions().last()->trigger();
+    EXPECT_FALSE(document->isMinimized());
+    document->close();
+    EXPECT_EQ(entries().size(), 4);
 }
 
 // Ctrl+F6 and Ctrl+Shift+F6 go through the windows in the order they opened, round from the
