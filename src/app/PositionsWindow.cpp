@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -58,23 +59,6 @@ QString positionText(const PositionSet::Row& row) {
 
 }  // namespace
 
-// The table sorted by the model's own order of rows.
-class PositionsSortModel : public QSortFilterProxyModel {
-public:
-    explicit PositionsSortModel(PositionsModel* model, QObject* parent)
-        : QSortFilterProxyModel(parent), model_(model) {
-        setSourceModel(model);
-    }
-
-protected:
-    bool lessThan(const QModelIndex& a, const QModelIndex& b) const override {
-        return model_->lessThan(a.row(), b.row(), a.column());
-    }
-
-private:
-    PositionsModel* model_;
-};
-
 // ---------------------------------------------------------------------------------------------
 
 QString PositionsModel::outsideProjectionText() {
@@ -87,7 +71,58 @@ void PositionsModel::setPositions(std::shared_ptr<const PositionSet> set, int fi
     firstColour_ = firstColour;
     numericIds_.reset();
     sortKeys_.clear();
+    order_.clear();
+    shown_.clear();
     endResetModel();
+}
+
+int PositionsModel::fileRow(int shownRow) const {
+    return order_.empty() || shownRow < 0 || static_cast<std::size_t>(shownRow) >= order_.size()
+               ? shownRow
+               : order_[static_cast<std::size_t>(shownRow)];
+}
+
+int PositionsModel::shownRow(int fileRow) const {
+    return shown_.empty() || fileRow < 0 || static_cast<std::size_t>(fileRow) >= shown_.size()
+               ? fileRow
+               : shown_[static_cast<std::size_t>(fileRow)];
+}
+
+void PositionsModel::sort(int column, Qt::SortOrder order) {
+    if (!set_ || (column < 0 && order_.empty())) {
+        return;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> files;
+    files.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before) {
+        files.push_back(fileRow(index.row()));
+    }
+    const auto n = static_cast<int>(set_->rows.size());
+    std::vector<int> sorted;
+    if (column >= 0) {
+        sorted.resize(static_cast<std::size_t>(n));
+        for (int r = 0; r < n; ++r) {
+            sorted[static_cast<std::size_t>(r)] = r;
+        }
+        lessThan(0, 0, column);  // makes the column's keys before the sort
+        std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
+            return order == Qt::AscendingOrder ? lessThan(a, b, column) : lessThan(b, a, column);
+        });
+    }
+    order_ = std::move(sorted);
+    shown_.assign(order_.empty() ? 0 : order_.size(), 0);
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+        shown_[static_cast<std::size_t>(order_[i])] = static_cast<int>(i);
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        after.append(index(shownRow(files[static_cast<std::size_t>(i)]), before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int PositionsModel::rowCount(const QModelIndex& parent) const {
@@ -138,7 +173,7 @@ QVariant PositionsModel::data(const QModelIndex& index, int role) const {
     if (!set_ || !index.isValid()) {
         return {};
     }
-    const auto r = static_cast<std::size_t>(index.row());
+    const auto r = static_cast<std::size_t>(fileRow(index.row()));
     const PositionSet::Row& row = set_->rows[r];
     const int column = index.column();
     if (role == Qt::DecorationRole && column == VesselColumn) {
@@ -231,7 +266,8 @@ bool PositionsModel::lessThan(int a, int b, int column) const {
                                                        row.lonLat->x + 360)
                                    : QString();
                 } else {
-                    texts[r] = data(index(static_cast<int>(r), column), Qt::DisplayRole).toString();
+                    texts[r] = data(index(shownRow(static_cast<int>(r)), column), Qt::DisplayRole)
+                                   .toString();
                 }
             }
             std::vector<int> order(n);
@@ -273,7 +309,6 @@ bool PositionsModel::lessThan(int a, int b, int column) const {
 PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     : QMdiSubWindow(parent),
       model_(new PositionsModel(this)),
-      sorted_(new PositionsSortModel(model_, this)),
       summary_(new QLabel),
       progress_(new QProgressBar),
       export_(new QPushButton(QStringLiteral("&Export CSV…"))),
@@ -309,7 +344,7 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     problems_->hide();
     layout->addWidget(problems_);
     table_->setObjectName(QStringLiteral("positionsTable"));
-    table_->setModel(sorted_);
+    table_->setModel(model_);
     table_->setSortingEnabled(true);
     table_->sortByColumn(-1, Qt::AscendingOrder);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -327,12 +362,12 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
-                    emit rowChosen(sorted_->mapToSource(current).row());
+                    emit rowChosen(model_->fileRow(current.row()));
                 }
             });
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) {
-            emit rowActivated(sorted_->mapToSource(index).row());
+            emit rowActivated(model_->fileRow(index.row()));
         }
     });
     resize(960, 320);
@@ -348,10 +383,7 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     progress_->hide();
     export_->setEnabled(true);
     const QLocale locale;
-    qint64 outside = 0;
-    for (const PositionSet::Row& row : s.rows) {
-        outside += row.placed && row.lonLat ? 0 : 1;
-    }
+    const qint64 outside = s.outsideCount;
     QString text =
         QStringLiteral("%1: %2 %3")
             .arg(QFileInfo(s.path).fileName(), locale.toString(qint64(s.rows.size())),
@@ -393,7 +425,7 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
 }
 
 void PositionsWindow::selectRow(int row) {
-    const QModelIndex index = sorted_->mapFromSource(model_->index(row, 0));
+    const QModelIndex index = model_->index(model_->shownRow(row), 0);
     if (!index.isValid()) {
         return;
     }

@@ -2,7 +2,6 @@
 
 #include <QAbstractTableModel>
 #include <QMdiSubWindow>
-#include <QSortFilterProxyModel>
 
 #include <memory>
 #include <optional>
@@ -43,6 +42,14 @@ public:
     // (ids that are all numbers, times, distances), texts in the user's collation.
     bool lessThan(int a, int b, int column) const;
 
+    // The model sorts itself (the table's header asks): a proxy in front of a million rows
+    // would map them all each time the table is filled, holding up the window. Column -1 puts
+    // the rows back in file order. Selections follow their rows.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The file's row shown at a row of the table, and the other way round.
+    int fileRow(int shownRow) const;
+    int shownRow(int fileRow) const;
+
     // The text shown for a position the projection cannot place.
     static QString outsideProjectionText();
 
@@ -53,6 +60,8 @@ private:
     // Whether every id is a number, so that ids sort as numbers: found on the first sort by id.
     mutable std::optional<bool> numericIds_;
     mutable std::vector<std::unique_ptr<SortKeys>> sortKeys_;  // per column, made on first sort
+    std::vector<int> order_;  // the file's row at each shown row; empty in file order
+    std::vector<int> shown_;  // the shown row of each file row; empty in file order
 };
 
 // The Positions window of one file: a summary line, a progress bar while the file is read and
@@ -86,7 +95,6 @@ signals:
 
 private:
     PositionsModel* model_;
-    QSortFilterProxyModel* sorted_;
     QLabel* summary_;
     QProgressBar* progress_;
     QPushButton* export_;

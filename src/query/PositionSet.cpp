@@ -122,6 +122,7 @@ PositionSetLoad loadPositionSet(const QString& path, const QVector<LayerInfo>& L
     std::vector<bool> allTimed(set->tracks.size(), true);
     for (std::size_t r = 0; r < set->rows.size(); ++r) {
         const PositionSet::Row& row = set->rows[r];
+        set->outsideCount += row.placed && row.lonLat ? 0 : 1;
         if (!row.placed) {
             continue;
         }

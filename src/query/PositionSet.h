@@ -54,6 +54,7 @@ struct PositionSet {
     QStringList leftOut;
     QStringList notes;
     qint64 leftOutCount = 0;
+    qint64 outsideCount = 0;  // rows without degrees: outside the map's projection
 
     const std::int32_t* featuresOf(std::size_t row) const {
         return features.data() + row * query->columns().size();

@@ -78,7 +78,7 @@ protected:
         PositionsModel* model = window->model();
         for (int r = 0; r < model->rowCount(); ++r) {
             if (model->data(model->index(r, PositionsModel::IdColumn), Qt::DisplayRole) == id) {
-                return r;
+                return model->fileRow(r);
             }
         }
         return -1;
@@ -401,6 +401,16 @@ TEST_F(PositionsViewerTest, NumericIdsSortAsNumbers) {
         shown << window->table()->model()->index(r, PositionsModel::IdColumn).data().toString();
     }
     EXPECT_EQ(shown, QStringList({"9", "10", "100"}));
+    // Rows are chosen by the file's row whatever the order shown; the choice follows a sort.
+    QList<int> chosen;
+    QObject::connect(window, &PositionsWindow::rowChosen, [&](int row) { chosen.append(row); });
+    window->selectRow(2);  // id 100
+    EXPECT_EQ(window->table()->currentIndex().row(), 2);
+    window->table()->sortByColumn(PositionsModel::IdColumn, Qt::DescendingOrder);
+    EXPECT_EQ(window->table()->currentIndex().row(), 0);
+    EXPECT_EQ(window->table()->currentIndex().data().toString(), "100");
+    window->table()->setCurrentIndex(window->table()->model()->index(2, 0));  // id 9
+    EXPECT_EQ(chosen.last(), 1);
 }
 
 // Beneath the last vessels' lines (a layer of their own when they cover the view many times
