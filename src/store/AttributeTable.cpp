@@ -47,6 +47,10 @@ AttributeTable::AttributeTable(GDALDataset* dataset, std::vector<std::int64_t> f
 
 AttributeTable::~AttributeTable() = default;
 
+bool AttributeTable::unusable(int field) const {
+    return limits_.unusableFields.contains(names_[field], Qt::CaseInsensitive);
+}
+
 int AttributeTable::fieldIndex(const QString& name) const {
     if (limits_.unusableFields.contains(name, Qt::CaseInsensitive)) {
         return -1;
@@ -74,7 +78,8 @@ void AttributeTable::useAllFields() const {
 }
 
 std::optional<QString> AttributeTable::text(std::uint32_t feature, int field) const {
-    if (field < 0 || field >= names_.size() || feature >= count_ || !readable(feature)) {
+    if (field < 0 || field >= names_.size() || feature >= count_ || !readable(feature) ||
+        unusable(field)) {
         return std::nullopt;
     }
     std::lock_guard lock(mutex_);
@@ -91,7 +96,7 @@ std::optional<QString> AttributeTable::text(std::uint32_t feature, int field) co
 }
 
 std::shared_ptr<const TextColumn> AttributeTable::column(int field) const {
-    if (field < 0 || field >= names_.size()) {
+    if (field < 0 || field >= names_.size() || unusable(field)) {
         return nullptr;
     }
     const auto index = static_cast<std::size_t>(field);

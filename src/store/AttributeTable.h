@@ -45,8 +45,8 @@ public:
     const QStringList& fieldNames() const { return names_; }
     int fieldIndex(const QString& name) const;
 
-    // The value of a field as text, empty for NULL; nullopt for a missing field or feature, or
-    // a feature kept without attributes.
+    // The value of a field as text, empty for NULL; nullopt for a missing field or feature, a
+    // field whose values contradict its type, or a feature kept without attributes.
     std::optional<QString> text(std::uint32_t feature, int field) const;
 
     // A whole column; empty texts for features kept without attributes.
@@ -61,6 +61,7 @@ public:
     const std::vector<std::int64_t>& fids() const { return fids_; }
 
 private:
+    bool unusable(int field) const;  // its values contradict its type: it is not read
     enum class Mode { Unset, AllFields, OneField };
     void useAllFields() const;
     // Reads a whole column from a layer of this table's file.

@@ -21,7 +21,6 @@ constexpr std::int64_t kDescriptor = 32;
 // Visual FoxPro keeps a 263-byte link to its database after the field list.
 constexpr std::int64_t kBacklink = 263;
 // Rows read at each end of the table to see whether values fit their fields' types.
-constexpr std::int64_t kSampledRows = 32;
 
 struct DbfField {
     QString name;
@@ -190,16 +189,11 @@ void ShapefileChecker::Impl::checkDbf() {
         }
         return true;
     };
-    dbfHeaderLength_ = headerLength;
-    dbfRowLength_ = rowLength;
-    dbfHeld_ = held;
     std::int64_t shifted = -1;  // the first row found out of place
     std::vector<std::int64_t> deleted;
-    // Every row's deletion flag is read here only when the rows do not fill the file; else
-    // those of the rows OGR skips (deleted ones) are read when the reading is finished
-    // (checkSkippedRow), which costs a sound file nothing: reading every flag of a large table
-    // would cost a few percent of the open, waiting for memory.
-    for (std::int64_t r = 0; r < held && (sizeWrong || thorough_); ++r) {
+    // Every row's deletion flag is read: rows shifted by bytes cut out and put in further on
+    // keep the file's size whole, and only a flag out of place shows them.
+    for (std::int64_t r = 0; r < held; ++r) {
         const std::uint8_t flag = byteAt(dbf_, rowAt(r));
         if (flag == '*') {
             deleted.push_back(r);
@@ -239,45 +233,58 @@ void ShapefileChecker::Impl::checkDbf() {
                                       .arg(plural(whole, "record", "records"))
                                       .arg(plural(rest, "byte", "bytes"));
         });
-        if (shifted > 0 && sizeWrong) {
-            // The rows before the first one found out of place are read as their fields put
-            // them; that the table as a whole is damaged is said with them, since where the
-            // bytes went missing or came in is known only to lie at or before that row.
-            problem(dbfName_, 0, -1, [&] {
-                return QStringLiteral(
-                           "its %1 do not fill the file (%2 past them); the records before "
-                           "record %3 are read as their fields put them")
-                    .arg(plural(whole, "record", "records"))
-                    .arg(plural(rest, "byte", "bytes"))
-                    .arg(from);
-            });
+    }
+    // The values of the typed fields in the rows read. A field most of whose values contradict
+    // its type has a damaged type byte and is not read; a value that contradicts it otherwise
+    // costs its own record's attributes, where OGR would read "1/4.11" as 1 and "-14.mb" as -14.
+    const std::int64_t readRows = shifted >= 0 || (sizeWrong && !cutOff)
+                                      ? std::max<std::int64_t>(shifted - 1, 0)
+                                      : held;
+    auto fits = [&](const DbfField& f, std::int64_t r) {
+        return byteAt(dbf_, rowAt(r)) != ' ' ||
+               valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length);
+    };
+    std::vector<const DbfField*> typed;
+    for (const DbfField& f : fields) {
+        if (!QByteArrayView("NFDL").contains(f.type)) {
+            continue;
         }
-    } else {
-        // Values that contradict their field's type: a damaged type byte. Such a field is not
-        // read.
-        std::vector<std::int64_t> sample;
-        for (std::int64_t r = 0; r < held && r < kSampledRows; ++r) {
-            sample.push_back(r);
+        std::int64_t misfits = 0, first = -1;
+        for (std::int64_t r = 0; r < readRows; ++r) {
+            if (!fits(f, r)) {
+                first = first < 0 ? r : first;
+                ++misfits;
+            }
         }
-        for (std::int64_t r = std::max(held - kSampledRows, kSampledRows); r < held; ++r) {
-            sample.push_back(r);
+        if (misfits == 0) {
+            continue;
         }
-        for (const DbfField& f : fields) {
-            for (const std::int64_t r : sample) {
-                if (byteAt(dbf_, rowAt(r)) == ' ' &&
-                    !valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length)) {
-                    result_.unusableFields.append(f.name);
-                    problem(dbfName_, 0, -1, [&] {
-                        return QStringLiteral(
-                                   "field %1 is of type %2, but record %3 holds "
-                                   "\"%4\"; the field is not read")
-                            .arg(f.name)
-                            .arg(QLatin1Char(f.type))
-                            .arg(r + 1)
-                            .arg(quotedValue(dbf_, rowAt(r) + f.offset, f.length));
-                    });
-                    break;
-                }
+        if (2 * misfits <= readRows) {
+            typed.push_back(&f);
+            continue;
+        }
+        result_.unusableFields.append(f.name);
+        problem(dbfName_, 0, -1, [&] {
+            return QStringLiteral("field %1 is of type %2, but record %3 holds \"%4\"; the field is "
+                                  "not read")
+                .arg(f.name)
+                .arg(QLatin1Char(f.type))
+                .arg(first + 1)
+                .arg(quotedValue(dbf_, rowAt(first) + f.offset, f.length));
+        });
+    }
+    for (std::int64_t r = 0; r < readRows && !typed.empty(); ++r) {
+        for (const DbfField* f : typed) {
+            if (!fits(*f, r)) {
+                withoutAttributes(dbfName_, r + 1, r + 1, [&] {
+                    return recordText(r + 1) +
+                           QStringLiteral("field %1 is of type %2, but it holds \"%3\"; "
+                                          "the record is kept without attributes")
+                               .arg(f->name)
+                               .arg(QLatin1Char(f->type))
+                               .arg(quotedValue(dbf_, rowAt(r) + f->offset, f->length));
+                });
+                break;
             }
         }
     }
@@ -294,6 +301,20 @@ void ShapefileChecker::Impl::checkDbf() {
                        "them are kept without attributes")
                        .arg(plural(held, "whole record", "whole records"))
                        .arg(count);
+        });
+    }
+    // The rows before the first one found out of place, or before the end of a table cut off,
+    // are read as their fields put them; that the table as a whole is damaged is said with
+    // them, since where bytes went missing or came in is known only to lie after them.
+    const std::int64_t readBefore = shifted > 0 ? shifted : cutOff ? held + 1 : 0;
+    if (sizeWrong && readBefore > 1) {
+        problem(dbfName_, 0, -1, [&] {
+            return QStringLiteral(
+                       "its %1 do not fill the file (%2 past them); the records before "
+                       "record %3 are read as their fields put them")
+                .arg(plural(whole, "record", "records"))
+                .arg(plural(rest, "byte", "bytes"))
+                .arg(readBefore);
         });
     }
 
@@ -317,29 +338,6 @@ void ShapefileChecker::Impl::checkDbf() {
                 .arg(plural(rows, "record", "records"))
                 .arg(records)
                 .arg(plural(rows - records, "attribute row", "attribute rows"));
-        });
-    }
-}
-
-// A row OGR did not give: a row marked deleted, or bytes lost or put in before it.
-void ShapefileChecker::Impl::checkSkippedRow(std::int64_t i) {
-    if (dbfRowLength_ <= 0 || i < 0 || i >= dbfHeld_ || !result_.attributesUsable ||
-        result_.bad[static_cast<std::size_t>(i)] != 0) {
-        return;
-    }
-    const std::uint8_t flag = byteAt(dbf_, dbfHeaderLength_ + i * dbfRowLength_);
-    if (flag == '*') {
-        problem(dbfName_, i + 1, i + 1,
-                [&] { return recordText(i + 1) + QStringLiteral("the .dbf marks it deleted"); });
-    } else if (flag != ' ') {
-        withoutAttributes(dbfName_, i + 1, result_.records, [&] {
-            return recordText(i + 1) +
-                   QStringLiteral(
-                       "its deletion flag is not where its fields put it: bytes were "
-                       "cut out or put in before it; records %1 to %2 are kept "
-                       "without attributes")
-                       .arg(i + 1)
-                       .arg(result_.records);
         });
     }
 }

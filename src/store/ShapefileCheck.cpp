@@ -101,9 +101,6 @@ void ShapefileChecker::Impl::finish(bool thorough) {
     // the memory's latency.
     constexpr std::int64_t kAhead = 8;
     for (std::int64_t i = 0; i < checkable_; ++i) {
-        if (checked_[static_cast<std::size_t>(i)] == 0 && !thorough) {
-            checkSkippedRow(i);  // OGR skips rows marked deleted
-        }
         if (checked_[static_cast<std::size_t>(i)] != 0 ||
             (!all && suspicious_[static_cast<std::size_t>(i)] == 0)) {
             continue;  // records OGR did not give are deleted ones, unless the index says else

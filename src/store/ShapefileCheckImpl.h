@@ -153,7 +153,6 @@ private:
     }
     void walkTail();
     void checkDbf();
-    void checkSkippedRow(std::int64_t i);
     // The walk of the .shp that replaces an index that does not lay its records end to end.
     bool indexLaysRecords() const;
     void restoreIndex();
@@ -199,7 +198,6 @@ private:
     bool dbfMissing_ = false;
     bool restored_ = false;  // the index is the walk of the .shp
     bool thorough_ = false;  // every record and row is read (the whole check)
-    std::int64_t dbfHeaderLength_ = 0, dbfRowLength_ = 0, dbfHeld_ = 0;  // the rows' layout
     std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
     std::vector<std::uint8_t> checked_;     // per checkable record
     std::vector<std::uint8_t> examined_;    // per checkable record: read and checked

@@ -257,6 +257,16 @@ const DamageCase kDamageCases[] = {
     {"a byte cut out of a .dbf record", "sites",
      [](LayerBytes& b) { b.dbf.remove(dbfRow(b.dbf, 9) + 20, 1); }, 0, "sites.dbf",
      "record 11: its deletion flag or values are not where its fields put them", 31},
+    {"bytes cut out of one .dbf row and as many put into a later one", "sites",
+     [](LayerBytes& b) {
+         b.dbf.remove(dbfRow(b.dbf, 9) + 20, 3);
+         b.dbf.insert(dbfRow(b.dbf, 30) + 10, "xyz");
+     },
+     0, "sites.dbf",
+     "record 11: its deletion flag or values are not where its fields put them", 31},
+    {"one number overwritten by text", "sites",
+     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 55, 11, "  1/4.1100 "); }, 0,
+     "sites.dbf", "record 21: field LON is of type N, but it holds \"1/4.1100\"", 1},
     {"a .dbf header length one more", "sites", [](LayerBytes& b) { setLe16(b.dbf, 8, 194); }, 0,
      "sites.dbf", "its header gives a header length of 194 bytes, its 5 fields end at byte 193",
      40},

@@ -475,6 +475,10 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
             continue;
         }
         for (int j = 0; j < static_cast<int>(types.size()); ++j) {
+            // A field reported as contradicting its type is not read at all.
+            if (check.unusableFields.contains(store.fieldNames().value(j), Qt::CaseInsensitive)) {
+                continue;
+            }
             const std::optional<QString> value = store.attributeText(f, j);
             const bool isNull = DBFIsAttributeNULL(dbfHandle, static_cast<int>(fid), j) != 0;
             const QByteArray raw =
