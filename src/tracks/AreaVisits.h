@@ -114,12 +114,25 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// The order the tables list areas in: the layer's order in the map, then the area's text (UTF-8
+// bytes, PositionQuery::cellText), then the feature. Made once for many sorts.
+class AreaOrder {
+public:
+    explicit AreaOrder(const TrackAreas& areas);
+    // Whether area a of column ca comes before area b of column cb.
+    bool less(int ca, std::int32_t a, int cb, std::int32_t b) const;
+
+private:
+    std::vector<std::int32_t> columnRank_;
+    std::vector<std::vector<std::int32_t>> areaRank_;  // per column; empty for other columns
+};
+
 // Puts visits in the order the table lists them: by vessel (vesselOrder[vessel] gives its
 // place), enter time, the layer's order in the map, the area's text, the feature.
-void sortVisits(std::vector<Visit>& visits, const TrackAreas& areas,
+void sortVisits(std::vector<Visit>& visits, const AreaOrder& order,
                 std::span<const std::int32_t> vesselOrder);
 // The same for hours: by vessel, period, layer, area's text, feature.
-void sortHours(std::vector<AreaHours>& hours, const TrackAreas& areas,
+void sortHours(std::vector<AreaHours>& hours, const AreaOrder& order,
                std::span<const std::int32_t> vesselOrder);
 
 }  // namespace tracks

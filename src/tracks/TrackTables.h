@@ -42,6 +42,9 @@ public:
     // A position of the vessel (UTF-8, empty for none), in input order: positions of equal
     // time keep it.
     void add(QByteArrayView vessel, MapPoint xy, qint64 timeMs);
+    // Or: the vessels named up front (indices into names), then positions by index.
+    void setVessels(std::vector<QByteArray> names);
+    void add(std::uint32_t vessel, MapPoint xy, qint64 timeMs);
     std::size_t size() const { return points_.size(); }
 
     // Empties the collector.
