@@ -3,6 +3,8 @@
 
 #include <QLocale>
 
+#include <atomic>
+
 #include <cmath>
 #include <optional>
 
@@ -190,8 +192,12 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     PositionBatchOptions batch;
     batch.threads = settings.work.threads;
     batch.chunkRows = 16384;
+    // A row out of order stops the reading; the error is raised once the threads are done.
+    std::atomic<bool> cancel{false};
+    batch.cancel = &cancel;
+    QString orderError;
     runPositionBatch(reader, placeOnly, projection, batch, [&](PositionChunk& chunk) {
-        for (std::size_t r = 0; r < chunk.rows.size(); ++r) {
+        for (std::size_t r = 0; r < chunk.rows.size() && orderError.isEmpty(); ++r) {
             positions::PositionRow& row = chunk.rows[r];
             std::optional<qint64> time;
             if (chunk.places[r].status == PlacedPosition::Status::Placed) {
@@ -216,29 +222,36 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
             }
             if (!walker || row.vessel != vessel) {
                 if (walker && row.vessel < vessel) {
-                    throw InputError(
+                    cancel = true;
+                    orderError = (
                         QStringLiteral("%1, %2: the vessel '%3' comes after '%4': with --sorted "
                                        "the input must be ordered by vessel and time.")
                             .arg(reader.where(), reader.rowName(row.line),
                                  echoValue(QString::fromUtf8(row.vessel)),
                                  echoValue(QString::fromUtf8(vessel))));
+                    break;
                 }
                 endVessel();
                 vessel = row.vessel;
                 walker.emplace(areas, 0, work.track, work.hours,
                                work.visits ? &visits : nullptr, work.wantHours ? &hours : nullptr);
             } else if (*time < *lastTime) {
-                throw InputError(
+                cancel = true;
+                orderError = (
                     QStringLiteral("%1, %2: the time '%3' comes before the vessel's time on the "
                                    "row before: with --sorted the input must be ordered by "
                                    "vessel and time.")
                         .arg(reader.where(), reader.rowName(row.line),
                              echoValue(QString::fromUtf8(row.time))));
+                break;
             }
             lastTime = time;
             walker->add({xy, *time});
         }
     });
+    if (!orderError.isEmpty()) {
+        throw InputError(orderError);
+    }
     if (!reader.failure().isEmpty()) {
         throw InputError(
             QStringLiteral("Cannot read %1: %2").arg(reader.where(), reader.failure()));
