@@ -135,6 +135,11 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
         throw InputError(opened.error);
     }
     positions::PositionReader& reader = *opened.reader;
+    if (!reader.hasTimes()) {
+        throw InputError(QStringLiteral("%1 gives no times (a time column, or GPX time stamps): "
+                                        "tracks need the time of every position.")
+                             .arg(reader.where()));
+    }
     const AlbersProjection* projection = map.projection ? &*map.projection : nullptr;
     if (reader.units() == positions::Units::Degrees) {
         projection = &map.requireProjection();

@@ -127,6 +127,11 @@ TEST(CliTracksInput, BadRows) {
         "standard input, line 6: the vessel 'u' comes after 'v': with --sorted the input must be "
         "ordered by vessel and time."))
         << unsorted.errText().toStdString();
+
+    const auto untimed = runTool({"visits", map.definition(), "--csv", "-"}, "x,y\n200,100\n");
+    EXPECT_EQ(untimed.rc, 1);
+    EXPECT_TRUE(untimed.errText().contains("standard input gives no times"))
+        << untimed.errText().toStdString();
 }
 
 }  // namespace

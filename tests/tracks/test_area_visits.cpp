@@ -15,6 +15,8 @@
 #include "tracks/AreaVisits.h"
 #include "tracks/TrackReference.h"
 #include "tracks/TrackTables.h"
+#include "tracks/TrackTime.h"
+#include "positions/PositionsFile.h"
 
 using namespace pelagon;
 using test::RefPosition;
@@ -220,6 +222,23 @@ TEST(TrackCollector, AnyOrderAsSorted) {
     const tracks::TrackResults results = collector.compute(fixture.areas(), work);
     EXPECT_GT(results.visits.size(), 100u);
     EXPECT_EQ(tracks::visitsCsv(results, fixture.areas(), nullptr), expected);
+}
+
+// The quick reading of the usual forms of time gives what the general reader gives, and hands
+// every other form on to it.
+TEST(TrackTime, ReadsAsTheGeneralReader) {
+    for (const char* text : {
+             "2024-05-01T06:30:00Z", "2024-05-01T06:30:00", "2024-05-01T06:30:00.5Z",
+             "2024-05-01T06:30:00.123+05:30", "2024-05-01T06:30:00-08:00",
+             "2024-05-01T06:30:00+14:00", "2024-02-29T23:59:59.999Z", "1969-12-31T23:59:59.999Z",
+             "2023-02-29T00:00:00Z", "2024-04-31T00:00:00Z", "2024-13-01T00:00:00Z",
+             "2024-05-01T24:00:00Z", "2024-05-01T06:60:00Z", "2024-05-01T06:30:60Z",
+             " 2024-05-01T06:30:00Z ", "2024-05-01 06:30:00", "2024-05-01T06:30:00.1234Z",
+             "2024-05-01T06:30:00.Z", "2024-05-01T06:30:00ZZ", "2024-05-01T06:30:00+0530",
+             "2024-05-01T06:30:00+24:00", "2024-05-01T06:30", "2024-05-01", "yesterday",
+         }) {
+        EXPECT_EQ(tracks::readIsoTime(text), positions::parseIsoTime(text)) << text;
+    }
 }
 
 }  // namespace
