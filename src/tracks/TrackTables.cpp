@@ -82,7 +82,9 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     for (std::size_t v = 0; v < vesselCount; ++v) {
         starts[v + 1] = starts[v] + counts_[v];
     }
-    std::vector<Point> points(size_);
+    // Left unwritten until each point lands, so that its pages are taken as the blocks are given
+    // back: the positions are held once, not twice.
+    std::unique_ptr<Point[]> points = std::make_unique_for_overwrite<Point[]>(size_);
     {
         std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
         for (std::size_t i = 0; i < size_; ++i) {
@@ -111,8 +113,7 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
                 continue;
             }
             const auto vessel = static_cast<std::int32_t>(t);
-            std::stable_sort(points.begin() + static_cast<std::ptrdiff_t>(starts[t]),
-                             points.begin() + static_cast<std::ptrdiff_t>(starts[t + 1]),
+            std::stable_sort(points.get() + starts[t], points.get() + starts[t + 1],
                              [](const Point& a, const Point& b) { return a.timeMs < b.timeMs; });
             TrackWalker walker(areas, vessel, work.track, work.hours,
                                work.visits ? &out.visits : nullptr,
@@ -134,7 +135,7 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     for (std::thread& w : workers) {
         w.join();
     }
-    std::vector<Point>().swap(points);
+    points.reset();
     for (Output& out : outputs) {
         results.visits.insert(results.visits.end(), out.visits.begin(), out.visits.end());
         results.hours.insert(results.hours.end(), out.hours.begin(), out.hours.end());
