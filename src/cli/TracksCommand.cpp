@@ -44,13 +44,25 @@ const QString kTracksDetails = QStringLiteral(
 
 QList<OptionSyntax> commonOptions() {
     return {
-        {QStringLiteral("--csv"), {}, QStringLiteral("TRACKS"), false,
+        {QStringLiteral("--csv"),
+         {},
+         QStringLiteral("TRACKS"),
+         false,
          QStringLiteral("the positions: a CSV or GPX file (- for standard input)")},
-        {QStringLiteral("--max-gap"), {}, QStringLiteral("HOURS"), false,
+        {QStringLiteral("--max-gap"),
+         {},
+         QStringLiteral("HOURS"),
+         false,
          QStringLiteral("longest time between positions that are joined (default 6)")},
-        {QStringLiteral("--threads"), {}, QStringLiteral("N"), false,
+        {QStringLiteral("--threads"),
+         {},
+         QStringLiteral("N"),
+         false,
          QStringLiteral("follow tracks on N threads (default: one per processor core)")},
-        {QStringLiteral("--sorted"), {}, {}, false,
+        {QStringLiteral("--sorted"),
+         {},
+         {},
+         false,
          QStringLiteral("the input is ordered by vessel and time: read it in one pass")},
         {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
          QStringLiteral("write to FILE instead of standard output (- is standard output)")},
@@ -146,7 +158,8 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     }
     PositionQuery::Options options;
     options.csvCells = true;
-    const auto query = std::make_shared<const PositionQuery>(map.LayerInfos, map.MapLayers, options);
+    const auto query =
+        std::make_shared<const PositionQuery>(map.LayerInfos, map.MapLayers, options);
     const tracks::TrackAreas areas(query, map.MapLayers);
     const tracks::AreaOrder order(areas);
     // The reading threads only place the rows: a query without layers asks nothing.
@@ -228,26 +241,26 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
             if (!walker || row.vessel != vessel) {
                 if (walker && row.vessel < vessel) {
                     cancel = true;
-                    orderError = (
-                        QStringLiteral("%1, %2: the vessel '%3' comes after '%4': with --sorted "
-                                       "the input must be ordered by vessel and time.")
-                            .arg(reader.where(), reader.rowName(row.line),
-                                 echoValue(QString::fromUtf8(row.vessel)),
-                                 echoValue(QString::fromUtf8(vessel))));
+                    orderError =
+                        (QStringLiteral("%1, %2: the vessel '%3' comes after '%4': with --sorted "
+                                        "the input must be ordered by vessel and time.")
+                             .arg(reader.where(), reader.rowName(row.line),
+                                  echoValue(QString::fromUtf8(row.vessel)),
+                                  echoValue(QString::fromUtf8(vessel))));
                     break;
                 }
                 endVessel();
                 vessel = row.vessel;
-                walker.emplace(areas, 0, work.track, work.hours,
-                               work.visits ? &visits : nullptr, work.wantHours ? &hours : nullptr);
+                walker.emplace(areas, 0, work.track, work.hours, work.visits ? &visits : nullptr,
+                               work.wantHours ? &hours : nullptr);
             } else if (*time < *lastTime) {
                 cancel = true;
-                orderError = (
-                    QStringLiteral("%1, %2: the time '%3' comes before the vessel's time on the "
-                                   "row before: with --sorted the input must be ordered by "
-                                   "vessel and time.")
-                        .arg(reader.where(), reader.rowName(row.line),
-                             echoValue(QString::fromUtf8(row.time))));
+                orderError =
+                    (QStringLiteral("%1, %2: the time '%3' comes before the vessel's time on the "
+                                    "row before: with --sorted the input must be ordered by "
+                                    "vessel and time.")
+                         .arg(reader.where(), reader.rowName(row.line),
+                              echoValue(QString::fromUtf8(row.time))));
                 break;
             }
             lastTime = time;
@@ -334,31 +347,30 @@ int runTrackCommand(const CommandSyntax& syntax, Table table, const QStringList&
 const CommandSyntax& visitsSyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("visits"),
-        QStringLiteral(
-            "MAP.mv --csv TRACKS [-o OUT] [--max-gap HOURS] [--threads N] [--sorted]"),
+        QStringLiteral("MAP.mv --csv TRACKS [-o OUT] [--max-gap HOURS] [--threads N] [--sorted]"),
         QStringLiteral("When each vessel entered and left each area."),
-        kTracksDetails + QStringLiteral(
-                             "\n"
-                             "Writes a CSV table (RFC 4180, CR LF) with the columns vessel, "
-                             "layer, area,\n"
-                             "enter_time, exit_time, hours, enter_lon, enter_lat, exit_lon, "
-                             "exit_lat,\n"
-                             "positions_inside, enter_kind and exit_kind: one row per stretch "
-                             "of a track\n"
-                             "inside an area (area: the Fish Tool's answer for it), entered "
-                             "where the track\n"
-                             "crosses in (crossing), at its first position (first) or at the "
-                             "first after a\n"
-                             "gap (after_gap), left where it crosses out (crossing), at its "
-                             "last position\n"
-                             "(last) or at the last before a gap (before_gap). Times in UTC to "
-                             "the second,\n"
-                             "crossing times interpolated; a position alone between gaps "
-                             "makes a visit of 0\n"
-                             "hours. Rows by vessel, enter time, layer (map order) and area.\n"
-                             "Exit status: 0 when the map and the input could be read (also "
-                             "when rows were\n"
-                             "left out), 1 when they cannot be used, 2 for a usage error."),
+        kTracksDetails +
+            QStringLiteral("\n"
+                           "Writes a CSV table (RFC 4180, CR LF) with the columns vessel, "
+                           "layer, area,\n"
+                           "enter_time, exit_time, hours, enter_lon, enter_lat, exit_lon, "
+                           "exit_lat,\n"
+                           "positions_inside, enter_kind and exit_kind: one row per stretch "
+                           "of a track\n"
+                           "inside an area (area: the Fish Tool's answer for it), entered "
+                           "where the track\n"
+                           "crosses in (crossing), at its first position (first) or at the "
+                           "first after a\n"
+                           "gap (after_gap), left where it crosses out (crossing), at its "
+                           "last position\n"
+                           "(last) or at the last before a gap (before_gap). Times in UTC to "
+                           "the second,\n"
+                           "crossing times interpolated; a position alone between gaps "
+                           "makes a visit of 0\n"
+                           "hours. Rows by vessel, enter time, layer (map order) and area.\n"
+                           "Exit status: 0 when the map and the input could be read (also "
+                           "when rows were\n"
+                           "left out), 1 when they cannot be used, 2 for a usage error."),
         commonOptions(),
     };
     return syntax;
@@ -368,9 +380,15 @@ const CommandSyntax& hoursSyntax() {
     static const CommandSyntax syntax = [] {
         QList<OptionSyntax> options = commonOptions();
         options.insert(
-            2, {QStringLiteral("--speed"), {}, QStringLiteral("MIN-MAX"), false,
+            2, {QStringLiteral("--speed"),
+                {},
+                QStringLiteral("MIN-MAX"),
+                false,
                 QStringLiteral("count only segments with a speed in knots within MIN-MAX")});
-        options.insert(3, {QStringLiteral("--by"), {}, QStringLiteral("day|month"), false,
+        options.insert(3, {QStringLiteral("--by"),
+                           {},
+                           QStringLiteral("day|month"),
+                           false,
                            QStringLiteral("one row per UTC day or month")});
         return CommandSyntax{
             QStringLiteral("hours"),

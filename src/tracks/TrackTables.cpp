@@ -124,9 +124,9 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
             walker.finish();
         }
     };
-    const int threads = std::max(
-        1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
-                    static_cast<int>(std::max<std::size_t>(trackCount, 1))));
+    const int threads =
+        std::max(1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
+                             static_cast<int>(std::max<std::size_t>(trackCount, 1))));
     std::vector<std::thread> workers;
     for (int k = 1; k < threads; ++k) {
         workers.emplace_back(follow);
