@@ -2,6 +2,7 @@
 #include "cli/TracksCommand.h"
 
 #include <QLocale>
+#include <QThread>
 
 #include <atomic>
 
@@ -12,6 +13,7 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "cli/TrackPipeline.h"
 #include "common/EchoText.h"
 #include "common/FileWrite.h"
 #include "positions/PositionsFile.h"
@@ -173,36 +175,28 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     work.visits = tableKind == Table::Visits;
     work.wantHours = tableKind == Table::Hours;
 
-    // Sorted input: one walker at a time.
-    std::optional<tracks::TrackWalker> walker;
+    // Sorted input: each vessel followed as its positions come, vessels on several threads.
+    std::optional<TrackPipeline> pipeline;
+    if (settings.sorted) {
+        const int workers =
+            settings.work.threads > 0 ? settings.work.threads : QThread::idealThreadCount();
+        pipeline.emplace(areas, work, workers,
+                         [&](const QByteArray& name, std::vector<tracks::Visit>& visits,
+                             std::vector<tracks::AreaHours>& hours, QByteArray& rows) {
+                             const std::int32_t only[] = {0};
+                             tracks::sortVisits(visits, order, only);
+                             for (const tracks::Visit& v : visits) {
+                                 visitTable.appendRow(rows, name, v);
+                             }
+                             tracks::sortHours(hours, order, only);
+                             for (const tracks::AreaHours& h : hours) {
+                                 hoursTable.appendRow(rows, name, h);
+                             }
+                         });
+    }
+    bool anyVessel = false;
     QByteArray vessel;
     std::optional<qint64> lastTime;
-    std::vector<tracks::Visit> visits;
-    std::vector<tracks::AreaHours> hours;
-    const std::int32_t onlyVessel[] = {0};
-    QByteArray rows;
-    auto endVessel = [&] {
-        if (!walker) {
-            return;
-        }
-        walker->finish();
-        walker.reset();
-        rows.clear();
-        if (work.visits) {
-            tracks::sortVisits(visits, order, onlyVessel);
-            for (const tracks::Visit& v : visits) {
-                visitTable.appendRow(rows, vessel, v);
-            }
-        } else {
-            tracks::sortHours(hours, order, onlyVessel);
-            for (const tracks::AreaHours& h : hours) {
-                hoursTable.appendRow(rows, vessel, h);
-            }
-        }
-        visits.clear();
-        hours.clear();
-        sink.write(rows);
-    };
     tracks::TrackCollector collector;
 
     qsizetype rowsRead = 0;
@@ -238,8 +232,8 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
                 collector.add(row.vessel, xy, *time);
                 continue;
             }
-            if (!walker || row.vessel != vessel) {
-                if (walker && row.vessel < vessel) {
+            if (!anyVessel || row.vessel != vessel) {
+                if (anyVessel && row.vessel < vessel) {
                     cancel = true;
                     orderError =
                         (QStringLiteral("%1, %2: the vessel '%3' comes after '%4': with --sorted "
@@ -249,10 +243,9 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
                                   echoValue(QString::fromUtf8(vessel))));
                     break;
                 }
-                endVessel();
+                anyVessel = true;
                 vessel = row.vessel;
-                walker.emplace(areas, 0, work.track, work.hours, work.visits ? &visits : nullptr,
-                               work.wantHours ? &hours : nullptr);
+                pipeline->startVessel(vessel);
             } else if (*time < *lastTime) {
                 cancel = true;
                 orderError =
@@ -264,7 +257,10 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
                 break;
             }
             lastTime = time;
-            walker->add({xy, *time});
+            pipeline->add({xy, *time});
+        }
+        if (pipeline) {
+            sink.write(pipeline->takeRows());
         }
     });
     if (!orderError.isEmpty()) {
@@ -274,8 +270,8 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
         throw InputError(
             QStringLiteral("Cannot read %1: %2").arg(reader.where(), reader.failure()));
     }
-    if (settings.sorted) {
-        endVessel();
+    if (pipeline) {
+        sink.write(pipeline->finish());
     } else {
         const tracks::TrackResults results = collector.compute(areas, work);
         QByteArray out = work.visits ? tracks::visitsCsv(results, areas, projection)
