@@ -79,8 +79,25 @@ std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray
         // listed, but the records after it are.
         const std::int64_t room = (shp.size() - at) / 12;
         if (number > last && number <= last + room) {
-            records[number] = {at, 8 + 2 * words};
+            // A length too long hides the records it runs over: where the header it points
+            // to does not follow on, the next record's header within its span ends it.
+            qsizetype end = at + 8 + 2 * words;
+            const auto follows = [&](qsizetype p) {
+                return p + 12 <= shp.size() && be32At(shp, p) == number + 1 &&
+                       be32At(shp, p + 4) >= 2 && p + 8 + 2 * be32At(shp, p + 4) <= shp.size();
+            };
+            if (end + 12 <= shp.size() && !follows(end)) {
+                for (qsizetype p = at + 12; p < end; p += 2) {
+                    if (follows(p)) {
+                        end = p;
+                        break;
+                    }
+                }
+            }
+            records[number] = {at, end - at};
             last = number;
+            at = end;
+            continue;
         }
         at += 8 + 2 * words;
     }
