@@ -76,7 +76,9 @@ class DaskTracks(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         import logging
+        import warnings
 
+        warnings.filterwarnings("ignore", module=r"(distributed|tornado)(\.|$)")
         from dask.distributed import LocalCluster
 
         cls.folder = tempfile.TemporaryDirectory(prefix="dask-tracks-test-")
