@@ -123,9 +123,9 @@ def write_rows(path, order, vessel, times, lon, lat):
     os.replace(partial, path)
 
 
-def make_tracks(folder, statareas, count_vessels=VESSELS, per_vessel=PER_VESSEL, subsets=(),
-                log=print):
+def make_tracks(folder, statareas, subsets=(), log=print):
     """Makes the files that are missing; returns {name: path} of all of them."""
+    count_vessels, per_vessel = VESSELS, PER_VESSEL
     count = count_vessels * per_vessel
     folder = Path(folder)
     wanted = {}
