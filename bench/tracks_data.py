@@ -1,12 +1,13 @@
 """The vessel tracks of the visits benchmark: 1,000 vessels and 10 million positions over the sample
 map's waters for a month, made from a fixed seed, so every run reads the same files.
 
-Each vessel sails straight legs between points of the statistical areas (the next one 40 to 400 km
-from the last), at a speed drawn per leg from 0 to 12 knots (one leg in six at most 1 knot:
-fishing or drifting); it reports every 1 to 7.6 minutes (4.3 on average, a month for 10,000
-reports), and falls silent now and then for 7 to 30 hours, which breaks its track. Legs are
-straight on the map's plane and pay no heed to land. Positions are written as longitude and
-latitude with six decimals, times as ISO 8601 to the second.
+Each vessel sails straight legs between points near those of the statistical areas (the next one
+40 to 400 km from the last, moved by a normal offset of 15 km in x and y), at a speed drawn per leg
+from 0 to 12 knots (one leg in six at most 1 knot: fishing or drifting); it reports every 1 to 7.6
+minutes (4.3 on average, a month for 10,000 reports), and falls silent now and then for 7 to 30
+hours, which breaks its track. Legs are straight on the map's plane and pay no heed to land.
+Positions are written as longitude and latitude with six decimals, times as ISO 8601 to the
+second.
 
 Files, in the data folder: tracks-<count>.csv in time order (the vessels interleaved, as a feed
 gives them), tracks-<count>-sorted.csv ordered by vessel and time, and subsets of the first vessels
@@ -76,6 +77,9 @@ def simulate(rng, points, per_vessel, start_s):
         distance = np.hypot(points[:, 0] - here[0], points[:, 1] - here[1])
         near = np.flatnonzero((distance > 40e3) & (distance < 400e3))
         choice = points[rng.choice(near)] if len(near) else points[rng.integers(len(points))]
+        # Anywhere near that area's point: the areas' points lie on a lattice, and legs between
+        # them alone would often run along the same lines.
+        choice = choice + rng.normal(0.0, 15e3, 2)
         length.append(length[-1] + float(np.hypot(*(choice - here))))
         route.append(choice)
     route = np.array(route)

@@ -5,8 +5,8 @@ The tracks file is made here: vessels crossing the sample map's statistical area
 (so vessels are interleaved), names that need quotes or span two lines, a gap that breaks a track,
 and rows the program leaves out (a bad number, a bad time, too few fields, quotes broken on one
 line and over two lines, a quote never closed on the last line), so that line numbers in the
-partitions differ from the file's; and a GPX file, which is read whole. Run by ctest with PELAGON_BUILD_DIR and PELAGON_SOURCE_DIR set.
-Exits 77 (skipped) when Dask is missing.
+partitions differ from the file's; and a GPX file, which is read whole. Run by ctest with
+PELAGON_BUILD_DIR and PELAGON_SOURCE_DIR set. Exits 77 (skipped) when Dask is missing.
 """
 
 import os
