@@ -24,7 +24,19 @@ TrackAreas::TrackAreas(std::shared_ptr<const PositionQuery> query,
             continue;
         }
         columns_.push_back(static_cast<int>(c));
-        stores_.push_back(MapLayers[record]->store());
+        const std::shared_ptr<const FeatureStore>& store = MapLayers[record]->store();
+        stores_.push_back(store);
+        // A feature of many rings (islands cut out of a big area) is passed over ring by ring.
+        std::vector<GridBox> boxes;
+        if (store->featureCount() > 0) {
+            boxes.resize(store->endRing(static_cast<FeatureId>(store->featureCount() - 1)));
+        }
+        for (std::uint32_t r = 0; r < boxes.size(); ++r) {
+            for (const GridPoint& v : store->ring(r)) {
+                boxes[r].add(v);
+            }
+        }
+        ringBoxes_.push_back(std::move(boxes));
     }
 }
 
@@ -96,8 +108,8 @@ bool boxMeets(const GridBox& b, double minX, double minY, double maxX, double ma
 }
 
 // Every parameter where s meets a ring of feature f (unsorted, with repeats).
-void meetFeature(const FeatureStore& store, FeatureId f, const GridSegment& s,
-                 std::vector<double>& out) {
+void meetFeature(const FeatureStore& store, std::span<const GridBox> ringBoxes, FeatureId f,
+                 const GridSegment& s, std::vector<double>& out) {
     const double minX = std::min(s.ax, s.bx) - kEdgeReach, maxX = std::max(s.ax, s.bx) + kEdgeReach;
     const double minY = std::min(s.ay, s.by) - kEdgeReach, maxY = std::max(s.ay, s.by) + kEdgeReach;
     auto scan = [&](std::span<const GridPoint> v, std::size_t begin, std::size_t end) {
@@ -113,7 +125,14 @@ void meetFeature(const FeatureStore& store, FeatureId f, const GridSegment& s,
         }
     };
     for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+        if (!boxMeets(ringBoxes[r], minX, minY, maxX, maxY)) {
+            continue;
+        }
         const auto v = store.ring(r);
+        if (v.size() <= FeatureStore::kChunkEdges) {
+            scan(v, 0, v.size());
+            continue;
+        }
         const FeatureStore::RingRuns runs = store.ringRuns(r);
         if (runs.runs.empty()) {
             scan(v, 0, v.size());
@@ -196,7 +215,8 @@ struct TrackWalker::State {
         double t = fromMs;
         while (t < toMs) {
             const auto start = periodOf(static_cast<qint64>(std::floor(t)));
-            const double end = std::min(toMs, static_cast<double>(nextPeriod(hoursOptions.by, start)));
+            const double end =
+                std::min(toMs, static_cast<double>(nextPeriod(hoursOptions.by, start)));
             sums[{layer, f, start}].first += (end - t) / kMsPerHour;
             t = end;
         }
@@ -299,7 +319,7 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
         for (const FeatureId f : candidates) {
             OpenVisit* o = findOpen(k, f);
             params.clear();
-            meetFeature(store, f, s, params);
+            meetFeature(store, areas.ringBoxes(k), f, s, params);
             if (params.empty()) {
                 // No boundary on the way: the segment is wholly where p0 was.
                 if (o != nullptr) {
@@ -353,7 +373,8 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                     }
                 } else if (current) {
                     if (current->confirmed) {
-                        emitVisit(*current, t0 + a * dt, a == 0.0 ? p0.xy : at(a), ExitKind::Crossing);
+                        emitVisit(*current, t0 + a * dt, a == 0.0 ? p0.xy : at(a),
+                                  ExitKind::Crossing);
                     }
                     current.reset();
                 }
@@ -383,8 +404,7 @@ void TrackWalker::add(const TrackPoint& p) {
     if (!s.started) {
         s.started = true;
         s.startPiece(p, EnterKind::First);
-    } else if (static_cast<double>(p.timeMs - s.last.timeMs) >
-               s.options.maxGapHours * kMsPerHour) {
+    } else if (static_cast<double>(p.timeMs - s.last.timeMs) > s.options.maxGapHours * kMsPerHour) {
         s.endPiece(ExitKind::BeforeGap);
         s.startPiece(p, EnterKind::AfterGap);
     } else {
@@ -448,7 +468,8 @@ AreaOrder::AreaOrder(const TrackAreas& areas) {
 
 bool AreaOrder::less(int ca, std::int32_t a, int cb, std::int32_t b) const {
     if (ca != cb) {
-        return columnRank_[static_cast<std::size_t>(ca)] < columnRank_[static_cast<std::size_t>(cb)];
+        return columnRank_[static_cast<std::size_t>(ca)] <
+               columnRank_[static_cast<std::size_t>(cb)];
     }
     const auto& rank = areaRank_[static_cast<std::size_t>(ca)];
     return rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];

@@ -9,6 +9,7 @@
 
 #include "common/MapTypes.h"
 #include "query/PositionQuery.h"
+#include "store/Grid.h"
 
 namespace pelagon {
 
@@ -64,7 +65,7 @@ struct AreaHours {
 
 // One position of a track.
 struct TrackPoint {
-    MapPoint xy;       // on the map's plane
+    MapPoint xy;        // on the map's plane
     qint64 timeMs = 0;  // milliseconds since 1970, UTC
 };
 
@@ -84,11 +85,14 @@ public:
     // The columns of areas, in the map's layer order, and their stores.
     const std::vector<int>& columns() const { return columns_; }
     const FeatureStore& store(std::size_t k) const { return *stores_[k]; }
+    // The boxes of store k's rings, by ring number.
+    std::span<const GridBox> ringBoxes(std::size_t k) const { return ringBoxes_[k]; }
 
 private:
     std::shared_ptr<const PositionQuery> query_;
     std::vector<int> columns_;
     std::vector<std::shared_ptr<const FeatureStore>> stores_;
+    std::vector<std::vector<GridBox>> ringBoxes_;
 };
 
 // Follows one vessel's track, position by position in time order (equal times in input order),

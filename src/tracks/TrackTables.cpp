@@ -1,12 +1,14 @@
 #include "tracks/TrackTables.h"
 
-#include <QHash>
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
 #include <numeric>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 #include "geo/AlbersProjection.h"
 #include "positions/Csv.h"
@@ -16,7 +18,14 @@
 namespace pelagon::tracks {
 
 struct TrackCollector::NameIndex {
-    QHash<QByteArray, std::uint32_t> index;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    // Looked up by the bytes of the name, without making a copy of it for each position.
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index;
     QByteArray lastName;
     std::uint32_t last = 0;
     bool any = false;
@@ -28,14 +37,15 @@ void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
     }
     NameIndex& names = *index_;
     if (!names.any || names.lastName != vessel) {
-        const QByteArray name = vessel.toByteArray();
-        auto it = names.index.find(name);
+        const std::string_view key(vessel.data(), static_cast<std::size_t>(vessel.size()));
+        auto it = names.index.find(key);
         if (it == names.index.end()) {
-            it = names.index.insert(name, static_cast<std::uint32_t>(vessels_.size()));
-            vessels_.push_back(name);
+            it = names.index.emplace(std::string(key), static_cast<std::uint32_t>(vessels_.size()))
+                     .first;
+            vessels_.push_back(vessel.toByteArray());
         }
-        names.lastName = name;
-        names.last = it.value();
+        names.lastName = vessels_[it->second];
+        names.last = it->second;
         names.any = true;
     }
     add(names.last, xy, timeMs);
@@ -47,7 +57,15 @@ void TrackCollector::setVessels(std::vector<QByteArray> names) {
 }
 
 void TrackCollector::add(std::uint32_t vessel, MapPoint xy, qint64 timeMs) {
-    points_.push_back({xy.x, xy.y, timeMs, vessel, static_cast<std::uint32_t>(points_.size())});
+    if (size_ % kBlockPoints == 0) {
+        blocks_.push_back(std::make_unique_for_overwrite<Point[]>(kBlockPoints));
+    }
+    blocks_.back()[size_ % kBlockPoints] = {xy.x, xy.y, timeMs, vessel, 0};
+    ++size_;
+    if (vessel >= counts_.size()) {
+        counts_.resize(std::max<std::size_t>(vessel + 1, vessels_.size()));
+    }
+    ++counts_[vessel];
 }
 
 TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& work) {
@@ -67,20 +85,30 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
         results.vesselOrder[static_cast<std::size_t>(byName[i])] = static_cast<std::int32_t>(i);
     }
 
-    // Tracks one after another, each in time order, equal times in input order.
-    std::vector<Point> points = std::move(points_);
-    points_.clear();
-    std::sort(points.begin(), points.end(), [](const Point& a, const Point& b) {
-        return std::tie(a.vessel, a.timeMs, a.order) < std::tie(b.vessel, b.timeMs, b.order);
-    });
-    std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (i == 0 || points[i].vessel != points[i - 1].vessel) {
-            starts.push_back(i);
+    // Tracks one after another, in input order; each is then sorted by time on its thread (a
+    // stable sort: equal times keep the input order).
+    counts_.resize(vesselCount);
+    std::vector<std::size_t> starts(vesselCount + 1, 0);
+    for (std::size_t v = 0; v < vesselCount; ++v) {
+        starts[v + 1] = starts[v] + counts_[v];
+    }
+    // Left unwritten until each point lands, so that its pages are taken as the blocks are given
+    // back: the positions are held once, not twice.
+    std::unique_ptr<Point[]> points = std::make_unique_for_overwrite<Point[]>(size_);
+    {
+        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+        for (std::size_t i = 0; i < size_; ++i) {
+            const Point& p = blocks_[i / kBlockPoints][i % kBlockPoints];
+            points[next[p.vessel]++] = p;
+            if (i % kBlockPoints == kBlockPoints - 1) {
+                blocks_[i / kBlockPoints].reset();
+            }
         }
     }
-    starts.push_back(points.size());
-    const std::size_t trackCount = starts.size() - 1;
+    blocks_.clear();
+    counts_.clear();
+    size_ = 0;
+    const std::size_t trackCount = vesselCount;
 
     struct Output {
         std::vector<Visit> visits;
@@ -91,7 +119,12 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     auto follow = [&] {
         for (std::size_t t = nextTrack++; t < trackCount; t = nextTrack++) {
             Output& out = outputs[t];
-            const auto vessel = static_cast<std::int32_t>(points[starts[t]].vessel);
+            if (starts[t] == starts[t + 1]) {
+                continue;
+            }
+            const auto vessel = static_cast<std::int32_t>(t);
+            std::stable_sort(points.get() + starts[t], points.get() + starts[t + 1],
+                             [](const Point& a, const Point& b) { return a.timeMs < b.timeMs; });
             TrackWalker walker(areas, vessel, work.track, work.hours,
                                work.visits ? &out.visits : nullptr,
                                work.wantHours ? &out.hours : nullptr);
@@ -101,9 +134,9 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
             walker.finish();
         }
     };
-    const int threads = std::max(
-        1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
-                    static_cast<int>(trackCount)));
+    const int threads =
+        std::max(1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
+                             static_cast<int>(std::max<std::size_t>(trackCount, 1))));
     std::vector<std::thread> workers;
     for (int k = 1; k < threads; ++k) {
         workers.emplace_back(follow);
@@ -112,7 +145,7 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     for (std::thread& w : workers) {
         w.join();
     }
-    std::vector<Point>().swap(points);
+    points.reset();
     for (Output& out : outputs) {
         results.visits.insert(results.visits.end(), out.visits.begin(), out.visits.end());
         results.hours.insert(results.hours.end(), out.hours.begin(), out.hours.end());

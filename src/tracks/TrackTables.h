@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/MapTypes.h"
@@ -18,7 +19,7 @@ namespace tracks {
 
 // The visits and hours of every vessel of a file, in the order the tables list them.
 struct TrackResults {
-    std::vector<QByteArray> vessels;       // UTF-8 names by index; "" for the track without one
+    std::vector<QByteArray> vessels;        // UTF-8 names by index; "" for the track without one
     std::vector<std::int32_t> vesselOrder;  // per index, its place in the byte order of names
     std::vector<Visit> visits;              // sorted (sortVisits)
     std::vector<AreaHours> hours;           // sorted (sortHours)
@@ -45,7 +46,7 @@ public:
     // Or: the vessels named up front (indices into names), then positions by index.
     void setVessels(std::vector<QByteArray> names);
     void add(std::uint32_t vessel, MapPoint xy, qint64 timeMs);
-    std::size_t size() const { return points_.size(); }
+    std::size_t size() const { return size_; }
 
     // Empties the collector.
     TrackResults compute(const TrackAreas& areas, const TrackWork& work);
@@ -56,10 +57,15 @@ private:
         double y;
         qint64 timeMs;
         std::uint32_t vessel;
-        std::uint32_t order;  // input order
+        std::uint32_t spare;
     };
     static_assert(sizeof(Point) == kBytesPerPosition);
-    std::vector<Point> points_;
+    // Blocks of kBlockPoints, filled one after another: growing never copies, and compute()
+    // frees each block once its points are in place.
+    static constexpr std::size_t kBlockPoints = 1 << 16;
+    std::vector<std::unique_ptr<Point[]>> blocks_;
+    std::size_t size_ = 0;
+    std::vector<std::size_t> counts_;  // positions per vessel
     std::vector<QByteArray> vessels_;
     struct NameIndex;
     std::shared_ptr<NameIndex> index_;
