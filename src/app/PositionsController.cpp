@@ -19,6 +19,7 @@
 #include "app/Mapform.h"
 #include "app/PositionsWindow.h"
 #include "app/TheMDIform.h"
+#include "app/TimeBar.h"
 #include "common/FileWrite.h"
 #include "common/MessageSink.h"
 #include "query/LayerQuery.h"
@@ -32,11 +33,23 @@ struct PositionsController::Task {
     std::atomic<double> progress{0};
     std::atomic<bool> cancel{false};
     PositionSetLoad result;  // written by the loading thread before it reports back
+    std::shared_ptr<std::vector<qint64>> times;  // the positions' times, sorted (same thread)
+    std::shared_ptr<const TrackPicture::Prepared> tracks;  // for drawing (same thread)
 };
 
 PositionsController::PositionsController(Mapform& map, MessageSink& messages)
     : QObject(&map), map_(map), messages_(messages) {
     map_.theMap->addOverlay(&overlay_);
+    timeBar_ = new TimeBar(&map_);
+    timeBar_->hide();
+    timeBar_->setFrameReady([this] { return !map_.theMap->isRendering(); });
+    connect(timeBar_, &TimeBar::cutChanged, this, [this] {
+        if (overlay_.timeCut() != timeBar_->cut()) {
+            overlay_.setTimeCut(timeBar_->cut());
+            map_.theMap->refreshPictures();
+            map_.theMap->update();
+        }
+    });
     map_.theMap->setAcceptDrops(true);
     map_.theMap->installEventFilter(this);
 }
@@ -114,6 +127,16 @@ void PositionsController::openFile(const QString& path) {
         task->result =
             loadPositionSet(task->path, infos, layers, projection ? &*projection : nullptr, options,
                             &task->progress, &task->cancel);
+        if (task->result.set) {
+            task->times = std::make_shared<std::vector<qint64>>();
+            for (const PositionSet::Row& row : task->result.set->rows) {
+                if (row.placed && row.timeMs) {
+                    task->times->push_back(*row.timeMs);
+                }
+            }
+            std::sort(task->times->begin(), task->times->end());
+            task->tracks = TrackPicture::Prepared::of(*task->result.set);
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, shownIn, task] {
@@ -143,7 +166,7 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
     std::shared_ptr<const PositionSet> set = result.set;
     const int firstColour = nextColour_;
     nextColour_ += std::max<int>(1, static_cast<int>(set->vessels.size()));
-    overlay_.add(set, firstColour);
+    overlay_.add(set, firstColour, task->tracks);
     window->showPositions(set, firstColour);
 
     connect(window, &PositionsWindow::rowChosen, this,
@@ -158,8 +181,12 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
             [this, window = window.data(), set] { exportTable(window, set); });
     connect(window, &QObject::destroyed, this, [this, raw = set.get()] {
         overlay_.remove(raw);
+        std::erase_if(times_, [raw](const auto& t) { return t.first == raw; });
+        updateTimes();
         map_.theMap->refresh();
     });
+    times_.emplace_back(set.get(), task->times);
+    updateTimes();
 
     // Positions out of sight are brought into view.
     MapRect box{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
@@ -209,6 +236,28 @@ void PositionsController::chooseRow(const std::shared_ptr<const PositionSet>& se
         centred_ = map_.theMap->extent();
     }
     map_.theMap->update();
+}
+
+void PositionsController::updateTimes() {
+    std::vector<TimeBar::Times> times;
+    for (const auto& [set, t] : times_) {
+        times.push_back(t);
+    }
+    timeBar_->setTimes(std::move(times));
+    if (timeBar_->isHidden() == timeBar_->hasTimes()) {
+        timeBar_->setVisible(timeBar_->hasTimes());
+        map_.ArrangeMapWindow();
+        // Windows at the bottom of the map stay clear of the bar that now takes its place.
+        for (PositionsWindow* window : windows()) {
+            if (QMdiArea* area = window->mdiArea(); area != nullptr && timeBar_->hasTimes()) {
+                const QRect inside = mapArea(area);
+                if (window->geometry().bottom() > inside.bottom()) {
+                    window->move(window->x(), std::max(inside.top(), inside.bottom() + 1 -
+                                                                        window->height()));
+                }
+            }
+        }
+    }
 }
 
 void PositionsController::clearMark() {

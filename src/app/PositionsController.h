@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
@@ -21,6 +22,7 @@ namespace pelagon {
 class Mapform;
 class MessageSink;
 class PositionsWindow;
+class TimeBar;
 struct PositionSet;
 
 // The positions files open on a map: "Open positions…" and files dropped on the map open one
@@ -41,6 +43,8 @@ public:
     void openFile(const QString& path);
 
     const PositionsOverlay& overlay() const { return overlay_; }
+    // The time bar under the map: shown while an open file has positions with times.
+    TimeBar* timeBar() const { return timeBar_; }
     // Takes away the mark of the row chosen in a Positions window (a position gone to is marked
     // instead).
     void clearMark();
@@ -67,6 +71,8 @@ private:
     void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
     void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
     void placeWindow(PositionsWindow* window);
+    // Hands the open files' times to the time bar, showing it or hiding it.
+    void updateTimes();
     QRect mapArea(QMdiArea* area) const;
     // Moves a window that hides the file's positions on the map to the top of the frame, where
     // that leaves them in sight.
@@ -77,6 +83,9 @@ private:
     PositionsOverlay overlay_;
     std::vector<std::shared_ptr<Task>> running_;
     QList<QPointer<PositionsWindow>> windows_;
+    TimeBar* timeBar_ = nullptr;
+    // Each shown file's times, sorted.
+    std::vector<std::pair<const PositionSet*, std::shared_ptr<const std::vector<qint64>>>> times_;
     int nextColour_ = 0;
     QString lastFolder_;
     std::optional<MapRect> centred_;  // the extent the last row choice showed

@@ -1,6 +1,9 @@
 #include "app/PositionsOverlay.h"
 
+#include <QDateTime>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QTimeZone>
 #include <QPen>
 
 #include <algorithm>
@@ -32,20 +35,33 @@ QColor PositionsOverlay::vesselColour(int index) {
     return QColor::fromHsv(static_cast<int>(hue) % 360, 230, value);
 }
 
-void PositionsOverlay::add(std::shared_ptr<const PositionSet> set, int firstColour) {
+void PositionsOverlay::add(std::shared_ptr<const PositionSet> set, int firstColour,
+                           std::shared_ptr<const TrackPicture::Prepared> tracks) {
     if (set) {
-        sets_.push_back({std::move(set), firstColour});
-        picture_ = std::make_shared<TrackPicture>(sets_);
+        if (!tracks) {
+            tracks = TrackPicture::Prepared::of(*set);
+        }
+        sets_.push_back({std::move(set), firstColour, std::move(tracks)});
+        picture_ = std::make_shared<TrackPicture>(sets_, cut_);
     }
 }
 
 void PositionsOverlay::remove(const PositionSet* set) {
     std::erase_if(sets_, [set](const Shown& s) { return s.set.get() == set; });
-    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_);
+    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_);
     if (markSet_ == set) {
         markSet_ = nullptr;
         markRow_ = -1;
     }
+}
+
+void PositionsOverlay::setTimeCut(std::optional<TrackPicture::TimeCut> cut) {
+    cut_ = cut;
+    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_);
+}
+
+QString PositionsOverlay::timeText(qint64 ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(Qt::ISODate);
 }
 
 std::shared_ptr<const OverlayPicture> PositionsOverlay::picture() const {
@@ -84,6 +100,24 @@ void PositionsOverlay::paint(QPainter& painter, const Viewport& viewport) const 
                 painter.drawLine(p + QPointF(0, r), p + QPointF(0, 2 * r));
             }
         }
+    }
+    // The time the tracks are cut at, in a box in the upper left corner.
+    if (cut_) {
+        QFont font = painter.font();
+        font.setPixelSize(static_cast<int>(std::lround(13 * scale)));
+        font.setBold(true);
+        painter.setFont(font);
+        const QString text = timeText(cut_->atMs);
+        const QFontMetricsF metrics(font, painter.device());
+        const double pad = 4 * scale;
+        const QRectF box(QPointF(8 * scale, 8 * scale),
+                         QSizeF(metrics.horizontalAdvance(text) + 2 * pad,
+                                metrics.height() + 2 * pad));
+        painter.setPen(QPen(QColor(60, 60, 60), 1 * scale));
+        painter.setBrush(QColor(255, 255, 255, 225));
+        painter.drawRect(box);
+        painter.setPen(Qt::black);
+        painter.drawText(box, Qt::AlignCenter, text);
     }
     painter.restore();
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
@@ -23,6 +24,9 @@ namespace {
 constexpr double kTrackPointPx = 6;   // diameter of a position's point
 constexpr double kTrackRingPx = 12;   // outer diameter of the red ring
 constexpr double kTrackPenPx = 1.5;   // width of a track's line
+constexpr double kTrailPenPx = 2.5;   // width of a trail's line
+constexpr double kLatestPx = 13;      // diameter of a vessel's latest position under a time cut
+constexpr int kHistoryAlpha = 110;    // the line before a trail: the vessel's colour, paler
 constexpr int kCancelEvery = 4096;    // segments or points between looks at cancel
 
 // Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
@@ -39,19 +43,20 @@ bool cancelled(const std::atomic<bool>* cancel) {
 // shorter than half a pixel is joined to the next. False when cancelled.
 struct VesselLines {
     QColor colour;
+    double pen = kTrackPenPx;
     std::vector<QLineF> lines;
     double length = 0;  // in pixels
 };
 
-bool clipTrack(const PositionSet& set, const std::vector<int>& track, const Viewport& viewport,
-               const QRectF& box, VesselLines& out, const std::atomic<bool>* cancel) {
-    QPointF previous = viewport.toPixel(set.rows[static_cast<std::size_t>(track.front())].xy);
+bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
+               VesselLines& out, const std::atomic<bool>* cancel) {
+    QPointF previous = viewport.toPixel(track.front());
     std::optional<QPointF> start;  // where a run of short pieces began
     for (std::size_t i = 1; i < track.size(); ++i) {
         if (i % kCancelEvery == 0 && cancelled(cancel)) {
             return false;
         }
-        const QPointF next = viewport.toPixel(set.rows[static_cast<std::size_t>(track[i])].xy);
+        const QPointF next = viewport.toPixel(track[i]);
         const auto part = clipSegment(previous, next, box);
         previous = next;
         if (!part) {
@@ -78,7 +83,7 @@ bool clipTrack(const PositionSet& set, const std::vector<int>& track, const View
 bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
                 const std::atomic<bool>* cancel) {
     constexpr std::size_t kPolylineSegments = 16;
-    QPen pen(vessel.colour, kTrackPenPx * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    QPen pen(vessel.colour, vessel.pen * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(pen);
     painter.setRenderHint(QPainter::Antialiasing, true);
     QPolygonF run;
@@ -217,7 +222,8 @@ QImage pointSprite(const QColor& colour, bool ringed, double scale) {
 }
 
 // Points of one vessel inside visible, rings first so that no ring covers a point.
-bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int>& track,
+bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
+                std::span<const std::uint8_t> ringedAt,
                 const Viewport& viewport, const QRectF& visible, const QColor& colour,
                 double scale, bool raster, const std::atomic<bool>* cancel) {
     QPolygonF plain;
@@ -226,10 +232,9 @@ bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int
         if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
             return false;
         }
-        const PositionSet::Row& row = set.rows[static_cast<std::size_t>(track[i])];
-        const QPointF p = viewport.toPixel(row.xy);
+        const QPointF p = viewport.toPixel(track[i]);
         if (visible.contains(p)) {
-            (row.inDocumentArea ? ringed : plain).append(p);
+            (ringedAt[i] != 0 ? ringed : plain).append(p);
         }
     }
     if (raster) {
@@ -271,6 +276,42 @@ bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int
         painter.drawPoints(ringed);
     }
     return true;
+}
+
+// The part of a vessel's track that is drawn under a time cut: its positions [0, end), the trail
+// from trail on (0 without a trail). A track with a position without a time is not in time
+// order and is drawn whole.
+struct TrackSpan {
+    std::size_t trail = 0;
+    std::size_t end = 0;
+    bool cut = false;
+};
+
+TrackSpan spanAt(const TrackPicture::Prepared::Vessel& vessel,
+                 const std::optional<TrackPicture::TimeCut>& cut) {
+    const std::vector<qint64>& times = vessel.timeMs;
+    if (!cut || times.size() != vessel.xy.size()) {
+        return {0, vessel.xy.size(), false};
+    }
+    const auto end = std::upper_bound(times.begin(), times.end(), cut->atMs);
+    auto trail = times.begin();
+    if (cut->trailMs > 0) {
+        trail = std::lower_bound(times.begin(), end, cut->atMs - cut->trailMs);
+    }
+    return {static_cast<std::size_t>(trail - times.begin()),
+            static_cast<std::size_t>(end - times.begin()), true};
+}
+
+// A vessel's latest position under a time cut: a large dot in its colour, ringed white and dark.
+void drawLatest(QPainter& painter, QPointF at, const QColor& colour, double scale) {
+    const double r = kLatestPx / 2 * scale;
+    painter.setPen(QPen(colour.darker(200), 1.5 * scale));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(at, r, r);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(at, r - 2.5 * scale, r - 2.5 * scale);
+    painter.setBrush(Qt::NoBrush);
 }
 
 }  // namespace
@@ -388,6 +429,37 @@ std::optional<std::pair<QPointF, QPointF>> clipSegment(QPointF a, QPointF b, con
                      QPointF(a.x() + t1 * dx, a.y() + t1 * dy)};
 }
 
+std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const PositionSet& set) {
+    auto prepared = std::make_shared<Prepared>();
+    prepared->vessels.resize(set.tracks.size());
+    for (std::size_t v = 0; v < set.tracks.size(); ++v) {
+        Vessel& vessel = prepared->vessels[v];
+        bool timed = true;
+        for (const int r : set.tracks[v]) {
+            const PositionSet::Row& row = set.rows[static_cast<std::size_t>(r)];
+            vessel.xy.push_back(row.xy);
+            vessel.ringed.push_back(row.inDocumentArea ? 1 : 0);
+            timed = timed && row.timeMs.has_value();
+            if (timed) {
+                vessel.timeMs.push_back(*row.timeMs);
+            }
+        }
+        if (!timed) {
+            vessel.timeMs.clear();
+        }
+    }
+    return prepared;
+}
+
+TrackPicture::TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut)
+    : sets_(std::move(sets)), cut_(cut) {
+    for (Shown& shown : sets_) {
+        if (!shown.tracks) {
+            shown.tracks = Prepared::of(*shown.set);
+        }
+    }
+}
+
 bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
                         const std::atomic<bool>* cancel) const {
     if (sets_.empty() || !viewport.isValid()) {
@@ -407,21 +479,45 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const double pointMargin = kTrackRingPx * scale;
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
-    // Lines of every file first, under every point.
+    // Lines of every file first, under every point: the parts before the trails, then the
+    // trails (or the whole tracks without one).
+    std::vector<VesselLines> history;
     std::vector<VesselLines> vessels;
-    for (const Shown& shown : sets_) {
-        const PositionSet& set = *shown.set;
-        for (std::size_t v = 0; v < set.tracks.size(); ++v) {
+    std::vector<std::vector<TrackSpan>> spans(sets_.size());
+    for (std::size_t s = 0; s < sets_.size(); ++s) {
+        const Shown& shown = sets_[s];
+        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
             if (cancelled(cancel)) {
                 painter.restore();
                 return false;
             }
-            if (set.tracks[v].size() < 2) {
+            const Prepared::Vessel& track = shown.tracks->vessels[v];
+            const TrackSpan span = spanAt(track, cut_);
+            spans[s].push_back(span);
+            const QColor colour =
+                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            const std::span<const MapPoint> all(track.xy.data(), span.end);
+            // The trail begins with the segment that ends in its first position.
+            const std::size_t trailFrom = span.trail > 0 ? span.trail - 1 : 0;
+            if (span.trail >= 2) {
+                VesselLines lines;
+                lines.colour = colour;
+                lines.colour.setAlpha(kHistoryAlpha);
+                if (!clipTrack(all.first(span.trail), viewport, lineBox, lines, cancel)) {
+                    painter.restore();
+                    return false;
+                }
+                if (!lines.lines.empty()) {
+                    history.push_back(std::move(lines));
+                }
+            }
+            if (span.end < trailFrom + 2) {
                 continue;
             }
             VesselLines lines;
-            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
-            if (!clipTrack(set, set.tracks[v], viewport, lineBox, lines, cancel)) {
+            lines.colour = colour;
+            lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : kTrackPenPx;
+            if (!clipTrack(all.subspan(trailFrom), viewport, lineBox, lines, cancel)) {
                 painter.restore();
                 return false;
             }
@@ -430,15 +526,40 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             }
         }
     }
-    bool finished = strokeAll(painter, vessels, scale, raster, cancel);
+    // What came before the trails: pale lines a pixel wide, the fastest to draw.
+    bool finished = true;
+    for (std::size_t i = 0; finished && i < history.size(); ++i) {
+        finished = strokeCoarse(painter, history[i], cancel);
+    }
+    finished = finished && strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (const Shown& shown : sets_) {
-        const PositionSet& set = *shown.set;
-        for (std::size_t v = 0; finished && v < set.tracks.size(); ++v) {
-            finished = drawPoints(painter, set, set.tracks[v], viewport, visible,
-                                  PositionsOverlay::vesselColour(shown.firstColour +
-                                                                 static_cast<int>(v)),
-                                  scale, raster, cancel);
+    for (std::size_t s = 0; s < sets_.size(); ++s) {
+        const Shown& shown = sets_[s];
+        for (std::size_t v = 0; finished && v < shown.tracks->vessels.size(); ++v) {
+            const Prepared::Vessel& track = shown.tracks->vessels[v];
+            const TrackSpan& span = spans[s][v];
+            const std::size_t n = span.end - span.trail;
+            finished = drawPoints(
+                painter, std::span<const MapPoint>(track.xy).subspan(span.trail, n),
+                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n), viewport,
+                visible, PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
+                scale, raster, cancel);
+        }
+    }
+    // Each vessel's latest position, over every point.
+    for (std::size_t s = 0; finished && s < sets_.size(); ++s) {
+        const Shown& shown = sets_[s];
+        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
+            const TrackSpan& span = spans[s][v];
+            if (!span.cut || span.end == 0) {
+                continue;
+            }
+            const QPointF at = viewport.toPixel(shown.tracks->vessels[v].xy[span.end - 1]);
+            if (visible.contains(at)) {
+                drawLatest(painter, at,
+                           PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
+                           scale);
+            }
         }
     }
     painter.restore();
