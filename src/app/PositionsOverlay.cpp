@@ -42,13 +42,15 @@ void PositionsOverlay::add(std::shared_ptr<const PositionSet> set, int firstColo
             tracks = TrackPicture::Prepared::of(*set);
         }
         sets_.push_back({std::move(set), firstColour, std::move(tracks)});
-        picture_ = std::make_shared<TrackPicture>(sets_, cut_);
+        history_ = std::make_shared<TrackPicture::History>();
+        picture_ = std::make_shared<TrackPicture>(sets_, cut_, history_);
     }
 }
 
 void PositionsOverlay::remove(const PositionSet* set) {
     std::erase_if(sets_, [set](const Shown& s) { return s.set.get() == set; });
-    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_);
+    history_ = std::make_shared<TrackPicture::History>();
+    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_, history_);
     if (markSet_ == set) {
         markSet_ = nullptr;
         markRow_ = -1;
@@ -57,7 +59,7 @@ void PositionsOverlay::remove(const PositionSet* set) {
 
 void PositionsOverlay::setTimeCut(std::optional<TrackPicture::TimeCut> cut) {
     cut_ = cut;
-    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_);
+    picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_, history_);
 }
 
 QString PositionsOverlay::timeText(qint64 ms) {

@@ -52,6 +52,7 @@ private:
     std::vector<Shown> sets_;
     std::shared_ptr<const TrackPicture> picture_;  // the sets as they are drawn
     std::optional<TrackPicture::TimeCut> cut_;
+    std::shared_ptr<TrackPicture::History> history_;  // of the sets now shown
     const PositionSet* markSet_ = nullptr;
     int markRow_ = -1;
 };

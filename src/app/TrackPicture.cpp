@@ -316,119 +316,6 @@ void drawLatest(QPainter& painter, QPointF at, const QColor& colour, double scal
 
 }  // namespace
 
-CoveredTiles::CoveredTiles(const QImage& layer, double ratio) : ratio_(ratio) {
-    columns_ = (layer.width() + kTile - 1) / kTile;
-    rows_ = (layer.height() + kTile - 1) / kTile;
-    std::vector<std::uint8_t> full(static_cast<std::size_t>(columns_) * rows_, 1);
-    for (int y = 0; y < layer.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
-        std::uint8_t* tiles = full.data() + static_cast<std::size_t>(y / kTile) * columns_;
-        for (int x = 0; x < layer.width(); ++x) {
-            if (qAlpha(line[x]) == 0) {
-                tiles[x / kTile] = 0;
-            }
-        }
-    }
-    // Tiles not wholly drawn, summed from the top left corner (one row and column of zeros
-    // first): how many lie in any block of tiles is then four look-ups.
-    open_.assign(static_cast<std::size_t>(columns_ + 1) * (rows_ + 1), 0);
-    for (int ty = 0; ty < rows_; ++ty) {
-        for (int tx = 0; tx < columns_; ++tx) {
-            const std::size_t at = static_cast<std::size_t>(ty + 1) * (columns_ + 1) + tx + 1;
-            open_[at] = (full[static_cast<std::size_t>(ty) * columns_ + tx] == 0 ? 1 : 0) +
-                        open_[at - 1] + open_[at - (columns_ + 1)] - open_[at - columns_ - 2];
-        }
-    }
-    // Past the image's edges there is nothing to show: those neighbours count as drawn.
-    covered_.assign(full.size(), 0);
-    for (int ty = 0; ty < rows_; ++ty) {
-        for (int tx = 0; tx < columns_; ++tx) {
-            bool all = true;
-            for (int dy = -1; dy <= 1 && all; ++dy) {
-                for (int dx = -1; dx <= 1 && all; ++dx) {
-                    const int ny = ty + dy;
-                    const int nx = tx + dx;
-                    all = ny < 0 || nx < 0 || ny >= rows_ || nx >= columns_ ||
-                          full[static_cast<std::size_t>(ny) * columns_ + nx] != 0;
-                }
-            }
-            covered_[static_cast<std::size_t>(ty) * columns_ + tx] = all ? 1 : 0;
-        }
-    }
-}
-
-bool CoveredTiles::hides(const QLineF& line) const {
-    // No tile left open within a tile of the line's box: hidden, whatever its path.
-    const auto tileOf = [](double device, int count) {
-        return std::clamp(static_cast<int>(std::floor(device / kTile)), 0, count - 1);
-    };
-    const double margin = 2;  // device pixels: a line's pixels lie within one of its path
-    const int x0 = tileOf(std::min(line.x1(), line.x2()) * ratio_ - margin, columns_);
-    const int x1 = tileOf(std::max(line.x1(), line.x2()) * ratio_ + margin, columns_);
-    const int y0 = tileOf(std::min(line.y1(), line.y2()) * ratio_ - margin, rows_);
-    const int y1 = tileOf(std::max(line.y1(), line.y2()) * ratio_ + margin, rows_);
-    const auto sum = [&](int x, int y) {
-        return open_[static_cast<std::size_t>(y) * (columns_ + 1) + x];
-    };
-    if (sum(x1 + 1, y1 + 1) - sum(x0, y1 + 1) - sum(x1 + 1, y0) + sum(x0, y0) == 0) {
-        return true;
-    }
-    // Points along the line no more than kTile - 2 device pixels apart: every pixel within a
-    // pixel of the path between two of them lies in the 3 x 3 tiles round one of them.
-    const QPointF a = line.p1() * ratio_;
-    const QPointF b = line.p2() * ratio_;
-    const double length = QLineF(a, b).length();
-    const int steps = 1 + static_cast<int>(length / (kTile - 2));
-    for (int i = 0; i <= steps; ++i) {
-        const QPointF p = a + (b - a) * (static_cast<double>(i) / steps);
-        // A point past the image's edge is judged by the tile of the edge nearest it, which
-        // holds every pixel within a tile of it.
-        const int tx = std::clamp(static_cast<int>(std::floor(p.x() / kTile)), 0, columns_ - 1);
-        const int ty = std::clamp(static_cast<int>(std::floor(p.y() / kTile)), 0, rows_ - 1);
-        if (covered_[static_cast<std::size_t>(ty) * columns_ + tx] == 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::optional<std::pair<QPointF, QPointF>> clipSegment(QPointF a, QPointF b, const QRectF& box) {
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
-        !std::isfinite(b.y())) {
-        return std::nullopt;
-    }
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
-    double t0 = 0;
-    double t1 = 1;
-    // Each edge in turn: p * t <= q keeps the inside.
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(),
-                         box.bottom() - a.y()};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) {
-                return std::nullopt;  // parallel to this edge and outside it
-            }
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-        if (t0 > t1) {
-            return std::nullopt;
-        }
-    }
-    if (!std::isfinite(t0) || !std::isfinite(t1)) {
-        return std::nullopt;
-    }
-    return std::pair{QPointF(a.x() + t0 * dx, a.y() + t0 * dy),
-                     QPointF(a.x() + t1 * dx, a.y() + t1 * dy)};
-}
-
 std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const PositionSet& set) {
     auto prepared = std::make_shared<Prepared>();
     prepared->vessels.resize(set.tracks.size());
@@ -451,13 +338,97 @@ std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const P
     return prepared;
 }
 
-TrackPicture::TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut)
-    : sets_(std::move(sets)), cut_(cut) {
+TrackPicture::TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut,
+                           std::shared_ptr<History> history)
+    : sets_(std::move(sets)), cut_(cut), history_(std::move(history)) {
     for (Shown& shown : sets_) {
         if (!shown.tracks) {
             shown.tracks = Prepared::of(*shown.set);
         }
     }
+}
+
+bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, const QRectF& box,
+                               const std::vector<std::vector<std::size_t>>& ends,
+                               const std::atomic<bool>* cancel) const {
+    // Lines pale and a pixel wide, the fastest to draw, from the given positions on.
+    const auto stroke = [&](QPainter& on, const std::vector<std::vector<std::size_t>>& from) {
+        for (std::size_t s = 0; s < sets_.size(); ++s) {
+            for (std::size_t v = 0; v < ends[s].size(); ++v) {
+                const std::size_t first = from.empty() ? 0 : from[s][v];
+                if (ends[s][v] < first + 2) {
+                    continue;
+                }
+                VesselLines lines;
+                lines.colour = PositionsOverlay::vesselColour(sets_[s].firstColour +
+                                                              static_cast<int>(v));
+                lines.colour.setAlpha(kHistoryAlpha);
+                const std::span<const MapPoint> xy(sets_[s].tracks->vessels[v].xy);
+                if (!clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
+                               cancel) ||
+                    !strokeCoarse(on, lines, cancel)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    if (std::all_of(ends.begin(), ends.end(), [](const std::vector<std::size_t>& e) {
+            return std::all_of(e.begin(), e.end(), [](std::size_t n) { return n < 2; });
+        })) {
+        return true;  // no trail has anything before it
+    }
+    const QPaintDevice* device = painter.device();
+    const bool layered = history_ && painter.paintEngine() != nullptr &&
+                         painter.paintEngine()->type() == QPaintEngine::Raster &&
+                         painter.transform().isIdentity() && device != nullptr;
+    if (!layered) {
+        return stroke(painter, {});
+    }
+    // The layer as last drawn where the view is the same and every part only grew: the
+    // segments from one position before each part's last end on are added.
+    QImage layer;
+    std::vector<std::vector<std::size_t>> from;
+    {
+        const std::lock_guard lock(history_->mutex);
+        bool grown = !history_->image.isNull() && history_->size == viewport.size() &&
+                     history_->extent == viewport.extent() &&
+                     history_->image.size() == QSize(device->width(), device->height()) &&
+                     history_->ends.size() == ends.size();
+        for (std::size_t s = 0; grown && s < ends.size(); ++s) {
+            grown = history_->ends[s].size() == ends[s].size();
+            for (std::size_t v = 0; grown && v < ends[s].size(); ++v) {
+                grown = history_->ends[s][v] <= ends[s][v];
+            }
+        }
+        if (grown) {
+            layer = history_->image.copy();
+            from = history_->ends;
+            for (auto& vessels : from) {
+                for (std::size_t& f : vessels) {
+                    f = f > 0 ? f - 1 : 0;
+                }
+            }
+        }
+    }
+    if (layer.isNull()) {
+        layer = QImage(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+    }
+    layer.setDevicePixelRatio(device->devicePixelRatioF());
+    {
+        QPainter on(&layer);
+        if (!stroke(on, from)) {
+            return false;
+        }
+    }
+    painter.drawImage(QPointF(0, 0), layer);
+    const std::lock_guard lock(history_->mutex);
+    history_->image = layer;
+    history_->size = viewport.size();
+    history_->extent = viewport.extent();
+    history_->ends = ends;
+    return true;
 }
 
 bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
@@ -481,9 +452,9 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
 
     // Lines of every file first, under every point: the parts before the trails, then the
     // trails (or the whole tracks without one).
-    std::vector<VesselLines> history;
     std::vector<VesselLines> vessels;
     std::vector<std::vector<TrackSpan>> spans(sets_.size());
+    std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
         for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
@@ -499,18 +470,7 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             const std::span<const MapPoint> all(track.xy.data(), span.end);
             // The trail begins with the segment that ends in its first position.
             const std::size_t trailFrom = span.trail > 0 ? span.trail - 1 : 0;
-            if (span.trail >= 2) {
-                VesselLines lines;
-                lines.colour = colour;
-                lines.colour.setAlpha(kHistoryAlpha);
-                if (!clipTrack(all.first(span.trail), viewport, lineBox, lines, cancel)) {
-                    painter.restore();
-                    return false;
-                }
-                if (!lines.lines.empty()) {
-                    history.push_back(std::move(lines));
-                }
-            }
+            ends[s].push_back(span.trail >= 2 ? span.trail : 0);
             if (span.end < trailFrom + 2) {
                 continue;
             }
@@ -526,12 +486,8 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             }
         }
     }
-    // What came before the trails: pale lines a pixel wide, the fastest to draw.
-    bool finished = true;
-    for (std::size_t i = 0; finished && i < history.size(); ++i) {
-        finished = strokeCoarse(painter, history[i], cancel);
-    }
-    finished = finished && strokeAll(painter, vessels, scale, raster, cancel);
+    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
+                    strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -56,19 +57,36 @@ public:
         int firstColour = 0;
         std::shared_ptr<const Prepared> tracks;  // made from set when null
     };
+    // The pale lines before the trails as last drawn on a raster surface, kept from picture to
+    // picture of the same sets: while the view stays and the trails only move on, the next
+    // picture draws just the segments added since. Shared by the pictures of one overlay.
+    struct History {
+        std::mutex mutex;
+        QImage image;  // device pixels, transparent where no line is
+        QSizeF size;
+        MapRect extent;
+        std::vector<std::vector<std::size_t>> ends;  // per set and vessel: positions drawn
+    };
     struct TimeCut {
         qint64 atMs = 0;     // positions after it are left out
         qint64 trailMs = 0;  // 0: the whole track up to atMs is drawn in full
         friend bool operator==(const TimeCut&, const TimeCut&) = default;
     };
-    explicit TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut = std::nullopt);
+    explicit TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut = std::nullopt,
+                          std::shared_ptr<History> history = nullptr);
 
     bool draw(QPainter& painter, const Viewport& viewport,
               const std::atomic<bool>* cancel) const override;
 
 private:
+    // Draws the lines of positions [0, ends[s][v]) of each vessel pale and a pixel wide.
+    bool drawHistory(QPainter& painter, const Viewport& viewport, const QRectF& box,
+                     const std::vector<std::vector<std::size_t>>& ends,
+                     const std::atomic<bool>* cancel) const;
+
     std::vector<Shown> sets_;
     std::optional<TimeCut> cut_;
+    std::shared_ptr<History> history_;
 };
 
 // The tiles of a layer (an image) on which every pixel is drawn, less a tile round every tile

@@ -16,6 +16,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/StartArguments.cpp app/StartArguments.h
   app/StatusLabel.cpp app/StatusLabel.h
   app/TimeBar.cpp app/TimeBar.h
+  app/TrackClipping.cpp
   app/TrackPicture.cpp app/TrackPicture.h
   app/TheMDIform.cpp app/TheMDIform.h
   app/ViewMenu.cpp app/ViewMenu.h
