@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QTimeZone>
 #include <QPen>
 
 #include <algorithm>
@@ -63,7 +62,7 @@ void PositionsOverlay::setTimeCut(std::optional<TrackPicture::TimeCut> cut) {
 }
 
 QString PositionsOverlay::timeText(qint64 ms) {
-    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(Qt::ISODate);
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODate);
 }
 
 std::shared_ptr<const OverlayPicture> PositionsOverlay::picture() const {

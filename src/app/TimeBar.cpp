@@ -123,7 +123,11 @@ void TimeBar::setTimes(std::vector<Times> times) {
     {
         const QSignalBlocker block(slider_);
         const qint64 seconds = hasTimes() ? (last_ - first_ + 999) / 1000 : 0;
-        slider_->setRange(0, static_cast<int>(std::min<qint64>(seconds, INT_MAX)));
+        const int range = static_cast<int>(std::min<qint64>(seconds, INT_MAX));
+        slider_->setRange(0, range);
+        // A click beside the handle moves a twentieth of the span; an arrow key a minute.
+        slider_->setPageStep(std::max(1, range / 20));
+        slider_->setSingleStep(60);
     }
     show(time_);
     updateControls();
