@@ -13,6 +13,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/QueryCommand.h"
 #include "cli/RenderCommand.h"
+#include "cli/TracksCommand.h"
 #include "common/EchoText.h"
 #include "common/ProgramInfo.h"
 
@@ -29,6 +30,7 @@ const QList<Subcommand>& subcommands() {
     static const QList<Subcommand> all = {
         {&infoSyntax, &runInfo},         {&renderSyntax, &runRender},   {&querySyntax, &runQuery},
         {&positionSyntax, &runPosition}, {&measureSyntax, &runMeasure},
+        {&visitsSyntax, &runVisits},     {&hoursSyntax, &runHours},
     };
     return all;
 }

@@ -5,6 +5,7 @@ if(TARGET pelagon-cli)
       cli/CliTestSupport.h
       cli/test_cli_commands.cpp
       cli/test_cli_query.cpp
+      cli/test_cli_tracks.cpp
       cli/test_cli_render.cpp
       cli/test_cli_batch.cpp
       cli/test_cli_viewer.cpp

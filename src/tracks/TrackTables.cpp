@@ -1,0 +1,279 @@
+#include "tracks/TrackTables.h"
+
+#include <QHash>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <numeric>
+#include <thread>
+
+#include "geo/AlbersProjection.h"
+#include "positions/Csv.h"
+#include "query/PositionSet.h"
+#include "tracks/TrackTime.h"
+
+namespace pelagon::tracks {
+
+struct TrackCollector::NameIndex {
+    QHash<QByteArray, std::uint32_t> index;
+    QByteArray lastName;
+    std::uint32_t last = 0;
+    bool any = false;
+};
+
+void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
+    if (!index_) {
+        index_ = std::make_shared<NameIndex>();
+    }
+    NameIndex& names = *index_;
+    if (!names.any || names.lastName != vessel) {
+        const QByteArray name = vessel.toByteArray();
+        auto it = names.index.find(name);
+        if (it == names.index.end()) {
+            it = names.index.insert(name, static_cast<std::uint32_t>(vessels_.size()));
+            vessels_.push_back(name);
+        }
+        names.lastName = name;
+        names.last = it.value();
+        names.any = true;
+    }
+    add(names.last, xy, timeMs);
+}
+
+void TrackCollector::setVessels(std::vector<QByteArray> names) {
+    vessels_ = std::move(names);
+    index_.reset();
+}
+
+void TrackCollector::add(std::uint32_t vessel, MapPoint xy, qint64 timeMs) {
+    if (size_ % kBlockPoints == 0) {
+        blocks_.push_back(std::make_unique_for_overwrite<Point[]>(kBlockPoints));
+    }
+    blocks_.back()[size_ % kBlockPoints] = {xy.x, xy.y, timeMs, vessel, 0};
+    ++size_;
+    if (vessel >= counts_.size()) {
+        counts_.resize(std::max<std::size_t>(vessel + 1, vessels_.size()));
+    }
+    ++counts_[vessel];
+}
+
+TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& work) {
+    TrackResults results;
+    results.vessels = std::move(vessels_);
+    vessels_.clear();
+    index_.reset();
+    const std::size_t vesselCount = results.vessels.size();
+    std::vector<std::int32_t> byName(vesselCount);
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [&](std::int32_t a, std::int32_t b) {
+        return results.vessels[static_cast<std::size_t>(a)] <
+               results.vessels[static_cast<std::size_t>(b)];
+    });
+    results.vesselOrder.resize(vesselCount);
+    for (std::size_t i = 0; i < vesselCount; ++i) {
+        results.vesselOrder[static_cast<std::size_t>(byName[i])] = static_cast<std::int32_t>(i);
+    }
+
+    // Tracks one after another, in input order; each is then sorted by time on its thread (a
+    // stable sort: equal times keep the input order).
+    counts_.resize(vesselCount);
+    std::vector<std::size_t> starts(vesselCount + 1, 0);
+    for (std::size_t v = 0; v < vesselCount; ++v) {
+        starts[v + 1] = starts[v] + counts_[v];
+    }
+    // Left unwritten until each point lands, so that its pages are taken as the blocks are given
+    // back: the positions are held once, not twice.
+    std::unique_ptr<Point[]> points = std::make_unique_for_overwrite<Point[]>(size_);
+    {
+        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+        for (std::size_t i = 0; i < size_; ++i) {
+            const Point& p = blocks_[i / kBlockPoints][i % kBlockPoints];
+            points[next[p.vessel]++] = p;
+            if (i % kBlockPoints == kBlockPoints - 1) {
+                blocks_[i / kBlockPoints].reset();
+            }
+        }
+    }
+    blocks_.clear();
+    counts_.clear();
+    size_ = 0;
+    const std::size_t trackCount = vesselCount;
+
+    struct Output {
+        std::vector<Visit> visits;
+        std::vector<AreaHours> hours;
+    };
+    std::vector<Output> outputs(trackCount);
+    std::atomic<std::size_t> nextTrack{0};
+    auto follow = [&] {
+        for (std::size_t t = nextTrack++; t < trackCount; t = nextTrack++) {
+            Output& out = outputs[t];
+            if (starts[t] == starts[t + 1]) {
+                continue;
+            }
+            const auto vessel = static_cast<std::int32_t>(t);
+            std::stable_sort(points.get() + starts[t], points.get() + starts[t + 1],
+                             [](const Point& a, const Point& b) { return a.timeMs < b.timeMs; });
+            TrackWalker walker(areas, vessel, work.track, work.hours,
+                               work.visits ? &out.visits : nullptr,
+                               work.wantHours ? &out.hours : nullptr);
+            for (std::size_t i = starts[t]; i < starts[t + 1]; ++i) {
+                walker.add({{points[i].x, points[i].y}, points[i].timeMs});
+            }
+            walker.finish();
+        }
+    };
+    const int threads = std::max(
+        1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
+                    static_cast<int>(std::max<std::size_t>(trackCount, 1))));
+    std::vector<std::thread> workers;
+    for (int k = 1; k < threads; ++k) {
+        workers.emplace_back(follow);
+    }
+    follow();
+    for (std::thread& w : workers) {
+        w.join();
+    }
+    points.reset();
+    for (Output& out : outputs) {
+        results.visits.insert(results.visits.end(), out.visits.begin(), out.visits.end());
+        results.hours.insert(results.hours.end(), out.hours.begin(), out.hours.end());
+    }
+    const AreaOrder order(areas);
+    sortVisits(results.visits, order, results.vesselOrder);
+    sortHours(results.hours, order, results.vesselOrder);
+    return results;
+}
+
+TrackResults computeTracks(const PositionSet& set, const TrackAreas& areas, const TrackWork& work) {
+    TrackCollector collector;
+    std::vector<QByteArray> names;
+    names.reserve(static_cast<std::size_t>(set.vessels.size()));
+    for (const QString& v : set.vessels) {
+        names.push_back(v.toUtf8());
+    }
+    collector.setVessels(std::move(names));
+    for (const PositionSet::Row& row : set.rows) {
+        if (row.placed && row.timeMs) {
+            collector.add(static_cast<std::uint32_t>(row.vesselIndex), row.xy, *row.timeMs);
+        }
+    }
+    return collector.compute(areas, work);
+}
+
+namespace {
+
+const char* enterWord(EnterKind k) {
+    switch (k) {
+        case EnterKind::Crossing:
+            return "crossing";
+        case EnterKind::First:
+            return "first";
+        case EnterKind::AfterGap:
+            return "after_gap";
+    }
+    return "";
+}
+
+const char* exitWord(ExitKind k) {
+    switch (k) {
+        case ExitKind::Crossing:
+            return "crossing";
+        case ExitKind::Last:
+            return "last";
+        case ExitKind::BeforeGap:
+            return "before_gap";
+    }
+    return "";
+}
+
+void appendArea(QByteArray& out, const TrackAreas& areas, int column, std::int32_t area) {
+    const PositionQuery& query = areas.query();
+    positions::appendCsvField(out, query.columns()[static_cast<std::size_t>(column)].name.toUtf8());
+    out.append(',');
+    query.appendCell(out, column, area);
+}
+
+void appendDegrees(QByteArray& out, const AlbersProjection* projection, MapPoint p) {
+    double lon = 0, lat = 0;
+    if (projection != nullptr && projection->AlbersToLatLong(p.x, p.y, lon, lat)) {
+        appendFixed(out, lon, 6);
+        out.append(',');
+        appendFixed(out, lat, 6);
+    } else {
+        out.append(',');
+    }
+}
+
+}  // namespace
+
+QByteArray VisitTable::header() {
+    return QByteArrayLiteral(
+        "vessel,layer,area,enter_time,exit_time,hours,enter_lon,enter_lat,exit_lon,exit_lat,"
+        "positions_inside,enter_kind,exit_kind\r\n");
+}
+
+void VisitTable::appendRow(QByteArray& out, QByteArrayView vessel, const Visit& v) const {
+    positions::appendCsvField(out, vessel);
+    out.append(',');
+    appendArea(out, areas_, v.column, v.area);
+    out.append(',');
+    appendIsoSecond(out, v.enterMs);
+    out.append(',');
+    appendIsoSecond(out, v.exitMs);
+    out.append(',');
+    appendFixed(out, static_cast<double>(v.exitMs - v.enterMs) / 3600000.0, 4);
+    out.append(',');
+    appendDegrees(out, projection_, v.enterXy);
+    out.append(',');
+    appendDegrees(out, projection_, v.exitXy);
+    out.append(',');
+    out.append(QByteArray::number(v.positionsInside));
+    out.append(',');
+    out.append(enterWord(v.enterKind));
+    out.append(',');
+    out.append(exitWord(v.exitKind));
+    out.append("\r\n");
+}
+
+QByteArray HoursTable::header() const {
+    return by_ == Period::Whole ? QByteArrayLiteral("vessel,layer,area,hours,positions\r\n")
+                                : QByteArrayLiteral("vessel,layer,area,period,hours,positions\r\n");
+}
+
+void HoursTable::appendRow(QByteArray& out, QByteArrayView vessel, const AreaHours& h) const {
+    positions::appendCsvField(out, vessel);
+    out.append(',');
+    appendArea(out, areas_, h.column, h.area);
+    out.append(',');
+    if (by_ != Period::Whole) {
+        appendPeriod(out, by_, h.periodStartMs);
+        out.append(',');
+    }
+    appendFixed(out, h.hours, 4);
+    out.append(',');
+    out.append(QByteArray::number(h.positions));
+    out.append("\r\n");
+}
+
+QByteArray visitsCsv(const TrackResults& results, const TrackAreas& areas,
+                     const AlbersProjection* projection) {
+    const VisitTable table(areas, projection);
+    QByteArray out = VisitTable::header();
+    for (const Visit& v : results.visits) {
+        table.appendRow(out, results.vessels[static_cast<std::size_t>(v.vessel)], v);
+    }
+    return out;
+}
+
+QByteArray hoursCsv(const TrackResults& results, const TrackAreas& areas, Period by) {
+    const HoursTable table(areas, by);
+    QByteArray out = table.header();
+    for (const AreaHours& h : results.hours) {
+        table.appendRow(out, results.vessels[static_cast<std::size_t>(h.vessel)], h);
+    }
+    return out;
+}
+
+}  // namespace pelagon::tracks
