@@ -23,7 +23,9 @@ class Mapform;
 class MessageSink;
 class PositionsWindow;
 class TimeBar;
+class VisitsWindow;
 struct PositionSet;
+struct VisitRows;
 
 // The positions files open on a map: "Open positions…" and files dropped on the map open one
 // each. Every file is read and searched off the user-interface thread while its Positions window
@@ -50,6 +52,9 @@ public:
     void clearMark();
     // The windows open now, oldest first.
     QList<PositionsWindow*> windows() const;
+    // Opens the Visits window of a shown file: its visits are computed off this thread.
+    VisitsWindow* openVisits(const std::shared_ptr<const PositionSet>& set);
+    QList<VisitsWindow*> visitsWindows() const;
 
     // Whether a drag carries files that could be positions (local files).
     static QStringList localFiles(const QMimeData* data);
@@ -61,6 +66,8 @@ public:
 signals:
     // A file has been read and shown (or could not be): for tests and the status line.
     void fileShown(const QString& path, bool ok);
+    // The Visits window of a file has its rows.
+    void visitsShown(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +76,10 @@ private:
     struct Task;
     void finished(QPointer<PositionsWindow> window, std::shared_ptr<Task> task);
     void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
+    void chooseVisit(const std::shared_ptr<const PositionSet>& set, const VisitRows& rows,
+                     int row);
+    // Centres the map on a point, keeping the scale; a run of choices is one navigation step.
+    void centreOn(MapPoint point);
     void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
     void placeWindow(PositionsWindow* window);
     // Hands the open files' times to the time bar, showing it or hiding it.
@@ -83,6 +94,7 @@ private:
     PositionsOverlay overlay_;
     std::vector<std::shared_ptr<Task>> running_;
     QList<QPointer<PositionsWindow>> windows_;
+    std::vector<std::pair<const PositionSet*, QPointer<VisitsWindow>>> visits_;
     TimeBar* timeBar_ = nullptr;
     // Each shown file's times, sorted.
     std::vector<std::pair<const PositionSet*, std::shared_ptr<const std::vector<qint64>>>> times_;

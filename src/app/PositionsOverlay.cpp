@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -50,6 +51,9 @@ void PositionsOverlay::remove(const PositionSet* set) {
     std::erase_if(sets_, [set](const Shown& s) { return s.set.get() == set; });
     history_ = std::make_shared<TrackPicture::History>();
     picture_ = sets_.empty() ? nullptr : std::make_shared<TrackPicture>(sets_, cut_, history_);
+    if (visit_.set == set) {
+        visit_ = {};
+    }
     if (markSet_ == set) {
         markSet_ = nullptr;
         markRow_ = -1;
@@ -101,6 +105,39 @@ void PositionsOverlay::paint(QPainter& painter, const Viewport& viewport) const 
                 painter.drawLine(p + QPointF(0, r), p + QPointF(0, 2 * r));
             }
         }
+    }
+    // The chosen visit: its part of the track, wide, over a white edge.
+    for (const Shown& shown : sets_) {
+        if (shown.set.get() != visit_.set || visit_.vessel < 0 ||
+            static_cast<std::size_t>(visit_.vessel) >= shown.tracks->vessels.size()) {
+            continue;
+        }
+        const TrackPicture::Prepared::Vessel& track =
+            shown.tracks->vessels[static_cast<std::size_t>(visit_.vessel)];
+        QPolygonF line;
+        line.append(viewport.toPixel(visit_.enter));
+        if (track.timeMs.size() == track.xy.size()) {
+            const auto from = std::upper_bound(track.timeMs.begin(), track.timeMs.end(),
+                                               visit_.enterMs);
+            const auto to = std::lower_bound(from, track.timeMs.end(), visit_.exitMs);
+            for (auto it = from; it != to; ++it) {
+                line.append(viewport.toPixel(track.xy[static_cast<std::size_t>(
+                    it - track.timeMs.begin())]));
+            }
+        }
+        line.append(viewport.toPixel(visit_.exit));
+        const QColor colour = visit_.document ? kRingColour : QColor(20, 20, 20);
+        for (const auto& [c, width] :
+             {std::pair{QColor(Qt::white), 7.0}, std::pair{colour, 3.5}}) {
+            painter.setPen(QPen(c, width * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.drawPolyline(line);
+        }
+        // The entry point ringed, leaving the vessel's own mark inside it in sight.
+        const double r = 9 * scale;
+        painter.setPen(QPen(Qt::white, 5 * scale));
+        painter.drawEllipse(line.front(), r, r);
+        painter.setPen(QPen(colour, 2.5 * scale));
+        painter.drawEllipse(line.front(), r, r);
     }
     // The time the tracks are cut at, in a box in the upper left corner.
     if (cut_) {

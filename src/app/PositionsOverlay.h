@@ -9,6 +9,7 @@
 
 #include "app/TrackPicture.h"
 #include "canvas/MapOverlay.h"
+#include "common/MapTypes.h"
 
 namespace pelagon {
 
@@ -30,6 +31,19 @@ public:
     // Marks a row of a set; a null set or a row of -1 takes the mark away.
     void setMark(const PositionSet* set, int row);
     bool marked() const { return markSet_ != nullptr; }
+
+    // Marks the part of a vessel's track inside one visit (from enter to exit, through the
+    // positions between), red where the area is a document layer's; a null set takes it away.
+    struct VisitMark {
+        const PositionSet* set = nullptr;
+        int vessel = 0;
+        qint64 enterMs = 0;
+        qint64 exitMs = 0;
+        MapPoint enter;
+        MapPoint exit;
+        bool document = false;
+    };
+    void setVisitMark(const VisitMark& mark) { visit_ = mark; }
 
     // Draws the tracks up to a time only (see TrackPicture); nullopt draws them whole. The time
     // is written in the map's upper left corner, on screen and in print. After a change the
@@ -53,6 +67,7 @@ private:
     std::shared_ptr<const TrackPicture> picture_;  // the sets as they are drawn
     std::optional<TrackPicture::TimeCut> cut_;
     std::shared_ptr<TrackPicture::History> history_;  // of the sets now shown
+    VisitMark visit_;
     const PositionSet* markSet_ = nullptr;
     int markRow_ = -1;
 };

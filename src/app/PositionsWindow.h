@@ -72,6 +72,7 @@ public:
     PositionsModel* model() const { return model_; }
     QTableView* table() const { return table_; }
     QPushButton* exportButton() const { return export_; }
+    QPushButton* visitsButton() const { return visits_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* summary() const { return summary_; }
     QLabel* problems() const { return problems_; }
@@ -83,6 +84,7 @@ signals:
     void rowChosen(int row);
     void rowActivated(int row);
     void exportRequested();
+    void visitsRequested();
 
 private:
     PositionsModel* model_;
@@ -90,6 +92,7 @@ private:
     QLabel* summary_;
     QProgressBar* progress_;
     QPushButton* export_;
+    QPushButton* visits_;
     QLabel* problems_;
     QTableView* table_;
 };

@@ -20,6 +20,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/TrackPicture.cpp app/TrackPicture.h
   app/TheMDIform.cpp app/TheMDIform.h
   app/ViewMenu.cpp app/ViewMenu.h
+  app/VisitsWindow.cpp app/VisitsWindow.h
   app/ViewerApplication.cpp app/ViewerApplication.h
   app/WindowMenu.cpp app/WindowMenu.h
 )

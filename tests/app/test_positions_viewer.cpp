@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegion>
@@ -28,6 +29,8 @@
 #include "app/PositionsOverlay.h"
 #include "app/TrackPicture.h"
 #include "app/PositionsWindow.h"
+#include "app/VisitsWindow.h"
+#include "positions/Csv.h"
 #include "geo/AngleText.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"
@@ -506,6 +509,48 @@ TEST(TrackPictureTest, TracksAreCutAtTheTime) {
         }
         EXPECT_EQ(qAlpha(image.pixel(250, 150)) > 0, c.lineAfterP1);
     }
+}
+
+// The Visits window lists, and exports, what pelagon-cli visits writes for the same file.
+TEST_F(PositionsViewerTest, TheVisitsWindowListsWhatTheCommandLineWrites) {
+    QByteArray csv = "vessel,time,lon,lat\n";
+    for (int i = 0; i < 8; ++i) {
+        const MapPoint p{marmot.x - 20000 + i * 6000, marmot.y};
+        double lon = 0, lat = 0;
+        ASSERT_TRUE(map->projection.AlbersToLatLong(p.x, p.y, lon, lat));
+        csv += "Aurora,2024-05-01T0" + QByteArray::number(i) + ":00:00Z," +
+               QByteArray::number(lon, 'f', 8) + "," + QByteArray::number(lat, 'f', 8) + "\n";
+    }
+    writeFile("visits.csv", csv);
+    const QString path = sample.folder() + "/visits.csv";
+    PositionsWindow* window = openAndWait(path);
+    ASSERT_NE(window, nullptr);
+    QSignalSpy shown(map->positions(), &PositionsController::visitsShown);
+    VisitsWindow* visits = map->positions()->openVisits(window->model()->positions());
+    ASSERT_TRUE(shown.wait(20000));
+
+    QProcess cli;
+    cli.start(PELAGON_CLI_EXE, {"visits", sample.definition(), "--csv", path});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QByteArray expected = cli.readAllStandardOutput();
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(visits->model()->rows()->csv, expected);  // what Export CSV… writes
+
+    VisitsModel* model = visits->model();
+    ASSERT_GT(model->rowCount(), 1);
+    QStringList header;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        header << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    QString shownTable = positions::csvLine(header);
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c) {
+            cells << model->index(r, c).data().toString();
+        }
+        shownTable += positions::csvLine(cells);
+    }
+    EXPECT_EQ(shownTable.toUtf8(), expected);
 }
 
 }  // namespace
