@@ -2,6 +2,7 @@
 #include "cli/TracksCommand.h"
 
 #include <QLocale>
+#include <QThread>
 
 #include <atomic>
 
@@ -12,6 +13,7 @@
 #include "cli/CliErrors.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMap.h"
+#include "cli/TrackPipeline.h"
 #include "common/EchoText.h"
 #include "common/FileWrite.h"
 #include "positions/PositionsFile.h"
@@ -44,13 +46,25 @@ const QString kTracksDetails = QStringLiteral(
 
 QList<OptionSyntax> commonOptions() {
     return {
-        {QStringLiteral("--csv"), {}, QStringLiteral("TRACKS"), false,
+        {QStringLiteral("--csv"),
+         {},
+         QStringLiteral("TRACKS"),
+         false,
          QStringLiteral("the positions: a CSV or GPX file (- for standard input)")},
-        {QStringLiteral("--max-gap"), {}, QStringLiteral("HOURS"), false,
+        {QStringLiteral("--max-gap"),
+         {},
+         QStringLiteral("HOURS"),
+         false,
          QStringLiteral("longest time between positions that are joined (default 6)")},
-        {QStringLiteral("--threads"), {}, QStringLiteral("N"), false,
+        {QStringLiteral("--threads"),
+         {},
+         QStringLiteral("N"),
+         false,
          QStringLiteral("follow tracks on N threads (default: one per processor core)")},
-        {QStringLiteral("--sorted"), {}, {}, false,
+        {QStringLiteral("--sorted"),
+         {},
+         {},
+         false,
          QStringLiteral("the input is ordered by vessel and time: read it in one pass")},
         {QStringLiteral("--output"), QStringLiteral("-o"), QStringLiteral("FILE"), false,
          QStringLiteral("write to FILE instead of standard output (- is standard output)")},
@@ -146,7 +160,8 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     }
     PositionQuery::Options options;
     options.csvCells = true;
-    const auto query = std::make_shared<const PositionQuery>(map.LayerInfos, map.MapLayers, options);
+    const auto query =
+        std::make_shared<const PositionQuery>(map.LayerInfos, map.MapLayers, options);
     const tracks::TrackAreas areas(query, map.MapLayers);
     const tracks::AreaOrder order(areas);
     // The reading threads only place the rows: a query without layers asks nothing.
@@ -160,36 +175,28 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     work.visits = tableKind == Table::Visits;
     work.wantHours = tableKind == Table::Hours;
 
-    // Sorted input: one walker at a time.
-    std::optional<tracks::TrackWalker> walker;
+    // Sorted input: each vessel followed as its positions come, vessels on several threads.
+    std::optional<TrackPipeline> pipeline;
+    if (settings.sorted) {
+        const int workers =
+            settings.work.threads > 0 ? settings.work.threads : QThread::idealThreadCount();
+        pipeline.emplace(areas, work, workers,
+                         [&](const QByteArray& name, std::vector<tracks::Visit>& visits,
+                             std::vector<tracks::AreaHours>& hours, QByteArray& rows) {
+                             const std::int32_t only[] = {0};
+                             tracks::sortVisits(visits, order, only);
+                             for (const tracks::Visit& v : visits) {
+                                 visitTable.appendRow(rows, name, v);
+                             }
+                             tracks::sortHours(hours, order, only);
+                             for (const tracks::AreaHours& h : hours) {
+                                 hoursTable.appendRow(rows, name, h);
+                             }
+                         });
+    }
+    bool anyVessel = false;
     QByteArray vessel;
     std::optional<qint64> lastTime;
-    std::vector<tracks::Visit> visits;
-    std::vector<tracks::AreaHours> hours;
-    const std::int32_t onlyVessel[] = {0};
-    QByteArray rows;
-    auto endVessel = [&] {
-        if (!walker) {
-            return;
-        }
-        walker->finish();
-        walker.reset();
-        rows.clear();
-        if (work.visits) {
-            tracks::sortVisits(visits, order, onlyVessel);
-            for (const tracks::Visit& v : visits) {
-                visitTable.appendRow(rows, vessel, v);
-            }
-        } else {
-            tracks::sortHours(hours, order, onlyVessel);
-            for (const tracks::AreaHours& h : hours) {
-                hoursTable.appendRow(rows, vessel, h);
-            }
-        }
-        visits.clear();
-        hours.clear();
-        sink.write(rows);
-    };
     tracks::TrackCollector collector;
 
     qsizetype rowsRead = 0;
@@ -225,33 +232,35 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
                 collector.add(row.vessel, xy, *time);
                 continue;
             }
-            if (!walker || row.vessel != vessel) {
-                if (walker && row.vessel < vessel) {
+            if (!anyVessel || row.vessel != vessel) {
+                if (anyVessel && row.vessel < vessel) {
                     cancel = true;
-                    orderError = (
-                        QStringLiteral("%1, %2: the vessel '%3' comes after '%4': with --sorted "
-                                       "the input must be ordered by vessel and time.")
-                            .arg(reader.where(), reader.rowName(row.line),
-                                 echoValue(QString::fromUtf8(row.vessel)),
-                                 echoValue(QString::fromUtf8(vessel))));
+                    orderError =
+                        (QStringLiteral("%1, %2: the vessel '%3' comes after '%4': with --sorted "
+                                        "the input must be ordered by vessel and time.")
+                             .arg(reader.where(), reader.rowName(row.line),
+                                  echoValue(QString::fromUtf8(row.vessel)),
+                                  echoValue(QString::fromUtf8(vessel))));
                     break;
                 }
-                endVessel();
+                anyVessel = true;
                 vessel = row.vessel;
-                walker.emplace(areas, 0, work.track, work.hours,
-                               work.visits ? &visits : nullptr, work.wantHours ? &hours : nullptr);
+                pipeline->startVessel(vessel);
             } else if (*time < *lastTime) {
                 cancel = true;
-                orderError = (
-                    QStringLiteral("%1, %2: the time '%3' comes before the vessel's time on the "
-                                   "row before: with --sorted the input must be ordered by "
-                                   "vessel and time.")
-                        .arg(reader.where(), reader.rowName(row.line),
-                             echoValue(QString::fromUtf8(row.time))));
+                orderError =
+                    (QStringLiteral("%1, %2: the time '%3' comes before the vessel's time on the "
+                                    "row before: with --sorted the input must be ordered by "
+                                    "vessel and time.")
+                         .arg(reader.where(), reader.rowName(row.line),
+                              echoValue(QString::fromUtf8(row.time))));
                 break;
             }
             lastTime = time;
-            walker->add({xy, *time});
+            pipeline->add({xy, *time});
+        }
+        if (pipeline) {
+            sink.write(pipeline->takeRows());
         }
     });
     if (!orderError.isEmpty()) {
@@ -261,8 +270,8 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
         throw InputError(
             QStringLiteral("Cannot read %1: %2").arg(reader.where(), reader.failure()));
     }
-    if (settings.sorted) {
-        endVessel();
+    if (pipeline) {
+        sink.write(pipeline->finish());
     } else {
         const tracks::TrackResults results = collector.compute(areas, work);
         QByteArray out = work.visits ? tracks::visitsCsv(results, areas, projection)
@@ -334,31 +343,30 @@ int runTrackCommand(const CommandSyntax& syntax, Table table, const QStringList&
 const CommandSyntax& visitsSyntax() {
     static const CommandSyntax syntax{
         QStringLiteral("visits"),
-        QStringLiteral(
-            "MAP.mv --csv TRACKS [-o OUT] [--max-gap HOURS] [--threads N] [--sorted]"),
+        QStringLiteral("MAP.mv --csv TRACKS [-o OUT] [--max-gap HOURS] [--threads N] [--sorted]"),
         QStringLiteral("When each vessel entered and left each area."),
-        kTracksDetails + QStringLiteral(
-                             "\n"
-                             "Writes a CSV table (RFC 4180, CR LF) with the columns vessel, "
-                             "layer, area,\n"
-                             "enter_time, exit_time, hours, enter_lon, enter_lat, exit_lon, "
-                             "exit_lat,\n"
-                             "positions_inside, enter_kind and exit_kind: one row per stretch "
-                             "of a track\n"
-                             "inside an area (area: the Fish Tool's answer for it), entered "
-                             "where the track\n"
-                             "crosses in (crossing), at its first position (first) or at the "
-                             "first after a\n"
-                             "gap (after_gap), left where it crosses out (crossing), at its "
-                             "last position\n"
-                             "(last) or at the last before a gap (before_gap). Times in UTC to "
-                             "the second,\n"
-                             "crossing times interpolated; a position alone between gaps "
-                             "makes a visit of 0\n"
-                             "hours. Rows by vessel, enter time, layer (map order) and area.\n"
-                             "Exit status: 0 when the map and the input could be read (also "
-                             "when rows were\n"
-                             "left out), 1 when they cannot be used, 2 for a usage error."),
+        kTracksDetails +
+            QStringLiteral("\n"
+                           "Writes a CSV table (RFC 4180, CR LF) with the columns vessel, "
+                           "layer, area,\n"
+                           "enter_time, exit_time, hours, enter_lon, enter_lat, exit_lon, "
+                           "exit_lat,\n"
+                           "positions_inside, enter_kind and exit_kind: one row per stretch "
+                           "of a track\n"
+                           "inside an area (area: the Fish Tool's answer for it), entered "
+                           "where the track\n"
+                           "crosses in (crossing), at its first position (first) or at the "
+                           "first after a\n"
+                           "gap (after_gap), left where it crosses out (crossing), at its "
+                           "last position\n"
+                           "(last) or at the last before a gap (before_gap). Times in UTC to "
+                           "the second,\n"
+                           "crossing times interpolated; a position alone between gaps "
+                           "makes a visit of 0\n"
+                           "hours. Rows by vessel, enter time, layer (map order) and area.\n"
+                           "Exit status: 0 when the map and the input could be read (also "
+                           "when rows were\n"
+                           "left out), 1 when they cannot be used, 2 for a usage error."),
         commonOptions(),
     };
     return syntax;
@@ -368,9 +376,15 @@ const CommandSyntax& hoursSyntax() {
     static const CommandSyntax syntax = [] {
         QList<OptionSyntax> options = commonOptions();
         options.insert(
-            2, {QStringLiteral("--speed"), {}, QStringLiteral("MIN-MAX"), false,
+            2, {QStringLiteral("--speed"),
+                {},
+                QStringLiteral("MIN-MAX"),
+                false,
                 QStringLiteral("count only segments with a speed in knots within MIN-MAX")});
-        options.insert(3, {QStringLiteral("--by"), {}, QStringLiteral("day|month"), false,
+        options.insert(3, {QStringLiteral("--by"),
+                           {},
+                           QStringLiteral("day|month"),
+                           false,
                            QStringLiteral("one row per UTC day or month")});
         return CommandSyntax{
             QStringLiteral("hours"),

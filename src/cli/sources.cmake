@@ -14,6 +14,7 @@ add_library(pelagon_cli_objects OBJECT
   cli/QueryCommand.cpp cli/QueryCommand.h
   cli/ReferenceCanvas.cpp cli/ReferenceCanvas.h
   cli/RenderCommand.cpp cli/RenderCommand.h
+  cli/TrackPipeline.cpp cli/TrackPipeline.h
   cli/TracksCommand.cpp cli/TracksCommand.h
 )
 target_link_libraries(pelagon_cli_objects PUBLIC pelagon_gui Qt6::Svg)

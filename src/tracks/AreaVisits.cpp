@@ -215,7 +215,8 @@ struct TrackWalker::State {
         double t = fromMs;
         while (t < toMs) {
             const auto start = periodOf(static_cast<qint64>(std::floor(t)));
-            const double end = std::min(toMs, static_cast<double>(nextPeriod(hoursOptions.by, start)));
+            const double end =
+                std::min(toMs, static_cast<double>(nextPeriod(hoursOptions.by, start)));
             sums[{layer, f, start}].first += (end - t) / kMsPerHour;
             t = end;
         }
@@ -372,7 +373,8 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                     }
                 } else if (current) {
                     if (current->confirmed) {
-                        emitVisit(*current, t0 + a * dt, a == 0.0 ? p0.xy : at(a), ExitKind::Crossing);
+                        emitVisit(*current, t0 + a * dt, a == 0.0 ? p0.xy : at(a),
+                                  ExitKind::Crossing);
                     }
                     current.reset();
                 }
@@ -402,8 +404,7 @@ void TrackWalker::add(const TrackPoint& p) {
     if (!s.started) {
         s.started = true;
         s.startPiece(p, EnterKind::First);
-    } else if (static_cast<double>(p.timeMs - s.last.timeMs) >
-               s.options.maxGapHours * kMsPerHour) {
+    } else if (static_cast<double>(p.timeMs - s.last.timeMs) > s.options.maxGapHours * kMsPerHour) {
         s.endPiece(ExitKind::BeforeGap);
         s.startPiece(p, EnterKind::AfterGap);
     } else {
@@ -467,7 +468,8 @@ AreaOrder::AreaOrder(const TrackAreas& areas) {
 
 bool AreaOrder::less(int ca, std::int32_t a, int cb, std::int32_t b) const {
     if (ca != cb) {
-        return columnRank_[static_cast<std::size_t>(ca)] < columnRank_[static_cast<std::size_t>(cb)];
+        return columnRank_[static_cast<std::size_t>(ca)] <
+               columnRank_[static_cast<std::size_t>(cb)];
     }
     const auto& rank = areaRank_[static_cast<std::size_t>(ca)];
     return rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];

@@ -65,7 +65,7 @@ struct AreaHours {
 
 // One position of a track.
 struct TrackPoint {
-    MapPoint xy;       // on the map's plane
+    MapPoint xy;        // on the map's plane
     qint64 timeMs = 0;  // milliseconds since 1970, UTC
 };
 

@@ -1,12 +1,14 @@
 #include "tracks/TrackTables.h"
 
-#include <QHash>
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
 #include <numeric>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 #include "geo/AlbersProjection.h"
 #include "positions/Csv.h"
@@ -16,7 +18,14 @@
 namespace pelagon::tracks {
 
 struct TrackCollector::NameIndex {
-    QHash<QByteArray, std::uint32_t> index;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    // Looked up by the bytes of the name, without making a copy of it for each position.
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index;
     QByteArray lastName;
     std::uint32_t last = 0;
     bool any = false;
@@ -28,14 +37,15 @@ void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
     }
     NameIndex& names = *index_;
     if (!names.any || names.lastName != vessel) {
-        const QByteArray name = vessel.toByteArray();
-        auto it = names.index.find(name);
+        const std::string_view key(vessel.data(), static_cast<std::size_t>(vessel.size()));
+        auto it = names.index.find(key);
         if (it == names.index.end()) {
-            it = names.index.insert(name, static_cast<std::uint32_t>(vessels_.size()));
-            vessels_.push_back(name);
+            it = names.index.emplace(std::string(key), static_cast<std::uint32_t>(vessels_.size()))
+                     .first;
+            vessels_.push_back(vessel.toByteArray());
         }
-        names.lastName = name;
-        names.last = it.value();
+        names.lastName = vessels_[it->second];
+        names.last = it->second;
         names.any = true;
     }
     add(names.last, xy, timeMs);
@@ -124,9 +134,9 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
             walker.finish();
         }
     };
-    const int threads = std::max(
-        1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
-                    static_cast<int>(std::max<std::size_t>(trackCount, 1))));
+    const int threads =
+        std::max(1, std::min(work.threads > 0 ? work.threads : QThread::idealThreadCount(),
+                             static_cast<int>(std::max<std::size_t>(trackCount, 1))));
     std::vector<std::thread> workers;
     for (int k = 1; k < threads; ++k) {
         workers.emplace_back(follow);

@@ -19,7 +19,7 @@ namespace tracks {
 
 // The visits and hours of every vessel of a file, in the order the tables list them.
 struct TrackResults {
-    std::vector<QByteArray> vessels;       // UTF-8 names by index; "" for the track without one
+    std::vector<QByteArray> vessels;        // UTF-8 names by index; "" for the track without one
     std::vector<std::int32_t> vesselOrder;  // per index, its place in the byte order of names
     std::vector<Visit> visits;              // sorted (sortVisits)
     std::vector<AreaHours> hours;           // sorted (sortHours)

@@ -93,11 +93,10 @@ void appendIsoSecond(QByteArray& out, qint64 ms) {
     const qint64 rest = seconds - days * 86400;
     const Civil c = civilFromDays(days);
     char text[48];
-    const int n = std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ",
-                                static_cast<long long>(c.year), c.month, c.day,
-                                static_cast<long long>(rest / 3600),
-                                static_cast<long long>(rest / 60 % 60),
-                                static_cast<long long>(rest % 60));
+    const int n = std::snprintf(
+        text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ", static_cast<long long>(c.year),
+        c.month, c.day, static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60),
+        static_cast<long long>(rest % 60));
     out.append(text, n);
 }
 

@@ -2,6 +2,9 @@
 // rows that cannot be used.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "cli/CliTestSupport.h"
 #include "cli/Csv.h"
 #include "support/QStringPrinter.h"
@@ -97,6 +100,43 @@ INSTANTIATE_TEST_SUITE_P(Edges, CliTracks, testing::ValuesIn(kTrackCases),
                              name.replace(u' ', u'_').remove(u'-');
                              return name.toStdString();
                          });
+
+// A file ordered by vessel and time, read in one pass with the vessels on three threads, gives
+// the table the same rows in any order give.
+TEST(CliTracksInput, SortedAsAnyOrder) {
+    static const test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> step(-300, 300);
+    QList<QByteArray> rows;
+    for (int v = 0; v < 40; ++v) {
+        double x = 500, y = 500;
+        for (int i = 0; i < 60; ++i) {
+            x += step(random);
+            y += step(random);
+            rows.append(QStringLiteral("%1,%2,V%3,2024-05-01T%4:%5:00Z\n")
+                            .arg(x)
+                            .arg(y)
+                            .arg(v, 2, 10, QLatin1Char('0'))
+                            .arg(i / 6, 2, 10, QLatin1Char('0'))
+                            .arg(i % 6 * 10, 2, 10, QLatin1Char('0'))
+                            .toUtf8());
+        }
+    }
+    const QByteArray header = "x,y,vessel,time\n";
+    for (const char* command : {"visits", "hours"}) {
+        const auto sorted =
+            runTool({command, map.definition(), "--csv", "-", "--sorted", "--threads", "3"},
+                    header + rows.join());
+        ASSERT_EQ(sorted.rc, 0) << sorted.errText().toStdString();
+        QList<QByteArray> shuffled = rows;
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        const auto any =
+            runTool({command, map.definition(), "--csv", "-"}, header + shuffled.join());
+        EXPECT_GT(sorted.out.count('\n'), 40);
+        EXPECT_EQ(sorted.out, any.out) << command;
+    }
+}
 
 // Rows without a usable time are reported and left out; with --sorted, the first row out of
 // order ends the run.

@@ -246,7 +246,8 @@ class InstalledChecks:
         shutil.copy(folder / "Alaska.mv", folder / "UPPER.MV")
         script = t.path("share/bash-completion/completions/pelagon-cli")
         cases = [
-            (["pelagon-cli", ""], {"info", "render", "query", "position", "measure"}),
+            (["pelagon-cli", ""], {"info", "render", "query", "position", "measure", "visits",
+                                    "hours"}),
             (["pelagon-cli", "--"], {"--help", "--version"}),
             (["pelagon-cli", "re"], {"render"}),
             (["pelagon-cli", "info", ""], {"Alaska.mv", "UPPER.MV", "HTML", "Shapefiles"}),

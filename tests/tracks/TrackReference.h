@@ -81,8 +81,8 @@ inline std::vector<RefVisit> referenceVisits(const std::vector<RefPosition>& tra
                     parts.push_back({static_cast<double>(i) + t, static_cast<double>(i) + t});
                 } else if (const auto* l = dynamic_cast<const OGRLineString*>(g)) {
                     const double t0 = along(l->getX(0), l->getY(0));
-                    const double t1 = along(l->getX(l->getNumPoints() - 1),
-                                            l->getY(l->getNumPoints() - 1));
+                    const double t1 =
+                        along(l->getX(l->getNumPoints() - 1), l->getY(l->getNumPoints() - 1));
                     parts.push_back({static_cast<double>(i) + std::min(t0, t1),
                                      static_cast<double>(i) + std::max(t0, t1)});
                 }

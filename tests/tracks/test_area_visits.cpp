@@ -9,6 +9,7 @@
 #include <random>
 
 #include "mapdef/LayerInfo.h"
+#include "positions/PositionsFile.h"
 #include "query/PositionQuery.h"
 #include "render/MapLayer.h"
 #include "support/LayerFixtures.h"
@@ -16,7 +17,6 @@
 #include "tracks/TrackReference.h"
 #include "tracks/TrackTables.h"
 #include "tracks/TrackTime.h"
-#include "positions/PositionsFile.h"
 
 using namespace pelagon;
 using test::RefPosition;
@@ -102,7 +102,8 @@ const std::vector<GeometryCase> kGeometryCases = {
     {"stationary inside", {{300, 300, 0}, {300, 300, 60}, {300, 300, 60}}},
     {"stationary on a boundary", {{0, 300, 0}, {0, 300, 60}}},
     {"ends on a boundary", {{-500, 300, 0}, {0, 300, 60}}},
-    {"zigzag", {{-100, 900, 0}, {100, 950, 10}, {-100, 1000, 20}, {1200, 1200, 40}, {2100, -1, 50}}},
+    {"zigzag",
+     {{-100, 900, 0}, {100, 950, 10}, {-100, 1000, 20}, {1200, 1200, 40}, {2100, -1, 50}}},
 };
 
 class TrackGeometry : public testing::TestWithParam<GeometryCase> {};
@@ -164,7 +165,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, TrackGeometry, testing::ValuesIn(kGeometryCases)
                              std::string name = info.param.name;
                              std::replace_if(
                                  name.begin(), name.end(),
-                                 [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); },
+                                 [](char ch) {
+                                     return !std::isalnum(static_cast<unsigned char>(ch));
+                                 },
                                  '_');
                              return name;
                          });
@@ -228,14 +231,30 @@ TEST(TrackCollector, AnyOrderAsSorted) {
 // every other form on to it.
 TEST(TrackTime, ReadsAsTheGeneralReader) {
     for (const char* text : {
-             "2024-05-01T06:30:00Z", "2024-05-01T06:30:00", "2024-05-01T06:30:00.5Z",
-             "2024-05-01T06:30:00.123+05:30", "2024-05-01T06:30:00-08:00",
-             "2024-05-01T06:30:00+14:00", "2024-02-29T23:59:59.999Z", "1969-12-31T23:59:59.999Z",
-             "2023-02-29T00:00:00Z", "2024-04-31T00:00:00Z", "2024-13-01T00:00:00Z",
-             "2024-05-01T24:00:00Z", "2024-05-01T06:60:00Z", "2024-05-01T06:30:60Z",
-             " 2024-05-01T06:30:00Z ", "2024-05-01 06:30:00", "2024-05-01T06:30:00.1234Z",
-             "2024-05-01T06:30:00.Z", "2024-05-01T06:30:00ZZ", "2024-05-01T06:30:00+0530",
-             "2024-05-01T06:30:00+24:00", "2024-05-01T06:30", "2024-05-01", "yesterday",
+             "2024-05-01T06:30:00Z",
+             "2024-05-01T06:30:00",
+             "2024-05-01T06:30:00.5Z",
+             "2024-05-01T06:30:00.123+05:30",
+             "2024-05-01T06:30:00-08:00",
+             "2024-05-01T06:30:00+14:00",
+             "2024-02-29T23:59:59.999Z",
+             "1969-12-31T23:59:59.999Z",
+             "2023-02-29T00:00:00Z",
+             "2024-04-31T00:00:00Z",
+             "2024-13-01T00:00:00Z",
+             "2024-05-01T24:00:00Z",
+             "2024-05-01T06:60:00Z",
+             "2024-05-01T06:30:60Z",
+             " 2024-05-01T06:30:00Z ",
+             "2024-05-01 06:30:00",
+             "2024-05-01T06:30:00.1234Z",
+             "2024-05-01T06:30:00.Z",
+             "2024-05-01T06:30:00ZZ",
+             "2024-05-01T06:30:00+0530",
+             "2024-05-01T06:30:00+24:00",
+             "2024-05-01T06:30",
+             "2024-05-01",
+             "yesterday",
          }) {
         EXPECT_EQ(tracks::readIsoTime(text), positions::parseIsoTime(text)) << text;
     }
