@@ -4,7 +4,10 @@
 //   (bench/run writes the figure into docs/performance.md);
 // - BM_ViewerScatteredTracks: 1,000,000 positions of 100 vessels jumping at random over the whole
 //   map, opened, then 20 wheel steps; each step's frame and the longest stall of the window's
-//   event loop (the time between two turns of it) are reported.
+//   event loop (the time between two turns of it) are reported;
+// - BM_ViewerPlayingTracks: 1,000,000 positions of 100 vessels wandering over the sample map's
+//   waters, played on the time bar at 1 h of track a second with a 6 h trail, from the start
+//   and near the end (the whole past drawn beneath the trails): the time between frames shown.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QTimer>
 
 #include <QElapsedTimer>
+#include <QDateTime>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -27,6 +31,7 @@
 #include "app/Mapform.h"
 #include "app/PositionsController.h"
 #include "app/PositionsWindow.h"
+#include "app/TimeBar.h"
 #include "Percentile.h"
 #include "canvas/MapCanvas.h"
 #include "reports/FakePageView.h"
@@ -273,6 +278,105 @@ void BM_ViewerScatteredTracks(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ViewerScatteredTracks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+constexpr int kPlayingPositions = 1000000;
+constexpr int kPlayingVessels = 100;
+
+// Vessels wandering from their own starting points over the sample map's waters, a position
+// every four minutes for about four weeks.
+QByteArray playingFile() {
+    std::mt19937 random(2028);
+    std::uniform_real_distribution<double> step(-0.02, 0.02);
+    std::uniform_real_distribution<double> startLon(-170.0, -140.0);
+    std::uniform_real_distribution<double> startLat(53.0, 59.5);
+    const int perVessel = kPlayingPositions / kPlayingVessels;
+    const QDateTime start(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
+    std::vector<QByteArray> times;
+    for (int i = 0; i < perVessel; ++i) {
+        times.push_back(start.addSecs(i * 240LL).toString(Qt::ISODate).toLatin1());
+    }
+    QByteArray csv = "vessel,time,lon,lat\n";
+    csv.reserve(kPlayingPositions * 42);
+    for (int v = 0; v < kPlayingVessels; ++v) {
+        const QByteArray vessel = "P" + QByteArray::number(v) + ",";
+        double lon = startLon(random);
+        double lat = startLat(random);
+        for (int i = 0; i < perVessel; ++i) {
+            lon = std::clamp(lon + step(random), -179.0, -131.0);
+            lat = std::clamp(lat + step(random) / 2, 51.0, 61.0);
+            csv += vessel + times[static_cast<std::size_t>(i)] + "," +
+                   QByteArray::number(lon, 'f', 4) + "," + QByteArray::number(lat, 'f', 4) + "\n";
+        }
+    }
+    return csv;
+}
+
+void BM_ViewerPlayingTracks(benchmark::State& state) {
+    ViewerWithFile viewer(state, QStringLiteral("playing.csv"), playingFile());
+    if (!viewer.ready()) {
+        return;
+    }
+    MapCanvas* canvas = viewer.map->theMap;
+    PositionsController* positions = viewer.map->positions();
+    TimeBar* bar = positions->timeBar();
+    constexpr qint64 kHourMs = 3600 * 1000;
+    constexpr double kPlaySeconds = 3;
+
+    for (auto _ : state) {
+        canvas->setExtent(canvas->fullExtent());
+        bool done = false;
+        const QMetaObject::Connection connection = QObject::connect(
+            positions, &PositionsController::fileShown, positions,
+            [&](const QString&, bool) { done = true; });
+        positions->openFile(viewer.path);
+        if (!waitFor([&] { return done; }, 600000) || !bar->hasTimes()) {
+            state.SkipWithError("the positions file was not shown with its times");
+            return;
+        }
+        QObject::disconnect(connection);
+        bar->setTrail(6 * kHourMs);
+        bar->setSpeed(kHourMs);
+        // From the start, and from four hours before the end: the time between frames shown.
+        for (const auto& [name, from] :
+             {std::pair{"start", bar->first()}, std::pair{"end", bar->last() - 4 * kHourMs}}) {
+            bar->setTime(from);
+            waitFor([&] { return !canvas->isRendering(); }, 600000);
+            QApplication::processEvents();
+            StallWatch stalls;
+            std::vector<double> shown;
+            QElapsedTimer clock;
+            const QMetaObject::Connection drawn = QObject::connect(
+                canvas, &MapCanvas::renderFinished, canvas,
+                [&] { shown.push_back(clock.nsecsElapsed() / 1e6); });
+            clock.start();
+            bar->setPlaying(true);
+            waitFor([&] { return clock.nsecsElapsed() / 1e9 >= kPlaySeconds; }, 600000);
+            bar->setPlaying(false);
+            QObject::disconnect(drawn);
+            std::vector<double> gaps;
+            for (std::size_t i = 1; i < shown.size(); ++i) {
+                gaps.push_back(shown[i] - shown[i - 1]);
+            }
+            if (gaps.empty()) {
+                state.SkipWithError("no frames were shown while playing");
+                return;
+            }
+            const std::string prefix = name;
+            state.counters[prefix + "_frames_per_s"] = static_cast<double>(shown.size()) / kPlaySeconds;
+            state.counters[prefix + "_gap_median_ms"] = bench::median(gaps);
+            state.counters[prefix + "_gap_max_ms"] = *std::max_element(gaps.begin(), gaps.end());
+            state.counters[prefix + "_stall_ms"] = stalls.longestMs();
+        }
+        state.PauseTiming();
+        for (PositionsWindow* window : positions->windows()) {
+            window->close();
+        }
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ViewerPlayingTracks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 

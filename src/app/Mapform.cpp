@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/PositionsController.h"
+#include "app/TimeBar.h"
 #include "app/TheMDIform.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
@@ -185,7 +186,15 @@ void Mapform::ArrangeMapWindow() {
     // Resized before it is moved; the button frame then stands directly under the map as placed.
     theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
     theMap->move(twipsToPixels(a.mapLeft, dpiX), twipsToPixels(a.mapTop, dpiY));
-    ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height());
+    // The time bar, while positions with times are open, takes the map's lowest strip.
+    int barHeight = 0;
+    if (QWidget* bar = positions_ != nullptr ? positions_->timeBar() : nullptr;
+        bar != nullptr && !bar->isHidden()) {
+        barHeight = std::min(bar->sizeHint().height(), theMap->height() / 2);
+        theMap->resize(theMap->width(), theMap->height() - barHeight);
+        bar->setGeometry(theMap->x(), theMap->y() + theMap->height(), theMap->width(), barHeight);
+    }
+    ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height() + barHeight);
     // The position field stands in the button row, right of the frame; in a window too narrow
     // for that it moves left over the status line's place (never over the region list), as far
     // as there is room. The status line takes the width left beside the field.

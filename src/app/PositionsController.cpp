@@ -19,6 +19,8 @@
 #include "app/Mapform.h"
 #include "app/PositionsWindow.h"
 #include "app/TheMDIform.h"
+#include "app/TimeBar.h"
+#include "app/VisitsWindow.h"
 #include "common/FileWrite.h"
 #include "common/MessageSink.h"
 #include "query/LayerQuery.h"
@@ -32,11 +34,23 @@ struct PositionsController::Task {
     std::atomic<double> progress{0};
     std::atomic<bool> cancel{false};
     PositionSetLoad result;  // written by the loading thread before it reports back
+    std::shared_ptr<std::vector<qint64>> times;  // the positions' times, sorted (same thread)
+    std::shared_ptr<const TrackPicture::Prepared> tracks;  // for drawing (same thread)
 };
 
 PositionsController::PositionsController(Mapform& map, MessageSink& messages)
     : QObject(&map), map_(map), messages_(messages) {
     map_.theMap->addOverlay(&overlay_);
+    timeBar_ = new TimeBar(&map_);
+    timeBar_->hide();
+    timeBar_->setFrameReady([this] { return !map_.theMap->isRendering(); });
+    connect(timeBar_, &TimeBar::cutChanged, this, [this] {
+        if (overlay_.timeCut() != timeBar_->cut()) {
+            overlay_.setTimeCut(timeBar_->cut());
+            map_.theMap->refreshPictures();
+            map_.theMap->update();
+        }
+    });
     map_.theMap->setAcceptDrops(true);
     map_.theMap->installEventFilter(this);
 }
@@ -114,6 +128,16 @@ void PositionsController::openFile(const QString& path) {
         task->result =
             loadPositionSet(task->path, infos, layers, projection ? &*projection : nullptr, options,
                             &task->progress, &task->cancel);
+        if (task->result.set) {
+            task->times = std::make_shared<std::vector<qint64>>();
+            for (const PositionSet::Row& row : task->result.set->rows) {
+                if (row.placed && row.timeMs) {
+                    task->times->push_back(*row.timeMs);
+                }
+            }
+            std::sort(task->times->begin(), task->times->end());
+            task->tracks = TrackPicture::Prepared::of(*task->result.set);
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, shownIn, task] {
@@ -143,7 +167,7 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
     std::shared_ptr<const PositionSet> set = result.set;
     const int firstColour = nextColour_;
     nextColour_ += std::max<int>(1, static_cast<int>(set->vessels.size()));
-    overlay_.add(set, firstColour);
+    overlay_.add(set, firstColour, task->tracks);
     window->showPositions(set, firstColour);
 
     connect(window, &PositionsWindow::rowChosen, this,
@@ -156,10 +180,21 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
     });
     connect(window, &PositionsWindow::exportRequested, this,
             [this, window = window.data(), set] { exportTable(window, set); });
+    connect(window, &PositionsWindow::visitsRequested, this, [this, set] { openVisits(set); });
     connect(window, &QObject::destroyed, this, [this, raw = set.get()] {
+        for (auto& [of, visits] : visits_) {
+            if (of == raw && visits) {
+                visits->close();
+            }
+        }
+        std::erase_if(visits_, [raw](const auto& v) { return v.first == raw; });
         overlay_.remove(raw);
+        std::erase_if(times_, [raw](const auto& t) { return t.first == raw; });
+        updateTimes();
         map_.theMap->refresh();
     });
+    times_.emplace_back(set.get(), task->times);
+    updateTimes();
 
     // Positions out of sight are brought into view.
     MapRect box{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
@@ -197,18 +232,137 @@ void PositionsController::chooseRow(const std::shared_ptr<const PositionSet>& se
     map_.theMap->setMarker(std::nullopt);
     const PositionSet::Row& r = set->rows[static_cast<std::size_t>(row)];
     if (r.placed) {
-        // Going from row to row is one step of navigation: the extent before the first is kept.
-        const MapRect now = map_.theMap->extent();
-        if (!centred_ || !(*centred_ == now)) {
-            map_.pushExtent();
-        }
-        const double halfWidth = now.width() / 2;
-        const double halfHeight = now.height() / 2;
-        map_.theMap->setExtent(
-            {r.xy.x - halfWidth, r.xy.x + halfWidth, r.xy.y - halfHeight, r.xy.y + halfHeight});
-        centred_ = map_.theMap->extent();
+        centreOn(r.xy);
     }
     map_.theMap->update();
+}
+
+void PositionsController::centreOn(MapPoint point) {
+    // Going from row to row is one step of navigation: the extent before the first is kept.
+    const MapRect now = map_.theMap->extent();
+    if (!centred_ || !(*centred_ == now)) {
+        map_.pushExtent();
+    }
+    const double halfWidth = now.width() / 2;
+    const double halfHeight = now.height() / 2;
+    map_.theMap->setExtent(
+        {point.x - halfWidth, point.x + halfWidth, point.y - halfHeight, point.y + halfHeight});
+    centred_ = map_.theMap->extent();
+}
+
+QList<VisitsWindow*> PositionsController::visitsWindows() const {
+    QList<VisitsWindow*> open;
+    for (const auto& [set, window] : visits_) {
+        if (window) {
+            open.append(window);
+        }
+    }
+    return open;
+}
+
+VisitsWindow* PositionsController::openVisits(const std::shared_ptr<const PositionSet>& set) {
+    for (const auto& [of, window] : visits_) {
+        if (of == set.get() && window) {
+            window->show();
+            window->raise();
+            return window;
+        }
+    }
+    auto* window = new VisitsWindow(set->path);
+    QMdiArea* area = map_.subWindow() != nullptr ? map_.subWindow()->mdiArea() : nullptr;
+    if (area != nullptr) {
+        area->addSubWindow(window);
+        // In the map's upper left corner: clear of the scale bar in the lower left and of the
+        // Positions windows in the lower right.
+        const QRect inside = mapArea(area);
+        window->resize(std::max(inside.width() / 2, std::min(360, inside.width())),
+                       inside.height() / 3);
+        window->move(inside.topLeft());
+    }
+    visits_.emplace_back(set.get(), window);
+    window->show();
+    window->raise();
+    const std::vector<std::shared_ptr<MapLayer>> layers = map_.MapLayers;
+    const std::optional<AlbersProjection> projection =
+        map_.projection.ConeN != 0 ? std::optional(map_.projection) : std::nullopt;
+    QPointer<PositionsController> self(this);
+    QPointer<VisitsWindow> shownIn(window);
+    QThreadPool::globalInstance()->start([=] {
+        std::shared_ptr<const VisitRows> rows =
+            computeVisitRows(*set, layers, projection ? &*projection : nullptr);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, shownIn, set, rows] {
+                if (!self || !shownIn) {
+                    return;
+                }
+                VisitsWindow* w = shownIn.data();
+                w->showRows(rows);
+                connect(w, &VisitsWindow::visitChosen, self.data(),
+                        [c = self.data(), set, rows](int row) { c->chooseVisit(set, *rows, row); });
+                connect(w, &VisitsWindow::visitActivated, self.data(), [c = self.data(), rows](int row) {
+                    c->map_.queryAtPoint(rows->visits[static_cast<std::size_t>(row)].enterXy);
+                });
+                connect(w, &VisitsWindow::exportRequested, self.data(), [c = self.data(), w, set, rows] {
+                    const QFileInfo source(set->path);
+                    const QString path = QFileDialog::getSaveFileName(
+                        w, QStringLiteral("Export CSV"),
+                        QDir(source.absolutePath())
+                            .filePath(source.completeBaseName() + QStringLiteral("-visits.csv")),
+                        QStringLiteral("CSV files (*.csv)"));
+                    if (!path.isEmpty()) {
+                        if (const QString problem = writeFileAtomically(path, rows->csv);
+                            !problem.isEmpty()) {
+                            c->messages_.error(QString(), problem);
+                        }
+                    }
+                });
+                connect(w, &QObject::destroyed, self.data(), [c = self.data()] {
+                    c->overlay_.setVisitMark({});
+                    c->map_.theMap->update();
+                });
+                emit self->visitsShown(set->path);
+            },
+            Qt::QueuedConnection);
+    });
+    return window;
+}
+
+void PositionsController::chooseVisit(const std::shared_ptr<const PositionSet>& set,
+                                      const VisitRows& rows, int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.visits.size()) {
+        return;
+    }
+    const tracks::Visit& v = rows.visits[static_cast<std::size_t>(row)];
+    overlay_.setVisitMark({set.get(), v.vessel, v.enterMs, v.exitMs, v.enterXy, v.exitXy,
+                           rows.document[static_cast<std::size_t>(row)] != 0});
+    overlay_.setMark(nullptr, -1);
+    map_.theMap->setMarker(std::nullopt);
+    timeBar_->setTime(v.enterMs);
+    centreOn(v.enterXy);
+    map_.theMap->update();
+}
+
+void PositionsController::updateTimes() {
+    std::vector<TimeBar::Times> times;
+    for (const auto& [set, t] : times_) {
+        times.push_back(t);
+    }
+    timeBar_->setTimes(std::move(times));
+    if (timeBar_->isHidden() == timeBar_->hasTimes()) {
+        timeBar_->setVisible(timeBar_->hasTimes());
+        map_.ArrangeMapWindow();
+        // Windows at the bottom of the map stay clear of the bar that now takes its place.
+        for (PositionsWindow* window : windows()) {
+            if (QMdiArea* area = window->mdiArea(); area != nullptr && timeBar_->hasTimes()) {
+                const QRect inside = mapArea(area);
+                if (window->geometry().bottom() > inside.bottom()) {
+                    window->move(window->x(), std::max(inside.top(), inside.bottom() + 1 -
+                                                                        window->height()));
+                }
+            }
+        }
+    }
 }
 
 void PositionsController::clearMark() {

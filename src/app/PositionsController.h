@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
@@ -21,7 +22,10 @@ namespace pelagon {
 class Mapform;
 class MessageSink;
 class PositionsWindow;
+class TimeBar;
+class VisitsWindow;
 struct PositionSet;
+struct VisitRows;
 
 // The positions files open on a map: "Open positions…" and files dropped on the map open one
 // each. Every file is read and searched off the user-interface thread while its Positions window
@@ -41,11 +45,16 @@ public:
     void openFile(const QString& path);
 
     const PositionsOverlay& overlay() const { return overlay_; }
+    // The time bar under the map: shown while an open file has positions with times.
+    TimeBar* timeBar() const { return timeBar_; }
     // Takes away the mark of the row chosen in a Positions window (a position gone to is marked
     // instead).
     void clearMark();
     // The windows open now, oldest first.
     QList<PositionsWindow*> windows() const;
+    // Opens the Visits window of a shown file: its visits are computed off this thread.
+    VisitsWindow* openVisits(const std::shared_ptr<const PositionSet>& set);
+    QList<VisitsWindow*> visitsWindows() const;
 
     // Whether a drag carries files that could be positions (local files).
     static QStringList localFiles(const QMimeData* data);
@@ -57,6 +66,8 @@ public:
 signals:
     // A file has been read and shown (or could not be): for tests and the status line.
     void fileShown(const QString& path, bool ok);
+    // The Visits window of a file has its rows.
+    void visitsShown(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,8 +76,14 @@ private:
     struct Task;
     void finished(QPointer<PositionsWindow> window, std::shared_ptr<Task> task);
     void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
+    void chooseVisit(const std::shared_ptr<const PositionSet>& set, const VisitRows& rows,
+                     int row);
+    // Centres the map on a point, keeping the scale; a run of choices is one navigation step.
+    void centreOn(MapPoint point);
     void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
     void placeWindow(PositionsWindow* window);
+    // Hands the open files' times to the time bar, showing it or hiding it.
+    void updateTimes();
     QRect mapArea(QMdiArea* area) const;
     // Moves a window that hides the file's positions on the map to the top of the frame, where
     // that leaves them in sight.
@@ -77,6 +94,10 @@ private:
     PositionsOverlay overlay_;
     std::vector<std::shared_ptr<Task>> running_;
     QList<QPointer<PositionsWindow>> windows_;
+    std::vector<std::pair<const PositionSet*, QPointer<VisitsWindow>>> visits_;
+    TimeBar* timeBar_ = nullptr;
+    // Each shown file's times, sorted.
+    std::vector<std::pair<const PositionSet*, std::shared_ptr<const std::vector<qint64>>>> times_;
     int nextColour_ = 0;
     QString lastFolder_;
     std::optional<MapRect> centred_;  // the extent the last row choice showed

@@ -335,6 +335,11 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
         QStringLiteral("Write the table as pelagon-cli query --csv writes it for this file"));
     top->addWidget(summary_, 1);
     top->addWidget(progress_);
+    visits_ = new QPushButton(QStringLiteral("Visits…"));
+    visits_->setObjectName(QStringLiteral("visitsButton"));
+    visits_->setEnabled(false);
+    visits_->setToolTip(QStringLiteral("List the vessels' visits into the map's areas"));
+    top->addWidget(visits_);
     top->addWidget(export_);
     layout->addLayout(top);
     problems_->setObjectName(QStringLiteral("problems"));
@@ -359,6 +364,7 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     setWidget(body);
 
     connect(export_, &QPushButton::clicked, this, &PositionsWindow::exportRequested);
+    connect(visits_, &QPushButton::clicked, this, &PositionsWindow::visitsRequested);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
@@ -382,6 +388,7 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     model_->setPositions(std::move(set), firstColour);
     progress_->hide();
     export_->setEnabled(true);
+    visits_->setEnabled(true);
     const QLocale locale;
     const qint64 outside = s.outsideCount;
     QString text =

@@ -81,6 +81,7 @@ public:
     PositionsModel* model() const { return model_; }
     QTableView* table() const { return table_; }
     QPushButton* exportButton() const { return export_; }
+    QPushButton* visitsButton() const { return visits_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* summary() const { return summary_; }
     QLabel* problems() const { return problems_; }
@@ -92,12 +93,14 @@ signals:
     void rowChosen(int row);
     void rowActivated(int row);
     void exportRequested();
+    void visitsRequested();
 
 private:
     PositionsModel* model_;
     QLabel* summary_;
     QProgressBar* progress_;
     QPushButton* export_;
+    QPushButton* visits_;
     QLabel* problems_;
     QTableView* table_;
 };

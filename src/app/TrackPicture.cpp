@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
@@ -23,6 +24,9 @@ namespace {
 constexpr double kTrackPointPx = 6;   // diameter of a position's point
 constexpr double kTrackRingPx = 12;   // outer diameter of the red ring
 constexpr double kTrackPenPx = 1.5;   // width of a track's line
+constexpr double kTrailPenPx = 2.5;   // width of a trail's line
+constexpr double kLatestPx = 13;      // diameter of a vessel's latest position under a time cut
+constexpr int kHistoryAlpha = 110;    // the line before a trail: the vessel's colour, paler
 constexpr int kCancelEvery = 4096;    // segments or points between looks at cancel
 
 // Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
@@ -39,19 +43,20 @@ bool cancelled(const std::atomic<bool>* cancel) {
 // shorter than half a pixel is joined to the next. False when cancelled.
 struct VesselLines {
     QColor colour;
+    double pen = kTrackPenPx;
     std::vector<QLineF> lines;
     double length = 0;  // in pixels
 };
 
-bool clipTrack(const PositionSet& set, const std::vector<int>& track, const Viewport& viewport,
-               const QRectF& box, VesselLines& out, const std::atomic<bool>* cancel) {
-    QPointF previous = viewport.toPixel(set.rows[static_cast<std::size_t>(track.front())].xy);
+bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
+               VesselLines& out, const std::atomic<bool>* cancel) {
+    QPointF previous = viewport.toPixel(track.front());
     std::optional<QPointF> start;  // where a run of short pieces began
     for (std::size_t i = 1; i < track.size(); ++i) {
         if (i % kCancelEvery == 0 && cancelled(cancel)) {
             return false;
         }
-        const QPointF next = viewport.toPixel(set.rows[static_cast<std::size_t>(track[i])].xy);
+        const QPointF next = viewport.toPixel(track[i]);
         const auto part = clipSegment(previous, next, box);
         previous = next;
         if (!part) {
@@ -78,7 +83,7 @@ bool clipTrack(const PositionSet& set, const std::vector<int>& track, const View
 bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
                 const std::atomic<bool>* cancel) {
     constexpr std::size_t kPolylineSegments = 16;
-    QPen pen(vessel.colour, kTrackPenPx * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    QPen pen(vessel.colour, vessel.pen * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(pen);
     painter.setRenderHint(QPainter::Antialiasing, true);
     QPolygonF run;
@@ -217,7 +222,8 @@ QImage pointSprite(const QColor& colour, bool ringed, double scale) {
 }
 
 // Points of one vessel inside visible, rings first so that no ring covers a point.
-bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int>& track,
+bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
+                std::span<const std::uint8_t> ringedAt,
                 const Viewport& viewport, const QRectF& visible, const QColor& colour,
                 double scale, bool raster, const std::atomic<bool>* cancel) {
     QPolygonF plain;
@@ -226,10 +232,9 @@ bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int
         if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
             return false;
         }
-        const PositionSet::Row& row = set.rows[static_cast<std::size_t>(track[i])];
-        const QPointF p = viewport.toPixel(row.xy);
+        const QPointF p = viewport.toPixel(track[i]);
         if (visible.contains(p)) {
-            (row.inDocumentArea ? ringed : plain).append(p);
+            (ringedAt[i] != 0 ? ringed : plain).append(p);
         }
     }
     if (raster) {
@@ -273,119 +278,157 @@ bool drawPoints(QPainter& painter, const PositionSet& set, const std::vector<int
     return true;
 }
 
+// The part of a vessel's track that is drawn under a time cut: its positions [0, end), the trail
+// from trail on (0 without a trail). A track with a position without a time is not in time
+// order and is drawn whole.
+struct TrackSpan {
+    std::size_t trail = 0;
+    std::size_t end = 0;
+    bool cut = false;
+};
+
+TrackSpan spanAt(const TrackPicture::Prepared::Vessel& vessel,
+                 const std::optional<TrackPicture::TimeCut>& cut) {
+    const std::vector<qint64>& times = vessel.timeMs;
+    if (!cut || times.size() != vessel.xy.size()) {
+        return {0, vessel.xy.size(), false};
+    }
+    const auto end = std::upper_bound(times.begin(), times.end(), cut->atMs);
+    auto trail = times.begin();
+    if (cut->trailMs > 0) {
+        trail = std::lower_bound(times.begin(), end, cut->atMs - cut->trailMs);
+    }
+    return {static_cast<std::size_t>(trail - times.begin()),
+            static_cast<std::size_t>(end - times.begin()), true};
+}
+
+// A vessel's latest position under a time cut: a large dot in its colour, ringed white and dark.
+void drawLatest(QPainter& painter, QPointF at, const QColor& colour, double scale) {
+    const double r = kLatestPx / 2 * scale;
+    painter.setPen(QPen(colour.darker(200), 1.5 * scale));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(at, r, r);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(at, r - 2.5 * scale, r - 2.5 * scale);
+    painter.setBrush(Qt::NoBrush);
+}
+
 }  // namespace
 
-CoveredTiles::CoveredTiles(const QImage& layer, double ratio) : ratio_(ratio) {
-    columns_ = (layer.width() + kTile - 1) / kTile;
-    rows_ = (layer.height() + kTile - 1) / kTile;
-    std::vector<std::uint8_t> full(static_cast<std::size_t>(columns_) * rows_, 1);
-    for (int y = 0; y < layer.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
-        std::uint8_t* tiles = full.data() + static_cast<std::size_t>(y / kTile) * columns_;
-        for (int x = 0; x < layer.width(); ++x) {
-            if (qAlpha(line[x]) == 0) {
-                tiles[x / kTile] = 0;
+std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const PositionSet& set) {
+    auto prepared = std::make_shared<Prepared>();
+    prepared->vessels.resize(set.tracks.size());
+    for (std::size_t v = 0; v < set.tracks.size(); ++v) {
+        Vessel& vessel = prepared->vessels[v];
+        bool timed = true;
+        for (const int r : set.tracks[v]) {
+            const PositionSet::Row& row = set.rows[static_cast<std::size_t>(r)];
+            vessel.xy.push_back(row.xy);
+            vessel.ringed.push_back(row.inDocumentArea ? 1 : 0);
+            timed = timed && row.timeMs.has_value();
+            if (timed) {
+                vessel.timeMs.push_back(*row.timeMs);
             }
         }
-    }
-    // Tiles not wholly drawn, summed from the top left corner (one row and column of zeros
-    // first): how many lie in any block of tiles is then four look-ups.
-    open_.assign(static_cast<std::size_t>(columns_ + 1) * (rows_ + 1), 0);
-    for (int ty = 0; ty < rows_; ++ty) {
-        for (int tx = 0; tx < columns_; ++tx) {
-            const std::size_t at = static_cast<std::size_t>(ty + 1) * (columns_ + 1) + tx + 1;
-            open_[at] = (full[static_cast<std::size_t>(ty) * columns_ + tx] == 0 ? 1 : 0) +
-                        open_[at - 1] + open_[at - (columns_ + 1)] - open_[at - columns_ - 2];
+        if (!timed) {
+            vessel.timeMs.clear();
         }
     }
-    // Past the image's edges there is nothing to show: those neighbours count as drawn.
-    covered_.assign(full.size(), 0);
-    for (int ty = 0; ty < rows_; ++ty) {
-        for (int tx = 0; tx < columns_; ++tx) {
-            bool all = true;
-            for (int dy = -1; dy <= 1 && all; ++dy) {
-                for (int dx = -1; dx <= 1 && all; ++dx) {
-                    const int ny = ty + dy;
-                    const int nx = tx + dx;
-                    all = ny < 0 || nx < 0 || ny >= rows_ || nx >= columns_ ||
-                          full[static_cast<std::size_t>(ny) * columns_ + nx] != 0;
-                }
-            }
-            covered_[static_cast<std::size_t>(ty) * columns_ + tx] = all ? 1 : 0;
+    return prepared;
+}
+
+TrackPicture::TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut,
+                           std::shared_ptr<History> history)
+    : sets_(std::move(sets)), cut_(cut), history_(std::move(history)) {
+    for (Shown& shown : sets_) {
+        if (!shown.tracks) {
+            shown.tracks = Prepared::of(*shown.set);
         }
     }
 }
 
-bool CoveredTiles::hides(const QLineF& line) const {
-    // No tile left open within a tile of the line's box: hidden, whatever its path.
-    const auto tileOf = [](double device, int count) {
-        return std::clamp(static_cast<int>(std::floor(device / kTile)), 0, count - 1);
-    };
-    const double margin = 2;  // device pixels: a line's pixels lie within one of its path
-    const int x0 = tileOf(std::min(line.x1(), line.x2()) * ratio_ - margin, columns_);
-    const int x1 = tileOf(std::max(line.x1(), line.x2()) * ratio_ + margin, columns_);
-    const int y0 = tileOf(std::min(line.y1(), line.y2()) * ratio_ - margin, rows_);
-    const int y1 = tileOf(std::max(line.y1(), line.y2()) * ratio_ + margin, rows_);
-    const auto sum = [&](int x, int y) {
-        return open_[static_cast<std::size_t>(y) * (columns_ + 1) + x];
-    };
-    if (sum(x1 + 1, y1 + 1) - sum(x0, y1 + 1) - sum(x1 + 1, y0) + sum(x0, y0) == 0) {
+bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, const QRectF& box,
+                               const std::vector<std::vector<std::size_t>>& ends,
+                               const std::atomic<bool>* cancel) const {
+    // Lines pale and a pixel wide, the fastest to draw, from the given positions on.
+    const auto stroke = [&](QPainter& on, const std::vector<std::vector<std::size_t>>& from) {
+        for (std::size_t s = 0; s < sets_.size(); ++s) {
+            for (std::size_t v = 0; v < ends[s].size(); ++v) {
+                const std::size_t first = from.empty() ? 0 : from[s][v];
+                if (ends[s][v] < first + 2) {
+                    continue;
+                }
+                VesselLines lines;
+                lines.colour = PositionsOverlay::vesselColour(sets_[s].firstColour +
+                                                              static_cast<int>(v));
+                lines.colour.setAlpha(kHistoryAlpha);
+                const std::span<const MapPoint> xy(sets_[s].tracks->vessels[v].xy);
+                if (!clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
+                               cancel) ||
+                    !strokeCoarse(on, lines, cancel)) {
+                    return false;
+                }
+            }
+        }
         return true;
+    };
+    if (std::all_of(ends.begin(), ends.end(), [](const std::vector<std::size_t>& e) {
+            return std::all_of(e.begin(), e.end(), [](std::size_t n) { return n < 2; });
+        })) {
+        return true;  // no trail has anything before it
     }
-    // Points along the line no more than kTile - 2 device pixels apart: every pixel within a
-    // pixel of the path between two of them lies in the 3 x 3 tiles round one of them.
-    const QPointF a = line.p1() * ratio_;
-    const QPointF b = line.p2() * ratio_;
-    const double length = QLineF(a, b).length();
-    const int steps = 1 + static_cast<int>(length / (kTile - 2));
-    for (int i = 0; i <= steps; ++i) {
-        const QPointF p = a + (b - a) * (static_cast<double>(i) / steps);
-        // A point past the image's edge is judged by the tile of the edge nearest it, which
-        // holds every pixel within a tile of it.
-        const int tx = std::clamp(static_cast<int>(std::floor(p.x() / kTile)), 0, columns_ - 1);
-        const int ty = std::clamp(static_cast<int>(std::floor(p.y() / kTile)), 0, rows_ - 1);
-        if (covered_[static_cast<std::size_t>(ty) * columns_ + tx] == 0) {
+    const QPaintDevice* device = painter.device();
+    const bool layered = history_ && painter.paintEngine() != nullptr &&
+                         painter.paintEngine()->type() == QPaintEngine::Raster &&
+                         painter.transform().isIdentity() && device != nullptr;
+    if (!layered) {
+        return stroke(painter, {});
+    }
+    // The layer as last drawn where the view is the same and every part only grew: the
+    // segments from one position before each part's last end on are added.
+    QImage layer;
+    std::vector<std::vector<std::size_t>> from;
+    {
+        const std::lock_guard lock(history_->mutex);
+        bool grown = !history_->image.isNull() && history_->size == viewport.size() &&
+                     history_->extent == viewport.extent() &&
+                     history_->image.size() == QSize(device->width(), device->height()) &&
+                     history_->ends.size() == ends.size();
+        for (std::size_t s = 0; grown && s < ends.size(); ++s) {
+            grown = history_->ends[s].size() == ends[s].size();
+            for (std::size_t v = 0; grown && v < ends[s].size(); ++v) {
+                grown = history_->ends[s][v] <= ends[s][v];
+            }
+        }
+        if (grown) {
+            layer = history_->image.copy();
+            from = history_->ends;
+            for (auto& vessels : from) {
+                for (std::size_t& f : vessels) {
+                    f = f > 0 ? f - 1 : 0;
+                }
+            }
+        }
+    }
+    if (layer.isNull()) {
+        layer = QImage(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+    }
+    layer.setDevicePixelRatio(device->devicePixelRatioF());
+    {
+        QPainter on(&layer);
+        if (!stroke(on, from)) {
             return false;
         }
     }
+    painter.drawImage(QPointF(0, 0), layer);
+    const std::lock_guard lock(history_->mutex);
+    history_->image = layer;
+    history_->size = viewport.size();
+    history_->extent = viewport.extent();
+    history_->ends = ends;
     return true;
-}
-
-std::optional<std::pair<QPointF, QPointF>> clipSegment(QPointF a, QPointF b, const QRectF& box) {
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
-        !std::isfinite(b.y())) {
-        return std::nullopt;
-    }
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
-    double t0 = 0;
-    double t1 = 1;
-    // Each edge in turn: p * t <= q keeps the inside.
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(),
-                         box.bottom() - a.y()};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) {
-                return std::nullopt;  // parallel to this edge and outside it
-            }
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-        if (t0 > t1) {
-            return std::nullopt;
-        }
-    }
-    if (!std::isfinite(t0) || !std::isfinite(t1)) {
-        return std::nullopt;
-    }
-    return std::pair{QPointF(a.x() + t0 * dx, a.y() + t0 * dy),
-                     QPointF(a.x() + t1 * dx, a.y() + t1 * dy)};
 }
 
 bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
@@ -407,21 +450,34 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const double pointMargin = kTrackRingPx * scale;
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
-    // Lines of every file first, under every point.
+    // Lines of every file first, under every point: the parts before the trails, then the
+    // trails (or the whole tracks without one).
     std::vector<VesselLines> vessels;
-    for (const Shown& shown : sets_) {
-        const PositionSet& set = *shown.set;
-        for (std::size_t v = 0; v < set.tracks.size(); ++v) {
+    std::vector<std::vector<TrackSpan>> spans(sets_.size());
+    std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
+    for (std::size_t s = 0; s < sets_.size(); ++s) {
+        const Shown& shown = sets_[s];
+        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
             if (cancelled(cancel)) {
                 painter.restore();
                 return false;
             }
-            if (set.tracks[v].size() < 2) {
+            const Prepared::Vessel& track = shown.tracks->vessels[v];
+            const TrackSpan span = spanAt(track, cut_);
+            spans[s].push_back(span);
+            const QColor colour =
+                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            const std::span<const MapPoint> all(track.xy.data(), span.end);
+            // The trail begins with the segment that ends in its first position.
+            const std::size_t trailFrom = span.trail > 0 ? span.trail - 1 : 0;
+            ends[s].push_back(span.trail >= 2 ? span.trail : 0);
+            if (span.end < trailFrom + 2) {
                 continue;
             }
             VesselLines lines;
-            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
-            if (!clipTrack(set, set.tracks[v], viewport, lineBox, lines, cancel)) {
+            lines.colour = colour;
+            lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : kTrackPenPx;
+            if (!clipTrack(all.subspan(trailFrom), viewport, lineBox, lines, cancel)) {
                 painter.restore();
                 return false;
             }
@@ -430,15 +486,36 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             }
         }
     }
-    bool finished = strokeAll(painter, vessels, scale, raster, cancel);
+    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
+                    strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (const Shown& shown : sets_) {
-        const PositionSet& set = *shown.set;
-        for (std::size_t v = 0; finished && v < set.tracks.size(); ++v) {
-            finished = drawPoints(painter, set, set.tracks[v], viewport, visible,
-                                  PositionsOverlay::vesselColour(shown.firstColour +
-                                                                 static_cast<int>(v)),
-                                  scale, raster, cancel);
+    for (std::size_t s = 0; s < sets_.size(); ++s) {
+        const Shown& shown = sets_[s];
+        for (std::size_t v = 0; finished && v < shown.tracks->vessels.size(); ++v) {
+            const Prepared::Vessel& track = shown.tracks->vessels[v];
+            const TrackSpan& span = spans[s][v];
+            const std::size_t n = span.end - span.trail;
+            finished = drawPoints(
+                painter, std::span<const MapPoint>(track.xy).subspan(span.trail, n),
+                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n), viewport,
+                visible, PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
+                scale, raster, cancel);
+        }
+    }
+    // Each vessel's latest position, over every point.
+    for (std::size_t s = 0; finished && s < sets_.size(); ++s) {
+        const Shown& shown = sets_[s];
+        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
+            const TrackSpan& span = spans[s][v];
+            if (!span.cut || span.end == 0) {
+                continue;
+            }
+            const QPointF at = viewport.toPixel(shown.tracks->vessels[v].xy[span.end - 1]);
+            if (visible.contains(at)) {
+                drawLatest(painter, at,
+                           PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
+                           scale);
+            }
         }
     }
     painter.restore();

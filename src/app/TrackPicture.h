@@ -5,15 +5,18 @@
 #include <QLineF>
 #include <QPointF>
 #include <QRectF>
+#include <QtGlobal>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "canvas/MapOverlay.h"
+#include "common/MapTypes.h"
 
 namespace pelagon {
 
@@ -31,19 +34,59 @@ struct PositionSet;
 // (hundreds of thousands of segments in view) they are drawn one pixel wide, and when the last
 // vessels' lines alone cover the view many times over, of the vessels beneath only the lines
 // that can show are drawn (CoveredTiles).
+//
+// With a time cut, each vessel's track is drawn up to that time only (a binary search in the
+// track, which is in time order), its latest position marked; with a trail, only the part of the
+// last trail milliseconds has points and a full line, the older part a pale thin one. A vessel
+// with a position without a time is drawn whole.
 class TrackPicture : public OverlayPicture {
 public:
+    // A file's tracks laid out for drawing: per vessel, its positions' places, times and rings
+    // side by side in track order, so that drawing reads them in sequence.
+    struct Prepared {
+        struct Vessel {
+            std::vector<MapPoint> xy;
+            std::vector<qint64> timeMs;  // empty where a position has no time: never cut
+            std::vector<std::uint8_t> ringed;
+        };
+        std::vector<Vessel> vessels;
+        static std::shared_ptr<const Prepared> of(const PositionSet& set);
+    };
     struct Shown {
         std::shared_ptr<const PositionSet> set;
         int firstColour = 0;
+        std::shared_ptr<const Prepared> tracks;  // made from set when null
     };
-    explicit TrackPicture(std::vector<Shown> sets) : sets_(std::move(sets)) {}
+    // The pale lines before the trails as last drawn on a raster surface, kept from picture to
+    // picture of the same sets: while the view stays and the trails only move on, the next
+    // picture draws just the segments added since. Shared by the pictures of one overlay.
+    struct History {
+        std::mutex mutex;
+        QImage image;  // device pixels, transparent where no line is
+        QSizeF size;
+        MapRect extent;
+        std::vector<std::vector<std::size_t>> ends;  // per set and vessel: positions drawn
+    };
+    struct TimeCut {
+        qint64 atMs = 0;     // positions after it are left out
+        qint64 trailMs = 0;  // 0: the whole track up to atMs is drawn in full
+        friend bool operator==(const TimeCut&, const TimeCut&) = default;
+    };
+    explicit TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut = std::nullopt,
+                          std::shared_ptr<History> history = nullptr);
 
     bool draw(QPainter& painter, const Viewport& viewport,
               const std::atomic<bool>* cancel) const override;
 
 private:
+    // Draws the lines of positions [0, ends[s][v]) of each vessel pale and a pixel wide.
+    bool drawHistory(QPainter& painter, const Viewport& viewport, const QRectF& box,
+                     const std::vector<std::vector<std::size_t>>& ends,
+                     const std::atomic<bool>* cancel) const;
+
     std::vector<Shown> sets_;
+    std::optional<TimeCut> cut_;
+    std::shared_ptr<History> history_;
 };
 
 // The tiles of a layer (an image) on which every pixel is drawn, less a tile round every tile

@@ -15,9 +15,12 @@ list(APPEND PELAGON_GUI_SOURCES
   app/SingleInstance.cpp app/SingleInstance.h
   app/StartArguments.cpp app/StartArguments.h
   app/StatusLabel.cpp app/StatusLabel.h
+  app/TimeBar.cpp app/TimeBar.h
+  app/TrackClipping.cpp
   app/TrackPicture.cpp app/TrackPicture.h
   app/TheMDIform.cpp app/TheMDIform.h
   app/ViewMenu.cpp app/ViewMenu.h
+  app/VisitsWindow.cpp app/VisitsWindow.h
   app/ViewerApplication.cpp app/ViewerApplication.h
   app/WindowMenu.cpp app/WindowMenu.h
 )

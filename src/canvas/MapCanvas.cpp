@@ -116,7 +116,21 @@ void MapCanvas::setBackgroundColor(const QColor& c) {
     refresh();
 }
 
+void MapCanvas::refreshPictures() {
+    // Like scheduleRender, leaving the generation of the layers as it is.
+    dirty_ = true;
+    if (!isVisible()) {
+        return;
+    }
+    if (running_) {
+        cancel_->store(true);
+        return;
+    }
+    startRender();
+}
+
 void MapCanvas::scheduleRender() {
+    ++generation_;
     dirty_ = true;
     if (!isVisible()) {
         return;  // drawn when shown
@@ -143,20 +157,41 @@ void MapCanvas::startRender() {
     }
     const Viewport viewport = view();
     const double dpr = devicePixelRatioF();
-    pool_.start([this, cancel, snapshot, pictures = std::move(pictures), viewport, dpr] {
+    const std::uint64_t generation = generation_;
+    // The layers of the last frame, where nothing but the pictures has changed since.
+    QImage layers;
+    if (layersGeneration_ == generation && !layersImage_.isNull() &&
+        layersImage_.devicePixelRatio() == dpr && layersViewport_.size() == viewport.size() &&
+        layersViewport_.extent() == viewport.extent()) {
+        layers = layersImage_;
+    }
+    pool_.start([this, cancel, snapshot, pictures = std::move(pictures), viewport, dpr, generation,
+                 layers = std::move(layers)]() mutable {
         const QSize pixels(
             std::max(1, static_cast<int>(std::ceil(viewport.size().width() * dpr))),
             std::max(1, static_cast<int>(std::ceil(viewport.size().height() * dpr))));
-        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(dpr);
         RenderStats stats;
-        {
+        QImage image;
+        if (!layers.isNull()) {
+            image = layers.copy();
+            image.setDevicePixelRatio(dpr);
+        } else {
+            image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(dpr);
             QPainter painter(&image);
             RenderOptions options;
             options.cancel = cancel.get();
             stats = MapRenderer::render(painter, viewport, *snapshot, options);
+            painter.end();
+            if (!stats.cancelled && !pictures.empty()) {
+                layers = image.copy();
+                layers.setDevicePixelRatio(dpr);
+            }
+        }
+        if (!stats.cancelled) {
+            QPainter painter(&image);
             for (const auto& picture : pictures) {
-                if (stats.cancelled || !picture->draw(painter, viewport, cancel.get())) {
+                if (!picture->draw(painter, viewport, cancel.get())) {
                     stats.cancelled = true;
                     break;
                 }
@@ -165,15 +200,22 @@ void MapCanvas::startRender() {
         const bool cancelled = stats.cancelled || cancel->load();
         QMetaObject::invokeMethod(
             this,
-            [this, image = std::move(image), viewport, cancelled]() mutable {
-                frameDone(std::move(image), viewport, cancelled);
+            [this, image = std::move(image), layers = std::move(layers), viewport, generation,
+             cancelled]() mutable {
+                frameDone(std::move(image), std::move(layers), viewport, generation, cancelled);
             },
             Qt::QueuedConnection);
     });
 }
 
-void MapCanvas::frameDone(QImage image, Viewport viewport, bool cancelled) {
+void MapCanvas::frameDone(QImage image, QImage layers, Viewport viewport,
+                          std::uint64_t generation, bool cancelled) {
     running_ = false;
+    if (!layers.isNull()) {
+        layersImage_ = std::move(layers);
+        layersViewport_ = viewport;
+        layersGeneration_ = generation;
+    }
     if (!cancelled) {
         frame_ = std::move(image);
         frameViewport_ = viewport;

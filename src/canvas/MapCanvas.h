@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -119,6 +120,10 @@ public:
     // frame and the highlight (update() shows a change of it).
     void addOverlay(const MapOverlay* overlay);
     void removeOverlay(const MapOverlay* overlay);
+    // Draws a new frame for a change of the overlays' pictures alone: while the view and the
+    // layers stay as they were, the layers of the last frame are reused and only the pictures
+    // are drawn again (a track played in time).
+    void refreshPictures();
 
     // One navigation step: zoom by factor (< 1 zooms in) keeping the map point under windowPos
     // where it is. Zooming out stops at a hundred times the map's size: there it changes nothing.
@@ -156,7 +161,8 @@ private:
     void applyExtent(const MapRect& rect, bool draw);
     void scheduleRender();
     void startRender();
-    void frameDone(QImage image, Viewport viewport, bool cancelled);
+    void frameDone(QImage image, QImage layers, Viewport viewport, std::uint64_t generation,
+                   bool cancelled);
     void startTool(std::unique_ptr<MapTool> tool);
     void endToolIfFinished();
     void keyNavigation(QKeyEvent* e);
@@ -175,6 +181,13 @@ private:
     bool running_ = false;
     bool dirty_ = false;
     std::shared_ptr<std::atomic<bool>> cancel_;
+    // The layers alone as last drawn, for frames in which only the pictures change: valid for
+    // layersViewport_ while layersGeneration_ is generation_ (which every change but a
+    // picture's moves on).
+    QImage layersImage_;
+    Viewport layersViewport_;
+    std::uint64_t generation_ = 0;
+    std::uint64_t layersGeneration_ = 0;
 
     std::unique_ptr<MapTool> tool_;
     Highlight highlight_;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegion>
@@ -28,6 +29,8 @@
 #include "app/PositionsOverlay.h"
 #include "app/TrackPicture.h"
 #include "app/PositionsWindow.h"
+#include "app/VisitsWindow.h"
+#include "positions/Csv.h"
 #include "geo/AngleText.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"
@@ -464,6 +467,100 @@ TEST_F(PositionsViewerTest, AMapOpenedWithPositionsShowsThem) {
                              20000);
     EXPECT_EQ(controller->mapform()->positions()->windows().first()->windowTitle(),
               QStringLiteral("Positions – track.csv"));
+}
+
+struct CutCase {
+    const char* name;
+    std::optional<qint64> atMs;  // nullopt: all times
+    qint64 trailMs;
+    bool points[3];    // a point (or the latest mark) drawn at each position
+    bool lineAfterP1;  // the line from the second position to the third
+};
+
+// The time bar's cut of a track: positions after the time are not drawn, nor the line to them;
+// the trail's points reach back exactly trailMs.
+TEST(TrackPictureTest, TracksAreCutAtTheTime) {
+    constexpr qint64 t0 = 1'700'000'000'000, hour = 3'600'000;
+    const qint64 t1 = t0 + hour, t2 = t0 + 2 * hour;
+    auto set = std::make_shared<PositionSet>();
+    for (int i = 0; i < 3; ++i) {
+        PositionSet::Row row;
+        row.placed = true;
+        row.xy = {100.0 + 100 * i, 150.0};
+        row.timeMs = t0 + i * hour;
+        set->rows.push_back(row);
+    }
+    set->vessels = QStringList{"A"};
+    set->tracks = {{0, 1, 2}};
+    const Viewport viewport(QSizeF(400, 300), {0, 400, 0, 300});
+    const CutCase cases[] = {
+        {"all times", std::nullopt, 0, {true, true, true}, true},
+        {"at the second position", t1, 0, {true, true, false}, false},
+        {"just before it", t1 - 1, 0, {true, false, false}, false},
+        {"trail reaching the first", t2, t2 - t0, {true, true, true}, true},
+        {"trail just short of it", t2, t2 - t0 - 1, {false, true, true}, true},
+    };
+    for (const CutCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<TrackPicture::TimeCut> cut;
+        if (c.atMs) {
+            cut = TrackPicture::TimeCut{*c.atMs, c.trailMs};
+        }
+        const TrackPicture picture({{set, 0, nullptr}}, cut);
+        QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        ASSERT_TRUE(picture.draw(painter, viewport, nullptr));
+        painter.end();
+        // Three pixels below a position: inside its point, clear of any line through it.
+        for (int i = 0; i < 3; ++i) {
+            const QPoint below = viewport.toPixel(set->rows[i].xy).toPoint() + QPoint(0, 3);
+            EXPECT_EQ(qAlpha(image.pixel(below)) > 0, c.points[i]) << "position " << i;
+        }
+        EXPECT_EQ(qAlpha(image.pixel(250, 150)) > 0, c.lineAfterP1);
+    }
+}
+
+// The Visits window lists, and exports, what pelagon-cli visits writes for the same file.
+TEST_F(PositionsViewerTest, TheVisitsWindowListsWhatTheCommandLineWrites) {
+    QByteArray csv = "vessel,time,lon,lat\n";
+    for (int i = 0; i < 8; ++i) {
+        const MapPoint p{marmot.x - 20000 + i * 6000, marmot.y};
+        double lon = 0, lat = 0;
+        ASSERT_TRUE(map->projection.AlbersToLatLong(p.x, p.y, lon, lat));
+        csv += "Aurora,2024-05-01T0" + QByteArray::number(i) + ":00:00Z," +
+               QByteArray::number(lon, 'f', 8) + "," + QByteArray::number(lat, 'f', 8) + "\n";
+    }
+    writeFile("visits.csv", csv);
+    const QString path = sample.folder() + "/visits.csv";
+    PositionsWindow* window = openAndWait(path);
+    ASSERT_NE(window, nullptr);
+    QSignalSpy shown(map->positions(), &PositionsController::visitsShown);
+    VisitsWindow* visits = map->positions()->openVisits(window->model()->positions());
+    ASSERT_TRUE(shown.wait(20000));
+
+    QProcess cli;
+    cli.start(PELAGON_CLI_EXE, {"visits", sample.definition(), "--csv", path});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QByteArray expected = cli.readAllStandardOutput();
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(visits->model()->rows()->csv, expected);  // what Export CSV… writes
+
+    VisitsModel* model = visits->model();
+    ASSERT_GT(model->rowCount(), 1);
+    QStringList header;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        header << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    QString shownTable = positions::csvLine(header);
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c) {
+            cells << model->index(r, c).data().toString();
+        }
+        shownTable += positions::csvLine(cells);
+    }
+    EXPECT_EQ(shownTable.toUtf8(), expected);
 }
 
 }  // namespace

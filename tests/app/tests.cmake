@@ -17,7 +17,9 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
 )
 # The viewer program itself is run for its command line.
 if(TARGET test_app)
-  target_compile_definitions(test_app PRIVATE PELAGON_VIEWER_EXE="$<TARGET_FILE:pelagon>")
+  target_compile_definitions(test_app PRIVATE PELAGON_VIEWER_EXE="$<TARGET_FILE:pelagon>"
+                                              PELAGON_CLI_EXE="$<TARGET_FILE:pelagon-cli>")
+  add_dependencies(test_app pelagon-cli)
   add_dependencies(test_app pelagon)
 endif()
 
