@@ -343,6 +343,7 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                                      [](double a, double b) { return b - a <= 1e-12; }),
                          params.end());
             params.back() = 1.0;
+            const double segmentGrid = std::hypot(s.dx(), s.dy());
             std::optional<OpenVisit> current;
             if (o != nullptr) {
                 current = *o;
@@ -356,6 +357,11 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                 } else {
                     inside = store.featureAt(f, at((a + b) / 2), 0);
                 }
+                // A stretch shorter than the reach that puts a point on an edge is where the
+                // track only touches the boundary (a vertex passed, a corner left): it neither
+                // proves a visit nor adds time, unless the vessel stays put there.
+                const bool real = (b - a) * segmentGrid > kEdgeReach ||
+                                  (segmentGrid <= kEdgeReach && dt > 0);
                 if (inside) {
                     if (!current) {
                         OpenVisit v;
@@ -367,9 +373,11 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                         v.positions = a == 0.0 ? 1 : 0;
                         current = v;
                     }
-                    current->confirmed = true;
-                    if (countsHours) {
-                        addHours(k, f, t0 + a * dt, t0 + b * dt);
+                    if (real) {
+                        current->confirmed = true;
+                        if (countsHours) {
+                            addHours(k, f, t0 + a * dt, t0 + b * dt);
+                        }
                     }
                 } else if (current) {
                     if (current->confirmed) {

@@ -127,6 +127,27 @@ TEST(TrackSample, AcrossTheAntimeridian) {
     }
 }
 
+// From the corner of four statistical areas: an area the track leaves at once (a corner
+// touched within the store's reach of its edges, a few millimetres) gets no visit, where the
+// exact geometry gives one of microseconds.
+TEST(TrackSample, ACornerLeftAtOnceIsNoVisit) {
+    static const SampleMap map;
+    std::vector<tracks::Visit> visits;
+    tracks::TrackWalker walk(*map.areas, 0, {}, {}, &visits, nullptr);
+    for (const auto& [lon, lat, ms] : {std::tuple{-160.0, 55.0, 0LL}, {-159.0, 55.5, 3600000LL}}) {
+        RefPosition p{0, 0, ms};
+        ASSERT_TRUE(map.projection->LatLongToAlbers(lon, lat, p.x, p.y));
+        walk.add({{p.x, p.y}, p.ms});
+    }
+    walk.finish();
+    ASSERT_FALSE(visits.empty());
+    for (const tracks::Visit& v : visits) {
+        if (v.enterMs == 0) {
+            EXPECT_GE(v.exitMs, 100) << "area " << v.area << " of column " << v.column;
+        }
+    }
+}
+
 TEST(TrackSample, RandomTracks) {
     static const SampleMap map;
     std::mt19937 random(3);
