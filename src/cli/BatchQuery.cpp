@@ -1,6 +1,5 @@
 // The batch form of the query subcommand: a table of what lies at every position of a file,
 // streamed from the input to the output on every processor core.
-#include <QLocale>
 
 #include <optional>
 
@@ -91,15 +90,7 @@ void queryPositions(const HeadlessMap& map, const QString& input, const QString&
         // runCli tells why and ends with a failure; the counts would read as success.
         return;
     }
-    if (const QString notice = reader.notice(); !notice.isEmpty()) {
-        context.error(notice);
-    }
-    // Counts with thousands separators, the same in every locale.
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    context.error(QStringLiteral("%1 %2 read, %3 left out")
-                      .arg(english.toString(rowsRead),
-                           rowsRead == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                           english.toString(rowsLeftOut)));
+    context.reportRows(reader.notice(), rowsRead, rowsLeftOut);
 }
 
 }  // namespace pelagon::cli

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include "cli/CliErrors.h"
 #include "common/FileWrite.h"
@@ -38,6 +39,17 @@ void writeOutputFile(const QString& path, const QByteArray& bytes) {
     if (const QString problem = writeFileAtomically(path, bytes); !problem.isEmpty()) {
         throw InputError(problem);
     }
+}
+
+void CliContext::reportRows(const QString& notice, qint64 rowsRead, qint64 rowsLeftOut) {
+    if (!notice.isEmpty()) {
+        error(notice);
+    }
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    error(QStringLiteral("%1 %2 read, %3 left out")
+              .arg(english.toString(rowsRead),
+                   rowsRead == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                   english.toString(rowsLeftOut)));
 }
 
 }  // namespace pelagon::cli

@@ -27,6 +27,9 @@ struct CliContext {
     QString standardOutputProblem() const;
     // One message on the error stream, ended by a line break.
     void error(const QString& text) { err.write(text.toUtf8() + '\n'); }
+    // The end of a run over a positions file: what the reader says of the whole file, then
+    // "1,234 rows read, 5 left out" (thousands separators the same in every locale).
+    void reportRows(const QString& notice, qint64 rowsRead, qint64 rowsLeftOut);
 };
 
 // Writes bytes to path (made absolute by the caller) with an OutputFile: a regular file is

@@ -147,6 +147,15 @@ double parseNumber(const QString& text, const QString& what) {
     return v;
 }
 
+int parseThreadCount(const QString& text) {
+    const double n = parseNumber(text, QStringLiteral("--threads"));
+    if (n < 1 || n > 1024 || n != std::floor(n)) {
+        throw UsageError(
+            QStringLiteral("--threads: '%1' is not a whole number from 1 to 1024").arg(text));
+    }
+    return static_cast<int>(n);
+}
+
 namespace {
 
 QList<double> parseNumbers(const QString& text, const QString& what, int count,

@@ -63,6 +63,8 @@ QString commandHelp(const CommandSyntax& syntax);
 // Numbers of the command line, always with "." as the decimal separator. Each throws UsageError
 // naming what (e.g. "--at") and the text when it is malformed or not finite.
 double parseNumber(const QString& text, const QString& what);
+// --threads: a whole number from 1 to 1024.
+int parseThreadCount(const QString& text);
 // "X,Y"
 MapPoint parsePoint(const QString& text, const QString& what);
 // A position as people type it (see parsePosition), returned as {longitude, latitude} in

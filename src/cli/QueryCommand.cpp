@@ -150,13 +150,7 @@ int runQuery(const QStringList& words, CliContext& context) {
         throw UsageError(QStringLiteral("--distances, --no-header and --threads go with --csv"));
     }
     if (args.has(QStringLiteral("--threads"))) {
-        const QString text = args.value(QStringLiteral("--threads"));
-        const double n = parseNumber(text, QStringLiteral("--threads"));
-        if (n < 1 || n > 1024 || n != std::floor(n)) {
-            throw UsageError(
-                QStringLiteral("--threads: '%1' is not a whole number from 1 to 1024").arg(text));
-        }
-        batch.threads = static_cast<int>(n);
+        batch.threads = parseThreadCount(args.value(QStringLiteral("--threads")));
     }
 
     HeadlessMap map(context);

@@ -1,7 +1,6 @@
 // The visits and hours subcommands: vessels' tracks through the areas of a map.
 #include "cli/TracksCommand.h"
 
-#include <QLocale>
 #include <QThread>
 
 #include <atomic>
@@ -99,13 +98,7 @@ TrackSettings readSettings(const ParsedArguments& args, const CliContext& contex
             parseNonNegative(args.value(QStringLiteral("--max-gap")), QStringLiteral("--max-gap"));
     }
     if (args.has(QStringLiteral("--threads"))) {
-        const QString text = args.value(QStringLiteral("--threads"));
-        const double n = parseNumber(text, QStringLiteral("--threads"));
-        if (n < 1 || n > 1024 || n != std::floor(n)) {
-            throw UsageError(
-                QStringLiteral("--threads: '%1' is not a whole number from 1 to 1024").arg(text));
-        }
-        s.work.threads = static_cast<int>(n);
+        s.work.threads = parseThreadCount(args.value(QStringLiteral("--threads")));
     }
     return s;
 }
@@ -284,14 +277,7 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     if (context.outputFailed()) {
         return;
     }
-    if (const QString notice = reader.notice(); !notice.isEmpty()) {
-        context.error(notice);
-    }
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    context.error(QStringLiteral("%1 %2 read, %3 left out")
-                      .arg(english.toString(rowsRead),
-                           rowsRead == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                           english.toString(rowsLeftOut)));
+    context.reportRows(reader.notice(), rowsRead, rowsLeftOut);
 }
 
 int runTrackCommand(const CommandSyntax& syntax, Table table, const QStringList& words,
