@@ -305,6 +305,15 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     visits_->setEnabled(false);
     visits_->setToolTip(QStringLiteral("List the vessels' visits into the map's areas"));
     top->addWidget(visits_);
+    shade_ = new QPushButton(QStringLiteral("Shade areas by hours…"));
+    shade_->setObjectName(QStringLiteral("shadeButton"));
+    shade_->setEnabled(false);
+    shade_->setToolTip(QStringLiteral("Fill the areas of a layer by the hours the vessels spent in them"));
+    top->addWidget(shade_);
+    clearShade_ = new QPushButton(QStringLiteral("Clear shading"));
+    clearShade_->setObjectName(QStringLiteral("clearShadeButton"));
+    clearShade_->setEnabled(false);
+    top->addWidget(clearShade_);
     top->addWidget(export_);
     layout->addLayout(top);
     problems_->setObjectName(QStringLiteral("problems"));
@@ -330,6 +339,8 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
 
     connect(export_, &QPushButton::clicked, this, &PositionsWindow::exportRequested);
     connect(visits_, &QPushButton::clicked, this, &PositionsWindow::visitsRequested);
+    connect(shade_, &QPushButton::clicked, this, &PositionsWindow::shadeRequested);
+    connect(clearShade_, &QPushButton::clicked, this, &PositionsWindow::clearShadeRequested);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
@@ -354,6 +365,7 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     progress_->hide();
     export_->setEnabled(true);
     visits_->setEnabled(true);
+    shade_->setEnabled(true);
     const QLocale locale;
     qint64 outside = 0;
     for (const PositionSet::Row& row : s.rows) {
