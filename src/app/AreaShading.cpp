@@ -1,5 +1,6 @@
 #include "app/AreaShading.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -23,7 +24,9 @@ namespace {
 constexpr int kShadeClasses = 5;
 
 // The power of ten of a value's second significant digit.
-double secondDigitStep(double v) { return std::pow(10.0, std::floor(std::log10(v)) - 1); }
+double secondDigitStep(double v) {
+    return std::pow(10.0, std::floor(std::log10(v)) - 1);
+}
 
 double roundTwoDigits(double v) {
     const double step = secondDigitStep(v);
@@ -56,7 +59,7 @@ QString breakText(double v) {
 // Yellow to deep red, light to dark (a common sequential scheme for counts).
 constexpr std::array<QRgb, kShadeClasses> kShadeRamp = {0xffffb2, 0xfecc5c, 0xfd8d3c, 0xf03b20,
                                                         0xbd0026};
-constexpr int kShadeAlpha = 190;  // the layer's outlines and labels still show through
+constexpr int kShadeAlpha = 165;  // the layer's outlines and labels still show through
 
 class ShadePicture : public OverlayPicture {
 public:
@@ -67,8 +70,8 @@ public:
         const FeatureStore& store = *shade_->store;
         const GridToSurface transform(store.frame(), viewport);
         const double margin = 8;
-        const QRectF clip = QRectF(QPointF(0, 0), viewport.size())
-                                .adjusted(-margin, -margin, margin, margin);
+        const QRectF clip =
+            QRectF(QPointF(0, 0), viewport.size()).adjusted(-margin, -margin, margin, margin);
         const ScreenGeometry geometry(transform, clip, store.frame(), viewport, 0.5);
         const MapRect view = viewport.extent();
         painter.save();
@@ -85,8 +88,8 @@ public:
             const int k = shade_->classes.classOf(area.hours);
             const auto f = static_cast<FeatureId>(area.feature);
             const MapRect box = store.featureBounds(f);
-            if (k < 0 || box.left > view.right || box.right < view.left ||
-                box.bottom > view.top || box.top < view.bottom) {
+            if (k < 0 || box.left > view.right || box.right < view.left || box.bottom > view.top ||
+                box.top < view.bottom) {
                 continue;
             }
             QPainterPath path;
@@ -111,6 +114,20 @@ private:
     std::shared_ptr<const AreaShade> shade_;
 };
 
+// Device pixels per logical pixel of the painter's device, so that the legend holds its size on
+// printers.
+double legendScale(const QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    return device != nullptr ? std::max(1.0, device->logicalDpiX() / 96.0) : 1.0;
+}
+
+QFont legendFont(const QPainter& painter, double scale, bool bold) {
+    QFont font = painter.font();
+    font.setPixelSize(static_cast<int>(std::lround(12 * scale)));
+    font.setBold(bold);
+    return font;
+}
+
 }  // namespace
 
 int ShadeClasses::classOf(double hours) const {
@@ -128,13 +145,14 @@ int ShadeClasses::classOf(double hours) const {
 QString ShadeClasses::label(int k) const {
     const auto i = static_cast<std::size_t>(k);
     return QStringLiteral("%1–%2 h").arg(breakText(k == 0 ? 0.0 : upper[i - 1]),
-                                          breakText(upper[i]));
+                                         breakText(upper[i]));
 }
 
 QColor ShadeClasses::colour(int k) const {
     const int n = static_cast<int>(upper.size());
     const int at = n <= 1 ? kShadeClasses / 2 : k * (kShadeClasses - 1) / (n - 1);
-    return QColor::fromRgb(kShadeRamp[static_cast<std::size_t>(std::clamp(at, 0, kShadeClasses - 1))]);
+    return QColor::fromRgb(
+        kShadeRamp[static_cast<std::size_t>(std::clamp(at, 0, kShadeClasses - 1))]);
 }
 
 ShadeClasses shadeClasses(std::span<const double> hours) {
@@ -188,8 +206,8 @@ std::shared_ptr<const AreaShade> computeAreaShade(
     const tracks::TrackResults results = tracks::computeTracks(set, areas, work);
     std::map<std::int32_t, double> sums;
     for (const tracks::AreaHours& h : results.hours) {
-        if (h.column == request.column &&
-            (request.hours.by == tracks::Period::Whole || h.periodStartMs == request.periodStartMs)) {
+        if (h.column == request.column && (request.hours.by == tracks::Period::Whole ||
+                                           h.periodStartMs == request.periodStartMs)) {
             sums[h.area] += h.hours;
         }
     }
@@ -197,7 +215,8 @@ std::shared_ptr<const AreaShade> computeAreaShade(
     shade->layerName = set.query->columns()[static_cast<std::size_t>(request.column)].name;
     shade->periodText = request.periodText;
     shade->store =
-        MapLayers[static_cast<std::size_t>(set.query->columns()[static_cast<std::size_t>(request.column)].record)]
+        MapLayers[static_cast<std::size_t>(
+                      set.query->columns()[static_cast<std::size_t>(request.column)].record)]
             ->store();
     std::vector<double> hours;
     for (const auto& [feature, sum] : sums) {
@@ -213,6 +232,72 @@ std::shared_ptr<const OverlayPicture> ShadeOverlay::picture() const {
         return nullptr;
     }
     return std::make_shared<ShadePicture>(shade_);
+}
+
+}  // namespace pelagon
+
+namespace pelagon {
+
+QRectF ShadeOverlay::legendBox(const QPainter& painter, const Viewport& viewport) const {
+    if (!shade_ || shade_->classes.upper.empty() || !viewport.isValid()) {
+        return {};
+    }
+    const double scale = legendScale(painter);
+    const QFontMetricsF title(legendFont(painter, scale, true), painter.device());
+    const QFontMetricsF body(legendFont(painter, scale, false), painter.device());
+    double width = title.horizontalAdvance(shade_->title());
+    const double swatch = 18 * scale;
+    for (std::size_t k = 0; k < shade_->classes.upper.size(); ++k) {
+        width =
+            std::max(width, swatch + 6 * scale +
+                                body.horizontalAdvance(shade_->classes.label(static_cast<int>(k))));
+    }
+    const double pad = 5 * scale;
+    const double rows = static_cast<double>(shade_->classes.upper.size());
+    const QSizeF size(width + 2 * pad,
+                      title.height() + rows * (body.height() + 2 * scale) + 3 * pad);
+    return QRectF(QPointF(viewport.size().width() - 8 * scale - size.width(), 8 * scale), size);
+}
+
+void ShadeOverlay::paint(QPainter& painter, const Viewport& viewport) const {
+    const QRectF box = legendBox(painter, viewport);
+    if (box.isEmpty()) {
+        return;
+    }
+    const double scale = legendScale(painter);
+    const double pad = 5 * scale;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(60, 60, 60), 1 * scale));
+    painter.setBrush(QColor(255, 255, 255, 230));
+    painter.drawRect(box);
+    const QFont titleFont = legendFont(painter, scale, true);
+    const QFont bodyFont = legendFont(painter, scale, false);
+    const QFontMetricsF title(titleFont, painter.device());
+    const QFontMetricsF body(bodyFont, painter.device());
+    painter.setFont(titleFont);
+    painter.setPen(Qt::black);
+    double y = box.top() + pad;
+    painter.drawText(QRectF(box.left() + pad, y, box.width() - 2 * pad, title.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, shade_->title());
+    y += title.height() + pad;
+    painter.setFont(bodyFont);
+    const double swatch = 18 * scale;
+    for (std::size_t k = 0; k < shade_->classes.upper.size(); ++k) {
+        const int c = static_cast<int>(k);
+        const QRectF row(box.left() + pad, y, box.width() - 2 * pad, body.height());
+        QColor fill = shade_->classes.colour(c);
+        fill.setAlpha(kShadeAlpha);
+        painter.setPen(QPen(QColor(90, 90, 90), 1 * scale));
+        painter.setBrush(fill);
+        painter.drawRect(
+            QRectF(row.left(), row.top() + 1 * scale, swatch, row.height() - 2 * scale));
+        painter.setPen(Qt::black);
+        painter.drawText(row.adjusted(swatch + 6 * scale, 0, 0, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter, shade_->classes.label(c));
+        y += body.height() + 2 * scale;
+    }
+    painter.restore();
 }
 
 }  // namespace pelagon

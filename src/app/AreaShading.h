@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QRectF>
 #include <QString>
 #include <QtGlobal>
 
@@ -70,14 +71,18 @@ std::shared_ptr<const AreaShade> computeAreaShade(
     const ShadeRequest& request);
 
 // The areas of one shading filled by class over the map's layers, drawn on the renderer's
-// worker. After set the canvas's pictures must be refreshed.
+// worker, and the legend of its classes (title, then a swatch and "0.5–2 h" per class) in a box
+// in the map's upper right corner, on screen, in print and in saved views. After set the
+// canvas's pictures must be refreshed.
 class ShadeOverlay : public MapOverlay {
 public:
     void set(std::shared_ptr<const AreaShade> shade) { shade_ = std::move(shade); }
     const std::shared_ptr<const AreaShade>& shade() const { return shade_; }
 
     std::shared_ptr<const OverlayPicture> picture() const override;
-    void paint(QPainter&, const Viewport&) const override {}
+    void paint(QPainter& painter, const Viewport& viewport) const override;
+    // Where paint draws the legend; empty without one.
+    QRectF legendBox(const QPainter& painter, const Viewport& viewport) const;
 
 private:
     std::shared_ptr<const AreaShade> shade_;

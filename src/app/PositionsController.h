@@ -88,8 +88,7 @@ private:
     struct Task;
     void finished(QPointer<PositionsWindow> window, std::shared_ptr<Task> task);
     void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
-    void chooseVisit(const std::shared_ptr<const PositionSet>& set, const VisitRows& rows,
-                     int row);
+    void chooseVisit(const std::shared_ptr<const PositionSet>& set, const VisitRows& rows, int row);
     // Centres the map on a point, keeping the scale; a run of choices is one navigation step.
     void centreOn(MapPoint point);
     void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);

@@ -298,7 +298,9 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     export_->setEnabled(false);
     export_->setToolTip(
         QStringLiteral("Write the table as pelagon-cli query --csv writes it for this file"));
-    top->addWidget(summary_, 1);
+    // The summary on a line of its own, the buttons under it with their whole captions.
+    layout->addWidget(summary_);
+    top->addStretch(1);
     top->addWidget(progress_);
     visits_ = new QPushButton(QStringLiteral("Visits…"));
     visits_->setObjectName(QStringLiteral("visitsButton"));
@@ -308,11 +310,18 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     shade_ = new QPushButton(QStringLiteral("Shade areas by hours…"));
     shade_->setObjectName(QStringLiteral("shadeButton"));
     shade_->setEnabled(false);
-    shade_->setToolTip(QStringLiteral("Fill the areas of a layer by the hours the vessels spent in them"));
+    shade_->setToolTip(
+        QStringLiteral("Fill the areas of a layer by the hours the vessels spent in them"));
     top->addWidget(shade_);
+    // The buttons keep their whole captions; the summary gives way.
+    for (QPushButton* button : {visits_, shade_}) {
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
     clearShade_ = new QPushButton(QStringLiteral("Clear shading"));
     clearShade_->setObjectName(QStringLiteral("clearShadeButton"));
     clearShade_->setEnabled(false);
+    clearShade_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    export_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     top->addWidget(clearShade_);
     top->addWidget(export_);
     layout->addLayout(top);

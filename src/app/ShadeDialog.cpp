@@ -37,8 +37,7 @@ void addPeriods(QComboBox* box, const std::vector<qint64>& times, tracks::Period
 
 }  // namespace
 
-ShadeDialog::ShadeDialog(const PositionSet& set, const std::vector<qint64>& times,
-                         QWidget* parent)
+ShadeDialog::ShadeDialog(const PositionSet& set, const std::vector<qint64>& times, QWidget* parent)
     : QDialog(parent),
       layer_(new QComboBox),
       speed_(new QCheckBox(QStringLiteral("Only at speeds from"))),
@@ -63,12 +62,10 @@ ShadeDialog::ShadeDialog(const PositionSet& set, const std::vector<qint64>& time
     maxKnots_->setValue(5);
     connect(speed_, &QCheckBox::toggled, minKnots_, &QWidget::setEnabled);
     connect(speed_, &QCheckBox::toggled, maxKnots_, &QWidget::setEnabled);
-    connect(minKnots_, &QDoubleSpinBox::valueChanged, maxKnots_, [this](double v) {
-        maxKnots_->setValue(std::max(maxKnots_->value(), v));
-    });
-    connect(maxKnots_, &QDoubleSpinBox::valueChanged, minKnots_, [this](double v) {
-        minKnots_->setValue(std::min(minKnots_->value(), v));
-    });
+    connect(minKnots_, &QDoubleSpinBox::valueChanged, maxKnots_,
+            [this](double v) { maxKnots_->setValue(std::max(maxKnots_->value(), v)); });
+    connect(maxKnots_, &QDoubleSpinBox::valueChanged, minKnots_,
+            [this](double v) { minKnots_->setValue(std::min(minKnots_->value(), v)); });
 
     period_->addItem(QStringLiteral("The whole file"));
     period_->setItemData(0, static_cast<int>(tracks::Period::Whole), kPeriodKindRole);

@@ -21,7 +21,8 @@ struct PositionSet;
 class ShadeDialog : public QDialog {
     Q_OBJECT
 public:
-    ShadeDialog(const PositionSet& set, const std::vector<qint64>& times, QWidget* parent = nullptr);
+    ShadeDialog(const PositionSet& set, const std::vector<qint64>& times,
+                QWidget* parent = nullptr);
 
     // What the dialog's fields ask for now.
     ShadeRequest request() const;

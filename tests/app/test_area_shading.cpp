@@ -36,13 +36,22 @@ TEST(ShadeClassesTest, BreaksAndClassesFromHours) {
         const char* firstLabel;
     };
     const Case cases[] = {
-        {"even", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {2, 4, 6, 8, 10},
-         {{0, -1}, {2, 0}, {2.0001, 1}, {8, 3}, {8.0001, 4}, {10, 4}}, "0–2 h"},
-        {"skewed: equal breaks merge", {0.123, 0.5, 0.5, 0.5, 0.5, 47.3, 0}, {0.5, 48},
-         {{0.123, 0}, {0.5, 0}, {0.5001, 1}, {47.3, 1}}, "0–0.5 h"},
+        {"even",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+         {2, 4, 6, 8, 10},
+         {{0, -1}, {2, 0}, {2.0001, 1}, {8, 3}, {8.0001, 4}, {10, 4}},
+         "0–2 h"},
+        {"skewed: equal breaks merge",
+         {0.123, 0.5, 0.5, 0.5, 0.5, 47.3, 0},
+         {0.5, 48},
+         {{0.123, 0}, {0.5, 0}, {0.5001, 1}, {47.3, 1}},
+         "0–0.5 h"},
         // 0.01234 and 13.4 round to 0.012 and 13, which would leave their classes empty.
-        {"rounded to two digits", {0.01234, 0.0456, 1.26, 13.4, 1234}, {0.046, 1.3, 1300},
-         {{0.01234, 0}, {0.046, 0}, {0.0461, 1}, {1.3, 1}, {13.4, 2}, {1234, 2}}, "0–0.046 h"},
+        {"rounded to two digits",
+         {0.01234, 0.0456, 1.26, 13.4, 1234},
+         {0.046, 1.3, 1300},
+         {{0.01234, 0}, {0.046, 0}, {0.0461, 1}, {1.3, 1}, {13.4, 2}, {1234, 2}},
+         "0–0.046 h"},
         {"one area", {3.14159}, {3.2}, {{3.14159, 0}, {-1, -1}}, "0–3.2 h"},
         {"no hours", {0, 0}, {}, {{0, -1}, {1, -1}}, nullptr},
     };
@@ -93,7 +102,8 @@ TEST_F(AreaShadingTest, ShadesTheHoursTheCommandLineWrites) {
     QSignalSpy opened(map->positions(), &PositionsController::fileShown);
     map->positions()->openFile(path);
     ASSERT_TRUE(opened.wait(20000));
-    const std::shared_ptr<const PositionSet> set = map->positions()->windows().last()->model()->positions();
+    const std::shared_ptr<const PositionSet> set =
+        map->positions()->windows().last()->model()->positions();
 
     // The layer of areas the most positions lie in.
     ShadeRequest request;
@@ -114,7 +124,8 @@ TEST_F(AreaShadingTest, ShadesTheHoursTheCommandLineWrites) {
     request.hours.speedRange = true;
     request.hours.minKnots = 1;
     request.hours.maxKnots = 20;
-    request.periodStartMs = QDateTime(QDate(2024, 5, 1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+    request.periodStartMs =
+        QDateTime(QDate(2024, 5, 1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
     request.periodText = "2024-05-01";
     QSignalSpy shaded(map->positions(), &PositionsController::shadingChanged);
     map->positions()->shadeAreas(set, request);
@@ -157,7 +168,8 @@ TEST_F(AreaShadingTest, ShadesTheHoursTheCommandLineWrites) {
     painter.end();
     int checked = 0;
     for (std::size_t r = 0; r < set->rows.size(); ++r) {
-        const std::int32_t feature = set->features[r * columns + static_cast<std::size_t>(request.column)];
+        const std::int32_t feature =
+            set->features[r * columns + static_cast<std::size_t>(request.column)];
         const QPoint pixel = viewport.toPixel(set->rows[r].xy).toPoint();
         if (feature == PositionQuery::kNothing || !image.rect().contains(pixel)) {
             continue;
