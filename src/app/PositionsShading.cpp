@@ -1,5 +1,6 @@
 // The shading of a layer's areas by the hours of a positions file (part of PositionsController).
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QThreadPool>
 
@@ -8,6 +9,7 @@
 #include "app/PositionsWindow.h"
 #include "app/ShadeDialog.h"
 #include "canvas/MapCanvas.h"
+#include "common/MessageSink.h"
 #include "query/PositionSet.h"
 
 namespace pelagon {
@@ -47,6 +49,15 @@ void PositionsController::shadeAreas(const std::shared_ptr<const PositionSet>& s
                     });
                 if (!open || !shade) {
                     return;  // the file was closed meanwhile
+                }
+                if (shade->areas.empty()) {
+                    c.messages_.information(
+                        QStringLiteral("Shade areas by hours"),
+                        QStringLiteral("No vessel of %1 spent time in the areas of %2 (%3).")
+                            .arg(QFileInfo(set->path).fileName(), shade->layerName,
+                                 shade->periodText.isEmpty() ? QStringLiteral("whole file")
+                                                             : shade->periodText));
+                    return;
                 }
                 c.shade_.set(shade);
                 c.shadeSet_ = set.get();
