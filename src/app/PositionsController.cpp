@@ -40,6 +40,7 @@ struct PositionsController::Task {
 
 PositionsController::PositionsController(Mapform& map, MessageSink& messages)
     : QObject(&map), map_(map), messages_(messages) {
+    map_.theMap->addOverlay(&shade_);
     map_.theMap->addOverlay(&overlay_);
     timeBar_ = new TimeBar(&map_);
     timeBar_->hide();
@@ -63,6 +64,7 @@ PositionsController::~PositionsController() {
         delete window.data();
     }
     map_.theMap->removeOverlay(&overlay_);
+    map_.theMap->removeOverlay(&shade_);
 }
 
 QList<PositionsWindow*> PositionsController::windows() const {
@@ -181,6 +183,9 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
     connect(window, &PositionsWindow::exportRequested, this,
             [this, window = window.data(), set] { exportTable(window, set); });
     connect(window, &PositionsWindow::visitsRequested, this, [this, set] { openVisits(set); });
+    connect(window, &PositionsWindow::shadeRequested, this,
+            [this, window = window.data(), set] { shadeDialog(window, set); });
+    connect(window, &PositionsWindow::clearShadeRequested, this, [this] { clearShading(); });
     connect(window, &QObject::destroyed, this, [this, raw = set.get()] {
         for (auto& [of, visits] : visits_) {
             if (of == raw && visits) {
@@ -188,6 +193,9 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
             }
         }
         std::erase_if(visits_, [raw](const auto& v) { return v.first == raw; });
+        if (shadeSet_ == raw) {
+            clearShading();
+        }
         overlay_.remove(raw);
         std::erase_if(times_, [raw](const auto& t) { return t.first == raw; });
         updateTimes();

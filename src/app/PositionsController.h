@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/AreaShading.h"
 #include "app/PositionsOverlay.h"
 #include "common/MapTypes.h"
 
@@ -56,6 +57,15 @@ public:
     VisitsWindow* openVisits(const std::shared_ptr<const PositionSet>& set);
     QList<VisitsWindow*> visitsWindows() const;
 
+    // Asks which areas to shade by the file's hours and shades them.
+    void shadeDialog(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
+    // Shades the areas of a layer by a shown file's hours, computed off this thread (one shading
+    // on the map at a time: it takes the place of the last); shadingChanged tells when drawn.
+    void shadeAreas(const std::shared_ptr<const PositionSet>& set, const ShadeRequest& request);
+    // Takes the shading away: the layer looks as its own symbol draws it.
+    void clearShading();
+    const ShadeOverlay& shading() const { return shade_; }
+
     // Whether a drag carries files that could be positions (local files).
     static QStringList localFiles(const QMimeData* data);
 
@@ -68,6 +78,8 @@ signals:
     void fileShown(const QString& path, bool ok);
     // The Visits window of a file has its rows.
     void visitsShown(const QString& path);
+    // The shading of the areas was drawn or taken away.
+    void shadingChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,8 +88,7 @@ private:
     struct Task;
     void finished(QPointer<PositionsWindow> window, std::shared_ptr<Task> task);
     void chooseRow(const std::shared_ptr<const PositionSet>& set, int row);
-    void chooseVisit(const std::shared_ptr<const PositionSet>& set, const VisitRows& rows,
-                     int row);
+    void chooseVisit(const std::shared_ptr<const PositionSet>& set, const VisitRows& rows, int row);
     // Centres the map on a point, keeping the scale; a run of choices is one navigation step.
     void centreOn(MapPoint point);
     void exportTable(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
@@ -91,6 +102,9 @@ private:
 
     Mapform& map_;
     MessageSink& messages_;
+    ShadeOverlay shade_;  // beneath the tracks
+    const PositionSet* shadeSet_ = nullptr;
+    int shadeRun_ = 0;  // counts requests: only the latest one's result is shown
     PositionsOverlay overlay_;
     std::vector<std::shared_ptr<Task>> running_;
     QList<QPointer<PositionsWindow>> windows_;

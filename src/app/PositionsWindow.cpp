@@ -333,13 +333,31 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     export_->setEnabled(false);
     export_->setToolTip(
         QStringLiteral("Write the table as pelagon-cli query --csv writes it for this file"));
-    top->addWidget(summary_, 1);
+    // The summary on a line of its own, the buttons under it with their whole captions.
+    layout->addWidget(summary_);
+    top->addStretch(1);
     top->addWidget(progress_);
     visits_ = new QPushButton(QStringLiteral("Visits…"));
     visits_->setObjectName(QStringLiteral("visitsButton"));
     visits_->setEnabled(false);
     visits_->setToolTip(QStringLiteral("List the vessels' visits into the map's areas"));
     top->addWidget(visits_);
+    shade_ = new QPushButton(QStringLiteral("Shade areas by hours…"));
+    shade_->setObjectName(QStringLiteral("shadeButton"));
+    shade_->setEnabled(false);
+    shade_->setToolTip(
+        QStringLiteral("Fill the areas of a layer by the hours the vessels spent in them"));
+    top->addWidget(shade_);
+    // The buttons keep their whole captions; the summary gives way.
+    for (QPushButton* button : {visits_, shade_}) {
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    clearShade_ = new QPushButton(QStringLiteral("Clear shading"));
+    clearShade_->setObjectName(QStringLiteral("clearShadeButton"));
+    clearShade_->setEnabled(false);
+    clearShade_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    export_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    top->addWidget(clearShade_);
     top->addWidget(export_);
     layout->addLayout(top);
     problems_->setObjectName(QStringLiteral("problems"));
@@ -365,6 +383,8 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
 
     connect(export_, &QPushButton::clicked, this, &PositionsWindow::exportRequested);
     connect(visits_, &QPushButton::clicked, this, &PositionsWindow::visitsRequested);
+    connect(shade_, &QPushButton::clicked, this, &PositionsWindow::shadeRequested);
+    connect(clearShade_, &QPushButton::clicked, this, &PositionsWindow::clearShadeRequested);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
@@ -389,6 +409,7 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     progress_->hide();
     export_->setEnabled(true);
     visits_->setEnabled(true);
+    shade_->setEnabled(true);
     const QLocale locale;
     const qint64 outside = s.outsideCount;
     QString text =

@@ -82,6 +82,9 @@ public:
     QTableView* table() const { return table_; }
     QPushButton* exportButton() const { return export_; }
     QPushButton* visitsButton() const { return visits_; }
+    QPushButton* shadeButton() const { return shade_; }
+    // Enabled while the map's areas are shaded by this file's hours.
+    QPushButton* clearShadeButton() const { return clearShade_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* summary() const { return summary_; }
     QLabel* problems() const { return problems_; }
@@ -94,6 +97,8 @@ signals:
     void rowActivated(int row);
     void exportRequested();
     void visitsRequested();
+    void shadeRequested();
+    void clearShadeRequested();
 
 private:
     PositionsModel* model_;
@@ -101,6 +106,8 @@ private:
     QProgressBar* progress_;
     QPushButton* export_;
     QPushButton* visits_;
+    QPushButton* shade_;
+    QPushButton* clearShade_;
     QLabel* problems_;
     QTableView* table_;
 };

@@ -1,5 +1,7 @@
 list(APPEND PELAGON_GUI_SOURCES
   app/AppController.cpp app/AppController.h
+  app/AreaShading.cpp app/AreaShading.h
+  app/ShadeDialog.cpp app/ShadeDialog.h
   app/FileMenu.cpp app/FileMenu.h
   app/MapSelectForm.cpp app/MapSelectForm.h
   app/Mapform.cpp app/Mapform.h
@@ -8,6 +10,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/MapformTools.cpp
   app/PositionsController.cpp app/PositionsController.h
   app/PositionsOverlay.cpp app/PositionsOverlay.h
+  app/PositionsShading.cpp
   app/PositionsWindow.cpp app/PositionsWindow.h
   app/QtMessageSink.cpp app/QtMessageSink.h
   app/RecentMaps.cpp app/RecentMaps.h

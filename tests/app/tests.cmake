@@ -4,6 +4,7 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_map_tools.cpp
   app/test_fish_tool.cpp
   app/test_positions_viewer.cpp
+  app/test_area_shading.cpp
   app/test_print_map.cpp
   app/test_positions_view.cpp
   app/test_sample_map.cpp
