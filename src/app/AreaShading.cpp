@@ -256,7 +256,11 @@ QRectF ShadeOverlay::legendBox(const QPainter& painter, const Viewport& viewport
     const double rows = static_cast<double>(shade_->classes.upper.size());
     const QSizeF size(width + 2 * pad,
                       title.height() + rows * (body.height() + 2 * scale) + 3 * pad);
-    return QRectF(QPointF(viewport.size().width() - 8 * scale - size.width(), 8 * scale), size);
+    // The lower right corner: the scale bar keeps the lower left, the time the upper left, and
+    // the Positions windows open over the upper right.
+    return QRectF(QPointF(viewport.size().width() - 8 * scale - size.width(),
+                          viewport.size().height() - 8 * scale - size.height()),
+                  size);
 }
 
 void ShadeOverlay::paint(QPainter& painter, const Viewport& viewport) const {

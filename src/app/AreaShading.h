@@ -72,7 +72,7 @@ std::shared_ptr<const AreaShade> computeAreaShade(
 
 // The areas of one shading filled by class over the map's layers, drawn on the renderer's
 // worker, and the legend of its classes (title, then a swatch and "0.5–2 h" per class) in a box
-// in the map's upper right corner, on screen, in print and in saved views. After set the
+// in the map's lower right corner, on screen, in print and in saved views. After set the
 // canvas's pictures must be refreshed.
 class ShadeOverlay : public MapOverlay {
 public:
