@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <utility>
 
 #include "app/Mapform.h"
 #include "app/PositionsWindow.h"
@@ -60,8 +61,13 @@ PositionsController::~PositionsController() {
     for (const std::shared_ptr<Task>& task : running_) {
         task->cancel = true;
     }
-    for (const QPointer<PositionsWindow>& window : windows_) {
-        delete window.data();
+    // The windows go without telling this controller, which is going too.
+    const QList<QPointer<PositionsWindow>> windows = std::exchange(windows_, {});
+    for (const QPointer<PositionsWindow>& window : windows) {
+        if (window) {
+            window->disconnect(this);
+            delete window.data();
+        }
     }
     map_.theMap->removeOverlay(&overlay_);
     map_.theMap->removeOverlay(&shade_);
@@ -186,7 +192,9 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
     connect(window, &PositionsWindow::shadeRequested, this,
             [this, window = window.data(), set] { shadeDialog(window, set); });
     connect(window, &PositionsWindow::clearShadeRequested, this, [this] { clearShading(); });
-    connect(window, &QObject::destroyed, this, [this, raw = set.get()] {
+    connect(window, &PositionsWindow::aboutToBeDestroyed, this,
+            [this, raw = set.get(), gone = window.data()] {
+        windows_.removeAll(gone);
         for (auto& [of, visits] : visits_) {
             if (of == raw && visits) {
                 visits->close();

@@ -399,6 +399,10 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     resize(960, 320);
 }
 
+PositionsWindow::~PositionsWindow() {
+    emit aboutToBeDestroyed();
+}
+
 void PositionsWindow::showProgress(double share) {
     progress_->setValue(static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * 1000)));
 }

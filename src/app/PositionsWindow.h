@@ -72,6 +72,8 @@ class PositionsWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
     PositionsWindow(const QString& fileName, QWidget* parent = nullptr);
+    // Tells aboutToBeDestroyed while the window is still whole.
+    ~PositionsWindow() override;
 
     // While the file is read: the share done, from 0 to 1.
     void showProgress(double share);
@@ -99,6 +101,9 @@ signals:
     void visitsRequested();
     void shadeRequested();
     void clearShadeRequested();
+    // The window is being deleted (closed, or its map closed); it is still whole when told, so
+    // those that keep it may still tell it from their other windows.
+    void aboutToBeDestroyed();
 
 private:
     PositionsModel* model_;
