@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QPushButton>
 #include <QThreadPool>
 
 #include "app/Mapform.h"
