@@ -368,14 +368,7 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     layout->addWidget(problems_);
     table_->setObjectName(QStringLiteral("positionsTable"));
     table_->setModel(model_);
-    table_->setSortingEnabled(true);
-    table_->sortByColumn(-1, Qt::AscendingOrder);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    table_->verticalHeader()->hide();
+    setUpRowTable(table_);
     table_->horizontalHeader()->setHighlightSections(false);
     table_->horizontalHeader()->setDefaultSectionSize(140);
     layout->addWidget(table_, 1);
@@ -397,6 +390,17 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
         }
     });
     resize(960, 320);
+}
+
+void setUpRowTable(QTableView* table) {
+    table->setSortingEnabled(true);
+    table->sortByColumn(-1, Qt::AscendingOrder);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->verticalHeader()->hide();
 }
 
 PositionsWindow::~PositionsWindow() {

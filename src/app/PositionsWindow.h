@@ -64,6 +64,10 @@ private:
     std::vector<int> shown_;  // the shown row of each file row; empty in file order
 };
 
+// A table of rows chosen one at a time (the Positions and Visits windows): sortable by every
+// column, in the model's own order until then, read only, without row numbers.
+void setUpRowTable(QTableView* table);
+
 // The Positions window of one file: a summary line, a progress bar while the file is read and
 // searched, "Export CSV…", what could not be read, and the table, sortable by every column.
 // Choosing a row tells rowChosen; a double-click tells rowActivated (rows of the model, not of

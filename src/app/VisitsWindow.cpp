@@ -16,6 +16,7 @@
 #include <set>
 
 #include "app/PositionsOverlay.h"
+#include "app/PositionsWindow.h"
 #include "positions/Csv.h"
 #include "query/PositionSet.h"
 #include "tracks/TrackTables.h"
@@ -170,14 +171,7 @@ VisitsWindow::VisitsWindow(const QString& fileName, QWidget* parent)
     top->addWidget(export_);
     layout->addLayout(top);
     table_->setModel(sorted_);
-    table_->setSortingEnabled(true);
-    table_->sortByColumn(-1, Qt::AscendingOrder);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    table_->verticalHeader()->hide();
+    setUpRowTable(table_);
     layer_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     vessel_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     table_->horizontalHeader()->setHighlightSections(false);
