@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 #include "common/MapTypes.h"
 #include "render/LabelRenderer.h"
@@ -11,6 +12,8 @@
 #include "store/FeatureStore.h"
 
 namespace pelagon {
+
+class LayerOverdraw;
 
 // One layer of the map: its data (a shared, immutable FeatureStore), its symbol, its visibility
 // and its label renderer. Settings change on the user-interface thread only; the renderer works
@@ -52,6 +55,13 @@ public:
     // The box of the layer's features; an invalid rectangle while not valid.
     MapRect extent() const;
 
+    // What is drawn over the layer's features as part of the layer (hidden with it); null for
+    // nothing. The renderer takes it into each snapshot.
+    const std::shared_ptr<const LayerOverdraw>& overdraw() const { return overdraw_; }
+    void setOverdraw(std::shared_ptr<const LayerOverdraw> overdraw) {
+        overdraw_ = std::move(overdraw);
+    }
+
     // Labels; null draws none.
     std::shared_ptr<LabelRenderer> Renderer;
 
@@ -67,6 +77,7 @@ private:
     StoreError error_;
     Symbol symbol_;
     bool visible_ = true;
+    std::shared_ptr<const LayerOverdraw> overdraw_;
 };
 
 }  // namespace pelagon

@@ -130,6 +130,9 @@ bool MapRenderer::drawLayers(const MapSnapshot& snapshot,
                 going = drawPoints(store, layer.symbol, ids[k]);
                 break;
         }
+        if (going && layer.overdraw) {
+            going = layer.overdraw->draw(painter_, viewport_, clip_, options_.cancel);
+        }
         if (!going) {
             return false;
         }

@@ -41,8 +41,9 @@ struct RenderStats {
 // Draws a snapshot of the map's layers through a viewport onto any painter: a screen image, a
 // printer, a PDF or an image. The viewport's surface is the painter's coordinate system from
 // (0, 0) to viewport.size(). The bottom layer (last in the list) is drawn first and position 0
-// last, on top; labels come after all layers. Only features whose boxes meet the view are
-// visited (R-tree), and geometry is simplified to device pixels and clipped before Qt sees it.
+// last, on top, each followed by its overdraw; labels come after all layers. Only features whose
+// boxes meet the view are visited (R-tree), and geometry is simplified to device pixels and clipped
+// before Qt sees it.
 class MapRenderer {
 public:
     MapRenderer(QPainter& painter, const Viewport& viewport, const RenderOptions& options = {});

@@ -15,6 +15,7 @@ MapSnapshot makeSnapshot(const std::vector<std::shared_ptr<MapLayer>>& layers) {
         s.store = layer->store();
         s.symbol = layer->symbol();
         s.visible = layer->visible();
+        s.overdraw = layer->overdraw();
         const LabelRenderer* r = layer->Renderer.get();
         if (r != nullptr && r->drawLabels() && !r->field().isEmpty()) {
             LabelSettings l;

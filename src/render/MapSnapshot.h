@@ -2,8 +2,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRectF>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -11,9 +13,24 @@
 #include "render/Symbol.h"
 #include "store/FeatureStore.h"
 
+class QPainter;
+
 namespace pelagon {
 
 class MapLayer;
+class Viewport;
+
+// Drawn over one layer as part of it: after the layer's own features, beneath the layers above it
+// and the labels (the shading of its areas). Drawn on the renderer's threads, so it must not
+// change once made.
+class LayerOverdraw {
+public:
+    virtual ~LayerOverdraw() = default;
+    // Draws what lies within clip (the frame, or a band of it, with a margin); cancel (may be
+    // null) is checked as it goes. False when it stopped unfinished because cancel turned true.
+    virtual bool draw(QPainter& painter, const Viewport& viewport, const QRectF& clip,
+                      const std::atomic<bool>* cancel) const = 0;
+};
 
 // Label settings copied from a layer's renderer.
 struct LabelSettings {
@@ -31,6 +48,7 @@ struct LayerSnapshot {
     Symbol symbol;
     bool visible = true;
     std::optional<LabelSettings> labels;  // none: no labels
+    std::shared_ptr<const LayerOverdraw> overdraw;  // none: the layer alone
 };
 
 // The layers of a map in list order: position 0 first, drawn last (on top).

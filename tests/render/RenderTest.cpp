@@ -228,6 +228,50 @@ TEST_F(MapRender, PositionZeroIsOnTop) {
     EXPECT_EQ(at(render({green, red}), 120, 100), QColor(Qt::green));
 }
 
+// What a layer draws over itself: a translucent blue wash over all it is given.
+class Wash : public LayerOverdraw {
+public:
+    bool draw(QPainter& painter, const Viewport&, const QRectF& clip,
+              const std::atomic<bool>*) const override {
+        painter.fillRect(clip, QColor(0, 0, 255, 128));
+        return true;
+    }
+};
+
+// A layer's overdraw lies over the layer and beneath the layers above it, in every band of the
+// frame, and is hidden with its layer.
+TEST_F(MapRender, OverdrawBelongsToItsLayer) {
+    struct Case {
+        const char* name;
+        int threads;
+        bool visible;
+    };
+    for (const Case c :
+         {Case{"one band", 1, true}, Case{"bands", 4, true}, Case{"hidden", 1, false}}) {
+        SCOPED_TRACE(c.name);
+        auto red = square(kRed, style::Solid, kRed);
+        auto green = square(kGreen, style::Solid, kGreen, 50000);
+        red->setOverdraw(std::make_shared<Wash>());
+        red->setVisible(c.visible);
+        QImage img(200, 400, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        RenderOptions options;
+        options.threads = c.threads;
+        MapRenderer::render(p, Viewport(QSizeF(200, 400), {-50000, 150000, -150000, 250000}),
+                            makeSnapshot({green, red}), options);
+        p.end();
+        // The green square above keeps its colour; the red one's and the white around it take
+        // the wash, at the top and the bottom of the frame alike.
+        EXPECT_EQ(at(img, 120, 200), QColor(Qt::green));
+        const QColor washedRed = c.visible ? QColor(127, 0, 128) : QColor(Qt::white);
+        const QColor washedWhite = c.visible ? QColor(127, 127, 255) : QColor(Qt::white);
+        EXPECT_TRUE(near(at(img, 70, 200), washedRed, 2)) << at(img, 70, 200).name().toStdString();
+        EXPECT_TRUE(near(at(img, 20, 5), washedWhite, 2));
+        EXPECT_TRUE(near(at(img, 20, 395), washedWhite, 2));
+    }
+}
+
 TEST_F(MapRender, DevicePixelRatioKeepsThePlaces) {
     QImage img(400, 400, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(2.0);
