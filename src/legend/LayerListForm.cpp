@@ -7,10 +7,12 @@
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QStyleOptionTitleBar>
+#include <QTextLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "common/Twips.h"
 #include "layout/LegendGeometry.h"
@@ -28,6 +30,13 @@ constexpr int kLineSwatchPixels = 4;
 constexpr int kTitleProbeWidth = 1000;
 // The frame a style draws around a child window that has a border.
 constexpr int kChildWindowBorder = 4;
+
+// The font of the captions of the classes listed under a row.
+QFont classCaptionFont() {
+    QFont font = legend::nameFont();
+    font.setItalic(true);
+    return font;
+}
 
 QColor colourOf(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -83,14 +92,17 @@ void LayerListForm::Form_Load() {
 }
 
 int LayerListForm::rowSlots() const {
-    return static_cast<int>(
-        std::count_if(LayerVisCheck.begin(), LayerVisCheck.end(), [](auto* b) { return b; }));
+    return rowPlace(static_cast<int>(LayerVisCheck.size()));
 }
 
 int LayerListForm::rowPlace(int c) const {
-    return static_cast<int>(std::count_if(
-        LayerVisCheck.begin(), LayerVisCheck.begin() + std::min<qsizetype>(c, LayerVisCheck.size()),
-        [](auto* b) { return b; }));
+    int place = 0;
+    for (int i = 0; i < std::min<int>(c, static_cast<int>(LayerVisCheck.size())); ++i) {
+        if (LayerVisCheck[i] != nullptr) {
+            place += 1 + (classes_[i] != nullptr ? classes_[i]->rowCount() : 0);
+        }
+    }
+    return place;
 }
 
 double LayerListForm::rowTopTwips(int c) const {
@@ -107,6 +119,7 @@ void LayerListForm::AddToLayerListForm(int Index, const QString& theName, int Ch
         Legend.resize(Index + 1, nullptr);
         LayerVisCheck.resize(Index + 1, nullptr);
         names_.resize(Index + 1);
+        classes_.resize(Index + 1, nullptr);
     }
     names_[Index] = theName;
     delete Legend[Index];
@@ -167,8 +180,18 @@ void LayerListForm::positionRow(int c, double offsetRows) {
     const int boxWidth =
         std::max({twipsToPixels(boxCells * unitX, dpiX), box->sizeHint().width(),
                   twipsToPixels(legend::checkBoxWidthTwips(names_.value(c), dpiX), dpiX)});
-    box->setGeometry(twipsToPixels((legend::kSwatchWidth + 1) * unitX, dpiX),
-                     twipsToPixels(rowTop, dpiY), boxWidth, twipsToPixels(unitY, dpiY));
+    const int boxLeft = twipsToPixels((legend::kSwatchWidth + 1) * unitX, dpiX);
+    box->setGeometry(boxLeft, twipsToPixels(rowTop, dpiY), boxWidth, twipsToPixels(unitY, dpiY));
+
+    // The classes under the row, from the check box's left to the scroll bar's place.
+    if (LegendClassRows* classes = classes_[c]) {
+        const double pitch = RowSpacing * unitY;
+        classes->pitchPixels = pitch * dpiY / 1440.0;
+        classes->rowPixels = twipsToPixels(unitY, dpiY);
+        const int room = width() - twipsToPixels(legend::kScrollBarWidthTwips, dpiX) - boxLeft;
+        classes->setGeometry(boxLeft, twipsToPixels(rowTop + pitch, dpiY), std::max(1, room),
+                             twipsToPixels(classes->rowCount() * pitch, dpiY));
+    }
 }
 
 int LayerListForm::visibleRows() const {
@@ -182,6 +205,7 @@ int LayerListForm::visibleRows() const {
 }
 
 void LayerListForm::placeScrollbar() {
+    wrapClasses();
     const int slotCount = rowSlots();
     const int visible = visibleRows();
     // A position p shows the list from row p; the largest position shows the last rows whole.
@@ -276,6 +300,93 @@ void LegendSwatch::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     painter_(p, QRectF(rect()), shapeType, fill, border, style);
+}
+
+// The classes listed under a row.
+QStringList legend::wrapLines(const QString& text, const QFont& font, double width,
+                              QPaintDevice* device) {
+    QStringList lines;
+    QTextLayout layout(text, font, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1.0, width));
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines;
+}
+
+LegendClassRows::LegendClassRows(LegendClasses classes, QWidget* parent)
+    : QWidget(parent), classes_(std::move(classes)) {}
+
+void LegendClassRows::wrap(int width) {
+    lines_ = classes_.caption.isEmpty() ? QStringList()
+                                        : legend::wrapLines(classes_.caption, classCaptionFont(),
+                                                            std::max(1, width), this);
+}
+
+void LegendClassRows::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QColor text = palette().color(QPalette::WindowText);
+    p.setPen(text);
+    p.setFont(classCaptionFont());
+    int row = 0;
+    const auto top = [&](int r) { return static_cast<int>(std::lround(r * pitchPixels)); };
+    for (const QString& line : lines_) {
+        p.drawText(QRect(0, top(row++), width(), rowPixels), Qt::AlignLeft | Qt::AlignVCenter,
+                   line);
+    }
+    p.setFont(legend::nameFont());
+    // A swatch as tall as a check box's mark, half as wide again.
+    const int side = std::max(4, rowPixels * 3 / 4);
+    const int swatchWidth = side * 3 / 2;
+    for (const auto& [colour, label] : classes_.rows) {
+        const int y = top(row++);
+        const QRect swatch(0, y + (rowPixels - side) / 2, swatchWidth, side);
+        p.fillRect(swatch, Qt::white);
+        p.fillRect(swatch, colour);
+        p.setPen(palette().color(QPalette::Dark));
+        p.drawRect(swatch.adjusted(0, 0, -1, -1));
+        p.setPen(text);
+        p.drawText(QRect(swatchWidth + side / 2, y, width(), rowPixels),
+                   Qt::AlignLeft | Qt::AlignVCenter, label);
+    }
+}
+
+void LayerListForm::setLayerClasses(int Index, const LegendClasses& classes) {
+    if (Index < 0 || Index >= LayerVisCheck.size() || LayerVisCheck[Index] == nullptr) {
+        return;
+    }
+    delete classes_[Index];
+    classes_[Index] = nullptr;
+    if (!classes.rows.isEmpty()) {
+        auto* rows = new LegendClassRows(classes, rows_);
+        rows->setObjectName(QStringLiteral("LegendClasses%1").arg(Index));
+        rows->setToolTip(classes.caption);
+        rows->show();
+        classes_[Index] = rows;
+    }
+    placeScrollbar();
+}
+
+const LegendClassRows* LayerListForm::layerClasses(int Index) const {
+    return classes_.value(Index, nullptr);
+}
+
+void LayerListForm::wrapClasses() {
+    // The width left of the scroll bar whether it shows or not, so that the rows the captions
+    // take never depend on the bar, which shows by the rows.
+    const double dpiX = logicalDpiX();
+    const int width = this->width() - twipsToPixels(legend::kScrollBarWidthTwips, dpiX) -
+                      twipsToPixels((legend::kSwatchWidth + 1) * legend::kTwipsPerCellX, dpiX);
+    for (LegendClassRows* rows : classes_) {
+        if (rows != nullptr) {
+            rows->wrap(width);
+        }
+    }
 }
 
 }  // namespace pelagon

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
+#include <QPair>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -14,7 +17,15 @@ class QWheelEvent;
 
 namespace pelagon {
 
+class LegendClassRows;
 class LegendSwatch;
+
+// What a layer's legend entry lists under its row (the classes of a shading): a caption saying
+// what the classes show, then one row per class with its swatch colour and its text.
+struct LegendClasses {
+    QString caption;
+    QVector<QPair<QColor, QString>> rows;
+};
 
 // The shape types of a legend row whose swatch is drawn differently from an area's.
 inline constexpr int kPointLayer = 21;
@@ -54,6 +65,13 @@ public:
     // is the visible share of the list; it follows later changes of the panel's height.
     void placeScrollbar();
 
+    // Lists classes under row Index (its caption wrapped to the panel's width, then a row per
+    // class), in place of any it listed; classes without rows take them away. The rows below
+    // move down, the scroll bar follows, and the printed legend lists them too.
+    void setLayerClasses(int Index, const LegendClasses& classes);
+    // The classes listed under row Index; null for none.
+    const LegendClassRows* layerClasses(int Index) const;
+
     // Called with (Index, V) when the user ticks (V = 1) or clears (V = 0) a row's box.
     std::function<void(int Index, int V)> changeLayerVisible;
 
@@ -63,8 +81,9 @@ public:
     // Draws the legend's rows as vectors into area (the painter's device units) for a printed
     // page: a heading on the first page, then from row firstRow (counting filled rows only) as
     // many rows as fit, each with its swatch and its name as on screen and its box ticked or
-    // empty; a hidden layer's name is marked "(hidden)". Returns the row to go on with, or -1
-    // when the last row has been drawn.
+    // empty; a hidden layer's name is marked "(hidden)", and under a row its classes (the
+    // caption wrapped to the page's width, a swatch and text per class). Returns the row to go
+    // on with (a class or a line of a caption is a row), or -1 when the last row has been drawn.
     int paintRows(QPainter& painter, const QRectF& area, int firstRow) const;
 
     // Rows and controls, indexed by layer number; a layer that failed to load leaves nullptr.
@@ -72,11 +91,12 @@ public:
     QVector<QCheckBox*> LayerVisCheck;
     QScrollBar* LayerListScroll = nullptr;
 
-    // Number of rows shown: the filled rows. A layer that failed to load leaves no gap: the rows
-    // stand one under the other in the order of their layers.
+    // Number of rows shown: the filled rows and the rows of the classes listed under them. A
+    // layer that failed to load leaves no gap: the rows stand one under the other in the order
+    // of their layers.
     int rowSlots() const;
 
-    // Where row c stands in the list: the number of filled rows before it.
+    // Where row c stands in the list: the number of rows shown before it.
     int rowPlace(int c) const;
 
     // The top of row c, in twips, at the current scroll position.
@@ -96,10 +116,13 @@ private:
     void LayerListScroll_Change();
     void LayerVisCheck_Click(int Index);
     void positionRow(int c, double offsetRows);
+    // Wraps the classes' captions to the panel's width.
+    void wrapClasses();
 
     SwatchPainter swatchPainter_;
     QWidget* rows_ = nullptr;  // holds the rows, left of the scroll bar
     QVector<QString> names_;   // the layers' names as given, by row
+    QVector<LegendClassRows*> classes_;  // the classes listed under each row, or null
     int wheelDelta_ = 0;       // wheel turning not yet a whole notch
     double scrollOffsetRows_ = 0;
 };
@@ -112,7 +135,37 @@ namespace legend {
 // leaves it out.
 int wholeTitleWidth(const QMdiSubWindow& window);
 
+// Text broken into the lines that fit width (in the device's units) in font: between words
+// where it can, within a word too long for a line.
+QStringList wrapLines(const QString& text, const QFont& font, double width,
+                      QPaintDevice* device = nullptr);
+
 }  // namespace legend
+
+// The classes listed under a legend row, painted in place: the caption's lines, then a swatch
+// and the text of each class, a row pitch apart; the rows begin at the check box's left.
+class LegendClassRows : public QWidget {
+    Q_OBJECT
+public:
+    LegendClassRows(LegendClasses classes, QWidget* parent);
+
+    const LegendClasses& classes() const { return classes_; }
+    // The caption as wrapped for the width it was last given.
+    const QStringList& captionLines() const { return lines_; }
+    // Wraps the caption for a width in pixels.
+    void wrap(int width);
+    // The rows it takes: the caption's lines and the classes.
+    int rowCount() const { return static_cast<int>(lines_.size() + classes_.rows.size()); }
+    double pitchPixels = 0;  // the legend's row pitch
+    int rowPixels = 0;       // a row's height (a check box's)
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    LegendClasses classes_;
+    QStringList lines_;
+};
 
 // One swatch of the legend.
 class LegendSwatch : public QWidget {

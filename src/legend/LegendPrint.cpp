@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <vector>
 
 #include "layout/LegendGeometry.h"
 #include "legend/LayerListForm.h"
@@ -21,15 +22,6 @@ constexpr double kHeadingPointSize = 13.0;
 }  // namespace
 
 int LayerListForm::paintRows(QPainter& painter, const QRectF& area, int firstRow) const {
-    std::vector<int> rows;
-    for (int c = 0; c < LayerVisCheck.size(); ++c) {
-        if (LayerVisCheck[c] != nullptr && Legend[c] != nullptr) {
-            rows.push_back(c);
-        }
-    }
-    if (firstRow < 0 || firstRow >= static_cast<int>(rows.size())) {
-        return -1;
-    }
     const QPaintDevice* device = painter.device();
     const double dpiX = device ? device->logicalDpiX() : 96.0;
     const double dpiY = device ? device->logicalDpiY() : 96.0;
@@ -41,6 +33,42 @@ int LayerListForm::paintRows(QPainter& painter, const QRectF& area, int firstRow
     const double boxSide = rowHeight * 0.8;
     const double boxLeft = area.left() + swatchWidth + across(legend::kTwipsPerCellX);
     const double nameLeft = boxLeft + boxSide + across(legend::kTwipsPerCellX / 2);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(kNamePointSize);
+    QFont captionFont = font;
+    captionFont.setItalic(true);
+
+    // The rows to print: each layer's, then the lines of its classes' caption (wrapped to the
+    // page) and its classes.
+    struct Row {
+        int layer;
+        int line = -1;   // a line of the caption
+        int klass = -1;  // a class
+    };
+    std::vector<Row> rows;
+    std::vector<QStringList> captions(static_cast<std::size_t>(LayerVisCheck.size()));
+    for (int c = 0; c < LayerVisCheck.size(); ++c) {
+        if (LayerVisCheck[c] == nullptr || Legend[c] == nullptr) {
+            continue;
+        }
+        rows.push_back({c});
+        if (const LegendClassRows* classes = classes_[c]) {
+            QStringList& lines = captions[static_cast<std::size_t>(c)];
+            if (!classes->classes().caption.isEmpty()) {
+                lines = legend::wrapLines(classes->classes().caption, captionFont,
+                                          area.right() - boxLeft, painter.device());
+            }
+            for (int l = 0; l < lines.size(); ++l) {
+                rows.push_back({c, l});
+            }
+            for (int k = 0; k < classes->classes().rows.size(); ++k) {
+                rows.push_back({c, -1, k});
+            }
+        }
+    }
+    if (firstRow < 0 || firstRow >= static_cast<int>(rows.size())) {
+        return -1;
+    }
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -56,8 +84,6 @@ int LayerListForm::paintRows(QPainter& painter, const QRectF& area, int firstRow
                          QStringLiteral("Available Layers"));
         top += hm.height() * 1.5;
     }
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(kNamePointSize);
     const QFontMetricsF metrics(font, device);
     const double lineWidth = std::max(1.0, dpiX / 144.0);
 
@@ -67,8 +93,34 @@ int LayerListForm::paintRows(QPainter& painter, const QRectF& area, int firstRow
         if (rowTop + std::max(rowHeight, metrics.height()) > area.bottom() && k > firstRow) {
             break;
         }
-        const LegendSwatch* swatch = Legend[rows[static_cast<std::size_t>(k)]];
-        const QCheckBox* box = LayerVisCheck[rows[static_cast<std::size_t>(k)]];
+        const Row& row = rows[static_cast<std::size_t>(k)];
+        const double baseline = rowTop + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
+        if (row.line >= 0) {
+            painter.setFont(captionFont);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(boxLeft, baseline),
+                             captions[static_cast<std::size_t>(row.layer)][row.line]);
+            continue;
+        }
+        if (row.klass >= 0) {
+            const auto& [colour, label] = classes_[row.layer]->classes().rows[row.klass];
+            const QRectF swatch(boxLeft, rowTop + (rowHeight - boxSide) / 2, boxSide * 1.5,
+                                boxSide);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(Qt::white);
+            painter.drawRect(swatch);
+            painter.setBrush(colour);
+            painter.drawRect(swatch);
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(QColor(90, 90, 90), lineWidth));
+            painter.drawRect(swatch);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(swatch.right() + boxSide / 2, baseline), label);
+            continue;
+        }
+        const LegendSwatch* swatch = Legend[row.layer];
+        const QCheckBox* box = LayerVisCheck[row.layer];
         if (swatch->shapeType != kPointLayer && swatchPainter_) {
             QRectF rect(area.left(), rowTop, swatchWidth, rowHeight);
             if (swatch->shapeType == kLineLayer) {
@@ -95,7 +147,6 @@ int LayerListForm::paintRows(QPainter& painter, const QRectF& area, int firstRow
         }
         painter.setFont(font);
         painter.setPen(shown ? QColor(Qt::black) : QColor(110, 110, 110));
-        const double baseline = rowTop + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
         // Names are text from the map definition: drawn literally, never as markup.
         QString text = swatch->name;
         if (!shown) {

@@ -234,4 +234,50 @@ TEST_F(LegendTest, WheelAndThumbFollowTheRows) {
     EXPECT_EQ(bar->maximum(), 0);
 }
 
+// Classes listed under a row: the caption wrapped to the width left of the scroll bar's place,
+// never cut, then a swatch per class in its colour; the rows below move down by as many rows and
+// the scroll bar counts them; without rows they go and everything is back where it was.
+TEST_F(LegendTest, ClassesStandUnderTheirRowAndGoAgain) {
+    fill(4);
+    const int pitch = form->logicalDpiY() * 360 / 1440;
+    const QRect below = form->LayerVisCheck[2]->geometry();
+    LegendClasses classes;
+    classes.caption = QStringLiteral("Hours of vessel-tracks-2024.csv, 2024-05-01, 1–20 kn");
+    classes.rows = {{QColor(0, 160, 0), QStringLiteral("0–2 h")},
+                    {QColor(0, 0, 200), QStringLiteral("2–7.5 h")}};
+    form->setLayerClasses(1, classes);
+    const LegendClassRows* listed = form->layerClasses(1);
+    ASSERT_NE(listed, nullptr);
+    ASSERT_TRUE(listed->isVisible());
+    EXPECT_EQ(listed->y(), 2 * pitch);
+    EXPECT_EQ(listed->x(), form->LayerVisCheck[1]->x());
+    EXPECT_LE(listed->x() + listed->width(), form->width() - form->LayerListScroll->width());
+    const QStringList lines = listed->captionLines();
+    ASSERT_GE(lines.size(), 2) << "a caption wider than the panel is wrapped";
+    // Broken at spaces or after hyphens: nothing lost.
+    EXPECT_EQ(lines.join(QString()).remove(' '), QString(classes.caption).remove(' '));
+    QFont italic = form->LayerVisCheck[1]->font();
+    italic.setItalic(true);
+    for (const QString& line : lines) {
+        EXPECT_LE(QFontMetrics(italic, listed).horizontalAdvance(line), listed->width())
+            << line.toStdString();
+    }
+    const int extra = static_cast<int>(lines.size()) + 2;
+    EXPECT_EQ(form->LayerVisCheck[2]->y(), below.y() + extra * pitch);
+    EXPECT_EQ(form->rowSlots(), 4 + extra);
+    EXPECT_EQ(form->LayerListScroll->maximum(), 4 + extra - 3);
+    const QImage image = const_cast<LegendClassRows*>(listed)->grab().toImage();
+    const int rowPixels = form->LayerVisCheck[1]->height();
+    for (int k = 0; k < 2; ++k) {
+        const QPoint swatch(rowPixels / 2,
+                            (static_cast<int>(lines.size()) + k) * pitch + rowPixels / 2);
+        EXPECT_EQ(image.pixelColor(swatch * image.devicePixelRatio()), classes.rows[k].first) << k;
+    }
+
+    form->setLayerClasses(1, {});
+    EXPECT_EQ(form->layerClasses(1), nullptr);
+    EXPECT_EQ(form->LayerVisCheck[2]->geometry(), below);
+    EXPECT_EQ(form->LayerListScroll->maximum(), 1);
+}
+
 }  // namespace

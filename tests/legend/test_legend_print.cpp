@@ -110,4 +110,28 @@ TEST_F(LegendPrintTest, RowsThatDoNotFitGoOnTheNextPage) {
     EXPECT_EQ(form->paintRows(*std::make_unique<QPainter>(), QRectF(0, 0, 10, 10), 11), -1);
 }
 
+// Classes listed under a row are printed under it: the caption, then each class's swatch in its
+// colour and its text.
+TEST_F(LegendPrintTest, ClassesFollowTheirRow) {
+    LegendClasses classes;
+    classes.caption = QStringLiteral("Hours of tracks.csv, whole file, every speed");
+    classes.rows = {{QColor(0, 160, 0), QStringLiteral("0–2 h")},
+                    {QColor(0, 160, 0), QStringLiteral("2–7.5 h")}};
+    form->setLayerClasses(4, classes);
+    const QString pdf = file("classes.pdf");
+    EXPECT_EQ(print(pdf, QSizeF(8.27, 11.69)), std::vector<int>{0});
+    const QString text = pdfText(pdf, 1).simplified();
+    EXPECT_TRUE(text.contains(QStringLiteral(
+        "Layer 4 Hours of tracks.csv, whole file, every speed 0–2 h 2–7.5 h Closures")))
+        << text.toStdString();
+    const QImage page = renderPdfPage(pdf, 1, 72, file("classes"));
+    int green = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            green += near(page.pixelColor(x, y), QColor(0, 160, 0)) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(green, 2 * 20);
+}
+
 }  // namespace
