@@ -1,5 +1,6 @@
 #include "app/AreaShading.h"
 
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -60,59 +61,6 @@ QString breakText(double v) {
 constexpr std::array<QRgb, kShadeClasses> kShadeRamp = {0xffffb2, 0xfecc5c, 0xfd8d3c, 0xf03b20,
                                                         0xbd0026};
 constexpr int kShadeAlpha = 165;  // the layer's outlines and labels still show through
-
-class ShadePicture : public OverlayPicture {
-public:
-    explicit ShadePicture(std::shared_ptr<const AreaShade> shade) : shade_(std::move(shade)) {}
-
-    bool draw(QPainter& painter, const Viewport& viewport,
-              const std::atomic<bool>* cancel) const override {
-        const FeatureStore& store = *shade_->store;
-        const GridToSurface transform(store.frame(), viewport);
-        const double margin = 8;
-        const QRectF clip =
-            QRectF(QPointF(0, 0), viewport.size()).adjusted(-margin, -margin, margin, margin);
-        const ScreenGeometry geometry(transform, clip, store.frame(), viewport, 0.5);
-        const MapRect view = viewport.extent();
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(Qt::NoPen);
-        std::vector<QPointF> points;
-        std::vector<QPointF> scratch;
-        int done = 0;
-        for (const AreaShade::Area& area : shade_->areas) {
-            if (cancel != nullptr && (++done & 63) == 0 && cancel->load()) {
-                painter.restore();
-                return false;
-            }
-            const int k = shade_->classes.classOf(area.hours);
-            const auto f = static_cast<FeatureId>(area.feature);
-            const MapRect box = store.featureBounds(f);
-            if (k < 0 || box.left > view.right || box.right < view.left || box.bottom > view.top ||
-                box.top < view.bottom) {
-                continue;
-            }
-            QPainterPath path;
-            path.setFillRule(Qt::OddEvenFill);
-            for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
-                geometry.project(store.ring(r), store.ringChunks(r), true, points);
-                geometry.clipPolygon(points, scratch);
-                if (points.size() >= 3) {
-                    path.addPolygon(QPolygonF(QList<QPointF>(points.begin(), points.end())));
-                    path.closeSubpath();
-                }
-            }
-            QColor fill = shade_->classes.colour(k);
-            fill.setAlpha(kShadeAlpha);
-            painter.fillPath(path, fill);
-        }
-        painter.restore();
-        return true;
-    }
-
-private:
-    std::shared_ptr<const AreaShade> shade_;
-};
 
 // Device pixels per logical pixel of the painter's device, so that the legend holds its size on
 // printers.
@@ -185,9 +133,14 @@ ShadeClasses shadeClasses(std::span<const double> hours) {
     return classes;
 }
 
-QString AreaShade::title() const {
-    return QStringLiteral("%1, %2 (hours)")
-        .arg(layerName, periodText.isEmpty() ? QStringLiteral("whole file") : periodText);
+QString AreaShade::choice() const {
+    return QStringLiteral("%1, %2").arg(
+        periodText.isEmpty() ? QStringLiteral("whole file") : periodText,
+        speedText.isEmpty() ? QStringLiteral("every speed") : speedText);
+}
+
+QString AreaShade::caption() const {
+    return QStringLiteral("Hours of %1, %2").arg(fileName, choice());
 }
 
 std::shared_ptr<const AreaShade> computeAreaShade(
@@ -212,14 +165,23 @@ std::shared_ptr<const AreaShade> computeAreaShade(
         }
     }
     auto shade = std::make_shared<AreaShade>();
-    shade->layerName = set.query->columns()[static_cast<std::size_t>(request.column)].name;
+    const auto& column = set.query->columns()[static_cast<std::size_t>(request.column)];
+    shade->layerName = column.name;
+    shade->record = column.record;
+    shade->fileName = QFileInfo(set.path).fileName();
     shade->periodText = request.periodText;
-    shade->store =
-        MapLayers[static_cast<std::size_t>(
-                      set.query->columns()[static_cast<std::size_t>(request.column)].record)]
-            ->store();
+    if (request.hours.speedRange) {
+        shade->speedText = QStringLiteral("%1–%2\u00a0kn")
+                               .arg(QString::number(request.hours.minKnots),
+                                    QString::number(request.hours.maxKnots));
+    }
+    shade->store = MapLayers[static_cast<std::size_t>(column.record)]->store();
     std::vector<double> hours;
     for (const auto& [feature, sum] : sums) {
+        // The tables list an area a vessel was in at other speeds too, with no hours.
+        if (!(sum > 0)) {
+            continue;
+        }
         shade->areas.push_back({feature, set.query->cellText(request.column, feature), sum});
         hours.push_back(sum);
     }
@@ -227,81 +189,113 @@ std::shared_ptr<const AreaShade> computeAreaShade(
     return shade;
 }
 
-std::shared_ptr<const OverlayPicture> ShadeOverlay::picture() const {
-    if (!shade_ || !shade_->store || shade_->classes.upper.empty()) {
-        return nullptr;
-    }
-    return std::make_shared<ShadePicture>(shade_);
+QColor ShadeFill::fill(const ShadeClasses& classes, int k) {
+    QColor colour = classes.colour(k);
+    colour.setAlpha(kShadeAlpha);
+    return colour;
 }
 
-}  // namespace pelagon
+bool ShadeFill::draw(QPainter& painter, const Viewport& viewport, const QRectF& clip,
+                     const std::atomic<bool>* cancel) const {
+    if (!shade_->store || shade_->classes.upper.empty()) {
+        return true;
+    }
+    const FeatureStore& store = *shade_->store;
+    const GridToSurface transform(store.frame(), viewport);
+    const ScreenGeometry geometry(transform, clip, store.frame(), viewport, 0.5);
+    const MapPoint topLeft = viewport.toMap(clip.topLeft());
+    const MapPoint bottomRight = viewport.toMap(clip.bottomRight());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    std::vector<QPointF> points;
+    std::vector<QPointF> scratch;
+    int done = 0;
+    for (const AreaShade::Area& area : shade_->areas) {
+        if (cancel != nullptr && (++done & 63) == 0 && cancel->load()) {
+            painter.restore();
+            return false;
+        }
+        const int k = shade_->classes.classOf(area.hours);
+        const auto f = static_cast<FeatureId>(area.feature);
+        const MapRect box = store.featureBounds(f);
+        if (k < 0 || box.left > bottomRight.x || box.right < topLeft.x || box.bottom > topLeft.y ||
+            box.top < bottomRight.y) {
+            continue;
+        }
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
+            geometry.project(store.ring(r), store.ringChunks(r), true, points);
+            geometry.clipPolygon(points, scratch);
+            if (points.size() >= 3) {
+                path.addPolygon(QPolygonF(QList<QPointF>(points.begin(), points.end())));
+                path.closeSubpath();
+            }
+        }
+        painter.fillPath(path, fill(shade_->classes, k));
+    }
+    painter.restore();
+    return true;
+}
 
-namespace pelagon {
-
-QRectF ShadeOverlay::legendBox(const QPainter& painter, const Viewport& viewport) const {
-    if (!shade_ || shade_->classes.upper.empty() || !viewport.isValid()) {
+QRectF paintShadeLegend(QPainter& painter, const QSizeF& surface, const AreaShade& shade) {
+    if (shade.classes.upper.empty() || surface.isEmpty()) {
         return {};
     }
     const double scale = legendScale(painter);
-    const QFontMetricsF title(legendFont(painter, scale, true), painter.device());
-    const QFontMetricsF body(legendFont(painter, scale, false), painter.device());
-    double width = title.horizontalAdvance(shade_->title());
+    const QFont titleFont = legendFont(painter, scale, true);
+    const QFont bodyFont = legendFont(painter, scale, false);
+    const QFontMetricsF title(titleFont, painter.device());
+    const QFontMetricsF body(bodyFont, painter.device());
     const double swatch = 18 * scale;
-    for (std::size_t k = 0; k < shade_->classes.upper.size(); ++k) {
+    const double pad = 5 * scale;
+    const double rowHeight = body.height() + 2 * scale;
+    const std::size_t classes = shade.classes.upper.size();
+    double width =
+        std::max(title.horizontalAdvance(shade.layerName), body.horizontalAdvance(shade.caption()));
+    for (std::size_t k = 0; k < classes; ++k) {
         width =
             std::max(width, swatch + 6 * scale +
-                                body.horizontalAdvance(shade_->classes.label(static_cast<int>(k))));
+                                body.horizontalAdvance(shade.classes.label(static_cast<int>(k))));
     }
-    const double pad = 5 * scale;
-    const double rows = static_cast<double>(shade_->classes.upper.size());
-    const QSizeF size(width + 2 * pad,
-                      title.height() + rows * (body.height() + 2 * scale) + 3 * pad);
-    // The lower right corner: the scale bar keeps the lower left, the time the upper left, and
-    // the Positions windows open over the upper right.
-    return QRectF(QPointF(viewport.size().width() - 8 * scale - size.width(),
-                          viewport.size().height() - 8 * scale - size.height()),
-                  size);
-}
-
-void ShadeOverlay::paint(QPainter& painter, const Viewport& viewport) const {
-    const QRectF box = legendBox(painter, viewport);
-    if (box.isEmpty()) {
-        return;
-    }
-    const double scale = legendScale(painter);
-    const double pad = 5 * scale;
+    const QSizeF size(width + 2 * pad, title.height() + body.height() +
+                                           static_cast<double>(classes) * rowHeight + 3 * pad);
+    // The lower right corner: the scale bar keeps the lower left and the time the upper left.
+    const QRectF box(QPointF(surface.width() - 8 * scale - size.width(),
+                             surface.height() - 8 * scale - size.height()),
+                     size);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(QColor(60, 60, 60), 1 * scale));
     painter.setBrush(QColor(255, 255, 255, 230));
     painter.drawRect(box);
-    const QFont titleFont = legendFont(painter, scale, true);
-    const QFont bodyFont = legendFont(painter, scale, false);
-    const QFontMetricsF title(titleFont, painter.device());
-    const QFontMetricsF body(bodyFont, painter.device());
-    painter.setFont(titleFont);
-    painter.setPen(Qt::black);
+    const double left = box.left() + pad;
+    const double right = box.width() - 2 * pad;
     double y = box.top() + pad;
-    painter.drawText(QRectF(box.left() + pad, y, box.width() - 2 * pad, title.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, shade_->title());
-    y += title.height() + pad;
+    painter.setPen(Qt::black);
+    painter.setFont(titleFont);
+    painter.drawText(QRectF(left, y, right, title.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     shade.layerName);
+    y += title.height();
     painter.setFont(bodyFont);
-    const double swatch = 18 * scale;
-    for (std::size_t k = 0; k < shade_->classes.upper.size(); ++k) {
+    painter.drawText(QRectF(left, y, right, body.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     shade.caption());
+    y += body.height() + pad;
+    for (std::size_t k = 0; k < classes; ++k) {
         const int c = static_cast<int>(k);
-        const QRectF row(box.left() + pad, y, box.width() - 2 * pad, body.height());
-        QColor fill = shade_->classes.colour(c);
-        fill.setAlpha(kShadeAlpha);
+        const QRectF row(left, y, right, body.height());
         painter.setPen(QPen(QColor(90, 90, 90), 1 * scale));
-        painter.setBrush(fill);
+        painter.setBrush(ShadeFill::fill(shade.classes, c));
         painter.drawRect(
             QRectF(row.left(), row.top() + 1 * scale, swatch, row.height() - 2 * scale));
         painter.setPen(Qt::black);
         painter.drawText(row.adjusted(swatch + 6 * scale, 0, 0, 0),
-                         Qt::AlignLeft | Qt::AlignVCenter, shade_->classes.label(c));
-        y += body.height() + 2 * scale;
+                         Qt::AlignLeft | Qt::AlignVCenter, shade.classes.label(c));
+        y += rowHeight;
     }
     painter.restore();
+    return box;
 }
 
 }  // namespace pelagon

@@ -9,15 +9,17 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
-#include "canvas/MapOverlay.h"
+#include "render/MapSnapshot.h"
 #include "tracks/AreaVisits.h"
 
 namespace pelagon {
 
 class FeatureStore;
 class MapLayer;
+class Viewport;
 struct PositionSet;
 
 // Up to five classes of hours: class k holds the hours above upper[k - 1] (0 for the first) up
@@ -50,7 +52,10 @@ struct ShadeRequest {
 // for the same options, summed over the vessels.
 struct AreaShade {
     QString layerName;
-    QString periodText;
+    int record = -1;     // the layer's place in the map's layers (and the legend's rows)
+    QString fileName;    // the positions file's name
+    QString periodText;  // empty for the whole file
+    QString speedText;   // "1–20 kn" (a no-break space before the unit); empty for every speed
     std::shared_ptr<const FeatureStore> store;  // the layer's areas
     struct Area {
         std::int32_t feature = 0;
@@ -59,8 +64,10 @@ struct AreaShade {
     };
     std::vector<Area> areas;  // those with hours, by feature
     ShadeClasses classes;
-    // "fishing areas, 2024-05 (hours)".
-    QString title() const;
+    // What was asked for: "2024-05, 1–20 kn", "whole file, every speed".
+    QString choice() const;
+    // What the shading shows, for its legend: "Hours of tracks.csv, 2024-05, 1–20 kn".
+    QString caption() const;
 };
 
 // Follows the file's tracks through the areas (src/tracks, as the command line does). Runs on
@@ -70,22 +77,25 @@ std::shared_ptr<const AreaShade> computeAreaShade(
     const PositionSet& set, const std::vector<std::shared_ptr<MapLayer>>& MapLayers,
     const ShadeRequest& request);
 
-// The areas of one shading filled by class over the map's layers, drawn on the renderer's
-// worker, and the legend of its classes (title, then a swatch and "0.5–2 h" per class) in a box
-// in the map's lower right corner, on screen, in print and in saved views. After set the
-// canvas's pictures must be refreshed.
-class ShadeOverlay : public MapOverlay {
+// The areas of one shading filled by class, half transparent, as part of their layer: drawn on
+// the renderer's threads over the layer's own features and beneath the layers above it.
+class ShadeFill : public LayerOverdraw {
 public:
-    void set(std::shared_ptr<const AreaShade> shade) { shade_ = std::move(shade); }
-    const std::shared_ptr<const AreaShade>& shade() const { return shade_; }
+    explicit ShadeFill(std::shared_ptr<const AreaShade> shade) : shade_(std::move(shade)) {}
 
-    std::shared_ptr<const OverlayPicture> picture() const override;
-    void paint(QPainter& painter, const Viewport& viewport) const override;
-    // Where paint draws the legend; empty without one.
-    QRectF legendBox(const QPainter& painter, const Viewport& viewport) const;
+    bool draw(QPainter& painter, const Viewport& viewport, const QRectF& clip,
+              const std::atomic<bool>* cancel) const override;
+
+    // The class's fill as drawn, transparency included (the legend's swatches).
+    static QColor fill(const ShadeClasses& classes, int k);
 
 private:
     std::shared_ptr<const AreaShade> shade_;
 };
+
+// The classes' legend in a box in the lower right corner of a surface (the layer's name, the
+// caption, then a swatch and "0.5–2 h" per class): for saved views, which hold the map without
+// the legend window. Returns where it drew the box.
+QRectF paintShadeLegend(QPainter& painter, const QSizeF& surface, const AreaShade& shade);
 
 }  // namespace pelagon

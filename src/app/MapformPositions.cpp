@@ -179,6 +179,11 @@ QString Mapform::saveViewTo(const QString& path, int width) {
                 // relative to the map as on screen.
                 theMap->renderTo(painter, QRectF(QPointF(0, 0), surface),
                                  outputDecorationScale(surface, QSizeF(theMap->size())));
+                // The view holds the map without the legend window: the classes of a shading
+                // go on the map.
+                if (positions_ != nullptr && positions_->shading()) {
+                    paintShadeLegend(painter, surface, *positions_->shading());
+                }
             },
             size, *format, QStringLiteral("Dudadiruz Pelagon"));
         problem = view.ok() ? writeFileAtomically(path, view.bytes) : view.error;

@@ -41,7 +41,6 @@ struct PositionsController::Task {
 
 PositionsController::PositionsController(Mapform& map, MessageSink& messages)
     : QObject(&map), map_(map), messages_(messages) {
-    map_.theMap->addOverlay(&shade_);
     map_.theMap->addOverlay(&overlay_);
     timeBar_ = new TimeBar(&map_);
     timeBar_->hide();
@@ -70,7 +69,7 @@ PositionsController::~PositionsController() {
         }
     }
     map_.theMap->removeOverlay(&overlay_);
-    map_.theMap->removeOverlay(&shade_);
+    takeShadingOff();
 }
 
 QList<PositionsWindow*> PositionsController::windows() const {

@@ -60,11 +60,15 @@ public:
     // Asks which areas to shade by the file's hours and shades them.
     void shadeDialog(PositionsWindow* window, const std::shared_ptr<const PositionSet>& set);
     // Shades the areas of a layer by a shown file's hours, computed off this thread (one shading
-    // on the map at a time: it takes the place of the last); shadingChanged tells when drawn.
+    // on the map at a time: it takes the place of the last), drawn as part of the layer with its
+    // classes listed under the layer in the legend; shadingChanged tells when drawn. When the
+    // choice gives no hours, the shading is cleared and a message says so.
     void shadeAreas(const std::shared_ptr<const PositionSet>& set, const ShadeRequest& request);
-    // Takes the shading away: the layer looks as its own symbol draws it.
+    // Takes the shading away: the layer looks as its own symbol draws it, and its classes leave
+    // the legend.
     void clearShading();
-    const ShadeOverlay& shading() const { return shade_; }
+    // The shading on the map; null when there is none.
+    const std::shared_ptr<const AreaShade>& shading() const { return shade_; }
 
     // Whether a drag carries files that could be positions (local files).
     static QStringList localFiles(const QMimeData* data);
@@ -99,10 +103,14 @@ private:
     // Moves a window that hides the file's positions on the map to the top of the frame, where
     // that leaves them in sight.
     void keepPositionsInSight(PositionsWindow* window, const PositionSet& set);
+    // Puts a shading on its layer and in the legend, in place of the last.
+    void showShading(const std::shared_ptr<const AreaShade>& shade, const PositionSet* set);
+    // Takes the shading off its layer and out of the legend, telling no one.
+    void takeShadingOff();
 
     Mapform& map_;
     MessageSink& messages_;
-    ShadeOverlay shade_;  // beneath the tracks
+    std::shared_ptr<const AreaShade> shade_;
     const PositionSet* shadeSet_ = nullptr;
     int shadeRun_ = 0;  // counts requests: only the latest one's result is shown
     PositionsOverlay overlay_;

@@ -1,6 +1,5 @@
 // The shading of a layer's areas by the hours of a positions file (part of PositionsController).
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
 #include <QThreadPool>
@@ -11,7 +10,9 @@
 #include "app/ShadeDialog.h"
 #include "canvas/MapCanvas.h"
 #include "common/MessageSink.h"
+#include "legend/LayerListForm.h"
 #include "query/PositionSet.h"
+#include "render/MapLayer.h"
 
 namespace pelagon {
 
@@ -52,43 +53,74 @@ void PositionsController::shadeAreas(const std::shared_ptr<const PositionSet>& s
                     return;  // the file was closed meanwhile
                 }
                 if (shade->areas.empty()) {
+                    // Nothing to shade: what an earlier choice shaded would pass for this one's.
+                    c.clearShading();
                     c.messages_.information(
                         QStringLiteral("Shade areas by hours"),
-                        QStringLiteral("No vessel of %1 spent time in the areas of %2 (%3).")
-                            .arg(QFileInfo(set->path).fileName(), shade->layerName,
-                                 shade->periodText.isEmpty() ? QStringLiteral("whole file")
-                                                             : shade->periodText));
+                        QStringLiteral("No vessel of %1 spent time in the areas of %2 (%3): "
+                                       "no area is shaded.")
+                            .arg(shade->fileName, shade->layerName, shade->choice()));
                     return;
                 }
-                c.shade_.set(shade);
-                c.shadeSet_ = set.get();
-                for (const QPointer<PositionsWindow>& w : c.windows_) {
-                    if (w) {
-                        w->clearShadeButton()->setEnabled(w->model()->positions().get() ==
-                                                          set.get());
-                    }
-                }
-                c.map_.theMap->refreshPictures();
-                c.map_.theMap->update();
-                emit c.shadingChanged();
+                c.showShading(shade, set.get());
             },
             Qt::QueuedConnection);
     });
 }
 
+void PositionsController::showShading(const std::shared_ptr<const AreaShade>& shade,
+                                      const PositionSet* set) {
+    takeShadingOff();
+    shade_ = shade;
+    shadeSet_ = set;
+    const auto record = static_cast<std::size_t>(shade->record);
+    if (record < map_.MapLayers.size() && map_.MapLayers[record]) {
+        map_.MapLayers[record]->setOverdraw(std::make_shared<ShadeFill>(shade));
+    }
+    if (LayerListForm* legend = map_.legend()) {
+        LegendClasses classes;
+        classes.caption = shade->caption();
+        for (std::size_t k = 0; k < shade->classes.upper.size(); ++k) {
+            const int c = static_cast<int>(k);
+            classes.rows.append({ShadeFill::fill(shade->classes, c), shade->classes.label(c)});
+        }
+        legend->setLayerClasses(shade->record, classes);
+    }
+    for (const QPointer<PositionsWindow>& w : windows_) {
+        if (w) {
+            w->clearShadeButton()->setEnabled(w->model()->positions().get() == set);
+        }
+    }
+    map_.theMap->refresh();
+    emit shadingChanged();
+}
+
+void PositionsController::takeShadingOff() {
+    if (!shade_) {
+        return;
+    }
+    const auto record = static_cast<std::size_t>(shade_->record);
+    if (record < map_.MapLayers.size() && map_.MapLayers[record]) {
+        map_.MapLayers[record]->setOverdraw(nullptr);
+    }
+    if (LayerListForm* legend = map_.legend()) {
+        legend->setLayerClasses(shade_->record, {});
+    }
+    shade_.reset();
+    shadeSet_ = nullptr;
+}
+
 void PositionsController::clearShading() {
     ++shadeRun_;
-    const bool shown = shade_.shade() != nullptr;
-    shade_.set(nullptr);
-    shadeSet_ = nullptr;
+    const bool shown = shade_ != nullptr;
+    takeShadingOff();
     for (const QPointer<PositionsWindow>& w : windows_) {
         if (w) {
             w->clearShadeButton()->setEnabled(false);
         }
     }
     if (shown) {
-        map_.theMap->refreshPictures();
-        map_.theMap->update();
+        map_.theMap->refresh();
         emit shadingChanged();
     }
 }
