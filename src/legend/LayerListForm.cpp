@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScrollBar>
@@ -305,17 +306,36 @@ void LegendSwatch::paintEvent(QPaintEvent*) {
 // The classes listed under a row.
 QStringList legend::wrapLines(const QString& text, const QFont& font, double width,
                               QPaintDevice* device) {
+    width = std::max(1.0, width);
+    const QFontMetricsF metrics(font, device);
+    // A piece too wide for a line alone is broken between its words, or within a word.
+    const auto breakPiece = [&](const QString& piece, QStringList& lines) {
+        QTextLayout layout(piece, font, device);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines << piece.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+    };
+    // The pieces between commas stay whole where they fit: "…, 2024-05-01," and "1–20 kn"
+    // rather than "1–" and "20 kn".
     QStringList lines;
-    QTextLayout layout(text, font, device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(std::max(1.0, width));
-        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    const QStringList pieces = text.split(QStringLiteral(", "));
+    for (qsizetype k = 0; k < pieces.size(); ++k) {
+        const QString piece = pieces[k] + (k + 1 < pieces.size() ? QStringLiteral(",") : QString());
+        if (!lines.isEmpty() && k > 0 &&
+            metrics.horizontalAdvance(lines.back() + QLatin1Char(' ') + piece) <= width) {
+            lines.back() += QLatin1Char(' ') + piece;
+        } else if (metrics.horizontalAdvance(piece) <= width) {
+            lines << piece;
+        } else {
+            breakPiece(piece, lines);
+        }
     }
-    layout.endLayout();
     return lines;
 }
 

@@ -135,8 +135,8 @@ namespace legend {
 // leaves it out.
 int wholeTitleWidth(const QMdiSubWindow& window);
 
-// Text broken into the lines that fit width (in the device's units) in font: between words
-// where it can, within a word too long for a line.
+// Text broken into the lines that fit width (in the device's units) in font: after its commas
+// where it can, else between words, within a word too long for a line.
 QStringList wrapLines(const QString& text, const QFont& font, double width,
                       QPaintDevice* device = nullptr);
 
