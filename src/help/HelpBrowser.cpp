@@ -16,20 +16,20 @@ namespace pelagon {
 namespace {
 
 // Initial placement in twips, inside the window.
-constexpr double kClientWidth = 6540;
-constexpr double kClientHeight = 5130;
+constexpr double kHelpClientWidth = 6540;
+constexpr double kHelpClientHeight = 5130;
 constexpr double kToolbarHeight = 540;
 constexpr double kStripTop = 540;
-constexpr double kStripHeight = 675;
+constexpr double kHelpStripHeight = 675;
 constexpr QRectF kLabelPlacement(45, 60, 3075, 255);
 constexpr QRectF kAddressPlacement(45, 300, 3795, 315);
 constexpr QRectF kViewPlacement(45, 1215, 4680, 3735);
 constexpr double kAddressLeftWhenOpen = 50;
 constexpr double kAddressGapBelowLabel = 15;
-constexpr int kTimerIntervalMs = 5;
+constexpr int kHelpTimerIntervalMs = 5;
 constexpr int kEnter = 13;
 
-const QString kWorking = QStringLiteral("Working...");
+const QString kHelpWorking = QStringLiteral("Working...");
 
 }  // namespace
 
@@ -78,7 +78,7 @@ HelpBrowser::HelpBrowser(QMdiArea* area, PageViewFactory makeView)
     setWidget(body_);
     body_->installEventFilter(this);
 
-    timTimer_.setInterval(kTimerIntervalMs);
+    timTimer_.setInterval(kHelpTimerIntervalMs);
     connect(&timTimer_, &QTimer::timeout, this, &HelpBrowser::timTimer_Timer);
 
     if (area != nullptr) {
@@ -100,7 +100,7 @@ void HelpBrowser::resetControls() {
 
     tbToolBar_->setGeometry(0, 0, body_->width(), twipsToPixelsY(*this, kToolbarHeight));
     picAddress_->setGeometry(0, twipsToPixelsY(*this, kStripTop), body_->width(),
-                             twipsToPixelsY(*this, kStripHeight));
+                             twipsToPixelsY(*this, kHelpStripHeight));
     lblAddress_->setGeometry(twipsToPixelsX(*this, kLabelPlacement.left()),
                              twipsToPixelsY(*this, kLabelPlacement.top()),
                              twipsToPixelsX(*this, kLabelPlacement.width()),
@@ -127,7 +127,7 @@ void HelpBrowser::resetControls() {
     }
 
     // The client area gets its initial size; the frame adds its own border and title bar.
-    const QSize client(twipsToPixelsX(*this, kClientWidth), twipsToPixelsY(*this, kClientHeight));
+    const QSize client(twipsToPixelsX(*this, kHelpClientWidth), twipsToPixelsY(*this, kHelpClientHeight));
     resize(client);
     if (layout() != nullptr) {
         layout()->activate();
@@ -275,7 +275,7 @@ void HelpBrowser::UpdateAddressHistory() {
 
 void HelpBrowser::timTimer_Timer() {
     if (brwWebBrowser_ && brwWebBrowser_->busy()) {
-        setWindowTitle(kWorking);
+        setWindowTitle(kHelpWorking);
         return;
     }
     timTimer_.stop();
