@@ -93,6 +93,9 @@ void ShapefileChecker::Impl::checkRecord(std::int64_t index, const RecordSeen* s
 }
 
 void ShapefileChecker::Impl::finish(bool thorough) {
+    if (rowsPending_) {
+        checkDbfRows();
+    }
     if (!headersOk_) {
         return;
     }
@@ -113,6 +116,39 @@ void ShapefileChecker::Impl::finish(bool thorough) {
             }
         }
         checked_[static_cast<std::size_t>(i)] = 1;
+        examineRecord(i);
+    }
+}
+
+void ShapefileChecker::Impl::seenShp(std::int64_t at, std::span<const std::byte> block) {
+    // Where the index lays the records end to end, OGR reads them in order, each in one block
+    // that begins with its header: its number and length are checked there, and the record is
+    // read from the .shp only when they disagree with its place. This finds records swapped
+    // with each other, which OGR reads whole.
+    if (!headersOk_ || restored_ || wholeFile_ || block.size() < shpcheck::kRecordHeader) {
+        return;
+    }
+    std::int64_t i = seenCursor_;
+    if (i >= checkable_ || entries_[static_cast<std::size_t>(i)].offset != at) {
+        const auto it = std::lower_bound(
+            entries_.begin(), entries_.begin() + checkable_, at,
+            [](const Entry& e, std::int64_t offset) { return e.offset < offset; });
+        if (it == entries_.begin() + checkable_ || it->offset != at) {
+            return;
+        }
+        i = it - entries_.begin();
+    }
+    seenCursor_ = i + 1;
+    if (examined_[static_cast<std::size_t>(i)] != 0) {
+        return;
+    }
+    const Bytes header(block);
+    const std::int64_t number = header.be32(0);
+    const std::int64_t length = static_cast<std::int64_t>(header.ube32(4)) * 2;
+    // Until the .shp is read the writer is taken to number from 1, as the format says.
+    const bool numberOk = shpLoaded_ ? numbering_ == Numbering::None || number == expectedNumber(i)
+                                     : number == i + 1;
+    if (!numberOk || !lengthsAgree(entries_[static_cast<std::size_t>(i)].length, length)) {
         examineRecord(i);
     }
 }
@@ -347,6 +383,18 @@ ShapefileCheck& ShapefileChecker::finish(bool thorough) {
         impl_->finish(thorough);
     }
     return result();
+}
+
+void ShapefileChecker::seenShp(std::int64_t at, std::span<const std::byte> block) {
+    if (impl_) {
+        impl_->seenShp(at, block);
+    }
+}
+
+void ShapefileChecker::seenDbf(std::int64_t at, std::span<const std::byte> block) {
+    if (impl_) {
+        impl_->seenDbf(at, block);
+    }
 }
 
 ShapefileCheck& ShapefileChecker::examine(std::int64_t index) {

@@ -148,6 +148,10 @@ public:
     // Record index read and checked whatever OGR made of it (OGR gave a shape the layer cannot
     // hold); the verdict.
     ShapefileCheck& examine(std::int64_t index);
+    // A block OGR read of the .shp or the .dbf, beginning at byte at: the record headers and
+    // attribute rows in it are checked there rather than in the files.
+    void seenShp(std::int64_t at, std::span<const std::byte> block);
+    void seenDbf(std::int64_t at, std::span<const std::byte> block);
     // The verdict as far as checked.
     ShapefileCheck& result();
     // The files' bytes, mapped for as long as the checker lives; empty for a checker on bytes.
