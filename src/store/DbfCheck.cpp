@@ -194,7 +194,7 @@ void ShapefileChecker::Impl::checkDbf() {
 
     // OGR stops at the last row of the table.
     const std::int64_t rows = t.rowsWhole ? whole : std::max(count, whole);
-    const std::int64_t read = std::min<std::int64_t>(readByOgr_, entries_.size());
+    const std::int64_t read = std::min<std::int64_t>(readByOgr_, entryCount());
     if (rows < read) {
         // OGR reads a copy with blank rows for them.
         result_.dbfRows = std::min(rows, t.held);

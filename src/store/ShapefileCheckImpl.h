@@ -216,7 +216,21 @@ private:
     ShapefileCheck result_;
     std::int32_t fileType_ = 0;
     std::int64_t shpDeclared_ = 0;  // the .shp length its header gives
+    // The entries of the index: those of the .shx, read where they stand, until a walk of the
+    // .shp replaces them (entries_).
+    std::int64_t entryCount() const {
+        return ownEntries_ ? static_cast<std::int64_t>(entries_.size()) : shxEntries_;
+    }
+    Entry entry(std::int64_t i) const {
+        if (ownEntries_) {
+            return entries_[static_cast<std::size_t>(i)];
+        }
+        return {static_cast<std::int64_t>(shx_.ube32(shpcheck::kHeader + 8 * i)) * 2,
+                static_cast<std::int64_t>(shx_.ube32(shpcheck::kHeader + 8 * i + 4)) * 2};
+    }
     std::vector<Entry> entries_;
+    std::int64_t shxEntries_ = 0;
+    bool ownEntries_ = false;
     std::int64_t readByOgr_ = 0;  // entries OGR reads: the count the .shx header gives
     Numbering numbering_ = Numbering::FromOne;
     std::int64_t shift_ = 0;  // the last displacement found between index and records
@@ -230,9 +244,10 @@ private:
     bool restored_ = false;  // the index is the walk of the .shp
     bool thorough_ = false;  // every record and row is read (the whole check)
     std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
-    std::vector<std::uint8_t> checked_;     // per checkable record
-    std::vector<std::uint8_t> examined_;    // per checkable record: read and checked
-    std::vector<std::uint8_t> suspicious_;  // per checkable record: the index looks wrong there
+    // Per checkable record: OGR gave it (or it was checked without), it was read and checked,
+    // the index looks wrong there.
+    static constexpr std::uint8_t kChecked = 1, kExamined = 2, kSuspicious = 4;
+    std::vector<std::uint8_t> marks_;
     bool wholeFile_ = false;                // the .shp disagrees with the index as a whole
     std::int64_t seenCursor_ = 0;           // the record OGR is expected to read next
     DbfRows rows_;
