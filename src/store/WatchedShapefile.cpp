@@ -134,7 +134,7 @@ int watchedClose(void* p) {
 void installHandler() {
     static std::once_flag once;
     std::call_once(once, [] {
-        // GDAL keeps the callbacks for as long as it runs.
+        // GDAL keeps a copy of the callbacks for as long as it runs.
         VSIFilesystemPluginCallbacksStruct* cb = VSIAllocFilesystemPluginCallbacksStruct();
         cb->stat = watchedStat;
         cb->read_dir = watchedReadDir;
@@ -145,6 +145,7 @@ void installHandler() {
         cb->eof = watchedEof;
         cb->close = watchedClose;
         VSIInstallPluginHandler(kWatchPrefix, cb);
+        VSIFreeFilesystemPluginCallbacksStruct(cb);
     });
 }
 
