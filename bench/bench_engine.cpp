@@ -186,7 +186,7 @@ void BM_EngineOpenCheckCost(benchmark::State& state) {
     if (data == nullptr) {
         return;
     }
-    constexpr int kRounds = 11;
+    constexpr int kRounds = 31;
     std::vector<double> checked, unchecked;
     for (auto _ : state) {
         for (int round = 0; round < kRounds; ++round) {

@@ -20,14 +20,7 @@ constexpr std::uint8_t kFileEnd = 0x1A;
 constexpr std::int64_t kDescriptor = 32;
 // Visual FoxPro keeps a 263-byte link to its database after the field list.
 constexpr std::int64_t kBacklink = 263;
-// Rows read at each end of the table to see whether values fit their fields' types.
 
-struct DbfField {
-    QString name;
-    char type = 0;
-    std::int64_t offset = 0;  // in the row, after the deletion flag
-    std::int64_t length = 0;
-};
 
 bool knownType(char t) {
     return QByteArrayView("CNFLDMBGPYTIV@O+0WQ").contains(t);
@@ -161,18 +154,22 @@ void ShapefileChecker::Impl::checkDbf() {
     }
 
     // The rows: as many as the file holds whole, up to the count of its header.
+    DbfRows& t = rows_;
+    t = DbfRows{};
+    t.headerLength = headerLength;
+    t.rowLength = rowLength;
+    t.count = count;
     const std::int64_t body = std::max<std::int64_t>(dbf_.size() - headerLength, 0);
-    const std::int64_t whole = body / rowLength;
-    const std::int64_t rest = body - whole * rowLength;
+    t.whole = body / rowLength;
+    t.rest = body - t.whole * rowLength;
+    const std::int64_t whole = t.whole;
     const bool endsWithMark = dbf_.size() > 0 && byteAt(dbf_, dbf_.size() - 1) == kFileEnd;
     // Whole rows fill the file, an end mark aside: a header that counts another number of rows
     // is wrong, and the rows the file holds are read. Otherwise bytes were cut out of a row or
     // put into one (or the file was cut off), and the end mark may stand inside the last row.
-    const bool rowsWhole =
-        (rest == 0 && !(endsWithMark && whole > 0)) || (rest == 1 && endsWithMark);
-    const bool sizeWrong = !rowsWhole;
-    const std::int64_t held = rowsWhole ? whole : std::min(count, whole);
-    if (rowsWhole && whole != count) {
+    t.rowsWhole = (t.rest == 0 && !(endsWithMark && whole > 0)) || (t.rest == 1 && endsWithMark);
+    t.held = t.rowsWhole ? whole : std::min(count, whole);
+    if (t.rowsWhole && whole != count) {
         result_.dbfRows = whole;
         problem(dbfName_, std::min(count, whole) + 1, 0, [&] {
             return QStringLiteral("the .dbf header counts %1, the file holds %2; the %2 are read")
@@ -180,28 +177,103 @@ void ShapefileChecker::Impl::checkDbf() {
                 .arg(whole);
         });
     }
-    auto rowAt = [&](std::int64_t r) { return headerLength + r * rowLength; };
+    t.fields = std::move(fields);
+    for (std::size_t k = 0; k < t.fields.size(); ++k) {
+        if (QByteArrayView("NFDL").contains(t.fields[k].type)) {
+            t.typed.push_back(k);
+        }
+    }
+    // Rows that fill the file are read as OGR reads them (each row's deletion flag and typed
+    // values in the block OGR read it in), those it does not read at the end. Rows that do not
+    // fill it are read now: where bytes went missing decides what OGR is to read.
+    if (t.rowsWhole && !thorough_) {
+        rowsPending_ = true;
+    } else {
+        checkDbfRows();
+    }
+
+    // OGR stops at the last row of the table.
+    const std::int64_t rows = t.rowsWhole ? whole : std::max(count, whole);
+    const std::int64_t read = std::min<std::int64_t>(readByOgr_, entryCount());
+    if (rows < read) {
+        // OGR reads a copy with blank rows for them.
+        result_.dbfRows = std::min(rows, t.held);
+        withoutAttributes(dbfName_, rows + 1, read, [&] {
+            return recordText(rows + 1) +
+                   QStringLiteral(
+                       "the .dbf holds %1, the .shp %2; the records past them are "
+                       "kept without attributes")
+                       .arg(plural(rows, "record", "records"))
+                       .arg(read);
+        });
+    } else if (rows > records) {
+        problem(dbfName_, 0, -1, [&] {
+            return QStringLiteral("the .dbf holds %1, the .shp %2: %3 without a shape")
+                .arg(plural(rows, "record", "records"))
+                .arg(records)
+                .arg(plural(rows - records, "attribute row", "attribute rows"));
+        });
+    }
+}
+
+void ShapefileChecker::Impl::readRow(std::int64_t r, const Bytes& row) {
+    DbfRows& t = rows_;
+    const std::uint8_t flag = byteAt(row, 0);
+    if (flag == '*') {
+        t.deleted.push_back(r);
+    } else if (flag != ' ') {
+        t.shifted = r;
+        return;
+    } else {
+        for (const std::size_t k : t.typed) {
+            const DbfField& f = t.fields[k];
+            if (!valueFits(f.type, row, f.offset, f.length)) {
+                t.misfits.push_back(r);
+                break;
+            }
+        }
+    }
+    t.read = r + 1;
+}
+
+void ShapefileChecker::Impl::seenDbf(std::int64_t at, std::span<const std::byte> block) {
+    DbfRows& t = rows_;
+    // OGR reads one row at a time; a block that is not the next row is left to the end.
+    if (!rowsPending_ || t.shifted >= 0 || t.read >= t.held ||
+        static_cast<std::int64_t>(block.size()) != t.rowLength ||
+        at != t.headerLength + t.read * t.rowLength) {
+        return;
+    }
+    readRow(t.read, Bytes(block));
+}
+
+void ShapefileChecker::Impl::checkDbfRows() {
+    rowsPending_ = false;
+    DbfRows& t = rows_;
+    const std::int64_t records = result_.records;
+    const bool sizeWrong = !t.rowsWhole;
+    const std::int64_t held = t.held;
+    auto rowAt = [&](std::int64_t r) { return t.headerLength + r * t.rowLength; };
+    // Every row's deletion flag is read: rows shifted by bytes cut out and put in further on
+    // keep the file's size whole, and only a flag out of place shows them.
+    while (t.shifted < 0 && t.read < held) {
+        readRow(t.read, Bytes(std::span<const std::byte>(dbf_.at(rowAt(t.read)),
+                                                         static_cast<std::size_t>(t.rowLength))));
+    }
+    std::int64_t shifted = t.shifted;
+    std::vector<std::int64_t>& deleted = t.deleted;
+    auto fits = [&](const DbfField& f, std::int64_t r) {
+        return byteAt(dbf_, rowAt(r)) != ' ' ||
+               valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length);
+    };
     auto rowFits = [&](std::int64_t r) {
-        for (const DbfField& f : fields) {
+        for (const DbfField& f : t.fields) {
             if (!valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length)) {
                 return false;
             }
         }
         return true;
     };
-    std::int64_t shifted = -1;  // the first row found out of place
-    std::vector<std::int64_t> deleted;
-    // Every row's deletion flag is read: rows shifted by bytes cut out and put in further on
-    // keep the file's size whole, and only a flag out of place shows them.
-    for (std::int64_t r = 0; r < held; ++r) {
-        const std::uint8_t flag = byteAt(dbf_, rowAt(r));
-        if (flag == '*') {
-            deleted.push_back(r);
-        } else if (flag != ' ') {
-            shifted = r;
-            break;
-        }
-    }
     if (shifted < 0 && sizeWrong) {
         for (std::int64_t r = 0; r < held && shifted < 0; ++r) {
             if (!rowFits(r)) {
@@ -211,7 +283,7 @@ void ShapefileChecker::Impl::checkDbf() {
     }
     // The file ends inside the rows its header counts, and none was found out of place: it
     // was cut off.
-    const bool cutOff = sizeWrong && shifted < 0 && count > whole;
+    const bool cutOff = sizeWrong && shifted < 0 && t.count > t.whole;
     if (shifted >= 0 || (sizeWrong && !cutOff)) {
         // The bytes went missing or came in at the row before the first one found out of
         // place, or anywhere when none is found.
@@ -230,36 +302,37 @@ void ShapefileChecker::Impl::checkDbf() {
                                 : QStringLiteral(
                                       "its %1 do not fill the file (%2 past them): bytes were "
                                       "cut out or put in; no attribute is read")
-                                      .arg(plural(whole, "record", "records"))
-                                      .arg(plural(rest, "byte", "bytes"));
+                                      .arg(plural(t.whole, "record", "records"))
+                                      .arg(plural(t.rest, "byte", "bytes"));
         });
     }
     // The values of the typed fields in the rows read. A field most of whose values contradict
     // its type has a damaged type byte and is not read; a value that contradicts it otherwise
     // costs its own record's attributes, where OGR would read "1/4.11" as 1 and "-14.mb" as -14.
+    // Only the rows found with such a value are looked at again.
     const std::int64_t readRows = shifted >= 0 || (sizeWrong && !cutOff)
                                       ? std::max<std::int64_t>(shifted - 1, 0)
                                       : held;
-    auto fits = [&](const DbfField& f, std::int64_t r) {
-        return byteAt(dbf_, rowAt(r)) != ' ' ||
-               valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length);
-    };
-    std::vector<const DbfField*> typed;
-    for (const DbfField& f : fields) {
-        if (!QByteArrayView("NFDL").contains(f.type)) {
-            continue;
+    std::vector<std::int64_t> misfits;
+    for (const std::int64_t r : t.misfits) {
+        if (r < readRows) {
+            misfits.push_back(r);
         }
-        std::int64_t misfits = 0, first = -1;
-        for (std::int64_t r = 0; r < readRows; ++r) {
+    }
+    std::vector<const DbfField*> typed;
+    for (const std::size_t k : t.typed) {
+        const DbfField& f = t.fields[k];
+        std::int64_t count = 0, first = -1;
+        for (const std::int64_t r : misfits) {
             if (!fits(f, r)) {
                 first = first < 0 ? r : first;
-                ++misfits;
+                ++count;
             }
         }
-        if (misfits == 0) {
+        if (count == 0) {
             continue;
         }
-        if (2 * misfits <= readRows) {
+        if (2 * count <= readRows) {
             typed.push_back(&f);
             continue;
         }
@@ -273,7 +346,8 @@ void ShapefileChecker::Impl::checkDbf() {
                 .arg(quotedValue(dbf_, rowAt(first) + f.offset, f.length));
         });
     }
-    for (std::int64_t r = 0; r < readRows && !typed.empty(); ++r) {
+    for (std::size_t m = 0; m < misfits.size() && !typed.empty(); ++m) {
+        const std::int64_t r = misfits[m];
         for (const DbfField* f : typed) {
             if (!fits(*f, r)) {
                 withoutAttributes(dbfName_, r + 1, r + 1, [&] {
@@ -300,7 +374,7 @@ void ShapefileChecker::Impl::checkDbf() {
                        "the .dbf is cut off after %1 of its %2; the records past "
                        "them are kept without attributes")
                        .arg(plural(held, "whole record", "whole records"))
-                       .arg(count);
+                       .arg(t.count);
         });
     }
     // The rows before the first one found out of place, or before the end of a table cut off,
@@ -312,32 +386,9 @@ void ShapefileChecker::Impl::checkDbf() {
             return QStringLiteral(
                        "its %1 do not fill the file (%2 past them); the records before "
                        "record %3 are read as their fields put them")
-                .arg(plural(whole, "record", "records"))
-                .arg(plural(rest, "byte", "bytes"))
+                .arg(plural(t.whole, "record", "records"))
+                .arg(plural(t.rest, "byte", "bytes"))
                 .arg(readBefore);
-        });
-    }
-
-    // OGR stops at the last row of the table.
-    const std::int64_t rows = rowsWhole ? whole : std::max(count, whole);
-    const std::int64_t read = std::min<std::int64_t>(readByOgr_, entries_.size());
-    if (rows < read) {
-        // OGR reads a copy with blank rows for them.
-        result_.dbfRows = std::min(rows, held);
-        withoutAttributes(dbfName_, rows + 1, read, [&] {
-            return recordText(rows + 1) +
-                   QStringLiteral(
-                       "the .dbf holds %1, the .shp %2; the records past them are "
-                       "kept without attributes")
-                       .arg(plural(rows, "record", "records"))
-                       .arg(read);
-        });
-    } else if (rows > records) {
-        problem(dbfName_, 0, -1, [&] {
-            return QStringLiteral("the .dbf holds %1, the .shp %2: %3 without a shape")
-                .arg(plural(rows, "record", "records"))
-                .arg(records)
-                .arg(plural(rows - records, "attribute row", "attribute rows"));
         });
     }
 }

@@ -24,6 +24,7 @@
 #include "store/ShapefileCheck.h"
 #include "store/ShapefileView.h"
 #include "store/SpatialIndex.h"
+#include "store/WatchedShapefile.h"
 
 namespace pelagon {
 
@@ -173,8 +174,22 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     if (check && (!check->restoredIndex.isEmpty() || !check->attributesUsable || check->dbfRows)) {
         makeView();
     }
+    // Otherwise OGR reads the files themselves, and the check sees each block it reads.
+    std::shared_ptr<WatchedShapefile> watched;
+    if (check && !view) {
+        ShapefileChecker* c = checker.get();
+        watched = std::make_shared<WatchedShapefile>(
+            path, [c](WatchedShapefile::File file, std::int64_t at, std::span<const std::byte> b) {
+                if (file == WatchedShapefile::File::Shp) {
+                    c->seenShp(at, b);
+                } else {
+                    c->seenDbf(at, b);
+                }
+            });
+    }
     auto openData = [&](bool recode) {
-        const QByteArray nativePath = (view ? view->path() : path).toUtf8();
+        const QByteArray nativePath =
+            (view ? view->path() : watched ? watched->path() : path).toUtf8();
         const char* noRecoding[] = {"ENCODING=", nullptr};
         return GDALDatasetUniquePtr(GDALDataset::Open(nativePath.constData(),
                                                       GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
@@ -511,6 +526,9 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         scanned = true;
     }
 
+    if (watched) {
+        watched->stop();
+    }
     FeatureStore& s = *store;
     ledger.commit();
     StoreDamage damage = ledger.result(features);
@@ -564,8 +582,12 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     }
     fids.shrink_to_fit();
     const std::size_t count = s.boxes_.size();
+    std::shared_ptr<void> keepAlive = view;
+    if (watched) {
+        keepAlive = watched;
+    }
     s.attributes_ = std::make_unique<AttributeTable>(ds.release(), std::move(fids), count,
-                                                     std::move(limits), view);
+                                                     std::move(limits), std::move(keepAlive));
 
     StoreOpenResult result;
     result.store = std::move(store);

@@ -48,25 +48,29 @@ void ShapefileChecker::Impl::start(bool thorough) {
     // An index that does not lay the records end to end over the whole .shp is replaced by a
     // walk of the .shp's records. Otherwise record i is entry i, and records are read only
     // where OGR's shape disagrees with its entry.
-    if (!indexLaysRecords()) {
+    const bool endToEnd = indexLaysRecords();
+    if (!endToEnd) {
         restoreIndex();
     }
-    const std::int64_t count = static_cast<std::int64_t>(entries_.size());
+    const std::int64_t count = entryCount();
     checkable_ = std::min(count, readByOgr_);
-    checked_.assign(static_cast<std::size_t>(checkable_), 0);
-    examined_.assign(static_cast<std::size_t>(checkable_), 0);
-    markSuspicious();
-    if (!restored_) {
-        walkTail();
+    marks_.assign(static_cast<std::size_t>(checkable_), 0);
+    // Records laid end to end over the whole .shp leave no entry suspicious and no record past
+    // the last: the index need not be read again.
+    if (!endToEnd) {
+        markSuspicious();
+        if (!restored_) {
+            walkTail();
+        }
     }
     checkDbf();
 }
 
 void ShapefileChecker::Impl::examineRecord(std::int64_t i) {
-    if (examined_[static_cast<std::size_t>(i)] != 0) {
+    if ((marks_[static_cast<std::size_t>(i)] & kExamined) != 0) {
         return;
     }
-    examined_[static_cast<std::size_t>(i)] = 1;
+    marks_[static_cast<std::size_t>(i)] |= kExamined;
     if (result_.bad[static_cast<std::size_t>(i)] == ShapefileCheck::kLeftOut) {
         return;  // its problem is told already
     }
@@ -75,24 +79,27 @@ void ShapefileChecker::Impl::examineRecord(std::int64_t i) {
 
 void ShapefileChecker::Impl::examine(std::int64_t index) {
     if (index >= 0 && index < checkable_) {
-        checked_[static_cast<std::size_t>(index)] = 1;
+        marks_[static_cast<std::size_t>(index)] |= kChecked;
         examineRecord(index);
     }
 }
 
 void ShapefileChecker::Impl::checkRecord(std::int64_t index, const RecordSeen* seen) {
-    if (index < 0 || index >= checkable_ || checked_[static_cast<std::size_t>(index)] != 0) {
+    if (index < 0 || index >= checkable_ || (marks_[static_cast<std::size_t>(index)] & kChecked) != 0) {
         return;
     }
-    checked_[static_cast<std::size_t>(index)] = 1;
-    const Entry& e = entries_[static_cast<std::size_t>(index)];
-    if (wholeFile_ || suspicious_[static_cast<std::size_t>(index)] != 0 || seen == nullptr ||
+    marks_[static_cast<std::size_t>(index)] |= kChecked;
+    const Entry e = entry(index);
+    if (wholeFile_ || (marks_[static_cast<std::size_t>(index)] & kSuspicious) != 0 || seen == nullptr ||
         !lengthFits(e.length, *seen)) {
         examineRecord(index);
     }
 }
 
 void ShapefileChecker::Impl::finish(bool thorough) {
+    if (rowsPending_) {
+        checkDbfRows();
+    }
     if (!headersOk_) {
         return;
     }
@@ -101,18 +108,54 @@ void ShapefileChecker::Impl::finish(bool thorough) {
     // the memory's latency.
     constexpr std::int64_t kAhead = 8;
     for (std::int64_t i = 0; i < checkable_; ++i) {
-        if (checked_[static_cast<std::size_t>(i)] != 0 ||
-            (!all && suspicious_[static_cast<std::size_t>(i)] == 0)) {
+        if ((marks_[static_cast<std::size_t>(i)] & kChecked) != 0 ||
+            (!all && (marks_[static_cast<std::size_t>(i)] & kSuspicious) == 0)) {
             continue;  // records OGR did not give are deleted ones, unless the index says else
         }
         if (i + kAhead < checkable_) {
-            const std::int64_t ahead = entries_[static_cast<std::size_t>(i + kAhead)].offset;
+            const std::int64_t ahead = entry(i + kAhead).offset;
             if (shp().has(ahead, 64)) {
                 __builtin_prefetch(shp().at(ahead));
                 __builtin_prefetch(shp().at(ahead + 63));
             }
         }
-        checked_[static_cast<std::size_t>(i)] = 1;
+        marks_[static_cast<std::size_t>(i)] |= kChecked;
+        examineRecord(i);
+    }
+}
+
+void ShapefileChecker::Impl::seenShp(std::int64_t at, std::span<const std::byte> block) {
+    // Where the index lays the records end to end, OGR reads them in order, each in one block
+    // that begins with its header: its number and length are checked there, and the record is
+    // read from the .shp only when they disagree with its place. This finds records swapped
+    // with each other, which OGR reads whole.
+    if (!headersOk_ || restored_ || wholeFile_ || block.size() < shpcheck::kRecordHeader) {
+        return;
+    }
+    std::int64_t i = seenCursor_;
+    if (i >= checkable_ || entry(i).offset != at) {
+        // Entries in order of their offsets: where OGR went elsewhere, the entry at its block.
+        std::int64_t lo = 0, hi = checkable_;
+        while (lo < hi) {
+            const std::int64_t mid = lo + (hi - lo) / 2;
+            (entry(mid).offset < at ? lo : hi) = mid + (entry(mid).offset < at ? 1 : 0);
+        }
+        if (lo == checkable_ || entry(lo).offset != at) {
+            return;
+        }
+        i = lo;
+    }
+    seenCursor_ = i + 1;
+    if ((marks_[static_cast<std::size_t>(i)] & kExamined) != 0) {
+        return;
+    }
+    const Bytes header(block);
+    const std::int64_t number = header.be32(0);
+    const std::int64_t length = static_cast<std::int64_t>(header.ube32(4)) * 2;
+    // Until the .shp is read the writer is taken to number from 1, as the format says.
+    const bool numberOk = shpLoaded_ ? numbering_ == Numbering::None || number == expectedNumber(i)
+                                     : number == i + 1;
+    if (!numberOk || !lengthsAgree(entry(i).length, length)) {
         examineRecord(i);
     }
 }
@@ -194,12 +237,13 @@ ShapefileCheck checkShapefileBytes(std::span<const std::byte> shp, std::span<con
 
 namespace {
 
-// A file's bytes, mapped into memory where the system allows it. On Linux the mapping is filled
-// at once: the check touches a record header on almost every page of the .shp, and one fault
-// per page costs more than the whole check otherwise.
+// A file's bytes, mapped into memory where the system allows it. populate: on Linux the mapping
+// is filled at once, for a file read whole (the index), where a fault every few pages would cost
+// more than the reading.
 class FileBytes {
 public:
-    explicit FileBytes(const QString& path) : file_(path) {
+    explicit FileBytes(const QString& path, [[maybe_unused]] bool populate = false)
+        : file_(path) {
         if (!file_.open(QIODevice::ReadOnly)) {
             error_ = file_.errorString();
             return;
@@ -209,8 +253,8 @@ public:
             return;
         }
 #if defined(__linux__)
-        void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE,
-                       file_.handle(), 0);
+        void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ,
+                       MAP_PRIVATE | (populate ? MAP_POPULATE : 0), file_.handle(), 0);
         if (p != MAP_FAILED) {
             mapped_ = p;
             bytes_ = {static_cast<const std::byte*>(p), static_cast<std::size_t>(size)};
@@ -262,7 +306,7 @@ struct ShapefileChecker::Files {
             shpSize = shpFile.size();
         }
         if (!shxPath.isEmpty()) {
-            shx = std::make_unique<FileBytes>(shxPath);
+            shx = std::make_unique<FileBytes>(shxPath, true);
         }
         if (!dbfPath.isEmpty()) {
             dbf = std::make_unique<FileBytes>(dbfPath);
@@ -347,6 +391,18 @@ ShapefileCheck& ShapefileChecker::finish(bool thorough) {
         impl_->finish(thorough);
     }
     return result();
+}
+
+void ShapefileChecker::seenShp(std::int64_t at, std::span<const std::byte> block) {
+    if (impl_) {
+        impl_->seenShp(at, block);
+    }
+}
+
+void ShapefileChecker::seenDbf(std::int64_t at, std::span<const std::byte> block) {
+    if (impl_) {
+        impl_->seenDbf(at, block);
+    }
 }
 
 ShapefileCheck& ShapefileChecker::examine(std::int64_t index) {

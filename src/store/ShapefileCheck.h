@@ -114,7 +114,10 @@ struct RecordSeen {
 };
 
 // The check made as OGR reads. What needs no record is checked when the checker is made: the
-// headers, the index, records of the .shp past it, the .dbf. Records are then read only where
+// headers, the index, records of the .shp past it, the .dbf's header and field list. The blocks
+// OGR reads are shown to it (seenShp, seenDbf; see WatchedShapefile): each record header's
+// number and length are checked against its place there, and each attribute row's deletion flag
+// and typed values; rows OGR did not read are read at finish(). Records are read only where
 // something disagrees: where the index looks wrong (an entry outside the .shp, or one that does
 // not begin where the one before it ends), where OGR's geometry does not fill the record's
 // length exactly, and every record when the index's records do not end where the .shp does.
@@ -128,7 +131,8 @@ public:
     // as the checker lives. An empty shxPath or dbfPath stands for a missing file: the index is
     // then rebuilt from the .shp, or the shapes are kept without attributes. A file that cannot
     // be opened makes the layer unreadable (result().unreadable).
-    // thorough: every row of the .dbf is read at once, not only those OGR skips.
+    // thorough: the rows of the .dbf are read at once; otherwise those OGR reads are checked in
+    // the blocks it reads them in (seenDbf), the rest at finish().
     ShapefileChecker(const QString& shpPath, const QString& shxPath, const QString& dbfPath,
                      bool thorough = false);
     // On bytes that outlive the checker.
@@ -148,6 +152,10 @@ public:
     // Record index read and checked whatever OGR made of it (OGR gave a shape the layer cannot
     // hold); the verdict.
     ShapefileCheck& examine(std::int64_t index);
+    // A block OGR read of the .shp or the .dbf, beginning at byte at: the record headers and
+    // attribute rows in it are checked there rather than in the files.
+    void seenShp(std::int64_t at, std::span<const std::byte> block);
+    void seenDbf(std::int64_t at, std::span<const std::byte> block);
     // The verdict as far as checked.
     ShapefileCheck& result();
     // The files' bytes, mapped for as long as the checker lives; empty for a checker on bytes.

@@ -84,12 +84,35 @@ struct Entry {
     std::int64_t length = 0;  // content bytes
 };
 
+// A field of the .dbf as its descriptor gives it.
+struct DbfField {
+    QString name;
+    char type = 0;
+    std::int64_t offset = 0;  // in the row, after the deletion flag
+    std::int64_t length = 0;
+};
+
+// The rows of a .dbf whose header and field list are sound, and what reading them found.
+struct DbfRows {
+    std::vector<DbfField> fields;
+    std::vector<std::size_t> typed;  // the fields of type N, F, D or L
+    std::int64_t headerLength = 0, rowLength = 0, count = 0, whole = 0, rest = 0, held = 0;
+    bool rowsWhole = false;
+    // Rows read so far (those before it), in order: the first row out of place (-1: none yet),
+    // the rows marked deleted, and the rows with a value that contradicts its field's type.
+    std::int64_t read = 0;
+    std::int64_t shifted = -1;
+    std::vector<std::int64_t> deleted, misfits;
+};
+
 }  // namespace shpcheck
 
 class ShapefileChecker::Impl {
     using Bytes = shpcheck::Bytes;
     using Entry = shpcheck::Entry;
     using Numbering = shpcheck::Numbering;
+    using DbfRows = shpcheck::DbfRows;
+    using DbfField = shpcheck::DbfField;
 
 public:
     // The .shp is given by its first bytes (its header), its size and a way to all its bytes,
@@ -122,6 +145,9 @@ public:
     void finish(bool thorough);
     // Record index read and checked whatever OGR made of it.
     void examine(std::int64_t index);
+    // Blocks OGR read: the record headers and rows in them are checked there.
+    void seenShp(std::int64_t at, std::span<const std::byte> block);
+    void seenDbf(std::int64_t at, std::span<const std::byte> block);
     ShapefileCheck& result() { return result_; }
 
 private:
@@ -153,6 +179,11 @@ private:
     }
     void walkTail();
     void checkDbf();
+    // The rows of the .dbf: their deletion flags and typed values, those not seen in OGR's
+    // blocks read here; what they show.
+    void checkDbfRows();
+    // Row r of the .dbf, its bytes in row: read in order, once.
+    void readRow(std::int64_t r, const Bytes& row);
     // The walk of the .shp that replaces an index that does not lay its records end to end.
     bool indexLaysRecords() const;
     void restoreIndex();
@@ -185,7 +216,21 @@ private:
     ShapefileCheck result_;
     std::int32_t fileType_ = 0;
     std::int64_t shpDeclared_ = 0;  // the .shp length its header gives
+    // The entries of the index: those of the .shx, read where they stand, until a walk of the
+    // .shp replaces them (entries_).
+    std::int64_t entryCount() const {
+        return ownEntries_ ? static_cast<std::int64_t>(entries_.size()) : shxEntries_;
+    }
+    Entry entry(std::int64_t i) const {
+        if (ownEntries_) {
+            return entries_[static_cast<std::size_t>(i)];
+        }
+        return {static_cast<std::int64_t>(shx_.ube32(shpcheck::kHeader + 8 * i)) * 2,
+                static_cast<std::int64_t>(shx_.ube32(shpcheck::kHeader + 8 * i + 4)) * 2};
+    }
     std::vector<Entry> entries_;
+    std::int64_t shxEntries_ = 0;
+    bool ownEntries_ = false;
     std::int64_t readByOgr_ = 0;  // entries OGR reads: the count the .shx header gives
     Numbering numbering_ = Numbering::FromOne;
     std::int64_t shift_ = 0;  // the last displacement found between index and records
@@ -199,10 +244,14 @@ private:
     bool restored_ = false;  // the index is the walk of the .shp
     bool thorough_ = false;  // every record and row is read (the whole check)
     std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
-    std::vector<std::uint8_t> checked_;     // per checkable record
-    std::vector<std::uint8_t> examined_;    // per checkable record: read and checked
-    std::vector<std::uint8_t> suspicious_;  // per checkable record: the index looks wrong there
+    // Per checkable record: OGR gave it (or it was checked without), it was read and checked,
+    // the index looks wrong there.
+    static constexpr std::uint8_t kChecked = 1, kExamined = 2, kSuspicious = 4;
+    std::vector<std::uint8_t> marks_;
     bool wholeFile_ = false;                // the .shp disagrees with the index as a whole
+    std::int64_t seenCursor_ = 0;           // the record OGR is expected to read next
+    DbfRows rows_;
+    bool rowsPending_ = false;  // the .dbf's rows are read as OGR reads them, the rest at finish
 };
 
 }  // namespace pelagon

@@ -57,7 +57,13 @@ bool hasM(std::int32_t type) {
 // The content lengths a record of this type with n points may have: the plain layout, then
 // with the optional measures. Z types always carry their Z block; their measures are optional,
 // as are those of M types.
-std::vector<std::int64_t> allowedLengths(std::int32_t type, std::int64_t base, std::int64_t n) {
+// One or two lengths, without an allocation: asked for every record OGR reads.
+struct Lengths {
+    std::int64_t first = 0, second = -1;  // -1: only one
+    bool contains(std::int64_t length) const { return length == first || length == second; }
+};
+
+Lengths allowedLengths(std::int32_t type, std::int64_t base, std::int64_t n) {
     const std::int64_t block = 16 + 8 * n;  // a range and one value per point
     if (type == 31 || hasZ(type)) {
         return {base + block, base + 2 * block};
@@ -68,12 +74,14 @@ std::vector<std::int64_t> allowedLengths(std::int32_t type, std::int64_t base, s
     return {base};
 }
 
-QString lengthsText(const std::vector<std::int64_t>& lengths) {
-    QString text = QString::number(lengths.front());
-    for (std::size_t k = 1; k < lengths.size(); ++k) {
-        text += QStringLiteral(" or %1").arg(lengths[k]);
-    }
-    return text;
+// A point's X and Y; a PointM adds M; a PointZ adds Z and, mostly, M.
+Lengths pointLengths(std::int32_t type) {
+    return type == 1 ? Lengths{20} : type == 21 ? Lengths{28} : Lengths{28, 36};
+}
+
+QString lengthsText(const Lengths& lengths) {
+    return lengths.second < 0 ? QString::number(lengths.first)
+                              : QStringLiteral("%1 or %2").arg(lengths.first).arg(lengths.second);
 }
 
 }  // namespace
@@ -97,11 +105,8 @@ QString shpcheck::contentProblem(const Bytes& shp, std::int64_t at, std::int64_t
     }
     switch (familyOf(type)) {
         case Family::Point: {
-            // X and Y; a PointM adds M; a PointZ adds Z and, mostly, M.
-            const std::vector<std::int64_t> ok = type == 1    ? std::vector<std::int64_t>{20}
-                                                 : type == 21 ? std::vector<std::int64_t>{28}
-                                                              : std::vector<std::int64_t>{28, 36};
-            if (std::find(ok.begin(), ok.end(), length) != ok.end()) {
+            const Lengths ok = pointLengths(type);
+            if (ok.contains(length)) {
                 if (!std::isfinite(shp.leDouble(at + 4)) || !std::isfinite(shp.leDouble(at + 12))) {
                     return QStringLiteral("a coordinate is not a finite number");
                 }
@@ -120,8 +125,8 @@ QString shpcheck::contentProblem(const Bytes& shp, std::int64_t at, std::int64_t
             if (n < 0) {
                 return QStringLiteral("its point count %1 is negative").arg(n);
             }
-            const std::vector<std::int64_t> ok = allowedLengths(type, 40 + 16 * n, n);
-            if (std::find(ok.begin(), ok.end(), length) == ok.end()) {
+            const Lengths ok = allowedLengths(type, 40 + 16 * n, n);
+            if (!ok.contains(length)) {
                 return QStringLiteral("its %1 need %2 bytes, its length is %3")
                     .arg(plural(n, "point", "points"), lengthsText(ok))
                     .arg(length);
@@ -144,9 +149,8 @@ QString shpcheck::contentProblem(const Bytes& shp, std::int64_t at, std::int64_t
                     .arg(n);
             }
             const std::int64_t perPart = type == 31 ? 8 : 4;
-            const std::vector<std::int64_t> ok =
-                allowedLengths(type, 44 + perPart * parts + 16 * n, n);
-            if (std::find(ok.begin(), ok.end(), length) == ok.end()) {
+            const Lengths ok = allowedLengths(type, 44 + perPart * parts + 16 * n, n);
+            if (!ok.contains(length)) {
                 return QStringLiteral("its %1 and %2 need %3 bytes, its length is %4")
                     .arg(plural(n, "point", "points"), plural(parts, "part", "parts"),
                          lengthsText(ok))
@@ -183,35 +187,30 @@ bool ShapefileChecker::Impl::lengthFits(std::int64_t length, const RecordSeen& s
     if (seen.points == 0 && seen.parts == 0) {
         return length == 4;  // a null shape
     }
-    std::vector<std::int64_t> ok;
     switch (familyOf(fileType_)) {
         case Family::Point:
-            ok = fileType_ == 1    ? std::vector<std::int64_t>{20}
-                 : fileType_ == 21 ? std::vector<std::int64_t>{28}
-                                   : std::vector<std::int64_t>{28, 36};
-            return seen.points == 1 && std::find(ok.begin(), ok.end(), length) != ok.end();
+            return seen.points == 1 && pointLengths(fileType_).contains(length);
         case Family::MultiPoint:
-            ok = allowedLengths(fileType_, 40 + 16 * seen.points, seen.points);
-            break;
+            return allowedLengths(fileType_, 40 + 16 * seen.points, seen.points).contains(length);
         case Family::Poly:
-            ok = allowedLengths(fileType_, 44 + 4 * seen.parts + 16 * seen.points, seen.points);
-            break;
+            return allowedLengths(fileType_, 44 + 4 * seen.parts + 16 * seen.points, seen.points)
+                .contains(length);
         case Family::MultiPatch:
         case Family::Null:
         case Family::Unknown:
-            return false;  // OGR remakes patches; read the record
+            break;
     }
-    return std::find(ok.begin(), ok.end(), length) != ok.end();
+    return false;  // OGR remakes patches; read the record
 }
 
 void ShapefileChecker::Impl::determineNumbering() {
-    const std::int64_t count = static_cast<std::int64_t>(entries_.size());
+    const std::int64_t count = entryCount();
     // Numbering: most writers number from 1; a few from 0; some leave it to chance. Up to 256
     // records spread over the file decide.
     std::int64_t fromOne = 0, fromZero = 0, sampled = 0;
     const std::int64_t stride = std::max<std::int64_t>(1, count / 256);
     for (std::int64_t i = 0; i < count; i += stride) {
-        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        const Entry e = entry(i);
         ++sampled;
         if (shp_.has(e.offset, kRecordHeader)) {
             const std::int64_t number = shp_.be32(e.offset);
@@ -232,7 +231,8 @@ void ShapefileChecker::Impl::determineNumbering() {
 void ShapefileChecker::Impl::walkTail() {
     // Where the last record ends by the index (the records themselves are not read here).
     std::int64_t end = kHeader;
-    for (const Entry& e : entries_) {
+    for (std::int64_t i = 0; i < entryCount(); ++i) {
+        const Entry e = entry(i);
         if (e.offset >= kHeader && e.offset + kRecordHeader + e.length <= shpSize_) {
             end = std::max(end, e.offset + kRecordHeader + e.length);
         }
@@ -241,7 +241,7 @@ void ShapefileChecker::Impl::walkTail() {
         return;
     }
     const Bytes& data = shp();  // reading it decides the numbering
-    const std::int64_t listed = static_cast<std::int64_t>(entries_.size());
+    const std::int64_t listed = entryCount();
     std::int64_t extra = 0;
     std::int64_t at = end;
     while (numbering_ != Numbering::None && data.has(at, kRecordHeader)) {

@@ -98,11 +98,12 @@ std::int64_t ShapefileChecker::Impl::seekRecord(std::int64_t number, std::int64_
 // long as both headers say: then record i is entry i, and no record need be walked.
 bool ShapefileChecker::Impl::indexLaysRecords() const {
     if (shxMissing_ || !shxHeaderOk_ || (shx_.size() - kHeader) % 8 != 0 ||
-        readByOgr_ != static_cast<std::int64_t>(entries_.size()) || shpDeclared_ != shpSize_) {
+        readByOgr_ != entryCount() || shpDeclared_ != shpSize_) {
         return false;
     }
     std::int64_t at = kHeader;
-    for (const Entry& e : entries_) {
+    for (std::int64_t i = 0; i < entryCount(); ++i) {
+        const Entry e = entry(i);
         if (e.offset != at || e.length < 4) {
             return false;
         }
@@ -190,7 +191,7 @@ void ShapefileChecker::Impl::restoreIndex() {
     }
 
     const std::int64_t walked = static_cast<std::int64_t>(walk.size());
-    const std::int64_t listed = static_cast<std::int64_t>(entries_.size());
+    const std::int64_t listed = entryCount();
     const auto firstDamage =
         std::find_if(walk.begin(), walk.end(), [](const Walked& w) { return !w.damage.isEmpty(); });
     const std::int64_t damagedFrom =
@@ -199,7 +200,7 @@ void ShapefileChecker::Impl::restoreIndex() {
     // length; after it, in length (the .shp's damage moves the records after it).
     std::int64_t differs = -1;
     for (std::int64_t i = 0; i < std::min(walked, listed); ++i) {
-        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        const Entry e = entry(i);
         const Walked& w = walk[static_cast<std::size_t>(i)];
         if (w.damage.isEmpty() && (!lengthsAgree(e.length, w.entry.length) ||
                                    (i < damagedFrom && e.offset != w.entry.offset))) {
@@ -217,8 +218,8 @@ void ShapefileChecker::Impl::restoreIndex() {
                    QStringLiteral(
                        "its index entry (byte %1, %2 bytes) disagrees with the .shp, "
                        "where the record lies at byte %3 (%4 bytes)")
-                       .arg(entries_[static_cast<std::size_t>(differs)].offset)
-                       .arg(entries_[static_cast<std::size_t>(differs)].length)
+                       .arg(entry(differs).offset)
+                       .arg(entry(differs).length)
                        .arg(walk[static_cast<std::size_t>(differs)].entry.offset)
                        .arg(walk[static_cast<std::size_t>(differs)].entry.length);
     } else if ((shx_.size() - kHeader) % 8 != 0) {
@@ -252,6 +253,7 @@ void ShapefileChecker::Impl::restoreIndex() {
     for (const Walked& w : walk) {
         entries_.push_back(w.entry);
     }
+    ownEntries_ = true;
     readByOgr_ = walked;
     result_.records = records;
     result_.bad.assign(static_cast<std::size_t>(records), 0);

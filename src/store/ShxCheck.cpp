@@ -29,12 +29,7 @@ void ShapefileChecker::Impl::readIndex() {
     // shorter than that.
     readByOgr_ = declared >= kHeader ? (declared - kHeader) / 8 : 0;
     const std::int64_t count = bySize;
-    entries_.resize(static_cast<std::size_t>(count));
-    for (std::int64_t i = 0; i < count; ++i) {
-        entries_[static_cast<std::size_t>(i)] = {
-            static_cast<std::int64_t>(shx_.ube32(kHeader + 8 * i)) * 2,
-            static_cast<std::int64_t>(shx_.ube32(kHeader + 8 * i + 4)) * 2};
-    }
+    shxEntries_ = count;  // read where they are needed, not copied
     result_.records = count;
     result_.bad.assign(static_cast<std::size_t>(count), 0);
 }
@@ -44,19 +39,18 @@ void ShapefileChecker::Impl::readIndex() {
 // edited in place a few), or an index whose records do not end where the .shp does (bytes
 // inserted, cut out or cut off: every record is read).
 void ShapefileChecker::Impl::markSuspicious() {
-    suspicious_.assign(static_cast<std::size_t>(checkable_), 0);
     std::int64_t end = kHeader;
     for (std::int64_t i = 0; i < checkable_; ++i) {
-        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        const Entry e = entry(i);
         const std::int64_t recordEnd = e.offset + kRecordHeader + e.length;
         if (e.offset < kHeader || recordEnd > shpSize_) {
-            suspicious_[static_cast<std::size_t>(i)] = 1;
+            marks_[static_cast<std::size_t>(i)] |= kSuspicious;
             continue;
         }
-        if (i > 0 && e.offset != entries_[static_cast<std::size_t>(i - 1)].offset + kRecordHeader +
-                                     entries_[static_cast<std::size_t>(i - 1)].length) {
-            suspicious_[static_cast<std::size_t>(i - 1)] = 1;
-            suspicious_[static_cast<std::size_t>(i)] = 1;
+        if (i > 0 && e.offset != entry(i - 1).offset + kRecordHeader +
+                                     entry(i - 1).length) {
+            marks_[static_cast<std::size_t>(i - 1)] |= kSuspicious;
+            marks_[static_cast<std::size_t>(i)] |= kSuspicious;
         }
         end = std::max(end, recordEnd);
     }
@@ -111,7 +105,7 @@ std::int64_t ShapefileChecker::Impl::findHeader(std::int64_t number, std::int64_
 }
 
 void ShapefileChecker::Impl::examineEntry(std::int64_t i) {
-    const Entry& e = entries_[static_cast<std::size_t>(i)];
+    const Entry e = entry(i);
     const std::int64_t record = i + 1;
     if (e.offset < kHeader) {
         problem(shxName_, record, record, [&] {
@@ -153,8 +147,8 @@ void ShapefileChecker::Impl::examineEntry(std::int64_t i) {
         const std::int64_t byHeader = e.offset + kRecordHeader + length;
         const std::int64_t byIndex = e.offset + kRecordHeader + e.length;
         auto recordStartsAt = [&](std::int64_t at) {
-            if (i + 1 < static_cast<std::int64_t>(entries_.size())) {
-                return entries_[static_cast<std::size_t>(i + 1)].offset == at;
+            if (i + 1 < entryCount()) {
+                return entry(i + 1).offset == at;
             }
             return at == shp().size();
         };
@@ -212,8 +206,8 @@ void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
     const std::int64_t number = shp().be32(e.offset);
     // An entry that repeats another's: it points to that record.
     const std::int64_t other = numbering_ == Numbering::FromZero ? number : number - 1;
-    if (other >= 0 && other < static_cast<std::int64_t>(entries_.size()) && other != i &&
-        entries_[static_cast<std::size_t>(other)].offset == e.offset) {
+    if (other >= 0 && other < entryCount() && other != i &&
+        entry(other).offset == e.offset) {
         problem(shxName_, record, record, [&] {
             return recordText(record) +
                    QStringLiteral("its index entry points to record %1").arg(other + 1);
@@ -244,9 +238,9 @@ void ShapefileChecker::Impl::misplaced(std::int64_t i, const Entry& e) {
         return;
     }
     if (endings_.empty()) {
-        for (std::size_t k = 0; k < entries_.size(); ++k) {
-            endings_.emplace(entries_[k].offset + kRecordHeader + entries_[k].length,
-                             static_cast<std::int64_t>(k));
+        for (std::int64_t k = 0; k < entryCount(); ++k) {
+            endings_.emplace(entry(k).offset + kRecordHeader + entry(k).length,
+                             k);
         }
     }
     // Found where a record ends by the index, though none ends where the entry points: the

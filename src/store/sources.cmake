@@ -29,4 +29,5 @@ list(APPEND PELAGON_CORE_SOURCES
   store/DbfCheck.cpp
   store/ShpWalk.cpp
   store/ShapefileView.cpp store/ShapefileView.h
+  store/WatchedShapefile.cpp store/WatchedShapefile.h
 )

@@ -199,6 +199,14 @@ const DamageCase kDamageCases[] = {
          b.shx.replace(100 + 8 * 5, 8, e);
      },
      0, "sites.shx", "record 5: its index entry (byte 240, 20 bytes) disagrees"},
+    // Of equal length, OGR reads both whole: only their numbers tell, read as OGR reads them.
+    {"two records of equal length swapped, the index sound", "sites",
+     [](LayerBytes& b) {
+         const QByteArray r = b.shp.mid(b.offset(4), 28);
+         b.shp.replace(b.offset(4), 28, b.shp.mid(b.offset(5), 28));
+         b.shp.replace(b.offset(5), 28, r);
+     },
+     0, "sites.shp", "record 5: its header gives the number 6; it is kept without attributes", 2},
     {"8 bytes inserted into the .shx", "sites",
      [](LayerBytes& b) { b.shx.insert(100 + 8 * 20, QByteArray(8, '\x05')); }, 0, "sites.shx",
      "record 21: its index entry"},

@@ -8,5 +8,6 @@ pelagon_add_test(NAME test_store
     store/PointGridTest.cpp
     store/RunBoxesTest.cpp
     store/ShapefileDamageTest.cpp
+    store/WatchedShapefileTest.cpp
     support/LayerFixtures.cpp support/LayerFixtures.h
 )
