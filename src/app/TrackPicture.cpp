@@ -10,10 +10,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
+#include "app/TrackRaster.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"
 
@@ -48,34 +53,106 @@ struct VesselLines {
     double length = 0;  // in pixels
 };
 
+// The viewport's map-to-pixel mapping with a multiplication in place of its division: a
+// million positions are mapped each frame.
+struct PixelMapping {
+    explicit PixelMapping(const Viewport& viewport)
+        : left(viewport.extent().left), top(viewport.extent().top),
+          scale(1 / viewport.mapUnitsPerPixel()) {}
+    QPointF operator()(MapPoint p) const { return {(p.x - left) * scale, (top - p.y) * scale}; }
+    double left;
+    double top;
+    double scale;
+};
+
+bool inside(QPointF p, const QRectF& box) {
+    return p.x() >= box.left() && p.x() <= box.right() && p.y() >= box.top() &&
+           p.y() <= box.bottom();
+}
+
+// Whether the line through a and b passes between box's corners (or touches one).
+bool crosses(QPointF a, QPointF b, const QRectF& box) {
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    const auto side = [&](double x, double y) { return dx * (y - a.y()) - dy * (x - a.x()); };
+    const double s[4] = {side(box.left(), box.top()), side(box.right(), box.top()),
+                         side(box.left(), box.bottom()), side(box.right(), box.bottom())};
+    return !(std::all_of(s, s + 4, [](double v) { return v > 0; }) ||
+             std::all_of(s, s + 4, [](double v) { return v < 0; }));
+}
+
+// Where a point lies against box: a bit per edge it is beyond (all four for a point that is not a
+// number).
+int outcode(QPointF p, const QRectF& box) {
+    return (p.x() >= box.left() ? 0 : 1) | (p.x() <= box.right() ? 0 : 2) |
+           (p.y() >= box.top() ? 0 : 4) | (p.y() <= box.bottom() ? 0 : 8);
+}
+
+double lengthOf(QPointF a, QPointF b) {
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    return std::sqrt(dx * dx + dy * dy);
+}
+
 bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
                VesselLines& out, const std::atomic<bool>* cancel) {
-    QPointF previous = viewport.toPixel(track.front());
+    const PixelMapping toPixel(viewport);
+    QPointF previous = toPixel(track.front());
+    int previousCode = outcode(previous, box);
     std::optional<QPointF> start;  // where a run of short pieces began
     for (std::size_t i = 1; i < track.size(); ++i) {
         if (i % kCancelEvery == 0 && cancelled(cancel)) {
             return false;
         }
-        const QPointF next = viewport.toPixel(track[i]);
-        const auto part = clipSegment(previous, next, box);
+        const QPointF next = toPixel(track[i]);
+        const int nextCode = outcode(next, box);
+        // Wholly inside as it is; wholly beyond one edge, or passing by the box, left out; the
+        // rest clipped.
+        std::optional<std::pair<QPointF, QPointF>> part;
+        if ((previousCode | nextCode) == 0) {
+            part.emplace(previous, next);
+        } else if ((previousCode & nextCode) == 0 &&
+                   (previousCode == 0 || nextCode == 0 || crosses(previous, next, box))) {
+            part = clipSegment(previous, next, box);
+        }
         previous = next;
+        previousCode = nextCode;
         if (!part) {
             start.reset();
             continue;
         }
-        const QPointF from = start && QLineF(*start, part->first).length() < 0.5 ? *start
-                                                                                 : part->first;
-        const QLineF line(from, part->second);
-        const double length = line.length();
+        const QPointF from = start && lengthOf(*start, part->first) < 0.5 ? *start : part->first;
+        const double length = lengthOf(from, part->second);
         if (length < 0.5 && i + 1 < track.size()) {
             start = from;  // drawn with the pieces that follow
             continue;
         }
         start.reset();
-        out.lines.push_back(line);
+        out.lines.emplace_back(from, part->second);
         out.length += length;
     }
     return true;
+}
+
+// Calls work(i) for every i in [0, count), spread over the processor's cores; returns when all
+// are done.
+void inParallel(std::size_t count, const std::function<void(std::size_t)>& work) {
+    const std::size_t threads = std::min<std::size_t>(
+        count, std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    std::atomic<std::size_t> next{0};
+    const auto run = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            work(i);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        helpers.emplace_back(run);
+    }
+    run();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
 }
 
 // Lines antialiased at their full width, joined where they meet, in short polylines: Qt strokes
@@ -124,17 +201,62 @@ bool strokeCoarse(QPainter& painter, const VesselLines& vessel, const std::atomi
     return true;
 }
 
+// Lines one pixel wide drawn by LineRaster, the last vessel's on top, into bands of the frame
+// each on a thread of its own; beneath the vessels on top, lines cost only where they can
+// still show.
+bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
+               const std::atomic<bool>* cancel) {
+    const QPaintDevice* device = painter.device();
+    const double ratio = device->devicePixelRatioF();
+    const int width = device->width();
+    const int height = device->height();
+    std::vector<QRgb> colours;
+    colours.reserve(vessels.size());
+    for (const VesselLines& v : vessels) {
+        colours.push_back(qPremultiply(v.colour.rgba()));
+    }
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    const int blocks = (height + LineRaster::kBlock - 1) / LineRaster::kBlock;
+    const int bands = std::clamp(blocks, 1, threads);
+    std::vector<QImage> images(static_cast<std::size_t>(bands));
+    std::vector<int> tops(static_cast<std::size_t>(bands) + 1);
+    for (int b = 0; b <= bands; ++b) {
+        tops[static_cast<std::size_t>(b)] =
+            std::min(height, blocks * b / bands * LineRaster::kBlock);
+    }
+    inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
+        LineRaster raster(width, tops[b], tops[b + 1]);
+        std::size_t drawn = 0;
+        for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
+            const auto owner = static_cast<std::uint16_t>(v + 1);
+            for (const QLineF& line : vessels[v].lines) {
+                if (++drawn % kCancelEvery == 0 && cancelled(cancel)) {
+                    return;
+                }
+                raster.draw(line.p1() * ratio, line.p2() * ratio, owner);
+            }
+        }
+        images[b] = raster.colour(colours);
+    });
+    if (cancelled(cancel)) {
+        return false;
+    }
+    for (int b = 0; b < bands; ++b) {
+        QImage& image = images[static_cast<std::size_t>(b)];
+        image.setDevicePixelRatio(ratio);
+        painter.drawImage(QPointF(0, tops[static_cast<std::size_t>(b)] / ratio), image);
+    }
+    return true;
+}
+
 // Every vessel's lines, the first drawn lowest. Where the lines would take more than about
-// kFineSeconds at full quality, they are drawn one pixel wide; and where the last vessels' lines
-// alone cover the view many times over (a track that jumps about the map), those are drawn on a
-// layer of their own first, and of the vessels below them only the lines that pass somewhere
-// the layer leaves open: the picture is the same, pixel for pixel.
+// kFineSeconds at full quality, they are drawn one pixel wide without antialiasing: by
+// LineRaster on raster surfaces, by Qt elsewhere (printers, vector files).
 bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, double scale,
                bool raster, const std::atomic<bool>* cancel) {
     constexpr double kFineSeconds = 0.04;
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
-    constexpr double kCover = 24;  // the view's area over: the lines on top hide the rest
     double segments = 0;
     double length = 0;
     for (const VesselLines& v : vessels) {
@@ -150,50 +272,14 @@ bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, doubl
         }
         return true;
     }
-    const QPaintDevice* device = painter.device();
-    const double area = static_cast<double>(device->width()) * device->height();
-    std::size_t first = vessels.size();  // the lowest of the vessels on top
-    for (double above = 0; first > 0 && above < kCover * area;) {
-        --first;
-        above += vessels[first].length;
+    if (painter.transform().isIdentity() && vessels.size() < 0xffff) {
+        return rasterise(painter, vessels, cancel);
     }
-    if (first == 0 || !painter.transform().isIdentity()) {
-        for (const VesselLines& v : vessels) {
-            if (!strokeCoarse(painter, v, cancel)) {
-                return false;
-            }
-        }
-        return true;
-    }
-    QImage top(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
-    top.setDevicePixelRatio(device->devicePixelRatioF());
-    top.fill(Qt::transparent);
-    {
-        QPainter onTop(&top);
-        for (std::size_t v = first; v < vessels.size(); ++v) {
-            if (!strokeCoarse(onTop, vessels[v], cancel)) {
-                return false;
-            }
-        }
-    }
-    // Beneath the layer, only the lines that can show somewhere.
-    const CoveredTiles tiles(top, device->devicePixelRatioF());
-    for (std::size_t v = 0; v < first; ++v) {
-        VesselLines shown;
-        shown.colour = vessels[v].colour;
-        for (std::size_t i = 0; i < vessels[v].lines.size(); ++i) {
-            if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
-                return false;
-            }
-            if (!tiles.hides(vessels[v].lines[i])) {
-                shown.lines.push_back(vessels[v].lines[i]);
-            }
-        }
-        if (!strokeCoarse(painter, shown, cancel)) {
+    for (const VesselLines& v : vessels) {
+        if (!strokeCoarse(painter, v, cancel)) {
             return false;
         }
     }
-    painter.drawImage(QPointF(0, 0), top);
     return true;
 }
 
@@ -226,14 +312,15 @@ bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
                 std::span<const std::uint8_t> ringedAt,
                 const Viewport& viewport, const QRectF& visible, const QColor& colour,
                 double scale, bool raster, const std::atomic<bool>* cancel) {
+    const PixelMapping toPixel(viewport);
     QPolygonF plain;
     QPolygonF ringed;
     for (std::size_t i = 0; i < track.size(); ++i) {
         if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
             return false;
         }
-        const QPointF p = viewport.toPixel(track[i]);
-        if (visible.contains(p)) {
+        const QPointF p = toPixel(track[i]);
+        if (inside(p, visible)) {
             (ringedAt[i] != 0 ? ringed : plain).append(p);
         }
     }
@@ -453,21 +540,15 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     // Lines of every file first, under every point: the parts before the trails, then the
     // trails (or the whole tracks without one).
     std::vector<VesselLines> vessels;
+    std::vector<std::span<const MapPoint>> tracks;  // the part of each that is drawn in full
     std::vector<std::vector<TrackSpan>> spans(sets_.size());
     std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
         for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
-            if (cancelled(cancel)) {
-                painter.restore();
-                return false;
-            }
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan span = spanAt(track, cut_);
             spans[s].push_back(span);
-            const QColor colour =
-                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
-            const std::span<const MapPoint> all(track.xy.data(), span.end);
             // The trail begins with the segment that ends in its first position.
             const std::size_t trailFrom = span.trail > 0 ? span.trail - 1 : 0;
             ends[s].push_back(span.trail >= 2 ? span.trail : 0);
@@ -475,17 +556,20 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
                 continue;
             }
             VesselLines lines;
-            lines.colour = colour;
+            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
             lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : kTrackPenPx;
-            if (!clipTrack(all.subspan(trailFrom), viewport, lineBox, lines, cancel)) {
-                painter.restore();
-                return false;
-            }
-            if (!lines.lines.empty()) {
-                vessels.push_back(std::move(lines));
-            }
+            vessels.push_back(std::move(lines));
+            tracks.emplace_back(track.xy.data() + trailFrom, span.end - trailFrom);
         }
     }
+    inParallel(vessels.size(), [&](std::size_t i) {
+        clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
+    });
+    if (cancelled(cancel)) {
+        painter.restore();
+        return false;
+    }
+    std::erase_if(vessels, [](const VesselLines& v) { return v.lines.empty(); });
     bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
                     strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);

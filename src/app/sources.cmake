@@ -21,6 +21,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/TimeBar.cpp app/TimeBar.h
   app/TrackClipping.cpp
   app/TrackPicture.cpp app/TrackPicture.h
+  app/TrackRaster.cpp app/TrackRaster.h
   app/TheMDIform.cpp app/TheMDIform.h
   app/ViewMenu.cpp app/ViewMenu.h
   app/VisitsWindow.cpp app/VisitsWindow.h

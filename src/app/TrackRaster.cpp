@@ -1,0 +1,214 @@
+#include "app/TrackRaster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace pelagon {
+
+namespace {
+
+// Where a line is along its minor axis, in pixels, with 32 bits of fraction: exact in integers,
+// so that a step computed at once lands where one step after another would.
+constexpr int kFraction = 32;
+constexpr double kOne = 4294967296.0;  // 1 << kFraction
+
+constexpr int kSumEvery = 2048;  // lines between sums of the open tiles
+
+// Rounded down, for values far inside the range of 64-bit integers (std::floor is a call to the
+// maths library without SSE 4.1).
+std::int64_t floorOf(double v) {
+    const auto t = static_cast<std::int64_t>(v);
+    return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {  // b > 0
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b) {  // b > 0
+    return -floorDiv(-a, b);
+}
+
+}  // namespace
+
+LineRaster::LineRaster(int width, int top, int bottom)
+    : width_(std::max(0, width)), top_(top), height_(std::max(0, bottom - top)) {
+    owners_.assign(static_cast<std::size_t>(width_) * height_, 0);
+    tileColumns_ = (width_ + kTile - 1) / kTile;
+    tileRows_ = (height_ + kTile - 1) / kTile;
+    const int tileRows = tileRows_;
+    tileOpen_.resize(static_cast<std::size_t>(tileColumns_) * tileRows);
+    for (int ty = 0; ty < tileRows; ++ty) {
+        const int rows = std::min(kTile, height_ - ty * kTile);
+        for (int tx = 0; tx < tileColumns_; ++tx) {
+            const int columns = std::min(kTile, width_ - tx * kTile);
+            tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx] =
+                static_cast<std::uint16_t>(rows * columns);
+        }
+    }
+    constexpr int kTiles = kBlock / kTile;
+    blockColumns_ = (width_ + kBlock - 1) / kBlock;
+    const int blockRows = (height_ + kBlock - 1) / kBlock;
+    blockOpen_.resize(static_cast<std::size_t>(blockColumns_) * blockRows);
+    for (int by = 0; by < blockRows; ++by) {
+        const int rows = std::min(kTiles, tileRows - by * kTiles);
+        for (int bx = 0; bx < blockColumns_; ++bx) {
+            const int columns = std::min(kTiles, tileColumns_ - bx * kTiles);
+            blockOpen_[static_cast<std::size_t>(by) * blockColumns_ + bx] =
+                static_cast<std::uint16_t>(rows * columns);
+        }
+    }
+    openBlocks_ = static_cast<std::int64_t>(blockOpen_.size());
+    sumOpenTiles();
+}
+
+void LineRaster::sumOpenTiles() {
+    const int stride = tileColumns_ + 1;
+    openSum_.assign(static_cast<std::size_t>(stride) * (tileRows_ + 1), 0);
+    for (int ty = 0; ty < tileRows_; ++ty) {
+        std::int32_t row = 0;
+        for (int tx = 0; tx < tileColumns_; ++tx) {
+            row += tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx] != 0 ? 1 : 0;
+            const std::size_t at = static_cast<std::size_t>(ty + 1) * stride + tx + 1;
+            openSum_[at] = openSum_[at - stride] + row;
+        }
+    }
+    linesSinceSummed_ = 0;
+    filledSinceSummed_ = false;
+}
+
+bool LineRaster::openIn(double x0, double y0, double x1, double y1) const {
+    const auto tile = [](double pixel, int count) {
+        return static_cast<int>(std::clamp<std::int64_t>(floorOf(pixel) / kTile, 0, count - 1));
+    };
+    if (x1 < 0 || x0 >= width_ || y1 < top_ || y0 >= top_ + height_) {
+        return false;
+    }
+    const int tx0 = tile(std::max(0.0, x0), tileColumns_);
+    const int tx1 = tile(x1, tileColumns_) + 1;
+    const int ty0 = tile(std::max(0.0, y0 - top_), tileRows_);
+    const int ty1 = tile(y1 - top_, tileRows_) + 1;
+    const int stride = tileColumns_ + 1;
+    const auto sum = [&](int tx, int ty) {
+        return openSum_[static_cast<std::size_t>(ty) * stride + tx];
+    };
+    return sum(tx1, ty1) - sum(tx0, ty1) - sum(tx1, ty0) + sum(tx0, ty0) > 0;
+}
+
+void LineRaster::draw(QPointF a, QPointF b, std::uint16_t owner) {
+    // Lines come clipped to the frame, give or take a few pixels: lines reaching far beyond
+    // it (or not numbers) are left out.
+    constexpr double kFar = 1 << 24;
+    const auto near = [](double v) { return std::abs(v) <= kFar; };
+    if (!near(a.x()) || !near(a.y()) || !near(b.x()) || !near(b.y()) || full()) {
+        return;
+    }
+    // Coordinates of pixel middles: pixel (x, y) is at (x, y).
+    const double ax = a.x() - 0.5;
+    const double ay = a.y() - 0.5;
+    const double bx = b.x() - 0.5;
+    const double by = b.y() - 0.5;
+    if (++linesSinceSummed_ >= kSumEvery && filledSinceSummed_) {
+        sumOpenTiles();
+    }
+    // Every pixel drawn lies within a pixel of the path.
+    if (!openIn(std::min(a.x(), b.x()) - 1, std::min(a.y(), b.y()) - 1,
+                std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1)) {
+        return;
+    }
+    if (std::abs(bx - ax) >= std::abs(by - ay)) {
+        walk<false>(ax, ay, bx, by, owner);
+    } else {
+        walk<true>(ay, ax, by, bx, owner);
+    }
+}
+
+// Along the major axis m (x, or y when Steep) a pixel a step, its minor coordinate n rounded.
+template <bool Steep>
+void LineRaster::walk(double m0, double n0, double m1, double n1, std::uint16_t owner) {
+    if (m1 < m0) {
+        std::swap(m0, m1);
+        std::swap(n0, n1);
+    }
+    const std::int64_t mOrigin = Steep ? top_ : 0;
+    const std::int64_t nOrigin = Steep ? 0 : top_;
+    const std::int64_t mEnd = mOrigin + (Steep ? height_ : width_);
+    const std::int64_t nEnd = nOrigin + (Steep ? width_ : height_);
+    const std::int64_t c0 = floorOf(m0 + 0.5);
+    const std::int64_t c1 = floorOf(m1 + 0.5);
+    const double slope = m1 > m0 ? (n1 - n0) / (m1 - m0) : 0.0;
+    const std::int64_t step = floorOf(slope * kOne + 0.5);
+    // n at column c0 + k is (start + k * step) >> kFraction.
+    const std::int64_t start =
+        floorOf((n0 + (static_cast<double>(c0) - m0) * slope + 0.5) * kOne + 0.5);
+    std::int64_t first = std::max<std::int64_t>(0, mOrigin - c0);
+    std::int64_t last = std::min(c1, mEnd - 1) - c0;
+    const std::int64_t low = nOrigin << kFraction;
+    const std::int64_t high = (nEnd << kFraction) - 1;
+    if (step > 0) {
+        first = std::max(first, ceilDiv(low - start, step));
+        last = std::min(last, floorDiv(high - start, step));
+    } else if (step < 0) {
+        first = std::max(first, ceilDiv(start - high, -step));
+        last = std::min(last, floorDiv(start - low, -step));
+    } else if (start < low || start > high) {
+        return;
+    }
+    // The first step past the cell of the given size holding (m, n) at step k.
+    const auto leave = [&](std::int64_t k, std::int64_t m, std::int64_t n, int size) {
+        std::int64_t next = k + (size - (m - mOrigin) % size);
+        const std::int64_t cell = (n - nOrigin) / size * size + nOrigin;
+        if (step > 0) {
+            next = std::min(next, ceilDiv(((cell + size) << kFraction) - start, step));
+        } else if (step < 0) {
+            next = std::min(next, ceilDiv(start - (cell << kFraction) + 1, -step));
+        }
+        return next;
+    };
+    for (std::int64_t k = first; k <= last;) {
+        const std::int64_t m = c0 + k;
+        const std::int64_t n = (start + k * step) >> kFraction;
+        const auto x = static_cast<int>(Steep ? n : m);
+        const int y = static_cast<int>(Steep ? m : n) - top_;
+        std::uint16_t& block =
+            blockOpen_[static_cast<std::size_t>(y / kBlock) * blockColumns_ + x / kBlock];
+        if (block == 0) {
+            k = leave(k, m, n, kBlock);
+            continue;
+        }
+        std::uint16_t& tile =
+            tileOpen_[static_cast<std::size_t>(y / kTile) * tileColumns_ + x / kTile];
+        if (tile == 0) {
+            k = leave(k, m, n, kTile);
+            continue;
+        }
+        ++visited_;
+        std::uint16_t& pixel = owners_[static_cast<std::size_t>(y) * width_ + x];
+        if (pixel == 0) {
+            pixel = owner;
+            if (--tile == 0) {
+                filledSinceSummed_ = true;
+                if (--block == 0 && --openBlocks_ == 0) {
+                    return;
+                }
+            }
+        }
+        ++k;
+    }
+}
+
+QImage LineRaster::colour(std::span<const QRgb> colours) const {
+    QImage image(width_, height_, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height_; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const std::uint16_t* in = owners_.data() + static_cast<std::size_t>(y) * width_;
+        for (int x = 0; x < width_; ++x) {
+            const std::uint16_t owner = in[x];
+            out[x] = owner == 0 || owner > colours.size() ? 0 : colours[owner - 1U];
+        }
+    }
+    return image;
+}
+
+}  // namespace pelagon
