@@ -307,23 +307,66 @@ QImage pointSprite(const QColor& colour, bool ringed, double scale) {
     return sprite;
 }
 
-// Points of one vessel inside visible, rings first so that no ring covers a point.
-bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
-                std::span<const std::uint8_t> ringedAt,
-                const Viewport& viewport, const QRectF& visible, const QColor& colour,
-                double scale, bool raster, const std::atomic<bool>* cancel) {
-    const PixelMapping toPixel(viewport);
+// One vessel's points inside the view, in pixels, plain and ringed.
+struct VesselPoints {
+    QColor colour;
     QPolygonF plain;
     QPolygonF ringed;
+};
+
+void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
+                   const Viewport& viewport, const QRectF& visible, VesselPoints& out,
+                   const std::atomic<bool>* cancel) {
+    const PixelMapping toPixel(viewport);
     for (std::size_t i = 0; i < track.size(); ++i) {
         if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
-            return false;
+            return;
         }
         const QPointF p = toPixel(track[i]);
         if (inside(p, visible)) {
-            (ringedAt[i] != 0 ? ringed : plain).append(p);
+            (ringedAt[i] != 0 ? out.ringed : out.plain).append(p);
         }
     }
+}
+
+// Where a point's sprite is stamped: on whole device pixels.
+QPoint spriteCorner(QPointF at, const QImage& sprite) {
+    return {static_cast<int>(std::round(at.x() - sprite.width() / 2.0)),
+            static_cast<int>(std::round(at.y() - sprite.height() / 2.0))};
+}
+
+// Of many points stamped on a raster frame, only those that show: asked from the last vessel's
+// last point down, a point whose every pixel lies under the opaque middles of points above it
+// is left out (with a million positions in view, most are).
+void leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scale) {
+    SpriteCover cover(frame.width(), frame.height());
+    for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
+        // Rings are stamped after the plain points, so lie above them.
+        for (const auto& [points, ringed] : {std::pair{&v->ringed, true}, std::pair{&v->plain, false}}) {
+            if (points->isEmpty()) {
+                continue;
+            }
+            const QImage sprite = pointSprite(v->colour, ringed, scale);
+            const SpriteCover::Shape shape = SpriteCover::Shape::of(sprite);
+            QPolygonF shown;
+            for (qsizetype i = points->size(); i-- > 0;) {
+                const QPoint at = spriteCorner((*points)[i], sprite);
+                if (cover.show(shape, at.x(), at.y())) {
+                    shown.append((*points)[i]);
+                }
+            }
+            std::reverse(shown.begin(), shown.end());
+            *points = std::move(shown);
+        }
+    }
+}
+
+// Points of one vessel, plain first, then ringed.
+bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, bool raster,
+                const std::atomic<bool>* cancel) {
+    const QColor& colour = points.colour;
+    const QPolygonF& plain = points.plain;
+    const QPolygonF& ringed = points.ringed;
     if (raster) {
         // Sprites on whole device pixels; the painter's transform is a translation at most.
         for (const auto& [points, isRinged] : {std::pair{&plain, false}, std::pair{&ringed, true}}) {
@@ -331,13 +374,11 @@ bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
                 continue;
             }
             const QImage sprite = pointSprite(colour, isRinged, scale);
-            const QPointF half(sprite.width() / 2.0, sprite.height() / 2.0);
             for (qsizetype i = 0; i < points->size(); ++i) {
                 if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
                     return false;
                 }
-                const QPointF at = (*points)[i] - half;
-                painter.drawImage(QPointF(std::round(at.x()), std::round(at.y())), sprite);
+                painter.drawImage(spriteCorner((*points)[i], sprite), sprite);
             }
         }
         return true;
@@ -573,18 +614,37 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
                     strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
+    std::vector<VesselPoints> points;
+    std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
-        for (std::size_t v = 0; finished && v < shown.tracks->vessels.size(); ++v) {
+        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan& span = spans[s][v];
             const std::size_t n = span.end - span.trail;
-            finished = drawPoints(
-                painter, std::span<const MapPoint>(track.xy).subspan(span.trail, n),
-                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n), viewport,
-                visible, PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
-                scale, raster, cancel);
+            points.push_back({PositionsOverlay::vesselColour(shown.firstColour +
+                                                             static_cast<int>(v)),
+                              {},
+                              {}});
+            shownParts.emplace_back(std::span<const MapPoint>(track.xy).subspan(span.trail, n),
+                                    std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
         }
+    }
+    if (finished) {
+        inParallel(points.size(), [&](std::size_t i) {
+            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible, points[i],
+                          cancel);
+        });
+        finished = !cancelled(cancel);
+    }
+    // Sprites stamped on whole pixels of the frame's own: those hidden need not be.
+    const QPaintDevice* device = painter.device();
+    if (finished && raster && painter.transform().isIdentity() && device != nullptr &&
+        device->devicePixelRatioF() == 1.0) {
+        leaveOutHidden(points, QSize(device->width(), device->height()), scale);
+    }
+    for (std::size_t i = 0; finished && i < points.size(); ++i) {
+        finished = drawPoints(painter, points[i], scale, raster, cancel);
     }
     // Each vessel's latest position, over every point.
     for (std::size_t s = 0; finished && s < sets_.size(); ++s) {

@@ -71,3 +71,34 @@ private:
 };
 
 }  // namespace pelagon
+
+namespace pelagon {
+
+// Which of many small images (the points of positions) stamped one over another show: asked
+// topmost first, an image shows when any pixel it draws is not yet under an opaque pixel of one
+// above it; those that do not show can be left out and the picture is the same.
+class SpriteCover {
+public:
+    // An image's pixels as rows of bits: those it draws (alpha above 0) and those it covers
+    // (alpha 255). Images wider than 64 pixels are not handled (isValid() false).
+    struct Shape {
+        int width = 0;
+        std::vector<std::uint64_t> draws;
+        std::vector<std::uint64_t> covers;
+        bool isValid() const { return width > 0 && width <= 64; }
+        static Shape of(const QImage& image);
+    };
+
+    SpriteCover(int width, int height);
+    // Whether the image with its top left corner at pixel (x, y) shows; if it does, what it
+    // covers is covered from now on. Pixels outside the frame never show.
+    bool show(const Shape& shape, int x, int y);
+
+private:
+    int width_;
+    int height_;
+    int words_;  // per row
+    std::vector<std::uint64_t> covered_;
+};
+
+}  // namespace pelagon

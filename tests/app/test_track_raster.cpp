@@ -202,3 +202,60 @@ TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
 }
 
 }  // namespace
+
+namespace {
+
+QImage disc(QColor colour, int side) {
+    QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(Qt::transparent);
+    QPainter p(&sprite);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(1, 1, side - 2, side - 2));
+    return sprite;
+}
+
+// Sprites stamped one over another, a few thousand over a small frame and across its edges: the
+// picture of those that show is the picture of all of them, and most do not show.
+TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
+    constexpr int kFrameW = 130;  // past two words of bits a row
+    constexpr int kFrameH = 90;
+    const QImage sprites[] = {disc(Qt::red, 10), disc(Qt::blue, 14), disc(Qt::green, 64)};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> x(-70, kFrameW + 5), y(-70, kFrameH + 5), kind(0, 9);
+    struct Stamp {
+        int sprite;
+        QPoint at;
+    };
+    std::vector<Stamp> stamps;
+    for (int i = 0; i < 4000; ++i) {
+        const int k = kind(random);
+        stamps.push_back({k == 0 ? 2 : k % 2, QPoint(x(random), y(random))});
+    }
+    const auto picture = [&](const std::vector<Stamp>& drawn) {
+        QImage image(kFrameW, kFrameH, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        for (const Stamp& s : drawn) {
+            painter.drawImage(s.at, sprites[s.sprite]);
+        }
+        painter.end();
+        return image;
+    };
+    SpriteCover cover(kFrameW, kFrameH);
+    const SpriteCover::Shape shapes[] = {SpriteCover::Shape::of(sprites[0]),
+                                         SpriteCover::Shape::of(sprites[1]),
+                                         SpriteCover::Shape::of(sprites[2])};
+    std::vector<Stamp> shown;
+    for (auto s = stamps.rbegin(); s != stamps.rend(); ++s) {
+        if (cover.show(shapes[s->sprite], s->at.x(), s->at.y())) {
+            shown.push_back(*s);
+        }
+    }
+    std::reverse(shown.begin(), shown.end());
+    EXPECT_EQ(picture(shown), picture(stamps));
+    EXPECT_LT(shown.size(), stamps.size() / 4);
+}
+
+}  // namespace
