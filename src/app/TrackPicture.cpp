@@ -10,14 +10,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
+#include "app/TrackLines.h"
 #include "app/TrackRaster.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"
@@ -26,13 +25,11 @@ namespace pelagon {
 
 namespace {
 
-constexpr double kTrackPointPx = 6;   // diameter of a position's point
-constexpr double kTrackRingPx = 12;   // outer diameter of the red ring
-constexpr double kTrackPenPx = 1.5;   // width of a track's line
-constexpr double kTrailPenPx = 2.5;   // width of a trail's line
-constexpr double kLatestPx = 13;      // diameter of a vessel's latest position under a time cut
-constexpr int kHistoryAlpha = 110;    // the line before a trail: the vessel's colour, paler
-constexpr int kCancelEvery = 4096;    // segments or points between looks at cancel
+constexpr double kTrackPointPx = 6;  // diameter of a position's point
+constexpr double kTrackRingPx = 12;  // outer diameter of the red ring
+constexpr double kTrailPenPx = 2.5;  // width of a trail's line
+constexpr double kLatestPx = 13;     // diameter of a vessel's latest position under a time cut
+constexpr int kHistoryAlpha = 110;   // the line before a trail: the vessel's colour, paler
 
 // Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
 double deviceScale(const QPainter& painter) {
@@ -40,124 +37,9 @@ double deviceScale(const QPainter& painter) {
     return device != nullptr ? std::max(1.0, device->logicalDpiX() / 96.0) : 1.0;
 }
 
-bool cancelled(const std::atomic<bool>* cancel) {
-    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
-}
-
-// One vessel's line as it is drawn: the visible part of each segment, in order; a segment
-// shorter than half a pixel is joined to the next. False when cancelled.
-struct VesselLines {
-    QColor colour;
-    double pen = kTrackPenPx;
-    std::vector<QLineF> lines;
-    double length = 0;  // in pixels
-};
-
-// The viewport's map-to-pixel mapping with a multiplication in place of its division: a
-// million positions are mapped each frame.
-struct PixelMapping {
-    explicit PixelMapping(const Viewport& viewport)
-        : left(viewport.extent().left), top(viewport.extent().top),
-          scale(1 / viewport.mapUnitsPerPixel()) {}
-    QPointF operator()(MapPoint p) const { return {(p.x - left) * scale, (top - p.y) * scale}; }
-    double left;
-    double top;
-    double scale;
-};
-
-bool inside(QPointF p, const QRectF& box) {
-    return p.x() >= box.left() && p.x() <= box.right() && p.y() >= box.top() &&
-           p.y() <= box.bottom();
-}
-
-// Whether the line through a and b passes between box's corners (or touches one).
-bool crosses(QPointF a, QPointF b, const QRectF& box) {
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
-    const auto side = [&](double x, double y) { return dx * (y - a.y()) - dy * (x - a.x()); };
-    const double s[4] = {side(box.left(), box.top()), side(box.right(), box.top()),
-                         side(box.left(), box.bottom()), side(box.right(), box.bottom())};
-    return !(std::all_of(s, s + 4, [](double v) { return v > 0; }) ||
-             std::all_of(s, s + 4, [](double v) { return v < 0; }));
-}
-
-// Where a point lies against box: a bit per edge it is beyond (all four for a point that is not a
-// number).
-int outcode(QPointF p, const QRectF& box) {
-    return (p.x() >= box.left() ? 0 : 1) | (p.x() <= box.right() ? 0 : 2) |
-           (p.y() >= box.top() ? 0 : 4) | (p.y() <= box.bottom() ? 0 : 8);
-}
-
-double lengthOf(QPointF a, QPointF b) {
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
-    return std::sqrt(dx * dx + dy * dy);
-}
-
-bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
-               VesselLines& out, const std::atomic<bool>* cancel) {
-    const PixelMapping toPixel(viewport);
-    QPointF previous = toPixel(track.front());
-    int previousCode = outcode(previous, box);
-    std::optional<QPointF> start;  // where a run of short pieces began
-    for (std::size_t i = 1; i < track.size(); ++i) {
-        if (i % kCancelEvery == 0 && cancelled(cancel)) {
-            return false;
-        }
-        const QPointF next = toPixel(track[i]);
-        const int nextCode = outcode(next, box);
-        // Wholly inside as it is; wholly beyond one edge, or passing by the box, left out; the
-        // rest clipped.
-        std::optional<std::pair<QPointF, QPointF>> part;
-        if ((previousCode | nextCode) == 0) {
-            part.emplace(previous, next);
-        } else if ((previousCode & nextCode) == 0 &&
-                   (previousCode == 0 || nextCode == 0 || crosses(previous, next, box))) {
-            part = clipSegment(previous, next, box);
-        }
-        previous = next;
-        previousCode = nextCode;
-        if (!part) {
-            start.reset();
-            continue;
-        }
-        const QPointF from = start && lengthOf(*start, part->first) < 0.5 ? *start : part->first;
-        const double length = lengthOf(from, part->second);
-        if (length < 0.5 && i + 1 < track.size()) {
-            start = from;  // drawn with the pieces that follow
-            continue;
-        }
-        start.reset();
-        out.lines.emplace_back(from, part->second);
-        out.length += length;
-    }
-    return true;
-}
-
-// Calls work(i) for every i in [0, count), spread over the processor's cores; returns when all
-// are done.
-void inParallel(std::size_t count, const std::function<void(std::size_t)>& work) {
-    const std::size_t threads = std::min<std::size_t>(
-        count, std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
-    std::atomic<std::size_t> next{0};
-    const auto run = [&] {
-        for (std::size_t i = next++; i < count; i = next++) {
-            work(i);
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) {
-        helpers.emplace_back(run);
-    }
-    run();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-}
-
 // Lines antialiased at their full width, joined where they meet, in short polylines: Qt strokes
 // a long polyline that crosses itself in time that grows with the square of its crossings.
-bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
+bool strokeFine(QPainter& painter, const track::VesselLines& vessel, double scale,
                 const std::atomic<bool>* cancel) {
     constexpr std::size_t kPolylineSegments = 16;
     QPen pen(vessel.colour, vessel.pen * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -165,7 +47,7 @@ bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
     painter.setRenderHint(QPainter::Antialiasing, true);
     QPolygonF run;
     for (std::size_t i = 0; i < vessel.lines.size(); ++i) {
-        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
             return false;
         }
         const QLineF& line = vessel.lines[i];
@@ -186,65 +68,18 @@ bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
 }
 
 // Lines one pixel wide without antialiasing: Qt's fastest path, about a nanosecond a pixel.
-bool strokeCoarse(QPainter& painter, const VesselLines& vessel, const std::atomic<bool>* cancel) {
+bool strokeCoarse(QPainter& painter, const track::VesselLines& vessel,
+                  const std::atomic<bool>* cancel) {
     QPen pen(vessel.colour, 1);
     pen.setCosmetic(true);
     painter.setPen(pen);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    for (std::size_t i = 0; i < vessel.lines.size(); i += kCancelEvery) {
-        if (cancelled(cancel)) {
+    for (std::size_t i = 0; i < vessel.lines.size(); i += track::kCancelEvery) {
+        if (track::cancelled(cancel)) {
             return false;
         }
-        const std::size_t n = std::min<std::size_t>(kCancelEvery, vessel.lines.size() - i);
+        const std::size_t n = std::min<std::size_t>(track::kCancelEvery, vessel.lines.size() - i);
         painter.drawLines(vessel.lines.data() + i, static_cast<int>(n));
-    }
-    return true;
-}
-
-// Lines one pixel wide drawn by LineRaster, the last vessel's on top, into bands of the frame
-// each on a thread of its own; beneath the vessels on top, lines cost only where they can
-// still show.
-bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
-               const std::atomic<bool>* cancel) {
-    const QPaintDevice* device = painter.device();
-    const double ratio = device->devicePixelRatioF();
-    const int width = device->width();
-    const int height = device->height();
-    std::vector<QRgb> colours;
-    colours.reserve(vessels.size());
-    for (const VesselLines& v : vessels) {
-        colours.push_back(qPremultiply(v.colour.rgba()));
-    }
-    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
-    const int blocks = (height + LineRaster::kBlock - 1) / LineRaster::kBlock;
-    const int bands = std::clamp(blocks, 1, threads);
-    std::vector<QImage> images(static_cast<std::size_t>(bands));
-    std::vector<int> tops(static_cast<std::size_t>(bands) + 1);
-    for (int b = 0; b <= bands; ++b) {
-        tops[static_cast<std::size_t>(b)] =
-            std::min(height, blocks * b / bands * LineRaster::kBlock);
-    }
-    inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
-        LineRaster raster(width, tops[b], tops[b + 1]);
-        std::size_t drawn = 0;
-        for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
-            const auto owner = static_cast<std::uint16_t>(v + 1);
-            for (const QLineF& line : vessels[v].lines) {
-                if (++drawn % kCancelEvery == 0 && cancelled(cancel)) {
-                    return;
-                }
-                raster.draw(line.p1() * ratio, line.p2() * ratio, owner);
-            }
-        }
-        images[b] = raster.colour(colours);
-    });
-    if (cancelled(cancel)) {
-        return false;
-    }
-    for (int b = 0; b < bands; ++b) {
-        QImage& image = images[static_cast<std::size_t>(b)];
-        image.setDevicePixelRatio(ratio);
-        painter.drawImage(QPointF(0, tops[static_cast<std::size_t>(b)] / ratio), image);
     }
     return true;
 }
@@ -252,20 +87,20 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
 // Every vessel's lines, the first drawn lowest. Where the lines would take more than about
 // kFineSeconds at full quality, they are drawn one pixel wide without antialiasing: by
 // LineRaster on raster surfaces, by Qt elsewhere (printers, vector files).
-bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, double scale,
+bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels, double scale,
                bool raster, const std::atomic<bool>* cancel) {
     constexpr double kFineSeconds = 0.04;
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
     double segments = 0;
     double length = 0;
-    for (const VesselLines& v : vessels) {
+    for (const track::VesselLines& v : vessels) {
         segments += static_cast<double>(v.lines.size());
         length += v.length;
     }
-    if (!raster || kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <=
-                       kFineSeconds) {
-        for (const VesselLines& v : vessels) {
+    if (!raster ||
+        kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <= kFineSeconds) {
+        for (const track::VesselLines& v : vessels) {
             if (!strokeFine(painter, v, scale, cancel)) {
                 return false;
             }
@@ -273,9 +108,9 @@ bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, doubl
         return true;
     }
     if (painter.transform().isIdentity() && vessels.size() < 0xffff) {
-        return rasterise(painter, vessels, cancel);
+        return track::rasterise(painter, vessels, cancel);
     }
-    for (const VesselLines& v : vessels) {
+    for (const track::VesselLines& v : vessels) {
         if (!strokeCoarse(painter, v, cancel)) {
             return false;
         }
@@ -317,13 +152,13 @@ struct VesselPoints {
 void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
                    const Viewport& viewport, const QRectF& visible, VesselPoints& out,
                    const std::atomic<bool>* cancel) {
-    const PixelMapping toPixel(viewport);
+    const track::PixelMapping toPixel(viewport);
     for (std::size_t i = 0; i < track.size(); ++i) {
-        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
             return;
         }
         const QPointF p = toPixel(track[i]);
-        if (inside(p, visible)) {
+        if (track::inside(p, visible)) {
             (ringedAt[i] != 0 ? out.ringed : out.plain).append(p);
         }
     }
@@ -342,7 +177,8 @@ void leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scal
     SpriteCover cover(frame.width(), frame.height());
     for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
         // Rings are stamped after the plain points, so lie above them.
-        for (const auto& [points, ringed] : {std::pair{&v->ringed, true}, std::pair{&v->plain, false}}) {
+        for (const auto& [points, ringed] :
+             {std::pair{&v->ringed, true}, std::pair{&v->plain, false}}) {
             if (points->isEmpty()) {
                 continue;
             }
@@ -369,13 +205,15 @@ bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, boo
     const QPolygonF& ringed = points.ringed;
     if (raster) {
         // Sprites on whole device pixels; the painter's transform is a translation at most.
-        for (const auto& [points, isRinged] : {std::pair{&plain, false}, std::pair{&ringed, true}}) {
+        for (const auto& [points, isRinged] :
+             {std::pair{&plain, false}, std::pair{&ringed, true}}) {
             if (points->isEmpty()) {
                 continue;
             }
             const QImage sprite = pointSprite(colour, isRinged, scale);
             for (qsizetype i = 0; i < points->size(); ++i) {
-                if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+                if (i % track::kCancelEvery == track::kCancelEvery - 1 &&
+                    track::cancelled(cancel)) {
                     return false;
                 }
                 painter.drawImage(spriteCorner((*points)[i], sprite), sprite);
@@ -395,8 +233,8 @@ bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, boo
         painter.setPen(pen);
         painter.drawPoints(ringed);
     }
-    for (const auto& [c, width] : {std::pair{colour.darker(160), kTrackPointPx + 1.5},
-                                   std::pair{colour, kTrackPointPx}}) {
+    for (const auto& [c, width] :
+         {std::pair{colour.darker(160), kTrackPointPx + 1.5}, std::pair{colour, kTrackPointPx}}) {
         pen.setColor(c);
         pen.setWidthF(width * scale);
         painter.setPen(pen);
@@ -487,13 +325,13 @@ bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, cons
                 if (ends[s][v] < first + 2) {
                     continue;
                 }
-                VesselLines lines;
-                lines.colour = PositionsOverlay::vesselColour(sets_[s].firstColour +
-                                                              static_cast<int>(v));
+                track::VesselLines lines;
+                lines.colour =
+                    PositionsOverlay::vesselColour(sets_[s].firstColour + static_cast<int>(v));
                 lines.colour.setAlpha(kHistoryAlpha);
                 const std::span<const MapPoint> xy(sets_[s].tracks->vessels[v].xy);
-                if (!clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
-                               cancel) ||
+                if (!track::clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
+                                      cancel) ||
                     !strokeCoarse(on, lines, cancel)) {
                     return false;
                 }
@@ -573,14 +411,14 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     // Lines are clipped a little outside the view so that their ends and joins never show;
     // points are kept where their rings reach into it.
     const QRectF view(QPointF(0, 0), viewport.size());
-    const double lineMargin = 4 * kTrackPenPx * scale;
+    const double lineMargin = 4 * track::kTrackPenPx * scale;
     const QRectF lineBox = view.adjusted(-lineMargin, -lineMargin, lineMargin, lineMargin);
     const double pointMargin = kTrackRingPx * scale;
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
     // Lines of every file first, under every point: the parts before the trails, then the
     // trails (or the whole tracks without one).
-    std::vector<VesselLines> vessels;
+    std::vector<track::VesselLines> vessels;
     std::vector<std::span<const MapPoint>> tracks;  // the part of each that is drawn in full
     std::vector<std::vector<TrackSpan>> spans(sets_.size());
     std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
@@ -596,21 +434,21 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             if (span.end < trailFrom + 2) {
                 continue;
             }
-            VesselLines lines;
+            track::VesselLines lines;
             lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
-            lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : kTrackPenPx;
+            lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : track::kTrackPenPx;
             vessels.push_back(std::move(lines));
             tracks.emplace_back(track.xy.data() + trailFrom, span.end - trailFrom);
         }
     }
-    inParallel(vessels.size(), [&](std::size_t i) {
-        clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
+    track::inParallel(vessels.size(), [&](std::size_t i) {
+        track::clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
     });
-    if (cancelled(cancel)) {
+    if (track::cancelled(cancel)) {
         painter.restore();
         return false;
     }
-    std::erase_if(vessels, [](const VesselLines& v) { return v.lines.empty(); });
+    std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
     bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
                     strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -622,20 +460,19 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan& span = spans[s][v];
             const std::size_t n = span.end - span.trail;
-            points.push_back({PositionsOverlay::vesselColour(shown.firstColour +
-                                                             static_cast<int>(v)),
-                              {},
-                              {}});
-            shownParts.emplace_back(std::span<const MapPoint>(track.xy).subspan(span.trail, n),
-                                    std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
+            points.push_back(
+                {PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)), {}, {}});
+            shownParts.emplace_back(
+                std::span<const MapPoint>(track.xy).subspan(span.trail, n),
+                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
         }
     }
     if (finished) {
-        inParallel(points.size(), [&](std::size_t i) {
+        track::inParallel(points.size(), [&](std::size_t i) {
             collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible, points[i],
                           cancel);
         });
-        finished = !cancelled(cancel);
+        finished = !track::cancelled(cancel);
     }
     // Sprites stamped on whole pixels of the frame's own: those hidden need not be.
     const QPaintDevice* device = painter.device();

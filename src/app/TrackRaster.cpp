@@ -1,8 +1,15 @@
 #include "app/TrackRaster.h"
 
+#include <QPainter>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <utility>
+#include <vector>
+
+#include "app/TrackLines.h"
 
 namespace pelagon {
 
@@ -113,8 +120,8 @@ void LineRaster::draw(QPointF a, QPointF b, std::uint16_t owner) {
         sumOpenTiles();
     }
     // Every pixel drawn lies within a pixel of the path.
-    if (!openIn(std::min(a.x(), b.x()) - 1, std::min(a.y(), b.y()) - 1,
-                std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1)) {
+    if (!openIn(std::min(a.x(), b.x()) - 1, std::min(a.y(), b.y()) - 1, std::max(a.x(), b.x()) + 1,
+                std::max(a.y(), b.y()) + 1)) {
         return;
     }
     if (std::abs(bx - ax) >= std::abs(by - ay)) {
@@ -284,3 +291,52 @@ bool SpriteCover::show(const Shape& shape, int x, int y) {
 }
 
 }  // namespace pelagon
+
+namespace pelagon::track {
+
+bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
+               const std::atomic<bool>* cancel) {
+    const QPaintDevice* device = painter.device();
+    const double ratio = device->devicePixelRatioF();
+    const int width = device->width();
+    const int height = device->height();
+    std::vector<QRgb> colours;
+    colours.reserve(vessels.size());
+    for (const VesselLines& v : vessels) {
+        colours.push_back(qPremultiply(v.colour.rgba()));
+    }
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    const int blocks = (height + LineRaster::kBlock - 1) / LineRaster::kBlock;
+    const int bands = std::clamp(blocks, 1, threads);
+    std::vector<QImage> images(static_cast<std::size_t>(bands));
+    std::vector<int> tops(static_cast<std::size_t>(bands) + 1);
+    for (int b = 0; b <= bands; ++b) {
+        tops[static_cast<std::size_t>(b)] =
+            std::min(height, blocks * b / bands * LineRaster::kBlock);
+    }
+    inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
+        LineRaster raster(width, tops[b], tops[b + 1]);
+        std::size_t drawn = 0;
+        for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
+            const auto owner = static_cast<std::uint16_t>(v + 1);
+            for (const QLineF& line : vessels[v].lines) {
+                if (++drawn % kCancelEvery == 0 && cancelled(cancel)) {
+                    return;
+                }
+                raster.draw(line.p1() * ratio, line.p2() * ratio, owner);
+            }
+        }
+        images[b] = raster.colour(colours);
+    });
+    if (cancelled(cancel)) {
+        return false;
+    }
+    for (int b = 0; b < bands; ++b) {
+        QImage& image = images[static_cast<std::size_t>(b)];
+        image.setDevicePixelRatio(ratio);
+        painter.drawImage(QPointF(0, tops[static_cast<std::size_t>(b)] / ratio), image);
+    }
+    return true;
+}
+
+}  // namespace pelagon::track

@@ -176,8 +176,7 @@ TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
             // Back and forth along y = 100.5 (x 10-390) and x = 100.5 (y 5-295) of the map.
             row.xy = v == 0 ? MapPoint{i % 2 == 0 ? 10.0 : 390.0, 100.5}
                             : MapPoint{100.5, i % 2 == 0 ? 5.0 : 295.0};
-            set->tracks[static_cast<std::size_t>(v)].push_back(
-                static_cast<int>(set->rows.size()));
+            set->tracks[static_cast<std::size_t>(v)].push_back(static_cast<int>(set->rows.size()));
             set->rows.push_back(row);
         }
     }
@@ -190,7 +189,8 @@ TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
     painter.end();
     const auto pixelAt = [&](double mx, double my) {
         const QPointF p = viewport.toPixel(MapPoint{mx, my});
-        return image.pixel(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+        return image.pixel(static_cast<int>(std::floor(p.x())),
+                           static_cast<int>(std::floor(p.y())));
     };
     const QRgb level = PositionsOverlay::vesselColour(0).rgba();
     const QRgb upright = PositionsOverlay::vesselColour(1).rgba();
