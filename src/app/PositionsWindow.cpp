@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCollator>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -11,6 +12,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -452,11 +454,25 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     }
     problems_->setText(lines.join(QLatin1Char('\n')));
     problems_->setVisible(!lines.isEmpty());
-    // Widths from the first rows: measuring every cell of a million rows holds up the window.
-    table_->horizontalHeader()->setResizeContentsPrecision(kRowsMeasured);
-    table_->resizeColumnsToContents();
+    // Widths from the header and the longest text of the first rows, measured with the font's
+    // metrics: the cells' own size hints, even for a few hundred rows, hold up the window.
+    const QFontMetrics metrics(table_->font());
+    const int margin =
+        2 * (table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_) + 1);
+    const int icon = table_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, table_);
+    const int rows = std::min(model_->rowCount(), kRowsMeasured);
     for (int c = 0; c < model_->columnCount(); ++c) {
-        table_->setColumnWidth(c, std::min(table_->columnWidth(c), 320));
+        QString longest;
+        for (int r = 0; r < rows; ++r) {
+            const QString text = model_->index(r, c).data().toString();
+            if (text.size() > longest.size()) {
+                longest = text;
+            }
+        }
+        const int cell = metrics.horizontalAdvance(longest) + margin +
+                         (c == PositionsModel::VesselColumn ? icon + margin : 0);
+        const int header = table_->horizontalHeader()->sectionSizeHint(c);
+        table_->setColumnWidth(c, std::min(std::max(cell, header), 320));
     }
 }
 
