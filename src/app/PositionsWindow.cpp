@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QCollator>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,7 +11,6 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -454,23 +452,24 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     }
     problems_->setText(lines.join(QLatin1Char('\n')));
     problems_->setVisible(!lines.isEmpty());
-    // Widths from the header and the longest text of the first rows, measured with the font's
-    // metrics: the cells' own size hints, even for a few hundred rows, hold up the window.
-    const QFontMetrics metrics(table_->font());
-    const int margin =
-        2 * (table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_) + 1);
-    const int icon = table_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, table_);
+    // Widths from the header and the cell of the longest text in the first rows: the size hints
+    // of every cell, even of a few hundred rows, hold up the window.
     const int rows = std::min(model_->rowCount(), kRowsMeasured);
     for (int c = 0; c < model_->columnCount(); ++c) {
-        QString longest;
+        QModelIndex longest;
+        qsizetype length = -1;
         for (int r = 0; r < rows; ++r) {
-            const QString text = model_->index(r, c).data().toString();
-            if (text.size() > longest.size()) {
-                longest = text;
+            const QModelIndex index = model_->index(r, c);
+            const qsizetype n = index.data().toString().size();
+            if (n > length) {
+                longest = index;
+                length = n;
             }
         }
-        const int cell = metrics.horizontalAdvance(longest) + margin +
-                         (c == PositionsModel::VesselColumn ? icon + margin : 0);
+        // A character to spare: a text as long may be a little wider.
+        const int cell = longest.isValid() ? table_->sizeHintForIndex(longest).width() +
+                                                 table_->fontMetrics().averageCharWidth()
+                                           : 0;
         const int header = table_->horizontalHeader()->sectionSizeHint(c);
         table_->setColumnWidth(c, std::min(std::max(cell, header), 320));
     }

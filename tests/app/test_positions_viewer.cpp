@@ -115,6 +115,15 @@ TEST_F(PositionsViewerTest, WindowListsEveryPositionWithTheFishToolsAnswers) {
               "line 10: it has 4 fields where 5 are needed\n"
               "line 11: the time 'soon' is not an ISO 8601 date and time; the position is kept "
               "without it");
+    // Every heading and cell shows whole, up to the widest a column is made.
+    for (int c = 0; c < model->columnCount(); ++c) {
+        QTableView* table = window->table();
+        int widest = table->horizontalHeader()->sectionSizeHint(c);
+        for (int r = 0; r < model->rowCount(); ++r) {
+            widest = std::max(widest, table->sizeHintForIndex(model->index(r, c)).width());
+        }
+        EXPECT_GE(table->columnWidth(c), std::min(widest, 320)) << "column " << c;
+    }
 
     // The position in the closure: its answers as the Fish Tool gives them, its distances.
     const int a3 = rowOfId(window, "A3");
