@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "app/Mapform.h"
@@ -37,6 +38,7 @@ struct PositionsController::Task {
     PositionSetLoad result;  // written by the loading thread before it reports back
     std::shared_ptr<std::vector<qint64>> times;  // the positions' times, sorted (same thread)
     std::shared_ptr<const TrackPicture::Prepared> tracks;  // for drawing (same thread)
+    std::optional<MapRect> placed;  // the box of the positions on the map (same thread)
 };
 
 PositionsController::PositionsController(Mapform& map, MessageSink& messages)
@@ -141,6 +143,16 @@ void PositionsController::openFile(const QString& path) {
                 if (row.placed && row.timeMs) {
                     task->times->push_back(*row.timeMs);
                 }
+                if (row.placed) {
+                    if (!task->placed) {
+                        task->placed = MapRect{row.xy.x, row.xy.x, row.xy.y, row.xy.y};
+                    }
+                    MapRect& box = *task->placed;
+                    box.left = std::min(box.left, row.xy.x);
+                    box.right = std::max(box.right, row.xy.x);
+                    box.bottom = std::min(box.bottom, row.xy.y);
+                    box.top = std::max(box.top, row.xy.y);
+                }
             }
             std::sort(task->times->begin(), task->times->end());
             task->tracks = TrackPicture::Prepared::of(*task->result.set);
@@ -211,29 +223,28 @@ void PositionsController::finished(QPointer<PositionsWindow> window, std::shared
     times_.emplace_back(set.get(), task->times);
     updateTimes();
 
-    // Positions out of sight are brought into view.
-    MapRect box{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
-    bool anyVisible = false;
-    const MapRect shown = map_.theMap->extent();
-    for (const PositionSet::Row& row : set->rows) {
-        if (!row.placed) {
-            continue;
+    // Positions out of sight are brought into view: the box was found while the file was read,
+    // and a position in view is usually among the first looked at.
+    if (const std::optional<MapRect>& box = task->placed) {
+        const MapRect shown = map_.theMap->extent();
+        const auto inView = [&](MapPoint p) {
+            return p.x >= shown.left && p.x <= shown.right && p.y >= shown.bottom &&
+                   p.y <= shown.top;
+        };
+        const bool anyVisible = std::any_of(
+            task->tracks->vessels.begin(), task->tracks->vessels.end(),
+            [&](const TrackPicture::Prepared::Vessel& v) {
+                return std::any_of(v.xy.begin(), v.xy.end(), inView);
+            });
+        if (!anyVisible) {
+            const double margin =
+                std::max({box->right - box->left, box->top - box->bottom, 2000.0}) / 10;
+            map_.pushExtent();
+            map_.theMap->setExtent({box->left - margin, box->right + margin,
+                                    box->bottom - margin, box->top + margin});
         }
-        box.left = std::min(box.left, row.xy.x);
-        box.right = std::max(box.right, row.xy.x);
-        box.bottom = std::min(box.bottom, row.xy.y);
-        box.top = std::max(box.top, row.xy.y);
-        anyVisible = anyVisible || (row.xy.x >= shown.left && row.xy.x <= shown.right &&
-                                    row.xy.y >= shown.bottom && row.xy.y <= shown.top);
+        keepPositionsInSight(window, *box);
     }
-    if (!anyVisible && box.left <= box.right) {
-        const double margin = std::max({box.right - box.left, box.top - box.bottom, 2000.0}) / 10;
-        map_.pushExtent();
-        map_.theMap->setExtent(
-            {box.left - margin, box.right + margin, box.bottom - margin, box.top + margin});
-    }
-    keepPositionsInSight(window, *set);
     map_.theMap->refresh();
     emit fileShown(task->path, true);
 }
@@ -401,33 +412,19 @@ void PositionsController::exportTable(PositionsWindow* window,
     }
 }
 
-void PositionsController::keepPositionsInSight(PositionsWindow* window, const PositionSet& set) {
+void PositionsController::keepPositionsInSight(PositionsWindow* window, const MapRect& box) {
     QMdiArea* area = window->mdiArea();
     if (area == nullptr) {
         return;
     }
     // The positions' box on the screen, in the area's coordinates: the map's axes are the
     // screen's, so the corners of their box on the map make it.
-    double west = std::numeric_limits<double>::infinity();
-    double east = -west;
-    double south = west;
-    double north = -west;
-    for (const PositionSet::Row& row : set.rows) {
-        if (row.placed) {
-            west = std::min(west, row.xy.x);
-            east = std::max(east, row.xy.x);
-            south = std::min(south, row.xy.y);
-            north = std::max(north, row.xy.y);
-        }
-    }
-    if (west > east) {
-        return;
-    }
     const QPoint offset = map_.theMap->mapTo(area->viewport(), QPoint(0, 0));
-    const QPoint topLeft = map_.theMap->toWindowPoint({west, north}).toPoint() + offset;
-    const QPoint bottomRight = map_.theMap->toWindowPoint({east, south}).toPoint() + offset;
-    const QRect box(topLeft, bottomRight + QPoint(1, 1));
-    const QRect shown = box & area->viewport()->rect();
+    const QPoint topLeft = map_.theMap->toWindowPoint({box.left, box.top}).toPoint() + offset;
+    const QPoint bottomRight =
+        map_.theMap->toWindowPoint({box.right, box.bottom}).toPoint() + offset;
+    const QRect onScreen(topLeft, bottomRight + QPoint(1, 1));
+    const QRect shown = onScreen & area->viewport()->rect();
     if (shown.isEmpty() || !window->geometry().intersects(shown)) {
         return;
     }

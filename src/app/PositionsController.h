@@ -100,9 +100,9 @@ private:
     // Hands the open files' times to the time bar, showing it or hiding it.
     void updateTimes();
     QRect mapArea(QMdiArea* area) const;
-    // Moves a window that hides the file's positions on the map to the top of the frame, where
-    // that leaves them in sight.
-    void keepPositionsInSight(PositionsWindow* window, const PositionSet& set);
+    // Moves a window that hides the file's positions (their box on the map) to the top of the
+    // frame, where that leaves them in sight.
+    void keepPositionsInSight(PositionsWindow* window, const MapRect& box);
     // Puts a shading on its layer and in the legend, in place of the last.
     void showShading(const std::shared_ptr<const AreaShade>& shade, const PositionSet* set);
     // Takes the shading off its layer and out of the legend, telling no one.

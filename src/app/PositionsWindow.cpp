@@ -452,11 +452,26 @@ void PositionsWindow::showPositions(std::shared_ptr<const PositionSet> set, int 
     }
     problems_->setText(lines.join(QLatin1Char('\n')));
     problems_->setVisible(!lines.isEmpty());
-    // Widths from the first rows: measuring every cell of a million rows holds up the window.
-    table_->horizontalHeader()->setResizeContentsPrecision(kRowsMeasured);
-    table_->resizeColumnsToContents();
+    // Widths from the header and the cell of the longest text in the first rows: the size hints
+    // of every cell, even of a few hundred rows, hold up the window.
+    const int rows = std::min(model_->rowCount(), kRowsMeasured);
     for (int c = 0; c < model_->columnCount(); ++c) {
-        table_->setColumnWidth(c, std::min(table_->columnWidth(c), 320));
+        QModelIndex longest;
+        qsizetype length = -1;
+        for (int r = 0; r < rows; ++r) {
+            const QModelIndex index = model_->index(r, c);
+            const qsizetype n = index.data().toString().size();
+            if (n > length) {
+                longest = index;
+                length = n;
+            }
+        }
+        // A character to spare: a text as long may be a little wider.
+        const int cell = longest.isValid() ? table_->sizeHintForIndex(longest).width() +
+                                                 table_->fontMetrics().averageCharWidth()
+                                           : 0;
+        const int header = table_->horizontalHeader()->sectionSizeHint(c);
+        table_->setColumnWidth(c, std::min(std::max(cell, header), 320));
     }
 }
 

@@ -1,90 +1,110 @@
-#include <QImage>
-#include <QLineF>
+#include <QPointF>
+#include <QRectF>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
-#include <cstdint>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "app/TrackLines.h"
 #include "app/TrackPicture.h"
 
 namespace pelagon {
 
-CoveredTiles::CoveredTiles(const QImage& layer, double ratio) : ratio_(ratio) {
-    columns_ = (layer.width() + kTile - 1) / kTile;
-    rows_ = (layer.height() + kTile - 1) / kTile;
-    std::vector<std::uint8_t> full(static_cast<std::size_t>(columns_) * rows_, 1);
-    for (int y = 0; y < layer.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
-        std::uint8_t* tiles = full.data() + static_cast<std::size_t>(y / kTile) * columns_;
-        for (int x = 0; x < layer.width(); ++x) {
-            if (qAlpha(line[x]) == 0) {
-                tiles[x / kTile] = 0;
-            }
-        }
-    }
-    // Tiles not wholly drawn, summed from the top left corner (one row and column of zeros
-    // first): how many lie in any block of tiles is then four look-ups.
-    open_.assign(static_cast<std::size_t>(columns_ + 1) * (rows_ + 1), 0);
-    for (int ty = 0; ty < rows_; ++ty) {
-        for (int tx = 0; tx < columns_; ++tx) {
-            const std::size_t at = static_cast<std::size_t>(ty + 1) * (columns_ + 1) + tx + 1;
-            open_[at] = (full[static_cast<std::size_t>(ty) * columns_ + tx] == 0 ? 1 : 0) +
-                        open_[at - 1] + open_[at - (columns_ + 1)] - open_[at - columns_ - 2];
-        }
-    }
-    // Past the image's edges there is nothing to show: those neighbours count as drawn.
-    covered_.assign(full.size(), 0);
-    for (int ty = 0; ty < rows_; ++ty) {
-        for (int tx = 0; tx < columns_; ++tx) {
-            bool all = true;
-            for (int dy = -1; dy <= 1 && all; ++dy) {
-                for (int dx = -1; dx <= 1 && all; ++dx) {
-                    const int ny = ty + dy;
-                    const int nx = tx + dx;
-                    all = ny < 0 || nx < 0 || ny >= rows_ || nx >= columns_ ||
-                          full[static_cast<std::size_t>(ny) * columns_ + nx] != 0;
-                }
-            }
-            covered_[static_cast<std::size_t>(ty) * columns_ + tx] = all ? 1 : 0;
-        }
-    }
+namespace {
+
+// Whether the line through a and b passes between box's corners (or touches one).
+bool crosses(QPointF a, QPointF b, const QRectF& box) {
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    const auto side = [&](double x, double y) { return dx * (y - a.y()) - dy * (x - a.x()); };
+    const double s[4] = {side(box.left(), box.top()), side(box.right(), box.top()),
+                         side(box.left(), box.bottom()), side(box.right(), box.bottom())};
+    return !(std::all_of(s, s + 4, [](double v) { return v > 0; }) ||
+             std::all_of(s, s + 4, [](double v) { return v < 0; }));
 }
 
-bool CoveredTiles::hides(const QLineF& line) const {
-    // No tile left open within a tile of the line's box: hidden, whatever its path.
-    const auto tileOf = [](double device, int count) {
-        return std::clamp(static_cast<int>(std::floor(device / kTile)), 0, count - 1);
-    };
-    const double margin = 2;  // device pixels: a line's pixels lie within one of its path
-    const int x0 = tileOf(std::min(line.x1(), line.x2()) * ratio_ - margin, columns_);
-    const int x1 = tileOf(std::max(line.x1(), line.x2()) * ratio_ + margin, columns_);
-    const int y0 = tileOf(std::min(line.y1(), line.y2()) * ratio_ - margin, rows_);
-    const int y1 = tileOf(std::max(line.y1(), line.y2()) * ratio_ + margin, rows_);
-    const auto sum = [&](int x, int y) {
-        return open_[static_cast<std::size_t>(y) * (columns_ + 1) + x];
-    };
-    if (sum(x1 + 1, y1 + 1) - sum(x0, y1 + 1) - sum(x1 + 1, y0) + sum(x0, y0) == 0) {
-        return true;
-    }
-    // Points along the line no more than kTile - 2 device pixels apart: every pixel within a
-    // pixel of the path between two of them lies in the 3 x 3 tiles round one of them.
-    const QPointF a = line.p1() * ratio_;
-    const QPointF b = line.p2() * ratio_;
-    const double length = QLineF(a, b).length();
-    const int steps = 1 + static_cast<int>(length / (kTile - 2));
-    for (int i = 0; i <= steps; ++i) {
-        const QPointF p = a + (b - a) * (static_cast<double>(i) / steps);
-        // A point past the image's edge is judged by the tile of the edge nearest it, which
-        // holds every pixel within a tile of it.
-        const int tx = std::clamp(static_cast<int>(std::floor(p.x() / kTile)), 0, columns_ - 1);
-        const int ty = std::clamp(static_cast<int>(std::floor(p.y() / kTile)), 0, rows_ - 1);
-        if (covered_[static_cast<std::size_t>(ty) * columns_ + tx] == 0) {
+// Where a point lies against box: a bit per edge it is beyond (all four for a point that is not a
+// number).
+int outcode(QPointF p, const QRectF& box) {
+    return (p.x() >= box.left() ? 0 : 1) | (p.x() <= box.right() ? 0 : 2) |
+           (p.y() >= box.top() ? 0 : 4) | (p.y() <= box.bottom() ? 0 : 8);
+}
+
+double lengthOf(QPointF a, QPointF b) {
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+}  // namespace
+
+namespace track {
+
+bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
+               VesselLines& out, const std::atomic<bool>* cancel) {
+    const PixelMapping toPixel(viewport);
+    QPointF previous = toPixel(track.front());
+    int previousCode = outcode(previous, box);
+    std::optional<QPointF> start;  // where a run of short pieces began
+    for (std::size_t i = 1; i < track.size(); ++i) {
+        if (i % kCancelEvery == 0 && cancelled(cancel)) {
             return false;
         }
+        const QPointF next = toPixel(track[i]);
+        const int nextCode = outcode(next, box);
+        // Wholly inside as it is; wholly beyond one edge, or passing by the box, left out; the
+        // rest clipped.
+        std::optional<std::pair<QPointF, QPointF>> part;
+        if ((previousCode | nextCode) == 0) {
+            part.emplace(previous, next);
+        } else if ((previousCode & nextCode) == 0 &&
+                   (previousCode == 0 || nextCode == 0 || crosses(previous, next, box))) {
+            part = clipSegment(previous, next, box);
+        }
+        previous = next;
+        previousCode = nextCode;
+        if (!part) {
+            start.reset();
+            continue;
+        }
+        const QPointF from = start && lengthOf(*start, part->first) < 0.5 ? *start : part->first;
+        const double length = lengthOf(from, part->second);
+        if (length < 0.5 && i + 1 < track.size()) {
+            start = from;  // drawn with the pieces that follow
+            continue;
+        }
+        start.reset();
+        out.lines.emplace_back(from, part->second);
+        out.length += length;
     }
     return true;
 }
+
+void inParallel(std::size_t count, const std::function<void(std::size_t)>& work) {
+    const std::size_t threads =
+        std::min<std::size_t>(count, std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    std::atomic<std::size_t> next{0};
+    const auto run = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            work(i);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        helpers.emplace_back(run);
+    }
+    run();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
+}  // namespace track
 
 std::optional<std::pair<QPointF, QPointF>> clipSegment(QPointF a, QPointF b, const QRectF& box) {
     if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||

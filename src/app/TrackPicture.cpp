@@ -10,10 +10,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
+#include "app/TrackLines.h"
+#include "app/TrackRaster.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"
 
@@ -21,13 +25,11 @@ namespace pelagon {
 
 namespace {
 
-constexpr double kTrackPointPx = 6;   // diameter of a position's point
-constexpr double kTrackRingPx = 12;   // outer diameter of the red ring
-constexpr double kTrackPenPx = 1.5;   // width of a track's line
-constexpr double kTrailPenPx = 2.5;   // width of a trail's line
-constexpr double kLatestPx = 13;      // diameter of a vessel's latest position under a time cut
-constexpr int kHistoryAlpha = 110;    // the line before a trail: the vessel's colour, paler
-constexpr int kCancelEvery = 4096;    // segments or points between looks at cancel
+constexpr double kTrackPointPx = 6;  // diameter of a position's point
+constexpr double kTrackRingPx = 12;  // outer diameter of the red ring
+constexpr double kTrailPenPx = 2.5;  // width of a trail's line
+constexpr double kLatestPx = 13;     // diameter of a vessel's latest position under a time cut
+constexpr int kHistoryAlpha = 110;   // the line before a trail: the vessel's colour, paler
 
 // Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
 double deviceScale(const QPainter& painter) {
@@ -35,52 +37,9 @@ double deviceScale(const QPainter& painter) {
     return device != nullptr ? std::max(1.0, device->logicalDpiX() / 96.0) : 1.0;
 }
 
-bool cancelled(const std::atomic<bool>* cancel) {
-    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
-}
-
-// One vessel's line as it is drawn: the visible part of each segment, in order; a segment
-// shorter than half a pixel is joined to the next. False when cancelled.
-struct VesselLines {
-    QColor colour;
-    double pen = kTrackPenPx;
-    std::vector<QLineF> lines;
-    double length = 0;  // in pixels
-};
-
-bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
-               VesselLines& out, const std::atomic<bool>* cancel) {
-    QPointF previous = viewport.toPixel(track.front());
-    std::optional<QPointF> start;  // where a run of short pieces began
-    for (std::size_t i = 1; i < track.size(); ++i) {
-        if (i % kCancelEvery == 0 && cancelled(cancel)) {
-            return false;
-        }
-        const QPointF next = viewport.toPixel(track[i]);
-        const auto part = clipSegment(previous, next, box);
-        previous = next;
-        if (!part) {
-            start.reset();
-            continue;
-        }
-        const QPointF from = start && QLineF(*start, part->first).length() < 0.5 ? *start
-                                                                                 : part->first;
-        const QLineF line(from, part->second);
-        const double length = line.length();
-        if (length < 0.5 && i + 1 < track.size()) {
-            start = from;  // drawn with the pieces that follow
-            continue;
-        }
-        start.reset();
-        out.lines.push_back(line);
-        out.length += length;
-    }
-    return true;
-}
-
 // Lines antialiased at their full width, joined where they meet, in short polylines: Qt strokes
 // a long polyline that crosses itself in time that grows with the square of its crossings.
-bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
+bool strokeFine(QPainter& painter, const track::VesselLines& vessel, double scale,
                 const std::atomic<bool>* cancel) {
     constexpr std::size_t kPolylineSegments = 16;
     QPen pen(vessel.colour, vessel.pen * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -88,7 +47,7 @@ bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
     painter.setRenderHint(QPainter::Antialiasing, true);
     QPolygonF run;
     for (std::size_t i = 0; i < vessel.lines.size(); ++i) {
-        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
             return false;
         }
         const QLineF& line = vessel.lines[i];
@@ -109,91 +68,53 @@ bool strokeFine(QPainter& painter, const VesselLines& vessel, double scale,
 }
 
 // Lines one pixel wide without antialiasing: Qt's fastest path, about a nanosecond a pixel.
-bool strokeCoarse(QPainter& painter, const VesselLines& vessel, const std::atomic<bool>* cancel) {
+bool strokeCoarse(QPainter& painter, const track::VesselLines& vessel,
+                  const std::atomic<bool>* cancel) {
     QPen pen(vessel.colour, 1);
     pen.setCosmetic(true);
     painter.setPen(pen);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    for (std::size_t i = 0; i < vessel.lines.size(); i += kCancelEvery) {
-        if (cancelled(cancel)) {
+    for (std::size_t i = 0; i < vessel.lines.size(); i += track::kCancelEvery) {
+        if (track::cancelled(cancel)) {
             return false;
         }
-        const std::size_t n = std::min<std::size_t>(kCancelEvery, vessel.lines.size() - i);
+        const std::size_t n = std::min<std::size_t>(track::kCancelEvery, vessel.lines.size() - i);
         painter.drawLines(vessel.lines.data() + i, static_cast<int>(n));
     }
     return true;
 }
 
 // Every vessel's lines, the first drawn lowest. Where the lines would take more than about
-// kFineSeconds at full quality, they are drawn one pixel wide; and where the last vessels' lines
-// alone cover the view many times over (a track that jumps about the map), those are drawn on a
-// layer of their own first, and of the vessels below them only the lines that pass somewhere
-// the layer leaves open: the picture is the same, pixel for pixel.
-bool strokeAll(QPainter& painter, const std::vector<VesselLines>& vessels, double scale,
+// kFineSeconds at full quality, they are drawn one pixel wide without antialiasing: by
+// LineRaster on raster surfaces, by Qt elsewhere (printers, vector files).
+bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels, double scale,
                bool raster, const std::atomic<bool>* cancel) {
     constexpr double kFineSeconds = 0.04;
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
-    constexpr double kCover = 24;  // the view's area over: the lines on top hide the rest
     double segments = 0;
     double length = 0;
-    for (const VesselLines& v : vessels) {
+    for (const track::VesselLines& v : vessels) {
         segments += static_cast<double>(v.lines.size());
         length += v.length;
     }
-    if (!raster || kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <=
-                       kFineSeconds) {
-        for (const VesselLines& v : vessels) {
+    if (!raster ||
+        kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <= kFineSeconds) {
+        for (const track::VesselLines& v : vessels) {
             if (!strokeFine(painter, v, scale, cancel)) {
                 return false;
             }
         }
         return true;
     }
-    const QPaintDevice* device = painter.device();
-    const double area = static_cast<double>(device->width()) * device->height();
-    std::size_t first = vessels.size();  // the lowest of the vessels on top
-    for (double above = 0; first > 0 && above < kCover * area;) {
-        --first;
-        above += vessels[first].length;
+    if (painter.transform().isIdentity() && vessels.size() < 0xffff) {
+        return track::rasterise(painter, vessels, cancel);
     }
-    if (first == 0 || !painter.transform().isIdentity()) {
-        for (const VesselLines& v : vessels) {
-            if (!strokeCoarse(painter, v, cancel)) {
-                return false;
-            }
-        }
-        return true;
-    }
-    QImage top(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
-    top.setDevicePixelRatio(device->devicePixelRatioF());
-    top.fill(Qt::transparent);
-    {
-        QPainter onTop(&top);
-        for (std::size_t v = first; v < vessels.size(); ++v) {
-            if (!strokeCoarse(onTop, vessels[v], cancel)) {
-                return false;
-            }
-        }
-    }
-    // Beneath the layer, only the lines that can show somewhere.
-    const CoveredTiles tiles(top, device->devicePixelRatioF());
-    for (std::size_t v = 0; v < first; ++v) {
-        VesselLines shown;
-        shown.colour = vessels[v].colour;
-        for (std::size_t i = 0; i < vessels[v].lines.size(); ++i) {
-            if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
-                return false;
-            }
-            if (!tiles.hides(vessels[v].lines[i])) {
-                shown.lines.push_back(vessels[v].lines[i]);
-            }
-        }
-        if (!strokeCoarse(painter, shown, cancel)) {
+    for (const track::VesselLines& v : vessels) {
+        if (!strokeCoarse(painter, v, cancel)) {
             return false;
         }
     }
-    painter.drawImage(QPointF(0, 0), top);
     return true;
 }
 
@@ -221,36 +142,81 @@ QImage pointSprite(const QColor& colour, bool ringed, double scale) {
     return sprite;
 }
 
-// Points of one vessel inside visible, rings first so that no ring covers a point.
-bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
-                std::span<const std::uint8_t> ringedAt,
-                const Viewport& viewport, const QRectF& visible, const QColor& colour,
-                double scale, bool raster, const std::atomic<bool>* cancel) {
+// One vessel's points inside the view, in pixels, plain and ringed.
+struct VesselPoints {
+    QColor colour;
     QPolygonF plain;
     QPolygonF ringed;
+};
+
+void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
+                   const Viewport& viewport, const QRectF& visible, VesselPoints& out,
+                   const std::atomic<bool>* cancel) {
+    const track::PixelMapping toPixel(viewport);
     for (std::size_t i = 0; i < track.size(); ++i) {
-        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
-            return false;
+        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
+            return;
         }
-        const QPointF p = viewport.toPixel(track[i]);
-        if (visible.contains(p)) {
-            (ringedAt[i] != 0 ? ringed : plain).append(p);
+        const QPointF p = toPixel(track[i]);
+        if (track::inside(p, visible)) {
+            (ringedAt[i] != 0 ? out.ringed : out.plain).append(p);
         }
     }
+}
+
+// Where a point's sprite is stamped: on whole device pixels.
+QPoint spriteCorner(QPointF at, const QImage& sprite) {
+    return {static_cast<int>(std::round(at.x() - sprite.width() / 2.0)),
+            static_cast<int>(std::round(at.y() - sprite.height() / 2.0))};
+}
+
+// Of many points stamped on a raster frame, only those that show: asked from the last vessel's
+// last point down, a point whose every pixel lies under the opaque middles of points above it
+// is left out (with a million positions in view, most are).
+void leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scale) {
+    SpriteCover cover(frame.width(), frame.height());
+    for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
+        // Rings are stamped after the plain points, so lie above them.
+        for (const auto& [points, ringed] :
+             {std::pair{&v->ringed, true}, std::pair{&v->plain, false}}) {
+            if (points->isEmpty()) {
+                continue;
+            }
+            const QImage sprite = pointSprite(v->colour, ringed, scale);
+            const SpriteCover::Shape shape = SpriteCover::Shape::of(sprite);
+            QPolygonF shown;
+            for (qsizetype i = points->size(); i-- > 0;) {
+                const QPoint at = spriteCorner((*points)[i], sprite);
+                if (cover.show(shape, at.x(), at.y())) {
+                    shown.append((*points)[i]);
+                }
+            }
+            std::reverse(shown.begin(), shown.end());
+            *points = std::move(shown);
+        }
+    }
+}
+
+// Points of one vessel, plain first, then ringed.
+bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, bool raster,
+                const std::atomic<bool>* cancel) {
+    const QColor& colour = points.colour;
+    const QPolygonF& plain = points.plain;
+    const QPolygonF& ringed = points.ringed;
     if (raster) {
         // Sprites on whole device pixels; the painter's transform is a translation at most.
-        for (const auto& [points, isRinged] : {std::pair{&plain, false}, std::pair{&ringed, true}}) {
+        for (const auto& [points, isRinged] :
+             {std::pair{&plain, false}, std::pair{&ringed, true}}) {
             if (points->isEmpty()) {
                 continue;
             }
             const QImage sprite = pointSprite(colour, isRinged, scale);
-            const QPointF half(sprite.width() / 2.0, sprite.height() / 2.0);
             for (qsizetype i = 0; i < points->size(); ++i) {
-                if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+                if (i % track::kCancelEvery == track::kCancelEvery - 1 &&
+                    track::cancelled(cancel)) {
                     return false;
                 }
-                const QPointF at = (*points)[i] - half;
-                painter.drawImage(QPointF(std::round(at.x()), std::round(at.y())), sprite);
+                painter.drawImage(spriteCorner((*points)[i], sprite), sprite);
             }
         }
         return true;
@@ -267,8 +233,8 @@ bool drawPoints(QPainter& painter, std::span<const MapPoint> track,
         painter.setPen(pen);
         painter.drawPoints(ringed);
     }
-    for (const auto& [c, width] : {std::pair{colour.darker(160), kTrackPointPx + 1.5},
-                                   std::pair{colour, kTrackPointPx}}) {
+    for (const auto& [c, width] :
+         {std::pair{colour.darker(160), kTrackPointPx + 1.5}, std::pair{colour, kTrackPointPx}}) {
         pen.setColor(c);
         pen.setWidthF(width * scale);
         painter.setPen(pen);
@@ -359,13 +325,13 @@ bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, cons
                 if (ends[s][v] < first + 2) {
                     continue;
                 }
-                VesselLines lines;
-                lines.colour = PositionsOverlay::vesselColour(sets_[s].firstColour +
-                                                              static_cast<int>(v));
+                track::VesselLines lines;
+                lines.colour =
+                    PositionsOverlay::vesselColour(sets_[s].firstColour + static_cast<int>(v));
                 lines.colour.setAlpha(kHistoryAlpha);
                 const std::span<const MapPoint> xy(sets_[s].tracks->vessels[v].xy);
-                if (!clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
-                               cancel) ||
+                if (!track::clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
+                                      cancel) ||
                     !strokeCoarse(on, lines, cancel)) {
                     return false;
                 }
@@ -445,62 +411,77 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     // Lines are clipped a little outside the view so that their ends and joins never show;
     // points are kept where their rings reach into it.
     const QRectF view(QPointF(0, 0), viewport.size());
-    const double lineMargin = 4 * kTrackPenPx * scale;
+    const double lineMargin = 4 * track::kTrackPenPx * scale;
     const QRectF lineBox = view.adjusted(-lineMargin, -lineMargin, lineMargin, lineMargin);
     const double pointMargin = kTrackRingPx * scale;
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
     // Lines of every file first, under every point: the parts before the trails, then the
     // trails (or the whole tracks without one).
-    std::vector<VesselLines> vessels;
+    std::vector<track::VesselLines> vessels;
+    std::vector<std::span<const MapPoint>> tracks;  // the part of each that is drawn in full
     std::vector<std::vector<TrackSpan>> spans(sets_.size());
     std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
         for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
-            if (cancelled(cancel)) {
-                painter.restore();
-                return false;
-            }
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan span = spanAt(track, cut_);
             spans[s].push_back(span);
-            const QColor colour =
-                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
-            const std::span<const MapPoint> all(track.xy.data(), span.end);
             // The trail begins with the segment that ends in its first position.
             const std::size_t trailFrom = span.trail > 0 ? span.trail - 1 : 0;
             ends[s].push_back(span.trail >= 2 ? span.trail : 0);
             if (span.end < trailFrom + 2) {
                 continue;
             }
-            VesselLines lines;
-            lines.colour = colour;
-            lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : kTrackPenPx;
-            if (!clipTrack(all.subspan(trailFrom), viewport, lineBox, lines, cancel)) {
-                painter.restore();
-                return false;
-            }
-            if (!lines.lines.empty()) {
-                vessels.push_back(std::move(lines));
-            }
+            track::VesselLines lines;
+            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : track::kTrackPenPx;
+            vessels.push_back(std::move(lines));
+            tracks.emplace_back(track.xy.data() + trailFrom, span.end - trailFrom);
         }
     }
+    track::inParallel(vessels.size(), [&](std::size_t i) {
+        track::clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
+    });
+    if (track::cancelled(cancel)) {
+        painter.restore();
+        return false;
+    }
+    std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
     bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
                     strokeAll(painter, vessels, scale, raster, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
+    std::vector<VesselPoints> points;
+    std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
-        for (std::size_t v = 0; finished && v < shown.tracks->vessels.size(); ++v) {
+        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan& span = spans[s][v];
             const std::size_t n = span.end - span.trail;
-            finished = drawPoints(
-                painter, std::span<const MapPoint>(track.xy).subspan(span.trail, n),
-                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n), viewport,
-                visible, PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
-                scale, raster, cancel);
+            points.push_back(
+                {PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)), {}, {}});
+            shownParts.emplace_back(
+                std::span<const MapPoint>(track.xy).subspan(span.trail, n),
+                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
         }
+    }
+    if (finished) {
+        track::inParallel(points.size(), [&](std::size_t i) {
+            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible, points[i],
+                          cancel);
+        });
+        finished = !track::cancelled(cancel);
+    }
+    // Sprites stamped on whole pixels of the frame's own: those hidden need not be.
+    const QPaintDevice* device = painter.device();
+    if (finished && raster && painter.transform().isIdentity() && device != nullptr &&
+        device->devicePixelRatioF() == 1.0) {
+        leaveOutHidden(points, QSize(device->width(), device->height()), scale);
+    }
+    for (std::size_t i = 0; finished && i < points.size(); ++i) {
+        finished = drawPoints(painter, points[i], scale, raster, cancel);
     }
     // Each vessel's latest position, over every point.
     for (std::size_t s = 0; finished && s < sets_.size(); ++s) {

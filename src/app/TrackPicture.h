@@ -31,9 +31,9 @@ struct PositionSet;
 // costs what its visible part costs), pieces shorter than half a pixel are joined, points are
 // stamped in the view only, and cancel is checked every few thousand segments or points. Lines
 // are antialiased at full width while that takes a few hundredths of a second; beyond that
-// (hundreds of thousands of segments in view) they are drawn one pixel wide, and when the last
-// vessels' lines alone cover the view many times over, of the vessels beneath only the lines
-// that can show are drawn (CoveredTiles).
+// (hundreds of thousands of segments in view) they are drawn one pixel wide without antialiasing,
+// on raster surfaces by LineRaster, the last vessel's on top, in bands of the frame on threads of
+// their own: beneath the vessels on top, lines cost only where they can still show.
 //
 // With a time cut, each vessel's track is drawn up to that time only (a binary search in the
 // track, which is in time order), its latest position marked; with a trail, only the part of the
@@ -87,26 +87,6 @@ private:
     std::vector<Shown> sets_;
     std::optional<TimeCut> cut_;
     std::shared_ptr<History> history_;
-};
-
-// The tiles of a layer (an image) on which every pixel is drawn, less a tile round every tile
-// that is not: a line whose path keeps to such tiles cannot show a pixel beneath the layer.
-class CoveredTiles {
-public:
-    static constexpr int kTile = 16;  // device pixels
-
-    // ratio: the layer's device pixels per logical pixel.
-    CoveredTiles(const QImage& layer, double ratio);
-    // Whether every pixel the line (logical pixels, one pixel wide) would draw is drawn on the
-    // layer.
-    bool hides(const QLineF& line) const;
-
-private:
-    double ratio_;
-    int columns_ = 0;
-    int rows_ = 0;
-    std::vector<std::uint8_t> covered_;
-    std::vector<std::int32_t> open_;  // tiles not wholly drawn, summed (see the constructor)
 };
 
 // The part of the segment a-b inside box (Liang-Barsky), or nullopt when none of it is; a

@@ -20,7 +20,6 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
-#include <random>
 
 #include "app/FileMenu.h"
 #include "app/MapWindowFixture.h"
@@ -116,6 +115,15 @@ TEST_F(PositionsViewerTest, WindowListsEveryPositionWithTheFishToolsAnswers) {
               "line 10: it has 4 fields where 5 are needed\n"
               "line 11: the time 'soon' is not an ISO 8601 date and time; the position is kept "
               "without it");
+    // Every heading and cell shows whole, up to the widest a column is made.
+    for (int c = 0; c < model->columnCount(); ++c) {
+        QTableView* table = window->table();
+        int widest = table->horizontalHeader()->sectionSizeHint(c);
+        for (int r = 0; r < model->rowCount(); ++r) {
+            widest = std::max(widest, table->sizeHintForIndex(model->index(r, c)).width());
+        }
+        EXPECT_GE(table->columnWidth(c), std::min(widest, 320)) << "column " << c;
+    }
 
     // The position in the closure: its answers as the Fish Tool gives them, its distances.
     const int a3 = rowOfId(window, "A3");
@@ -414,48 +422,6 @@ TEST_F(PositionsViewerTest, NumericIdsSortAsNumbers) {
     EXPECT_EQ(window->table()->currentIndex().data().toString(), "100");
     window->table()->setCurrentIndex(window->table()->model()->index(2, 0));  // id 9
     EXPECT_EQ(chosen.last(), 1);
-}
-
-// Beneath the last vessels' lines (a layer of their own when they cover the view many times
-// over), a line is left out only where the layer already draws every pixel it would draw.
-TEST(TrackPictureTest, ALineIsLeftOutOnlyWhereTheLayerDrawsEveryPixelOfIt) {
-    const QSize size(400, 300);
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> x(0, 400), leftHalf(0, 200), y(0, 300);
-    const auto stroke = [](QImage& image, const QLineF& line) {
-        QPainter painter(&image);
-        QPen pen(Qt::blue, 1);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.drawLine(line);
-    };
-    QImage layer(size, QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    for (int i = 0; i < 6000; ++i) {
-        stroke(layer, QLineF(leftHalf(random), -10, leftHalf(random), 310));
-    }
-    const CoveredTiles tiles(layer, 1.0);
-    int hidden = 0;
-    for (int i = 0; i < 400; ++i) {
-        const QLineF line(x(random), y(random), x(random), y(random));
-        if (!tiles.hides(line)) {
-            continue;
-        }
-        ++hidden;
-        QImage alone(size, QImage::Format_ARGB32_Premultiplied);
-        alone.fill(Qt::transparent);
-        stroke(alone, line);
-        for (int py = 0; py < size.height(); ++py) {
-            for (int px = 0; px < size.width(); ++px) {
-                if (qAlpha(alone.pixel(px, py)) != 0) {
-                    ASSERT_NE(qAlpha(layer.pixel(px, py)), 0) << px << "," << py;
-                }
-            }
-        }
-    }
-    // Lines within the covered half are left out; those reaching the open half are drawn.
-    EXPECT_GT(hidden, 10);
-    EXPECT_LT(hidden, 200);
 }
 
 // A map handed over with positions files (pelagon MAP.mv --positions FILE) opens them with it.

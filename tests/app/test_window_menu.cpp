@@ -6,6 +6,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPushButton>
+#include <QTest>
 
 #include "app/MapWindowFixture.h"
 #include "app/WindowMenu.h"

@@ -1,0 +1,342 @@
+#include "app/TrackRaster.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/TrackLines.h"
+
+namespace pelagon {
+
+namespace {
+
+// Where a line is along its minor axis, in pixels, with 32 bits of fraction: exact in integers,
+// so that a step computed at once lands where one step after another would.
+constexpr int kFraction = 32;
+constexpr double kOne = 4294967296.0;  // 1 << kFraction
+
+constexpr int kSumEvery = 2048;  // lines between sums of the open tiles
+
+// Rounded down, for values far inside the range of 64-bit integers (std::floor is a call to the
+// maths library without SSE 4.1).
+std::int64_t floorOf(double v) {
+    const auto t = static_cast<std::int64_t>(v);
+    return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {  // b > 0
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b) {  // b > 0
+    return -floorDiv(-a, b);
+}
+
+}  // namespace
+
+LineRaster::LineRaster(int width, int top, int bottom)
+    : width_(std::max(0, width)), top_(top), height_(std::max(0, bottom - top)) {
+    owners_.assign(static_cast<std::size_t>(width_) * height_, 0);
+    tileColumns_ = (width_ + kTile - 1) / kTile;
+    tileRows_ = (height_ + kTile - 1) / kTile;
+    const int tileRows = tileRows_;
+    tileOpen_.resize(static_cast<std::size_t>(tileColumns_) * tileRows);
+    for (int ty = 0; ty < tileRows; ++ty) {
+        const int rows = std::min(kTile, height_ - ty * kTile);
+        for (int tx = 0; tx < tileColumns_; ++tx) {
+            const int columns = std::min(kTile, width_ - tx * kTile);
+            tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx] =
+                static_cast<std::uint16_t>(rows * columns);
+        }
+    }
+    constexpr int kTiles = kBlock / kTile;
+    blockColumns_ = (width_ + kBlock - 1) / kBlock;
+    const int blockRows = (height_ + kBlock - 1) / kBlock;
+    blockOpen_.resize(static_cast<std::size_t>(blockColumns_) * blockRows);
+    for (int by = 0; by < blockRows; ++by) {
+        const int rows = std::min(kTiles, tileRows - by * kTiles);
+        for (int bx = 0; bx < blockColumns_; ++bx) {
+            const int columns = std::min(kTiles, tileColumns_ - bx * kTiles);
+            blockOpen_[static_cast<std::size_t>(by) * blockColumns_ + bx] =
+                static_cast<std::uint16_t>(rows * columns);
+        }
+    }
+    openBlocks_ = static_cast<std::int64_t>(blockOpen_.size());
+    sumOpenTiles();
+}
+
+void LineRaster::sumOpenTiles() {
+    const int stride = tileColumns_ + 1;
+    openSum_.assign(static_cast<std::size_t>(stride) * (tileRows_ + 1), 0);
+    for (int ty = 0; ty < tileRows_; ++ty) {
+        std::int32_t row = 0;
+        for (int tx = 0; tx < tileColumns_; ++tx) {
+            row += tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx] != 0 ? 1 : 0;
+            const std::size_t at = static_cast<std::size_t>(ty + 1) * stride + tx + 1;
+            openSum_[at] = openSum_[at - stride] + row;
+        }
+    }
+    linesSinceSummed_ = 0;
+    filledSinceSummed_ = false;
+}
+
+bool LineRaster::openIn(double x0, double y0, double x1, double y1) const {
+    const auto tile = [](double pixel, int count) {
+        return static_cast<int>(std::clamp<std::int64_t>(floorOf(pixel) / kTile, 0, count - 1));
+    };
+    if (x1 < 0 || x0 >= width_ || y1 < top_ || y0 >= top_ + height_) {
+        return false;
+    }
+    const int tx0 = tile(std::max(0.0, x0), tileColumns_);
+    const int tx1 = tile(x1, tileColumns_) + 1;
+    const int ty0 = tile(std::max(0.0, y0 - top_), tileRows_);
+    const int ty1 = tile(y1 - top_, tileRows_) + 1;
+    const int stride = tileColumns_ + 1;
+    const auto sum = [&](int tx, int ty) {
+        return openSum_[static_cast<std::size_t>(ty) * stride + tx];
+    };
+    return sum(tx1, ty1) - sum(tx0, ty1) - sum(tx1, ty0) + sum(tx0, ty0) > 0;
+}
+
+void LineRaster::draw(QPointF a, QPointF b, std::uint16_t owner) {
+    // Lines come clipped to the frame, give or take a few pixels: lines reaching far beyond
+    // it (or not numbers) are left out.
+    constexpr double kFar = 1 << 24;
+    const auto near = [](double v) { return std::abs(v) <= kFar; };
+    if (!near(a.x()) || !near(a.y()) || !near(b.x()) || !near(b.y()) || full()) {
+        return;
+    }
+    // Coordinates of pixel middles: pixel (x, y) is at (x, y).
+    const double ax = a.x() - 0.5;
+    const double ay = a.y() - 0.5;
+    const double bx = b.x() - 0.5;
+    const double by = b.y() - 0.5;
+    if (++linesSinceSummed_ >= kSumEvery && filledSinceSummed_) {
+        sumOpenTiles();
+    }
+    // Every pixel drawn lies within a pixel of the path.
+    if (!openIn(std::min(a.x(), b.x()) - 1, std::min(a.y(), b.y()) - 1, std::max(a.x(), b.x()) + 1,
+                std::max(a.y(), b.y()) + 1)) {
+        return;
+    }
+    if (std::abs(bx - ax) >= std::abs(by - ay)) {
+        walk<false>(ax, ay, bx, by, owner);
+    } else {
+        walk<true>(ay, ax, by, bx, owner);
+    }
+}
+
+// Along the major axis m (x, or y when Steep) a pixel a step, its minor coordinate n rounded.
+template <bool Steep>
+void LineRaster::walk(double m0, double n0, double m1, double n1, std::uint16_t owner) {
+    if (m1 < m0) {
+        std::swap(m0, m1);
+        std::swap(n0, n1);
+    }
+    const std::int64_t mOrigin = Steep ? top_ : 0;
+    const std::int64_t nOrigin = Steep ? 0 : top_;
+    const std::int64_t mEnd = mOrigin + (Steep ? height_ : width_);
+    const std::int64_t nEnd = nOrigin + (Steep ? width_ : height_);
+    const std::int64_t c0 = floorOf(m0 + 0.5);
+    const std::int64_t c1 = floorOf(m1 + 0.5);
+    const double slope = m1 > m0 ? (n1 - n0) / (m1 - m0) : 0.0;
+    const std::int64_t step = floorOf(slope * kOne + 0.5);
+    // n at column c0 + k is (start + k * step) >> kFraction.
+    const std::int64_t start =
+        floorOf((n0 + (static_cast<double>(c0) - m0) * slope + 0.5) * kOne + 0.5);
+    std::int64_t first = std::max<std::int64_t>(0, mOrigin - c0);
+    std::int64_t last = std::min(c1, mEnd - 1) - c0;
+    const std::int64_t low = nOrigin << kFraction;
+    const std::int64_t high = (nEnd << kFraction) - 1;
+    if (step > 0) {
+        first = std::max(first, ceilDiv(low - start, step));
+        last = std::min(last, floorDiv(high - start, step));
+    } else if (step < 0) {
+        first = std::max(first, ceilDiv(start - high, -step));
+        last = std::min(last, floorDiv(start - low, -step));
+    } else if (start < low || start > high) {
+        return;
+    }
+    // The first step past the cell of the given size holding (m, n) at step k.
+    const auto leave = [&](std::int64_t k, std::int64_t m, std::int64_t n, int size) {
+        std::int64_t next = k + (size - (m - mOrigin) % size);
+        const std::int64_t cell = (n - nOrigin) / size * size + nOrigin;
+        if (step > 0) {
+            next = std::min(next, ceilDiv(((cell + size) << kFraction) - start, step));
+        } else if (step < 0) {
+            next = std::min(next, ceilDiv(start - (cell << kFraction) + 1, -step));
+        }
+        return next;
+    };
+    for (std::int64_t k = first; k <= last;) {
+        const std::int64_t m = c0 + k;
+        const std::int64_t n = (start + k * step) >> kFraction;
+        const auto x = static_cast<int>(Steep ? n : m);
+        const int y = static_cast<int>(Steep ? m : n) - top_;
+        std::uint16_t& block =
+            blockOpen_[static_cast<std::size_t>(y / kBlock) * blockColumns_ + x / kBlock];
+        if (block == 0) {
+            k = leave(k, m, n, kBlock);
+            continue;
+        }
+        std::uint16_t& tile =
+            tileOpen_[static_cast<std::size_t>(y / kTile) * tileColumns_ + x / kTile];
+        if (tile == 0) {
+            k = leave(k, m, n, kTile);
+            continue;
+        }
+        ++visited_;
+        std::uint16_t& pixel = owners_[static_cast<std::size_t>(y) * width_ + x];
+        if (pixel == 0) {
+            pixel = owner;
+            if (--tile == 0) {
+                filledSinceSummed_ = true;
+                if (--block == 0 && --openBlocks_ == 0) {
+                    return;
+                }
+            }
+        }
+        ++k;
+    }
+}
+
+QImage LineRaster::colour(std::span<const QRgb> colours) const {
+    QImage image(width_, height_, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height_; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const std::uint16_t* in = owners_.data() + static_cast<std::size_t>(y) * width_;
+        for (int x = 0; x < width_; ++x) {
+            const std::uint16_t owner = in[x];
+            out[x] = owner == 0 || owner > colours.size() ? 0 : colours[owner - 1U];
+        }
+    }
+    return image;
+}
+
+}  // namespace pelagon
+
+namespace pelagon {
+
+SpriteCover::Shape SpriteCover::Shape::of(const QImage& image) {
+    Shape shape;
+    if (image.width() > 64) {
+        return shape;
+    }
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    shape.width = argb.width();
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        std::uint64_t draws = 0;
+        std::uint64_t covers = 0;
+        for (int x = 0; x < argb.width(); ++x) {
+            draws |= std::uint64_t{qAlpha(line[x]) > 0} << x;
+            covers |= std::uint64_t{qAlpha(line[x]) == 255} << x;
+        }
+        shape.draws.push_back(draws);
+        shape.covers.push_back(covers);
+    }
+    return shape;
+}
+
+SpriteCover::SpriteCover(int width, int height)
+    : width_(std::max(0, width)), height_(std::max(0, height)), words_((width_ + 63) / 64 + 1) {
+    // A word of slack at the end of each row: a shape read there reads no other row.
+    covered_.assign(static_cast<std::size_t>(words_) * height_, 0);
+    for (int y = 0; y < height_; ++y) {
+        std::uint64_t* row = covered_.data() + static_cast<std::size_t>(y) * words_;
+        for (int x = width_; x < words_ * 64; ++x) {
+            row[x / 64] |= std::uint64_t{1} << (x % 64);  // beyond the right edge: never shows
+        }
+    }
+}
+
+bool SpriteCover::show(const Shape& shape, int x, int y) {
+    if (!shape.isValid()) {
+        return true;
+    }
+    const int rows = static_cast<int>(shape.draws.size());
+    // Columns left of the frame are cut from the shape; the words from x's on hold the rest.
+    if (x + shape.width <= 0 || x >= width_ || y >= height_ || y + rows <= 0) {
+        return false;
+    }
+    const int cut = std::max(0, -x);
+    const int from = std::max(0, x);
+    const int word = from / 64;
+    const int bit = from % 64;
+    const auto read = [&](const std::uint64_t* row) {
+        return (row[word] >> bit) | (bit != 0 ? row[word + 1] << (64 - bit) : 0);
+    };
+    bool shows = false;
+    for (int r = std::max(0, -y); r < rows && y + r < height_ && !shows; ++r) {
+        const std::uint64_t* row = covered_.data() + static_cast<std::size_t>(y + r) * words_;
+        shows = ((shape.draws[static_cast<std::size_t>(r)] >> cut) & ~read(row)) != 0;
+    }
+    if (!shows) {
+        return false;
+    }
+    for (int r = std::max(0, -y); r < rows && y + r < height_; ++r) {
+        std::uint64_t* row = covered_.data() + static_cast<std::size_t>(y + r) * words_;
+        const std::uint64_t covers = shape.covers[static_cast<std::size_t>(r)] >> cut;
+        row[word] |= covers << bit;
+        if (bit != 0) {
+            row[word + 1] |= covers >> (64 - bit);
+        }
+    }
+    return true;
+}
+
+}  // namespace pelagon
+
+namespace pelagon::track {
+
+bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
+               const std::atomic<bool>* cancel) {
+    const QPaintDevice* device = painter.device();
+    const double ratio = device->devicePixelRatioF();
+    const int width = device->width();
+    const int height = device->height();
+    std::vector<QRgb> colours;
+    colours.reserve(vessels.size());
+    for (const VesselLines& v : vessels) {
+        colours.push_back(qPremultiply(v.colour.rgba()));
+    }
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    const int blocks = (height + LineRaster::kBlock - 1) / LineRaster::kBlock;
+    const int bands = std::clamp(blocks, 1, threads);
+    std::vector<QImage> images(static_cast<std::size_t>(bands));
+    std::vector<int> tops(static_cast<std::size_t>(bands) + 1);
+    for (int b = 0; b <= bands; ++b) {
+        tops[static_cast<std::size_t>(b)] =
+            std::min(height, blocks * b / bands * LineRaster::kBlock);
+    }
+    inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
+        LineRaster raster(width, tops[b], tops[b + 1]);
+        std::size_t drawn = 0;
+        for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
+            const auto owner = static_cast<std::uint16_t>(v + 1);
+            for (const QLineF& line : vessels[v].lines) {
+                if (++drawn % kCancelEvery == 0 && cancelled(cancel)) {
+                    return;
+                }
+                raster.draw(line.p1() * ratio, line.p2() * ratio, owner);
+            }
+        }
+        images[b] = raster.colour(colours);
+    });
+    if (cancelled(cancel)) {
+        return false;
+    }
+    for (int b = 0; b < bands; ++b) {
+        QImage& image = images[static_cast<std::size_t>(b)];
+        image.setDevicePixelRatio(ratio);
+        painter.drawImage(QPointF(0, tops[static_cast<std::size_t>(b)] / ratio), image);
+    }
+    return true;
+}
+
+}  // namespace pelagon::track

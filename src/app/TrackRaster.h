@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QRgb>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace pelagon {
+
+// Lines one device pixel wide, without antialiasing, drawn into a band of a frame as the index of
+// the line's owner (a vessel): a pixel keeps the first owner drawn on it, so the owner on top is
+// drawn first. A pixel is drawn where the line's path crosses the middle of its column (rows for
+// lines steeper than 45°), as Qt's aliased one-pixel pen draws it to within a pixel.
+//
+// Once every pixel of a 16 x 16 tile, or every tile of a block of 8 x 8 tiles, is drawn, lines
+// cross it a tile or block at a time without looking at its pixels, and a line whose box holds
+// no tile left open is not walked at all: lines beneath the top ones' layer cost what the places
+// they can still show cost.
+class LineRaster {
+public:
+    static constexpr int kTile = 16;    // device pixels
+    static constexpr int kBlock = 128;  // device pixels: 8 x 8 tiles
+
+    // The rows [top, bottom) of a frame width pixels wide.
+    LineRaster(int width, int top, int bottom);
+
+    // The line from a to b (device pixels; pixel (x, y) spans x..x+1, y..y+1), owner >= 1.
+    void draw(QPointF a, QPointF b, std::uint16_t owner);
+
+    // The owner drawn at (x, y) of the frame, 0 where none is.
+    std::uint16_t at(int x, int y) const {
+        return owners_[static_cast<std::size_t>(y - top_) * width_ + x];
+    }
+    // Whether every pixel of the band is drawn: nothing drawn later can show.
+    bool full() const { return openBlocks_ == 0; }
+    // Pixels looked at so far, drawn or not (a line crossing a drawn tile or block counts none
+    // of its pixels there).
+    std::int64_t visited() const { return visited_; }
+
+    // The band in colour: colours[owner - 1] (premultiplied), transparent where no line is.
+    QImage colour(std::span<const QRgb> colours) const;
+
+private:
+    template <bool Steep>
+    void walk(double m0, double n0, double m1, double n1, std::uint16_t owner);
+    // The tiles left open, summed from the top left corner (see openIn).
+    void sumOpenTiles();
+    // Whether a tile was left open, when last summed, among those holding any of the pixels
+    // [x0, x1] x [y0, y1] of the frame.
+    bool openIn(double x0, double y0, double x1, double y1) const;
+
+    int width_;
+    int top_;
+    int height_;
+    std::vector<std::uint16_t> owners_;
+    int tileColumns_;
+    int tileRows_;
+    std::vector<std::uint16_t> tileOpen_;  // pixels not yet drawn, per tile
+    int blockColumns_;
+    std::vector<std::uint16_t> blockOpen_;  // tiles not yet wholly drawn, per block
+    std::int64_t openBlocks_ = 0;
+    // Tiles left open, summed (a row and column of zeros first); summed again every so many
+    // lines once a tile has been filled: until then it may count tiles since filled as open.
+    std::vector<std::int32_t> openSum_;
+    int linesSinceSummed_ = 0;
+    bool filledSinceSummed_ = false;
+    std::int64_t visited_ = 0;
+};
+
+}  // namespace pelagon
+
+namespace pelagon {
+
+// Which of many small images (the points of positions) stamped one over another show: asked
+// topmost first, an image shows when any pixel it draws is not yet under an opaque pixel of one
+// above it; those that do not show can be left out and the picture is the same.
+class SpriteCover {
+public:
+    // An image's pixels as rows of bits: those it draws (alpha above 0) and those it covers
+    // (alpha 255). Images wider than 64 pixels are not handled (isValid() false).
+    struct Shape {
+        int width = 0;
+        std::vector<std::uint64_t> draws;
+        std::vector<std::uint64_t> covers;
+        bool isValid() const { return width > 0 && width <= 64; }
+        static Shape of(const QImage& image);
+    };
+
+    SpriteCover(int width, int height);
+    // Whether the image with its top left corner at pixel (x, y) shows; if it does, what it
+    // covers is covered from now on. Pixels outside the frame never show.
+    bool show(const Shape& shape, int x, int y);
+
+private:
+    int width_;
+    int height_;
+    int words_;  // per row
+    std::vector<std::uint64_t> covered_;
+};
+
+}  // namespace pelagon

@@ -1,0 +1,261 @@
+// Lines one pixel wide drawn by LineRaster: where Qt's pen would draw them, the top owner kept
+// whatever tiles are skipped, and tracks drawn with it the last vessel on top.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "app/PositionsOverlay.h"
+#include "app/TrackPicture.h"
+#include "app/TrackRaster.h"
+#include "query/PositionSet.h"
+#include "render/Viewport.h"
+
+using namespace pelagon;
+
+namespace {
+
+constexpr int kWidth = 400;
+constexpr int kHeight = 300;
+
+struct QtLineCase {
+    const char* name;
+    QLineF line;
+};
+
+// Every pixel one draws lies within a pixel of one the other draws.
+bool withinAPixel(const std::vector<QPoint>& from, const std::vector<QPoint>& to) {
+    return std::all_of(from.begin(), from.end(), [&](QPoint p) {
+        return std::any_of(to.begin(), to.end(), [&](QPoint q) {
+            return std::abs(p.x() - q.x()) <= 1 && std::abs(p.y() - q.y()) <= 1;
+        });
+    });
+}
+
+// A line's pixels lie where Qt's one-pixel aliased pen puts them, to within a pixel, at any
+// slope and in either direction, cut at the frame's edges.
+TEST(LineRaster, DrawsALineWithinAPixelOfQtsPen) {
+    const QtLineCase cases[] = {
+        {"level", {10.5, 20.5, 390.5, 20.5}},
+        {"upright", {200.5, 290.5, 200.5, 3.5}},
+        {"diagonal", {0, 0, 300, 300}},
+        {"shallow, between pixels", {12.3, 40.8, 371.6, 97.2}},
+        {"steep, backwards", {250.7, 280.1, 231.2, 9.9}},
+        {"short", {100.2, 100.7, 103.9, 101.1}},
+        {"across the frame", {-500, -20, 900, 330}},
+        {"along the last row", {-10, 299.5, 410, 299.5}},
+        {"along the last column", {399.5, -10, 399.5, 310}},
+        {"just past the last row", {-10, 300.5, 410, 300.5}},
+        {"just past the first column", {-0.5, -10, -0.5, 310}},
+    };
+    for (const QtLineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            QPen pen(Qt::black, 1);
+            pen.setCosmetic(true);
+            painter.setPen(pen);
+            painter.drawLine(c.line);
+        }
+        LineRaster raster(kWidth, 0, kHeight);
+        raster.draw(c.line.p1(), c.line.p2(), 1);
+        std::vector<QPoint> qt;
+        std::vector<QPoint> ours;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                if (qAlpha(image.pixel(x, y)) != 0) {
+                    qt.emplace_back(x, y);
+                }
+                if (raster.at(x, y) != 0) {
+                    ours.emplace_back(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(ours.empty(), qt.empty());
+        EXPECT_TRUE(withinAPixel(ours, qt));
+        EXPECT_TRUE(withinAPixel(qt, ours));
+    }
+}
+
+struct BandCase {
+    int top;
+    int bottom;
+};
+
+// Many lines, most of them within the left half, then random ones: each pixel of a band keeps
+// the first line drawn over it, the same as drawing every line whole on its own and keeping the
+// first; and tiles and blocks wholly drawn were crossed without looking at their pixels.
+TEST(LineRaster, KeepsTheFirstOwnerWhateverItSkips) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> x(-20, kWidth + 20), leftHalf(0, 200),
+        y(-20, kHeight + 20);
+    struct Owned {
+        QLineF line;
+        std::uint16_t owner;
+    };
+    std::vector<Owned> lines;
+    for (int i = 0; i < 6000; ++i) {
+        lines.push_back({QLineF(leftHalf(random), -10, leftHalf(random), kHeight + 10),
+                         static_cast<std::uint16_t>(1 + i / 1000)});
+    }
+    for (int i = 0; i < 400; ++i) {
+        lines.push_back({QLineF(x(random), y(random), x(random), y(random)),
+                         static_cast<std::uint16_t>(7 + i / 100)});
+    }
+    // Each line alone, the first kept.
+    std::vector<std::uint16_t> expected(static_cast<std::size_t>(kWidth) * kHeight, 0);
+    std::int64_t alonePixels = 0;
+    for (const Owned& o : lines) {
+        LineRaster alone(kWidth, 0, kHeight);
+        alone.draw(o.line.p1(), o.line.p2(), o.owner);
+        alonePixels += alone.visited();
+        for (int py = 0; py < kHeight; ++py) {
+            for (int px = 0; px < kWidth; ++px) {
+                std::uint16_t& e = expected[static_cast<std::size_t>(py) * kWidth + px];
+                if (e == 0) {
+                    e = alone.at(px, py);
+                }
+            }
+        }
+    }
+    // The whole frame, bands that begin and end inside blocks, and a band of one row.
+    const BandCase bands[] = {{0, kHeight}, {100, 260}, {299, 300}};
+    for (const BandCase& band : bands) {
+        SCOPED_TRACE(band.top);
+        LineRaster raster(kWidth, band.top, band.bottom);
+        for (const Owned& o : lines) {
+            raster.draw(o.line.p1(), o.line.p2(), o.owner);
+        }
+        for (int py = band.top; py < band.bottom; ++py) {
+            for (int px = 0; px < kWidth; ++px) {
+                ASSERT_EQ(raster.at(px, py), expected[static_cast<std::size_t>(py) * kWidth + px])
+                    << px << "," << py;
+            }
+        }
+        if (band.bottom - band.top == kHeight) {
+            EXPECT_LT(raster.visited(), alonePixels / 2);
+        }
+    }
+}
+
+// A band is full when its last pixel is drawn, not one before: tiles and blocks cut by the
+// band's edges count only their pixels inside it.
+TEST(LineRaster, IsFullOnceEveryPixelIsDrawn) {
+    constexpr int kSide = 20;  // a whole tile and part of one, in one block
+    for (const int rows : {kSide - 1, kSide}) {
+        LineRaster raster(kSide, 40, 40 + kSide);
+        for (int r = 0; r < rows; ++r) {
+            raster.draw(QPointF(0, 40.5 + r), QPointF(kSide, 40.5 + r), 1);
+        }
+        EXPECT_EQ(raster.full(), rows == kSide) << rows;
+    }
+}
+
+// Tracks of many segments drawn by the raster: the last vessel on top, in its colour, in every
+// band of the frame.
+TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
+    auto set = std::make_shared<PositionSet>();
+    set->vessels = QStringList{"level", "upright"};
+    set->tracks.resize(2);
+    constexpr int kSegments = 20000;  // far past what is antialiased
+    for (int i = 0; i <= kSegments; ++i) {
+        for (int v = 0; v < 2; ++v) {
+            PositionSet::Row row;
+            row.placed = true;
+            row.vesselIndex = v;
+            // Back and forth along y = 100.5 (x 10-390) and x = 100.5 (y 5-295) of the map.
+            row.xy = v == 0 ? MapPoint{i % 2 == 0 ? 10.0 : 390.0, 100.5}
+                            : MapPoint{100.5, i % 2 == 0 ? 5.0 : 295.0};
+            set->tracks[static_cast<std::size_t>(v)].push_back(static_cast<int>(set->rows.size()));
+            set->rows.push_back(row);
+        }
+    }
+    const Viewport viewport(QSizeF(kWidth, kHeight), {0, kWidth, 0, kHeight});
+    const TrackPicture picture({{set, 0, nullptr}});
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    ASSERT_TRUE(picture.draw(painter, viewport, nullptr));
+    painter.end();
+    const auto pixelAt = [&](double mx, double my) {
+        const QPointF p = viewport.toPixel(MapPoint{mx, my});
+        return image.pixel(static_cast<int>(std::floor(p.x())),
+                           static_cast<int>(std::floor(p.y())));
+    };
+    const QRgb level = PositionsOverlay::vesselColour(0).rgba();
+    const QRgb upright = PositionsOverlay::vesselColour(1).rgba();
+    EXPECT_EQ(pixelAt(100.5, 100.5), upright);  // where they cross
+    EXPECT_EQ(pixelAt(300.5, 100.5), level);
+    EXPECT_EQ(pixelAt(100.5, 20.5), upright);
+    EXPECT_EQ(pixelAt(100.5, 280.5), upright);
+    EXPECT_EQ(qAlpha(pixelAt(300.5, 20.5)), 0);
+}
+
+}  // namespace
+
+namespace {
+
+QImage disc(QColor colour, int side) {
+    QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(Qt::transparent);
+    QPainter p(&sprite);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(1, 1, side - 2, side - 2));
+    return sprite;
+}
+
+// Sprites stamped one over another, a few thousand over a small frame and across its edges: the
+// picture of those that show is the picture of all of them, and most do not show.
+TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
+    constexpr int kFrameW = 130;  // past two words of bits a row
+    constexpr int kFrameH = 90;
+    const QImage sprites[] = {disc(Qt::red, 10), disc(Qt::blue, 14), disc(Qt::green, 64)};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> x(-70, kFrameW + 5), y(-70, kFrameH + 5), kind(0, 9);
+    struct Stamp {
+        int sprite;
+        QPoint at;
+    };
+    std::vector<Stamp> stamps;
+    for (int i = 0; i < 4000; ++i) {
+        const int k = kind(random);
+        stamps.push_back({k == 0 ? 2 : k % 2, QPoint(x(random), y(random))});
+    }
+    const auto picture = [&](const std::vector<Stamp>& drawn) {
+        QImage image(kFrameW, kFrameH, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        for (const Stamp& s : drawn) {
+            painter.drawImage(s.at, sprites[s.sprite]);
+        }
+        painter.end();
+        return image;
+    };
+    SpriteCover cover(kFrameW, kFrameH);
+    const SpriteCover::Shape shapes[] = {SpriteCover::Shape::of(sprites[0]),
+                                         SpriteCover::Shape::of(sprites[1]),
+                                         SpriteCover::Shape::of(sprites[2])};
+    std::vector<Stamp> shown;
+    for (auto s = stamps.rbegin(); s != stamps.rend(); ++s) {
+        if (cover.show(shapes[s->sprite], s->at.x(), s->at.y())) {
+            shown.push_back(*s);
+        }
+    }
+    std::reverse(shown.begin(), shown.end());
+    EXPECT_EQ(picture(shown), picture(stamps));
+    EXPECT_LT(shown.size(), stamps.size() / 4);
+}
+
+}  // namespace
