@@ -22,6 +22,7 @@
 #include "app/PositionsWindow.h"
 #include "app/TheMDIform.h"
 #include "app/TimeBar.h"
+#include "common/BackgroundPriority.h"
 #include "app/VisitsWindow.h"
 #include "common/FileWrite.h"
 #include "common/MessageSink.h"
@@ -134,6 +135,7 @@ void PositionsController::openFile(const QString& path) {
     QPointer<PositionsController> self(this);
     QPointer<PositionsWindow> shownIn(window);
     QThreadPool::globalInstance()->start([=] {
+        lowerThreadPriority();
         task->result =
             loadPositionSet(task->path, infos, layers, projection ? &*projection : nullptr, options,
                             &task->progress, &task->cancel);
