@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -187,6 +189,14 @@ struct TrackWalker::State {
     // (layer, area, period start) → hours, positions
     std::map<std::tuple<std::uint32_t, FeatureId, qint64>, std::pair<double, qint64>> sums;
 
+    // Per layer, the features whose boxes meet a box around the last segments: consecutive
+    // segments lie close together, so most are answered from it without asking the R-tree.
+    struct NearFeatures {
+        GridBox box;  // empty until the first segment
+        std::vector<FeatureId> features;
+    };
+    std::vector<NearFeatures> near;
+
     // Working space.
     std::vector<FeatureId> candidates;
     std::vector<double> params;
@@ -194,7 +204,46 @@ struct TrackWalker::State {
 
     State(const TrackAreas& a, std::int32_t v, const TrackOptions& o, const HoursOptions& h,
           std::vector<Visit>* vs, std::vector<AreaHours>* hs)
-        : areas(a), vessel(v), options(o), hoursOptions(h), visits(vs), hours(hs) {}
+        : areas(a),
+          vessel(v),
+          options(o),
+          hoursOptions(h),
+          visits(vs),
+          hours(hs),
+          near(a.columns().size()) {}
+
+    // The features of layer k whose boxes meet box, in file order: what store.featuresIn
+    // gives, taken from the features near the last segments where box lies among them.
+    void featuresMeeting(std::uint32_t k, const FeatureStore& store, const GridBox& box) {
+        const GridBox& extent = store.gridExtent();
+        if (box.contains(extent)) {
+            store.featuresIn(box, candidates);
+            return;
+        }
+        NearFeatures& n = near[k];
+        if (!n.box.contains(box)) {
+            // Room around the box for the segments that follow: a 256th of the layer's size,
+            // or the box's own size where that is more.
+            const std::int64_t reach = std::max<std::int64_t>(
+                {(std::int64_t{extent.maxX} - extent.minX) / 256,
+                 (std::int64_t{extent.maxY} - extent.minY) / 256,
+                 std::int64_t{box.maxX} - box.minX, std::int64_t{box.maxY} - box.minY, 1});
+            auto clamp = [](std::int64_t v) {
+                return static_cast<std::int32_t>(
+                    std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                             std::numeric_limits<std::int32_t>::max()));
+            };
+            n.box = {clamp(box.minX - reach), clamp(box.minY - reach), clamp(box.maxX + reach),
+                     clamp(box.maxY + reach)};
+            store.featuresIn(n.box, n.features);
+        }
+        candidates.clear();
+        for (const FeatureId f : n.features) {
+            if (store.featureBox(f).intersects(box)) {
+                candidates.push_back(f);
+            }
+        }
+    }
 
     qint64 periodOf(qint64 ms) const { return periodStart(hoursOptions.by, ms); }
 
@@ -314,7 +363,7 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                           static_cast<std::int32_t>(std::floor(std::min(s.ay, s.by) - 2)),
                           static_cast<std::int32_t>(std::ceil(std::max(s.ax, s.bx) + 2)),
                           static_cast<std::int32_t>(std::ceil(std::max(s.ay, s.by) + 2))};
-        store.featuresIn(box, candidates);
+        featuresMeeting(k, store, box);
         // The areas open at p0 are among the candidates: their boxes hold p0.
         for (const FeatureId f : candidates) {
             OpenVisit* o = findOpen(k, f);
