@@ -98,7 +98,7 @@ bool CsvReader::next(CsvRawRecord& record) {
 void CsvReader::skipBrokenRecord(CsvRawRecord& record, qsizetype start) {
     pos_ = start;
     line_ = record.line;
-    record.data_.clear();
+    record.data_.resize(0);
     record.ends_.clear();
     for (;;) {
         const char* d = buffer_.constData();

@@ -43,7 +43,7 @@ private:
     friend class CsvReader;
     void clear() {
         error.clear();
-        data_.clear();
+        data_.resize(0);  // keeps the bytes reserved, unlike clear()
         ends_.clear();
     }
     QByteArray data_;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -43,6 +44,21 @@ QByteArray utf8Of(QByteArrayView bytes) {
         return bytes.toByteArray();
     }
     return decodeText(bytes.toByteArray()).toUtf8();
+}
+
+void setBytes(QByteArray& out, QByteArrayView bytes) {
+    out.resize(bytes.size());  // keeps the bytes out holds reserved
+    if (!bytes.isEmpty()) {
+        std::memcpy(out.data(), bytes.data(), static_cast<std::size_t>(bytes.size()));
+    }
+}
+
+void setUtf8(QByteArray& out, QByteArrayView bytes) {
+    if (bytes.isValidUtf8()) {
+        setBytes(out, bytes);
+    } else {
+        out = decodeText(bytes.toByteArray()).toUtf8();
+    }
 }
 
 QString textOf(QByteArrayView bytes) {
@@ -169,8 +185,9 @@ public:
         } while (raw_.isBlank());
         row.line = raw_.line;
         row.problem.clear();
-        row.vessel.clear();
-        row.time.clear();
+        // Emptied, not cleared: a row read into again and again reuses their bytes.
+        row.vessel.resize(0);
+        row.time.resize(0);
         if (!raw_.error.isEmpty()) {
             row.problem = raw_.error;
             return true;
@@ -206,16 +223,17 @@ public:
             }
         }
         if (id_ >= 0) {
-            const QByteArrayView id = raw_.field(id_);
-            row.id = id.isValidUtf8() ? id.toByteArray() : fields::utf8Of(id);
+            fields::setUtf8(row.id, raw_.field(id_));
         } else {
-            row.id = QByteArray::number(row.line);
+            char digits[24];
+            const auto written = std::to_chars(digits, digits + sizeof digits, row.line);
+            fields::setBytes(row.id, QByteArrayView(digits, written.ptr));
         }
         if (vessel_ >= 0 && vessel_ < raw_.size()) {
-            row.vessel = fields::utf8Of(fields::trimmed(raw_.field(vessel_)));
+            fields::setUtf8(row.vessel, fields::trimmed(raw_.field(vessel_)));
         }
         if (time_ >= 0 && time_ < raw_.size()) {
-            row.time = fields::trimmed(raw_.field(time_)).toByteArray();
+            fields::setBytes(row.time, fields::trimmed(raw_.field(time_)));
         }
         return true;
     }
