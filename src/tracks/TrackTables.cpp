@@ -31,7 +31,6 @@ struct TrackCollector::NameIndex {
     };
     // Looked up by the bytes of the name, without making a copy of it for each position.
     std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index;
-    QByteArray lastName;
     std::uint32_t last = 0;
     bool any = false;
 };
@@ -85,7 +84,7 @@ void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
         index_ = std::make_shared<NameIndex>();
     }
     NameIndex& names = *index_;
-    if (!names.any || names.lastName != vessel) {
+    if (!names.any || vessels_[names.last] != vessel) {
         const std::string_view key(vessel.data(), static_cast<std::size_t>(vessel.size()));
         auto it = names.index.find(key);
         if (it == names.index.end()) {
@@ -93,7 +92,6 @@ void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
                      .first;
             vessels_.push_back(vessel.toByteArray());
         }
-        names.lastName = vessels_[it->second];
         names.last = it->second;
         names.any = true;
     }
