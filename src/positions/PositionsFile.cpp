@@ -9,6 +9,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -68,8 +69,50 @@ QString textOf(QByteArrayView bytes) {
 // A coordinate: a finite number with "." as the decimal separator, blanks around it ignored.
 // The common case goes through from_chars; anything it does not take whole is read as the text
 // reader of the rest of the program reads numbers, so both accept the same.
+namespace {
+
+// The usual form, [-]digits[.digits] with at most 15 digits, read exactly as from_chars reads
+// it: the digits make a whole number below 2^53 and the point a power of ten of at most 10^15,
+// both exact in double, so their quotient is the correctly rounded value. Nothing for any
+// other form.
+std::optional<double> plainDecimal(QByteArrayView t) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    std::uint64_t whole = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    bool digitBeforePoint = false;
+    for (; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+            digitBeforePoint = digitBeforePoint || !point;
+        } else if (*p == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digitBeforePoint || (point && decimals == 0) || digits > 15) {
+        return std::nullopt;
+    }
+    const double v = static_cast<double>(whole) / kPowers[decimals];
+    return negative ? -v : v;
+}
+
+}  // namespace
+
 std::optional<double> coordinate(QByteArrayView field) {
     const QByteArrayView t = trimmed(field);
+    if (const std::optional<double> quick = plainDecimal(t)) {
+        return quick;
+    }
     double v = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (ec == std::errc() && end == t.data() + t.size() && !t.isEmpty()) {
