@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <string>
@@ -119,44 +120,28 @@ void TrackCollector::add(std::uint32_t vessel, MapPoint xy, qint64 timeMs) {
     ++size_;
 }
 
-TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& work) {
-    TrackResults results;
-    results.vessels = std::move(vessels_);
-    vessels_.clear();
-    index_.reset();
-    const std::size_t vesselCount = results.vessels.size();
-    std::vector<std::int32_t> byName(vesselCount);
-    std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(), [&](std::int32_t a, std::int32_t b) {
-        return results.vessels[static_cast<std::size_t>(a)] <
-               results.vessels[static_cast<std::size_t>(b)];
-    });
-    results.vesselOrder.resize(vesselCount);
-    for (std::size_t i = 0; i < vesselCount; ++i) {
-        results.vesselOrder[static_cast<std::size_t>(byName[i])] = static_cast<std::int32_t>(i);
-    }
-    tracks_.resize(vesselCount);
-    const std::size_t trackCount = vesselCount;
-
-    struct Output {
-        std::vector<Visit> visits;
-        std::vector<AreaHours> hours;
-    };
-    std::vector<Output> outputs(trackCount);
+void TrackCollector::follow(const TrackAreas& areas, const TrackWork& work,
+                            const std::function<void(std::size_t, std::vector<Visit>&,
+                                                     std::vector<AreaHours>&)>& done) {
+    const std::size_t trackCount = vessels_.size();
+    tracks_.resize(trackCount);
     std::atomic<std::size_t> nextTrack{0};
-    auto follow = [&] {
+    auto followTracks = [&] {
         // A track whose chunks are not in time order is copied here and sorted (a stable
         // sort: equal times keep the input order).
         std::vector<Point> sorted;
+        std::vector<Visit> visits;
+        std::vector<AreaHours> hours;
         for (std::size_t t = nextTrack++; t < trackCount; t = nextTrack++) {
-            Output& out = outputs[t];
             const Track& track = tracks_[t];
             if (track.count == 0) {
                 continue;
             }
+            visits.clear();
+            hours.clear();
             TrackWalker walker(areas, static_cast<std::int32_t>(t), work.track, work.hours,
-                               work.visits ? &out.visits : nullptr,
-                               work.wantHours ? &out.hours : nullptr);
+                               work.visits ? &visits : nullptr,
+                               work.wantHours ? &hours : nullptr);
             // The chunks in turn, each with its points: f(first, end), false to stop.
             auto eachChunk = [&](auto&& f) {
                 std::size_t left = track.count;
@@ -198,6 +183,7 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
                 }
             }
             walker.finish();
+            done(t, visits, hours);
         }
     };
     const int threads =
@@ -205,9 +191,9 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
                              static_cast<int>(std::max<std::size_t>(trackCount, 1))));
     std::vector<std::thread> workers;
     for (int k = 1; k < threads; ++k) {
-        workers.emplace_back(follow);
+        workers.emplace_back(followTracks);
     }
-    follow();
+    followTracks();
     for (std::thread& w : workers) {
         w.join();
     }
@@ -215,6 +201,42 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     slabs_.clear();
     slabUsed_ = kSlabPoints;
     size_ = 0;
+    index_.reset();
+}
+
+namespace {
+
+// Per vessel index, its place in the byte order of the names.
+std::vector<std::int32_t> nameOrder(const std::vector<QByteArray>& vessels) {
+    std::vector<std::int32_t> byName(vessels.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [&](std::int32_t a, std::int32_t b) {
+        return vessels[static_cast<std::size_t>(a)] < vessels[static_cast<std::size_t>(b)];
+    });
+    std::vector<std::int32_t> order(vessels.size());
+    for (std::size_t i = 0; i < byName.size(); ++i) {
+        order[static_cast<std::size_t>(byName[i])] = static_cast<std::int32_t>(i);
+    }
+    return order;
+}
+
+}  // namespace
+
+TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& work) {
+    struct Output {
+        std::vector<Visit> visits;
+        std::vector<AreaHours> hours;
+    };
+    std::vector<Output> outputs(vessels_.size());
+    follow(areas, work,
+           [&](std::size_t t, std::vector<Visit>& visits, std::vector<AreaHours>& hours) {
+               outputs[t].visits.swap(visits);
+               outputs[t].hours.swap(hours);
+           });
+    TrackResults results;
+    results.vessels = std::move(vessels_);
+    vessels_.clear();
+    results.vesselOrder = nameOrder(results.vessels);
     for (Output& out : outputs) {
         results.visits.insert(results.visits.end(), out.visits.begin(), out.visits.end());
         results.hours.insert(results.hours.end(), out.hours.begin(), out.hours.end());
@@ -223,6 +245,30 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     sortVisits(results.visits, order, results.vesselOrder);
     sortHours(results.hours, order, results.vesselOrder);
     return results;
+}
+
+QByteArray TrackCollector::computeRows(const TrackAreas& areas, const TrackWork& work,
+                                       const RowWriter& writer) {
+    std::vector<QByteArray> rows(vessels_.size());
+    follow(areas, work,
+           [&](std::size_t t, std::vector<Visit>& visits, std::vector<AreaHours>& hours) {
+               writer(vessels_[t], visits, hours, rows[t]);
+           });
+    const std::vector<std::int32_t> order = nameOrder(vessels_);
+    std::vector<std::size_t> byName(rows.size());
+    qsizetype bytes = 0;
+    for (std::size_t t = 0; t < rows.size(); ++t) {
+        byName[static_cast<std::size_t>(order[t])] = t;
+        bytes += rows[t].size();
+    }
+    QByteArray out;
+    out.reserve(bytes);
+    for (const std::size_t t : byName) {
+        out.append(rows[t]);
+        rows[t] = QByteArray();
+    }
+    vessels_.clear();
+    return out;
 }
 
 TrackResults computeTracks(const PositionSet& set, const TrackAreas& areas, const TrackWork& work) {

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,12 @@ public:
 
     // Empties the collector.
     TrackResults compute(const TrackAreas& areas, const TrackWork& work);
+    // Or each vessel's table rows, written on the thread that followed it from its results (in
+    // the order its walker gave them), joined in the byte order of the names.
+    using RowWriter = std::function<void(const QByteArray& vessel, std::vector<Visit>&,
+                                         std::vector<AreaHours>&, QByteArray& rows)>;
+    QByteArray computeRows(const TrackAreas& areas, const TrackWork& work,
+                           const RowWriter& writer);
 
 private:
     struct Point {
@@ -82,6 +89,11 @@ private:
         std::size_t count = 0;
     };
     Point* takeChunk(std::size_t points);
+    // Follows every track on threads, handing each one's results to done on its thread; empties
+    // the collector but for the names.
+    void follow(const TrackAreas& areas, const TrackWork& work,
+                const std::function<void(std::size_t, std::vector<Visit>&,
+                                         std::vector<AreaHours>&)>& done);
 
     std::vector<Slab> slabs_;
     std::size_t slabUsed_ = kSlabPoints;  // points taken from the last slab
