@@ -294,8 +294,8 @@ struct TrackWalker::State {
             // or the box's own size where that is more.
             const std::int64_t reach = std::max<std::int64_t>(
                 {(std::int64_t{extent.maxX} - extent.minX) / 128,
-                 (std::int64_t{extent.maxY} - extent.minY) / 128,
-                 std::int64_t{box.maxX} - box.minX, std::int64_t{box.maxY} - box.minY, 1});
+                 (std::int64_t{extent.maxY} - extent.minY) / 128, std::int64_t{box.maxX} - box.minX,
+                 std::int64_t{box.maxY} - box.minY, 1});
             auto clamp = [](std::int64_t v) {
                 return static_cast<std::int32_t>(
                     std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
@@ -438,9 +438,9 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
         const GridFrame& frame = store.frame();
         const GridSegment s{frame.gridX(p0.xy.x), frame.gridY(p0.xy.y), frame.gridX(p1.xy.x),
                             frame.gridY(p1.xy.y)};
-        const GridBox box{floorToGrid(std::min(s.ax, s.bx) - 2),
-                          floorToGrid(std::min(s.ay, s.by) - 2),
-                          ceilToGrid(std::max(s.ax, s.bx) + 2), ceilToGrid(std::max(s.ay, s.by) + 2)};
+        const GridBox box{
+            floorToGrid(std::min(s.ax, s.bx) - 2), floorToGrid(std::min(s.ay, s.by) - 2),
+            ceilToGrid(std::max(s.ax, s.bx) + 2), ceilToGrid(std::max(s.ay, s.by) + 2)};
         const NearFeatures* nearby = featuresMeeting(k, store, box);
         // The areas open at p0 are among the candidates: their boxes hold p0.
         for (std::size_t c = 0; c < candidates.size(); ++c) {
@@ -501,8 +501,8 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                 // A stretch shorter than the reach that puts a point on an edge is where the
                 // track only touches the boundary (a vertex passed, a corner left): it neither
                 // proves a visit nor adds time, unless the vessel stays put there.
-                const bool real = (b - a) * segmentGrid > kEdgeReach ||
-                                  (segmentGrid <= kEdgeReach && dt > 0);
+                const bool real =
+                    (b - a) * segmentGrid > kEdgeReach || (segmentGrid <= kEdgeReach && dt > 0);
                 if (inside) {
                     if (!current) {
                         OpenVisit v;
@@ -588,70 +588,6 @@ void TrackWalker::finish() {
         s.hours->push_back(h);
     }
     s.sums.clear();
-}
-
-AreaOrder::AreaOrder(const TrackAreas& areas) {
-    const PositionQuery& q = areas.query();
-    const auto& columns = q.columns();
-    columnRank_.resize(columns.size());
-    areaRank_.resize(columns.size());
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        columnRank_[c] = columns[c].record;
-    }
-    for (std::size_t k = 0; k < areas.columns().size(); ++k) {
-        const int c = areas.columns()[k];
-        const auto n = static_cast<std::int32_t>(areas.store(k).featureCount());
-        std::vector<std::pair<QByteArray, std::int32_t>> texts;
-        texts.reserve(static_cast<std::size_t>(n));
-        for (std::int32_t f = 0; f < n; ++f) {
-            texts.emplace_back(q.cellText(c, f).toUtf8(), f);
-        }
-        std::sort(texts.begin(), texts.end());
-        std::vector<std::int32_t>& rank = areaRank_[static_cast<std::size_t>(c)];
-        rank.resize(static_cast<std::size_t>(n));
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            rank[static_cast<std::size_t>(texts[i].second)] = static_cast<std::int32_t>(i);
-        }
-    }
-}
-
-bool AreaOrder::less(int ca, std::int32_t a, int cb, std::int32_t b) const {
-    if (ca != cb) {
-        return columnRank_[static_cast<std::size_t>(ca)] <
-               columnRank_[static_cast<std::size_t>(cb)];
-    }
-    const auto& rank = areaRank_[static_cast<std::size_t>(ca)];
-    return rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];
-}
-
-void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
-                std::span<const std::int32_t> vesselOrder) {
-    std::stable_sort(visits.begin(), visits.end(), [&](const Visit& a, const Visit& b) {
-        const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-        const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-        if (va != vb) {
-            return va < vb;
-        }
-        if (a.enterMs != b.enterMs) {
-            return a.enterMs < b.enterMs;
-        }
-        return ranks.less(a.column, a.area, b.column, b.area);
-    });
-}
-
-void sortHours(std::vector<AreaHours>& hours, const AreaOrder& ranks,
-               std::span<const std::int32_t> vesselOrder) {
-    std::stable_sort(hours.begin(), hours.end(), [&](const AreaHours& a, const AreaHours& b) {
-        const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-        const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-        if (va != vb) {
-            return va < vb;
-        }
-        if (a.periodStartMs != b.periodStartMs) {
-            return a.periodStartMs < b.periodStartMs;
-        }
-        return ranks.less(a.column, a.area, b.column, b.area);
-    });
 }
 
 }  // namespace pelagon::tracks

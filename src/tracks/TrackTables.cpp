@@ -43,8 +43,8 @@ TrackCollector::Slab TrackCollector::allocateSlab() {
 #ifdef __linux__
     constexpr std::size_t kLargePage = std::size_t{2} << 20;
     static_assert(kSlabPoints * sizeof(Point) <= kLargePage);
-    void* raw = mmap(nullptr, 2 * kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                     -1, 0);
+    void* raw =
+        mmap(nullptr, 2 * kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw != MAP_FAILED) {
         // One large page, aligned: the unaligned head and the tail are given back.
         const auto start = reinterpret_cast<std::uintptr_t>(raw);
@@ -120,9 +120,9 @@ void TrackCollector::add(std::uint32_t vessel, MapPoint xy, qint64 timeMs) {
     ++size_;
 }
 
-void TrackCollector::follow(const TrackAreas& areas, const TrackWork& work,
-                            const std::function<void(std::size_t, std::vector<Visit>&,
-                                                     std::vector<AreaHours>&)>& done) {
+void TrackCollector::follow(
+    const TrackAreas& areas, const TrackWork& work,
+    const std::function<void(std::size_t, std::vector<Visit>&, std::vector<AreaHours>&)>& done) {
     const std::size_t trackCount = vessels_.size();
     tracks_.resize(trackCount);
     std::atomic<std::size_t> nextTrack{0};
@@ -140,8 +140,7 @@ void TrackCollector::follow(const TrackAreas& areas, const TrackWork& work,
             visits.clear();
             hours.clear();
             TrackWalker walker(areas, static_cast<std::int32_t>(t), work.track, work.hours,
-                               work.visits ? &visits : nullptr,
-                               work.wantHours ? &hours : nullptr);
+                               work.visits ? &visits : nullptr, work.wantHours ? &hours : nullptr);
             // The chunks in turn, each with its points: f(first, end), false to stop.
             auto eachChunk = [&](auto&& f) {
                 std::size_t left = track.count;

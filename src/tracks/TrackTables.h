@@ -57,8 +57,7 @@ public:
     // the order its walker gave them), joined in the byte order of the names.
     using RowWriter = std::function<void(const QByteArray& vessel, std::vector<Visit>&,
                                          std::vector<AreaHours>&, QByteArray& rows)>;
-    QByteArray computeRows(const TrackAreas& areas, const TrackWork& work,
-                           const RowWriter& writer);
+    QByteArray computeRows(const TrackAreas& areas, const TrackWork& work, const RowWriter& writer);
 
 private:
     struct Point {
@@ -91,9 +90,9 @@ private:
     Point* takeChunk(std::size_t points);
     // Follows every track on threads, handing each one's results to done on its thread; empties
     // the collector but for the names.
-    void follow(const TrackAreas& areas, const TrackWork& work,
-                const std::function<void(std::size_t, std::vector<Visit>&,
-                                         std::vector<AreaHours>&)>& done);
+    void follow(
+        const TrackAreas& areas, const TrackWork& work,
+        const std::function<void(std::size_t, std::vector<Visit>&, std::vector<AreaHours>&)>& done);
 
     std::vector<Slab> slabs_;
     std::size_t slabUsed_ = kSlabPoints;  // points taken from the last slab
