@@ -38,7 +38,7 @@ const QString kTracksDetails = QStringLiteral(
     "(default 6; exactly that is still joined). Every area of every queryable layer of\n"
     "areas is followed on its own; an area's boundary counts as inside, but a single\n"
     "instant of contact (touching a corner) is no visit.\n"
-    "Without --sorted, the positions may come in any order; they are held in memory at 32\n"
+    "Without --sorted, the positions may come in any order; they are held in memory at 24\n"
     "bytes each. With --sorted the input must be ordered by vessel (byte order of the\n"
     "UTF-8 names) and time; it is then read in one pass with memory for the vessel being\n"
     "followed, and the first row out of order ends the run with an error naming its line.\n");
@@ -168,24 +168,25 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     work.visits = tableKind == Table::Visits;
     work.wantHours = tableKind == Table::Hours;
 
+    // A vessel's rows, made on the thread that followed it.
+    const auto writeRows = [&](const QByteArray& name, std::vector<tracks::Visit>& visits,
+                               std::vector<tracks::AreaHours>& hours, QByteArray& rows) {
+        const std::int32_t only[] = {0};
+        tracks::sortVisits(visits, order, only);
+        for (const tracks::Visit& v : visits) {
+            visitTable.appendRow(rows, name, v);
+        }
+        tracks::sortHours(hours, order, only);
+        for (const tracks::AreaHours& h : hours) {
+            hoursTable.appendRow(rows, name, h);
+        }
+    };
     // Sorted input: each vessel followed as its positions come, vessels on several threads.
     std::optional<TrackPipeline> pipeline;
     if (settings.sorted) {
         const int workers =
             settings.work.threads > 0 ? settings.work.threads : QThread::idealThreadCount();
-        pipeline.emplace(areas, work, workers,
-                         [&](const QByteArray& name, std::vector<tracks::Visit>& visits,
-                             std::vector<tracks::AreaHours>& hours, QByteArray& rows) {
-                             const std::int32_t only[] = {0};
-                             tracks::sortVisits(visits, order, only);
-                             for (const tracks::Visit& v : visits) {
-                                 visitTable.appendRow(rows, name, v);
-                             }
-                             tracks::sortHours(hours, order, only);
-                             for (const tracks::AreaHours& h : hours) {
-                                 hoursTable.appendRow(rows, name, h);
-                             }
-                         });
+        pipeline.emplace(areas, work, workers, writeRows);
     }
     bool anyVessel = false;
     QByteArray vessel;
@@ -266,12 +267,7 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     if (pipeline) {
         sink.write(pipeline->finish());
     } else {
-        const tracks::TrackResults results = collector.compute(areas, work);
-        QByteArray out = work.visits ? tracks::visitsCsv(results, areas, projection)
-                                     : tracks::hoursCsv(results, areas, work.hours.by);
-        // The header is written already.
-        const qsizetype headerSize = out.indexOf('\n') + 1;
-        sink.write(out.sliced(headerSize));
+        sink.write(collector.computeRows(areas, work, writeRows));
     }
     sink.commit();
     if (context.outputFailed()) {

@@ -156,9 +156,9 @@ CsvReader::Step CsvReader::parseRecord(CsvRawRecord& record) {
                     if (i + 1 >= n && !end) {
                         return Step::NeedMore;
                     }
-                    record.data_.append(d + run, i - run);
+                    record.data_.append(d + run, static_cast<std::size_t>(i - run));
                     if (i + 1 < n && d[i + 1] == '"') {
-                        record.data_.append('"');
+                        record.data_.push_back('"');
                         i += 2;
                         run = i;
                         continue;
@@ -221,7 +221,7 @@ CsvReader::Step CsvReader::parseRecord(CsvRawRecord& record) {
                 skipBrokenRecord(record, start);
                 return Step::Done;
             }
-            record.data_.append(d + s, i - s);
+            record.data_.append(d + s, static_cast<std::size_t>(i - s));
         }
         record.ends_.push_back(static_cast<int>(record.data_.size()));
         if (i < n && d[i] == ',') {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class QIODevice;
@@ -32,8 +33,7 @@ public:
     int size() const { return static_cast<int>(ends_.size()); }
     QByteArrayView field(int i) const {
         const int begin = i == 0 ? 0 : ends_[static_cast<std::size_t>(i - 1)];
-        return QByteArrayView(data_.constData() + begin,
-                              ends_[static_cast<std::size_t>(i)] - begin);
+        return QByteArrayView(data_.data() + begin, ends_[static_cast<std::size_t>(i)] - begin);
     }
     // The field's text: UTF-8 when its bytes are valid UTF-8, Windows-1252 otherwise.
     QString text(int i) const;
@@ -43,10 +43,10 @@ private:
     friend class CsvReader;
     void clear() {
         error.clear();
-        data_.clear();
+        data_.clear();  // keeps the bytes reserved
         ends_.clear();
     }
-    QByteArray data_;
+    std::string data_;
     std::vector<int> ends_;
 };
 

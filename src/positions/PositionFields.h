@@ -20,6 +20,9 @@ namespace fields {
 QByteArrayView trimmed(QByteArrayView bytes);
 // Text of a field as UTF-8: its bytes when they are UTF-8, else read as Windows-1252.
 QByteArray utf8Of(QByteArrayView bytes);
+// The same into out, reusing the bytes it holds; setBytes copies them as they are.
+void setUtf8(QByteArray& out, QByteArrayView bytes);
+void setBytes(QByteArray& out, QByteArrayView bytes);
 QString textOf(QByteArrayView bytes);
 // A coordinate: a finite number with "." as the decimal separator, blanks around it ignored.
 std::optional<double> coordinate(QByteArrayView field);

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -45,6 +47,21 @@ QByteArray utf8Of(QByteArrayView bytes) {
     return decodeText(bytes.toByteArray()).toUtf8();
 }
 
+void setBytes(QByteArray& out, QByteArrayView bytes) {
+    out.resize(bytes.size());  // keeps the bytes out holds reserved
+    if (!bytes.isEmpty()) {
+        std::memcpy(out.data(), bytes.data(), static_cast<std::size_t>(bytes.size()));
+    }
+}
+
+void setUtf8(QByteArray& out, QByteArrayView bytes) {
+    if (bytes.isValidUtf8()) {
+        setBytes(out, bytes);
+    } else {
+        out = decodeText(bytes.toByteArray()).toUtf8();
+    }
+}
+
 QString textOf(QByteArrayView bytes) {
     return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : decodeText(bytes.toByteArray());
 }
@@ -52,8 +69,50 @@ QString textOf(QByteArrayView bytes) {
 // A coordinate: a finite number with "." as the decimal separator, blanks around it ignored.
 // The common case goes through from_chars; anything it does not take whole is read as the text
 // reader of the rest of the program reads numbers, so both accept the same.
+namespace {
+
+// The usual form, [-]digits[.digits] with at most 15 digits, read exactly as from_chars reads
+// it: the digits make a whole number below 2^53 and the point a power of ten of at most 10^15,
+// both exact in double, so their quotient is the correctly rounded value. Nothing for any
+// other form.
+std::optional<double> plainDecimal(QByteArrayView t) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    std::uint64_t whole = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    bool digitBeforePoint = false;
+    for (; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+            digitBeforePoint = digitBeforePoint || !point;
+        } else if (*p == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digitBeforePoint || (point && decimals == 0) || digits > 15) {
+        return std::nullopt;
+    }
+    const double v = static_cast<double>(whole) / kPowers[decimals];
+    return negative ? -v : v;
+}
+
+}  // namespace
+
 std::optional<double> coordinate(QByteArrayView field) {
     const QByteArrayView t = trimmed(field);
+    if (const std::optional<double> quick = plainDecimal(t)) {
+        return quick;
+    }
     double v = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (ec == std::errc() && end == t.data() + t.size() && !t.isEmpty()) {
@@ -169,8 +228,9 @@ public:
         } while (raw_.isBlank());
         row.line = raw_.line;
         row.problem.clear();
-        row.vessel.clear();
-        row.time.clear();
+        // Emptied, not cleared: a row read into again and again reuses their bytes.
+        row.vessel.resize(0);
+        row.time.resize(0);
         if (!raw_.error.isEmpty()) {
             row.problem = raw_.error;
             return true;
@@ -206,16 +266,17 @@ public:
             }
         }
         if (id_ >= 0) {
-            const QByteArrayView id = raw_.field(id_);
-            row.id = id.isValidUtf8() ? id.toByteArray() : fields::utf8Of(id);
+            fields::setUtf8(row.id, raw_.field(id_));
         } else {
-            row.id = QByteArray::number(row.line);
+            char digits[24];
+            const auto written = std::to_chars(digits, digits + sizeof digits, row.line);
+            fields::setBytes(row.id, QByteArrayView(digits, written.ptr));
         }
         if (vessel_ >= 0 && vessel_ < raw_.size()) {
-            row.vessel = fields::utf8Of(fields::trimmed(raw_.field(vessel_)));
+            fields::setUtf8(row.vessel, fields::trimmed(raw_.field(vessel_)));
         }
         if (time_ >= 0 && time_ < raw_.size()) {
-            row.time = fields::trimmed(raw_.field(time_)).toByteArray();
+            fields::setBytes(row.time, fields::trimmed(raw_.field(time_)));
         }
         return true;
     }

@@ -190,6 +190,9 @@ void PositionQuery::answerMany(std::span<const MapPoint> points,
                                std::span<const std::uint32_t> rows, std::int32_t* features,
                                Distance* distances) const {
     const std::size_t columns = layers_.size();
+    if (columns == 0) {
+        return;  // nothing to ask (distances need layers too): no order to make
+    }
     const std::vector<std::uint32_t> order = spatialOrder(points, rows);
     for (std::size_t c = 0; c < columns; ++c) {
         const FeatureStore* store = layers_[c]->store.get();

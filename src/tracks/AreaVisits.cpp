@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -103,39 +105,67 @@ void meetEdge(const GridSegment& s, GridPoint c, GridPoint d, std::vector<double
     }
 }
 
+// std::floor and std::ceil as whole numbers, for values within the grid's range, without the
+// library's calls (the build targets processors without rounding instructions).
+std::int32_t floorToGrid(double v) {
+    const auto i = static_cast<std::int64_t>(v);
+    return static_cast<std::int32_t>(i - (static_cast<double>(i) > v ? 1 : 0));
+}
+
+std::int32_t ceilToGrid(double v) {
+    const auto i = static_cast<std::int64_t>(v);
+    return static_cast<std::int32_t>(i + (static_cast<double>(i) < v ? 1 : 0));
+}
+
 bool boxMeets(const GridBox& b, double minX, double minY, double maxX, double maxY) {
     return b.minX <= maxX && minX <= b.maxX && b.minY <= maxY && minY <= b.maxY;
 }
 
-// Every parameter where s meets a ring of feature f (unsorted, with repeats).
-void meetFeature(const FeatureStore& store, std::span<const GridBox> ringBoxes, FeatureId f,
-                 const GridSegment& s, std::vector<double>& out) {
-    const double minX = std::min(s.ax, s.bx) - kEdgeReach, maxX = std::max(s.ax, s.bx) + kEdgeReach;
-    const double minY = std::min(s.ay, s.by) - kEdgeReach, maxY = std::max(s.ay, s.by) + kEdgeReach;
-    auto scan = [&](std::span<const GridPoint> v, std::size_t begin, std::size_t end) {
+// A run of edges of a ring (edge e joins vertex e to the next) and the box of their vertices.
+struct EdgeRange {
+    std::uint32_t ring;
+    std::uint32_t begin;
+    std::uint32_t end;
+    GridBox box;
+};
+
+// Edges per range of edgesNear: few enough that a segment passes over most of a ring's edges
+// by the ranges' boxes.
+constexpr std::size_t kRangeEdges = 16;
+
+// The edges of feature f's rings that may meet the box: those of the rings, and of the runs and
+// groups of runs of long rings, whose boxes meet it, in ranges of kRangeEdges whose boxes meet
+// it.
+void edgesNear(const FeatureStore& store, std::span<const GridBox> ringBoxes, FeatureId f,
+               double minX, double minY, double maxX, double maxY, std::vector<EdgeRange>& out) {
+    auto add = [&](std::uint32_t r, std::size_t begin, std::size_t end) {
+        const auto v = store.ring(r);
         const std::size_t n = v.size();
-        for (std::size_t e = begin; e < end; ++e) {
-            const GridPoint a = v[e];
-            const GridPoint b = v[e + 1 == n ? 0 : e + 1];
-            if (std::max(a.x, b.x) < minX || std::min(a.x, b.x) > maxX ||
-                std::max(a.y, b.y) < minY || std::min(a.y, b.y) > maxY) {
-                continue;
+        for (std::size_t b = begin; b < end; b += kRangeEdges) {
+            const std::size_t e = std::min(end, b + kRangeEdges);
+            GridBox box;
+            for (std::size_t i = b; i < e; ++i) {
+                box.add(v[i]);
             }
-            meetEdge(s, a, b, out);
+            box.add(v[e == n ? 0 : e]);  // the last edge's end
+            if (boxMeets(box, minX, minY, maxX, maxY)) {
+                out.push_back(
+                    {r, static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(e), box});
+            }
         }
     };
     for (std::uint32_t r = store.firstRing(f); r < store.endRing(f); ++r) {
         if (!boxMeets(ringBoxes[r], minX, minY, maxX, maxY)) {
             continue;
         }
-        const auto v = store.ring(r);
-        if (v.size() <= FeatureStore::kChunkEdges) {
-            scan(v, 0, v.size());
+        const std::size_t n = store.ring(r).size();
+        if (n <= FeatureStore::kChunkEdges) {
+            add(r, 0, n);
             continue;
         }
         const FeatureStore::RingRuns runs = store.ringRuns(r);
         if (runs.runs.empty()) {
-            scan(v, 0, v.size());
+            add(r, 0, n);
             continue;
         }
         for (std::size_t g = 0; g < runs.groups.size(); ++g) {
@@ -147,9 +177,42 @@ void meetFeature(const FeatureStore& store, std::span<const GridBox> ringBoxes, 
             for (std::size_t c = g * FeatureStore::kGroupRuns; c < lastRun; ++c) {
                 if (boxMeets(runs.runs[c], minX, minY, maxX, maxY)) {
                     const std::size_t begin = c * FeatureStore::kChunkEdges;
-                    scan(v, begin, std::min(v.size(), begin + FeatureStore::kChunkEdges));
+                    add(r, begin, std::min(n, begin + FeatureStore::kChunkEdges));
                 }
             }
+        }
+    }
+}
+
+// The box within which a point meets s: its ends' box grown by the reach.
+struct ReachBox {
+    double minX, minY, maxX, maxY;
+    explicit ReachBox(const GridSegment& s)
+        : minX(std::min(s.ax, s.bx) - kEdgeReach),
+          minY(std::min(s.ay, s.by) - kEdgeReach),
+          maxX(std::max(s.ax, s.bx) + kEdgeReach),
+          maxY(std::max(s.ay, s.by) + kEdgeReach) {}
+};
+
+// Every parameter where s meets an edge of the ranges (unsorted, with repeats). Ranges that hold
+// more edges than those whose boxes meet s's give the same: the others are passed over.
+void meetEdges(const FeatureStore& store, std::span<const EdgeRange> ranges, const GridSegment& s,
+               std::vector<double>& out) {
+    const ReachBox box(s);
+    for (const EdgeRange& range : ranges) {
+        if (!boxMeets(range.box, box.minX, box.minY, box.maxX, box.maxY)) {
+            continue;
+        }
+        const auto v = store.ring(range.ring);
+        const std::size_t n = v.size();
+        for (std::size_t e = range.begin; e < range.end; ++e) {
+            const GridPoint a = v[e];
+            const GridPoint b = v[e + 1 == n ? 0 : e + 1];
+            if (std::max(a.x, b.x) < box.minX || std::min(a.x, b.x) > box.maxX ||
+                std::max(a.y, b.y) < box.minY || std::min(a.y, b.y) > box.maxY) {
+                continue;
+            }
+            meetEdge(s, a, b, out);
         }
     }
 }
@@ -187,14 +250,79 @@ struct TrackWalker::State {
     // (layer, area, period start) → hours, positions
     std::map<std::tuple<std::uint32_t, FeatureId, qint64>, std::pair<double, qint64>> sums;
 
+    // Per layer, the features whose boxes meet a box around the last segments: consecutive
+    // segments lie close together, so most are answered from it without asking the R-tree.
+    // With each feature, the runs of edges of its rings that may meet the box.
+    struct NearFeatures {
+        GridBox box;  // empty until the first segment
+        std::vector<FeatureId> features;
+        std::vector<std::uint32_t> firstRange;  // per feature, and one more: into ranges
+        std::vector<EdgeRange> ranges;
+    };
+    std::vector<NearFeatures> near;
+
     // Working space.
     std::vector<FeatureId> candidates;
+    std::vector<std::uint32_t> candidateSlots;  // where each lies in its NearFeatures
+    std::vector<EdgeRange> ranges;
     std::vector<double> params;
     std::vector<OpenVisit> nextOpen;
 
     State(const TrackAreas& a, std::int32_t v, const TrackOptions& o, const HoursOptions& h,
           std::vector<Visit>* vs, std::vector<AreaHours>* hs)
-        : areas(a), vessel(v), options(o), hoursOptions(h), visits(vs), hours(hs) {}
+        : areas(a),
+          vessel(v),
+          options(o),
+          hoursOptions(h),
+          visits(vs),
+          hours(hs),
+          near(a.columns().size()) {}
+
+    // The features of layer k whose boxes meet box into candidates, in file order: what
+    // store.featuresIn gives, taken from the features near the last segments where box lies
+    // among them (returned; null for a box that holds the whole layer).
+    const NearFeatures* featuresMeeting(std::uint32_t k, const FeatureStore& store,
+                                        const GridBox& box) {
+        const GridBox& extent = store.gridExtent();
+        if (box.contains(extent)) {
+            store.featuresIn(box, candidates);
+            return nullptr;
+        }
+        NearFeatures& n = near[k];
+        if (!n.box.contains(box)) {
+            // Room around the box for the segments that follow: a 128th of the layer's size,
+            // or the box's own size where that is more.
+            const std::int64_t reach = std::max<std::int64_t>(
+                {(std::int64_t{extent.maxX} - extent.minX) / 128,
+                 (std::int64_t{extent.maxY} - extent.minY) / 128, std::int64_t{box.maxX} - box.minX,
+                 std::int64_t{box.maxY} - box.minY, 1});
+            auto clamp = [](std::int64_t v) {
+                return static_cast<std::int32_t>(
+                    std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                             std::numeric_limits<std::int32_t>::max()));
+            };
+            n.box = {clamp(box.minX - reach), clamp(box.minY - reach), clamp(box.maxX + reach),
+                     clamp(box.maxY + reach)};
+            store.featuresIn(n.box, n.features);
+            n.firstRange.clear();
+            n.ranges.clear();
+            for (const FeatureId f : n.features) {
+                n.firstRange.push_back(static_cast<std::uint32_t>(n.ranges.size()));
+                edgesNear(store, areas.ringBoxes(k), f, n.box.minX, n.box.minY, n.box.maxX,
+                          n.box.maxY, n.ranges);
+            }
+            n.firstRange.push_back(static_cast<std::uint32_t>(n.ranges.size()));
+        }
+        candidates.clear();
+        candidateSlots.clear();
+        for (std::size_t i = 0; i < n.features.size(); ++i) {
+            if (store.featureBox(n.features[i]).intersects(box)) {
+                candidates.push_back(n.features[i]);
+                candidateSlots.push_back(static_cast<std::uint32_t>(i));
+            }
+        }
+        return &n;
+    }
 
     qint64 periodOf(qint64 ms) const { return periodStart(hoursOptions.by, ms); }
 
@@ -310,16 +438,29 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
         const GridFrame& frame = store.frame();
         const GridSegment s{frame.gridX(p0.xy.x), frame.gridY(p0.xy.y), frame.gridX(p1.xy.x),
                             frame.gridY(p1.xy.y)};
-        const GridBox box{static_cast<std::int32_t>(std::floor(std::min(s.ax, s.bx) - 2)),
-                          static_cast<std::int32_t>(std::floor(std::min(s.ay, s.by) - 2)),
-                          static_cast<std::int32_t>(std::ceil(std::max(s.ax, s.bx) + 2)),
-                          static_cast<std::int32_t>(std::ceil(std::max(s.ay, s.by) + 2))};
-        store.featuresIn(box, candidates);
+        const GridBox box{
+            floorToGrid(std::min(s.ax, s.bx) - 2), floorToGrid(std::min(s.ay, s.by) - 2),
+            ceilToGrid(std::max(s.ax, s.bx) + 2), ceilToGrid(std::max(s.ay, s.by) + 2)};
+        const NearFeatures* nearby = featuresMeeting(k, store, box);
         // The areas open at p0 are among the candidates: their boxes hold p0.
-        for (const FeatureId f : candidates) {
+        for (std::size_t c = 0; c < candidates.size(); ++c) {
+            const FeatureId f = candidates[c];
             OpenVisit* o = findOpen(k, f);
+            std::span<const EdgeRange> edges;
+            if (nearby != nullptr) {
+                const std::uint32_t slot = candidateSlots[c];
+                edges = std::span(nearby->ranges)
+                            .subspan(nearby->firstRange[slot],
+                                     nearby->firstRange[slot + 1] - nearby->firstRange[slot]);
+            } else {
+                const ReachBox reach(s);
+                ranges.clear();
+                edgesNear(store, areas.ringBoxes(k), f, reach.minX, reach.minY, reach.maxX,
+                          reach.maxY, ranges);
+                edges = ranges;
+            }
             params.clear();
-            meetFeature(store, areas.ringBoxes(k), f, s, params);
+            meetEdges(store, edges, s, params);
             if (params.empty()) {
                 // No boundary on the way: the segment is wholly where p0 was.
                 if (o != nullptr) {
@@ -360,8 +501,8 @@ void TrackWalker::State::segment(const TrackPoint& p0, const TrackPoint& p1) {
                 // A stretch shorter than the reach that puts a point on an edge is where the
                 // track only touches the boundary (a vertex passed, a corner left): it neither
                 // proves a visit nor adds time, unless the vessel stays put there.
-                const bool real = (b - a) * segmentGrid > kEdgeReach ||
-                                  (segmentGrid <= kEdgeReach && dt > 0);
+                const bool real =
+                    (b - a) * segmentGrid > kEdgeReach || (segmentGrid <= kEdgeReach && dt > 0);
                 if (inside) {
                     if (!current) {
                         OpenVisit v;
@@ -447,70 +588,6 @@ void TrackWalker::finish() {
         s.hours->push_back(h);
     }
     s.sums.clear();
-}
-
-AreaOrder::AreaOrder(const TrackAreas& areas) {
-    const PositionQuery& q = areas.query();
-    const auto& columns = q.columns();
-    columnRank_.resize(columns.size());
-    areaRank_.resize(columns.size());
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        columnRank_[c] = columns[c].record;
-    }
-    for (std::size_t k = 0; k < areas.columns().size(); ++k) {
-        const int c = areas.columns()[k];
-        const auto n = static_cast<std::int32_t>(areas.store(k).featureCount());
-        std::vector<std::pair<QByteArray, std::int32_t>> texts;
-        texts.reserve(static_cast<std::size_t>(n));
-        for (std::int32_t f = 0; f < n; ++f) {
-            texts.emplace_back(q.cellText(c, f).toUtf8(), f);
-        }
-        std::sort(texts.begin(), texts.end());
-        std::vector<std::int32_t>& rank = areaRank_[static_cast<std::size_t>(c)];
-        rank.resize(static_cast<std::size_t>(n));
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            rank[static_cast<std::size_t>(texts[i].second)] = static_cast<std::int32_t>(i);
-        }
-    }
-}
-
-bool AreaOrder::less(int ca, std::int32_t a, int cb, std::int32_t b) const {
-    if (ca != cb) {
-        return columnRank_[static_cast<std::size_t>(ca)] <
-               columnRank_[static_cast<std::size_t>(cb)];
-    }
-    const auto& rank = areaRank_[static_cast<std::size_t>(ca)];
-    return rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];
-}
-
-void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
-                std::span<const std::int32_t> vesselOrder) {
-    std::stable_sort(visits.begin(), visits.end(), [&](const Visit& a, const Visit& b) {
-        const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-        const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-        if (va != vb) {
-            return va < vb;
-        }
-        if (a.enterMs != b.enterMs) {
-            return a.enterMs < b.enterMs;
-        }
-        return ranks.less(a.column, a.area, b.column, b.area);
-    });
-}
-
-void sortHours(std::vector<AreaHours>& hours, const AreaOrder& ranks,
-               std::span<const std::int32_t> vesselOrder) {
-    std::stable_sort(hours.begin(), hours.end(), [&](const AreaHours& a, const AreaHours& b) {
-        const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-        const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-        if (va != vb) {
-            return va < vb;
-        }
-        if (a.periodStartMs != b.periodStartMs) {
-            return a.periodStartMs < b.periodStartMs;
-        }
-        return ranks.less(a.column, a.area, b.column, b.area);
-    });
 }
 
 }  // namespace pelagon::tracks

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -14,6 +16,10 @@
 #include "positions/Csv.h"
 #include "query/PositionSet.h"
 #include "tracks/TrackTime.h"
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace pelagon::tracks {
 
@@ -26,17 +32,60 @@ struct TrackCollector::NameIndex {
     };
     // Looked up by the bytes of the name, without making a copy of it for each position.
     std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index;
-    QByteArray lastName;
     std::uint32_t last = 0;
     bool any = false;
 };
+
+// Held in pages of 2 MiB where the system gives them on request (Linux's transparent huge
+// pages): hundreds of megabytes of points in pages of 4 KiB cost a page fault per 170 points
+// and TLB misses on the writes to the chunks of many vessels.
+TrackCollector::Slab TrackCollector::allocateSlab() {
+#ifdef __linux__
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    static_assert(kSlabPoints * sizeof(Point) <= kLargePage);
+    void* raw =
+        mmap(nullptr, 2 * kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw != MAP_FAILED) {
+        // One large page, aligned: the unaligned head and the tail are given back.
+        const auto start = reinterpret_cast<std::uintptr_t>(raw);
+        const std::uintptr_t aligned = (start + kLargePage - 1) / kLargePage * kLargePage;
+        if (aligned > start) {
+            munmap(raw, aligned - start);
+        }
+        munmap(reinterpret_cast<void*>(aligned + kLargePage), start + kLargePage - aligned);
+        madvise(reinterpret_cast<void*>(aligned), kLargePage, MADV_HUGEPAGE);
+        return Slab(reinterpret_cast<Point*>(aligned), SlabFree{kLargePage});
+    }
+#endif
+    return Slab(new Point[kSlabPoints], SlabFree{0});
+}
+
+void TrackCollector::SlabFree::operator()(Point* p) const {
+#ifdef __linux__
+    if (mappedBytes > 0) {
+        munmap(p, mappedBytes);
+        return;
+    }
+#endif
+    delete[] p;
+}
+
+TrackCollector::Point* TrackCollector::takeChunk(std::size_t points) {
+    if (slabUsed_ + points > kSlabPoints) {
+        slabs_.push_back(allocateSlab());
+        slabUsed_ = 0;
+    }
+    Point* chunk = slabs_.back().get() + slabUsed_;
+    slabUsed_ += points;
+    return chunk;
+}
 
 void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
     if (!index_) {
         index_ = std::make_shared<NameIndex>();
     }
     NameIndex& names = *index_;
-    if (!names.any || names.lastName != vessel) {
+    if (!names.any || vessels_[names.last] != vessel) {
         const std::string_view key(vessel.data(), static_cast<std::size_t>(vessel.size()));
         auto it = names.index.find(key);
         if (it == names.index.end()) {
@@ -44,7 +93,6 @@ void TrackCollector::add(QByteArrayView vessel, MapPoint xy, qint64 timeMs) {
                      .first;
             vessels_.push_back(vessel.toByteArray());
         }
-        names.lastName = vessels_[it->second];
         names.last = it->second;
         names.any = true;
     }
@@ -57,81 +105,84 @@ void TrackCollector::setVessels(std::vector<QByteArray> names) {
 }
 
 void TrackCollector::add(std::uint32_t vessel, MapPoint xy, qint64 timeMs) {
-    if (size_ % kBlockPoints == 0) {
-        blocks_.push_back(std::make_unique_for_overwrite<Point[]>(kBlockPoints));
+    if (vessel >= tracks_.size()) {
+        tracks_.resize(std::max<std::size_t>(vessel + 1, vessels_.size()));
     }
-    blocks_.back()[size_ % kBlockPoints] = {xy.x, xy.y, timeMs, vessel, 0};
+    Track& track = tracks_[vessel];
+    if (track.next == track.end) {
+        const std::size_t points = chunkPoints(track.chunks.size());
+        track.next = takeChunk(points);
+        track.end = track.next + points;
+        track.chunks.push_back(track.next);
+    }
+    *track.next++ = {xy.x, xy.y, timeMs};
+    ++track.count;
     ++size_;
-    if (vessel >= counts_.size()) {
-        counts_.resize(std::max<std::size_t>(vessel + 1, vessels_.size()));
-    }
-    ++counts_[vessel];
 }
 
-TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& work) {
-    TrackResults results;
-    results.vessels = std::move(vessels_);
-    vessels_.clear();
-    index_.reset();
-    const std::size_t vesselCount = results.vessels.size();
-    std::vector<std::int32_t> byName(vesselCount);
-    std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(), [&](std::int32_t a, std::int32_t b) {
-        return results.vessels[static_cast<std::size_t>(a)] <
-               results.vessels[static_cast<std::size_t>(b)];
-    });
-    results.vesselOrder.resize(vesselCount);
-    for (std::size_t i = 0; i < vesselCount; ++i) {
-        results.vesselOrder[static_cast<std::size_t>(byName[i])] = static_cast<std::int32_t>(i);
-    }
-
-    // Tracks one after another, in input order; each is then sorted by time on its thread (a
-    // stable sort: equal times keep the input order).
-    counts_.resize(vesselCount);
-    std::vector<std::size_t> starts(vesselCount + 1, 0);
-    for (std::size_t v = 0; v < vesselCount; ++v) {
-        starts[v + 1] = starts[v] + counts_[v];
-    }
-    // Left unwritten until each point lands, so that its pages are taken as the blocks are given
-    // back: the positions are held once, not twice.
-    std::unique_ptr<Point[]> points = std::make_unique_for_overwrite<Point[]>(size_);
-    {
-        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
-        for (std::size_t i = 0; i < size_; ++i) {
-            const Point& p = blocks_[i / kBlockPoints][i % kBlockPoints];
-            points[next[p.vessel]++] = p;
-            if (i % kBlockPoints == kBlockPoints - 1) {
-                blocks_[i / kBlockPoints].reset();
-            }
-        }
-    }
-    blocks_.clear();
-    counts_.clear();
-    size_ = 0;
-    const std::size_t trackCount = vesselCount;
-
-    struct Output {
+void TrackCollector::follow(
+    const TrackAreas& areas, const TrackWork& work,
+    const std::function<void(std::size_t, std::vector<Visit>&, std::vector<AreaHours>&)>& done) {
+    const std::size_t trackCount = vessels_.size();
+    tracks_.resize(trackCount);
+    std::atomic<std::size_t> nextTrack{0};
+    auto followTracks = [&] {
+        // A track whose chunks are not in time order is copied here and sorted (a stable
+        // sort: equal times keep the input order).
+        std::vector<Point> sorted;
         std::vector<Visit> visits;
         std::vector<AreaHours> hours;
-    };
-    std::vector<Output> outputs(trackCount);
-    std::atomic<std::size_t> nextTrack{0};
-    auto follow = [&] {
         for (std::size_t t = nextTrack++; t < trackCount; t = nextTrack++) {
-            Output& out = outputs[t];
-            if (starts[t] == starts[t + 1]) {
+            const Track& track = tracks_[t];
+            if (track.count == 0) {
                 continue;
             }
-            const auto vessel = static_cast<std::int32_t>(t);
-            std::stable_sort(points.get() + starts[t], points.get() + starts[t + 1],
-                             [](const Point& a, const Point& b) { return a.timeMs < b.timeMs; });
-            TrackWalker walker(areas, vessel, work.track, work.hours,
-                               work.visits ? &out.visits : nullptr,
-                               work.wantHours ? &out.hours : nullptr);
-            for (std::size_t i = starts[t]; i < starts[t + 1]; ++i) {
-                walker.add({{points[i].x, points[i].y}, points[i].timeMs});
+            visits.clear();
+            hours.clear();
+            TrackWalker walker(areas, static_cast<std::int32_t>(t), work.track, work.hours,
+                               work.visits ? &visits : nullptr, work.wantHours ? &hours : nullptr);
+            // The chunks in turn, each with its points: f(first, end), false to stop.
+            auto eachChunk = [&](auto&& f) {
+                std::size_t left = track.count;
+                for (std::size_t n = 0; n < track.chunks.size(); ++n) {
+                    const std::size_t points = std::min(left, chunkPoints(n));
+                    if (!f(track.chunks[n], track.chunks[n] + points)) {
+                        return;
+                    }
+                    left -= points;
+                }
+            };
+            bool inOrder = true;
+            qint64 lastMs = std::numeric_limits<qint64>::min();
+            eachChunk([&](const Point* p, const Point* end) {
+                for (; p != end && inOrder; ++p) {
+                    inOrder = p->timeMs >= lastMs;
+                    lastMs = p->timeMs;
+                }
+                return inOrder;
+            });
+            if (inOrder) {
+                eachChunk([&](const Point* p, const Point* end) {
+                    for (; p != end; ++p) {
+                        walker.add({{p->x, p->y}, p->timeMs});
+                    }
+                    return true;
+                });
+            } else {
+                sorted.clear();
+                eachChunk([&](const Point* p, const Point* end) {
+                    sorted.insert(sorted.end(), p, end);
+                    return true;
+                });
+                std::stable_sort(sorted.begin(), sorted.end(), [](const Point& a, const Point& b) {
+                    return a.timeMs < b.timeMs;
+                });
+                for (const Point& p : sorted) {
+                    walker.add({{p.x, p.y}, p.timeMs});
+                }
             }
             walker.finish();
+            done(t, visits, hours);
         }
     };
     const int threads =
@@ -139,13 +190,52 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
                              static_cast<int>(std::max<std::size_t>(trackCount, 1))));
     std::vector<std::thread> workers;
     for (int k = 1; k < threads; ++k) {
-        workers.emplace_back(follow);
+        workers.emplace_back(followTracks);
     }
-    follow();
+    followTracks();
     for (std::thread& w : workers) {
         w.join();
     }
-    points.reset();
+    tracks_.clear();
+    slabs_.clear();
+    slabUsed_ = kSlabPoints;
+    size_ = 0;
+    index_.reset();
+}
+
+namespace {
+
+// Per vessel index, its place in the byte order of the names.
+std::vector<std::int32_t> nameOrder(const std::vector<QByteArray>& vessels) {
+    std::vector<std::int32_t> byName(vessels.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [&](std::int32_t a, std::int32_t b) {
+        return vessels[static_cast<std::size_t>(a)] < vessels[static_cast<std::size_t>(b)];
+    });
+    std::vector<std::int32_t> order(vessels.size());
+    for (std::size_t i = 0; i < byName.size(); ++i) {
+        order[static_cast<std::size_t>(byName[i])] = static_cast<std::int32_t>(i);
+    }
+    return order;
+}
+
+}  // namespace
+
+TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& work) {
+    struct Output {
+        std::vector<Visit> visits;
+        std::vector<AreaHours> hours;
+    };
+    std::vector<Output> outputs(vessels_.size());
+    follow(areas, work,
+           [&](std::size_t t, std::vector<Visit>& visits, std::vector<AreaHours>& hours) {
+               outputs[t].visits.swap(visits);
+               outputs[t].hours.swap(hours);
+           });
+    TrackResults results;
+    results.vessels = std::move(vessels_);
+    vessels_.clear();
+    results.vesselOrder = nameOrder(results.vessels);
     for (Output& out : outputs) {
         results.visits.insert(results.visits.end(), out.visits.begin(), out.visits.end());
         results.hours.insert(results.hours.end(), out.hours.begin(), out.hours.end());
@@ -154,6 +244,30 @@ TrackResults TrackCollector::compute(const TrackAreas& areas, const TrackWork& w
     sortVisits(results.visits, order, results.vesselOrder);
     sortHours(results.hours, order, results.vesselOrder);
     return results;
+}
+
+QByteArray TrackCollector::computeRows(const TrackAreas& areas, const TrackWork& work,
+                                       const RowWriter& writer) {
+    std::vector<QByteArray> rows(vessels_.size());
+    follow(areas, work,
+           [&](std::size_t t, std::vector<Visit>& visits, std::vector<AreaHours>& hours) {
+               writer(vessels_[t], visits, hours, rows[t]);
+           });
+    const std::vector<std::int32_t> order = nameOrder(vessels_);
+    std::vector<std::size_t> byName(rows.size());
+    qsizetype bytes = 0;
+    for (std::size_t t = 0; t < rows.size(); ++t) {
+        byName[static_cast<std::size_t>(order[t])] = t;
+        bytes += rows[t].size();
+    }
+    QByteArray out;
+    out.reserve(bytes);
+    for (const std::size_t t : byName) {
+        out.append(rows[t]);
+        rows[t] = QByteArray();
+    }
+    vessels_.clear();
+    return out;
 }
 
 TrackResults computeTracks(const PositionSet& set, const TrackAreas& areas, const TrackWork& work) {

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,10 +36,12 @@ struct TrackWork {
 };
 
 // Positions of any number of vessels, given in any order and held compactly
-// (kBytesPerPosition each, plus the names), then sorted into tracks and followed on threads.
+// (kBytesPerPosition each, plus the names and, per vessel, unused room for fewer positions than
+// it has and at most kChunkPoints), each vessel's in a chain of chunks in input order; then
+// sorted into tracks where they are not in time order already, and followed on threads.
 class TrackCollector {
 public:
-    static constexpr std::size_t kBytesPerPosition = 32;
+    static constexpr std::size_t kBytesPerPosition = 24;
 
     // A position of the vessel (UTF-8, empty for none), in input order: positions of equal
     // time keep it.
@@ -50,22 +53,51 @@ public:
 
     // Empties the collector.
     TrackResults compute(const TrackAreas& areas, const TrackWork& work);
+    // Or each vessel's table rows, written on the thread that followed it from its results (in
+    // the order its walker gave them), joined in the byte order of the names.
+    using RowWriter = std::function<void(const QByteArray& vessel, std::vector<Visit>&,
+                                         std::vector<AreaHours>&, QByteArray& rows)>;
+    QByteArray computeRows(const TrackAreas& areas, const TrackWork& work, const RowWriter& writer);
 
 private:
     struct Point {
         double x;
         double y;
         qint64 timeMs;
-        std::uint32_t vessel;
-        std::uint32_t spare;
     };
     static_assert(sizeof(Point) == kBytesPerPosition);
-    // Blocks of kBlockPoints, filled one after another: growing never copies, and compute()
-    // frees each block once its points are in place.
-    static constexpr std::size_t kBlockPoints = 1 << 16;
-    std::vector<std::unique_ptr<Point[]>> blocks_;
+    // Slabs of 2 MiB, in large pages where the system has them (see allocateSlab), from which
+    // the chunks are taken one after another.
+    struct SlabFree {
+        std::size_t mappedBytes = 0;  // 0: from new[]
+        void operator()(Point* p) const;
+    };
+    using Slab = std::unique_ptr<Point[], SlabFree>;
+    static Slab allocateSlab();
+    static constexpr std::size_t kSlabPoints = (std::size_t{2} << 20) / kBytesPerPosition;
+    // A vessel's n-th chunk holds 2^n points, at most kChunkPoints: a vessel of few positions
+    // takes little room, and one of many wastes at most a chunk.
+    static constexpr std::size_t kChunkPoints = 512;
+    static std::size_t chunkPoints(std::size_t n) {
+        return n < 9 ? std::size_t{1} << n : kChunkPoints;
+    }
+    struct Track {
+        std::vector<Point*> chunks;
+        Point* next = nullptr;  // where the next point goes in the last chunk
+        Point* end = nullptr;
+        std::size_t count = 0;
+    };
+    Point* takeChunk(std::size_t points);
+    // Follows every track on threads, handing each one's results to done on its thread; empties
+    // the collector but for the names.
+    void follow(
+        const TrackAreas& areas, const TrackWork& work,
+        const std::function<void(std::size_t, std::vector<Visit>&, std::vector<AreaHours>&)>& done);
+
+    std::vector<Slab> slabs_;
+    std::size_t slabUsed_ = kSlabPoints;  // points taken from the last slab
     std::size_t size_ = 0;
-    std::vector<std::size_t> counts_;  // positions per vessel
+    std::vector<Track> tracks_;  // by vessel
     std::vector<QByteArray> vessels_;
     struct NameIndex;
     std::shared_ptr<NameIndex> index_;

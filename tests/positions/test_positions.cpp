@@ -9,9 +9,13 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <memory>
 
 #include "positions/Csv.h"
+#include "positions/PositionFields.h"
 #include "positions/PositionsFile.h"
 #include "support/QStringPrinter.h"
 
@@ -389,6 +393,55 @@ TEST(PositionsFile, GpxTracksAndWaypoints) {
         EXPECT_EQ(rows[3].line, 4);
         EXPECT_TRUE(reader.failure().isEmpty());
         EXPECT_EQ(reader.progress(), 1.0);
+    }
+}
+
+// A coordinate reads as from_chars reads it, bit for bit, whether the quick reading of the usual
+// form takes it (up to 15 digits) or hands it on; other forms as the rest of the program reads
+// numbers.
+TEST(PositionsFile, CoordinatesAsFromChars) {
+    for (const char* text : {
+             "173.500000",
+             "-155.500000",
+             "-0.000000",
+             "0",
+             "-0",
+             "00012.5",
+             " 56.749848 ",
+             "0.1",
+             "0.3",
+             "123456789.012345",
+             "1234567890.123456",
+             "999999999999999",
+             "9999999999999999",
+             "9007199254740993",
+             "0.000000000000001",
+             "1.00000000000000011102230246251565404236316680908203125",
+             "1.",
+             ".5",
+             "-.5",
+             "1e5",
+             "--1",
+             "1.2.3",
+             "+1",
+             "0x10",
+             "",
+             "-",
+         }) {
+        const QByteArrayView t = fields::trimmed(QByteArrayView(text, qstrlen(text)));
+        double expected = 0;
+        const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), expected);
+        const std::optional<double> got = fields::coordinate(text);
+        if (ec == std::errc() && end == t.data() + t.size() && !t.isEmpty()) {
+            ASSERT_TRUE(got.has_value()) << text;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(*got), std::bit_cast<std::uint64_t>(expected))
+                << text;
+        } else {
+            // Not the usual form: read as the rest of the program reads numbers.
+            bool ok = false;
+            const double slow = QString::fromLatin1(text).trimmed().toDouble(&ok);
+            EXPECT_EQ(got, ok ? std::optional<double>(slow) : std::nullopt) << text;
+        }
     }
 }
 

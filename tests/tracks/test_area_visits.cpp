@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string_view>
 
 #include "mapdef/LayerInfo.h"
 #include "positions/PositionsFile.h"
@@ -215,16 +216,24 @@ TEST(TrackCollector, AnyOrderAsSorted) {
             table.appendRow(expected, vessel, v);
         }
     }
-    std::shuffle(rows.begin(), rows.end(), random);
-    tracks::TrackCollector collector;
-    for (const Row& r : rows) {
-        collector.add(r.vessel, r.xy, r.ms);
+    // Each vessel's positions in time order, the vessels interleaved (walked where they lie),
+    // then shuffled (sorted first); either way over several of a vessel's chunks.
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row& a, const Row& b) { return a.ms < b.ms; });
+    for (const char* order : {"in time order", "shuffled"}) {
+        if (std::string_view(order) == "shuffled") {
+            std::shuffle(rows.begin(), rows.end(), random);
+        }
+        tracks::TrackCollector collector;
+        for (const Row& r : rows) {
+            collector.add(r.vessel, r.xy, r.ms);
+        }
+        tracks::TrackWork work;
+        work.threads = 3;
+        const tracks::TrackResults results = collector.compute(fixture.areas(), work);
+        EXPECT_GT(results.visits.size(), 100u) << order;
+        EXPECT_EQ(tracks::visitsCsv(results, fixture.areas(), nullptr), expected) << order;
     }
-    tracks::TrackWork work;
-    work.threads = 3;
-    const tracks::TrackResults results = collector.compute(fixture.areas(), work);
-    EXPECT_GT(results.visits.size(), 100u);
-    EXPECT_EQ(tracks::visitsCsv(results, fixture.areas(), nullptr), expected);
 }
 
 // The quick reading of the usual forms of time gives what the general reader gives, and hands
