@@ -30,6 +30,60 @@ std::uint8_t byteAt(const shpcheck::Bytes& b, std::int64_t at) {
     return static_cast<std::uint8_t>(*b.at(at));
 }
 
+// Whether the bytes of a number field hold one number, as OGR would read it whole: blanks (or
+// NULs) around an optional sign, digits with at most one decimal point, and an optional
+// exponent; or nothing but blanks (no value); or nothing but stars (a value too wide for the
+// field, as dBASE writes it). "3-21.96" or "4 1" are not numbers: OGR would read 3 and 4.
+bool numberFits(const char* v, std::int64_t n) {
+    std::int64_t k = 0;
+    auto blank = [&](std::int64_t i) { return v[i] == ' ' || v[i] == '\0'; };
+    auto digit = [&](std::int64_t i) { return v[i] >= '0' && v[i] <= '9'; };
+    while (k < n && blank(k)) {
+        ++k;
+    }
+    if (k == n) {
+        return true;
+    }
+    if (v[k] == '*') {
+        while (k < n && v[k] == '*') {
+            ++k;
+        }
+        return k == n;
+    }
+    if (v[k] == '-' || v[k] == '+') {
+        ++k;
+    }
+    std::int64_t digits = 0;
+    for (; k < n && digit(k); ++k) {
+        ++digits;
+    }
+    if (k < n && v[k] == '.') {
+        for (++k; k < n && digit(k); ++k) {
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (k < n && (v[k] == 'e' || v[k] == 'E')) {
+        ++k;
+        if (k < n && (v[k] == '-' || v[k] == '+')) {
+            ++k;
+        }
+        const std::int64_t from = k;
+        while (k < n && digit(k)) {
+            ++k;
+        }
+        if (k == from) {
+            return false;
+        }
+    }
+    while (k < n && blank(k)) {
+        ++k;
+    }
+    return k == n;
+}
+
 // Whether these bytes could be a value of a field of this type. Text fields hold anything.
 bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_t n) {
     auto all = [&](auto pred) {
@@ -43,10 +97,7 @@ bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_
     switch (type) {
         case 'N':
         case 'F':
-            return all([](char c) {
-                return (c >= '0' && c <= '9') || c == ' ' || c == '.' || c == '-' || c == '+' ||
-                       c == 'e' || c == 'E' || c == '*' || c == '\0';
-            });
+            return numberFits(reinterpret_cast<const char*>(b.at(at)), n);
         case 'D':
             return all([](char c) { return c >= '0' && c <= '9'; }) ||
                    all([](char c) { return c == ' ' || c == '\0'; });
