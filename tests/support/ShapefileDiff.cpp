@@ -78,7 +78,12 @@ std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray
         // takes 12 bytes at least), is damaged: the record's identity is unknown and it is not
         // listed, but the records after it are.
         const std::int64_t room = (shp.size() - at) / 12;
-        if (number > last && number <= last + room) {
+        // A jump forward means records were cut out, unless the record after it goes on from
+        // the number before the jump: then this record's own number is the damaged one.
+        const qsizetype after = at + 8 + 2 * words;
+        const bool jumpDamaged = number > last + 1 && after + 8 <= shp.size() &&
+                                 be32At(shp, after) > last && be32At(shp, after) < number;
+        if (number > last && number <= last + room && !jumpDamaged) {
             // A length too long hides the records it runs over: where the header it points
             // to does not follow on, the next record's header within its span ends it.
             qsizetype end = at + 8 + 2 * words;
