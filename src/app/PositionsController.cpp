@@ -22,7 +22,6 @@
 #include "app/PositionsWindow.h"
 #include "app/TheMDIform.h"
 #include "app/TimeBar.h"
-#include "common/BackgroundPriority.h"
 #include "app/VisitsWindow.h"
 #include "common/FileWrite.h"
 #include "common/MessageSink.h"
@@ -135,7 +134,6 @@ void PositionsController::openFile(const QString& path) {
     QPointer<PositionsController> self(this);
     QPointer<PositionsWindow> shownIn(window);
     QThreadPool::globalInstance()->start([=] {
-        lowerThreadPriority();
         task->result =
             loadPositionSet(task->path, infos, layers, projection ? &*projection : nullptr, options,
                             &task->progress, &task->cancel);

@@ -11,7 +11,6 @@
 #include <map>
 
 #include "canvas/LineTracker.h"
-#include "common/BackgroundPriority.h"
 #include "canvas/MapOverlay.h"
 #include "canvas/MapTool.h"
 #include "canvas/PanTracker.h"
@@ -168,7 +167,6 @@ void MapCanvas::startRender() {
     }
     pool_.start([this, cancel, snapshot, pictures = std::move(pictures), viewport, dpr, generation,
                  layers = std::move(layers)]() mutable {
-        lowerThreadPriority();
         const QSize pixels(
             std::max(1, static_cast<int>(std::ceil(viewport.size().width() * dpr))),
             std::max(1, static_cast<int>(std::ceil(viewport.size().height() * dpr))));

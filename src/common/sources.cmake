@@ -6,5 +6,4 @@ list(APPEND PELAGON_CORE_SOURCES
   common/TextFile.cpp common/TextFile.h
   common/Twips.h
   common/ProgramInfo.cpp common/ProgramInfo.h
-  common/BackgroundPriority.cpp common/BackgroundPriority.h
 )
