@@ -40,7 +40,9 @@ AttributeTable::AttributeTable(GDALDataset* dataset, std::vector<std::int64_t> f
     }
     OGRFeatureDefn* defn = dataset_->GetLayer(0)->GetLayerDefn();
     for (int i = 0; i < defn->GetFieldCount(); ++i) {
-        names_.append(QString::fromUtf8(defn->GetFieldDefn(i)->GetNameRef()));
+        // Names are decoded as the values are: a name in an older file without an encoding is
+        // taken as Windows-1252 rather than shown with replacement characters.
+        names_.append(decodeText(QByteArray(defn->GetFieldDefn(i)->GetNameRef())));
     }
     columns_.resize(static_cast<std::size_t>(names_.size()));
 }
