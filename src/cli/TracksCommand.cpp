@@ -171,12 +171,12 @@ void runTracks(const HeadlessMap& map, const TrackSettings& settings, Table tabl
     // A vessel's rows, made on the thread that followed it.
     const auto writeRows = [&](const QByteArray& name, std::vector<tracks::Visit>& visits,
                                std::vector<tracks::AreaHours>& hours, QByteArray& rows) {
-        const std::int32_t only[] = {0};
-        tracks::sortVisits(visits, order, only);
+        // All of one vessel, whatever its index in the reading.
+        tracks::sortVisits(visits, order, {});
         for (const tracks::Visit& v : visits) {
             visitTable.appendRow(rows, name, v);
         }
-        tracks::sortHours(hours, order, only);
+        tracks::sortHours(hours, order, {});
         for (const tracks::AreaHours& h : hours) {
             hoursTable.appendRow(rows, name, h);
         }

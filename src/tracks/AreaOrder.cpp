@@ -49,10 +49,12 @@ bool AreaOrder::less(int ca, std::int32_t a, int cb, std::int32_t b) const {
 void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
                 std::span<const std::int32_t> vesselOrder) {
     std::stable_sort(visits.begin(), visits.end(), [&](const Visit& a, const Visit& b) {
-        const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-        const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-        if (va != vb) {
-            return va < vb;
+        if (!vesselOrder.empty()) {
+            const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
+            const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
+            if (va != vb) {
+                return va < vb;
+            }
         }
         if (a.enterMs != b.enterMs) {
             return a.enterMs < b.enterMs;
@@ -64,10 +66,12 @@ void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
 void sortHours(std::vector<AreaHours>& hours, const AreaOrder& ranks,
                std::span<const std::int32_t> vesselOrder) {
     std::stable_sort(hours.begin(), hours.end(), [&](const AreaHours& a, const AreaHours& b) {
-        const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-        const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-        if (va != vb) {
-            return va < vb;
+        if (!vesselOrder.empty()) {
+            const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
+            const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
+            if (va != vb) {
+                return va < vb;
+            }
         }
         if (a.periodStartMs != b.periodStartMs) {
             return a.periodStartMs < b.periodStartMs;

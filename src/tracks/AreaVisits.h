@@ -132,7 +132,8 @@ private:
 };
 
 // Puts visits in the order the table lists them: by vessel (vesselOrder[vessel] gives its
-// place), enter time, the layer's order in the map, the area's text, the feature.
+// place; empty when the visits are all of one vessel), enter time, the layer's order in the map,
+// the area's text, the feature.
 void sortVisits(std::vector<Visit>& visits, const AreaOrder& order,
                 std::span<const std::int32_t> vesselOrder);
 // The same for hours: by vessel, period, layer, area's text, feature.
