@@ -46,9 +46,14 @@ bool AreaOrder::less(int ca, std::int32_t a, int cb, std::int32_t b) const {
     return rank[static_cast<std::size_t>(a)] < rank[static_cast<std::size_t>(b)];
 }
 
-void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
-                std::span<const std::int32_t> vesselOrder) {
-    std::stable_sort(visits.begin(), visits.end(), [&](const Visit& a, const Visit& b) {
+namespace {
+
+// By vessel (vesselOrder[vessel] gives its place; empty when all are of one vessel), then the
+// time key, then the layer's order in the map and the area's text.
+template <typename Row, typename TimeKey>
+void sortRows(std::vector<Row>& rows, const AreaOrder& ranks,
+              std::span<const std::int32_t> vesselOrder, TimeKey time) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
         if (!vesselOrder.empty()) {
             const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
             const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
@@ -56,28 +61,23 @@ void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
                 return va < vb;
             }
         }
-        if (a.enterMs != b.enterMs) {
-            return a.enterMs < b.enterMs;
+        if (time(a) != time(b)) {
+            return time(a) < time(b);
         }
         return ranks.less(a.column, a.area, b.column, b.area);
     });
 }
 
+}  // namespace
+
+void sortVisits(std::vector<Visit>& visits, const AreaOrder& ranks,
+                std::span<const std::int32_t> vesselOrder) {
+    sortRows(visits, ranks, vesselOrder, [](const Visit& v) { return v.enterMs; });
+}
+
 void sortHours(std::vector<AreaHours>& hours, const AreaOrder& ranks,
                std::span<const std::int32_t> vesselOrder) {
-    std::stable_sort(hours.begin(), hours.end(), [&](const AreaHours& a, const AreaHours& b) {
-        if (!vesselOrder.empty()) {
-            const auto va = vesselOrder[static_cast<std::size_t>(a.vessel)];
-            const auto vb = vesselOrder[static_cast<std::size_t>(b.vessel)];
-            if (va != vb) {
-                return va < vb;
-            }
-        }
-        if (a.periodStartMs != b.periodStartMs) {
-            return a.periodStartMs < b.periodStartMs;
-        }
-        return ranks.less(a.column, a.area, b.column, b.area);
-    });
+    sortRows(hours, ranks, vesselOrder, [](const AreaHours& h) { return h.periodStartMs; });
 }
 
 }  // namespace pelagon::tracks
