@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTimeZone>
 
 #include <atomic>
@@ -136,10 +137,12 @@ constexpr double kMaxLongitude = 360;
 
 QString degreesProblem(double lon, double lat, const QString& lonName, const QString& latName) {
     if (std::fabs(lat) > kMaxLatitude) {
-        return QStringLiteral("%1 %2 is beyond ±90°").arg(latName).arg(lat);
+        return QStringLiteral("%1 %2 is beyond ±90°")
+            .arg(latName, QString::number(lat, 'g', QLocale::FloatingPointShortest));
     }
     if (std::fabs(lon) > kMaxLongitude) {
-        return QStringLiteral("%1 %2 is beyond ±360°").arg(lonName).arg(lon);
+        return QStringLiteral("%1 %2 is beyond ±360°")
+            .arg(lonName, QString::number(lon, 'g', QLocale::FloatingPointShortest));
     }
     return {};
 }
