@@ -1,8 +1,11 @@
 #include "cli/CliContext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+
+#include <sys/stat.h>
 
 #include "cli/CliErrors.h"
 #include "common/FileWrite.h"
@@ -38,6 +41,31 @@ QString CliContext::standardOutputProblem() const {
 void writeOutputFile(const QString& path, const QByteArray& bytes) {
     if (const QString problem = writeFileAtomically(path, bytes); !problem.isEmpty()) {
         throw InputError(problem);
+    }
+}
+
+void refuseInputAsOutput(const QString& output, const QStringList& inputs) {
+    if (output.isEmpty() || output == QStringLiteral("-")) {
+        return;
+    }
+    struct stat out {};
+    if (::stat(QFile::encodeName(output).constData(), &out) != 0 || !S_ISREG(out.st_mode)) {
+        return;
+    }
+    for (const QString& input : inputs) {
+        struct stat in {};
+        if (input.isEmpty() || input == QStringLiteral("-") ||
+            ::stat(QFile::encodeName(input).constData(), &in) != 0 || in.st_dev != out.st_dev ||
+            in.st_ino != out.st_ino) {
+            continue;
+        }
+        const QString reason =
+            QDir::cleanPath(input) == QDir::cleanPath(output)
+                ? QStringLiteral("the command reads that file")
+                : QStringLiteral("it is %1, which the command reads")
+                      .arg(QDir::toNativeSeparators(input));
+        throw InputError(QStringLiteral("Cannot write %1: %2; write to another file.")
+                             .arg(QDir::toNativeSeparators(output), reason));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <QStringList>
 
 namespace pelagon::cli {
 
@@ -36,5 +37,10 @@ struct CliContext {
 // replaced once all is written, anything else (a FIFO, a device, /dev/stdout) is written in
 // place. Throws InputError naming the file and the reason when it cannot be written.
 void writeOutputFile(const QString& path, const QByteArray& bytes);
+
+// Throws InputError when output (made absolute) is a regular file that is one of inputs, by
+// any name (a symbolic or hard link too): replacing it would lose what the run reads. A new
+// file, standard output ("-") and what is written in place (a FIFO, a device) pass.
+void refuseInputAsOutput(const QString& output, const QStringList& inputs);
 
 }  // namespace pelagon::cli

@@ -100,6 +100,27 @@ void HeadlessMap::readPlaceLists() {
     }
 }
 
+QStringList HeadlessMap::readFiles() const {
+    QStringList files = {definitionPath, BaseDir + QStringLiteral("ProjPars.alb"),
+                         BaseDir + siteListFileName(), BaseDir + regionListFileName()};
+    const QDir shapefiles(BaseDir + QStringLiteral("Shapefiles"));
+    for (const LayerInfo& r : LayerInfos) {
+        const QFileInfo named(shapefiles.filePath(r.ShapeFile));
+        QString base = named.fileName();
+        if (base.endsWith(QStringLiteral(".shp"), Qt::CaseInsensitive)) {
+            base.chop(4);
+        }
+        // Compared by hand, not as a name filter: a layer's name may hold * or [.
+        const QDir folder = named.dir();
+        for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
+            if (name.startsWith(base + QLatin1Char('.'), Qt::CaseInsensitive)) {
+                files.append(folder.filePath(name));
+            }
+        }
+    }
+    return files;
+}
+
 const AlbersProjection& HeadlessMap::requireProjection() const {
     if (!projection) {
         // The problem was told when the file was read.

@@ -53,6 +53,11 @@ public:
     // its own once readProjection told why, so the problem is said once).
     const AlbersProjection& requireProjection() const;
 
+    // Every file of the map that a subcommand may read: the definition, ProjPars.alb, the site
+    // and region lists, and each layer's files (NAME.shp, .shx, .dbf, .cpg, .prj, whatever the
+    // letter case). Those that do not exist are listed too.
+    QStringList readFiles() const;
+
     // The layers that loaded, in the map's list order (position 0, the last record, on top).
     const std::vector<std::shared_ptr<MapLayer>>& drawnLayers() const {
         return layerList_.layers();

@@ -155,6 +155,7 @@ int runQuery(const QStringList& words, CliContext& context) {
 
     HeadlessMap map(context);
     map.open(context.resolvePath(args.positional.at(0)));
+    refuseInputAsOutput(output, map.readFiles() << csv);
     map.loadLayers();
     map.readProjection();
     const double searchTolerance = tolerance.value_or(map.defaultQueryTolerance());

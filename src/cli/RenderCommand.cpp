@@ -214,6 +214,7 @@ int runRender(const QStringList& words, CliContext& context) {
 
     HeadlessMap map(context);
     map.open(context.resolvePath(args.positional.at(0)));
+    refuseInputAsOutput(output, map.readFiles());
     map.loadLayers();
 
     QStringList names;

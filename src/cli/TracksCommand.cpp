@@ -314,6 +314,7 @@ int runTrackCommand(const CommandSyntax& syntax, Table table, const QStringList&
     }
     HeadlessMap map(context);
     map.open(context.resolvePath(args.positional.at(0)));
+    refuseInputAsOutput(settings.output, map.readFiles() << settings.input);
     map.loadLayers();
     map.readProjection();
     runTracks(map, settings, table, context);

@@ -221,3 +221,46 @@ TEST(CliWrites, FailedWriteLeavesTheEarlierFile) {
 }
 
 }  // namespace
+
+// An output that is a file the run reads, by its own name or through a link, is refused before
+// anything is written: the input keeps its bytes.
+TEST(CliWrites, InputIsNeverTheOutput) {
+    test::TinyMap map;
+    ASSERT_TRUE(map.isValid()) << map.problems();
+    const QString positions = map.folder() + "/tracks.csv";
+    map.write("tracks.csv", "vessel,time,x,y\nA,2024-05-01T00:00:00Z,100,100\n");
+    const QString dbf = map.folder() + "/Shapefiles/zones.dbf";
+    struct Case {
+        QStringList args;
+        QString output;  // made a link to target when the two differ
+        QString target;
+    };
+    const std::vector<Case> cases = {
+        {{"query", map.definition(), "--csv", positions}, positions, positions},
+        {{"hours", map.definition(), "--csv", positions}, map.folder() + "/sym.csv", positions},
+        {{"render", map.definition(), "--format", "png"}, map.definition(), map.definition()},
+        {{"query", map.definition(), "--at", "100,100"}, map.folder() + "/hard.htm", dbf},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output.toStdString());
+        if (c.output != c.target) {
+            const bool hard = c.output.endsWith(".htm");
+            ASSERT_EQ(hard ? ::link(c.target.toUtf8().constData(), c.output.toUtf8().constData())
+                           : ::symlink(c.target.toUtf8().constData(),
+                                       c.output.toUtf8().constData()),
+                      0);
+        }
+        QFile before(c.target);
+        ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+        const QByteArray bytes = before.readAll();
+        const ProgramRun r = runProgram(c.args + QStringList{"-o", c.output}, {});
+        EXPECT_EQ(r.rc, 1);
+        const QString reason = c.output == c.target ? QString("the command reads that file")
+                                                    : "it is " + c.target + ", which";
+        EXPECT_TRUE(r.err.startsWith("Cannot write " + c.output + ": " + reason))
+            << r.err.toStdString();
+        QFile after(c.target);
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), bytes);
+    }
+}
