@@ -1,5 +1,5 @@
-// The reader of positions from GPX files: waypoints and track points through OGR, with the
-// lat and lon attributes judged as written.
+// The reader of positions from GPX files: waypoints, route points and track points through OGR,
+// with the lat and lon attributes judged as written.
 #include <QDateTime>
 #include <QFile>
 #include <QTimeZone>
@@ -8,6 +8,8 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -60,7 +62,8 @@ QByteArray isoTime(OGRFeature& f, int field) {
     return out.toLatin1();
 }
 
-// The lat and lon attributes of a GPX file's waypoints (wpt) or track points (trkpt), as written,
+// The lat and lon attributes of a GPX file's waypoints (wpt), route points (rtept) or track
+// points (trkpt), as written,
 // in file order, read alongside OGR: OGR reads "abc" as 0 and passes over a point whose lat or
 // lon is empty or missing (still counting it in its feature ids), so the text is judged here.
 class GpxRawPoints {
@@ -177,53 +180,57 @@ public:
                 .arg(where_, errors.text().isEmpty() ? QStringLiteral("it is not a GPX file")
                                                      : errors.text());
         }
-        waypoints_ = dataset_->GetLayerByName("waypoints");
-        trackPoints_ = dataset_->GetLayerByName("track_points");
-        OGRLayer* tracks = dataset_->GetLayerByName("tracks");
-        const GIntBig waypointCount = waypoints_ ? waypoints_->GetFeatureCount() : 0;
-        const GIntBig trackPointCount = trackPoints_ ? trackPoints_->GetFeatureCount() : 0;
+        // In the order a GPX file holds them: waypoints in gpx, route points in gpx and rte,
+        // track points in gpx, trk and trkseg. A route, like a track, is one vessel's.
+        struct Kind {
+            const char* points;
+            const char* lines;
+            const char* element;
+            int depth;
+            const char* lineField;
+            const char* unnamed;
+        };
+        const Kind kinds[] = {
+            {"waypoints", nullptr, "wpt", 2, nullptr, nullptr},
+            {"route_points", "routes", "rtept", 3, "route_fid", "Route "},
+            {"track_points", "tracks", "trkpt", 4, "track_fid", "Track "},
+        };
+        GIntBig pointCount = 0;
+        for (std::size_t k = 0; k < std::size(kinds); ++k) {
+            Phase& phase = phases_[k];
+            phase.layer = dataset_->GetLayerByName(kinds[k].points);
+            const GIntBig count = phase.layer ? phase.layer->GetFeatureCount() : 0;
+            pointCount += std::max<GIntBig>(count, 0);
+            if (kinds[k].lines != nullptr) {
+                phase.lineField = kinds[k].lineField;
+                readLineNames(dataset_->GetLayerByName(kinds[k].lines), kinds[k].unnamed, phase);
+                hasVessels_ = hasVessels_ || count > 0;
+            }
+            hasTimes_ = hasTimes_ || hasTime(phase.layer);
+            phase.raw = std::make_unique<GpxRawPoints>(
+                file, memory_, QString::fromLatin1(kinds[k].element), kinds[k].depth);
+            if (phase.layer != nullptr) {
+                phase.layer->ResetReading();
+            }
+        }
         if (errors.hasFailure()) {
             return QStringLiteral("%1 cannot be read as GPX: %2").arg(where_, errors.text());
         }
-        if (waypointCount <= 0 && trackPointCount <= 0) {
-            return QStringLiteral("%1: the GPX file holds neither tracks nor waypoints.")
+        if (pointCount <= 0) {
+            return QStringLiteral("%1: the GPX file holds no waypoints, routes or tracks.")
                 .arg(where_);
         }
-        total_ = waypointCount + trackPointCount;
-        if (tracks != nullptr) {
-            const char* ignored[] = {"OGR_GEOMETRY", nullptr};
-            tracks->SetIgnoredFields(ignored);
-            const int nameField = tracks->GetLayerDefn()->GetFieldIndex("name");
-            tracks->ResetReading();
-            while (OGRFeatureUniquePtr f{tracks->GetNextFeature()}) {
-                QByteArray name;
-                if (nameField >= 0 && f->IsFieldSetAndNotNull(nameField)) {
-                    name = QByteArray(f->GetFieldAsString(nameField)).trimmed();
-                }
-                if (name.isEmpty()) {
-                    name = "Track " + QByteArray::number(f->GetFID() + 1);
-                }
-                trackNames_[f->GetFID()] = name;
-            }
-        }
-        // Waypoints lie in gpx, track points in gpx, trk and trkseg.
-        rawWaypoints_ = std::make_unique<GpxRawPoints>(file, memory_, QStringLiteral("wpt"), 2);
-        rawTrackPoints_ = std::make_unique<GpxRawPoints>(file, memory_, QStringLiteral("trkpt"), 4);
-        hasVessels_ = trackPointCount > 0;
-        hasTimes_ = hasTime(waypoints_) || hasTime(trackPoints_);
-        if (waypoints_ != nullptr) {
-            waypoints_->ResetReading();
-        }
-        if (trackPoints_ != nullptr) {
-            trackPoints_->ResetReading();
-        }
+        total_ = pointCount;
         return {};
     }
 
     bool next(PositionRow& row) override {
         for (;;) {
-            OGRLayer* layer = onTracks_ ? trackPoints_ : waypoints_;
-            GpxRawPoints& raw = onTracks_ ? *rawTrackPoints_ : *rawWaypoints_;
+            if (phase_ >= phases_.size()) {
+                return false;
+            }
+            OGRLayer* layer = phases_[phase_].layer;
+            GpxRawPoints& raw = *phases_[phase_].raw;
             if (!pending_ && layer != nullptr && !layerDone_) {
                 GdalErrorCapture errors;
                 pending_.reset(layer->GetNextFeature());
@@ -260,11 +267,9 @@ public:
                 skipped(*point, row);
                 return true;
             }
-            if (onTracks_) {
-                return false;
-            }
-            onTracks_ = true;
+            ++phase_;
             layerDone_ = false;
+            rawLost_ = false;
             rawIndex_ = 0;
         }
     }
@@ -277,6 +282,36 @@ public:
     }
 
 private:
+    struct Phase {
+        OGRLayer* layer = nullptr;
+        std::unique_ptr<GpxRawPoints> raw;
+        const char* lineField = nullptr;  // the field naming the route or track of a point
+        QByteArray unnamed;               // "Track ", "Route ": the name of one without a name
+        std::map<GIntBig, QByteArray> names;
+    };
+
+    // The names of the routes or tracks, by their feature id; "Track 2" for one without.
+    static void readLineNames(OGRLayer* lines, const char* unnamed, Phase& phase) {
+        phase.unnamed = unnamed;
+        if (lines == nullptr) {
+            return;
+        }
+        const char* ignored[] = {"OGR_GEOMETRY", nullptr};
+        lines->SetIgnoredFields(ignored);
+        const int nameField = lines->GetLayerDefn()->GetFieldIndex("name");
+        lines->ResetReading();
+        while (OGRFeatureUniquePtr f{lines->GetNextFeature()}) {
+            QByteArray name;
+            if (nameField >= 0 && f->IsFieldSetAndNotNull(nameField)) {
+                name = QByteArray(f->GetFieldAsString(nameField)).trimmed();
+            }
+            if (name.isEmpty()) {
+                name = phase.unnamed + QByteArray::number(f->GetFID() + 1);
+            }
+            phase.names[f->GetFID()] = name;
+        }
+    }
+
     static bool hasTime(OGRLayer* layer) {
         return layer != nullptr && layer->GetLayerDefn()->GetFieldIndex("time") >= 0 &&
                layer->GetFeatureCount() > 0;
@@ -308,13 +343,15 @@ private:
         }
         row.id = name.isEmpty() ? QByteArray::number(row.line) : name;
         row.time = isoTime(f, defn->GetFieldIndex("time"));
-        if (onTracks_) {
-            const int track = defn->GetFieldIndex("track_fid");
-            if (track >= 0) {
-                const auto found = trackNames_.find(f.GetFieldAsInteger64(track));
-                row.vessel = found != trackNames_.end()
+        const Phase& phase = phases_[phase_];
+        if (phase.lineField != nullptr) {
+            const int line = defn->GetFieldIndex(phase.lineField);
+            if (line >= 0) {
+                const GIntBig fid = f.GetFieldAsInteger64(line);
+                const auto found = phase.names.find(fid);
+                row.vessel = found != phase.names.end()
                                  ? found->second
-                                 : "Track " + QByteArray::number(f.GetFieldAsInteger64(track) + 1);
+                                 : phase.unnamed + QByteArray::number(fid + 1);
             }
         }
         if (point) {  // the attributes as written, read as a CSV file's are
@@ -341,15 +378,12 @@ private:
     std::unique_ptr<GDALDataset, DatasetCloser> dataset_;
     QString memoryFile_;
     QByteArray memory_;
-    OGRLayer* waypoints_ = nullptr;
-    OGRLayer* trackPoints_ = nullptr;
-    std::map<GIntBig, QByteArray> trackNames_;
-    std::unique_ptr<GpxRawPoints> rawWaypoints_, rawTrackPoints_;
+    std::array<Phase, 3> phases_;  // waypoints, route points, track points
+    std::size_t phase_ = 0;        // the one being read
     OGRFeatureUniquePtr pending_;  // read from OGR, not yet given
     qint64 rawIndex_ = 0;          // the layer's points given so far
     bool layerDone_ = false;
     bool rawLost_ = false;
-    bool onTracks_ = false;
     qint64 number_ = 0;
     qint64 total_ = 0;
     QString failure_;

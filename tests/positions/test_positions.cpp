@@ -325,11 +325,10 @@ TEST(PositionsFile, FilesThatCannotBeUsedAreNamed) {
          "cols.csv, line 1: the header names neither the columns lon and lat nor x and y."},
         {write("quote.csv", "\"x,y\n1,2\n"),
          "quote.csv, line 1: the quote that opens field 1 is never closed"},
-        {write("route.gpx",
+        {write("none.gpx",
                "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" "
-               "xmlns=\"http://www.topografix.com/GPX/1/1\"><rte><rtept lat=\"57\" "
-               "lon=\"-152\"/></rte></gpx>\n"),
-         "route.gpx: the GPX file holds neither tracks nor waypoints."},
+               "xmlns=\"http://www.topografix.com/GPX/1/1\"><rte><name>R</name></rte></gpx>\n"),
+         "none.gpx: the GPX file holds no waypoints, routes or tracks."},
         {write("broken.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\">\n<wpt lat=\"1\"\n"),
          "broken.gpx cannot be read as GPX"},
         {dir.filePath("missing.csv"), "Cannot read "},
@@ -345,14 +344,16 @@ TEST(PositionsFile, FilesThatCannotBeUsedAreNamed) {
               "There is no standard input to read positions from.");
 }
 
-// Waypoints first, then the track points of each track with its name as the vessel; times as
-// ISO 8601; a GPX file on standard input is read too.
+// Waypoints first, then the points of each route and of each track with its name as the vessel;
+// times as ISO 8601; a GPX file on standard input is read too.
 TEST(PositionsFile, GpxTracksAndWaypoints) {
     const QByteArray gpx =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
         " <wpt lat=\"57.5\" lon=\"-152.25\"><time>2024-05-01T05:00:00Z</time><name>Haul 1</name>"
         "</wpt>\n"
+        " <rte><name>Plan</name><rtept lat=\"58\" lon=\"-151\"/></rte><rte><rtept lat=\"59\" "
+        "lon=\"abc\"/></rte>\n"
         " <trk><name>Aurora</name><trkseg>\n"
         "  <trkpt lat=\"57.0\" lon=\"-152.0\"><time>2024-05-01T06:00:00Z</time></trkpt>\n"
         "  <trkpt lat=\"57.1\" lon=\"-152.1\"><time>2024-05-01T06:30:00.500+02:00</time></trkpt>\n"
@@ -380,17 +381,22 @@ TEST(PositionsFile, GpxTracksAndWaypoints) {
         while (reader.next(r)) {
             rows.push_back(r);
         }
-        ASSERT_EQ(rows.size(), 4u);
+        ASSERT_EQ(rows.size(), 6u);
+        EXPECT_EQ(rows[1].vessel, "Plan");
+        EXPECT_EQ(rows[1].second, 58);
+        EXPECT_EQ(rows[2].vessel, "Route 2");
+        EXPECT_EQ(rows[2].problem, "its lon 'abc' is not a number");
+        rows.erase(rows.begin() + 1, rows.begin() + 3);
         EXPECT_EQ(rows[0].id, "Haul 1");
         EXPECT_EQ(rows[0].vessel, "");
         EXPECT_EQ(rows[0].time, "2024-05-01T05:00:00Z");
         EXPECT_EQ(rows[0].first, -152.25);
         EXPECT_EQ(rows[0].second, 57.5);
-        EXPECT_EQ(rows[1].id, "2");
+        EXPECT_EQ(rows[1].id, "4");
         EXPECT_EQ(rows[1].vessel, "Aurora");
         EXPECT_EQ(rows[2].time, "2024-05-01T06:30:00.500+02:00");
         EXPECT_EQ(rows[3].vessel, "Track 2");
-        EXPECT_EQ(rows[3].line, 4);
+        EXPECT_EQ(rows[3].line, 6);
         EXPECT_TRUE(reader.failure().isEmpty());
         EXPECT_EQ(reader.progress(), 1.0);
     }
