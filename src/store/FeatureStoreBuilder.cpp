@@ -215,6 +215,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             return unreadable(path, *problem);
         }
     }
+    bool prjNoted = false;
     if (check && shapefile && ds->GetLayerCount() > 0) {
         // Text in an encoding that cannot be read, or that is not a superset of ASCII (the field
         // names would change with it), is read as it stands.
@@ -230,9 +231,11 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             }
         }
         const QString prj = siblingFile(info, QStringLiteral("prj"));
-        if (!prj.isEmpty() && !looksLikeWkt(readSmallFile(prj))) {
-            ledger.note(QStringLiteral("it cannot be read as a coordinate system; it is ignored"),
-                        info.completeBaseName() + QStringLiteral(".prj"));
+        if (!prj.isEmpty()) {
+            if (const auto why = prjProblem(readSmallFile(prj))) {
+                ledger.note(*why, info.completeBaseName() + QStringLiteral(".prj"));
+                prjNoted = true;
+            }
         }
     }
     auto skipRecord = [&](std::int64_t fid) { return ledger.knownBad(fid); };
@@ -240,6 +243,18 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         return unreadable(path, QStringLiteral("it holds no layer"));
     }
     OGRLayer& layer = *ds->GetLayer(0);
+    if (shapefile) {
+        // OGR reads the .prj when it reads the first record, and a text it cannot parse would
+        // then pass for a fault of that record. Read here, it is the .prj's fault alone.
+        GdalErrorCapture prjErrors;
+        layer.GetSpatialRef();
+        if (check && prjErrors.hasFailure() && !prjNoted) {
+            ledger.note(QStringLiteral("it cannot be read as a coordinate system (%1); it is "
+                                       "ignored")
+                            .arg(prjErrors.text()),
+                        info.completeBaseName() + QStringLiteral(".prj"));
+        }
+    }
     const OGRwkbGeometryType layerType = layer.GetGeomType();
     if (wkbFlatten(layerType) == wkbNone) {
         return unreadable(path, QStringLiteral("it holds no geometry"));

@@ -23,6 +23,10 @@ class FeatureStoreBuilder {
 public:
     static StoreOpenResult open(const QString& path, const StoreOpenOptions& options);
     static QString resolveDataFile(const QString& path);
+    // Why a .prj's coordinate system is not the kind the map draws in (metres of an Albers
+    // equal-area plane): text that is no coordinate system, longitudes and latitudes, another
+    // projection, another unit. nullopt for an Albers plane in metres, or a kind not told apart.
+    static std::optional<QString> prjProblem(const QByteArray& text);
 
 private:
     // The file beside a shapefile with its base name and this extension, in either letter case
@@ -37,6 +41,7 @@ private:
                               std::int64_t records);
     // Whether a .prj's text has the shape of a coordinate system's well-known text.
     static bool looksLikeWkt(const QByteArray& text);
+
     // A small file beside the layer (.cpg, .prj, .shx) read whole; empty when there is none.
     static QByteArray readSmallFile(const QString& path);
     // Why the encoding OGR found for a shapefile's text (its .cpg, or the language driver byte
