@@ -324,7 +324,10 @@ TEST(ShapefileDamage, EveryCorruptionIsCountedWithItsFileAndFirstProblem) {
         const StoreOpenResult good = FeatureStore::open(soundPath);
         ASSERT_TRUE(good.store);
         const StoreOpenResult r = FeatureStore::open(path);
-        ASSERT_TRUE(r.store) << r.error.message.toStdString();
+        if (!r.store) {
+            ADD_FAILURE() << r.error.message.toStdString();
+            continue;  // the other cases still run
+        }
         const StoreDamage& d = r.store->damage();
         EXPECT_TRUE(d.any());
         EXPECT_EQ(d.records, sound.records());
@@ -333,8 +336,8 @@ TEST(ShapefileDamage, EveryCorruptionIsCountedWithItsFileAndFirstProblem) {
         EXPECT_EQ(d.file, QString::fromLatin1(c.file));
         EXPECT_TRUE(d.firstProblem.contains(QString::fromLatin1(c.problem)))
             << d.firstProblem.toStdString();
-        ASSERT_FALSE(d.files.empty());
-        EXPECT_EQ(d.files.front().file, d.file);
+        EXPECT_FALSE(d.files.empty());
+        EXPECT_EQ(d.files.empty() ? QString() : d.files.front().file, d.file);
 
         // What loaded is the sound file's features less those left out, each as it was, with
         // its own attributes or none.
