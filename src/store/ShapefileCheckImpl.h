@@ -90,6 +90,7 @@ struct DbfField {
     char type = 0;
     std::int64_t offset = 0;  // in the row, after the deletion flag
     std::int64_t length = 0;
+    std::int64_t decimals = 0;  // of a number field
 };
 
 // The rows of a .dbf whose header and field list are sound, and what reading them found.

@@ -18,6 +18,7 @@
 
 #include "store/FeatureStore.h"
 #include "store/ShapefileCheck.h"
+#include "support/LayerFixtures.h"
 #include "support/QStringPrinter.h"
 
 namespace pelagon {
@@ -278,6 +279,18 @@ const DamageCase kDamageCases[] = {
     {"a number with a sign inside it", "sites",
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 55, 11, "  3-21.9600"); }, 0,
      "sites.dbf", "record 21: field LON is of type N, but it holds \"3-21.9600\"", 1},
+    {"a fraction in a field of no decimals", "sites",
+     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 4) + 1, 4, " 1.5"); }, 0, "sites.dbf",
+     "record 5: field SITE_ID is of type N, but it holds \"1.5\"", 1},
+    {"an exponent in a field of no decimals", "sites",
+     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 4) + 1, 4, "15e2"); }, 0, "sites.dbf",
+     "record 5: field SITE_ID is of type N, but it holds \"15e2\"", 1},
+    {"a field's decimals one fewer than its values hold", "sites",
+     [](LayerBytes& b) { b.dbf[32 + 3 * 32 + 17] = 3; }, 0, "sites.dbf",
+     "field LON is of type N, but record 1 holds \"173.2200\"; the field is not read"},
+    {"a field's decimals as many as its bytes", "sites",
+     [](LayerBytes& b) { b.dbf[32 + 4 * 32 + 17] = 10; }, 0, "sites.dbf",
+     "field LAT gives 10 decimals in 10 bytes; the field is not read"},
     {"a .dbf header length one more", "sites", [](LayerBytes& b) { setLe16(b.dbf, 8, 194); }, 0,
      "sites.dbf", "its header gives a header length of 194 bytes, its 5 fields end at byte 193",
      40},
@@ -388,6 +401,55 @@ TEST(ShapefileDamage, EveryCorruptionIsCountedWithItsFileAndFirstProblem) {
         EXPECT_LE(now.right, all.right + gf.step);
         EXPECT_GE(now.bottom, all.bottom - gf.step);
         EXPECT_LE(now.top, all.top + gf.step);
+    }
+}
+
+// A date field's value is read as OGR reads it, which splits any 8 digits into a year, a month and
+// a day: one that is no day of the calendar costs its record's attributes; "00000000" is no value.
+TEST(ShapefileDamage, DateValuesThatAreNoDate) {
+    struct Case {
+        const char* bytes;
+        const char* shown;  // the value read; null: the record is kept without attributes
+    };
+    const Case cases[] = {
+        {"20241231", "2024/12/31"}, {"20241301", nullptr},      {"20240229", "2024/02/29"},
+        {"20230229", nullptr},      {"21000229", nullptr},      {"20000229", "2000/02/29"},
+        {"20240430", "2024/04/30"}, {"20240431", nullptr},      {"20240100", nullptr},
+        {"00000000", ""},           {"20241345", nullptr},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dates.shp"));
+    std::vector<test::FixtureFeature> features;
+    for (int k = 0; k < 4; ++k) {
+        features.push_back({"POINT (" + std::to_string(1000 * k) + " 0)", {"2024/01/15"}});
+    }
+    ASSERT_EQ(test::writeShapefile(path, test::FixtureKind::Points, {"WHEN"}, features, "D"), "");
+    LayerBytes sound;
+    sound.shp = readAll(path);
+    sound.shx = readAll(dir.filePath(QStringLiteral("dates.shx")));
+    sound.dbf = readAll(dir.filePath(QStringLiteral("dates.dbf")));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        LayerBytes b = sound;
+        b.dbf.replace(dbfRow(b.dbf, 1) + 1, 8, c.bytes);
+        const StoreOpenResult r = FeatureStore::open(writeLayer(dir, QStringLiteral("dates"), b));
+        ASSERT_TRUE(r.store);
+        ASSERT_EQ(r.store->featureCount(), 4U);
+        EXPECT_EQ(r.store->attributeText(0, QStringLiteral("WHEN")), QStringLiteral("2024/01/15"));
+        const auto value = r.store->attributeText(1, QStringLiteral("WHEN"));
+        const StoreDamage& d = r.store->damage();
+        if (c.shown != nullptr) {
+            EXPECT_EQ(value, QString::fromLatin1(c.shown));
+            EXPECT_FALSE(d.any()) << d.firstProblem.toStdString();
+        } else {
+            EXPECT_FALSE(value);
+            EXPECT_EQ(d.withoutAttributes, 1);
+            EXPECT_EQ(d.file, QStringLiteral("dates.dbf"));
+            EXPECT_TRUE(d.firstProblem.contains(
+                QStringLiteral("record 2: field WHEN is of type D, but it holds \"%1\"")
+                    .arg(QString::fromLatin1(c.bytes).trimmed())))
+                << d.firstProblem.toStdString();
+        }
     }
 }
 
