@@ -167,6 +167,7 @@ private:
     void examineRecord(std::int64_t i);  // once
     void examineEntry(std::int64_t i);
     bool readHeaders();
+    void checkShapeType();
     void readIndex();
     void misplaced(std::int64_t i, const Entry& e);
     std::int64_t findHeader(std::int64_t number, std::int64_t length, std::int64_t around);
@@ -241,6 +242,7 @@ private:
     bool headersOk_ = false;
     bool shxMissing_ = false;
     bool shxHeaderOk_ = false;
+    QString shxTypeWrong_;  // why the .shx header's shape type is taken as wrong
     bool dbfMissing_ = false;
     bool restored_ = false;  // the index is the walk of the .shp
     bool thorough_ = false;  // every record and row is read (the whole check)

@@ -156,6 +156,8 @@ const DamageCase kDamageCases[] = {
      "sites.shp", "record 4: a coordinate is not a finite number"},
     {"a record cut out of the .shp", "sites", [](LayerBytes& b) { b.shp.remove(b.offset(9), 28); },
      1, "sites.shp", "record 10: the .shp holds record number 11 in its place", 30},
+    {"a .shp cut off at a record's end", "sites", [](LayerBytes& b) { b.shp.truncate(b.offset(30)); },
+     10, "sites.shp", "record 31: the .shp is cut off after 30 records"},
     {"a .shp cut off", "statareas", [](LayerBytes& b) { b.shp.chop(1000); }, 6, "statareas.shp",
      "record 1462: the .shp is cut off 32 bytes before the end of the record"},
     {"a coordinate that is not a number", "statareas",
@@ -186,7 +188,19 @@ const DamageCase kDamageCases[] = {
      },
      0, "statareas.shp",
      "the box its header gives (0, 0 to 0, 0) holds none of its records and is ignored"},
+    {"the .shp header's shape type made PolygonZ", "statareas",
+     [](LayerBytes& b) { LayerBytes::setLe32(b.shp, 32, 15); }, 0, "statareas.shp",
+     "its header gives the shape type 15, its records are of type 5; they are read as such"},
+    {"the .shp header's shape type made a line's, no .shx", "sites",
+     [](LayerBytes& b) {
+         LayerBytes::setLe32(b.shp, 32, 3);
+         b.noShx = true;
+     },
+     0, "sites.shp", "its header gives the shape type 3, its records are of type 1"},
     // The .shx: the index is rebuilt from the .shp, and every record read.
+    {"the .shx header's shape type made a point's", "statareas",
+     [](LayerBytes& b) { LayerBytes::setLe32(b.shx, 32, 1); }, 0, "statareas.shx",
+     "its header gives the shape type 1, the .shp 5; the index was rebuilt"},
     {"an index entry replaced by the next", "statareas",
      [](LayerBytes& b) { b.shx.replace(100 + 8 * 8, 8, b.shx.mid(100 + 8 * 9, 8)); }, 0,
      "statareas.shx",
