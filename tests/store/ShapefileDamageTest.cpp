@@ -408,6 +408,18 @@ TEST(ShapefileDamage, EveryCorruptionIsCountedWithItsFileAndFirstProblem) {
             }
         }
         EXPECT_EQ(withoutAttributes, c.withoutAttributes);
+        // A whole column, read through a handle of its own, gives the same values.
+        const QStringList names = r.store->fieldNames();
+        for (int k = 0; k < static_cast<int>(names.size()); ++k) {
+            const auto column = r.store->textColumn(k);
+            for (FeatureId f = 0; column && f < r.store->featureCount(); ++f) {
+                const auto want = good.store->attributeText(
+                    soundFeature.at(r.store->sourceFid(f)), names[k]);
+                if (want && !column->text(f).isEmpty()) {
+                    EXPECT_EQ(column->text(f).toString(), *want) << names[k].toStdString();
+                }
+            }
+        }
         // Nothing left out widens the layer's extent.
         const MapRect all = good.store->extent();
         const MapRect now = r.store->extent();
