@@ -113,8 +113,11 @@ std::shared_ptr<const TextColumn> AttributeTable::column(int field) const {
     std::shared_ptr<const TextColumn> read;
     {
         GdalErrorCapture quiet;
-        GDALDatasetUniquePtr own(
-            GDALDataset::Open(dataset_->GetDescription(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        // Opened as the shared one was: text read as it stands stays so.
+        const char* noRecoding[] = {"ENCODING=", nullptr};
+        GDALDatasetUniquePtr own(GDALDataset::Open(dataset_->GetDescription(),
+                                                   GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
+                                                   limits_.recode ? nullptr : noRecoding));
         if (own && own->GetLayerCount() > 0) {
             read = readColumn(*own->GetLayer(0), field);
         }

@@ -25,6 +25,7 @@ struct AttributeLimits {
     std::vector<std::uint8_t> withoutAttributes;
     QStringList unusableFields;  // fields whose values contradict their type
     bool none = false;           // the table's header is damaged: nothing is read
+    bool recode = true;          // false: text is read as it stands, not in the file's encoding
 };
 
 // The attributes of a layer, read on demand from its open data file. One lock guards the file,

@@ -33,8 +33,10 @@ std::uint8_t byteAt(const shpcheck::Bytes& b, std::int64_t at) {
 // Whether the bytes of a number field hold one number, as OGR would read it whole: blanks (or
 // NULs) around an optional sign, digits with at most one decimal point, and an optional
 // exponent; or nothing but blanks (no value); or nothing but stars (a value too wide for the
-// field, as dBASE writes it). "3-21.96" or "4 1" are not numbers: OGR would read 3 and 4.
-bool numberFits(const char* v, std::int64_t n) {
+// field, as dBASE writes it). "3-21.96" or "4 1" are not numbers: OGR would read 3 and 4. Nor may
+// it hold more decimals than its field gives: OGR rounds it to them, and reads a field of no
+// decimals up to 18 digits wide as an integer, "1.75" or "15e2" as 1 and 15.
+bool numberFits(const char* v, std::int64_t n, std::int64_t decimals) {
     std::int64_t k = 0;
     auto blank = [&](std::int64_t i) { return v[i] == ' ' || v[i] == '\0'; };
     auto digit = [&](std::int64_t i) { return v[i] >= '0' && v[i] <= '9'; };
@@ -57,15 +59,19 @@ bool numberFits(const char* v, std::int64_t n) {
     for (; k < n && digit(k); ++k) {
         ++digits;
     }
+    std::int64_t fraction = 0;
     if (k < n && v[k] == '.') {
         for (++k; k < n && digit(k); ++k) {
-            ++digits;
+            ++fraction;
         }
     }
-    if (digits == 0) {
+    if (digits + fraction == 0 || fraction > decimals) {
         return false;
     }
     if (k < n && (v[k] == 'e' || v[k] == 'E')) {
+        if (decimals == 0 && n <= 18) {
+            return false;
+        }
         ++k;
         if (k < n && (v[k] == '-' || v[k] == '+')) {
             ++k;
@@ -84,23 +90,44 @@ bool numberFits(const char* v, std::int64_t n) {
     return k == n;
 }
 
-// Whether these bytes could be a value of a field of this type. Text fields hold anything.
-bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_t n) {
-    auto all = [&](auto pred) {
-        for (std::int64_t k = 0; k < n; ++k) {
-            if (!pred(static_cast<char>(byteAt(b, at + k)))) {
-                return false;
-            }
-        }
+// Whether the bytes of a date field hold a date of the calendar as YYYYMMDD, or no value (only
+// blanks or NULs, or "00000000", which OGR reads as none). OGR splits any number into year, month
+// and day: it would give "20241345" as 2024/13/45 and "20230229" as 2023/02/29.
+bool dateFits(const char* v, std::int64_t n) {
+    if (std::all_of(v, v + n, [](char c) { return c == ' ' || c == '\0'; })) {
         return true;
+    }
+    if (n != 8 || !std::all_of(v, v + n, [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    auto number = [&](int from, int count) {
+        int x = 0;
+        for (int k = from; k < from + count; ++k) {
+            x = 10 * x + (v[k] - '0');
+        }
+        return x;
     };
-    switch (type) {
+    const int year = number(0, 4), month = number(4, 2), day = number(6, 2);
+    if (year == 0 && month == 0 && day == 0) {
+        return true;
+    }
+    if (month < 1 || month > 12 || day < 1) {
+        return false;
+    }
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// Whether these bytes could be a value of a field of this type. Text fields hold anything.
+bool valueFits(const shpcheck::DbfField& f, const shpcheck::Bytes& b, std::int64_t at) {
+    const std::int64_t n = f.length;
+    switch (f.type) {
         case 'N':
         case 'F':
-            return numberFits(reinterpret_cast<const char*>(b.at(at)), n);
+            return numberFits(reinterpret_cast<const char*>(b.at(at)), n, f.decimals);
         case 'D':
-            return all([](char c) { return c >= '0' && c <= '9'; }) ||
-                   all([](char c) { return c == ' ' || c == '\0'; });
+            return dateFits(reinterpret_cast<const char*>(b.at(at)), n);
         case 'L':
             return n == 1 &&
                    QByteArrayView("?YyNnTtFf \0", 11).contains(static_cast<char>(byteAt(b, at)));
@@ -162,6 +189,7 @@ void ShapefileChecker::Impl::checkDbf() {
         f.name = QString::fromLatin1(name, nameLength);
         f.type = static_cast<char>(byteAt(dbf_, at + 11));
         f.length = f.type == 'C' ? dbf_.ule16(at + 16) : byteAt(dbf_, at + 16);
+        f.decimals = f.type == 'C' ? 0 : byteAt(dbf_, at + 17);
         f.offset = rowUsed;
         rowUsed += f.length;
         const std::int64_t k = static_cast<std::int64_t>(fields.size()) + 1;
@@ -202,6 +230,20 @@ void ShapefileChecker::Impl::checkDbf() {
     if (!wrong.isEmpty()) {
         noAttributes(wrong);
         return;
+    }
+
+    // A number field cannot hold as many decimals as it has bytes: OGR would give each of its
+    // values with them all.
+    for (const DbfField& f : fields) {
+        if ((f.type == 'N' || f.type == 'F') && f.decimals >= f.length) {
+            result_.unusableFields.append(f.name);
+            problem(dbfName_, 0, -1, [&] {
+                return QStringLiteral("field %1 gives %2 decimals in %3 bytes; the field is not read")
+                    .arg(f.name)
+                    .arg(f.decimals)
+                    .arg(f.length);
+            });
+        }
     }
 
     // The rows: as many as the file holds whole, up to the count of its header.
@@ -278,7 +320,7 @@ void ShapefileChecker::Impl::readRow(std::int64_t r, const Bytes& row) {
     } else {
         for (const std::size_t k : t.typed) {
             const DbfField& f = t.fields[k];
-            if (!valueFits(f.type, row, f.offset, f.length)) {
+            if (!valueFits(f, row, f.offset)) {
                 t.misfits.push_back(r);
                 break;
             }
@@ -315,11 +357,11 @@ void ShapefileChecker::Impl::checkDbfRows() {
     std::vector<std::int64_t>& deleted = t.deleted;
     auto fits = [&](const DbfField& f, std::int64_t r) {
         return byteAt(dbf_, rowAt(r)) != ' ' ||
-               valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length);
+               valueFits(f, dbf_, rowAt(r) + f.offset);
     };
     auto rowFits = [&](std::int64_t r) {
         for (const DbfField& f : t.fields) {
-            if (!valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length)) {
+            if (!valueFits(f, dbf_, rowAt(r) + f.offset)) {
                 return false;
             }
         }

@@ -187,6 +187,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                 }
             });
     }
+    bool recoded = true;  // OGR gives text recoded from the file's encoding
     auto openData = [&](bool recode) {
         const QByteArray nativePath =
             (view ? view->path() : watched ? watched->path() : path).toUtf8();
@@ -225,6 +226,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                                   (fromCpg ? QStringLiteral(".cpg") : QStringLiteral(".dbf")));
             if (why->contains(QLatin1String("read as it stands"))) {
                 ds = openData(false);
+                recoded = false;
             }
             if (!ds) {
                 return unreadable(path, QStringLiteral("it cannot be read without its encoding"));
@@ -581,6 +583,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
 
     // Features whose attribute rows cannot be proven theirs are kept without attributes.
     AttributeLimits limits;
+    limits.recode = recoded;
     if (check) {
         limits.none = !check->attributesUsable;
         limits.unusableFields = check->unusableFields;

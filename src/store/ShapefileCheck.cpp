@@ -27,6 +27,7 @@ bool ShapefileChecker::Impl::readHeaders() {
     }
     shxHeaderOk_ = !shxMissing_ && shx_.has(0, kHeader) && shx_.be32(0) == kFileCode;
     fileType_ = shpHeader_.le32(32);
+    checkShapeType();
     shpDeclared_ = static_cast<std::int64_t>(shpHeader_.ube32(24)) * 2;
     const double box[4] = {shpHeader_.leDouble(36), shpHeader_.leDouble(44),
                            shpHeader_.leDouble(52), shpHeader_.leDouble(60)};
@@ -37,6 +38,43 @@ bool ShapefileChecker::Impl::readHeaders() {
     return true;
 }
 
+// OGR takes the layer's shape type from the .shx header and reads each record as its own type
+// gives it. Where the two headers disagree, the first records of the .shp tell which is wrong: a
+// wrong .shp header costs nothing, a wrong .shx header has the index rebuilt from the .shp.
+void ShapefileChecker::Impl::checkShapeType() {
+    const std::int32_t shxType = shxHeaderOk_ ? shx_.le32(32) : fileType_;
+    std::int32_t recordType = 0;
+    if (shxType != fileType_ || shxMissing_ || !shxHeaderOk_) {
+        // The type of the first three records laid end to end, when they agree.
+        std::int64_t at = kHeader;
+        for (int k = 0; k < 3 && at >= kHeader && shpSize_ >= at + shpcheck::kRecordHeader + 4;
+             ++k) {
+            const std::int32_t t = shp().le32(at + shpcheck::kRecordHeader);
+            if (t != 0 && recordType != 0 && t != recordType) {
+                recordType = -1;
+                break;
+            }
+            recordType = t != 0 ? t : recordType;
+            at += shpcheck::kRecordHeader + static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
+        }
+    }
+    if (recordType > 0 && recordType != fileType_ && (recordType == shxType || !shxHeaderOk_)) {
+        problem(shpName_, 0, -1, [&] {
+            return QStringLiteral(
+                       "its header gives the shape type %1, its records are of type %2; they "
+                       "are read as such")
+                .arg(fileType_)
+                .arg(recordType);
+        });
+        fileType_ = recordType;
+    } else if (shxType != fileType_) {
+        shxHeaderOk_ = false;
+        shxTypeWrong_ = QStringLiteral("its header gives the shape type %1, the .shp %2")
+                            .arg(shxType)
+                            .arg(fileType_);
+    }
+}
+
 void ShapefileChecker::Impl::start(bool thorough) {
     thorough_ = thorough;
     headersOk_ = readHeaders();
@@ -45,6 +83,9 @@ void ShapefileChecker::Impl::start(bool thorough) {
         return;
     }
     readIndex();
+    if (shpLoaded_) {
+        determineNumbering();  // the records were read for their type before the index
+    }
     // An index that does not lay the records end to end over the whole .shp is replaced by a
     // walk of the .shp's records. Otherwise record i is entry i, and records are read only
     // where OGR's shape disagrees with its entry.

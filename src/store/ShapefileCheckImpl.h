@@ -90,6 +90,7 @@ struct DbfField {
     char type = 0;
     std::int64_t offset = 0;  // in the row, after the deletion flag
     std::int64_t length = 0;
+    std::int64_t decimals = 0;  // of a number field
 };
 
 // The rows of a .dbf whose header and field list are sound, and what reading them found.
@@ -166,6 +167,7 @@ private:
     void examineRecord(std::int64_t i);  // once
     void examineEntry(std::int64_t i);
     bool readHeaders();
+    void checkShapeType();
     void readIndex();
     void misplaced(std::int64_t i, const Entry& e);
     std::int64_t findHeader(std::int64_t number, std::int64_t length, std::int64_t around);
@@ -240,6 +242,7 @@ private:
     bool headersOk_ = false;
     bool shxMissing_ = false;
     bool shxHeaderOk_ = false;
+    QString shxTypeWrong_;  // why the .shx header's shape type is taken as wrong
     bool dbfMissing_ = false;
     bool restored_ = false;  // the index is the walk of the .shp
     bool thorough_ = false;  // every record and row is read (the whole check)

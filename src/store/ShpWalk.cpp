@@ -208,11 +208,16 @@ void ShapefileChecker::Impl::restoreIndex() {
             break;
         }
     }
+    // The .shp ends where a record ends, short of the records the index lists, and its own
+    // header or the .dbf's count agrees with the index: the .shp was cut off.
+    const bool shpCutAtRecord =
+        lostFrom < 0 && walked < listed &&
+        (shpDeclared_ > size || (!dbfMissing_ && dbf_.has(0, 8) && dbf_.ule32(4) == listed));
     QString shxWrong;  // why the .shx cannot serve as it stands
     if (shxMissing_) {
         shxWrong = QStringLiteral("the .shx is missing");
     } else if (!shxHeaderOk_) {
-        shxWrong = QStringLiteral("its header is damaged");
+        shxWrong = shxTypeWrong_.isEmpty() ? QStringLiteral("its header is damaged") : shxTypeWrong_;
     } else if (differs >= 0) {
         shxWrong = recordText(differs + 1) +
                    QStringLiteral(
@@ -224,7 +229,7 @@ void ShapefileChecker::Impl::restoreIndex() {
                        .arg(walk[static_cast<std::size_t>(differs)].entry.length);
     } else if ((shx_.size() - kHeader) % 8 != 0) {
         shxWrong = QStringLiteral("it ends inside an index entry");
-    } else if (walked != listed && lostFrom < 0 && outOfSequence < 0) {
+    } else if (walked != listed && lostFrom < 0 && outOfSequence < 0 && !shpCutAtRecord) {
         shxWrong = QStringLiteral("it lists %1, the .shp holds %2")
                        .arg(plural(listed, "record", "records"))
                        .arg(walked);
@@ -285,12 +290,14 @@ void ShapefileChecker::Impl::restoreIndex() {
             }
         }
         qToBigEndian<qint32>(static_cast<qint32>(copy.size() / 2), copy.data() + 24);
+        qToLittleEndian<qint32>(fileType_, copy.data() + 32);
         result_.restoredShp = std::move(copy);
     } else {
         placed = entries_;
     }
     QByteArray index(static_cast<qsizetype>(kHeader + 8 * walked), '\0');
     std::memcpy(index.data(), shpHeader_.at(0), static_cast<std::size_t>(kHeader));
+    qToLittleEndian<qint32>(fileType_, index.data() + 32);
     qToBigEndian<qint32>(static_cast<qint32>(index.size() / 2), index.data() + 24);
     for (std::int64_t i = 0; i < walked; ++i) {
         const Entry& w = placed[static_cast<std::size_t>(i)];
@@ -333,6 +340,14 @@ void ShapefileChecker::Impl::restoreIndex() {
     }
     if (lostFrom < 0 && records > walked) {
         problem(shpName_, walked + 1, records, [&] {
+            if (shpCutAtRecord) {
+                return recordText(walked + 1) +
+                       QStringLiteral(
+                           "the .shp is cut off after %1 (%2 bytes); its index lists %3")
+                           .arg(plural(walked, "record", "records"))
+                           .arg(size)
+                           .arg(listed);
+            }
             return recordText(walked + 1) + QStringLiteral("the index lists %1, the .shp holds %2")
                                                 .arg(plural(listed, "record", "records"))
                                                 .arg(walked);

@@ -9,7 +9,8 @@ namespace pelagon::test {
 
 std::string writeShapefile(const QString& path, FixtureKind kind,
                            const std::vector<std::string>& fields,
-                           const std::vector<FixtureFeature>& features) {
+                           const std::vector<FixtureFeature>& features,
+                           const std::string& types) {
     GDALAllRegister();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
     GDALDatasetUniquePtr ds(
@@ -22,9 +23,10 @@ std::string writeShapefile(const QString& path, FixtureKind kind,
                                     : kind == FixtureKind::Lines       ? wkbMultiLineString
                                                                        : wkbMultiPolygon;
     OGRLayer* layer = ds->CreateLayer("fixture", nullptr, type, nullptr);
-    for (const std::string& name : fields) {
-        OGRFieldDefn def(name.c_str(), OFTString);
-        def.SetWidth(32);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const bool date = i < types.size() && types[i] == 'D';
+        OGRFieldDefn def(fields[i].c_str(), date ? OFTDate : OFTString);
+        def.SetWidth(date ? 8 : 32);
         layer->CreateField(&def);
     }
     for (const FixtureFeature& ff : features) {

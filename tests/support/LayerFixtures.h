@@ -16,10 +16,12 @@ struct FixtureFeature {
 
 enum class FixtureKind { Points, MultiPoints, Lines, Polygons };
 
-// Writes a shapefile (path ends in ".shp") with text fields; returns an error text or "".
+// Writes a shapefile (path ends in ".shp") with text fields, or of the types given one letter a
+// field ('D' a date, written as "YYYY/MM/DD"; anything else text); returns an error text or "".
 std::string writeShapefile(const QString& path, FixtureKind kind,
                            const std::vector<std::string>& fields,
-                           const std::vector<FixtureFeature>& features);
+                           const std::vector<FixtureFeature>& features,
+                           const std::string& types = {});
 
 // A square polygon as WKT.
 std::string squareWkt(double x0, double y0, double size);
