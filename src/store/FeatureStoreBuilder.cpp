@@ -233,11 +233,10 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             }
         }
         const QString prj = siblingFile(info, QStringLiteral("prj"));
-        if (!prj.isEmpty()) {
-            if (const auto why = prjProblem(readSmallFile(prj))) {
-                ledger.note(*why, info.completeBaseName() + QStringLiteral(".prj"));
-                prjNoted = true;
-            }
+        if (!prj.isEmpty() && !looksLikeWkt(readSmallFile(prj))) {
+            ledger.note(QStringLiteral("it cannot be read as a coordinate system; it is ignored"),
+                        info.completeBaseName() + QStringLiteral(".prj"));
+            prjNoted = true;
         }
     }
     auto skipRecord = [&](std::int64_t fid) { return ledger.knownBad(fid); };

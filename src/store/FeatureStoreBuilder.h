@@ -23,10 +23,6 @@ class FeatureStoreBuilder {
 public:
     static StoreOpenResult open(const QString& path, const StoreOpenOptions& options);
     static QString resolveDataFile(const QString& path);
-    // Why a .prj's coordinate system is not the kind the map draws in (metres of an Albers
-    // equal-area plane): text that is no coordinate system, longitudes and latitudes, another
-    // projection, another unit. nullopt for an Albers plane in metres, or a kind not told apart.
-    static std::optional<QString> prjProblem(const QByteArray& text);
 
 private:
     // The file beside a shapefile with its base name and this extension, in either letter case

@@ -12,9 +12,6 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
-#include <tuple>
 #include <cstring>
 
 #include "common/EchoText.h"
@@ -140,95 +137,6 @@ bool FeatureStoreBuilder::looksLikeWkt(const QByteArray& text) {
         }
     }
     return depth == 0 && !quoted;
-}
-
-namespace {
-
-// The quoted name, and the number after it, of the first KEY["name", number] at the given depth
-// of brackets of wkt (any depth when depth < 0); an empty name when there is none.
-std::pair<QByteArray, double> wktItem(const QByteArray& wkt, const QByteArrayList& keys,
-                                      int depth) {
-    int level = 0;
-    bool quoted = false;
-    for (qsizetype i = 0; i < wkt.size(); ++i) {
-        const char c = wkt[i];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && (c == '[' || c == '(')) {
-            ++level;
-            if (depth >= 0 && level != depth + 1) {
-                continue;
-            }
-            qsizetype k = i;
-            while (k > 0 && (std::isalnum(static_cast<unsigned char>(wkt[k - 1])) ||
-                             wkt[k - 1] == '_')) {
-                --k;
-            }
-            if (!keys.contains(wkt.mid(k, i - k).toUpper())) {
-                continue;
-            }
-            const qsizetype open = wkt.indexOf('"', i);
-            const qsizetype close = open < 0 ? -1 : wkt.indexOf('"', open + 1);
-            if (close < 0) {
-                return {};
-            }
-            qsizetype end = close + 1;
-            while (end < wkt.size() && wkt[end] != ',' && wkt[end] != ']' && wkt[end] != ')') {
-                ++end;
-            }
-            qsizetype numberEnd = end < wkt.size() && wkt[end] == ',' ? end + 1 : end;
-            while (numberEnd < wkt.size() && wkt[numberEnd] != ',' && wkt[numberEnd] != ']' &&
-                   wkt[numberEnd] != ')') {
-                ++numberEnd;
-            }
-            bool ok = false;
-            const double number = wkt.mid(end + 1, numberEnd - end - 1).trimmed().toDouble(&ok);
-            return {wkt.mid(open + 1, close - open - 1), ok ? number : 0.0};
-        } else if (!quoted && (c == ']' || c == ')')) {
-            --level;
-        }
-    }
-    return {};
-}
-
-}  // namespace
-
-std::optional<QString> FeatureStoreBuilder::prjProblem(const QByteArray& text) {
-    if (!looksLikeWkt(text)) {
-        return QStringLiteral("it cannot be read as a coordinate system; it is ignored");
-    }
-    // Told from the text alone: parsing it with PROJ would cost more than the rest of the check.
-    const QByteArray wkt = text.trimmed();
-    const QByteArray kind = wkt.left(wkt.indexOf('[')).toUpper();
-    const QString drawn = QStringLiteral(
-        ", where the map's coordinates are metres of an Albers equal-area projection; the layer "
-        "is drawn as its file holds it");
-    if (kind == "GEOGCS" || kind == "GEOGCRS" || kind == "GEOGRAPHICCRS" || kind == "GEODCRS") {
-        return QStringLiteral("it names a coordinate system of longitudes and latitudes (%1)%2")
-            .arg(QString::fromUtf8(wktItem(wkt, {"GEOGCS", "GEOGCRS", "GEOGRAPHICCRS", "GEODCRS"},
-                                           0)
-                                       .first),
-                 drawn);
-    }
-    if (kind != "PROJCS" && kind != "PROJCRS" && kind != "PROJECTEDCRS") {
-        return std::nullopt;
-    }
-    const QByteArray method = wktItem(wkt, {"PROJECTION", "METHOD"}, -1).first;
-    if (!method.isEmpty() && !method.toLower().contains("albers")) {
-        return QStringLiteral("it names the projection %1%2")
-            .arg(QString::fromUtf8(method), drawn);
-    }
-    // The plane's unit: UNIT of the projected system itself (WKT 1), LENGTHUNIT of it or of its
-    // axes (WKT 2); those of the geographic system inside it lie deeper.
-    auto [unit, metres] = wktItem(wkt, {"UNIT", "LENGTHUNIT"}, 1);
-    if (unit.isEmpty()) {
-        std::tie(unit, metres) = wktItem(wkt, {"LENGTHUNIT"}, 2);
-    }
-    if (!unit.isEmpty() && metres > 0 && std::fabs(metres - 1.0) > 1e-9) {
-        return QStringLiteral("its unit is %1 (%2 m)%3")
-            .arg(QString::fromUtf8(unit), QString::number(metres, 'g', 10), drawn);
-    }
-    return std::nullopt;
 }
 
 QByteArray FeatureStoreBuilder::readSmallFile(const QString& path) {

@@ -17,7 +17,6 @@
 #include <map>
 
 #include "store/FeatureStore.h"
-#include "store/FeatureStoreBuilder.h"
 #include "store/ShapefileCheck.h"
 #include "support/LayerFixtures.h"
 #include "support/QStringPrinter.h"
@@ -333,13 +332,8 @@ const DamageCase kDamageCases[] = {
     {"a .cpg naming an unknown encoding", "sites", [](LayerBytes& b) { b.cpg = "XYZZY-9"; }, 0,
      "sites.cpg", "it names the encoding \"XYZZY-9\", which cannot be read"},
     // The .prj.
-    {"a .prj of longitudes and latitudes", "sites",
-     [](LayerBytes& b) { b.prj = R"(GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,)"
-                                 R"(298.257223563]],UNIT["degree",0.01745]])"; },
-     0, "sites.prj", "it names a coordinate system of longitudes and latitudes (WGS 84)"},
-    {"a .prj shaped as a coordinate system that OGR cannot read", "sites",
-     [](LayerBytes& b) { b.prj = R"(GEOGCS["WGS 84",DATUM["WGS_1984"],UNIT["degree",0.01745]])"; },
-     0, "sites.prj", "it names a coordinate system of longitudes and latitudes (WGS 84)"},
+    {"a .prj that is no coordinate system", "sites", [](LayerBytes& b) { b.prj = "PROJCS[\"x\""; },
+     0, "sites.prj", "it cannot be read as a coordinate system; it is ignored"},
     {"a .prj of an Albers plane that OGR cannot read", "sites",
      [](LayerBytes& b) { b.prj = R"(PROJCS["A",GEOGCS["G",DATUM["D"]],PROJECTION["Albers"]])"; },
      0, "sites.prj", "it cannot be read as a coordinate system (missing"},
@@ -597,47 +591,6 @@ TEST(ShapefileCheckBytes, TheWholeCheck) {
             EXPECT_EQ(r.badCount(), c.bad);
             EXPECT_TRUE(r.problems.front().reason.contains(problem))
                 << r.problems.front().reason.toStdString();
-        }
-    }
-}
-
-// A .prj is judged from its text: a coordinate system other than an Albers plane in metres is
-// told, with what it names; an Albers plane in metres, in either form of the text, or a kind not
-// told apart, passes.
-TEST(ShapefileDamage, PrjOtherThanAnAlbersPlaneInMetres) {
-    const char* const geog = R"(GEOGCS["GCS_NAD83",DATUM["D_NAD83",SPHEROID["GRS_1980",6378137,)"
-                             R"(298.26]],PRIMEM["Greenwich",0],UNIT["Degree",0.0174532925199433]])";
-    const std::pair<QByteArray, const char*> cases[] = {
-        {"", "it cannot be read as a coordinate system"},
-        {"PROJCS[\"x\"", "it cannot be read as a coordinate system"},
-        {QByteArray("PROJCS[\"Alaska_Albers\",") + geog +
-             R"(,PROJECTION["Albers"],PARAMETER["Central_Meridian",-154],UNIT["Meter",1.0]])",
-         nullptr},
-        {R"(PROJCRS["Albers",BASEGEOGCRS["NAD83",DATUM["NAD83",ELLIPSOID["GRS 1980",6378137,)"
-         R"(298.26,LENGTHUNIT["metre",1]]]],CONVERSION["a",METHOD["Albers Equal Area"],)"
-         R"(PARAMETER["False easting",0,LENGTHUNIT["foot",0.3048]]],CS[Cartesian,2],)"
-         R"(AXIS["x",east,LENGTHUNIT["metre",1]],AXIS["y",north,LENGTHUNIT["metre",1]]])",
-         nullptr},
-        {R"(COMPD_CS["c",VERT_CS["v"]])", nullptr},
-        {geog, "it names a coordinate system of longitudes and latitudes (GCS_NAD83)"},
-        {QByteArray("PROJCS[\"UTM 5N\",") + geog +
-             R"(,PROJECTION["Transverse_Mercator"],UNIT["Meter",1.0]])",
-         "it names the projection Transverse_Mercator"},
-        {QByteArray("PROJCS[\"Albers feet\",") + geog +
-             R"(,PROJECTION["Albers"],UNIT["Foot_US",0.3048006096012192]])",
-         "its unit is Foot_US (0.3048006096 m)"},
-        {R"(PROJCRS["f",BASEGEOGCRS["g",ANGLEUNIT["degree",0.01745]],CONVERSION["a",)"
-         R"(METHOD["Albers Equal Area"]],CS[Cartesian,2],AXIS["x",east,LENGTHUNIT["ft",0.3048]]])",
-         "its unit is ft (0.3048 m)"},
-    };
-    for (const auto& [text, problem] : cases) {
-        SCOPED_TRACE(text.toStdString());
-        const std::optional<QString> got = FeatureStoreBuilder::prjProblem(text);
-        if (problem == nullptr) {
-            EXPECT_FALSE(got) << got->toStdString();
-        } else {
-            ASSERT_TRUE(got);
-            EXPECT_TRUE(got->startsWith(QString::fromUtf8(problem))) << got->toStdString();
         }
     }
 }
