@@ -21,7 +21,6 @@ constexpr std::int64_t kDescriptor = 32;
 // Visual FoxPro keeps a 263-byte link to its database after the field list.
 constexpr std::int64_t kBacklink = 263;
 
-
 bool knownType(char t) {
     return QByteArrayView("CNFLDMBGPYTIV@O+0WQ").contains(t);
 }
@@ -33,8 +32,10 @@ std::uint8_t byteAt(const shpcheck::Bytes& b, std::int64_t at) {
 // Whether the bytes of a number field hold one number, as OGR would read it whole: blanks (or
 // NULs) around an optional sign, digits with at most one decimal point, and an optional
 // exponent; or nothing but blanks (no value); or nothing but stars (a value too wide for the
-// field, as dBASE writes it). "3-21.96" or "4 1" are not numbers: OGR would read 3 and 4.
-bool numberFits(const char* v, std::int64_t n) {
+// field, as dBASE writes it). "3-21.96" or "4 1" are not numbers: OGR would read 3 and 4. A
+// field without decimals (whole) holds no point and no exponent: OGR reads it as a whole number,
+// "13714.9" as 13714.
+bool numberFits(const char* v, std::int64_t n, bool whole) {
     std::int64_t k = 0;
     auto blank = [&](std::int64_t i) { return v[i] == ' ' || v[i] == '\0'; };
     auto digit = [&](std::int64_t i) { return v[i] >= '0' && v[i] <= '9'; };
@@ -57,7 +58,7 @@ bool numberFits(const char* v, std::int64_t n) {
     for (; k < n && digit(k); ++k) {
         ++digits;
     }
-    if (k < n && v[k] == '.') {
+    if (k < n && v[k] == '.' && !whole) {
         for (++k; k < n && digit(k); ++k) {
             ++digits;
         }
@@ -65,7 +66,7 @@ bool numberFits(const char* v, std::int64_t n) {
     if (digits == 0) {
         return false;
     }
-    if (k < n && (v[k] == 'e' || v[k] == 'E')) {
+    if (k < n && (v[k] == 'e' || v[k] == 'E') && !whole) {
         ++k;
         if (k < n && (v[k] == '-' || v[k] == '+')) {
             ++k;
@@ -84,8 +85,9 @@ bool numberFits(const char* v, std::int64_t n) {
     return k == n;
 }
 
-// Whether these bytes could be a value of a field of this type. Text fields hold anything.
-bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_t n) {
+// Whether the bytes at at could be a value of field f. Text fields hold anything.
+bool valueFits(const shpcheck::DbfField& f, const shpcheck::Bytes& b, std::int64_t at) {
+    const std::int64_t n = f.length;
     auto all = [&](auto pred) {
         for (std::int64_t k = 0; k < n; ++k) {
             if (!pred(static_cast<char>(byteAt(b, at + k)))) {
@@ -94,10 +96,10 @@ bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_
         }
         return true;
     };
-    switch (type) {
+    switch (f.type) {
         case 'N':
         case 'F':
-            return numberFits(reinterpret_cast<const char*>(b.at(at)), n);
+            return numberFits(reinterpret_cast<const char*>(b.at(at)), n, f.whole);
         case 'D':
             return all([](char c) { return c >= '0' && c <= '9'; }) ||
                    all([](char c) { return c == ' ' || c == '\0'; });
@@ -107,6 +109,12 @@ bool valueFits(char type, const shpcheck::Bytes& b, std::int64_t at, std::int64_
         default:
             return true;
     }
+}
+
+// The field's type as the problems name it.
+QString typeText(const shpcheck::DbfField& f) {
+    return f.whole ? QStringLiteral("%1 without decimals").arg(QLatin1Char(f.type))
+                   : QString(QLatin1Char(f.type));
 }
 
 QString quotedValue(const shpcheck::Bytes& b, std::int64_t at, std::int64_t n) {
@@ -162,6 +170,7 @@ void ShapefileChecker::Impl::checkDbf() {
         f.name = QString::fromLatin1(name, nameLength);
         f.type = static_cast<char>(byteAt(dbf_, at + 11));
         f.length = f.type == 'C' ? dbf_.ule16(at + 16) : byteAt(dbf_, at + 16);
+        f.whole = (f.type == 'N' || f.type == 'F') && byteAt(dbf_, at + 17) == 0;
         f.offset = rowUsed;
         rowUsed += f.length;
         const std::int64_t k = static_cast<std::int64_t>(fields.size()) + 1;
@@ -278,7 +287,7 @@ void ShapefileChecker::Impl::readRow(std::int64_t r, const Bytes& row) {
     } else {
         for (const std::size_t k : t.typed) {
             const DbfField& f = t.fields[k];
-            if (!valueFits(f.type, row, f.offset, f.length)) {
+            if (!valueFits(f, row, f.offset)) {
                 t.misfits.push_back(r);
                 break;
             }
@@ -314,12 +323,11 @@ void ShapefileChecker::Impl::checkDbfRows() {
     std::int64_t shifted = t.shifted;
     std::vector<std::int64_t>& deleted = t.deleted;
     auto fits = [&](const DbfField& f, std::int64_t r) {
-        return byteAt(dbf_, rowAt(r)) != ' ' ||
-               valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length);
+        return byteAt(dbf_, rowAt(r)) != ' ' || valueFits(f, dbf_, rowAt(r) + f.offset);
     };
     auto rowFits = [&](std::int64_t r) {
         for (const DbfField& f : t.fields) {
-            if (!valueFits(f.type, dbf_, rowAt(r) + f.offset, f.length)) {
+            if (!valueFits(f, dbf_, rowAt(r) + f.offset)) {
                 return false;
             }
         }
@@ -361,9 +369,8 @@ void ShapefileChecker::Impl::checkDbfRows() {
     // its type has a damaged type byte and is not read; a value that contradicts it otherwise
     // costs its own record's attributes, where OGR would read "1/4.11" as 1 and "-14.mb" as -14.
     // Only the rows found with such a value are looked at again.
-    const std::int64_t readRows = shifted >= 0 || (sizeWrong && !cutOff)
-                                      ? std::max<std::int64_t>(shifted - 1, 0)
-                                      : held;
+    const std::int64_t readRows =
+        shifted >= 0 || (sizeWrong && !cutOff) ? std::max<std::int64_t>(shifted - 1, 0) : held;
     std::vector<std::int64_t> misfits;
     for (const std::int64_t r : t.misfits) {
         if (r < readRows) {
@@ -389,10 +396,10 @@ void ShapefileChecker::Impl::checkDbfRows() {
         }
         result_.unusableFields.append(f.name);
         problem(dbfName_, 0, -1, [&] {
-            return QStringLiteral("field %1 is of type %2, but record %3 holds \"%4\"; the field is "
-                                  "not read")
-                .arg(f.name)
-                .arg(QLatin1Char(f.type))
+            return QStringLiteral(
+                       "field %1 is of type %2, but record %3 holds \"%4\"; the field is "
+                       "not read")
+                .arg(f.name, typeText(f))
                 .arg(first + 1)
                 .arg(quotedValue(dbf_, rowAt(first) + f.offset, f.length));
         });
@@ -403,10 +410,10 @@ void ShapefileChecker::Impl::checkDbfRows() {
             if (!fits(*f, r)) {
                 withoutAttributes(dbfName_, r + 1, r + 1, [&] {
                     return recordText(r + 1) +
-                           QStringLiteral("field %1 is of type %2, but it holds \"%3\"; "
-                                          "the record is kept without attributes")
-                               .arg(f->name)
-                               .arg(QLatin1Char(f->type))
+                           QStringLiteral(
+                               "field %1 is of type %2, but it holds \"%3\"; "
+                               "the record is kept without attributes")
+                               .arg(f->name, typeText(*f))
                                .arg(quotedValue(dbf_, rowAt(r) + f->offset, f->length));
                 });
                 break;

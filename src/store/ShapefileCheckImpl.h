@@ -90,6 +90,8 @@ struct DbfField {
     char type = 0;
     std::int64_t offset = 0;  // in the row, after the deletion flag
     std::int64_t length = 0;
+    // A number field (N, F) without decimals: OGR reads it as a whole number, "13714.9" as 13714.
+    bool whole = false;
 };
 
 // The rows of a .dbf whose header and field list are sound, and what reading them found.

@@ -278,6 +278,13 @@ const DamageCase kDamageCases[] = {
     {"a number with a sign inside it", "sites",
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 55, 11, "  3-21.9600"); }, 0,
      "sites.dbf", "record 21: field LON is of type N, but it holds \"3-21.9600\"", 1},
+    {"a number with a point in a field without decimals", "sites",
+     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 1, 4, "20.5"); }, 0, "sites.dbf",
+     "record 21: field SITE_ID is of type N without decimals, but it holds \"20.5\"", 1},
+    {"a field's decimals made none", "sites", [](LayerBytes& b) { b.dbf[128 + 17] = 0; }, 0,
+     "sites.dbf",
+     "field LON is of type N without decimals, but record 1 holds \"173.2200\"; the field is not "
+     "read"},
     {"a .dbf header length one more", "sites", [](LayerBytes& b) { setLe16(b.dbf, 8, 194); }, 0,
      "sites.dbf", "its header gives a header length of 194 bytes, its 5 fields end at byte 193",
      40},
@@ -293,7 +300,8 @@ const DamageCase kDamageCases[] = {
      "sites.dbf", "no attribute is read", 40},
     {"a text field's type made a number", "sites", [](LayerBytes& b) { b.dbf[32 + 32 + 11] = 'N'; },
      0, "sites.dbf",
-     "field NAME is of type N, but record 1 holds \"Attu Island\"; the field is not read"},
+     "field NAME is of type N without decimals, but record 1 holds \"Attu Island\"; the field is "
+     "not read"},
     // The .cpg.
     {"a .cpg naming an encoding that changes ASCII", "sites",
      [](LayerBytes& b) { b.cpg = "UTF-16"; }, 0, "sites.cpg",
