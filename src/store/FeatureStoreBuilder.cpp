@@ -189,8 +189,10 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
     }
     bool recoded = true;  // OGR gives text recoded from the file's encoding
     auto openData = [&](bool recode) {
-        const QByteArray nativePath =
-            (view ? view->path() : watched ? watched->path() : path).toUtf8();
+        const QByteArray nativePath = (view      ? view->path()
+                                       : watched ? watched->path()
+                                                 : path)
+                                          .toUtf8();
         const char* noRecoding[] = {"ENCODING=", nullptr};
         return GDALDatasetUniquePtr(GDALDataset::Open(nativePath.constData(),
                                                       GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
@@ -372,9 +374,14 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             ++ordinal;
             const std::int64_t fid = f->GetFID();
             if (checker) {
-                // OGR's geometry tells whether the record must be read to be sure of it.
-                const RecordSeen seen = countShape(f->GetGeometryRef());
-                checker->checkRecord(fid, capture.hasFailure() ? nullptr : &seen);
+                // OGR's geometry tells whether the record must be read to be sure of it, unless
+                // the check found it sound in the block OGR read it in.
+                const bool failed = capture.hasFailure();
+                RecordSeen seen;
+                if (!failed && !checker->proven(fid)) {
+                    seen = countShape(f->GetGeometryRef());
+                }
+                checker->checkRecord(fid, failed ? nullptr : &seen);
                 // A record the check found damaged is left out whatever OGR made of it; one
                 // that OGR could not read is left out with OGR's reason.
                 if (ledger.knownBad(fid)) {

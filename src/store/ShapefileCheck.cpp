@@ -126,13 +126,15 @@ void ShapefileChecker::Impl::examine(std::int64_t index) {
 }
 
 void ShapefileChecker::Impl::checkRecord(std::int64_t index, const RecordSeen* seen) {
-    if (index < 0 || index >= checkable_ || (marks_[static_cast<std::size_t>(index)] & kChecked) != 0) {
+    if (index < 0 || index >= checkable_ ||
+        (marks_[static_cast<std::size_t>(index)] & kChecked) != 0) {
         return;
     }
     marks_[static_cast<std::size_t>(index)] |= kChecked;
     const Entry e = entry(index);
-    if (wholeFile_ || (marks_[static_cast<std::size_t>(index)] & kSuspicious) != 0 || seen == nullptr ||
-        !lengthFits(e.length, *seen)) {
+    const std::uint8_t m = marks_[static_cast<std::size_t>(index)];
+    if (wholeFile_ || (m & kSuspicious) != 0 || seen == nullptr ||
+        ((m & kProven) == 0 && !lengthFits(e.length, *seen))) {
         examineRecord(index);
     }
 }
@@ -194,10 +196,18 @@ void ShapefileChecker::Impl::seenShp(std::int64_t at, std::span<const std::byte>
     const std::int64_t number = header.be32(0);
     const std::int64_t length = static_cast<std::int64_t>(header.ube32(4)) * 2;
     // Until the .shp is read the writer is taken to number from 1, as the format says.
-    const bool numberOk = shpLoaded_ ? numbering_ == Numbering::None || number == expectedNumber(i)
-                                     : number == i + 1;
+    const bool numberOk =
+        shpLoaded_ ? numbering_ == Numbering::None || number == expectedNumber(i) : number == i + 1;
     if (!numberOk || !lengthsAgree(entry(i).length, length)) {
         examineRecord(i);
+        return;
+    }
+    // The whole record in the block: its content is checked there as it would be in the .shp,
+    // and what OGR makes of it need not be compared with its length.
+    if (at >= kHeader &&
+        static_cast<std::int64_t>(block.size()) >= shpcheck::kRecordHeader + length &&
+        shpcheck::contentProblem(header, shpcheck::kRecordHeader, length, fileType_).isEmpty()) {
+        marks_[static_cast<std::size_t>(i)] |= kProven;
     }
 }
 
@@ -283,8 +293,7 @@ namespace {
 // more than the reading.
 class FileBytes {
 public:
-    explicit FileBytes(const QString& path, [[maybe_unused]] bool populate = false)
-        : file_(path) {
+    explicit FileBytes(const QString& path, [[maybe_unused]] bool populate = false) : file_(path) {
         if (!file_.open(QIODevice::ReadOnly)) {
             error_ = file_.errorString();
             return;
@@ -425,6 +434,10 @@ void ShapefileChecker::checkRecord(std::int64_t index, const RecordSeen* seen) {
     if (impl_) {
         impl_->checkRecord(index, seen);
     }
+}
+
+bool ShapefileChecker::proven(std::int64_t index) const {
+    return impl_ && impl_->proven(index);
 }
 
 ShapefileCheck& ShapefileChecker::finish(bool thorough) {

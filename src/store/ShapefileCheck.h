@@ -143,9 +143,11 @@ public:
     ShapefileChecker(const ShapefileChecker&) = delete;
     ShapefileChecker& operator=(const ShapefileChecker&) = delete;
 
-    // Record index (0-based, OGR's FID), once; seen is what OGR made of it, null when it gave
-    // no geometry.
+    // Record index (0-based, OGR's FID), once; seen is what OGR made of it, null when OGR could
+    // not read it. Where proven(index), seen is not looked at (and need not be counted).
     void checkRecord(std::int64_t index, const RecordSeen* seen);
+    // Whether record index's header and content were found sound in the block OGR read it in.
+    bool proven(std::int64_t index) const;
     // The records not yet checked that the index marks, or every one when thorough; the
     // verdict.
     ShapefileCheck& finish(bool thorough = false);

@@ -27,6 +27,10 @@ public:
     WatchedShapefile(const WatchedShapefile&) = delete;
     WatchedShapefile& operator=(const WatchedShapefile&) = delete;
 
+    // The .shp and the .dbf are read in blocks of this many bytes, each read of OGR served from
+    // the block that holds it; a read of half a block or more is made on its own.
+    static constexpr std::size_t kReadBlock = 64 * 1024;
+
     // The .shp to open.
     const QString& path() const { return path_; }
     // No block is shown after this.

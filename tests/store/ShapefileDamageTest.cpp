@@ -324,7 +324,8 @@ const DamageCase kDamageCases[] = {
      "sites.dbf", "no attribute is read", 40},
     {"a text field's type made a number", "sites", [](LayerBytes& b) { b.dbf[32 + 32 + 11] = 'N'; },
      0, "sites.dbf",
-     "field NAME is of type N, but record 1 holds \"Attu Island\"; the field is not read"},
+     "field NAME is of type N, but record 1 holds \"Attu Island\"; the field is "
+     "not read"},
     // The .cpg.
     {"a .cpg naming an encoding that changes ASCII", "sites",
      [](LayerBytes& b) { b.cpg = "UTF-16"; }, 0, "sites.cpg",

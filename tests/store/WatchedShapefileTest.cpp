@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
 #include <vector>
 
 #include "store/WatchedShapefile.h"
@@ -48,13 +51,13 @@ TEST(WatchedShapefile, ShowsEachRecordAndRowOgrReadsUntilStopped) {
     const std::int64_t rowLength = qFromLittleEndian<quint16>(dbf.constData() + 10);
 
     std::vector<Block> blocks;
-    WatchedShapefile watched(base + QStringLiteral(".shp"),
-                             [&](WatchedShapefile::File file, std::int64_t at,
-                                 std::span<const std::byte> b) {
-                                 blocks.push_back({file, at,
-                                                   QByteArray(reinterpret_cast<const char*>(b.data()),
-                                                              static_cast<qsizetype>(b.size()))});
-                             });
+    WatchedShapefile watched(
+        base + QStringLiteral(".shp"),
+        [&](WatchedShapefile::File file, std::int64_t at, std::span<const std::byte> b) {
+            blocks.push_back({file, at,
+                              QByteArray(reinterpret_cast<const char*>(b.data()),
+                                         static_cast<qsizetype>(b.size()))});
+        });
     ASSERT_EQ(featuresRead(watched.path()), featuresRead(base + QStringLiteral(".shp")));
     ASSERT_EQ(featuresRead(watched.path()), rows);
 
@@ -79,6 +82,86 @@ TEST(WatchedShapefile, ShowsEachRecordAndRowOgrReadsUntilStopped) {
     blocks.clear();
     EXPECT_EQ(featuresRead(watched.path()), rows);
     EXPECT_TRUE(blocks.empty());
+}
+
+// A .shp is read by the watched file system from blocks of its own: each read through it gives
+// what GDAL's handler gives of the file itself (the elements read, their bytes, the place after
+// it, the end), however it lies against the blocks, and shows the watcher what it read.
+TEST(WatchedShapefile, ReadsAsTheFileItself) {
+    constexpr std::int64_t kBlock = WatchedShapefile::kReadBlock;
+    constexpr std::int64_t kSize = 3 * kBlock + 123;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString real = dir.filePath(QStringLiteral("blocks.shp"));
+    {
+        QByteArray bytes(kSize, Qt::Uninitialized);
+        std::mt19937 random(7);
+        for (char& c : bytes) {
+            c = static_cast<char>(random());
+        }
+        QFile f(real);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), kSize);
+    }
+    std::int64_t shownAt = -1;
+    QByteArray shown;
+    WatchedShapefile watched(
+        real, [&](WatchedShapefile::File, std::int64_t at, std::span<const std::byte> b) {
+            shownAt = at;
+            shown = QByteArray(reinterpret_cast<const char*>(b.data()),
+                               static_cast<qsizetype>(b.size()));
+        });
+    struct Step {
+        int whence;  // SEEK_SET, SEEK_CUR or SEEK_END; -1: read on from where the last ended
+        std::int64_t offset;
+        std::size_t size, count;
+    };
+    const Step steps[] = {
+        {SEEK_SET, 0, 1, 100},             // fills the first block
+        {-1, 0, 1, kBlock - 100},          // ends exactly at its end
+        {-1, 0, 1, 1},                     // one past it
+        {SEEK_SET, kBlock - 10, 1, 20},    // across the end of a block
+        {SEEK_SET, 5, 1, kBlock / 2 - 1},  // the largest read from a block
+        {-1, 0, 1, kBlock / 2},            // the smallest read on its own
+        {SEEK_CUR, 7, 4, 8},               // elements of several bytes
+        {SEEK_SET, kSize - 10, 1, 10},     // up to the end of the file
+        {-1, 0, 1, 1},                     // past it
+        {SEEK_SET, kSize - 10, 1, 11},     // one byte past the end
+        {SEEK_SET, kSize - 50, 100, 1},    // an element cut off at the end
+        {SEEK_END, -30, 1, 30},
+        {SEEK_SET, kSize + 10, 1, 1},     // from past the end
+        {SEEK_SET, kBlock + 3, 1000, 3},  // elements of a thousand bytes
+        {SEEK_SET, 2 * kBlock, 1, 10},    // a read elsewhere: a page
+        {-1, 0, 1, 4096},                 // on past that page
+    };
+    VSILFILE* direct = VSIFOpenL(real.toUtf8().constData(), "rb");
+    VSILFILE* through = VSIFOpenL(watched.path().toUtf8().constData(), "rb");
+    ASSERT_NE(direct, nullptr);
+    ASSERT_NE(through, nullptr);
+    for (std::size_t k = 0; k < std::size(steps); ++k) {
+        SCOPED_TRACE(k);
+        const Step& s = steps[k];
+        if (s.whence >= 0) {
+            const auto offset = static_cast<vsi_l_offset>(s.offset);
+            ASSERT_EQ(VSIFSeekL(through, offset, s.whence), VSIFSeekL(direct, offset, s.whence));
+        }
+        const std::int64_t before = static_cast<std::int64_t>(VSIFTellL(through));
+        QByteArray a(static_cast<qsizetype>(s.size * s.count), '\0');
+        QByteArray b(a.size(), '\0');
+        const std::size_t n = VSIFReadL(b.data(), s.size, s.count, through);
+        ASSERT_EQ(n, VSIFReadL(a.data(), s.size, s.count, direct));
+        EXPECT_EQ(b.left(static_cast<qsizetype>(n * s.size)),
+                  a.left(static_cast<qsizetype>(n * s.size)));
+        EXPECT_EQ(VSIFTellL(through), VSIFTellL(direct));
+        EXPECT_EQ(VSIFEofL(through) != 0, VSIFEofL(direct) != 0);
+        if (n > 0) {
+            EXPECT_EQ(shownAt, before);
+            EXPECT_EQ(shown, b.left(static_cast<qsizetype>(n * s.size)));
+        }
+        shownAt = -1;
+    }
+    VSIFCloseL(through);
+    VSIFCloseL(direct);
 }
 
 }  // namespace
