@@ -141,6 +141,10 @@ public:
     // Record index (0-based), once: read and checked against its entry where the index looks
     // wrong there, or OGR's geometry (seen; null when OGR gave none) disagrees with its length.
     void checkRecord(std::int64_t index, const RecordSeen* seen);
+    bool proven(std::int64_t index) const {
+        return index >= 0 && index < checkable_ &&
+               (marks_[static_cast<std::size_t>(index)] & kProven) != 0;
+    }
     // Every record left: those the index marks (or all, when the .shp disagrees with the index
     // as a whole, or thorough is set).
     void finish(bool thorough);
@@ -244,15 +248,16 @@ private:
     bool shxHeaderOk_ = false;
     QString shxTypeWrong_;  // why the .shx header's shape type is taken as wrong
     bool dbfMissing_ = false;
-    bool restored_ = false;  // the index is the walk of the .shp
-    bool thorough_ = false;  // every record and row is read (the whole check)
-    std::int64_t checkable_ = 0;            // records checked one by one: those OGR reads
+    bool restored_ = false;       // the index is the walk of the .shp
+    bool thorough_ = false;       // every record and row is read (the whole check)
+    std::int64_t checkable_ = 0;  // records checked one by one: those OGR reads
     // Per checkable record: OGR gave it (or it was checked without), it was read and checked,
-    // the index looks wrong there.
-    static constexpr std::uint8_t kChecked = 1, kExamined = 2, kSuspicious = 4;
+    // the index looks wrong there, its header and content were found sound in the block OGR
+    // read it in (what OGR made of it need not be compared with its length).
+    static constexpr std::uint8_t kChecked = 1, kExamined = 2, kSuspicious = 4, kProven = 8;
     std::vector<std::uint8_t> marks_;
-    bool wholeFile_ = false;                // the .shp disagrees with the index as a whole
-    std::int64_t seenCursor_ = 0;           // the record OGR is expected to read next
+    bool wholeFile_ = false;       // the .shp disagrees with the index as a whole
+    std::int64_t seenCursor_ = 0;  // the record OGR is expected to read next
     DbfRows rows_;
     bool rowsPending_ = false;  // the .dbf's rows are read as OGR reads them, the rest at finish
 };
