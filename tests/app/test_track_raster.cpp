@@ -352,3 +352,44 @@ TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
 }
 
 }  // namespace
+
+namespace {
+
+// Points of vessels of one position each (no lines) strewn over a frame and across the middle,
+// where the frame's bands meet: the frame drawn with the hidden points left out is the frame with
+// every point stamped (a picture moved by a whole pixel, which leaves none out).
+TEST(TrackPictureTest, PointsLeftOutLeaveThePictureAsItWas) {
+    constexpr int kW = 160;
+    constexpr int kH = 120;
+    auto set = std::make_shared<PositionSet>();
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> x(-8, kW + 8), y(-8, kH + 8);
+    for (int v = 0; v < 1500; ++v) {
+        set->vessels.append(QString::number(v));
+        PositionSet::Row row;
+        row.placed = true;
+        row.vesselIndex = v;
+        row.inDocumentArea = v % 5 == 0;
+        row.xy = MapPoint{x(random), kH - y(random)};
+        set->tracks.push_back({static_cast<int>(set->rows.size())});
+        set->rows.push_back(row);
+    }
+    const Viewport viewport(QSizeF(kW, kH), {0, kW, 0, kH});
+    const TrackPicture picture({{set, 0, nullptr}});
+    QImage left(kW, kH, QImage::Format_ARGB32_Premultiplied);
+    left.fill(Qt::transparent);
+    QImage moved(kW + 1, kH, QImage::Format_ARGB32_Premultiplied);
+    moved.fill(Qt::transparent);
+    {
+        QPainter painter(&left);
+        ASSERT_TRUE(picture.draw(painter, viewport, nullptr));
+    }
+    {
+        QPainter painter(&moved);
+        painter.translate(1, 0);
+        ASSERT_TRUE(picture.draw(painter, viewport, nullptr));
+    }
+    EXPECT_EQ(left, moved.copy(1, 0, kW, kH));
+}
+
+}  // namespace
