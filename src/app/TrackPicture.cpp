@@ -189,64 +189,35 @@ void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t
 }
 
 // Where a point's sprite is stamped: on whole device pixels.
-QPoint spriteCorner(QPointF at, QSize sprite) {
+QPoint spriteCorner(QPointF at, const QImage& sprite) {
     return {static_cast<int>(std::round(at.x() - sprite.width() / 2.0)),
             static_cast<int>(std::round(at.y() - sprite.height() / 2.0))};
 }
 
 // Of many points stamped on a raster frame, only those that show: asked from the last vessel's
 // last point down, a point whose every pixel lies under the opaque middles of points above it
-// is left out (with a million positions in view, most are). Bands of the frame are asked on
-// threads of their own: a point hidden in every band it reaches is hidden, and one that shows
-// in some band covers nothing new in a band where it does not show, so the bands need not wait
-// for one another.
+// is left out (with a million positions in view, most are).
 void leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scale) {
-    struct Group {
-        QPolygonF* points;
-        SpriteCover::Shape shape;
-        QSize sprite;
-    };
-    std::vector<Group> groups;  // topmost first
+    SpriteCover cover(frame.width(), frame.height());
     for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
         // Rings are stamped after the plain points, so lie above them.
         for (const auto& [points, ringed] :
              {std::pair{&v->ringed, true}, std::pair{&v->plain, false}}) {
-            if (!points->isEmpty()) {
-                const QImage sprite = pointSprite(v->colour, ringed, scale);
-                groups.push_back({points, SpriteCover::Shape::of(sprite), sprite.size()});
+            if (points->isEmpty()) {
+                continue;
             }
-        }
-    }
-    constexpr int kBands = 2;
-    // shows[b][g][i]: whether point i of group g shows in band b.
-    std::vector<std::vector<std::vector<std::uint8_t>>> shows(kBands);
-    track::inParallel(kBands, [&](std::size_t b) {
-        const int top = frame.height() * static_cast<int>(b) / kBands;
-        const int bottom = frame.height() * static_cast<int>(b + 1) / kBands;
-        SpriteCover cover(frame.width(), bottom - top);
-        shows[b].resize(groups.size());
-        for (std::size_t g = 0; g < groups.size(); ++g) {
-            const Group& group = groups[g];
-            const QPolygonF& points = *group.points;
-            std::vector<std::uint8_t>& shown = shows[b][g];
-            shown.assign(static_cast<std::size_t>(points.size()), 0);
-            for (qsizetype i = points.size(); i-- > 0;) {
-                const QPoint at = spriteCorner(points[i], group.sprite);
-                shown[static_cast<std::size_t>(i)] = cover.show(group.shape, at.x(), at.y() - top);
+            const QImage sprite = pointSprite(v->colour, ringed, scale);
+            const SpriteCover::Shape shape = SpriteCover::Shape::of(sprite);
+            QPolygonF shown;
+            for (qsizetype i = points->size(); i-- > 0;) {
+                const QPoint at = spriteCorner((*points)[i], sprite);
+                if (cover.show(shape, at.x(), at.y())) {
+                    shown.append((*points)[i]);
+                }
             }
+            std::reverse(shown.begin(), shown.end());
+            *points = std::move(shown);
         }
-    });
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        QPolygonF& points = *groups[g].points;
-        QPolygonF kept;
-        for (qsizetype i = 0; i < points.size(); ++i) {
-            const auto at = static_cast<std::size_t>(i);
-            if (std::any_of(shows.begin(), shows.end(),
-                            [&](const auto& band) { return band[g][at] != 0; })) {
-                kept.append(points[i]);
-            }
-        }
-        points = std::move(kept);
     }
 }
 
@@ -269,7 +240,7 @@ bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, boo
                     track::cancelled(cancel)) {
                     return false;
                 }
-                painter.drawImage(spriteCorner((*points)[i], sprite.size()), sprite);
+                painter.drawImage(spriteCorner((*points)[i], sprite), sprite);
             }
         }
         return true;
