@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -47,40 +48,82 @@ namespace track {
 
 bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
                VesselLines& out, const std::atomic<bool>* cancel) {
+    if (track.empty()) {
+        return true;
+    }
+    // The track is mapped and placed against the box a chunk at a time in tight loops over
+    // arrays, so that the segments wholly beyond an edge (most of them, zoomed in) cost a test
+    // of two bytes; only the rest are clipped.
+    constexpr std::size_t kChunk = 1024;
     const PixelMapping toPixel(viewport);
-    QPointF previous = toPixel(track.front());
-    int previousCode = outcode(previous, box);
-    std::optional<QPointF> start;  // where a run of short pieces began
-    for (std::size_t i = 1; i < track.size(); ++i) {
-        if (i % kCancelEvery == 0 && cancelled(cancel)) {
+    const double left = box.left();
+    const double right = box.right();
+    const double top = box.top();
+    const double bottom = box.bottom();
+    double xs[kChunk + 1];
+    double ys[kChunk + 1];
+    std::uint8_t codes[kChunk + 1];
+    const QPointF first = toPixel(track.front());
+    xs[kChunk] = first.x();
+    ys[kChunk] = first.y();
+    codes[kChunk] = static_cast<std::uint8_t>(outcode(first, box));
+    // At most a line a segment: reserved at once rather than grown and copied (address space
+    // only, where most of the track lies beyond the box).
+    out.lines.reserve(out.lines.size() + track.size() - 1);
+    QPointF start;  // where a run of short pieces began
+    bool joining = false;
+    for (std::size_t from = 1; from < track.size(); from += kChunk) {
+        if (from > 1 && cancelled(cancel)) {
             return false;
         }
-        const QPointF next = toPixel(track[i]);
-        const int nextCode = outcode(next, box);
-        // Wholly inside as it is; wholly beyond one edge, or passing by the box, left out; the
-        // rest clipped.
-        std::optional<std::pair<QPointF, QPointF>> part;
-        if ((previousCode | nextCode) == 0) {
-            part.emplace(previous, next);
-        } else if ((previousCode & nextCode) == 0 &&
-                   (previousCode == 0 || nextCode == 0 || crosses(previous, next, box))) {
-            part = clipSegment(previous, next, box);
+        const std::size_t n = std::min(kChunk, track.size() - from);
+        // Slot 0 holds the last point of the chunk before.
+        xs[0] = xs[kChunk];
+        ys[0] = ys[kChunk];
+        codes[0] = codes[kChunk];
+        const MapPoint* points = track.data() + from;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double x = (points[i].x - toPixel.left) * toPixel.scale;
+            const double y = (toPixel.top - points[i].y) * toPixel.scale;
+            xs[i + 1] = x;
+            ys[i + 1] = y;
+            codes[i + 1] = static_cast<std::uint8_t>((x >= left ? 0 : 1) | (x <= right ? 0 : 2) |
+                                                     (y >= top ? 0 : 4) | (y <= bottom ? 0 : 8));
         }
-        previous = next;
-        previousCode = nextCode;
-        if (!part) {
-            start.reset();
-            continue;
+        for (std::size_t i = 1; i <= n; ++i) {
+            const int previousCode = codes[i - 1];
+            const int nextCode = codes[i];
+            if ((previousCode & nextCode) != 0) {
+                joining = false;  // wholly beyond one edge
+                continue;
+            }
+            const QPointF previous(xs[i - 1], ys[i - 1]);
+            const QPointF next(xs[i], ys[i]);
+            // Wholly inside as it is; passing by the box, left out; the rest clipped.
+            std::pair<QPointF, QPointF> part{previous, next};
+            if ((previousCode | nextCode) != 0) {
+                std::optional<std::pair<QPointF, QPointF>> clipped;
+                if (previousCode == 0 || nextCode == 0 || crosses(previous, next, box)) {
+                    clipped = clipSegment(previous, next, box);
+                }
+                if (!clipped) {
+                    joining = false;
+                    continue;
+                }
+                part = *clipped;
+            }
+            const QPointF begin =
+                joining && lengthOf(start, part.first) < 0.5 ? start : part.first;
+            const double length = lengthOf(begin, part.second);
+            if (length < 0.5 && from + i < track.size()) {
+                start = begin;  // drawn with the pieces that follow
+                joining = true;
+                continue;
+            }
+            joining = false;
+            out.lines.emplace_back(begin, part.second);
+            out.length += length;
         }
-        const QPointF from = start && lengthOf(*start, part->first) < 0.5 ? *start : part->first;
-        const double length = lengthOf(from, part->second);
-        if (length < 0.5 && i + 1 < track.size()) {
-            start = from;  // drawn with the pieces that follow
-            continue;
-        }
-        start.reset();
-        out.lines.emplace_back(from, part->second);
-        out.length += length;
     }
     return true;
 }

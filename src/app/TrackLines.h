@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "app/TrackRaster.h"
 #include "common/MapTypes.h"
 #include "render/Viewport.h"
 
@@ -63,7 +64,8 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)>& work)
 // Lines one pixel wide drawn by LineRaster, the last vessel's on top, into bands of the frame
 // each on a thread of its own; beneath the vessels on top, lines cost only where they can
 // still show. The painter's transform must be the identity. False when cancelled.
+// Every line must lie within reach (device pixels): pixels beyond it are not looked at.
 bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
-               const std::atomic<bool>* cancel);
+               const LineRaster::Reach& reach, const std::atomic<bool>* cancel);
 
 }  // namespace pelagon::track

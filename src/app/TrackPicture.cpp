@@ -88,7 +88,7 @@ bool strokeCoarse(QPainter& painter, const track::VesselLines& vessel,
 // kFineSeconds at full quality, they are drawn one pixel wide without antialiasing: by
 // LineRaster on raster surfaces, by Qt elsewhere (printers, vector files).
 bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels, double scale,
-               bool raster, const std::atomic<bool>* cancel) {
+               bool raster, const LineRaster::Reach& reach, const std::atomic<bool>* cancel) {
     constexpr double kFineSeconds = 0.04;
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
@@ -108,7 +108,7 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
         return true;
     }
     if (painter.transform().isIdentity() && vessels.size() < 0xffff) {
-        return track::rasterise(painter, vessels, cancel);
+        return track::rasterise(painter, vessels, reach, cancel);
     }
     for (const track::VesselLines& v : vessels) {
         if (!strokeCoarse(painter, v, cancel)) {
@@ -116,6 +116,29 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
         }
     }
     return true;
+}
+
+// Where the positions of every set lie in the device pixels of the viewport: the extremes of x,
+// y, x + y and x - y in map units mapped (x to the right, y downwards).
+LineRaster::Reach reachOf(const std::vector<TrackPicture::Shown>& sets, const Viewport& viewport,
+                          double ratio) {
+    double lo[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double hi[4] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (const TrackPicture::Shown& shown : sets) {
+        for (int k = 0; k < 4; ++k) {
+            lo[k] = std::min(lo[k], shown.tracks->lo[k]);
+            hi[k] = std::max(hi[k], shown.tracks->hi[k]);
+        }
+    }
+    const track::PixelMapping toPixel(viewport);
+    const double k = toPixel.scale * ratio;
+    const double left = toPixel.left;
+    const double top = toPixel.top;
+    // px = (x - left) k, py = (top - y) k: px + py follows x - y, px - py follows x + y.
+    return {{(lo[0] - left) * k, (top - hi[1]) * k, (lo[3] + top - left) * k,
+             (lo[2] - left - top) * k},
+            {(hi[0] - left) * k, (top - lo[1]) * k, (hi[3] + top - left) * k,
+             (hi[2] - left - top) * k}};
 }
 
 // A point as it is drawn, made once per colour and stamped where each position lies: much
@@ -153,6 +176,7 @@ void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t
                    const Viewport& viewport, const QRectF& visible, VesselPoints& out,
                    const std::atomic<bool>* cancel) {
     const track::PixelMapping toPixel(viewport);
+    out.plain.reserve(static_cast<qsizetype>(track.size()));
     for (std::size_t i = 0; i < track.size(); ++i) {
         if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
             return;
@@ -285,12 +309,22 @@ void drawLatest(QPainter& painter, QPointF at, const QColor& colour, double scal
 std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const PositionSet& set) {
     auto prepared = std::make_shared<Prepared>();
     prepared->vessels.resize(set.tracks.size());
+    std::fill(std::begin(prepared->lo), std::end(prepared->lo), HUGE_VAL);
+    std::fill(std::begin(prepared->hi), std::end(prepared->hi), -HUGE_VAL);
     for (std::size_t v = 0; v < set.tracks.size(); ++v) {
         Vessel& vessel = prepared->vessels[v];
         bool timed = true;
         for (const int r : set.tracks[v]) {
             const PositionSet::Row& row = set.rows[static_cast<std::size_t>(r)];
             vessel.xy.push_back(row.xy);
+            const double along[4] = {row.xy.x, row.xy.y, row.xy.x + row.xy.y,
+                                     row.xy.x - row.xy.y};
+            for (int k = 0; k < 4; ++k) {
+                if (std::isfinite(along[k])) {
+                    prepared->lo[k] = std::min(prepared->lo[k], along[k]);
+                    prepared->hi[k] = std::max(prepared->hi[k], along[k]);
+                }
+            }
             vessel.ringed.push_back(row.inDocumentArea ? 1 : 0);
             timed = timed && row.timeMs.has_value();
             if (timed) {
@@ -450,7 +484,12 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     }
     std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
     bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
-                    strokeAll(painter, vessels, scale, raster, cancel);
+                    strokeAll(painter, vessels, scale, raster,
+                              reachOf(sets_, viewport,
+                                      painter.device() != nullptr
+                                          ? painter.device()->devicePixelRatioF()
+                                          : 1.0),
+                              cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
     std::vector<VesselPoints> points;
     std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,10 @@ public:
             std::vector<std::uint8_t> ringed;
         };
         std::vector<Vessel> vessels;
+        // The least and greatest x, y, x + y and x - y of every position (map units); of()
+        // finds them, and unbounded they leave every pixel open to the lines.
+        double lo[4] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        double hi[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
         static std::shared_ptr<const Prepared> of(const PositionSet& set);
     };
     struct Shown {

@@ -70,6 +70,70 @@ LineRaster::LineRaster(int width, int top, int bottom)
     sumOpenTiles();
 }
 
+bool LineRaster::Reach::meets(double x0, double y0, double x1, double y1) const {
+    // The box's ranges along each of the four coordinates.
+    const double boxLo[4] = {x0, y0, x0 + y0, x0 - y1};
+    const double boxHi[4] = {x1, y1, x1 + y1, x1 - y0};
+    for (int k = 0; k < 4; ++k) {
+        if (!(boxHi[k] >= lo[k] && boxLo[k] <= hi[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LineRaster::Reach::holds(double x0, double y0, double x1, double y1) const {
+    const double boxLo[4] = {x0, y0, x0 + y0, x0 - y1};
+    const double boxHi[4] = {x1, y1, x1 + y1, x1 - y0};
+    for (int k = 0; k < 4; ++k) {
+        if (!(boxLo[k] >= lo[k] && boxHi[k] <= hi[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void LineRaster::closeOutside(const Reach& reach) {
+    // A pixel drawn lies within a pixel of its line's path; a margin of two leaves room for
+    // rounding.
+    constexpr double kMargin = 2;
+    for (int ty = 0; ty < tileRows_; ++ty) {
+        const int y0 = top_ + ty * kTile;
+        const int y1 = std::min(top_ + height_, y0 + kTile);
+        for (int tx = 0; tx < tileColumns_; ++tx) {
+            const int x0 = tx * kTile;
+            const int x1 = std::min(width_, x0 + kTile);
+            std::uint16_t& tile = tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx];
+            if (tile == 0 || reach.holds(x0 - kMargin, y0 - kMargin, x1 + kMargin, y1 + kMargin)) {
+                continue;
+            }
+            const bool meets =
+                reach.meets(x0 - kMargin, y0 - kMargin, x1 + kMargin, y1 + kMargin);
+            for (int y = y0; y < y1 && tile != 0; ++y) {
+                std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
+                for (int x = x0; x < x1; ++x) {
+                    if (row[x] != 0 ||
+                        (meets && reach.meets(x - kMargin, y - kMargin, x + 1 + kMargin,
+                                              y + 1 + kMargin))) {
+                        continue;
+                    }
+                    row[x] = kOutside;
+                    --tile;
+                }
+            }
+            if (tile == 0) {
+                std::uint16_t& block = blockOpen_[static_cast<std::size_t>((y0 - top_) / kBlock) *
+                                                      blockColumns_ +
+                                                  x0 / kBlock];
+                if (--block == 0) {
+                    --openBlocks_;
+                }
+            }
+        }
+    }
+    sumOpenTiles();
+}
+
 void LineRaster::sumOpenTiles() {
     const int stride = tileColumns_ + 1;
     openSum_.assign(static_cast<std::size_t>(stride) * (tileRows_ + 1), 0);
@@ -295,7 +359,7 @@ bool SpriteCover::show(const Shape& shape, int x, int y) {
 namespace pelagon::track {
 
 bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
-               const std::atomic<bool>* cancel) {
+               const LineRaster::Reach& reach, const std::atomic<bool>* cancel) {
     const QPaintDevice* device = painter.device();
     const double ratio = device->devicePixelRatioF();
     const int width = device->width();
@@ -316,6 +380,7 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     }
     inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
         LineRaster raster(width, tops[b], tops[b + 1]);
+        raster.closeOutside(reach);
         std::size_t drawn = 0;
         for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
             const auto owner = static_cast<std::uint16_t>(v + 1);

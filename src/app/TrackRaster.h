@@ -24,8 +24,26 @@ public:
     static constexpr int kTile = 16;    // device pixels
     static constexpr int kBlock = 128;  // device pixels: 8 x 8 tiles
 
+    // Where lines can lie, in device pixels: the points p with lo[k] <= p's k-th coordinate <=
+    // hi[k], the coordinates being x, y, x + y and x - y (an octagon about every line's ends).
+    struct Reach {
+        double lo[4];
+        double hi[4];
+        // Whether any point of the box [x0, x1] x [y0, y1] may lie in it (false only if none
+        // does).
+        bool meets(double x0, double y0, double x1, double y1) const;
+        // Whether every point of the box lies in it.
+        bool holds(double x0, double y0, double x1, double y1) const;
+    };
+    static constexpr std::uint16_t kOutside = 0xffff;  // owner of a pixel no line can reach
+
     // The rows [top, bottom) of a frame width pixels wide.
     LineRaster(int width, int top, int bottom);
+
+    // Takes the pixels no line drawn later can reach, those more than two pixels away from
+    // reach, as drawn (owner kOutside, no colour): the band is full once every other pixel is,
+    // and lines cross them a tile or block at a time.
+    void closeOutside(const Reach& reach);
 
     // The line from a to b (device pixels; pixel (x, y) spans x..x+1, y..y+1), owner >= 1.
     void draw(QPointF a, QPointF b, std::uint16_t owner);

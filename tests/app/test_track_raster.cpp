@@ -161,6 +161,99 @@ TEST(LineRaster, IsFullOnceEveryPixelIsDrawn) {
     }
 }
 
+struct MeetsCase {
+    const char* name;
+    QRectF box;
+    bool meets;
+    bool holds;
+};
+
+// The octagon 10 <= x, y <= 20, 15 <= x + y <= 35, -8 <= x - y <= 8 against boxes touching it at
+// a point, a hair past, or across an edge.
+TEST(LineRaster, ReachMeetsAndHoldsBoxesToTheEdge) {
+    const LineRaster::Reach reach{{10, 10, 15, -8}, {20, 20, 35, 8}};
+    const MeetsCase cases[] = {
+        {"inside", QRectF(14, 14, 2, 2), true, true},
+        {"touching the x + y edge", QRectF(17.5, 17.5, 1, 1), true, false},
+        {"a hair past the x + y edge", QRectF(17.501, 17.501, 1, 1), false, false},
+        {"touching the x - y edge", QRectF(19, 2, 1, 9), true, false},
+        {"a hair past the x - y edge", QRectF(19, 2, 1, 8.999), false, false},
+        {"beyond x within the others' ranges", QRectF(20.001, 14, 3, 2), false, false},
+        {"across the corner cut by x + y", QRectF(16, 16, 6, 6), true, false},
+    };
+    for (const MeetsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRectF& b = c.box;
+        EXPECT_EQ(reach.meets(b.left(), b.top(), b.right(), b.bottom()), c.meets);
+        EXPECT_EQ(reach.holds(b.left(), b.top(), b.right(), b.bottom()), c.holds);
+    }
+}
+
+// Random lines within a diamond of the frame: closing what lies beyond their reach leaves every
+// pixel a line draws as it was, takes only pixels no line draws, and takes most of the corners.
+TEST(LineRaster, ClosesOnlyWhatNoLineReaches) {
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> u(-1, 1);
+    std::vector<QLineF> lines;
+    LineRaster::Reach reach{{HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL},
+                            {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+    const auto point = [&] {
+        const double a = u(random);
+        const double b = u(random) * (1 - std::abs(a));
+        const QPointF p(200 + 190 * a, 150 + 140 * b);
+        const double along[4] = {p.x(), p.y(), p.x() + p.y(), p.x() - p.y()};
+        for (int k = 0; k < 4; ++k) {
+            reach.lo[k] = std::min(reach.lo[k], along[k]);
+            reach.hi[k] = std::max(reach.hi[k], along[k]);
+        }
+        return p;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        lines.emplace_back(point(), point());
+    }
+    for (const BandCase& band : {BandCase{0, kHeight}, BandCase{100, 260}}) {
+        SCOPED_TRACE(band.top);
+        LineRaster open(kWidth, band.top, band.bottom);
+        LineRaster closed(kWidth, band.top, band.bottom);
+        closed.closeOutside(reach);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto owner = static_cast<std::uint16_t>(1 + i / 500);
+            open.draw(lines[i].p1(), lines[i].p2(), owner);
+            closed.draw(lines[i].p1(), lines[i].p2(), owner);
+        }
+        int taken = 0;
+        int undrawn = 0;
+        for (int py = band.top; py < band.bottom; ++py) {
+            for (int px = 0; px < kWidth; ++px) {
+                undrawn += open.at(px, py) == 0 ? 1 : 0;
+                if (closed.at(px, py) == LineRaster::kOutside) {
+                    ASSERT_EQ(open.at(px, py), 0) << px << "," << py;
+                    ++taken;
+                } else {
+                    ASSERT_EQ(closed.at(px, py), open.at(px, py)) << px << "," << py;
+                }
+            }
+        }
+        // Most of what no line draws: the corners beyond the diamond.
+        EXPECT_GT(taken, undrawn * 2 / 3) << taken << " of " << undrawn;
+    }
+}
+
+// Pixels within two pixels of the reach stay open: rows 0-6 of a reach of y <= 4 must all be
+// drawn before the band is full, not one row fewer.
+TEST(LineRaster, IsFullOnceEveryReachablePixelIsDrawn) {
+    constexpr int kSide = 20;
+    const LineRaster::Reach reach{{0, 0, -HUGE_VAL, -HUGE_VAL}, {kSide, 4, HUGE_VAL, HUGE_VAL}};
+    for (const int rows : {6, 7}) {
+        LineRaster raster(kSide, 0, kSide);
+        raster.closeOutside(reach);
+        for (int r = 0; r < rows; ++r) {
+            raster.draw(QPointF(0, 0.5 + r), QPointF(kSide, 0.5 + r), 1);
+        }
+        EXPECT_EQ(raster.full(), rows == 7) << rows;
+    }
+}
+
 // Tracks of many segments drawn by the raster: the last vessel on top, in its colour, in every
 // band of the frame.
 TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
