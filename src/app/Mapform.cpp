@@ -13,8 +13,8 @@
 #include <QTimer>
 
 #include "app/PositionsController.h"
-#include "app/TimeBar.h"
 #include "app/TheMDIform.h"
+#include "app/TimeBar.h"
 #include "common/MessageSink.h"
 #include "common/Twips.h"
 #include "help/HelpBrowser.h"
@@ -49,7 +49,6 @@ constexpr FramedControl kSiteList{3480, 60, 2520, 375};
 constexpr FramedControl kRegionLabel{6060, 105, 1620, 255};
 constexpr FramedControl kRegionList{7710, 60, 2520, 375};
 constexpr FramedControl kStatusLabel{10320, 105, 3120, 315};
-constexpr double kPositionFieldWidth = 4200;  // twips
 
 }  // namespace
 
@@ -186,6 +185,18 @@ void Mapform::ArrangeMapWindow() {
     // Resized before it is moved; the button frame then stands directly under the map as placed.
     theMap->resize(twipsToPixels(a.mapWidth, dpiX), twipsToPixels(a.mapHeight, dpiY));
     theMap->move(twipsToPixels(a.mapLeft, dpiX), twipsToPixels(a.mapTop, dpiY));
+    // The position field stands in the button row, right of the frame; in a window too narrow
+    // for that (a small screen, a wide legend), the arrangement gives the status line and the
+    // field a strip of their own under the map: the status line on the left, the field on the
+    // right, so that neither is cut away.
+    const int gap = twipsToPixels(mapwindow::kControlGap, dpiX);
+    const int statusWidth = twipsToPixels(kStatusLabel.width, dpiX);
+    const int fieldWidth = twipsToPixels(mapwindow::kPositionFieldWidth, dpiX);
+    const int rowHeight = twipsToPixels(375, dpiY);
+    const int right = width() - gap;
+    const int frameLeft = theToolbar->width();
+    const bool strip = a.statusStrip && txtPosition != nullptr;
+    const int stripHeight = strip ? twipsToPixels(a.statusStripHeight, dpiY) : 0;
     // The time bar, while positions with times are open, takes the map's lowest strip.
     int barHeight = 0;
     if (QWidget* bar = positions_ != nullptr ? positions_->timeBar() : nullptr;
@@ -194,26 +205,35 @@ void Mapform::ArrangeMapWindow() {
         theMap->resize(theMap->width(), theMap->height() - barHeight);
         bar->setGeometry(theMap->x(), theMap->y() + theMap->height(), theMap->width(), barHeight);
     }
-    ButtonFrame->move(theToolbar->width(), theMap->y() + theMap->height() + barHeight);
-    // The position field stands in the button row, right of the frame; in a window too narrow
-    // for that it moves left over the status line's place (never over the region list), as far
-    // as there is room. The status line takes the width left beside the field.
-    const int gap = twipsToPixels(60, dpiX);
+    const int stripTop = theMap->y() + theMap->height() + barHeight;
+    ButtonFrame->move(frameLeft, stripTop + stripHeight);
+    QWidget* statusParent = strip ? static_cast<QWidget*>(this) : ButtonFrame;
+    if (LblStatus->parentWidget() != statusParent) {
+        LblStatus->setParent(statusParent);
+        LblStatus->show();
+    }
+    if (strip) {
+        const int stripLeft = theMap->x();
+        const int stripField = std::min(fieldWidth, std::max(0, right - stripLeft) / 2);
+        const int top = stripTop + (stripHeight - rowHeight) / 2;
+        txtPosition->setGeometry(right - stripField, top, stripField, rowHeight);
+        LblStatus->setGeometry(stripLeft, top, std::max(0, right - stripField - gap - stripLeft),
+                               rowHeight);
+        return;
+    }
     const int statusLeft = twipsToPixels(kStatusLabel.left, dpiX);
-    const int statusWidth = twipsToPixels(kStatusLabel.width, dpiX);
     int statusRoom = statusWidth;
     if (txtPosition != nullptr) {
-        const int fieldWidth = twipsToPixels(kPositionFieldWidth, dpiX);
-        const int right = width() - gap;
-        const int left =
-            std::max(ButtonFrame->x() + statusLeft,
-                     std::min(ButtonFrame->x() + ButtonFrame->width() + gap, right - fieldWidth));
-        txtPosition->setGeometry(left, ButtonFrame->y() + twipsToPixels(60, dpiY),
-                                 std::clamp(fieldWidth, 0, std::max(0, right - left)),
-                                 twipsToPixels(375, dpiY));
-        statusRoom = std::clamp(left - gap - ButtonFrame->x() - statusLeft, 0, statusWidth);
+        const int fieldLeft =
+            std::max(frameLeft + statusLeft,
+                     std::min(frameLeft + ButtonFrame->width() + gap, right - fieldWidth));
+        txtPosition->setGeometry(fieldLeft, ButtonFrame->y() + twipsToPixels(60, dpiY),
+                                 std::clamp(fieldWidth, 0, std::max(0, right - fieldLeft)),
+                                 rowHeight);
+        statusRoom = std::clamp(fieldLeft - gap - frameLeft - statusLeft, 0, statusWidth);
     }
-    LblStatus->setGeometry(statusLeft, LblStatus->y(), statusRoom, LblStatus->height());
+    LblStatus->setGeometry(statusLeft, twipsToPixels(kStatusLabel.top, dpiY), statusRoom,
+                           twipsToPixels(kStatusLabel.height, dpiY));
 }
 
 bool Mapform::Form_Load() {

@@ -28,7 +28,13 @@ MapWindowArrangement arrangeMapWindow(double windowWidth, double windowHeight,
     a.mapHeight = H * 0.85;
     a.mapLeft = toolbarWidth + A * 0.025;
     a.mapTop = H * 0.06;
-    a.buttonFrameTop = a.mapTop + a.mapHeight;
+    a.statusStrip = A < mapwindow::kButtonFrameWidth + mapwindow::kPositionFieldWidth +
+                            2 * mapwindow::kControlGap + mapwindow::kWindowFrameAllowance;
+    if (a.statusStrip) {
+        a.statusStripHeight = std::min(mapwindow::kButtonFrameHeight, a.mapHeight / 4);
+        a.mapHeight -= a.statusStripHeight;
+    }
+    a.buttonFrameTop = a.mapTop + a.mapHeight + a.statusStripHeight;
     a.buttonFrameLeft = toolbarWidth;
     return a;
 }

@@ -25,11 +25,18 @@ struct MapWindowArrangement {
     double mapHeight = 0;
     double buttonFrameLeft = 0;
     double buttonFrameTop = 0;
+    // Set where the button row has no room for the position field beside the frame: the status
+    // line and the field then share a strip of this height between the map and the button frame.
+    bool statusStrip = false;
+    double statusStripHeight = 0;
 };
 
 // Arranges the map control and the button frame from the map window's outer width and height and
 // the toolbar's width: the map control takes 95 % of the width right of the toolbar and 85 % of
-// the height, the button frame stands directly under it. Never negative.
+// the height, the button frame stands directly under it. A window narrower than the toolbar, the
+// button frame and the position field beside it (gaps and the window's frame included) takes the
+// status strip (a row of the button frame's height, at most a quarter of the map's) from the
+// map's height. Never negative.
 MapWindowArrangement arrangeMapWindow(double windowWidth, double windowHeight, double toolbarWidth);
 
 // Fixed sizes of the map window's controls, in twips.
@@ -38,7 +45,10 @@ constexpr double kToolbarWidth = 765;
 constexpr double kPictureLeft = 1080, kPictureTop = 0, kPictureWidth = 2655, kPictureHeight = 615;
 constexpr double kTitleLeft = 4080, kTitleTop = 120, kTitleWidth = 10215, kTitleHeight = 375;
 constexpr double kButtonFrameWidth = 13455, kButtonFrameHeight = 495;
-constexpr double kFrameSideMargin = 400;  // between the legend's right edge and the frame's
+constexpr double kPositionFieldWidth = 4200;
+constexpr double kControlGap = 60;
+constexpr double kWindowFrameAllowance = 150;  // a child window's frame, both sides
+constexpr double kFrameSideMargin = 400;       // between the legend's right edge and the frame's
 }  // namespace mapwindow
 
 }  // namespace pelagon

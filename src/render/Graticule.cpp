@@ -12,6 +12,8 @@ namespace {
 
 constexpr int kMinutesAround = 21600;  // 360°
 constexpr double kMinuteSlack = 1e-9;  // in units of the spacing: a line on the bound is in
+// Bounded loops: a degenerate view never draws thousands of lines.
+constexpr int kMostGraticuleLines = 4 * kMaxGraticuleLines + 8;
 
 // Longitude difference brought into (−180, 180].
 double wrapDegrees(double d) {
@@ -288,19 +290,16 @@ int GraticuleLayout::labelledMeridians() const {
     return static_cast<int>(labels.size()) - labelledParallels();
 }
 
-GraticuleLayout graticuleLayout(const Viewport& viewport, const AlbersProjection& projection,
-                                double scale, const std::optional<QRectF>& keepClear) {
+namespace {
+
+// The graticule of one spacing (minutes): its lines and the labels that find a free place.
+GraticuleLayout graticuleAt(const Viewport& viewport, const AlbersProjection& projection,
+                            const GeoBounds& bounds, int step, double scale,
+                            const std::optional<QRectF>& keepClear) {
     GraticuleLayout out;
-    const std::optional<GeoBounds> bounds = viewBounds(viewport, projection);
-    if (!bounds) {
-        return out;
-    }
+    out.spacing = step;
     const double lon0 = projection.CentralLon;
-    out.spacing = graticuleSpacing(*bounds, lon0);
-    const int step = out.spacing;
     constexpr int kSamples = 96;
-    // Bounded loops: a degenerate view never draws thousands of lines.
-    constexpr int kMostLines = 4 * kMaxGraticuleLines + 8;
 
     // A parallel or meridian: kSamples + 1 points along it (t from 0 to 1) where the projection
     // places them.
@@ -319,16 +318,16 @@ GraticuleLayout graticuleLayout(const Viewport& viewport, const AlbersProjection
     };
     std::vector<Line> parallels;
     std::vector<Line> meridians;
-    const auto [firstLat, lastLat] = multiplesWithin(bounds->latMin, bounds->latMax, step);
-    for (long long m = firstLat; m <= lastLat && std::ssize(parallels) < kMostLines; m += step) {
+    const auto [firstLat, lastLat] = multiplesWithin(bounds.latMin, bounds.latMax, step);
+    for (long long m = firstLat; m <= lastLat && std::ssize(parallels) < kMostGraticuleLines;
+         m += step) {
         if (std::llabs(m) >= kMinutesAround / 4) {
             continue;  // a pole is a point
         }
         const double lat = static_cast<double>(m) / 60.0;
         QPolygonF line = curve([&](double t) {
             return surfacePoint(viewport, projection,
-                                lon0 + bounds->dLonMin + (bounds->dLonMax - bounds->dLonMin) * t,
-                                lat);
+                                lon0 + bounds.dLonMin + (bounds.dLonMax - bounds.dLonMin) * t, lat);
         });
         if (line.size() >= 2) {
             parallels.push_back({std::move(line), graticuleLabel(static_cast<int>(m), true)});
@@ -336,14 +335,14 @@ GraticuleLayout graticuleLayout(const Viewport& viewport, const AlbersProjection
     }
     // Meridians, at absolute longitudes that are multiples of the step; 360° of them at most.
     const auto [firstLon, lastLon] =
-        multiplesWithin(lon0 + bounds->dLonMin, lon0 + bounds->dLonMax, step);
+        multiplesWithin(lon0 + bounds.dLonMin, lon0 + bounds.dLonMax, step);
     for (long long m = firstLon; m <= std::min(lastLon, firstLon + kMinutesAround - step) &&
-                                 std::ssize(meridians) < 2 * kMostLines;
+                                 std::ssize(meridians) < 2 * kMostGraticuleLines;
          m += step) {
         const double lon = static_cast<double>(m) / 60.0;
         QPolygonF line = curve([&](double t) {
             return surfacePoint(viewport, projection, lon,
-                                bounds->latMin + (bounds->latMax - bounds->latMin) * t);
+                                bounds.latMin + (bounds.latMax - bounds.latMin) * t);
         });
         if (line.size() >= 2) {
             meridians.push_back({std::move(line), graticuleLabel(wrapMinutes(m), false)});
@@ -364,6 +363,43 @@ GraticuleLayout graticuleLayout(const Viewport& viewport, const AlbersProjection
             out.labels.push_back(*label);
         }
         out.lines.push_back(l.points);
+    }
+    return out;
+}
+
+bool labelsEnough(const GraticuleLayout& layout) {
+    return layout.labelledParallels() >= kMinGraticuleLines &&
+           layout.labelledMeridians() >= kMinGraticuleLines;
+}
+
+}  // namespace
+
+GraticuleLayout graticuleLayout(const Viewport& viewport, const AlbersProjection& projection,
+                                double scale, const std::optional<QRectF>& keepClear) {
+    const std::optional<GeoBounds> bounds = viewBounds(viewport, projection);
+    if (!bounds) {
+        return {};
+    }
+    const int chosen = graticuleSpacing(*bounds, projection.CentralLon);
+    GraticuleLayout out = graticuleAt(viewport, projection, *bounds, chosen, scale, keepClear);
+    // Two lines one way may lie within the view while one of them only cuts a corner, where its
+    // label finds no free place (a small window, the scale bar's box): then the next finer
+    // spacing that labels two each way, as long as it draws no more lines than a layout holds.
+    for (const int s : graticuleSpacings()) {
+        if (labelsEnough(out)) {
+            break;
+        }
+        if (s >= chosen) {
+            continue;
+        }
+        const GraticuleCount c = graticuleCount(*bounds, projection.CentralLon, s);
+        if (c.parallels > kMostGraticuleLines || c.meridians > 2 * kMostGraticuleLines) {
+            break;
+        }
+        GraticuleLayout finer = graticuleAt(viewport, projection, *bounds, s, scale, keepClear);
+        if (labelsEnough(finer)) {
+            out = std::move(finer);
+        }
     }
     return out;
 }

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QSettings>
 #include <QTimer>
@@ -17,6 +18,7 @@
 
 #include "app/MapWindowFixture.h"
 #include "app/ViewMenu.h"
+#include "geo/AngleText.h"
 #include "geo/PositionText.h"
 #include "render/MapDecorations.h"
 #include "reports/TheBrowserForm.h"
@@ -152,32 +154,46 @@ TEST_F(PositionsViewTest, AfterGoToCtrlCCopiesThePositionGoneTo) {
 }
 
 // A message too long for the status line is cut at a word with "…", the whole of it in the
-// tooltip; the line never runs under the Go to field, in a narrow window too.
-TEST_F(PositionsViewTest, ALongStatusMessageStaysBesideTheGoToField) {
+// tooltip (as at the widest here); the line never runs under the Go to field. A window too narrow
+// for the field beside the frame (the map window on a 1024-pixel screen) gives both a strip of
+// their own under the map, where the field keeps its width and a read-out shows whole.
+TEST_F(PositionsViewTest, TheStatusLineAndTheGoToFieldKeepTheirRoomInNarrowWindows) {
     ASSERT_FALSE(map->goToPosition("57 30.2N 152 10.5W 140 20.1W and then some more words"));
     const QString whole = map->LblStatus->text();
-    // Wide enough for the field beside the frame; then narrow enough for it to take half the line.
-    const int wide = map->ButtonFrame->x() + map->ButtonFrame->width() + 600;
-    map->resize(wide, map->height());
+    const QString readOut = Ddec_to_DMdec(-152.557772) + ',' + Ddec_to_DMdec(51.80063866);
+    // Wide enough for the field beside the frame; then the map window on a 1024-pixel screen.
+    QMdiSubWindow* sub = map->subWindow();
+    const int wide =
+        sub->width() - map->width() + map->ButtonFrame->x() + map->ButtonFrame->width() + 600;
+    sub->resize(wide, sub->height());
+    QApplication::processEvents();
+    const int fieldWidth = map->txtPosition->width();
     ASSERT_GT(QFontMetrics(map->LblStatus->font()).horizontalAdvance(whole),
               map->LblStatus->width());
-    const int narrow = map->ButtonFrame->x() + map->ButtonFrame->width() +
-                       map->txtPosition->width() - map->LblStatus->width() / 2;
-    for (const int width : {wide, narrow}) {
+    for (const int width : {wide, 760}) {
         SCOPED_TRACE(width);
-        map->resize(width, map->height());
+        sub->resize(width, sub->height());
         QApplication::processEvents();
         const QWidget* label = map->LblStatus;
+        const QWidget* parent = label->parentWidget();
         const QRect visible = QRect(label->mapTo(map, QPoint(0, 0)), label->size()) &
-                              map->ButtonFrame->geometry() & map->rect();
+                              QRect(parent->mapTo(map, QPoint(0, 0)), parent->size()) & map->rect();
         ASSERT_FALSE(visible.isEmpty());
         EXPECT_FALSE(visible.intersects(map->txtPosition->geometry()));
+        EXPECT_FALSE(visible.intersects(canvas->geometry()));
+        EXPECT_EQ(map->txtPosition->width(), fieldWidth);
+        EXPECT_TRUE(map->rect().contains(map->txtPosition->geometry()));
         EXPECT_EQ(map->LblStatus->text(), whole);
-        EXPECT_EQ(map->LblStatus->toolTip(), whole);
         const QString shown = map->LblStatus->shownText();
-        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
-        EXPECT_TRUE(whole.startsWith(shown.chopped(1) + ' ') || shown.size() == 1)
-            << shown.toStdString();
+        if (shown != whole) {
+            EXPECT_EQ(map->LblStatus->toolTip(), whole);
+            EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+            EXPECT_TRUE(whole.startsWith(shown.chopped(1) + ' ') || shown.size() == 1)
+                << shown.toStdString();
+        }
+        map->LblStatus->setText(readOut);
+        EXPECT_EQ(map->LblStatus->shownText(), readOut);
+        map->LblStatus->setText(whole);
     }
 }
 

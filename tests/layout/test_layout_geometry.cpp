@@ -24,7 +24,9 @@ TEST(FramePlacementTest, WorkedExample) {
 
     const MapWindowArrangement a = arrangeMapWindow(p.mapWidth, p.mapHeight, 765);
     EXPECT_DOUBLE_EQ(a.mapWidth, 7804.25);
-    EXPECT_DOUBLE_EQ(a.mapHeight, 7225);
+    // 85 % of the height less the status strip: too narrow for the position field in the row.
+    EXPECT_TRUE(a.statusStrip);
+    EXPECT_DOUBLE_EQ(a.mapHeight, 7225 - 495);
     EXPECT_DOUBLE_EQ(a.mapLeft, 970.375);
     EXPECT_DOUBLE_EQ(a.mapTop, 510);
     EXPECT_DOUBLE_EQ(a.buttonFrameTop, 7735);
@@ -62,6 +64,26 @@ TEST(FramePlacementTest, WideWindowsBeyondSixteenBits) {
     const MapWindowArrangement a = arrangeMapWindow(40765, 10000, 765);
     EXPECT_DOUBLE_EQ(a.mapWidth, 40000 * 0.95);
     EXPECT_DOUBLE_EQ(a.mapLeft, 765 + 1000);
+}
+
+// The row holds the button frame and the position field beside it from 17925 twips right of the
+// toolbar (frame, field, two gaps and the window's frame); one twip less takes the strip, at most
+// a quarter of the map's height.
+TEST(FramePlacementTest, StatusStripWhereTheRowHasNoRoomForThePositionField) {
+    struct Case {
+        double width, height;
+        bool strip;
+        double stripHeight;
+    };
+    for (const Case& c : {Case{765 + 17925, 10000, false, 0}, Case{765 + 17924, 10000, true, 495},
+                          Case{765 + 17924, 1000, true, 850.0 / 4}}) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        const MapWindowArrangement a = arrangeMapWindow(c.width, c.height, 765);
+        EXPECT_EQ(a.statusStrip, c.strip);
+        EXPECT_DOUBLE_EQ(a.statusStripHeight, c.stripHeight);
+        EXPECT_DOUBLE_EQ(a.mapHeight, c.height * 0.85 - c.stripHeight);
+        EXPECT_DOUBLE_EQ(a.buttonFrameTop, c.height * 0.06 + c.height * 0.85);
+    }
 }
 
 TEST(FramePlacementTest, WidthRoundsHalvesToEven) {

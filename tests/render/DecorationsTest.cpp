@@ -114,15 +114,17 @@ struct ZoomCase {
 class GraticuleZoom : public ::testing::TestWithParam<ZoomCase> {};
 
 // Zooming in about a place down to views 10 nm wide (the finest spacing, 1′, needs views a few
-// minutes across): every view has two labelled parallels and meridians at least, and the spacing
-// only ever falls.
+// minutes across), with the scale bar as the viewer shows it by default: every view has two
+// labelled parallels and meridians at least, and the spacing only ever falls. Small windows too,
+// where a line that only cuts a corner has no room for its label.
 TEST_P(GraticuleZoom, TwoLabelledLinesEachWayAndSpacingFallsAsOneZoomsIn) {
     const ZoomCase& c = GetParam();
     int previous = graticuleSpacings().front();
     for (const double nm : {3000.0, 2000.0, 1500.0, 1000.0, 800.0, 600.0, 450.0, 380.0, 340.0,
                             300.0, 250.0, 200.0, 150.0, 100.0, 60.0, 40.0, 20.0, 10.0}) {
+        const Viewport view = viewAcross(c.lon, c.lat, nm, c.size);
         const GraticuleLayout layout =
-            graticuleLayout(viewAcross(c.lon, c.lat, nm, c.size), kAlaska, 1.0, std::nullopt);
+            graticuleLayout(view, kAlaska, 1.0, scaleBarBox(view, kAlaska, 1.0));
         EXPECT_GE(layout.labelledParallels(), 2) << nm << " nm";
         EXPECT_GE(layout.labelledMeridians(), 2) << nm << " nm";
         EXPECT_LE(layout.spacing, previous) << nm << " nm";
@@ -135,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Places, GraticuleZoom,
                                            ZoomCase{"KodiakWide", -152.5, 57.6, {1400, 500}},
                                            ZoomCase{"KodiakTall", -152.5, 57.6, {500, 900}},
                                            ZoomCase{"Dateline", 179.8, 52.0, {1000, 700}},
-                                           ZoomCase{"BeringStrait", -168.0, 65.5, {800, 600}}),
+                                           ZoomCase{"BeringStrait", -168.0, 65.5, {800, 600}},
+                                           ZoomCase{"ChukchiSmall", -163.1, 66.8, {300, 300}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // On screen (scale 1), on a saved view twice the screen's size and on a 600-dpi page: every
