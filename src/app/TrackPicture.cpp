@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <span>
 #include <utility>
@@ -475,22 +476,8 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             tracks.emplace_back(track.xy.data() + trailFrom, span.end - trailFrom);
         }
     }
-    track::inParallel(vessels.size(), [&](std::size_t i) {
-        track::clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
-    });
-    if (track::cancelled(cancel)) {
-        painter.restore();
-        return false;
-    }
-    std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
-    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
-                    strokeAll(painter, vessels, scale, raster,
-                              reachOf(sets_, viewport,
-                                      painter.device() != nullptr
-                                          ? painter.device()->devicePixelRatioF()
-                                          : 1.0),
-                              cancel);
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // The points that show are found beside the lines: they need nothing of them, and leaving
+    // out the hidden ones takes a single thread while the lines take every core.
     std::vector<VesselPoints> points;
     std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
     for (std::size_t s = 0; s < sets_.size(); ++s) {
@@ -506,19 +493,40 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
                 std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
         }
     }
-    if (finished) {
-        track::inParallel(points.size(), [&](std::size_t i) {
-            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible, points[i],
-                          cancel);
-        });
-        finished = !track::cancelled(cancel);
-    }
     // Sprites stamped on whole pixels of the frame's own: those hidden need not be.
     const QPaintDevice* device = painter.device();
-    if (finished && raster && painter.transform().isIdentity() && device != nullptr &&
-        device->devicePixelRatioF() == 1.0) {
-        leaveOutHidden(points, QSize(device->width(), device->height()), scale);
+    const bool hiddenLeftOut = raster && painter.transform().isIdentity() && device != nullptr &&
+                               device->devicePixelRatioF() == 1.0;
+    const QSize frame = device != nullptr ? QSize(device->width(), device->height()) : QSize();
+    std::future<void> pointsFound = std::async(std::launch::async, [&] {
+        track::inParallel(points.size(), [&](std::size_t i) {
+            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible,
+                          points[i], cancel);
+        });
+        if (hiddenLeftOut && !track::cancelled(cancel)) {
+            leaveOutHidden(points, frame, scale);
+        }
+    });
+
+    track::inParallel(vessels.size(), [&](std::size_t i) {
+        track::clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
+    });
+    if (track::cancelled(cancel)) {
+        pointsFound.wait();
+        painter.restore();
+        return false;
     }
+    std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
+    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
+                    strokeAll(painter, vessels, scale, raster,
+                              reachOf(sets_, viewport,
+                                      painter.device() != nullptr
+                                          ? painter.device()->devicePixelRatioF()
+                                          : 1.0),
+                              cancel);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    pointsFound.wait();
+    finished = finished && !track::cancelled(cancel);
     for (std::size_t i = 0; finished && i < points.size(); ++i) {
         finished = drawPoints(painter, points[i], scale, raster, cancel);
     }
