@@ -78,45 +78,6 @@ bool finiteEnvelope(const OGREnvelope& e) {
            std::isfinite(e.MaxY) && e.MinX <= e.MaxX && e.MinY <= e.MaxY;
 }
 
-// The parts and points of what OGR made of a shapefile record (none for no geometry).
-RecordSeen countShape(const OGRGeometry* g) {
-    RecordSeen seen;
-    if (g == nullptr) {
-        return seen;
-    }
-    switch (wkbFlatten(g->getGeometryType())) {
-        case wkbPoint:
-            seen.points = g->IsEmpty() ? 0 : 1;
-            break;
-        case wkbMultiPoint:
-            seen.points = g->toMultiPoint()->getNumGeometries();
-            break;
-        case wkbLineString:
-            seen.parts = 1;
-            seen.points = g->toLineString()->getNumPoints();
-            break;
-        case wkbPolygon:
-            for (const OGRLinearRing* ring : *g->toPolygon()) {
-                ++seen.parts;
-                seen.points += ring->getNumPoints();
-            }
-            break;
-        case wkbMultiLineString:
-        case wkbMultiPolygon:
-        case wkbGeometryCollection:
-            for (const OGRGeometry* member : *g->toGeometryCollection()) {
-                const RecordSeen m = countShape(member);
-                seen.parts += m.parts;
-                seen.points += m.points;
-            }
-            break;
-        default:
-            seen.parts = -1;  // nothing a record's counts can be compared with
-            break;
-    }
-    return seen;
-}
-
 }  // namespace
 
 StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
@@ -218,7 +179,6 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
             return unreadable(path, *problem);
         }
     }
-    bool prjNoted = false;
     if (check && shapefile && ds->GetLayerCount() > 0) {
         // Text in an encoding that cannot be read, or that is not a superset of ASCII (the field
         // names would change with it), is read as it stands.
@@ -234,29 +194,14 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                 return unreadable(path, QStringLiteral("it cannot be read without its encoding"));
             }
         }
-        const QString prj = siblingFile(info, QStringLiteral("prj"));
-        if (!prj.isEmpty() && !looksLikeWkt(readSmallFile(prj))) {
-            ledger.note(QStringLiteral("it cannot be read as a coordinate system; it is ignored"),
-                        info.completeBaseName() + QStringLiteral(".prj"));
-            prjNoted = true;
-        }
     }
     auto skipRecord = [&](std::int64_t fid) { return ledger.knownBad(fid); };
     if (ds->GetLayerCount() < 1) {
         return unreadable(path, QStringLiteral("it holds no layer"));
     }
     OGRLayer& layer = *ds->GetLayer(0);
-    if (shapefile) {
-        // OGR reads the .prj when it reads the first record, and a text it cannot parse would
-        // then pass for a fault of that record. Read here, it is the .prj's fault alone.
-        GdalErrorCapture prjErrors;
-        layer.GetSpatialRef();
-        if (check && prjErrors.hasFailure() && !prjNoted) {
-            ledger.note(QStringLiteral("it cannot be read as a coordinate system (%1); it is "
-                                       "ignored")
-                            .arg(prjErrors.text()),
-                        info.completeBaseName() + QStringLiteral(".prj"));
-        }
+    if (const auto why = shapefile ? prjProblem(info, layer) : std::nullopt; why && check) {
+        ledger.note(*why, info.completeBaseName() + QStringLiteral(".prj"));
     }
     const OGRwkbGeometryType layerType = layer.GetGeomType();
     if (wkbFlatten(layerType) == wkbNone) {
@@ -379,7 +324,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
                 const bool failed = capture.hasFailure();
                 RecordSeen seen;
                 if (!failed && !checker->proven(fid)) {
-                    seen = countShape(f->GetGeometryRef());
+                    seen = FeatureStoreBuilder::countShape(f->GetGeometryRef());
                 }
                 checker->checkRecord(fid, failed ? nullptr : &seen);
                 // A record the check found damaged is left out whatever OGR made of it; one

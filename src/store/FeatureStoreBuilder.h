@@ -11,10 +11,13 @@
 
 #include "store/FeatureStore.h"
 
+class OGRGeometry;
 class OGRLayer;
 class QFileInfo;
 
 namespace pelagon {
+
+struct RecordSeen;
 
 // Reads a layer through OGR into a FeatureStore: the geometry in bulk into the flat arrays, then
 // the label anchors, the run boxes of long rings and the R-tree. The data file stays open in the
@@ -37,6 +40,12 @@ private:
                               std::int64_t records);
     // Whether a .prj's text has the shape of a coordinate system's well-known text.
     static bool looksLikeWkt(const QByteArray& text);
+    // Why the layer's .prj cannot serve: text without the shape of a coordinate system, or one
+    // GDAL cannot parse. Has OGR read it now: it would do so with the first record, and a text it
+    // cannot parse would then pass for that record's fault.
+    static std::optional<QString> prjProblem(const QFileInfo& info, OGRLayer& layer);
+    // The parts and points of what OGR made of a shapefile record (none for no geometry).
+    static RecordSeen countShape(const OGRGeometry* g);
 
     // A small file beside the layer (.cpg, .prj, .shx) read whole; empty when there is none.
     static QByteArray readSmallFile(const QString& path);

@@ -15,6 +15,8 @@
 #include <cstring>
 
 #include "common/EchoText.h"
+#include "store/GdalErrorCapture.h"
+#include "store/ShapefileCheck.h"
 
 namespace pelagon {
 
@@ -137,6 +139,58 @@ bool FeatureStoreBuilder::looksLikeWkt(const QByteArray& text) {
         }
     }
     return depth == 0 && !quoted;
+}
+
+std::optional<QString> FeatureStoreBuilder::prjProblem(const QFileInfo& info, OGRLayer& layer) {
+    GdalErrorCapture errors;
+    layer.GetSpatialRef();
+    const QString prj = siblingFile(info, QStringLiteral("prj"));
+    if (!prj.isEmpty() && !looksLikeWkt(readSmallFile(prj))) {
+        return QStringLiteral("it cannot be read as a coordinate system; it is ignored");
+    }
+    if (errors.hasFailure()) {
+        return QStringLiteral("it cannot be read as a coordinate system (%1); it is ignored")
+            .arg(errors.text());
+    }
+    return std::nullopt;
+}
+
+RecordSeen FeatureStoreBuilder::countShape(const OGRGeometry* g) {
+    RecordSeen seen;
+    if (g == nullptr) {
+        return seen;
+    }
+    switch (wkbFlatten(g->getGeometryType())) {
+        case wkbPoint:
+            seen.points = g->IsEmpty() ? 0 : 1;
+            break;
+        case wkbMultiPoint:
+            seen.points = g->toMultiPoint()->getNumGeometries();
+            break;
+        case wkbLineString:
+            seen.parts = 1;
+            seen.points = g->toLineString()->getNumPoints();
+            break;
+        case wkbPolygon:
+            for (const OGRLinearRing* ring : *g->toPolygon()) {
+                ++seen.parts;
+                seen.points += ring->getNumPoints();
+            }
+            break;
+        case wkbMultiLineString:
+        case wkbMultiPolygon:
+        case wkbGeometryCollection:
+            for (const OGRGeometry* member : *g->toGeometryCollection()) {
+                const RecordSeen m = countShape(member);
+                seen.parts += m.parts;
+                seen.points += m.points;
+            }
+            break;
+        default:
+            seen.parts = -1;  // nothing a record's counts can be compared with
+            break;
+    }
+    return seen;
 }
 
 QByteArray FeatureStoreBuilder::readSmallFile(const QString& path) {
