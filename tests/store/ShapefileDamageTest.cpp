@@ -18,6 +18,7 @@
 
 #include "store/FeatureStore.h"
 #include "store/ShapefileCheck.h"
+#include "store/TextColumn.h"
 #include "support/LayerFixtures.h"
 #include "support/QStringPrinter.h"
 
