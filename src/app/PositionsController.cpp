@@ -428,9 +428,11 @@ void PositionsController::keepPositionsInSight(PositionsWindow* window, const Ma
     if (shown.isEmpty() || !window->geometry().intersects(shown)) {
         return;
     }
-    // The window at the bottom of the map hides them: its top may not.
+    // The window at the bottom of the map hides them: its top may not (each further window a
+    // title bar's height lower, as at the bottom).
     QRect top = window->geometry();
-    top.moveTop(mapArea(area).top());
+    top.moveTop(mapArea(area).top() + 28 * static_cast<int>(std::max<qsizetype>(
+                                               0, windows().indexOf(window))));
     if (!top.intersects(shown)) {
         window->move(top.topLeft());
     }
@@ -456,15 +458,28 @@ void PositionsController::placeWindow(PositionsWindow* window) {
     // In the map's lower right corner, clear of the scale bar in the lower left and of the
     // results windows near the top right; each further file a title bar's height higher. A
     // window takes less than half the map's width and a quarter of its height, so that the map
-    // stays in view.
+    // stays in view, but never less than it needs to show its buttons and three rows.
     const QRect visible = mapArea(area);
     const int step = 28 * static_cast<int>(windows().size() - 1);
-    const int width = std::max(visible.width() * 9 / 20, std::min(360, visible.width() / 2));
-    const int height = visible.height() / 4;
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    const int width = std::min(
+        visible.width(),
+        std::max({visible.width() * 9 / 20, std::min(360, visible.width() / 2), least.width()}));
+    const int height = std::min(visible.height(), std::max(visible.height() / 4, least.height()));
     window->resize(width, height);
-    window->move(visible.right() + 1 - width,
+    QRect placed(visible.right() + 1 - width,
                  visible.top() + std::clamp(visible.height() - height - step, 0,
-                                            std::max(0, visible.height() - height)));
+                                            std::max(0, visible.height() - height)),
+                 width, height);
+    // On a map too narrow for it beside the scale bar, the window goes above the bar.
+    if (const std::optional<QRectF> bar = map_.theMap->scaleBarBox(); bar && map_.theMap->isVisible()) {
+        const QRect barInArea =
+            bar->toAlignedRect().translated(map_.theMap->mapTo(area->viewport(), QPoint(0, 0)));
+        if (placed.intersects(barInArea)) {
+            placed.moveBottom(std::max(visible.top() + height - 1, barInArea.top() - 1 - step));
+        }
+    }
+    window->move(placed.topLeft());
 }
 
 QStringList PositionsController::localFiles(const QMimeData* data) {

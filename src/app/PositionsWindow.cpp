@@ -11,6 +11,8 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -321,7 +323,6 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     auto* body = new QWidget;
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(6, 6, 6, 6);
-    auto* top = new QHBoxLayout;
     summary_->setObjectName(QStringLiteral("summary"));
     summary_->setTextFormat(Qt::PlainText);
     summary_->setText(QStringLiteral("Reading %1 …").arg(QFileInfo(fileName).fileName()));
@@ -333,33 +334,31 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     export_->setEnabled(false);
     export_->setToolTip(
         QStringLiteral("Write the table as pelagon-cli query --csv writes it for this file"));
-    // The summary on a line of its own, the buttons under it with their whole captions.
+    // The summary on a line of its own, the buttons under it with their whole captions: on one
+    // row where the window is wide enough, else on two (see arrangeButtons).
     layout->addWidget(summary_);
-    top->addStretch(1);
-    top->addWidget(progress_);
     visits_ = new QPushButton(QStringLiteral("Visits…"));
     visits_->setObjectName(QStringLiteral("visitsButton"));
     visits_->setEnabled(false);
     visits_->setToolTip(QStringLiteral("List the vessels' visits into the map's areas"));
-    top->addWidget(visits_);
     shade_ = new QPushButton(QStringLiteral("Shade areas by hours…"));
     shade_->setObjectName(QStringLiteral("shadeButton"));
     shade_->setEnabled(false);
     shade_->setToolTip(
         QStringLiteral("Fill the areas of a layer by the hours the vessels spent in them"));
-    top->addWidget(shade_);
-    // The buttons keep their whole captions; the summary gives way.
-    for (QPushButton* button : {visits_, shade_}) {
-        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
     clearShade_ = new QPushButton(QStringLiteral("Clear shading"));
     clearShade_->setObjectName(QStringLiteral("clearShadeButton"));
     clearShade_->setEnabled(false);
-    clearShade_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    export_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    top->addWidget(clearShade_);
-    top->addWidget(export_);
-    layout->addLayout(top);
+    // The buttons keep their whole captions; the summary gives way.
+    for (QPushButton* button : {visits_, shade_, clearShade_, export_}) {
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    for (QHBoxLayout*& row : buttonRows_) {
+        row = new QHBoxLayout;
+        layout->addLayout(row);
+    }
+    arrangeButtons(true);
+    body->installEventFilter(this);
     problems_->setObjectName(QStringLiteral("problems"));
     problems_->setTextFormat(Qt::PlainText);
     problems_->setWordWrap(true);
@@ -371,6 +370,11 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
     setUpRowTable(table_);
     table_->horizontalHeader()->setHighlightSections(false);
     table_->horizontalHeader()->setDefaultSectionSize(140);
+    // However small the window is made, the table's header and three rows show.
+    table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
+                             3 * table_->verticalHeader()->defaultSectionSize() +
+                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                             2 * table_->frameWidth());
     layout->addWidget(table_, 1);
     setWidget(body);
 
@@ -390,6 +394,57 @@ PositionsWindow::PositionsWindow(const QString& fileName, QWidget* parent)
         }
     });
     resize(960, 320);
+}
+
+int PositionsWindow::buttonsWidth(bool oneRow) const {
+    const int spacing = std::max(0, buttonRows_[0]->spacing());
+    const auto width = [&](std::initializer_list<QWidget*> widgets) {
+        int sum = 0;
+        for (QWidget* w : widgets) {
+            sum += w->sizeHint().width() + spacing;
+        }
+        return sum;
+    };
+    // The progress bar takes what is left; it needs a little room to show anything.
+    constexpr int kLeastProgress = 60;
+    const QMargins around = buttonRows_[0]->parentWidget()->layout()->contentsMargins();
+    const int margins = around.left() + around.right();
+    if (oneRow) {
+        return margins + kLeastProgress + width({visits_, shade_, clearShade_, export_});
+    }
+    return margins + std::max(kLeastProgress + width({visits_, shade_}),
+                              width({clearShade_, export_}));
+}
+
+void PositionsWindow::arrangeButtons(bool oneRow) {
+    if (oneRow == oneRow_ && buttonRows_[0]->count() > 0) {
+        return;
+    }
+    oneRow_ = oneRow;
+    for (QHBoxLayout* row : buttonRows_) {
+        while (QLayoutItem* item = row->takeAt(0)) {
+            delete item;  // the stretch; the widgets stay children of the body
+        }
+    }
+    buttonRows_[0]->addStretch(1);
+    buttonRows_[0]->addWidget(progress_);
+    buttonRows_[0]->addWidget(visits_);
+    buttonRows_[0]->addWidget(shade_);
+    QHBoxLayout* second = oneRow ? buttonRows_[0] : buttonRows_[1];
+    if (!oneRow) {
+        second->addStretch(1);
+    }
+    second->addWidget(clearShade_);
+    second->addWidget(export_);
+    // Narrower than one row of buttons, the window wraps them: it can be made as narrow as two.
+    buttonRows_[0]->parentWidget()->setMinimumWidth(buttonsWidth(false));
+}
+
+bool PositionsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == buttonRows_[0]->parentWidget() && event->type() == QEvent::Resize) {
+        arrangeButtons(static_cast<QResizeEvent*>(event)->size().width() >= buttonsWidth(true));
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
 }
 
 void setUpRowTable(QTableView* table) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -109,7 +110,15 @@ signals:
     // those that keep it may still tell it from their other windows.
     void aboutToBeDestroyed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The width the buttons need on one row, or on two (with the window's margins).
+    int buttonsWidth(bool oneRow) const;
+    // Puts the buttons on one row or on two.
+    void arrangeButtons(bool oneRow);
+
     PositionsModel* model_;
     QLabel* summary_;
     QProgressBar* progress_;
@@ -118,6 +127,8 @@ private:
     QPushButton* shade_;
     QPushButton* clearShade_;
     QLabel* problems_;
+    QHBoxLayout* buttonRows_[2] = {nullptr, nullptr};
+    bool oneRow_ = true;
     QTableView* table_;
 };
 

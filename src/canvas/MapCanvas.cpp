@@ -249,6 +249,14 @@ void MapCanvas::renderTo(QPainter& painter, const QRectF& target, double decorat
     painter.restore();
 }
 
+std::optional<QRectF> MapCanvas::scaleBarBox() const {
+    if (!decorations_.any() || !decorations_.scaleBar) {
+        return std::nullopt;
+    }
+    const double scale = logicalDpiX() > 0 ? logicalDpiX() / 96.0 : 1.0;
+    return pelagon::scaleBarBox(view(), *decorations_.projection, scale);
+}
+
 void MapCanvas::setDecorations(const MapDecorations& decorations) {
     decorations_ = decorations;
     update();

@@ -91,6 +91,8 @@ public:
     // The scale bar and graticule over the map, on screen and in renderTo.
     void setDecorations(const MapDecorations& decorations);
     const MapDecorations& decorations() const { return decorations_; }
+    // The scale bar's box on screen (widget pixels), when one is drawn.
+    std::optional<QRectF> scaleBarBox() const;
 
     // A marker at a map point (a position gone to), drawn on screen over the map until it is
     // cleared; nullopt clears it.

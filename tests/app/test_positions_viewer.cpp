@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegion>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QUrl>
@@ -244,6 +246,27 @@ TEST_F(PositionsViewerTest, WindowsLeaveTheMapAndItsScaleBarInView) {
         coveredArea += qint64(r.width()) * r.height();
     }
     EXPECT_LE(coveredArea * 4, qint64(mapRect.width()) * mapRect.height());
+
+    // However narrow the window, every button shows whole (on two rows where one is too narrow)
+    // and the table shows three rows; wide, the buttons take one row.
+    for (const int width : {0, 960}) {
+        PositionsWindow* window = windows[0];
+        if (width > 0) {
+            window->resize(width, window->height());
+        }
+        QApplication::processEvents();
+        const QRect body = window->widget()->rect();
+        QSet<int> rows;
+        for (QPushButton* button : {window->visitsButton(), window->shadeButton(),
+                                    window->clearShadeButton(), window->exportButton()}) {
+            EXPECT_TRUE(body.contains(button->geometry())) << width;
+            EXPECT_GE(button->width(), button->sizeHint().width()) << width;
+            rows.insert(button->y());
+        }
+        EXPECT_EQ(rows.size(), width > 0 ? 1 : 2);
+        EXPECT_GE(window->table()->viewport()->height(),
+                  3 * window->table()->verticalHeader()->defaultSectionSize());
+    }
 }
 
 TEST_F(PositionsViewerTest, ChoosingARowCentresTheMapAndADoubleClickQueries) {
