@@ -10,8 +10,8 @@ namespace pelagon {
 
 namespace {
 
-constexpr int kMinutesAround = 21600;  // 360°
-constexpr double kMinuteSlack = 1e-9;  // in units of the spacing: a line on the bound is in
+constexpr int kSecondsAround = 1296000;  // 360°
+constexpr double kSlack = 1e-9;  // in units of the spacing: a line on the bound is in
 // Bounded loops: a degenerate view never draws thousands of lines.
 constexpr int kMostGraticuleLines = 4 * kMaxGraticuleLines + 8;
 
@@ -26,24 +26,24 @@ double wrapDegrees(double d) {
     return d;
 }
 
-// Whole minutes of a longitude brought into (−180°, 180°].
-int wrapMinutes(long long m) {
-    m %= kMinutesAround;
-    if (m > kMinutesAround / 2) {
-        m -= kMinutesAround;
-    } else if (m <= -kMinutesAround / 2) {
-        m += kMinutesAround;
+// Whole seconds of a longitude brought into (−180°, 180°].
+int wrapSeconds(long long m) {
+    m %= kSecondsAround;
+    if (m > kSecondsAround / 2) {
+        m -= kSecondsAround;
+    } else if (m <= -kSecondsAround / 2) {
+        m += kSecondsAround;
     }
     return static_cast<int>(m);
 }
 
-// The multiples of step (minutes) from lowDegrees to highDegrees, bounds included: the first and
+// The multiples of step (seconds of arc) from lowDegrees to highDegrees, bounds included: the first and
 // the last, first > last when there is none.
 std::pair<long long, long long> multiplesWithin(double lowDegrees, double highDegrees, int step) {
     const long long first =
-        static_cast<long long>(std::ceil(lowDegrees * 60.0 / step - kMinuteSlack)) * step;
+        static_cast<long long>(std::ceil(lowDegrees * 3600.0 / step - kSlack)) * step;
     const long long last =
-        static_cast<long long>(std::floor(highDegrees * 60.0 / step + kMinuteSlack)) * step;
+        static_cast<long long>(std::floor(highDegrees * 3600.0 / step + kSlack)) * step;
     return {first, last};
 }
 
@@ -171,24 +171,25 @@ QFont decorationFont(double scale) {
 }
 
 const std::vector<int>& graticuleSpacings() {
-    static const std::vector<int> spacings{600, 300, 60, 30, 10, 5, 1};
+    static const std::vector<int> spacings{36000, 18000, 3600, 1800, 600, 300,
+                                           60,    30,    10,   5,    1};
     return spacings;
 }
 
-GraticuleCount graticuleCount(const GeoBounds& bounds, double centralLon, int minutes) {
+GraticuleCount graticuleCount(const GeoBounds& bounds, double centralLon, int seconds) {
     GraticuleCount count;
     const auto [firstLat, lastLat] =
-        multiplesWithin(std::max(bounds.latMin, -90.0), std::min(bounds.latMax, 90.0), minutes);
-    for (long long m = firstLat; m <= lastLat; m += minutes) {
-        count.parallels += std::llabs(m) < kMinutesAround / 4 ? 1 : 0;
+        multiplesWithin(std::max(bounds.latMin, -90.0), std::min(bounds.latMax, 90.0), seconds);
+    for (long long m = firstLat; m <= lastLat; m += seconds) {
+        count.parallels += std::llabs(m) < kSecondsAround / 4 ? 1 : 0;
     }
     const double lonLow = centralLon + bounds.dLonMin;
     const double lonHigh = centralLon + bounds.dLonMax;
-    if ((lonHigh - lonLow) * 60.0 >= kMinutesAround - minutes * kMinuteSlack) {
-        count.meridians = kMinutesAround / minutes;
+    if ((lonHigh - lonLow) * 3600.0 >= kSecondsAround - seconds * kSlack) {
+        count.meridians = kSecondsAround / seconds;
     } else {
-        const auto [first, last] = multiplesWithin(lonLow, lonHigh, minutes);
-        count.meridians = static_cast<int>(std::max(0LL, (last - first) / minutes + 1));
+        const auto [first, last] = multiplesWithin(lonLow, lonHigh, seconds);
+        count.meridians = static_cast<int>(std::max(0LL, (last - first) / seconds + 1));
     }
     return count;
 }
@@ -217,19 +218,22 @@ int graticuleSpacing(const GeoBounds& bounds, double centralLon) {
     return spacings.back();
 }
 
-QString graticuleLabel(int minutes, bool latitude) {
-    const int whole = std::abs(minutes);
-    QString text = QString::number(whole / 60) + QChar(0x00B0);
-    if (whole % 60 != 0) {
-        text += QString::number(whole % 60) + QChar(0x2032);
+QString graticuleLabel(int seconds, bool latitude) {
+    const int whole = std::abs(seconds);
+    QString text = QString::number(whole / 3600) + QChar(0x00B0);
+    if (whole % 3600 != 0) {
+        text += QString::number(whole / 60 % 60) + QChar(0x2032);
     }
-    if (minutes == 0 || (!latitude && whole == kMinutesAround / 2)) {
+    if (whole % 60 != 0) {
+        text += QString::number(whole % 60) + QChar(0x2033);
+    }
+    if (seconds == 0 || (!latitude && whole == kSecondsAround / 2)) {
         return text;
     }
     if (latitude) {
-        text += minutes > 0 ? QLatin1Char('N') : QLatin1Char('S');
+        text += seconds > 0 ? QLatin1Char('N') : QLatin1Char('S');
     } else {
-        text += minutes > 0 ? QLatin1Char('E') : QLatin1Char('W');
+        text += seconds > 0 ? QLatin1Char('E') : QLatin1Char('W');
     }
     return text;
 }
@@ -292,7 +296,7 @@ int GraticuleLayout::labelledMeridians() const {
 
 namespace {
 
-// The graticule of one spacing (minutes): its lines and the labels that find a free place.
+// The graticule of one spacing (seconds of arc): its lines and the labels that find a free place.
 GraticuleLayout graticuleAt(const Viewport& viewport, const AlbersProjection& projection,
                             const GeoBounds& bounds, int step, double scale,
                             const std::optional<QRectF>& keepClear) {
@@ -321,10 +325,10 @@ GraticuleLayout graticuleAt(const Viewport& viewport, const AlbersProjection& pr
     const auto [firstLat, lastLat] = multiplesWithin(bounds.latMin, bounds.latMax, step);
     for (long long m = firstLat; m <= lastLat && std::ssize(parallels) < kMostGraticuleLines;
          m += step) {
-        if (std::llabs(m) >= kMinutesAround / 4) {
+        if (std::llabs(m) >= kSecondsAround / 4) {
             continue;  // a pole is a point
         }
-        const double lat = static_cast<double>(m) / 60.0;
+        const double lat = static_cast<double>(m) / 3600.0;
         QPolygonF line = curve([&](double t) {
             return surfacePoint(viewport, projection,
                                 lon0 + bounds.dLonMin + (bounds.dLonMax - bounds.dLonMin) * t, lat);
@@ -336,16 +340,16 @@ GraticuleLayout graticuleAt(const Viewport& viewport, const AlbersProjection& pr
     // Meridians, at absolute longitudes that are multiples of the step; 360° of them at most.
     const auto [firstLon, lastLon] =
         multiplesWithin(lon0 + bounds.dLonMin, lon0 + bounds.dLonMax, step);
-    for (long long m = firstLon; m <= std::min(lastLon, firstLon + kMinutesAround - step) &&
+    for (long long m = firstLon; m <= std::min(lastLon, firstLon + kSecondsAround - step) &&
                                  std::ssize(meridians) < 2 * kMostGraticuleLines;
          m += step) {
-        const double lon = static_cast<double>(m) / 60.0;
+        const double lon = static_cast<double>(m) / 3600.0;
         QPolygonF line = curve([&](double t) {
             return surfacePoint(viewport, projection, lon,
                                 bounds.latMin + (bounds.latMax - bounds.latMin) * t);
         });
         if (line.size() >= 2) {
-            meridians.push_back({std::move(line), graticuleLabel(wrapMinutes(m), false)});
+            meridians.push_back({std::move(line), graticuleLabel(wrapSeconds(m), false)});
         }
     }
 

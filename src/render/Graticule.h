@@ -22,19 +22,19 @@ struct GeoBounds {
 };
 std::optional<GeoBounds> viewBounds(const Viewport& viewport, const AlbersProjection& projection);
 
-// The spacings a graticule may take, in minutes of arc, coarsest first: 10°, 5°, 1°, 30′, 10′,
-// 5′, 1′.
+// The spacings a graticule may take, in seconds of arc, coarsest first: 10°, 5°, 1°, 30′, 10′,
+// 5′, 1′, 30″, 10″, 5″, 1″ (views a few dozen metres across still get two lines each way).
 const std::vector<int>& graticuleSpacings();
 inline constexpr int kMaxGraticuleLines = 8;
 inline constexpr int kMinGraticuleLines = 2;
 
-// How many parallels and meridians of a spacing (minutes) lie within the bounds, the meridians
+// How many parallels and meridians of a spacing (seconds) lie within the bounds, the meridians
 // at absolute longitudes (the bounds' plus centralLon); the poles are no lines.
 struct GraticuleCount {
     int parallels = 0;
     int meridians = 0;
 };
-GraticuleCount graticuleCount(const GeoBounds& bounds, double centralLon, int minutes);
+GraticuleCount graticuleCount(const GeoBounds& bounds, double centralLon, int seconds);
 
 // The spacing for a view of these bounds: the finest that draws at most kMaxGraticuleLines lines
 // each way, unless that leaves fewer than kMinGraticuleLines one way; then the coarsest that draws
@@ -42,9 +42,9 @@ GraticuleCount graticuleCount(const GeoBounds& bounds, double centralLon, int mi
 // view grows, so the spacing falls steadily as one zooms in.
 int graticuleSpacing(const GeoBounds& bounds, double centralLon);
 
-// An angle on a multiple of a whole minute as the graticule labels it: "57°N", "57°30′N",
+// An angle of whole seconds as the graticule labels it: "57°N", "57°30′N", "57°30′15″N",
 // "152°10′W", "0°", "180°".
-QString graticuleLabel(int minutes, bool latitude);
+QString graticuleLabel(int seconds, bool latitude);
 
 // The font of the scale bar's and graticule's texts at a symbol scale (1 for a 96-dpi screen).
 QFont decorationFont(double scale);
@@ -61,7 +61,7 @@ struct GraticuleLabel {
     bool meridian = false;
 };
 struct GraticuleLayout {
-    int spacing = 0;  // minutes
+    int spacing = 0;  // seconds of arc
     std::vector<QPolygonF> lines;
     std::vector<GraticuleLabel> labels;
     int labelledParallels() const;

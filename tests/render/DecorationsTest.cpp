@@ -30,34 +30,38 @@ TEST(Decorations, RoundLengths) {
 TEST(Decorations, GraticuleSpacingKeepsBetweenTwoAndEightLinesEachWay) {
     struct Case {
         GeoBounds bounds;
-        int minutes;
+        int seconds;
     };
     const double lon0 = -154;
     for (const Case& c : {
-             Case{{50, 57, -6, 1}, 60},       // 8 parallels and 8 meridians of 1°
-             Case{{50, 58, -6, 1}, 300},      // 9 parallels of 1°: 5°, two each way
-             Case{{56, 57, -11, 9}, 60},      // 2 parallels of 1° and 21 meridians
-             Case{{56.1, 57.9, -11, 9}, 30},  // 1 parallel of 1°: 30′ gives three
-             Case{{56.1, 56.9, -11, 9}, 10},  // 1 parallel of 30′: 10′
-             Case{{20, 89, -180, 180}, 600},  // a pole in view: 36 meridians of 10°
-             Case{{57, 57.01, -0.01, 0}, 1},  // no spacing gives two: the finest
+             Case{{50, 57, -6, 1}, 3600},        // 8 parallels and 8 meridians of 1°
+             Case{{50, 58, -6, 1}, 18000},       // 9 parallels of 1°: 5°, two each way
+             Case{{56, 57, -11, 9}, 3600},       // 2 parallels of 1° and 21 meridians
+             Case{{56.1, 57.9, -11, 9}, 1800},   // 1 parallel of 1°: 30′ gives three
+             Case{{56.1, 56.9, -11, 9}, 600},    // 1 parallel of 30′: 10′
+             Case{{20, 89, -180, 180}, 36000},   // a pole in view: 36 meridians of 10°
+             Case{{57, 57.01, -0.01, 0}, 5},     // 36″ each way: 8 lines of 5″
+             Case{{57.0001, 57.0009, -0.01, 0}, 1},  // 2.9″ tall: 1″
+             Case{{57, 57.0002, -0.0002, 0}, 1},     // no spacing gives two: the finest
          }) {
-        EXPECT_EQ(graticuleSpacing(c.bounds, lon0), c.minutes)
+        EXPECT_EQ(graticuleSpacing(c.bounds, lon0), c.seconds)
             << c.bounds.latMin << ".." << c.bounds.latMax << " x " << c.bounds.dLonMin << ".."
             << c.bounds.dLonMax;
     }
-    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 600).meridians, 36);
-    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 600).parallels, 7);  // the pole is none
+    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 36000).meridians, 36);
+    EXPECT_EQ(graticuleCount({20, 90, -180, 180}, lon0, 36000).parallels, 7);  // the pole is none
 }
 
 TEST(Decorations, Texts) {
-    EXPECT_EQ(graticuleLabel(3420, true), QString::fromUtf8("57°N"));
-    EXPECT_EQ(graticuleLabel(3450, true), QString::fromUtf8("57°30′N"));
-    EXPECT_EQ(graticuleLabel(-30, true), QString::fromUtf8("0°30′S"));
+    EXPECT_EQ(graticuleLabel(205200, true), QString::fromUtf8("57°N"));
+    EXPECT_EQ(graticuleLabel(207000, true), QString::fromUtf8("57°30′N"));
+    EXPECT_EQ(graticuleLabel(-1800, true), QString::fromUtf8("0°30′S"));
     EXPECT_EQ(graticuleLabel(0, true), QString::fromUtf8("0°"));
-    EXPECT_EQ(graticuleLabel(-9130, false), QString::fromUtf8("152°10′W"));
-    EXPECT_EQ(graticuleLabel(10500, false), QString::fromUtf8("175°E"));
-    EXPECT_EQ(graticuleLabel(10800, false), QString::fromUtf8("180°"));
+    EXPECT_EQ(graticuleLabel(-547800, false), QString::fromUtf8("152°10′W"));
+    EXPECT_EQ(graticuleLabel(630000, false), QString::fromUtf8("175°E"));
+    EXPECT_EQ(graticuleLabel(648000, false), QString::fromUtf8("180°"));
+    EXPECT_EQ(graticuleLabel(207015, true), QString::fromUtf8("57°30′15″N"));
+    EXPECT_EQ(graticuleLabel(-547205, false), QString::fromUtf8("152°0′5″W"));
     EXPECT_EQ(scaleBarText(20, QStringLiteral("nm")), QStringLiteral("20 nm"));
     EXPECT_EQ(scaleBarText(0.5, QStringLiteral("nm")), QStringLiteral("0.5 nm"));
     EXPECT_EQ(scaleBarText(2000, QStringLiteral("km")), QStringLiteral("2,000 km"));
@@ -113,15 +117,16 @@ struct ZoomCase {
 
 class GraticuleZoom : public ::testing::TestWithParam<ZoomCase> {};
 
-// Zooming in about a place down to views 10 nm wide (the finest spacing, 1′, needs views a few
-// minutes across), with the scale bar as the viewer shows it by default: every view has two
+// Zooming in about a place down to views 0.1 nm wide (about 185 m; 1″ of latitude is about 31 m),
+// with the scale bar as the viewer shows it by default: every view has two
 // labelled parallels and meridians at least, and the spacing only ever falls. Small windows too,
 // where a line that only cuts a corner has no room for its label.
 TEST_P(GraticuleZoom, TwoLabelledLinesEachWayAndSpacingFallsAsOneZoomsIn) {
     const ZoomCase& c = GetParam();
     int previous = graticuleSpacings().front();
     for (const double nm : {3000.0, 2000.0, 1500.0, 1000.0, 800.0, 600.0, 450.0, 380.0, 340.0,
-                            300.0, 250.0, 200.0, 150.0, 100.0, 60.0, 40.0, 20.0, 10.0}) {
+                            300.0, 250.0, 200.0, 150.0, 100.0, 60.0, 40.0, 20.0, 10.0, 3.0, 1.0,
+                            0.5, 0.2, 0.1}) {
         const Viewport view = viewAcross(c.lon, c.lat, nm, c.size);
         const GraticuleLayout layout =
             graticuleLayout(view, kAlaska, 1.0, scaleBarBox(view, kAlaska, 1.0));
