@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFrame>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -37,6 +38,13 @@
 namespace pelagon {
 
 namespace {
+
+// The heading over the map.
+const QString& mapHeading() {
+    static const QString text =
+        QStringLiteral("Ziriv Uridor Izirizoder Ezadi rur Ivediv Erazozozez Urozurav");
+    return text;
+}
 
 // Places of the controls inside the button frame, in twips.
 struct FramedControl {
@@ -88,8 +96,7 @@ void Mapform::createControls() {
     placeFixed(Picture1, mapwindow::kPictureLeft, mapwindow::kPictureTop, mapwindow::kPictureWidth,
                mapwindow::kPictureHeight);
 
-    Title = new QLabel(
-        QStringLiteral("Ziriv Uridor Izirizoder Ezadi rur Ivediv Erazozozez Urozurav"), this);
+    Title = new QLabel(mapHeading(), this);
     Title->setObjectName(QStringLiteral("Title"));
     QFont titleFont(QStringLiteral("Comic Sans MS"));
     titleFont.setPointSizeF(15.75);
@@ -173,6 +180,15 @@ void Mapform::resizeEvent(QResizeEvent* event) {
 void Mapform::ArrangeMapWindow() {
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
+    // The heading keeps its place; in a window too narrow for it, it ends in "…" and its tooltip
+    // holds it whole, rather than being cut off mid-word by the window's edge.
+    {
+        const QFontMetrics metrics(Title->font());
+        const int room = std::max(0, width() - twipsToPixels(mapwindow::kControlGap, dpiX) - Title->x());
+        const bool fits = metrics.horizontalAdvance(mapHeading()) <= room;
+        Title->setText(fits ? mapHeading() : metrics.elidedText(mapHeading(), Qt::ElideRight, room));
+        Title->setToolTip(fits ? QString() : mapHeading());
+    }
     // The arithmetic works on the window's outer size, frame and caption included.
     QSize outer = size();
     if (QMdiSubWindow* sub = subWindow()) {

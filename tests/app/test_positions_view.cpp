@@ -194,6 +194,12 @@ TEST_F(PositionsViewTest, TheStatusLineAndTheGoToFieldKeepTheirRoomInNarrowWindo
         map->LblStatus->setText(readOut);
         EXPECT_EQ(map->LblStatus->shownText(), readOut);
         map->LblStatus->setText(whole);
+        // The heading over the map ends in "…" where the window would cut it, whole in its tooltip.
+        const QString heading = map->Title->text();
+        EXPECT_LE(map->Title->x() + QFontMetrics(map->Title->font()).horizontalAdvance(heading),
+                  map->width());
+        EXPECT_EQ(heading.endsWith(QChar(0x2026)), width != wide) << heading.toStdString();
+        EXPECT_EQ(map->Title->toolTip().isEmpty(), width == wide);
     }
 }
 
