@@ -13,8 +13,13 @@ struct FramePlacement {
     double legendHeight = 0;
 };
 
-// frameWidth, frameHeight: the frame's outer size; legendWidthTwips: the legend's outer width.
-// Negative results (a frame too small for the arithmetic) are clamped to 0.
+// frameWidth, frameHeight: the frame's outer size; legendWidthTwips: the legend's outer width,
+// taken up to kMostLegendShare of the frame's width (or kLeastLegendCap, whichever is more), so
+// that layer names of a hundred characters leave the map its window: the legend then ends the
+// names that do not fit in "…". Negative results (a frame too small for the arithmetic) are
+// clamped to 0.
+constexpr double kMostLegendShare = 0.4;
+constexpr double kLeastLegendCap = 2620;  // twips: the legend of names of 20 characters
 FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips);
 
 // The inside of the map window, in twips relative to its client area.

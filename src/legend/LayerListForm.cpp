@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QMdiSubWindow>
 #include <QPainter>
@@ -178,10 +179,32 @@ void LayerListForm::positionRow(int c, double offsetRows) {
     // As wide as the design gives it, and never narrower than its mark and its whole name.
     QCheckBox* box = LayerVisCheck[c];
     const int boxCells = std::max(1, LegendWidth - legend::kSwatchWidth - 2);
-    const int boxWidth =
+    int boxWidth =
         std::max({twipsToPixels(boxCells * unitX, dpiX), box->sizeHint().width(),
                   twipsToPixels(legend::checkBoxWidthTwips(names_.value(c), dpiX), dpiX)});
     const int boxLeft = twipsToPixels((legend::kSwatchWidth + 1) * unitX, dpiX);
+    // A name longer than the legend is wide (the legend takes at most a share of the frame) ends
+    // in "…" at the legend's edge, whole in the box's tooltip.
+    const QString& name = names_.value(c);
+    const int room = rows_->width() - boxLeft;
+    if (room > 0 && boxWidth > room) {
+        const QFontMetrics metrics(box->font());
+        const int mark = box->sizeHint().width() - metrics.horizontalAdvance(box->text());
+        // The box's hint may round a pixel or two past mark + text: the text is cut until the
+        // whole box fits.
+        for (int cut = 0; cut <= 8; cut += 2) {
+            box->setText(legend::checkBoxText(
+                metrics.elidedText(name, Qt::ElideRight, std::max(0, room - mark - cut))));
+            if (box->sizeHint().width() <= room) {
+                break;
+            }
+        }
+        box->setToolTip(name);
+        boxWidth = room;
+    } else if (box->text() != legend::checkBoxText(name)) {
+        box->setText(legend::checkBoxText(name));
+        box->setToolTip(QString());
+    }
     box->setGeometry(boxLeft, twipsToPixels(rowTop, dpiY), boxWidth, twipsToPixels(unitY, dpiY));
 
     // The classes under the row, from the check box's left to the scroll bar's place.

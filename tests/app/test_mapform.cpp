@@ -222,6 +222,30 @@ int titleBarInk(QMdiSubWindow* window) {
     return ink;
 }
 
+// A name of 150 characters takes the legend to a share of the frame, not the map's room: the map
+// window keeps its buttons whole, and the name ends in "…", whole in its tooltip.
+TEST_F(MapformTest, ALongNameLeavesTheMapItsWindow) {
+    const QString header = "Name,Query,Visible,File,Doc,Color,Border,Style,Label,Caption,Field\r\n";
+    const QString name = "Closures & \"zones\" " + QString(130, QChar('x'));
+    writeFile("Long.mv", (header + name + ",0,True,land,,230.220.170,,0,,,\r\n").toUtf8());
+    open(sample.folder() + "/Long.mv");
+    controller->frame()->resize(1280, 800);  // a frame wide enough for the map window's buttons
+    map->restoreMapLayout();
+    QApplication::processEvents();
+    EXPECT_LE(map->legendWindow()->width(), controller->frame()->frameGeometry().width() * 2 / 5 + 1);
+    QCheckBox* box = map->legend()->LayerVisCheck.front();
+    EXPECT_TRUE(box->text().endsWith(QChar(0x2026))) << box->text().toStdString();
+    EXPECT_EQ(box->toolTip(), name);
+    LayerListForm* legend = map->legend();
+    EXPECT_LE(box->mapTo(legend, QPoint(box->sizeHint().width(), 0)).x(), legend->width());
+    for (const QWidget* control : map->ButtonFrame->findChildren<QWidget*>()) {
+        if (control->isVisibleTo(map)) {
+            const QRect at(control->mapTo(map, QPoint(0, 0)), control->size());
+            EXPECT_TRUE(map->rect().contains(at)) << control->objectName().toStdString();
+        }
+    }
+}
+
 // The legend is wide enough for its swatches, boxes and whole names, and for its whole title:
 // on a map of one short name and on one of 45 layers that scrolls.
 TEST_F(MapformTest, TheLegendShowsEveryNameWhole) {
