@@ -152,16 +152,28 @@ TEST_F(LegendTest, SwatchIsPaintedByTheGivenPainter) {
 }
 
 // Names show literally: an "&" is no mnemonic, "<" no markup; the box is as wide as its name
-// needs, whatever LegendWidth says.
+// needs, whatever LegendWidth says, as long as the legend is that wide; in a narrower legend the
+// name ends in "…" at its edge and the tooltip holds it whole.
 TEST_F(LegendTest, NamesShowWholeAndLiterally) {
     form->LegendWidth = 4 + 2 + 1;  // a design width of one cell for the box
     const QString name = QStringLiteral("Closures & <zones> of the western Gulf");
     form->AddToLayerListForm(0, name, -1, 255, 0, 0, 23);
-    form->placeScrollbar();
-    QCheckBox* box = form->LayerVisCheck[0];
-    EXPECT_TRUE(QKeySequence::mnemonic(box->text()).isEmpty()) << box->text().toStdString();
-    EXPECT_EQ(box->text().replace("&&", "&"), name);
-    EXPECT_GE(box->width(), box->sizeHint().width());
+    for (const int width : {150, 600}) {  // narrowed, then widened again
+        form->resize(width, 300);
+        form->placeScrollbar();
+        QCheckBox* box = form->LayerVisCheck[0];
+        EXPECT_TRUE(QKeySequence::mnemonic(box->text()).isEmpty()) << box->text().toStdString();
+        EXPECT_GE(box->width(), box->sizeHint().width());
+        EXPECT_LE(box->x() + box->width(), width);
+        if (width == 600) {
+            EXPECT_EQ(box->text().replace("&&", "&"), name);
+            EXPECT_TRUE(box->toolTip().isEmpty());
+        } else {
+            EXPECT_TRUE(box->text().endsWith(QChar(0x2026))) << box->text().toStdString();
+            EXPECT_TRUE(name.startsWith(box->text().replace("&&", "&").chopped(1)));
+            EXPECT_EQ(box->toolTip(), name);
+        }
+    }
 }
 
 // The thumb is what stands out on the bar, darker than its track: at the top while the first
