@@ -113,6 +113,24 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"records numbered from 0 (the truth counts them from 0)",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
+         }
+     },
+     none,
+     {},
+     {}},
+    {"records numbered 0, 1 and 3 of three (the counts refute counting from 0)",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i < 2 ? i : 3, l.shp.data() + l.offset(i));
+         }
+     },
+     none,
+     {"geometry", "no-shp-record"},
+     {1, 2}},
     {"a text changed",
      [](Layer& l) { l.dbf[l.headerLength() + l.rowLength() + 1] = 'Q'; },
      none,

@@ -46,13 +46,15 @@ using Vertex = std::pair<double, double>;
 using Ring = std::vector<Vertex>;
 
 // The records of the .shp by the numbers in their own headers, walking from the file's header
-// one record after the other: record number -> (offset, bytes with the record header). The walk
-// goes on past a record whose length runs past the file at the next header that fits; a record
-// whose number does not follow the one before is not listed.
-std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray& shp) {
+// one record after the other: record number (from 1) -> (offset, bytes with the record header),
+// where the writer numbered from first (1 as the format says, or 0). The walk goes on past a
+// record whose length runs past the file at the next header that fits; a record whose number
+// does not follow the one before is not listed.
+std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray& shp,
+                                                                std::int64_t first) {
     std::map<std::int64_t, std::pair<qsizetype, qsizetype>> records;
     qsizetype at = 100;
-    std::int64_t last = 0;
+    std::int64_t last = first - 1;
     while (at + 12 <= shp.size()) {
         const std::int64_t number = be32At(shp, at);
         const std::int64_t words = be32At(shp, at + 4);
@@ -99,7 +101,7 @@ std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray
                     }
                 }
             }
-            records[number] = {at, end - at};
+            records[number - first + 1] = {at, end - at};
             last = number;
             at = end;
             continue;
@@ -322,8 +324,11 @@ DiffReport compareWithShapelib(const QString& base, const QString& scratch) {
     return compareStoreWithShapelib(*opened.store, check, base, scratch);
 }
 
-DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCheck& check,
-                                    const QString& base, const QString& scratch) {
+namespace {
+
+// The comparison with the records known by their numbers counted from first.
+DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& check,
+                               const QString& base, const QString& scratch, std::int64_t first) {
     DiffReport report;
     report.opened = true;
     const Reported reported = reportedProblems(check);
@@ -334,7 +339,7 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     // The truth's index: the records found by walking the .shp, written as a .shx beside a copy
     // of the .shp whose header gives its real length.
     QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
-    const auto walked = walkShp(shp);
+    const auto walked = walkShp(shp, first);
     const std::int64_t entries = walked.empty() ? 0 : walked.rbegin()->first;
     QByteArray shx = shp.left(100);
     if (shp.size() >= 100) {
@@ -544,6 +549,46 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
         }
     }
     return report;
+}
+
+}  // namespace
+
+// Numbered from 0, a writer's records are the truth by their numbers plus one, unless the counts
+// refute it: a record numbered past what the .shx, the .dbf and the .shp itself hold (number 3
+// from 0 among three rows). Where both numberings stand, the store may follow either, but one
+// for all its features.
+DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCheck& check,
+                                    const QString& base, const QString& scratch) {
+    DiffReport fromOne = compareNumberedFrom(store, check, base, scratch, 1);
+    if (fromOne.findings.empty()) {
+        return fromOne;
+    }
+    const QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
+    const auto fromZero = walkShp(shp, 0);
+    if (fromZero.count(1) == 0) {
+        return fromOne;
+    }
+    const QByteArray shx = fileBytes(base + QStringLiteral(".shx"));
+    const QByteArray dbf = fileBytes(base + QStringLiteral(".dbf"));
+    std::int64_t held = 0;     // records laid end to end from the header
+    std::int64_t highest = 0;  // the highest number they carry
+    for (qsizetype at = 100; at + 8 <= shp.size();) {
+        const std::int64_t words = be32At(shp, at + 4);
+        if (words < 0 || at + 8 + 2 * words > shp.size()) {
+            break;
+        }
+        highest = std::max(highest, be32At(shp, at));
+        at += 8 + 2 * words;
+        ++held;
+    }
+    const std::int64_t counted =
+        std::max({held, shx.size() > 100 ? std::int64_t{(shx.size() - 100) / 8} : 0,
+                  dbf.size() >= 8 ? le32At(dbf, 4) : 0, layoutDbf(dbf, scratch).rows});
+    if (highest + 1 > counted) {
+        return fromOne;
+    }
+    DiffReport zero = compareNumberedFrom(store, check, base, scratch, 0);
+    return zero.findings.size() < fromOne.findings.size() ? zero : fromOne;
 }
 
 }  // namespace pelagon::test
