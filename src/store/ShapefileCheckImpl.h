@@ -168,8 +168,8 @@ private:
     // How the writer numbered the records, from their numbers against the counts.
     struct NumberTally {
         std::int64_t sampled = 0, read = 0, fromOne = 0, fromZero = 0;
-        std::int64_t refuteOne = 0, refuteZero = 0;  // numbers no record can carry so numbered
-        std::int64_t first[2] = {0, 0};              // the first two read, for the reason
+        std::int64_t lowest = 0, highest = 0;  // of the numbers read
+        std::int64_t first[2] = {0, 0};        // the first two read, for the reason
     };
     bool pastCounts(std::int64_t record);
     void tallyNumber(NumberTally& t, std::int64_t position, std::int64_t number);

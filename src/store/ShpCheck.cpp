@@ -228,27 +228,32 @@ void ShapefileChecker::Impl::tallyNumber(NumberTally& t, std::int64_t position,
     if (t.read < 2) {
         t.first[t.read] = number;
     }
+    t.lowest = t.read == 0 ? number : std::min(t.lowest, number);
+    t.highest = t.read == 0 ? number : std::max(t.highest, number);
     ++t.read;
     ++t.sampled;
     t.fromOne += number == position + 1;
     t.fromZero += number == position;
-    t.refuteOne += number < 1 || pastCounts(number);
-    t.refuteZero += number < 0 || pastCounts(number + 1);
 }
 
 // Numbering: most writers number from 1 as the format says; a few from 0; some leave it to
 // chance. A record numbered past what the files hold (3 from 0 among three rows), or below the
 // first number, refutes a numbering. Numbering from 0 is taken only where nothing refutes it;
 // from 1 also where both are refuted (damaged numbers). Where both fit some records and the
-// counts allow both, or both fit as many, which record is which is not known.
+// counts allow both, or both fit as many, which record is which is not known. The records are
+// counted only where a number is past the .shx's and the .dbf's counts and it matters.
 void ShapefileChecker::Impl::decideNumbering(const NumberTally& t) {
     numberTally_ = t;
+    const bool refuteOne = t.read > 0 && (t.lowest < 1 || pastCounts(t.highest));
+    const auto refuteZero = [&] {
+        return t.read > 0 && (t.lowest < 0 || pastCounts(t.highest + 1));
+    };
     if (t.fromOne > 0 && t.fromZero > 0 &&
-        (t.fromOne == t.fromZero || (t.refuteOne == 0 && t.refuteZero == 0))) {
+        (t.fromOne == t.fromZero || (!refuteOne && !refuteZero()))) {
         numbering_ = Numbering::None;
-    } else if ((t.refuteOne == 0 || t.refuteZero > 0) && t.fromOne > t.fromZero) {
+    } else if (t.fromOne > t.fromZero && (!refuteOne || refuteZero())) {
         numbering_ = Numbering::FromOne;
-    } else if (t.refuteZero == 0 && t.fromZero * 2 > t.sampled) {
+    } else if (t.fromZero * 2 > t.sampled && !refuteZero()) {
         numbering_ = Numbering::FromZero;
     } else {
         numbering_ = Numbering::None;
