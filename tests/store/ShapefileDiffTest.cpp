@@ -113,6 +113,14 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"a record numbered out of turn, its length running into the next",
+     [](Layer& l) {
+         qToBigEndian<qint32>(1, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(static_cast<qint32>(l.size(1) / 2), l.shp.data() + l.offset(1) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

@@ -106,7 +106,24 @@ std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray
             at = end;
             continue;
         }
-        at += 8 + 2 * words;
+        // Unlisted, its length may run over records too: the first header within its span whose
+        // number goes on from the last one listed ends it, where the header its length points
+        // to does not.
+        qsizetype end = at + 8 + 2 * words;
+        const auto resumes = [&](qsizetype p) {
+            const std::int64_t n = p + 12 <= shp.size() ? be32At(shp, p) : last;
+            return n > last && n <= last + (shp.size() - p) / 12 && be32At(shp, p + 4) >= 2 &&
+                   p + 8 + 2 * be32At(shp, p + 4) <= shp.size();
+        };
+        if (end + 12 <= shp.size() && !resumes(end)) {
+            for (qsizetype p = at + 12; p < end; p += 2) {
+                if (resumes(p)) {
+                    end = p;
+                    break;
+                }
+            }
+        }
+        at = end;
     }
     return records;
 }
