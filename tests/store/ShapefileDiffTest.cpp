@@ -121,6 +121,19 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"a damaged record header, its content holding what passes for two records",
+     [](Layer& l) {
+         const qsizetype at = l.offset(1);
+         qToBigEndian<qint32>(-5, l.shp.data() + at);
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + at + 4);
+         for (int k = 0; k < 2; ++k) {
+             qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
+             qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
+         }
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

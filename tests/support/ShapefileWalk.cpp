@@ -12,6 +12,36 @@ std::int64_t numberAt(const QByteArray& b, qsizetype at) {
 }  // namespace
 
 ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
+    // A header at p whose number goes on from after, within what the rest of the file could hold
+    // (a record takes 12 bytes at least), and whose length fits the file.
+    const auto fits = [&](qsizetype p, std::int64_t after) {
+        if (p + 12 > shp.size()) {
+            return false;
+        }
+        const std::int64_t n = numberAt(shp, p), w = numberAt(shp, p + 4);
+        return n > after && n <= after + (shp.size() - p) / 12 && w >= 2 &&
+               p + 8 + 2 * w <= shp.size();
+    };
+    // The next such header from byte from (records lie on 16-bit words) before byte to, -1 when
+    // there is none. Bytes inside a damaged record can pass for headers, even for a run of
+    // them (another file's records pasted in): of the headers whose record ends where the file
+    // does or another such header begins, the one of the lowest number, as the records' numbers
+    // rise through the file; else the first.
+    const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
+        qsizetype any = -1, best = -1;
+        for (qsizetype p = from; p < to && p + 12 <= shp.size(); p += 2) {
+            if (!fits(p, after)) {
+                continue;
+            }
+            const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
+            if ((end == shp.size() || fits(end, numberAt(shp, p))) &&
+                (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
+                best = p;
+            }
+            any = any < 0 ? p : any;
+        }
+        return best >= 0 ? best : any;
+    };
     ShpWalk records;
     qsizetype at = 100;
     std::int64_t last = first - 1;
@@ -19,26 +49,17 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
         const std::int64_t number = numberAt(shp, at);
         const std::int64_t words = numberAt(shp, at + 4);
         if (words < 2 || at + 8 + 2 * words > shp.size()) {
-            // A damaged length: the walk goes on at the next header further on (records lie on
-            // 16-bit words) whose number follows and whose length fits the file.
-            qsizetype next = -1;
-            for (qsizetype p = at + 2; p + 12 <= shp.size() && next < 0; p += 2) {
-                const std::int64_t n = numberAt(shp, p);
-                const std::int64_t w = numberAt(shp, p + 4);
-                if (n > last && n <= last + (shp.size() - p) / 12 && w >= 2 &&
-                    p + 8 + 2 * w <= shp.size()) {
-                    next = p;
-                }
-            }
+            // A damaged length: the walk goes on at the next header further on whose number
+            // follows.
+            const qsizetype next = nextHeader(at + 2, shp.size(), last);
             if (next < 0) {
                 break;
             }
             at = next;
             continue;
         }
-        // A number out of sequence, or beyond what the rest of the file could hold (a record
-        // takes 12 bytes at least), is damaged: the record's identity is unknown and it is not
-        // listed, but the records after it are.
+        // A number out of sequence, or beyond what the rest of the file could hold, is damaged:
+        // the record's identity is unknown and it is not listed, but the records after it are.
         const std::int64_t room = (shp.size() - at) / 12;
         // A jump forward means records were cut out, unless the record after it goes on from
         // the number before the jump: then this record's own number is the damaged one.
@@ -66,22 +87,12 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
             at = end;
             continue;
         }
-        // Unlisted, its length may run over records too: the first header within its span whose
-        // number goes on from the last one listed ends it, where the header its length points
-        // to does not.
+        // Unlisted, its length may run over records too: where the header its length points to
+        // does not go on from the last one listed, the next within its span that does ends it.
         qsizetype end = at + 8 + 2 * words;
-        const auto resumes = [&](qsizetype p) {
-            const std::int64_t n = p + 12 <= shp.size() ? numberAt(shp, p) : last;
-            return n > last && n <= last + (shp.size() - p) / 12 && numberAt(shp, p + 4) >= 2 &&
-                   p + 8 + 2 * numberAt(shp, p + 4) <= shp.size();
-        };
-        if (end + 12 <= shp.size() && !resumes(end)) {
-            for (qsizetype p = at + 12; p < end; p += 2) {
-                if (resumes(p)) {
-                    end = p;
-                    break;
-                }
-            }
+        if (end + 12 <= shp.size() && !fits(end, last)) {
+            const qsizetype next = nextHeader(at + 12, end, last);
+            end = next >= 0 ? next : end;
         }
         at = end;
     }
