@@ -134,6 +134,16 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"a damaged record header after a record whose box passes for a header",
+     [](Layer& l) {
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(1) + 4);
+         qToBigEndian<qint32>(2, l.shp.data() + l.offset(0) + 12);
+         qToBigEndian<qint32>(10, l.shp.data() + l.offset(0) + 16);
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

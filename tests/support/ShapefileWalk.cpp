@@ -27,15 +27,17 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     // them (another file's records pasted in): of the headers whose record ends where the file
     // does or another such header begins, the one of the lowest number, as the records' numbers
     // rise through the file; else the first.
+    const auto chained = [&](qsizetype p) {
+        const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
+        return end == shp.size() || fits(end, numberAt(shp, p));
+    };
     const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
         qsizetype any = -1, best = -1;
         for (qsizetype p = from; p < to && p + 12 <= shp.size(); p += 2) {
             if (!fits(p, after)) {
                 continue;
             }
-            const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
-            if ((end == shp.size() || fits(end, numberAt(shp, p))) &&
-                (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
+            if (chained(p) && (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
                 best = p;
             }
             any = any < 0 ? p : any;
@@ -68,7 +70,8 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                                  numberAt(shp, after) > last && numberAt(shp, after) < number;
         if (number > last && number <= last + room && !jumpDamaged) {
             // A length too long hides the records it runs over: where the header it points
-            // to does not follow on, the next record's header within its span ends it.
+            // to does not follow on, the next record's header within its span ends it, one
+            // whose own record ends where another begins (not bytes of this one's shape).
             qsizetype end = at + 8 + 2 * words;
             const auto follows = [&](qsizetype p) {
                 return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
@@ -76,7 +79,7 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
             };
             if (end + 12 <= shp.size() && !follows(end)) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
-                    if (follows(p)) {
+                    if (follows(p) && chained(p)) {
                         end = p;
                         break;
                     }
