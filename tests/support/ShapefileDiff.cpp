@@ -314,18 +314,22 @@ DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& 
     std::vector<char> types;
     bool fieldsAgree = dbf.known;
     if (dbf.known) {
-        QStringList names;
+        // A name's bytes read as UTF-8 or as Latin-1, as values are.
+        QStringList names, namesUtf8;
         for (int j = 0; j < DBFGetFieldCount(dbfHandle); ++j) {
             char name[XBASE_FLDNAME_LEN_READ + 1] = {};
             DBFGetFieldInfo(dbfHandle, j, name, nullptr, nullptr);
             names << QString::fromLatin1(name).trimmed();
+            namesUtf8 << QString::fromUtf8(name).trimmed();
             types.push_back(DBFGetNativeFieldType(dbfHandle, j));
         }
         QStringList mine = store.fieldNames();
-        for (QString& n : mine) {
-            n = n.trimmed();
+        bool namesAgree = mine.size() == names.size();
+        for (qsizetype j = 0; j < mine.size(); ++j) {
+            mine[j] = mine[j].trimmed();
+            namesAgree = namesAgree && (mine[j] == names[j] || mine[j] == namesUtf8[j]);
         }
-        if (mine != names) {
+        if (!namesAgree) {
             fieldsAgree = false;
             if (!reported.table) {
                 add("field-names", 0,
