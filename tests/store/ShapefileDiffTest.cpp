@@ -153,6 +153,24 @@ const DiffCase kDiffCases[] = {
      none,
      {},
      {}},
+    {"records numbered from 0, the first one's length damaged",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
+         }
+         qToBigEndian<qint32>(1, l.shp.data() + l.offset(0) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1}},
+    {"a record's length running to the end of the file over the next",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.shp.size() - l.offset(1) - 8) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(1) + 4);
+     },
+     none,
+     {},
+     {}},
     {"records numbered 0, 1 and 3 of three (the counts refute counting from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

@@ -504,7 +504,8 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     }
     const QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
     const auto fromZero = walkShp(shp, 0);
-    if (fromZero.count(1) == 0) {
+    // A record numbered 0 listed, or the first record's number 0 (its length may be damaged).
+    if (fromZero.count(1) == 0 && (shp.size() < 104 || be32At(shp, 100) != 0)) {
         return fromOne;
     }
     const QByteArray shx = fileBytes(base + QStringLiteral(".shx"));

@@ -70,14 +70,15 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                                  numberAt(shp, after) > last && numberAt(shp, after) < number;
         if (number > last && number <= last + room && !jumpDamaged) {
             // A length too long hides the records it runs over: where the header it points
-            // to does not follow on, the next record's header within its span ends it, one
-            // whose own record ends where another begins (not bytes of this one's shape).
+            // to does not follow on, or it reaches the end of the file, the next record's
+            // header within its span ends it, one whose own record ends where another begins
+            // or the file ends (not bytes of this one's shape).
             qsizetype end = at + 8 + 2 * words;
             const auto follows = [&](qsizetype p) {
                 return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
                        numberAt(shp, p + 4) >= 2 && p + 8 + 2 * numberAt(shp, p + 4) <= shp.size();
             };
-            if (end + 12 <= shp.size() && !follows(end)) {
+            if (end == shp.size() || (end + 12 <= shp.size() && !follows(end))) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
                     if (follows(p) && chained(p)) {
                         end = p;
