@@ -26,7 +26,6 @@
 namespace pelagon {
 namespace {
 
-using test::dbfHeaderLength;
 using test::dbfRow;
 using test::dbfRowLength;
 using test::LayerBytes;
