@@ -72,15 +72,28 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
             // A length too long hides the records it runs over: where the header it points
             // to does not follow on, or it reaches the end of the file, the next record's
             // header within its span ends it, one whose own record ends where another begins
-            // or the file ends (not bytes of this one's shape).
+            // (not bytes of this one's shape).
             qsizetype end = at + 8 + 2 * words;
             const auto follows = [&](qsizetype p) {
                 return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
                        numberAt(shp, p + 4) >= 2 && p + 8 + 2 * numberAt(shp, p + 4) <= shp.size();
             };
-            if (end == shp.size() || (end + 12 <= shp.size() && !follows(end))) {
+            // Reaching the end, only a run of records that ends there too ends it: a sound last
+            // record can hold bytes that pass for one header.
+            const bool toEnd = end == shp.size();
+            const auto runsToEnd = [&](qsizetype p) {
+                for (std::int64_t after = number; p < shp.size();
+                     p += 8 + 2 * numberAt(shp, p + 4)) {
+                    if (!fits(p, after)) {
+                        return false;
+                    }
+                    after = numberAt(shp, p);
+                }
+                return p == shp.size();
+            };
+            if (toEnd || (end + 12 <= shp.size() && !follows(end))) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
-                    if (follows(p) && chained(p)) {
+                    if (follows(p) && (toEnd ? runsToEnd(p) : chained(p))) {
                         end = p;
                         break;
                     }
