@@ -510,17 +510,19 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     }
     const QByteArray shx = fileBytes(base + QStringLiteral(".shx"));
     const QByteArray dbf = fileBytes(base + QStringLiteral(".dbf"));
-    std::int64_t held = 0;     // records laid end to end from the header
-    std::int64_t highest = 0;  // the highest number they carry
+    std::int64_t held = 0;  // records laid end to end from the header
     for (qsizetype at = 100; at + 8 <= shp.size();) {
         const std::int64_t words = be32At(shp, at + 4);
         if (words < 0 || at + 8 + 2 * words > shp.size()) {
             break;
         }
-        highest = std::max(highest, be32At(shp, at));
         at += 8 + 2 * words;
         ++held;
     }
+    // The highest number of a record the walk lists: one past what the rest of the file could
+    // hold, or out of sequence, is a damaged number, not a count (bytes inside a record that a
+    // damaged length runs over can pass for any number).
+    const std::int64_t highest = fromZero.empty() ? 0 : fromZero.rbegin()->first - 1;
     const std::int64_t counted =
         std::max({held, shx.size() > 100 ? std::int64_t{(shx.size() - 100) / 8} : 0,
                   dbf.size() >= 8 ? le32At(dbf, 4) : 0, layoutDbf(dbf, scratch).rows});
