@@ -2,11 +2,36 @@
 
 #include <QtEndian>
 
+#include <cstdint>
+
 namespace pelagon::test {
 namespace {
 
 std::int64_t numberAt(const QByteArray& b, qsizetype at) {
     return qFromBigEndian<qint32>(b.constData() + at);
+}
+
+// Whether the content of bytes at at is exactly what a 2D shape's own counts need (a point,
+// a multipoint, a line or polygon): then its length is its own, whatever follows.
+bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
+    if (bytes < 4) {
+        return false;
+    }
+    const std::int32_t type = qFromLittleEndian<qint32>(shp.constData() + at);
+    const auto count = [&](qsizetype k) {
+        return std::int64_t{qFromLittleEndian<qint32>(shp.constData() + at + k)};
+    };
+    switch (type) {
+        case 1:
+            return bytes == 20;
+        case 8:
+            return bytes >= 40 && bytes == 40 + 16 * count(36);
+        case 3:
+        case 5:
+            return bytes >= 44 && bytes == 44 + 4 * count(36) + 16 * count(40);
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -78,8 +103,9 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                 return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
                        numberAt(shp, p + 4) >= 2 && p + 8 + 2 * numberAt(shp, p + 4) <= shp.size();
             };
-            // Reaching the end, only a run of records that ends there too ends it: a sound last
-            // record can hold bytes that pass for one header.
+            // Not where its content is what its shape's counts need. Reaching the end, only a
+            // run of records that ends there too ends it: a sound last record can hold bytes
+            // that pass for one header.
             const bool toEnd = end == shp.size();
             const auto runsToEnd = [&](qsizetype p) {
                 for (std::int64_t after = number; p < shp.size();
@@ -91,7 +117,8 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                 }
                 return p == shp.size();
             };
-            if (toEnd || (end + 12 <= shp.size() && !follows(end))) {
+            if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
+                (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
                     if (follows(p) && (toEnd ? runsToEnd(p) : chained(p))) {
                         end = p;
