@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -314,20 +315,27 @@ DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& 
     std::vector<char> types;
     bool fieldsAgree = dbf.known;
     if (dbf.known) {
-        // A name's bytes read as UTF-8 or as Latin-1, as values are.
+        // A name's bytes read as UTF-8 or as Latin-1, as values are; one with a Windows-1252
+        // letter (0x80 to 0x9F), which neither reading gives, as any.
         QStringList names, namesUtf8;
+        std::vector<bool> anyName;
         for (int j = 0; j < DBFGetFieldCount(dbfHandle); ++j) {
             char name[XBASE_FLDNAME_LEN_READ + 1] = {};
             DBFGetFieldInfo(dbfHandle, j, name, nullptr, nullptr);
             names << QString::fromLatin1(name).trimmed();
             namesUtf8 << QString::fromUtf8(name).trimmed();
+            anyName.push_back(std::any_of(name, name + std::strlen(name), [](char c) {
+                return static_cast<unsigned char>(c) >= 0x80 &&
+                       static_cast<unsigned char>(c) < 0xA0;
+            }));
             types.push_back(DBFGetNativeFieldType(dbfHandle, j));
         }
         QStringList mine = store.fieldNames();
         bool namesAgree = mine.size() == names.size();
-        for (qsizetype j = 0; j < mine.size(); ++j) {
+        for (qsizetype j = 0; j < mine.size() && namesAgree; ++j) {
             mine[j] = mine[j].trimmed();
-            namesAgree = namesAgree && (mine[j] == names[j] || mine[j] == namesUtf8[j]);
+            namesAgree = mine[j] == names[j] || mine[j] == namesUtf8[j] ||
+                         anyName[static_cast<std::size_t>(j)];
         }
         if (!namesAgree) {
             fieldsAgree = false;
