@@ -3,7 +3,9 @@
 #include <QByteArrayView>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <system_error>
 #include <vector>
 
 #include "store/ShapefileCheckImpl.h"
@@ -35,7 +37,8 @@ std::uint8_t byteAt(const shpcheck::Bytes& b, std::int64_t at) {
 // exponent; or nothing but blanks (no value); or nothing but stars (a value too wide for the
 // field, as dBASE writes it). "3-21.96" or "4 1" are not numbers: OGR would read 3 and 4. Nor may
 // it hold more decimals than its field gives: OGR rounds it to them, and reads a field of no
-// decimals up to 18 digits wide as an integer, "1.75" or "15e2" as 1 and 15.
+// decimals up to 18 digits wide as an integer, "1.75" or "15e2" as 1 and 15. Nor may its exponent
+// take it past the range of a double.
 bool numberFits(const char* v, std::int64_t n, std::int64_t decimals) {
     std::int64_t k = 0;
     auto blank = [&](std::int64_t i) { return v[i] == ' ' || v[i] == '\0'; };
@@ -52,6 +55,7 @@ bool numberFits(const char* v, std::int64_t n, std::int64_t decimals) {
         }
         return k == n;
     }
+    const std::int64_t start = v[k] == '+' ? k + 1 : k;  // from_chars takes no plus sign
     if (v[k] == '-' || v[k] == '+') {
         ++k;
     }
@@ -81,6 +85,11 @@ bool numberFits(const char* v, std::int64_t n, std::int64_t decimals) {
             ++k;
         }
         if (k == from) {
+            return false;
+        }
+        // Past the range of a double ("55.e400"), OGR reads infinity or 0.
+        double value = 0;
+        if (std::from_chars(v + start, v + k, value).ec != std::errc()) {
             return false;
         }
     }

@@ -165,6 +165,7 @@ void ShapefileChecker::Impl::finish(bool thorough) {
         marks_[static_cast<std::size_t>(i)] |= kChecked;
         examineRecord(i);
     }
+    declareNumbering();
 }
 
 void ShapefileChecker::Impl::seenShp(std::int64_t at, std::span<const std::byte> block) {

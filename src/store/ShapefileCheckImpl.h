@@ -165,7 +165,17 @@ private:
         }
         return shp_;
     }
+    // How the writer numbered the records, from their numbers against the counts.
+    struct NumberTally {
+        std::int64_t sampled = 0, read = 0, fromOne = 0, fromZero = 0;
+        std::int64_t lowest = 0, highest = 0;  // of the numbers read
+        std::int64_t first[2] = {0, 0};        // the first two read, for the reason
+    };
+    bool pastCounts(std::int64_t record);
+    void tallyNumber(NumberTally& t, std::int64_t position, std::int64_t number);
+    void decideNumbering(const NumberTally& t);
     void determineNumbering();
+    void declareNumbering();
     void markSuspicious();
     bool lengthFits(std::int64_t length, const RecordSeen& seen) const;
     void examineRecord(std::int64_t i);  // once
@@ -239,6 +249,10 @@ private:
     bool ownEntries_ = false;
     std::int64_t readByOgr_ = 0;  // entries OGR reads: the count the .shx header gives
     Numbering numbering_ = Numbering::FromOne;
+    NumberTally numberTally_;
+    bool numberingDeclared_ = false;
+    // The records laid end to end from the .shp header, counted as far as asked.
+    std::int64_t laidCount_ = 0, laidEnd_ = shpcheck::kHeader;
     std::int64_t shift_ = 0;  // the last displacement found between index and records
     std::int64_t searched_ = 0;
     // Index entry by the byte its record ends at, made when first needed.

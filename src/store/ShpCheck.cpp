@@ -203,28 +203,103 @@ bool ShapefileChecker::Impl::lengthFits(std::int64_t length, const RecordSeen& s
     return false;  // OGR remakes patches; read the record
 }
 
-void ShapefileChecker::Impl::determineNumbering() {
-    const std::int64_t count = entryCount();
-    // Numbering: most writers number from 1; a few from 0; some leave it to chance. Up to 256
-    // records spread over the file decide.
-    std::int64_t fromOne = 0, fromZero = 0, sampled = 0;
-    const std::int64_t stride = std::max<std::int64_t>(1, count / 256);
-    for (std::int64_t i = 0; i < count; i += stride) {
-        const Entry e = entry(i);
-        ++sampled;
-        if (shp_.has(e.offset, kRecordHeader)) {
-            const std::int64_t number = shp_.be32(e.offset);
-            fromOne += number == i + 1;
-            fromZero += number == i;
-        }
+// Whether a number no record can carry refutes a numbering: the .shx, the .dbf and the records
+// laid end to end from the .shp header (counted only when a number is past the other two)
+// count fewer. Without any count nothing is refuted.
+bool ShapefileChecker::Impl::pastCounts(std::int64_t record) {
+    const std::int64_t listed = shxHeaderOk_ ? shxEntries_ : 0;
+    const std::int64_t rows = !dbfMissing_ && dbf_.has(0, 8) ? dbf_.ule32(4) : 0;
+    if (record <= std::max(listed, rows)) {
+        return false;
     }
-    if (fromOne > 0 && fromOne >= fromZero) {
+    while (laidCount_ < record && shp_.has(laidEnd_, kRecordHeader)) {
+        const std::int64_t length = static_cast<std::int64_t>(shp_.ube32(laidEnd_ + 4)) * 2;
+        if (!shp_.has(laidEnd_ + kRecordHeader, length)) {
+            break;
+        }
+        laidEnd_ += kRecordHeader + length;
+        ++laidCount_;
+    }
+    return record > laidCount_ && std::max({listed, rows, laidCount_}) > 0;
+}
+
+void ShapefileChecker::Impl::tallyNumber(NumberTally& t, std::int64_t position,
+                                         std::int64_t number) {
+    if (t.read < 2) {
+        t.first[t.read] = number;
+    }
+    t.lowest = t.read == 0 ? number : std::min(t.lowest, number);
+    t.highest = t.read == 0 ? number : std::max(t.highest, number);
+    ++t.read;
+    ++t.sampled;
+    t.fromOne += number == position + 1;
+    t.fromZero += number == position;
+}
+
+// Numbering: most writers number from 1 as the format says; a few from 0; some leave it to
+// chance. A record numbered past what the files hold (3 from 0 among three rows), or below the
+// first number, refutes a numbering. Numbering from 0 is taken only where nothing refutes it;
+// from 1 also where both are refuted (damaged numbers). Where both fit some records and the
+// counts allow both, or both fit as many, which record is which is not known. The records are
+// counted only where a number is past the .shx's and the .dbf's counts and it matters.
+void ShapefileChecker::Impl::decideNumbering(const NumberTally& t) {
+    numberTally_ = t;
+    const bool refuteOne = t.read > 0 && (t.lowest < 1 || pastCounts(t.highest));
+    const auto refuteZero = [&] {
+        return t.read > 0 && (t.lowest < 0 || pastCounts(t.highest + 1));
+    };
+    if (t.fromOne > 0 && t.fromZero > 0 &&
+        (t.fromOne == t.fromZero || (!refuteOne && !refuteZero()))) {
+        numbering_ = Numbering::None;
+    } else if (t.fromOne > t.fromZero && (!refuteOne || refuteZero())) {
         numbering_ = Numbering::FromOne;
-    } else if (fromZero * 2 > sampled) {
+    } else if (t.fromZero * 2 > t.sampled && !refuteZero()) {
         numbering_ = Numbering::FromZero;
     } else {
         numbering_ = Numbering::None;
     }
+}
+
+void ShapefileChecker::Impl::determineNumbering() {
+    // Up to 256 records spread over the index decide.
+    const std::int64_t count = entryCount();
+    NumberTally t;
+    const std::int64_t stride = std::max<std::int64_t>(1, count / 256);
+    for (std::int64_t i = 0; i < count; i += stride) {
+        const Entry e = entry(i);
+        if (shp_.has(e.offset, kRecordHeader)) {
+            tallyNumber(t, i, shp_.be32(e.offset));
+        } else {
+            ++t.sampled;
+        }
+    }
+    decideNumbering(t);
+}
+
+// Where the numbering leaves the records' identities open, no attribute row can be proven a
+// record's own: every record is kept without attributes.
+void ShapefileChecker::Impl::declareNumbering() {
+    if (!shpLoaded_ || numbering_ != Numbering::None || numberingDeclared_ ||
+        result_.records == 0 || numberTally_.sampled == 0) {
+        return;
+    }
+    numberingDeclared_ = true;
+    const NumberTally& t = numberTally_;
+    withoutAttributes(shpName_, 1, result_.records, [&] {
+        const QString numbers =
+            t.read == 0   ? QStringLiteral("no record header lies where the index points")
+            : t.read == 1 ? QStringLiteral("the one read gives the number %1").arg(t.first[0])
+                          : QStringLiteral("the first two read give the numbers %1 and %2")
+                                .arg(t.first[0])
+                                .arg(t.first[1]);
+        return recordText(1) +
+               QStringLiteral(
+                   "the records are numbered neither from 1 nor from 0 (%1): which attribute "
+                   "row is whose cannot be proven, and records 1 to %2 are kept without "
+                   "attributes")
+                   .arg(numbers)
+                   .arg(result_.records);
+    });
 }
 
 // Records of the .shp past the last one the index lists.

@@ -113,19 +113,13 @@ bool ShapefileChecker::Impl::indexLaysRecords() const {
 }
 
 void ShapefileChecker::Impl::restoreIndex() {
-    // How the writer numbered its records, from the first two.
-    numbering_ = Numbering::None;
-    if (shp().has(kHeader, kRecordHeader)) {
-        const std::int64_t n = shp().be32(kHeader);
-        const std::int64_t next =
-            kHeader + kRecordHeader + static_cast<std::int64_t>(shp().ube32(kHeader + 4)) * 2;
-        const std::int64_t m = shp().has(next, kRecordHeader) ? shp().be32(next) : -1;
-        if (n == 1 || m == 2) {
-            numbering_ = Numbering::FromOne;
-        } else if (n == 0 || m == 1) {
-            numbering_ = Numbering::FromZero;
-        }
+    // How the writer numbered its records, from the first ones laid end to end.
+    NumberTally tally;
+    for (std::int64_t at = kHeader, k = 0; k < 256 && shp().has(at, kRecordHeader); ++k) {
+        tallyNumber(tally, k, shp().be32(at));
+        at += kRecordHeader + static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
     }
+    decideNumbering(tally);
     struct Walked {
         Entry entry;
         QString damage;  // why the record is left out; empty for a sound one
@@ -184,6 +178,17 @@ void ShapefileChecker::Impl::restoreIndex() {
                                                 .arg(length)
                                           : why});
             at = next;
+            continue;
+        }
+        if (numbering_ != Numbering::None && recordAt(at, -1)) {
+            // A sound record whose number is out of sequence, with neither it nor the next one
+            // found by number nearby: its shape is kept, but not whose it is.
+            if (outOfSequence < 0) {
+                outOfSequence = k;
+                outOfSequenceNumber = shp().be32(at);
+            }
+            walk.push_back({{at, length}, {}});
+            at += kRecordHeader + length;
             continue;
         }
         lostFrom = at;
@@ -356,12 +361,14 @@ void ShapefileChecker::Impl::restoreIndex() {
     if (outOfSequence >= 0) {
         // Which attribute row belongs to the records from here on cannot be proven.
         withoutAttributes(shpName_, outOfSequence + 1, walked, [&] {
+            const bool later = outOfSequenceNumber > expectedNumber(outOfSequence);
             return recordText(outOfSequence + 1) +
                    QStringLiteral(
-                       "the .shp holds record number %1 in its place: records were "
-                       "cut out before it, and records %2 to %3 are kept without "
-                       "attributes")
+                       "the .shp holds record number %1 in its place: %2, and records %3 "
+                       "to %4 are kept without attributes")
                        .arg(outOfSequenceNumber)
+                       .arg(later ? QStringLiteral("records were cut out before it")
+                                  : QStringLiteral("its number is out of sequence"))
                        .arg(outOfSequence + 1)
                        .arg(walked);
         });

@@ -51,7 +51,9 @@ endif()
 if(SHAPELIB_FOUND)
   add_library(pelagon_shapefile_diff STATIC
     ${PROJECT_SOURCE_DIR}/tests/support/ShapefileDiff.cpp
-    ${PROJECT_SOURCE_DIR}/tests/support/ShapefileDiff.h)
+    ${PROJECT_SOURCE_DIR}/tests/support/ShapefileDiff.h
+    ${PROJECT_SOURCE_DIR}/tests/support/ShapefileWalk.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/ShapefileWalk.h)
   target_link_libraries(pelagon_shapefile_diff PUBLIC pelagon_core PRIVATE PkgConfig::SHAPELIB)
   target_include_directories(pelagon_shapefile_diff PUBLIC
     ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)

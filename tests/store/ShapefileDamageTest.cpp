@@ -19,101 +19,20 @@
 #include "store/FeatureStore.h"
 #include "store/ShapefileCheck.h"
 #include "store/TextColumn.h"
+#include "support/LayerBytes.h"
 #include "support/LayerFixtures.h"
 #include "support/QStringPrinter.h"
 
 namespace pelagon {
 namespace {
 
-// The three files of a layer as bytes, edited in memory and written to a folder.
-struct LayerBytes {
-    QByteArray shp, shx, dbf;
-    QByteArray cpg;      // written when not empty
-    QByteArray prj;      // written when not empty
-    bool noShx = false;  // no .shx written
-    bool noDbf = false;  // no .dbf written
-
-    std::int64_t records() const { return (shx.size() - 100) / 8; }
-    // Entry i of the index (0-based): the record's offset and content length, in bytes.
-    std::int64_t offset(int i) const { return 2 * std::int64_t{be32(shx, 100 + 8 * i)}; }
-    std::int64_t length(int i) const { return 2 * std::int64_t{be32(shx, 104 + 8 * i)}; }
-    // Where the content of record i (0-based) begins in the .shp.
-    std::int64_t content(int i) const { return offset(i) + 8; }
-    // The byte of point k of poly record i.
-    std::int64_t point(int i, int k) const {
-        const std::int64_t parts = le32(shp, content(i) + 36);
-        return content(i) + 44 + 4 * parts + 16 * k;
-    }
-
-    static std::int32_t be32(const QByteArray& b, std::int64_t at) {
-        return qFromBigEndian<qint32>(b.constData() + at);
-    }
-    static std::int32_t le32(const QByteArray& b, std::int64_t at) {
-        return qFromLittleEndian<qint32>(b.constData() + at);
-    }
-    static void setBe32(QByteArray& b, std::int64_t at, std::int32_t v) {
-        qToBigEndian<qint32>(v, b.data() + at);
-    }
-    static void setLe32(QByteArray& b, std::int64_t at, std::int32_t v) {
-        qToLittleEndian<qint32>(v, b.data() + at);
-    }
-    static void setDouble(QByteArray& b, std::int64_t at, double v) {
-        qToLittleEndian<quint64>(std::bit_cast<quint64>(v), b.data() + at);
-    }
-};
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-LayerBytes sampleLayer(const QString& name) {
-    const QString base = QStringLiteral(PELAGON_SAMPLE_DIR "/Shapefiles/") + name;
-    LayerBytes b;
-    b.shp = readAll(base + ".shp");
-    b.shx = readAll(base + ".shx");
-    b.dbf = readAll(base + ".dbf");
-    return b;
-}
-
-QString writeLayer(const QTemporaryDir& dir, const QString& name, const LayerBytes& b) {
-    const QString base = dir.filePath(name);
-    writeAll(base + ".shp", b.shp);
-    if (!b.noShx) {
-        writeAll(base + ".shx", b.shx);
-    }
-    if (!b.noDbf) {
-        writeAll(base + ".dbf", b.dbf);
-    }
-    if (!b.cpg.isEmpty()) {
-        writeAll(base + ".cpg", b.cpg);
-    }
-    if (!b.prj.isEmpty()) {
-        writeAll(base + ".prj", b.prj);
-    }
-    return base + ".shp";
-}
-
-// Bytes of a .dbf: its header's numbers and where row r (0-based) begins.
-std::int64_t dbfHeaderLength(const QByteArray& dbf) {
-    return qFromLittleEndian<quint16>(dbf.constData() + 8);
-}
-std::int64_t dbfRowLength(const QByteArray& dbf) {
-    return qFromLittleEndian<quint16>(dbf.constData() + 10);
-}
-std::int64_t dbfRow(const QByteArray& dbf, int r) {
-    return dbfHeaderLength(dbf) + r * dbfRowLength(dbf);
-}
-void setLe16(QByteArray& b, std::int64_t at, int v) {
-    qToLittleEndian<quint16>(static_cast<quint16>(v), b.data() + at);
-}
+using test::dbfRow;
+using test::dbfRowLength;
+using test::LayerBytes;
+using test::readAll;
+using test::sampleLayer;
+using test::setLe16;
+using test::writeLayer;
 
 struct DamageCase {
     const char* what;
@@ -161,6 +80,24 @@ const DamageCase kDamageCases[] = {
      "sites.shp", "record 4: a coordinate is not a finite number"},
     {"a record cut out of the .shp", "sites", [](LayerBytes& b) { b.shp.remove(b.offset(9), 28); },
      1, "sites.shp", "record 10: the .shp holds record number 11 in its place", 30},
+    // Record numbers that no numbering explains: which row is whose is not known.
+    {"every record numbered 7", "sites",
+     [](LayerBytes& b) {
+         for (int i = 0; i < 40; ++i) {
+             LayerBytes::setBe32(b.shp, b.offset(i), 7);
+         }
+     },
+     0, "sites.shp",
+     "record 1: the records are numbered neither from 1 nor from 0 (the first two read give "
+     "the numbers 7 and 7)",
+     40},
+    {"records numbered from 0, the last 40 of 40 rows", "sites",
+     [](LayerBytes& b) {
+         for (int i = 0; i < 40; ++i) {
+             LayerBytes::setBe32(b.shp, b.offset(i), i < 39 ? i : 40);
+         }
+     },
+     0, "sites.shp", "records 1 to 40 are kept without attributes", 40},
     {"a .shp cut off at a record's end", "sites", [](LayerBytes& b) { b.shp.truncate(b.offset(30)); },
      10, "sites.shp", "record 31: the .shp is cut off after 30 records"},
     {"a .shp cut off", "statareas", [](LayerBytes& b) { b.shp.chop(1000); }, 6, "statareas.shp",
@@ -298,6 +235,9 @@ const DamageCase kDamageCases[] = {
     {"a number with a sign inside it", "sites",
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 55, 11, "  3-21.9600"); }, 0,
      "sites.dbf", "record 21: field LON is of type N, but it holds \"3-21.9600\"", 1},
+    {"a number past the range of a double", "sites",
+     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 31) + 66, 10, "   55.e400"); }, 0,
+     "sites.dbf", "record 32: field LAT is of type N, but it holds \"55.e400\"", 1},
     {"a fraction in a field of no decimals", "sites",
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 4) + 1, 4, " 1.5"); }, 0, "sites.dbf",
      "record 5: field SITE_ID is of type N, but it holds \"1.5\"", 1},
@@ -573,6 +513,14 @@ TEST(ShapefileCheckBytes, TheWholeCheck) {
         {"a record number written wrong",
          [](LayerBytes& b) { LayerBytes::setBe32(b.shp, b.offset(3), 77); },
          "record 4: its header gives the number 77"},
+        {"a .shx of 60 bytes, the first records numbered 0 and 40",
+         [](LayerBytes& b) {
+             b.shx.truncate(60);
+             LayerBytes::setBe32(b.shp, 100, 0);
+             LayerBytes::setBe32(b.shp, 128, 40);
+         },
+         "record 1: the .shp holds record number 0 in its place: its number is out of sequence, "
+         "and records 1 to 40 are kept without attributes"},
         {"a point record's header length too long",
          [](LayerBytes& b) { LayerBytes::setBe32(b.shp, b.offset(6) + 4, 14); },
          "record 7: its header gives a length of 28 bytes, its index 20"},

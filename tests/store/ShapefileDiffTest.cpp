@@ -113,6 +113,73 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"a record numbered out of turn, its length running into the next",
+     [](Layer& l) {
+         qToBigEndian<qint32>(1, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(static_cast<qint32>(l.size(1) / 2), l.shp.data() + l.offset(1) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
+    {"a damaged record header, its content holding what passes for two records",
+     [](Layer& l) {
+         const qsizetype at = l.offset(1);
+         qToBigEndian<qint32>(-5, l.shp.data() + at);
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + at + 4);
+         for (int k = 0; k < 2; ++k) {
+             qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
+             qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
+         }
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
+    {"a damaged record header after a record whose box passes for a header",
+     [](Layer& l) {
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(1) + 4);
+         qToBigEndian<qint32>(2, l.shp.data() + l.offset(0) + 12);
+         qToBigEndian<qint32>(10, l.shp.data() + l.offset(0) + 16);
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
+    {"records numbered from 0 (the truth counts them from 0)",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
+         }
+     },
+     none,
+     {},
+     {}},
+    {"records numbered from 0, the first one's length damaged",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
+         }
+         qToBigEndian<qint32>(1, l.shp.data() + l.offset(0) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1}},
+    {"a record's length running to the end of the file over the next",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.shp.size() - l.offset(1) - 8) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(1) + 4);
+     },
+     none,
+     {},
+     {}},
+    {"records numbered 0, 1 and 3 of three (the counts refute counting from 0)",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i < 2 ? i : 3, l.shp.data() + l.offset(i));
+         }
+     },
+     none,
+     {"geometry", "no-shp-record"},
+     {1, 2}},
     {"a text changed",
      [](Layer& l) { l.dbf[l.headerLength() + l.rowLength() + 1] = 'Q'; },
      none,

@@ -9,5 +9,5 @@ pelagon_add_test(NAME test_store
     store/RunBoxesTest.cpp
     store/ShapefileDamageTest.cpp
     store/WatchedShapefileTest.cpp
-    support/LayerFixtures.cpp support/LayerFixtures.h
+    support/LayerBytes.h support/LayerFixtures.cpp support/LayerFixtures.h
 )

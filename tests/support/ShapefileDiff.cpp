@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 
 #include "store/FeatureStore.h"
 #include "store/ShapefileCheck.h"
+#include "support/ShapefileWalk.h"
 
 namespace pelagon::test {
 namespace {
@@ -44,70 +46,6 @@ std::int64_t le16At(const QByteArray& b, qsizetype at) {
 
 using Vertex = std::pair<double, double>;
 using Ring = std::vector<Vertex>;
-
-// The records of the .shp by the numbers in their own headers, walking from the file's header
-// one record after the other: record number -> (offset, bytes with the record header). The walk
-// goes on past a record whose length runs past the file at the next header that fits; a record
-// whose number does not follow the one before is not listed.
-std::map<std::int64_t, std::pair<qsizetype, qsizetype>> walkShp(const QByteArray& shp) {
-    std::map<std::int64_t, std::pair<qsizetype, qsizetype>> records;
-    qsizetype at = 100;
-    std::int64_t last = 0;
-    while (at + 12 <= shp.size()) {
-        const std::int64_t number = be32At(shp, at);
-        const std::int64_t words = be32At(shp, at + 4);
-        if (words < 2 || at + 8 + 2 * words > shp.size()) {
-            // A damaged length: the walk goes on at the next header further on (records lie on
-            // 16-bit words) whose number follows and whose length fits the file.
-            qsizetype next = -1;
-            for (qsizetype p = at + 2; p + 12 <= shp.size() && next < 0; p += 2) {
-                const std::int64_t n = be32At(shp, p);
-                const std::int64_t w = be32At(shp, p + 4);
-                if (n > last && n <= last + (shp.size() - p) / 12 && w >= 2 &&
-                    p + 8 + 2 * w <= shp.size()) {
-                    next = p;
-                }
-            }
-            if (next < 0) {
-                break;
-            }
-            at = next;
-            continue;
-        }
-        // A number out of sequence, or beyond what the rest of the file could hold (a record
-        // takes 12 bytes at least), is damaged: the record's identity is unknown and it is not
-        // listed, but the records after it are.
-        const std::int64_t room = (shp.size() - at) / 12;
-        // A jump forward means records were cut out, unless the record after it goes on from
-        // the number before the jump: then this record's own number is the damaged one.
-        const qsizetype after = at + 8 + 2 * words;
-        const bool jumpDamaged = number > last + 1 && after + 8 <= shp.size() &&
-                                 be32At(shp, after) > last && be32At(shp, after) < number;
-        if (number > last && number <= last + room && !jumpDamaged) {
-            // A length too long hides the records it runs over: where the header it points
-            // to does not follow on, the next record's header within its span ends it.
-            qsizetype end = at + 8 + 2 * words;
-            const auto follows = [&](qsizetype p) {
-                return p + 12 <= shp.size() && be32At(shp, p) == number + 1 &&
-                       be32At(shp, p + 4) >= 2 && p + 8 + 2 * be32At(shp, p + 4) <= shp.size();
-            };
-            if (end + 12 <= shp.size() && !follows(end)) {
-                for (qsizetype p = at + 12; p < end; p += 2) {
-                    if (follows(p)) {
-                        end = p;
-                        break;
-                    }
-                }
-            }
-            records[number] = {at, end - at};
-            last = number;
-            at = end;
-            continue;
-        }
-        at += 8 + 2 * words;
-    }
-    return records;
-}
 
 // The truth's geometry of one record as shapelib reads it: rings (polygons: without a closing
 // vertex), parts of lines, or all points as one list.
@@ -322,8 +260,11 @@ DiffReport compareWithShapelib(const QString& base, const QString& scratch) {
     return compareStoreWithShapelib(*opened.store, check, base, scratch);
 }
 
-DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCheck& check,
-                                    const QString& base, const QString& scratch) {
+namespace {
+
+// The comparison with the records known by their numbers counted from first.
+DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& check,
+                               const QString& base, const QString& scratch, std::int64_t first) {
     DiffReport report;
     report.opened = true;
     const Reported reported = reportedProblems(check);
@@ -334,7 +275,7 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     // The truth's index: the records found by walking the .shp, written as a .shx beside a copy
     // of the .shp whose header gives its real length.
     QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
-    const auto walked = walkShp(shp);
+    const auto walked = walkShp(shp, first);
     const std::int64_t entries = walked.empty() ? 0 : walked.rbegin()->first;
     QByteArray shx = shp.left(100);
     if (shp.size() >= 100) {
@@ -374,18 +315,29 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     std::vector<char> types;
     bool fieldsAgree = dbf.known;
     if (dbf.known) {
-        QStringList names;
+        // A name's bytes read as UTF-8 or as Latin-1, as values are; one with a Windows-1252
+        // letter (0x80 to 0x9F), which neither reading gives, as any.
+        QStringList names, namesUtf8;
+        std::vector<bool> anyName;
         for (int j = 0; j < DBFGetFieldCount(dbfHandle); ++j) {
             char name[XBASE_FLDNAME_LEN_READ + 1] = {};
             DBFGetFieldInfo(dbfHandle, j, name, nullptr, nullptr);
             names << QString::fromLatin1(name).trimmed();
+            namesUtf8 << QString::fromUtf8(name).trimmed();
+            anyName.push_back(std::any_of(name, name + std::strlen(name), [](char c) {
+                return static_cast<unsigned char>(c) >= 0x80 &&
+                       static_cast<unsigned char>(c) < 0xA0;
+            }));
             types.push_back(DBFGetNativeFieldType(dbfHandle, j));
         }
         QStringList mine = store.fieldNames();
-        for (QString& n : mine) {
-            n = n.trimmed();
+        bool namesAgree = mine.size() == names.size();
+        for (qsizetype j = 0; j < mine.size() && namesAgree; ++j) {
+            mine[j] = mine[j].trimmed();
+            namesAgree = mine[j] == names[j] || mine[j] == namesUtf8[j] ||
+                         anyName[static_cast<std::size_t>(j)];
         }
-        if (mine != names) {
+        if (!namesAgree) {
             fieldsAgree = false;
             if (!reported.table) {
                 add("field-names", 0,
@@ -544,6 +496,49 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
         }
     }
     return report;
+}
+
+}  // namespace
+
+// Numbered from 0, a writer's records are the truth by their numbers plus one, unless the counts
+// refute it: a record numbered past what the .shx, the .dbf and the .shp itself hold (number 3
+// from 0 among three rows). Where both numberings stand, the store may follow either, but one
+// for all its features.
+DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCheck& check,
+                                    const QString& base, const QString& scratch) {
+    DiffReport fromOne = compareNumberedFrom(store, check, base, scratch, 1);
+    if (fromOne.findings.empty()) {
+        return fromOne;
+    }
+    const QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
+    const auto fromZero = walkShp(shp, 0);
+    // A record numbered 0 listed, or the first record's number 0 (its length may be damaged).
+    if (fromZero.count(1) == 0 && (shp.size() < 104 || be32At(shp, 100) != 0)) {
+        return fromOne;
+    }
+    const QByteArray shx = fileBytes(base + QStringLiteral(".shx"));
+    const QByteArray dbf = fileBytes(base + QStringLiteral(".dbf"));
+    std::int64_t held = 0;  // records laid end to end from the header
+    for (qsizetype at = 100; at + 8 <= shp.size();) {
+        const std::int64_t words = be32At(shp, at + 4);
+        if (words < 0 || at + 8 + 2 * words > shp.size()) {
+            break;
+        }
+        at += 8 + 2 * words;
+        ++held;
+    }
+    // The highest number of a record the walk lists: one past what the rest of the file could
+    // hold, or out of sequence, is a damaged number, not a count (bytes inside a record that a
+    // damaged length runs over can pass for any number).
+    const std::int64_t highest = fromZero.empty() ? 0 : fromZero.rbegin()->first - 1;
+    const std::int64_t counted =
+        std::max({held, shx.size() > 100 ? std::int64_t{(shx.size() - 100) / 8} : 0,
+                  dbf.size() >= 8 ? le32At(dbf, 4) : 0, layoutDbf(dbf, scratch).rows});
+    if (highest + 1 > counted) {
+        return fromOne;
+    }
+    DiffReport zero = compareNumberedFrom(store, check, base, scratch, 0);
+    return zero.findings.size() < fromOne.findings.size() ? zero : fromOne;
 }
 
 }  // namespace pelagon::test

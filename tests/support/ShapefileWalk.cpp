@@ -1,0 +1,146 @@
+#include "support/ShapefileWalk.h"
+
+#include <QtEndian>
+
+#include <cstdint>
+
+namespace pelagon::test {
+namespace {
+
+std::int64_t numberAt(const QByteArray& b, qsizetype at) {
+    return qFromBigEndian<qint32>(b.constData() + at);
+}
+
+// Whether the content of bytes at at is exactly what a 2D shape's own counts need (a point,
+// a multipoint, a line or polygon): then its length is its own, whatever follows.
+bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
+    if (bytes < 4) {
+        return false;
+    }
+    const std::int32_t type = qFromLittleEndian<qint32>(shp.constData() + at);
+    const auto count = [&](qsizetype k) {
+        return std::int64_t{qFromLittleEndian<qint32>(shp.constData() + at + k)};
+    };
+    switch (type) {
+        case 1:
+            return bytes == 20;
+        case 8:
+            return bytes >= 40 && bytes == 40 + 16 * count(36);
+        case 3:
+        case 5:
+            return bytes >= 44 && bytes == 44 + 4 * count(36) + 16 * count(40);
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
+    // A header at p whose number goes on from after, within what the rest of the file could hold
+    // (a record takes 12 bytes at least), and whose length fits the file.
+    const auto fits = [&](qsizetype p, std::int64_t after) {
+        if (p + 12 > shp.size()) {
+            return false;
+        }
+        const std::int64_t n = numberAt(shp, p), w = numberAt(shp, p + 4);
+        return n > after && n <= after + (shp.size() - p) / 12 && w >= 2 &&
+               p + 8 + 2 * w <= shp.size();
+    };
+    // The next such header from byte from (records lie on 16-bit words) before byte to, -1 when
+    // there is none. Bytes inside a damaged record can pass for headers, even for a run of
+    // them (another file's records pasted in): of the headers whose record ends where the file
+    // does or another such header begins, the one of the lowest number, as the records' numbers
+    // rise through the file; else the first.
+    const auto chained = [&](qsizetype p) {
+        const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
+        return end == shp.size() || fits(end, numberAt(shp, p));
+    };
+    const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
+        qsizetype any = -1, best = -1;
+        for (qsizetype p = from; p < to && p + 12 <= shp.size(); p += 2) {
+            if (!fits(p, after)) {
+                continue;
+            }
+            if (chained(p) && (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
+                best = p;
+            }
+            any = any < 0 ? p : any;
+        }
+        return best >= 0 ? best : any;
+    };
+    ShpWalk records;
+    qsizetype at = 100;
+    std::int64_t last = first - 1;
+    while (at + 12 <= shp.size()) {
+        const std::int64_t number = numberAt(shp, at);
+        const std::int64_t words = numberAt(shp, at + 4);
+        if (words < 2 || at + 8 + 2 * words > shp.size()) {
+            // A damaged length: the walk goes on at the next header further on whose number
+            // follows.
+            const qsizetype next = nextHeader(at + 2, shp.size(), last);
+            if (next < 0) {
+                break;
+            }
+            at = next;
+            continue;
+        }
+        // A number out of sequence, or beyond what the rest of the file could hold, is damaged:
+        // the record's identity is unknown and it is not listed, but the records after it are.
+        const std::int64_t room = (shp.size() - at) / 12;
+        // A jump forward means records were cut out, unless the record after it goes on from
+        // the number before the jump: then this record's own number is the damaged one.
+        const qsizetype after = at + 8 + 2 * words;
+        const bool jumpDamaged = number > last + 1 && after + 8 <= shp.size() &&
+                                 numberAt(shp, after) > last && numberAt(shp, after) < number;
+        if (number > last && number <= last + room && !jumpDamaged) {
+            // A length too long hides the records it runs over: where the header it points
+            // to does not follow on, or it reaches the end of the file, the next record's
+            // header within its span ends it, one whose own record ends where another begins
+            // (not bytes of this one's shape).
+            qsizetype end = at + 8 + 2 * words;
+            const auto follows = [&](qsizetype p) {
+                return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
+                       numberAt(shp, p + 4) >= 2 && p + 8 + 2 * numberAt(shp, p + 4) <= shp.size();
+            };
+            // Not where its content is what its shape's counts need. Reaching the end, only a
+            // run of records that ends there too ends it: a sound last record can hold bytes
+            // that pass for one header.
+            const bool toEnd = end == shp.size();
+            const auto runsToEnd = [&](qsizetype p) {
+                for (std::int64_t after = number; p < shp.size();
+                     p += 8 + 2 * numberAt(shp, p + 4)) {
+                    if (!fits(p, after)) {
+                        return false;
+                    }
+                    after = numberAt(shp, p);
+                }
+                return p == shp.size();
+            };
+            if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
+                (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
+                for (qsizetype p = at + 12; p < end; p += 2) {
+                    if (follows(p) && (toEnd ? runsToEnd(p) : chained(p))) {
+                        end = p;
+                        break;
+                    }
+                }
+            }
+            records[number - first + 1] = {at, end - at};
+            last = number;
+            at = end;
+            continue;
+        }
+        // Unlisted, its length may run over records too: where the header its length points to
+        // does not go on from the last one listed, the next within its span that does ends it.
+        qsizetype end = at + 8 + 2 * words;
+        if (end + 12 <= shp.size() && !fits(end, last)) {
+            const qsizetype next = nextHeader(at + 12, end, last);
+            end = next >= 0 ? next : end;
+        }
+        at = end;
+    }
+    return records;
+}
+
+}  // namespace pelagon::test

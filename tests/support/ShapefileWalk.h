@@ -1,0 +1,23 @@
+#pragma once
+
+// The comparison's own walk of a .shp (support/ShapefileDiff.h), which knows each record by the
+// number in its header.
+#include <QByteArray>
+
+#include <cstdint>
+#include <map>
+#include <utility>
+
+namespace pelagon::test {
+
+// Record number (from 1) -> (offset, bytes with the record header).
+using ShpWalk = std::map<std::int64_t, std::pair<qsizetype, qsizetype>>;
+
+// The records of the .shp by the numbers in their own headers, walking from the file's header
+// one record after the other: record number (from 1) -> (offset, bytes with the record header),
+// where the writer numbered from first (1 as the format says, or 0). The walk goes on past a
+// record whose length runs past the file at the next header that fits; a record whose number
+// does not follow the one before is not listed.
+ShpWalk walkShp(const QByteArray& shp, std::int64_t first);
+
+}  // namespace pelagon::test
