@@ -130,6 +130,15 @@ void ShapefileChecker::Impl::restoreIndex() {
     std::int64_t lostFrom = -1;  // byte from which no record could be found
     std::int64_t at = kHeader;
     const std::int64_t size = shp().size();
+    // Keeps the sound record at `at` as the k-th walked, its number out of sequence.
+    const auto keepOutOfSequence = [&](std::int64_t k, std::int64_t length) {
+        if (outOfSequence < 0) {
+            outOfSequence = k;
+            outOfSequenceNumber = shp().be32(at);
+        }
+        walk.push_back({{at, length}, {}});
+        at += kRecordHeader + length;
+    };
     while (at < size) {
         const std::int64_t k = static_cast<std::int64_t>(walk.size());
         const std::int64_t length =
@@ -142,12 +151,7 @@ void ShapefileChecker::Impl::restoreIndex() {
         if (numbering_ != Numbering::None && recordAt(at, -1) &&
             shp().be32(at) > expectedNumber(k) && shp().be32(at) - expectedNumber(k) < size) {
             // A sound record of a later number: records before it were cut out.
-            if (outOfSequence < 0) {
-                outOfSequence = k;
-                outOfSequenceNumber = shp().be32(at);
-            }
-            walk.push_back({{at, length}, {}});
-            at += kRecordHeader + length;
+            keepOutOfSequence(k, length);
             continue;
         }
         // No record here: the one expected lies elsewhere (bytes put into or cut out of the
@@ -183,12 +187,7 @@ void ShapefileChecker::Impl::restoreIndex() {
         if (numbering_ != Numbering::None && recordAt(at, -1)) {
             // A sound record whose number is out of sequence, with neither it nor the next one
             // found by number nearby: its shape is kept, but not whose it is.
-            if (outOfSequence < 0) {
-                outOfSequence = k;
-                outOfSequenceNumber = shp().be32(at);
-            }
-            walk.push_back({{at, length}, {}});
-            at += kRecordHeader + length;
+            keepOutOfSequence(k, length);
             continue;
         }
         lostFrom = at;
