@@ -254,18 +254,29 @@ void LineRaster::walk(double m0, double n0, double m1, double n1, std::uint16_t 
             k = leave(k, m, n, kTile);
             continue;
         }
-        ++visited_;
-        std::uint16_t& pixel = owners_[static_cast<std::size_t>(y) * width_ + x];
-        if (pixel == 0) {
+        // The steps inside this tile, in a tight loop: the tile and block stay the same.
+        const std::int64_t end = std::min(last + 1, leave(k, m, n, kTile));
+        std::uint16_t* const owners = owners_.data();
+        for (; k < end; ++k) {
+            const std::int64_t along = c0 + k;
+            const std::int64_t across = (start + k * step) >> kFraction;
+            const auto px = static_cast<std::size_t>(Steep ? across : along);
+            const auto py = static_cast<std::size_t>((Steep ? along : across) - top_);
+            ++visited_;
+            std::uint16_t& pixel = owners[py * static_cast<std::size_t>(width_) + px];
+            if (pixel != 0) {
+                continue;
+            }
             pixel = owner;
             if (--tile == 0) {
                 filledSinceSummed_ = true;
                 if (--block == 0 && --openBlocks_ == 0) {
                     return;
                 }
+                k = end;  // the rest of the tile is drawn
+                break;
             }
         }
-        ++k;
     }
 }
 
@@ -369,14 +380,29 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     for (const VesselLines& v : vessels) {
         colours.push_back(qPremultiply(v.colour.rgba()));
     }
+    // The rows lines can reach, cut into a band of whole blocks per thread: rows no line reaches
+    // (the positions lie in part of the view) are given to no thread.
     const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
-    const int blocks = (height + LineRaster::kBlock - 1) / LineRaster::kBlock;
-    const int bands = std::clamp(blocks, 1, threads);
+    constexpr double kFarRow = 1 << 24;
+    const auto rowOf = [&](double y, int margin, int unbounded) {
+        return std::abs(y) <= kFarRow
+                   ? static_cast<int>(std::clamp<std::int64_t>(floorOf(y) + margin, 0, height))
+                   : unbounded;
+    };
+    const int firstBlock = rowOf(reach.lo[1], -3, reach.lo[1] > 0 ? height : 0) / LineRaster::kBlock;
+    const int endBlock =
+        (rowOf(reach.hi[1], 3, reach.hi[1] < 0 ? 0 : height) + LineRaster::kBlock - 1) /
+        LineRaster::kBlock;
+    const int blocks = std::max(0, endBlock - firstBlock);
+    const int bands = std::min(blocks, threads);
+    if (bands == 0) {
+        return true;  // no line reaches the frame
+    }
     std::vector<QImage> images(static_cast<std::size_t>(bands));
     std::vector<int> tops(static_cast<std::size_t>(bands) + 1);
     for (int b = 0; b <= bands; ++b) {
         tops[static_cast<std::size_t>(b)] =
-            std::min(height, blocks * b / bands * LineRaster::kBlock);
+            std::min(height, (firstBlock + blocks * b / bands) * LineRaster::kBlock);
     }
     inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
         LineRaster raster(width, tops[b], tops[b + 1]);
