@@ -15,6 +15,7 @@
 
 #include "app/PositionsOverlay.h"
 #include "app/TrackPicture.h"
+#include "app/TrackLines.h"
 #include "app/TrackRaster.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"
@@ -292,6 +293,27 @@ TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
     EXPECT_EQ(pixelAt(100.5, 20.5), upright);
     EXPECT_EQ(pixelAt(100.5, 280.5), upright);
     EXPECT_EQ(qAlpha(pixelAt(300.5, 20.5)), 0);
+}
+
+// Lines in the lower rows of the frame only: the bands share the rows they reach, the first row
+// and the last drawn as in a frame the lines fill.
+TEST(LineRaster, BandsCoverTheRowsTheLinesReach) {
+    track::VesselLines vessel;
+    vessel.colour = Qt::red;
+    for (int i = 0; i < 20000; ++i) {  // far past what is antialiased
+        vessel.lines.emplace_back(QPointF(10, 250.5), QPointF(390, 250.5));
+        vessel.lines.emplace_back(QPointF(200.5, 140), QPointF(200.5, 295));
+    }
+    const LineRaster::Reach reach{{10, 140, 150, 10 - 295}, {390, 295, 640, 390 - 140}};
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    ASSERT_TRUE(track::rasterise(painter, {vessel}, reach, nullptr));
+    painter.end();
+    for (const QPoint p : {QPoint(300, 250), QPoint(200, 140), QPoint(200, 294)}) {
+        EXPECT_EQ(image.pixel(p), QColor(Qt::red).rgba()) << p.x() << "," << p.y();
+    }
+    EXPECT_EQ(qAlpha(image.pixel(200, 120)), 0);
 }
 
 }  // namespace
