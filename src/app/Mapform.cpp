@@ -2,8 +2,8 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QFrame>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -184,9 +184,11 @@ void Mapform::ArrangeMapWindow() {
     // holds it whole, rather than being cut off mid-word by the window's edge.
     {
         const QFontMetrics metrics(Title->font());
-        const int room = std::max(0, width() - twipsToPixels(mapwindow::kControlGap, dpiX) - Title->x());
+        const int room =
+            std::max(0, width() - twipsToPixels(mapwindow::kControlGap, dpiX) - Title->x());
         const bool fits = metrics.horizontalAdvance(mapHeading()) <= room;
-        Title->setText(fits ? mapHeading() : metrics.elidedText(mapHeading(), Qt::ElideRight, room));
+        Title->setText(fits ? mapHeading()
+                            : metrics.elidedText(mapHeading(), Qt::ElideRight, room));
         Title->setToolTip(fits ? QString() : mapHeading());
     }
     // The arithmetic works on the window's outer size, frame and caption included.

@@ -431,8 +431,8 @@ void PositionsController::keepPositionsInSight(PositionsWindow* window, const Ma
     // The window at the bottom of the map hides them: its top may not (each further window a
     // title bar's height lower, as at the bottom).
     QRect top = window->geometry();
-    top.moveTop(mapArea(area).top() + 28 * static_cast<int>(std::max<qsizetype>(
-                                               0, windows().indexOf(window))));
+    top.moveTop(mapArea(area).top() +
+                28 * static_cast<int>(std::max<qsizetype>(0, windows().indexOf(window))));
     if (!top.intersects(shown)) {
         window->move(top.topLeft());
     }
@@ -472,7 +472,8 @@ void PositionsController::placeWindow(PositionsWindow* window) {
                                             std::max(0, visible.height() - height)),
                  width, height);
     // On a map too narrow for it beside the scale bar, the window goes above the bar.
-    if (const std::optional<QRectF> bar = map_.theMap->scaleBarBox(); bar && map_.theMap->isVisible()) {
+    if (const std::optional<QRectF> bar = map_.theMap->scaleBarBox();
+        bar && map_.theMap->isVisible()) {
         const QRect barInArea =
             bar->toAlignedRect().translated(map_.theMap->mapTo(area->viewport(), QPoint(0, 0)));
         if (placed.intersects(barInArea)) {

@@ -412,8 +412,8 @@ int PositionsWindow::buttonsWidth(bool oneRow) const {
     if (oneRow) {
         return margins + kLeastProgress + width({visits_, shade_, clearShade_, export_});
     }
-    return margins + std::max(kLeastProgress + width({visits_, shade_}),
-                              width({clearShade_, export_}));
+    return margins +
+           std::max(kLeastProgress + width({visits_, shade_}), width({clearShade_, export_}));
 }
 
 void PositionsWindow::arrangeButtons(bool oneRow) {

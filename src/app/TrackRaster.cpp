@@ -389,7 +389,8 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
                    ? static_cast<int>(std::clamp<std::int64_t>(floorOf(y) + margin, 0, height))
                    : unbounded;
     };
-    const int firstBlock = rowOf(reach.lo[1], -3, reach.lo[1] > 0 ? height : 0) / LineRaster::kBlock;
+    const int firstBlock =
+        rowOf(reach.lo[1], -3, reach.lo[1] > 0 ? height : 0) / LineRaster::kBlock;
     const int endBlock =
         (rowOf(reach.hi[1], 3, reach.hi[1] < 0 ? 0 : height) + LineRaster::kBlock - 1) /
         LineRaster::kBlock;

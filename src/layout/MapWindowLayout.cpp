@@ -12,8 +12,8 @@ FramePlacement placeInFrame(double frameWidth, double frameHeight, double legend
     p.legendTop = 0;
     p.legendHeight = std::max(0.0, frameHeight - legend::kFrameMarginTwips);
     p.mapHeight = p.legendHeight;
-    p.legendWidth = std::clamp(legendWidthTwips, 0.0,
-                               std::max(kLeastLegendCap, frameWidth * kMostLegendShare));
+    p.legendWidth =
+        std::clamp(legendWidthTwips, 0.0, std::max(kLeastLegendCap, frameWidth * kMostLegendShare));
     p.mapWidth = std::max(0.0, frameWidth - p.legendWidth - mapwindow::kFrameSideMargin);
     p.legendLeft = p.mapWidth;
     return p;

@@ -11,7 +11,7 @@ namespace pelagon {
 namespace {
 
 constexpr int kSecondsAround = 1296000;  // 360°
-constexpr double kSlack = 1e-9;  // in units of the spacing: a line on the bound is in
+constexpr double kSlack = 1e-9;          // in units of the spacing: a line on the bound is in
 // Bounded loops: a degenerate view never draws thousands of lines.
 constexpr int kMostGraticuleLines = 4 * kMaxGraticuleLines + 8;
 
@@ -37,8 +37,8 @@ int wrapSeconds(long long m) {
     return static_cast<int>(m);
 }
 
-// The multiples of step (seconds of arc) from lowDegrees to highDegrees, bounds included: the first and
-// the last, first > last when there is none.
+// The multiples of step (seconds of arc) from lowDegrees to highDegrees, bounds included: the first
+// and the last, first > last when there is none.
 std::pair<long long, long long> multiplesWithin(double lowDegrees, double highDegrees, int step) {
     const long long first =
         static_cast<long long>(std::ceil(lowDegrees * 3600.0 / step - kSlack)) * step;
@@ -171,8 +171,7 @@ QFont decorationFont(double scale) {
 }
 
 const std::vector<int>& graticuleSpacings() {
-    static const std::vector<int> spacings{36000, 18000, 3600, 1800, 600, 300,
-                                           60,    30,    10,   5,    1};
+    static const std::vector<int> spacings{36000, 18000, 3600, 1800, 600, 300, 60, 30, 10, 5, 1};
     return spacings;
 }
 

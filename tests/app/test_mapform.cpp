@@ -232,7 +232,8 @@ TEST_F(MapformTest, ALongNameLeavesTheMapItsWindow) {
     controller->frame()->resize(1280, 800);  // a frame wide enough for the map window's buttons
     map->restoreMapLayout();
     QApplication::processEvents();
-    EXPECT_LE(map->legendWindow()->width(), controller->frame()->frameGeometry().width() * 2 / 5 + 1);
+    EXPECT_LE(map->legendWindow()->width(),
+              controller->frame()->frameGeometry().width() * 2 / 5 + 1);
     QCheckBox* box = map->legend()->LayerVisCheck.front();
     EXPECT_TRUE(box->text().endsWith(QChar(0x2026))) << box->text().toStdString();
     EXPECT_EQ(box->toolTip(), name);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/PositionsOverlay.h"
-#include "app/TrackPicture.h"
 #include "app/TrackLines.h"
+#include "app/TrackPicture.h"
 #include "app/TrackRaster.h"
 #include "query/PositionSet.h"
 #include "render/Viewport.h"

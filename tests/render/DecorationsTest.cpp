@@ -34,13 +34,13 @@ TEST(Decorations, GraticuleSpacingKeepsBetweenTwoAndEightLinesEachWay) {
     };
     const double lon0 = -154;
     for (const Case& c : {
-             Case{{50, 57, -6, 1}, 3600},        // 8 parallels and 8 meridians of 1°
-             Case{{50, 58, -6, 1}, 18000},       // 9 parallels of 1°: 5°, two each way
-             Case{{56, 57, -11, 9}, 3600},       // 2 parallels of 1° and 21 meridians
-             Case{{56.1, 57.9, -11, 9}, 1800},   // 1 parallel of 1°: 30′ gives three
-             Case{{56.1, 56.9, -11, 9}, 600},    // 1 parallel of 30′: 10′
-             Case{{20, 89, -180, 180}, 36000},   // a pole in view: 36 meridians of 10°
-             Case{{57, 57.01, -0.01, 0}, 5},     // 36″ each way: 8 lines of 5″
+             Case{{50, 57, -6, 1}, 3600},            // 8 parallels and 8 meridians of 1°
+             Case{{50, 58, -6, 1}, 18000},           // 9 parallels of 1°: 5°, two each way
+             Case{{56, 57, -11, 9}, 3600},           // 2 parallels of 1° and 21 meridians
+             Case{{56.1, 57.9, -11, 9}, 1800},       // 1 parallel of 1°: 30′ gives three
+             Case{{56.1, 56.9, -11, 9}, 600},        // 1 parallel of 30′: 10′
+             Case{{20, 89, -180, 180}, 36000},       // a pole in view: 36 meridians of 10°
+             Case{{57, 57.01, -0.01, 0}, 5},         // 36″ each way: 8 lines of 5″
              Case{{57.0001, 57.0009, -0.01, 0}, 1},  // 2.9″ tall: 1″
              Case{{57, 57.0002, -0.0002, 0}, 1},     // no spacing gives two: the finest
          }) {
@@ -124,9 +124,9 @@ class GraticuleZoom : public ::testing::TestWithParam<ZoomCase> {};
 TEST_P(GraticuleZoom, TwoLabelledLinesEachWayAndSpacingFallsAsOneZoomsIn) {
     const ZoomCase& c = GetParam();
     int previous = graticuleSpacings().front();
-    for (const double nm : {3000.0, 2000.0, 1500.0, 1000.0, 800.0, 600.0, 450.0, 380.0, 340.0,
-                            300.0, 250.0, 200.0, 150.0, 100.0, 60.0, 40.0, 20.0, 10.0, 3.0, 1.0,
-                            0.5, 0.2, 0.1}) {
+    for (const double nm :
+         {3000.0, 2000.0, 1500.0, 1000.0, 800.0, 600.0, 450.0, 380.0, 340.0, 300.0, 250.0, 200.0,
+          150.0,  100.0,  60.0,   40.0,   20.0,  10.0,  3.0,   1.0,   0.5,   0.2,   0.1}) {
         const Viewport view = viewAcross(c.lon, c.lat, nm, c.size);
         const GraticuleLayout layout =
             graticuleLayout(view, kAlaska, 1.0, scaleBarBox(view, kAlaska, 1.0));

@@ -98,8 +98,9 @@ const DamageCase kDamageCases[] = {
          }
      },
      0, "sites.shp", "records 1 to 40 are kept without attributes", 40},
-    {"a .shp cut off at a record's end", "sites", [](LayerBytes& b) { b.shp.truncate(b.offset(30)); },
-     10, "sites.shp", "record 31: the .shp is cut off after 30 records"},
+    {"a .shp cut off at a record's end", "sites",
+     [](LayerBytes& b) { b.shp.truncate(b.offset(30)); }, 10, "sites.shp",
+     "record 31: the .shp is cut off after 30 records"},
     {"a .shp cut off", "statareas", [](LayerBytes& b) { b.shp.chop(1000); }, 6, "statareas.shp",
      "record 1462: the .shp is cut off 32 bytes before the end of the record"},
     {"a coordinate that is not a number", "statareas",
@@ -227,8 +228,8 @@ const DamageCase kDamageCases[] = {
          b.dbf.remove(dbfRow(b.dbf, 9) + 20, 3);
          b.dbf.insert(dbfRow(b.dbf, 30) + 10, "xyz");
      },
-     0, "sites.dbf",
-     "record 11: its deletion flag or values are not where its fields put them", 31},
+     0, "sites.dbf", "record 11: its deletion flag or values are not where its fields put them",
+     31},
     {"one number overwritten by text", "sites",
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 55, 11, "  1/4.1100 "); }, 0,
      "sites.dbf", "record 21: field LON is of type N, but it holds \"1/4.1100\"", 1},
@@ -236,8 +237,8 @@ const DamageCase kDamageCases[] = {
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 20) + 55, 11, "  3-21.9600"); }, 0,
      "sites.dbf", "record 21: field LON is of type N, but it holds \"3-21.9600\"", 1},
     {"a number past the range of a double", "sites",
-     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 31) + 66, 10, "   55.e400"); }, 0,
-     "sites.dbf", "record 32: field LAT is of type N, but it holds \"55.e400\"", 1},
+     [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 31) + 66, 10, "   55.e400"); }, 0, "sites.dbf",
+     "record 32: field LAT is of type N, but it holds \"55.e400\"", 1},
     {"a fraction in a field of no decimals", "sites",
      [](LayerBytes& b) { b.dbf.replace(dbfRow(b.dbf, 4) + 1, 4, " 1.5"); }, 0, "sites.dbf",
      "record 5: field SITE_ID is of type N, but it holds \"1.5\"", 1},
@@ -277,8 +278,8 @@ const DamageCase kDamageCases[] = {
     {"a .prj that is no coordinate system", "sites", [](LayerBytes& b) { b.prj = "PROJCS[\"x\""; },
      0, "sites.prj", "it cannot be read as a coordinate system; it is ignored"},
     {"a .prj of an Albers plane that OGR cannot read", "sites",
-     [](LayerBytes& b) { b.prj = R"(PROJCS["A",GEOGCS["G",DATUM["D"]],PROJECTION["Albers"]])"; },
-     0, "sites.prj", "it cannot be read as a coordinate system (missing"},
+     [](LayerBytes& b) { b.prj = R"(PROJCS["A",GEOGCS["G",DATUM["D"]],PROJECTION["Albers"]])"; }, 0,
+     "sites.prj", "it cannot be read as a coordinate system (missing"},
 };
 
 // A feature's identity for comparing two reads of a layer: its source record and its box.
