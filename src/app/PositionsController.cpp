@@ -298,12 +298,35 @@ VisitsWindow* PositionsController::openVisits(const std::shared_ptr<const Positi
     QMdiArea* area = map_.subWindow() != nullptr ? map_.subWindow()->mdiArea() : nullptr;
     if (area != nullptr) {
         area->addSubWindow(window);
-        // In the map's upper left corner: clear of the scale bar in the lower left and of the
-        // Positions windows in the lower right.
+        // In a corner of the map, clear of the Positions windows and the scale bar, leaving the
+        // positions in sight where it can (see placeClear).
         const QRect inside = mapArea(area);
-        window->resize(std::max(inside.width() / 2, std::min(360, inside.width())),
-                       inside.height() / 3);
-        window->move(inside.topLeft());
+        QList<QRect> windowsAndBar;
+        for (const PositionsWindow* other : windows()) {
+            if (other->isVisible()) {
+                windowsAndBar.append(other->geometry());
+            }
+        }
+        if (const std::optional<QRect> bar = scaleBarInArea(area)) {
+            windowsAndBar.append(*bar);
+        }
+        std::optional<MapRect> box;
+        for (const PositionSet::Row& row : set->rows) {
+            if (row.placed) {
+                box = box ? MapRect{std::min(box->left, row.xy.x), std::max(box->right, row.xy.x),
+                                    std::min(box->bottom, row.xy.y), std::max(box->top, row.xy.y)}
+                          : MapRect{row.xy.x, row.xy.x, row.xy.y, row.xy.y};
+            }
+        }
+        const QRect placed = placeClear(
+            inside,
+            QSize(std::max({inside.width() / 2, std::min(360, inside.width()),
+                            window->minimumSizeHint().width()}),
+                  inside.height() / 3),
+            window->minimumSizeHint().width(), windowsAndBar,
+            box ? onScreen(area, *box) & inside : QRect());
+        window->resize(placed.size());
+        window->move(placed.topLeft());
     }
     visits_.emplace_back(set.get(), window);
     window->show();
@@ -417,14 +440,7 @@ void PositionsController::keepPositionsInSight(PositionsWindow* window, const Ma
     if (area == nullptr) {
         return;
     }
-    // The positions' box on the screen, in the area's coordinates: the map's axes are the
-    // screen's, so the corners of their box on the map make it.
-    const QPoint offset = map_.theMap->mapTo(area->viewport(), QPoint(0, 0));
-    const QPoint topLeft = map_.theMap->toWindowPoint({box.left, box.top}).toPoint() + offset;
-    const QPoint bottomRight =
-        map_.theMap->toWindowPoint({box.right, box.bottom}).toPoint() + offset;
-    const QRect onScreen(topLeft, bottomRight + QPoint(1, 1));
-    const QRect shown = onScreen & area->viewport()->rect();
+    const QRect shown = onScreen(area, box) & area->viewport()->rect();
     if (shown.isEmpty() || !window->geometry().intersects(shown)) {
         return;
     }
@@ -436,6 +452,56 @@ void PositionsController::keepPositionsInSight(PositionsWindow* window, const Ma
     if (!top.intersects(shown)) {
         window->move(top.topLeft());
     }
+}
+
+QRect PositionsController::onScreen(QMdiArea* area, const MapRect& box) const {
+    // The map's axes are the screen's, so the corners of the box on the map make it.
+    const QPoint offset = map_.theMap->mapTo(area->viewport(), QPoint(0, 0));
+    const QPoint topLeft = map_.theMap->toWindowPoint({box.left, box.top}).toPoint() + offset;
+    const QPoint bottomRight =
+        map_.theMap->toWindowPoint({box.right, box.bottom}).toPoint() + offset;
+    return {topLeft, bottomRight + QPoint(1, 1)};
+}
+
+QRect placeClear(const QRect& inside, QSize size, int leastWidth, const QList<QRect>& keep,
+                 const QRect& positions) {
+    const auto covered = [&](const QRect& r) {
+        const auto area = [](const QRect& a) {
+            return static_cast<qint64>(std::max(0, a.width())) * std::max(0, a.height());
+        };
+        qint64 sum = area(r & positions);
+        for (const QRect& k : keep) {
+            sum += area(r & k);
+        }
+        return sum;
+    };
+    size = size.boundedTo(inside.size());
+    std::optional<QRect> best;
+    for (const bool left : {true, false}) {
+        for (const bool top : {true, false}) {
+            QRect candidate(QPoint(left ? inside.left() : inside.right() + 1 - size.width(),
+                                   top ? inside.top() : inside.bottom() + 1 - size.height()),
+                            size);
+            // Narrower, down to its least width, where that clears a window or the bar beside it.
+            for (const QRect& k : keep) {
+                if (!candidate.intersects(k)) {
+                    continue;
+                }
+                const int width = left ? k.left() - candidate.left()
+                                       : candidate.right() + 1 - (k.right() + 1);
+                if (width >= leastWidth && width < candidate.width()) {
+                    candidate.setWidth(width);
+                    if (!left) {
+                        candidate.moveRight(inside.right());
+                    }
+                }
+            }
+            if (!best || covered(candidate) < covered(*best)) {
+                best = candidate;
+            }
+        }
+    }
+    return *best;
 }
 
 QRect PositionsController::mapArea(QMdiArea* area) const {
@@ -472,15 +538,18 @@ void PositionsController::placeWindow(PositionsWindow* window) {
                                             std::max(0, visible.height() - height)),
                  width, height);
     // On a map too narrow for it beside the scale bar, the window goes above the bar.
-    if (const std::optional<QRectF> bar = map_.theMap->scaleBarBox();
-        bar && map_.theMap->isVisible()) {
-        const QRect barInArea =
-            bar->toAlignedRect().translated(map_.theMap->mapTo(area->viewport(), QPoint(0, 0)));
-        if (placed.intersects(barInArea)) {
-            placed.moveBottom(std::max(visible.top() + height - 1, barInArea.top() - 1 - step));
-        }
+    if (const std::optional<QRect> bar = scaleBarInArea(area); bar && placed.intersects(*bar)) {
+        placed.moveBottom(std::max(visible.top() + height - 1, bar->top() - 1 - step));
     }
     window->move(placed.topLeft());
+}
+
+std::optional<QRect> PositionsController::scaleBarInArea(QMdiArea* area) const {
+    const std::optional<QRectF> bar = map_.theMap->scaleBarBox();
+    if (!bar || !map_.theMap->isVisible()) {
+        return std::nullopt;
+    }
+    return bar->toAlignedRect().translated(map_.theMap->mapTo(area->viewport(), QPoint(0, 0)));
 }
 
 QStringList PositionsController::localFiles(const QMimeData* data) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -27,6 +28,13 @@ class TimeBar;
 class VisitsWindow;
 struct PositionSet;
 struct VisitRows;
+
+// Where a window of the given size goes inside the map's rectangle: in the corner where it covers
+// the least of the windows and boxes to keep in sight (keep) and of the positions' box together,
+// each corner's window made narrower, down to leastWidth, where that clears one of keep. Corners
+// are weighed upper left, lower left, upper right, lower right; the first of equals wins.
+QRect placeClear(const QRect& inside, QSize size, int leastWidth, const QList<QRect>& keep,
+                 const QRect& positions);
 
 // The positions files open on a map: "Open positions…" and files dropped on the map open one
 // each. Every file is read and searched off the user-interface thread while its Positions window
@@ -100,6 +108,10 @@ private:
     // Hands the open files' times to the time bar, showing it or hiding it.
     void updateTimes();
     QRect mapArea(QMdiArea* area) const;
+    // The box on the map in the area's coordinates.
+    QRect onScreen(QMdiArea* area, const MapRect& box) const;
+    // The map's scale bar in the area's coordinates, where one is shown.
+    std::optional<QRect> scaleBarInArea(QMdiArea* area) const;
     // Moves a window that hides the file's positions (their box on the map) to the top of the
     // frame, where that leaves them in sight.
     void keepPositionsInSight(PositionsWindow* window, const MapRect& box);

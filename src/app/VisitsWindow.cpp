@@ -165,15 +165,25 @@ VisitsWindow::VisitsWindow(const QString& fileName, QWidget* parent)
     summary_->setText(QStringLiteral("Following the tracks through the areas …"));
     export_->setEnabled(false);
     export_->setToolTip(QStringLiteral("Write the table as pelagon-cli visits writes it"));
+    // The summary and the export above the two lists: the window then shows them whole at the
+    // width it takes beside the Positions windows and the scale bar.
     top->addWidget(summary_, 1);
-    top->addWidget(layer_);
-    top->addWidget(vessel_);
     top->addWidget(export_);
     layout->addLayout(top);
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(layer_, 1);
+    filters->addWidget(vessel_, 1);
+    layout->addLayout(filters);
     table_->setModel(sorted_);
     setUpRowTable(table_);
-    layer_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    vessel_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // The lists and the summary keep a width of their own whatever names the file holds, so
+    // that the window's least width shows them whole (long names are elided, and shown whole in
+    // the open list).
+    for (QComboBox* list : {layer_, vessel_}) {
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMinimumContentsLength(12);
+    }
+    summary_->setWordWrap(true);
     table_->horizontalHeader()->setHighlightSections(false);
     layout->addWidget(table_, 1);
     setWidget(body);

@@ -221,15 +221,54 @@ TEST_F(PositionsViewerTest, TheWindowLeavesThePositionsInSight) {
     EXPECT_TRUE(window->isVisible());
 }
 
+struct PlaceCase {
+    const char* name;
+    QList<QRect> keep;
+    QRect positions;
+    QRect placed;
+};
+
+// A window of 300 x 200 placed on a map of 1000 x 600: in the first corner that covers nothing,
+// narrowed to clear a window beside it while it keeps its least width of 250, else where it
+// covers least of the windows and the positions.
+TEST(PlaceClear, TakesTheCornerThatCoversLeast) {
+    const QRect inside(0, 0, 1000, 600);
+    const PlaceCase cases[] = {
+        {"nothing in the way", {}, QRect(), QRect(0, 0, 300, 200)},
+        {"a window 250 px right of the corner", {QRect(250, 0, 400, 100)}, QRect(),
+         QRect(0, 0, 250, 200)},
+        {"a window 249 px right of the corner", {QRect(249, 0, 400, 100)}, QRect(),
+         QRect(0, 400, 300, 200)},
+        {"windows across the top, the positions lower left",
+         {QRect(200, 0, 800, 100)},
+         QRect(0, 300, 400, 300),
+         QRect(700, 400, 300, 200)},
+        {"a window's edge covered rather than the positions",
+         {QRect(240, 0, 400, 100), QRect(0, 500, 300, 100)},
+         QRect(700, 0, 300, 600),
+         QRect(0, 0, 300, 200)},
+        {"every corner covered, the lower right least",
+         {QRect(0, 0, 1000, 150), QRect(0, 450, 600, 150), QRect(760, 500, 240, 100)},
+         QRect(),
+         QRect(700, 400, 300, 200)},
+    };
+    for (const PlaceCase& c : cases) {
+        EXPECT_EQ(placeClear(inside, QSize(300, 200), 250, c.keep, c.positions), c.placed)
+            << c.name;
+    }
+}
+
 // Positions windows are child windows like the others, not always on top, and leave the map in
 // view: two of them cover at most a quarter of it, and neither the lower left corner where the
-// scale bar is.
+// scale bar is; the Visits window opened then covers neither of them.
 TEST_F(PositionsViewerTest, WindowsLeaveTheMapAndItsScaleBarInView) {
     const QString track = writeTrack();
     ASSERT_NE(openAndWait(track), nullptr);
     ASSERT_NE(openAndWait(track), nullptr);
     const QList<PositionsWindow*> windows = map->positions()->windows();
     ASSERT_EQ(windows.size(), 2);
+    const QRect visits =
+        map->positions()->openVisits(windows[0]->model()->positions())->geometry();
     QMdiArea* area = windows[0]->mdiArea();
     const QRect mapRect(canvas->mapTo(area->viewport(), QPoint(0, 0)), canvas->size());
     const QRect scaleCorner(mapRect.left(), mapRect.center().y(), mapRect.width() / 2,
@@ -239,6 +278,7 @@ TEST_F(PositionsViewerTest, WindowsLeaveTheMapAndItsScaleBarInView) {
         EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_TRUE(mapRect.contains(window->geometry()));
         EXPECT_FALSE(window->geometry().intersects(scaleCorner));
+        EXPECT_FALSE(window->geometry().intersects(visits));
         covered += window->geometry();
     }
     qint64 coveredArea = 0;
