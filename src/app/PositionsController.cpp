@@ -298,6 +298,8 @@ VisitsWindow* PositionsController::openVisits(const std::shared_ptr<const Positi
     QMdiArea* area = map_.subWindow() != nullptr ? map_.subWindow()->mdiArea() : nullptr;
     if (area != nullptr) {
         area->addSubWindow(window);
+        // Shown first, so that its least size is that of its laid-out, styled contents.
+        window->show();
         // In a corner of the map, clear of the Positions windows and the scale bar, leaving the
         // positions in sight where it can (see placeClear).
         const QRect inside = mapArea(area);
@@ -318,13 +320,13 @@ VisitsWindow* PositionsController::openVisits(const std::shared_ptr<const Positi
                           : MapRect{row.xy.x, row.xy.x, row.xy.y, row.xy.y};
             }
         }
-        const QRect placed = placeClear(
-            inside,
-            QSize(std::max({inside.width() / 2, std::min(360, inside.width()),
-                            window->minimumSizeHint().width()}),
-                  inside.height() / 3),
-            window->minimumSizeHint().width(), windowsAndBar,
-            box ? onScreen(area, *box) & inside : QRect());
+        const QRect placed =
+            placeClear(inside,
+                       QSize(std::max({inside.width() / 2, std::min(360, inside.width()),
+                                       window->minimumSizeHint().width()}),
+                             std::max(inside.height() / 3, window->minimumSizeHint().height())),
+                       window->minimumSizeHint().width(), windowsAndBar,
+                       box ? onScreen(area, *box) & inside : QRect());
         window->resize(placed.size());
         window->move(placed.topLeft());
     }

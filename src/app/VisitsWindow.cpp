@@ -6,10 +6,11 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QPixmap>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -185,6 +186,13 @@ VisitsWindow::VisitsWindow(const QString& fileName, QWidget* parent)
     }
     summary_->setWordWrap(true);
     table_->horizontalHeader()->setHighlightSections(false);
+    // However small the window is made, the table's header and three rows show (the header has
+    // no columns yet, and rows take the height of their text when they come).
+    const int line = table_->fontMetrics().height() + 8;
+    table_->setMinimumHeight(std::max(table_->horizontalHeader()->sizeHint().height(), line) +
+                             3 * std::max(table_->verticalHeader()->defaultSectionSize(), line) +
+                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                             2 * table_->frameWidth());
     layout->addWidget(table_, 1);
     setWidget(body);
 

@@ -267,8 +267,15 @@ TEST_F(PositionsViewerTest, WindowsLeaveTheMapAndItsScaleBarInView) {
     ASSERT_NE(openAndWait(track), nullptr);
     const QList<PositionsWindow*> windows = map->positions()->windows();
     ASSERT_EQ(windows.size(), 2);
-    const QRect visits =
-        map->positions()->openVisits(windows[0]->model()->positions())->geometry();
+    QSignalSpy visitsShown(map->positions(), &PositionsController::visitsShown);
+    VisitsWindow* visitsWindow = map->positions()->openVisits(windows[0]->model()->positions());
+    const QRect visits = visitsWindow->geometry();
+    EXPECT_GE(visits.height(), visitsWindow->minimumSizeHint().height());
+    // At its least size it still shows three rows.
+    ASSERT_TRUE(visitsShown.wait(20000));
+    visitsWindow->resize(visitsWindow->minimumSizeHint());
+    QApplication::processEvents();
+    EXPECT_GE(visitsWindow->table()->viewport()->height(), 3 * visitsWindow->table()->rowHeight(0));
     QMdiArea* area = windows[0]->mdiArea();
     const QRect mapRect(canvas->mapTo(area->viewport(), QPoint(0, 0)), canvas->size());
     const QRect scaleCorner(mapRect.left(), mapRect.center().y(), mapRect.width() / 2,
