@@ -164,8 +164,18 @@ void Mapform::placeMapAndLegend() {
     const QSizeF frameTwips = frame->outerSizeTwips();
     const double dpiX = frame->logicalDpiXF();
     const double dpiY = frame->logicalDpiYF();
-    const FramePlacement placement =
-        placeInFrame(frameTwips.width(), frameTwips.height(), legendWidthTwips_);
+    // The map window keeps the width its toolbar and its row of buttons and lists need, its
+    // frame included, where the frame is wide enough: a legend of long names gives way first.
+    double leastMapWidth = 0;
+    if (QMdiSubWindow* sub = subWindow(); sub != nullptr && RegionComboBox != nullptr) {
+        const int frameSides = sub->width() - width();
+        leastMapWidth = pixelsToTwips(frameSides + theToolbar->width() +
+                                          RegionComboBox->geometry().right() + 1,
+                                      dpiX) +
+                        mapwindow::kControlGap;
+    }
+    const FramePlacement placement = placeInFrame(frameTwips.width(), frameTwips.height(),
+                                                  legendWidthTwips_, leastMapWidth);
     if (QMdiSubWindow* sub = subWindow()) {
         sub->setGeometry(0, 0, twipsToPixels(placement.mapWidth, dpiX),
                          twipsToPixels(placement.mapHeight, dpiY));

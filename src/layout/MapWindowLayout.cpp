@@ -7,13 +7,17 @@
 
 namespace pelagon {
 
-FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips) {
+FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips,
+                            double leastMapWidth) {
     FramePlacement p;
     p.legendTop = 0;
     p.legendHeight = std::max(0.0, frameHeight - legend::kFrameMarginTwips);
     p.mapHeight = p.legendHeight;
     p.legendWidth =
-        std::clamp(legendWidthTwips, 0.0, std::max(kLeastLegendCap, frameWidth * kMostLegendShare));
+        std::clamp(legendWidthTwips, 0.0,
+                   std::max(kLeastLegendCap,
+                            std::min(frameWidth * kMostLegendShare,
+                                     frameWidth - mapwindow::kFrameSideMargin - leastMapWidth)));
     p.mapWidth = std::max(0.0, frameWidth - p.legendWidth - mapwindow::kFrameSideMargin);
     p.legendLeft = p.mapWidth;
     return p;

@@ -14,13 +14,15 @@ struct FramePlacement {
 };
 
 // frameWidth, frameHeight: the frame's outer size; legendWidthTwips: the legend's outer width,
-// taken up to kMostLegendShare of the frame's width (or kLeastLegendCap, whichever is more), so
+// taken up to kMostLegendShare of the frame's width and no further than leaves the map window
+// leastMapWidth (its toolbar and button row whole), or kLeastLegendCap where that is more, so
 // that layer names of a hundred characters leave the map its window: the legend then ends the
 // names that do not fit in "…". Negative results (a frame too small for the arithmetic) are
 // clamped to 0.
 constexpr double kMostLegendShare = 0.4;
 constexpr double kLeastLegendCap = 2620;  // twips: the legend of names of 20 characters
-FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips);
+FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips,
+                            double leastMapWidth = 0);
 
 // The inside of the map window, in twips relative to its client area.
 struct MapWindowArrangement {

@@ -50,6 +50,30 @@ INSTANTIATE_TEST_SUITE_P(Table, AvailRowsTest,
                                            AvailRowsCase{1260, 2}, AvailRowsCase{1980, 4},
                                            AvailRowsCase{0, 0}, AvailRowsCase{-500, 0}));
 
+struct LegendCapCase {
+    const char* name;
+    double wanted;
+    double leastMapWidth;
+    double legendWidth;
+};
+
+// A frame of 15360 twips (1024 pixels): the legend takes what it wants up to two fifths of the
+// frame, and no more than leaves the map window its least width (less the frame's side margin
+// of 400), but never less than the legend of 20-character names.
+TEST(FramePlacementTest, TheLegendGivesWayToTheMapWindowsControls) {
+    const LegendCapCase cases[] = {
+        {"two fifths", 7000, 0, 6144},
+        {"what it wants, the map's least width just kept", 3960, 11000, 3960},
+        {"the map's least width kept", 3961, 11000, 3960},
+        {"never below 20-character names", 6000, 13000, 2620},
+    };
+    for (const LegendCapCase& c : cases) {
+        const FramePlacement p = placeInFrame(15360, 9000, c.wanted, c.leastMapWidth);
+        EXPECT_DOUBLE_EQ(p.legendWidth, c.legendWidth) << c.name;
+        EXPECT_DOUBLE_EQ(p.mapWidth, 15360 - 400 - c.legendWidth) << c.name;
+    }
+}
+
 TEST(FramePlacementTest, TooSmallFramesClampToZero) {
     const FramePlacement p = placeInFrame(2000, 300, 2620);
     EXPECT_DOUBLE_EQ(p.mapWidth, 0);
