@@ -7,6 +7,19 @@
 
 namespace pelagon {
 
+namespace {
+
+// The widest the legend may be: two fifths of the frame, less where that leaves the map window
+// its least width; but where the frame cannot give the map window that beside a legend of
+// 20-character names, the legend does not give way (the window's controls are cut either way).
+double legendCap(double frameWidth, double leastMapWidth) {
+    const double room = frameWidth - mapwindow::kFrameSideMargin - leastMapWidth;
+    const double share = frameWidth * kMostLegendShare;
+    return room >= kLeastLegendCap ? std::min(share, room) : share;
+}
+
+}  // namespace
+
 FramePlacement placeInFrame(double frameWidth, double frameHeight, double legendWidthTwips,
                             double leastMapWidth) {
     FramePlacement p;
@@ -14,10 +27,7 @@ FramePlacement placeInFrame(double frameWidth, double frameHeight, double legend
     p.legendHeight = std::max(0.0, frameHeight - legend::kFrameMarginTwips);
     p.mapHeight = p.legendHeight;
     p.legendWidth =
-        std::clamp(legendWidthTwips, 0.0,
-                   std::max(kLeastLegendCap,
-                            std::min(frameWidth * kMostLegendShare,
-                                     frameWidth - mapwindow::kFrameSideMargin - leastMapWidth)));
+        std::clamp(legendWidthTwips, 0.0, std::max(kLeastLegendCap, legendCap(frameWidth, leastMapWidth)));
     p.mapWidth = std::max(0.0, frameWidth - p.legendWidth - mapwindow::kFrameSideMargin);
     p.legendLeft = p.mapWidth;
     return p;

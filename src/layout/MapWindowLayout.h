@@ -15,7 +15,8 @@ struct FramePlacement {
 
 // frameWidth, frameHeight: the frame's outer size; legendWidthTwips: the legend's outer width,
 // taken up to kMostLegendShare of the frame's width and no further than leaves the map window
-// leastMapWidth (its toolbar and button row whole), or kLeastLegendCap where that is more, so
+// leastMapWidth (its toolbar and button row whole) where that leaves the legend at least
+// kLeastLegendCap (or kLeastLegendCap where that is more than two fifths), so
 // that layer names of a hundred characters leave the map its window: the legend then ends the
 // names that do not fit in "…". Negative results (a frame too small for the arithmetic) are
 // clamped to 0.

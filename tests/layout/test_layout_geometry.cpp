@@ -59,13 +59,15 @@ struct LegendCapCase {
 
 // A frame of 15360 twips (1024 pixels): the legend takes what it wants up to two fifths of the
 // frame, and no more than leaves the map window its least width (less the frame's side margin
-// of 400), but never less than the legend of 20-character names.
+// of 400) while that leaves it the width of 20-character names (2620); where it does not, the
+// legend does not give way.
 TEST(FramePlacementTest, TheLegendGivesWayToTheMapWindowsControls) {
     const LegendCapCase cases[] = {
         {"two fifths", 7000, 0, 6144},
         {"what it wants, the map's least width just kept", 3960, 11000, 3960},
         {"the map's least width kept", 3961, 11000, 3960},
-        {"never below 20-character names", 6000, 13000, 2620},
+        {"20-character names, the map's least width kept", 3000, 12340, 2620},
+        {"the map's least width out of reach", 3000, 12341, 3000},
     };
     for (const LegendCapCase& c : cases) {
         const FramePlacement p = placeInFrame(15360, 9000, c.wanted, c.leastMapWidth);
