@@ -11,6 +11,8 @@
 #include "help/HelpCommand.h"
 #include "layout/MapWindowLayout.h"
 #include "reports/TheBrowserForm.h"
+#include "tools/MapToolbar.h"
+#include "tools/PlaceComboBox.h"
 
 // The map window's place in the frame and the legend's, the windows its commands open
 // and how they stack.
