@@ -171,6 +171,23 @@ const DiffCase kDiffCases[] = {
      none,
      {},
      {}},
+    {"a record's length 4 bytes short of its shape",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.size(0) - 8 - 4) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(0) + 4);
+     },
+     none,
+     {},
+     {}},
+    {"a record's length running to the end of the file, a later record's number damaged",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.shp.size() - l.offset(0) - 8) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(0) + 4);
+         qToBigEndian<qint32>(7777, l.shp.data() + l.offset(2));
+     },
+     none,
+     {"no-shp-record"},
+     {3}},
     {"records numbered 0, 1 and 3 of three (the counts refute counting from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

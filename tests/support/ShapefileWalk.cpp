@@ -11,27 +11,32 @@ std::int64_t numberAt(const QByteArray& b, qsizetype at) {
     return qFromBigEndian<qint32>(b.constData() + at);
 }
 
-// Whether the content of bytes at at is exactly what a 2D shape's own counts need (a point,
-// a multipoint, a line or polygon): then its length is its own, whatever follows.
-bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
-    if (bytes < 4) {
-        return false;
-    }
-    const std::int32_t type = qFromLittleEndian<qint32>(shp.constData() + at);
+// The bytes a 2D shape's own counts need (a point, a multipoint, a line or polygon) whose
+// content begins at at, read as far as the file goes; -1 for another type or counts past it.
+std::int64_t shapeBytes(const QByteArray& shp, qsizetype at) {
     const auto count = [&](qsizetype k) {
-        return std::int64_t{qFromLittleEndian<qint32>(shp.constData() + at + k)};
+        return at + k + 4 <= shp.size()
+                   ? std::int64_t{qFromLittleEndian<qint32>(shp.constData() + at + k)}
+                   : std::int64_t{-1};
     };
-    switch (type) {
+    const std::int64_t parts = count(36), points = count(40);
+    switch (count(0)) {
         case 1:
-            return bytes == 20;
+            return 20;
         case 8:
-            return bytes >= 40 && bytes == 40 + 16 * count(36);
+            return parts >= 0 ? 40 + 16 * parts : -1;
         case 3:
         case 5:
-            return bytes >= 44 && bytes == 44 + 4 * count(36) + 16 * count(40);
+            return parts >= 0 && points >= 0 ? 44 + 4 * parts + 16 * points : -1;
         default:
-            return false;
+            return -1;
     }
+}
+
+// Whether the content of bytes at at is exactly what its shape's own counts need: then its
+// length is its own, whatever follows.
+bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
+    return bytes >= 4 && shapeBytes(shp, at) == bytes;
 }
 
 }  // namespace
@@ -117,8 +122,21 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                 }
                 return p == shp.size();
             };
-            if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
-                (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
+            // Where the shape's counts end the record at the next record's header (or at the
+            // end of the file), the length is the damaged part, too short or too long. That
+            // header is the next record's where another follows its record, or where its own
+            // length is what its shape's counts need.
+            const std::int64_t own = shapeBytes(shp, at + 8);
+            const qsizetype ownEnd = own >= 4 ? at + 8 + own : -1;
+            const auto nextRecord = [&](qsizetype p) {
+                return follows(p) &&
+                       (chained(p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4)));
+            };
+            if (own != 2 * words && ownEnd >= 0 && ownEnd <= shp.size() &&
+                (ownEnd == shp.size() || nextRecord(ownEnd))) {
+                end = ownEnd;
+            } else if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
+                       (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
                     if (follows(p) && (toEnd ? runsToEnd(p) : chained(p))) {
                         end = p;
