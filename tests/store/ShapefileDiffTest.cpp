@@ -144,6 +144,18 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"lengths past the file around a sound record, what passes for a header after it",
+     [](Layer& l) {
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(0) + 4);
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(2) + 4);
+         const qsizetype at = l.offset(2) + 108;
+         qToBigEndian<qint32>(9, l.shp.data() + at);
+         qToBigEndian<qint32>(static_cast<qint32>((l.shp.size() - at - 8) / 2),
+                              l.shp.data() + at + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1, 3}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

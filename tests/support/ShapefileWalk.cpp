@@ -55,11 +55,15 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     // The next such header from byte from (records lie on 16-bit words) before byte to, -1 when
     // there is none. Bytes inside a damaged record can pass for headers, even for a run of
     // them (another file's records pasted in): of the headers whose record ends where the file
-    // does or another such header begins, the one of the lowest number, as the records' numbers
+    // does or another such header begins, or whose length is what its shape's counts need (the
+    // record after it may be damaged too), the one of the lowest number, as the records' numbers
     // rise through the file; else the first.
     const auto chained = [&](qsizetype p) {
         const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
         return end == shp.size() || fits(end, numberAt(shp, p));
+    };
+    const auto sound = [&](qsizetype p) {
+        return chained(p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4));
     };
     const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
         qsizetype any = -1, best = -1;
@@ -67,7 +71,7 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
             if (!fits(p, after)) {
                 continue;
             }
-            if (chained(p) && (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
+            if (sound(p) && (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
                 best = p;
             }
             any = any < 0 ? p : any;
@@ -123,17 +127,11 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                 return p == shp.size();
             };
             // Where the shape's counts end the record at the next record's header (or at the
-            // end of the file), the length is the damaged part, too short or too long. That
-            // header is the next record's where another follows its record, or where its own
-            // length is what its shape's counts need.
+            // end of the file), the length is the damaged part, too short or too long.
             const std::int64_t own = shapeBytes(shp, at + 8);
             const qsizetype ownEnd = own >= 4 ? at + 8 + own : -1;
-            const auto nextRecord = [&](qsizetype p) {
-                return follows(p) &&
-                       (chained(p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4)));
-            };
             if (own != 2 * words && ownEnd >= 0 && ownEnd <= shp.size() &&
-                (ownEnd == shp.size() || nextRecord(ownEnd))) {
+                (ownEnd == shp.size() || (follows(ownEnd) && sound(ownEnd)))) {
                 end = ownEnd;
             } else if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
                        (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
