@@ -175,6 +175,31 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {1}},
+    {"records numbered from 0, the first one's header damaged",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i == 0 ? 15 : i, l.shp.data() + l.offset(i));
+         }
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(0) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1}},
+    {"records numbered from 0, the last one's length damaged over what passes for two records",
+     [](Layer& l) {
+         const qsizetype at = l.offset(2);
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
+         }
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + at + 4);
+         for (int k = 0; k < 2; ++k) {
+             qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
+             qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
+         }
+     },
+     none,
+     {"no-shp-record"},
+     {3}},
     {"a record's length running to the end of the file over the next",
      [](Layer& l) {
          const auto words = static_cast<qint32>((l.shp.size() - l.offset(1) - 8) / 2);
