@@ -72,6 +72,17 @@ void PrintTo(const DiffCase& c, std::ostream* os) {
 
 void none(ShapefileCheck&) {}
 
+// Writes at byte at what passes for a record of another layer: a line of one point numbered
+// number, 72 bytes with its header.
+void putLine(Layer& l, qsizetype at, qint32 number) {
+    qToBigEndian<qint32>(number, l.shp.data() + at);
+    qToBigEndian<qint32>(32, l.shp.data() + at + 4);
+    qToLittleEndian<qint32>(3, l.shp.data() + at + 8);
+    qToLittleEndian<qint32>(1, l.shp.data() + at + 44);
+    qToLittleEndian<qint32>(1, l.shp.data() + at + 48);
+    qToLittleEndian<qint32>(0, l.shp.data() + at + 52);
+}
+
 // crabareas: three polygon records; fields NAME (C 40), SPECIES (C 20), AREA_KM2 (N 12.1).
 const DiffCase kDiffCases[] = {
     {"the sound files", [](Layer&) {}, none, {}, {}},
@@ -156,6 +167,26 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {1, 3}},
+    {"a length past the file over a line record numbered as the next",
+     [](Layer& l) {
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(1) + 4);
+         putLine(l, l.offset(1) + 100, 3);
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
+    {"a null shape's length running into a later record over line records numbered as the "
+     "next two",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.offset(2) + 100 - l.offset(0) - 8) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(0) + 4);
+         qToLittleEndian<qint32>(0, l.shp.data() + l.offset(0) + 8);
+         putLine(l, l.offset(0) + 100, 2);
+         putLine(l, l.offset(0) + 172, 3);
+     },
+     none,
+     {"geometry"},
+     {1}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include <cstdint>
+#include <tuple>
 
 namespace pelagon::test {
 namespace {
@@ -56,8 +57,9 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     // there is none. Bytes inside a damaged record can pass for headers, even for a run of
     // them (another file's records pasted in): of the headers whose record ends where the file
     // does or another such header begins, or whose length is what its shape's counts need (the
-    // record after it may be damaged too), the one of the lowest number, as the records' numbers
-    // rise through the file; else the first.
+    // record after it may be damaged too), one of the file's shape type before another, then
+    // the one of the lowest number, as the records' numbers rise through the file, then one
+    // that ends where another begins; else the first.
     const auto chained = [&](qsizetype p) {
         const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
         return end == shp.size() || fits(end, numberAt(shp, p));
@@ -65,13 +67,24 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     const auto sound = [&](qsizetype p) {
         return chained(p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4));
     };
+    // The file's shape type: the header's, or the first record's where the header's is damaged.
+    const auto typeAt = [&](qsizetype at) {
+        return at + 4 <= shp.size() ? qFromLittleEndian<qint32>(shp.constData() + at) : -1;
+    };
+    const auto ofFileType = [&](qsizetype p) {
+        const std::int32_t type = typeAt(p + 8);
+        return type >= 0 && (type == typeAt(32) || type == typeAt(108));
+    };
+    const auto rank = [&](qsizetype p) {
+        return std::tuple{!ofFileType(p), numberAt(shp, p), !chained(p)};
+    };
     const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
         qsizetype any = -1, best = -1;
         for (qsizetype p = from; p < to && p + 12 <= shp.size(); p += 2) {
             if (!fits(p, after)) {
                 continue;
             }
-            if (sound(p) && (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
+            if (sound(p) && (best < 0 || rank(p) < rank(best))) {
                 best = p;
             }
             any = any < 0 ? p : any;
@@ -105,8 +118,9 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
         if (number > last && number <= last + room && !jumpDamaged) {
             // A length too long hides the records it runs over: where the header it points
             // to does not follow on, or it reaches the end of the file, the next record's
-            // header within its span ends it, one whose own record ends where another begins
-            // (not bytes of this one's shape).
+            // header within its span ends it, one of the file's shape type whose own record
+            // ends where another begins (not bytes of this one's shape, nor another layer's
+            // records pasted in).
             qsizetype end = at + 8 + 2 * words;
             const auto follows = [&](qsizetype p) {
                 return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
@@ -136,7 +150,7 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
             } else if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
                        (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
-                    if (follows(p) && (toEnd ? runsToEnd(p) : chained(p))) {
+                    if (follows(p) && ofFileType(p) && (toEnd ? runsToEnd(p) : chained(p))) {
                         end = p;
                         break;
                     }
