@@ -187,6 +187,19 @@ const DiffCase kDiffCases[] = {
      none,
      {"geometry"},
      {1}},
+    {"two damaged headers, a point record inside the first",
+     [](Layer& l) {
+         const qsizetype at = l.offset(0) + 100;
+         qToBigEndian<qint32>(1025, l.shp.data() + l.offset(0));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1) + 4);
+         qToBigEndian<qint32>(9, l.shp.data() + at);
+         qToBigEndian<qint32>(10, l.shp.data() + at + 4);
+         qToLittleEndian<qint32>(1, l.shp.data() + at + 8);
+     },
+     none,
+     {"no-shp-record"},
+     {1, 2}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

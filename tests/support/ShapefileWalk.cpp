@@ -3,7 +3,7 @@
 #include <QtEndian>
 
 #include <cstdint>
-#include <tuple>
+#include <utility>
 
 namespace pelagon::test {
 namespace {
@@ -57,9 +57,9 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     // there is none. Bytes inside a damaged record can pass for headers, even for a run of
     // them (another file's records pasted in): of the headers whose record ends where the file
     // does or another such header begins, or whose length is what its shape's counts need (the
-    // record after it may be damaged too), one of the file's shape type before another, then
-    // the one of the lowest number, as the records' numbers rise through the file, then one
-    // that ends where another begins; else the first.
+    // record after it may be damaged too), the one of the lowest number, as the records'
+    // numbers rise through the file, then one that ends where another begins; else the first.
+    // Only a header of a null shape or the file's shape type counts.
     const auto chained = [&](qsizetype p) {
         const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
         return end == shp.size() || fits(end, numberAt(shp, p));
@@ -73,15 +73,13 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     };
     const auto ofFileType = [&](qsizetype p) {
         const std::int32_t type = typeAt(p + 8);
-        return type >= 0 && (type == typeAt(32) || type == typeAt(108));
+        return type == 0 || (type > 0 && (type == typeAt(32) || type == typeAt(108)));
     };
-    const auto rank = [&](qsizetype p) {
-        return std::tuple{!ofFileType(p), numberAt(shp, p), !chained(p)};
-    };
+    const auto rank = [&](qsizetype p) { return std::pair{numberAt(shp, p), !chained(p)}; };
     const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
         qsizetype any = -1, best = -1;
         for (qsizetype p = from; p < to && p + 12 <= shp.size(); p += 2) {
-            if (!fits(p, after)) {
+            if (!fits(p, after) || !ofFileType(p)) {
                 continue;
             }
             if (sound(p) && (best < 0 || rank(p) < rank(best))) {
