@@ -316,7 +316,20 @@ DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& 
     bool fieldsAgree = dbf.known;
     if (dbf.known) {
         // A name's bytes read as UTF-8 or as Latin-1, as values are; one with a Windows-1252
-        // letter (0x80 to 0x9F), which neither reading gives, as any.
+        // letter (0x80 to 0x9F), which neither reading gives, as any; and, as OGR recodes names
+        // from the single-byte encoding the language driver byte names, one whose other bytes
+        // above ASCII are as many letters above ASCII.
+        const auto singleByte = [](const QString& mine, const QString& latin1) {
+            if (mine.size() != latin1.size()) {
+                return false;
+            }
+            for (qsizetype k = 0; k < mine.size(); ++k) {
+                if (latin1[k].unicode() < 0x80 ? mine[k] != latin1[k] : mine[k].unicode() < 0x80) {
+                    return false;
+                }
+            }
+            return true;
+        };
         QStringList names, namesUtf8;
         std::vector<bool> anyName;
         for (int j = 0; j < DBFGetFieldCount(dbfHandle); ++j) {
@@ -335,7 +348,7 @@ DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& 
         for (qsizetype j = 0; j < mine.size() && namesAgree; ++j) {
             mine[j] = mine[j].trimmed();
             namesAgree = mine[j] == names[j] || mine[j] == namesUtf8[j] ||
-                         anyName[static_cast<std::size_t>(j)];
+                         anyName[static_cast<std::size_t>(j)] || singleByte(mine[j], names[j]);
         }
         if (!namesAgree) {
             fieldsAgree = false;
