@@ -124,6 +124,15 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"a record's number jumping ahead, the next record's header damaged",
+     [](Layer& l) {
+         qToBigEndian<qint32>(5, l.shp.data() + l.offset(0));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1, 2}},
     {"a record numbered out of turn, its length running into the next",
      [](Layer& l) {
          qToBigEndian<qint32>(1, l.shp.data() + l.offset(1));

@@ -109,10 +109,17 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
         // the record's identity is unknown and it is not listed, but the records after it are.
         const std::int64_t room = (shp.size() - at) / 12;
         // A jump forward means records were cut out, unless the record after it goes on from
-        // the number before the jump: then this record's own number is the damaged one.
+        // the number before the jump: then this record's own number is the damaged one. Where
+        // the header after it is damaged too, the next one found further on tells.
         const qsizetype after = at + 8 + 2 * words;
-        const bool jumpDamaged = number > last + 1 && after + 8 <= shp.size() &&
-                                 numberAt(shp, after) > last && numberAt(shp, after) < number;
+        const auto goesOn = [&](qsizetype p) {
+            return p >= 0 && p + 8 <= shp.size() && numberAt(shp, p) > last &&
+                   numberAt(shp, p) < number;
+        };
+        const bool jumpDamaged =
+            number > last + 1 &&
+            (goesOn(after) || (after + 8 <= shp.size() && !fits(after, last) &&
+                               goesOn(nextHeader(after + 2, shp.size(), last))));
         if (number > last && number <= last + room && !jumpDamaged) {
             // A length too long hides the records it runs over: where the header it points
             // to does not follow on, or it reaches the end of the file, the next record's
