@@ -72,6 +72,17 @@ void PrintTo(const DiffCase& c, std::ostream* os) {
 
 void none(ShapefileCheck&) {}
 
+// Writes at byte at what passes for a record of another layer: a line of one point numbered
+// number, 72 bytes with its header.
+void putLine(Layer& l, qsizetype at, qint32 number) {
+    qToBigEndian<qint32>(number, l.shp.data() + at);
+    qToBigEndian<qint32>(32, l.shp.data() + at + 4);
+    qToLittleEndian<qint32>(3, l.shp.data() + at + 8);
+    qToLittleEndian<qint32>(1, l.shp.data() + at + 44);
+    qToLittleEndian<qint32>(1, l.shp.data() + at + 48);
+    qToLittleEndian<qint32>(0, l.shp.data() + at + 52);
+}
+
 // crabareas: three polygon records; fields NAME (C 40), SPECIES (C 20), AREA_KM2 (N 12.1).
 const DiffCase kDiffCases[] = {
     {"the sound files", [](Layer&) {}, none, {}, {}},
@@ -113,6 +124,15 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"a record's number jumping ahead, the next record's header damaged",
+     [](Layer& l) {
+         qToBigEndian<qint32>(5, l.shp.data() + l.offset(0));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1, 2}},
     {"a record numbered out of turn, its length running into the next",
      [](Layer& l) {
          qToBigEndian<qint32>(1, l.shp.data() + l.offset(1));
@@ -144,6 +164,51 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {2}},
+    {"lengths past the file around a sound record, what passes for a header after it",
+     [](Layer& l) {
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(0) + 4);
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(2) + 4);
+         const qsizetype at = l.offset(2) + 108;
+         qToBigEndian<qint32>(9, l.shp.data() + at);
+         qToBigEndian<qint32>(static_cast<qint32>((l.shp.size() - at - 8) / 2),
+                              l.shp.data() + at + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1, 3}},
+    {"a length past the file over a line record numbered as the next",
+     [](Layer& l) {
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(1) + 4);
+         putLine(l, l.offset(1) + 100, 3);
+     },
+     none,
+     {"no-shp-record"},
+     {2}},
+    {"a null shape's length running into a later record over line records numbered as the "
+     "next two",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.offset(2) + 100 - l.offset(0) - 8) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(0) + 4);
+         qToLittleEndian<qint32>(0, l.shp.data() + l.offset(0) + 8);
+         putLine(l, l.offset(0) + 100, 2);
+         putLine(l, l.offset(0) + 172, 3);
+     },
+     none,
+     {"geometry"},
+     {1}},
+    {"two damaged headers, a point record inside the first",
+     [](Layer& l) {
+         const qsizetype at = l.offset(0) + 100;
+         qToBigEndian<qint32>(1025, l.shp.data() + l.offset(0));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(-5, l.shp.data() + l.offset(1) + 4);
+         qToBigEndian<qint32>(9, l.shp.data() + at);
+         qToBigEndian<qint32>(10, l.shp.data() + at + 4);
+         qToLittleEndian<qint32>(1, l.shp.data() + at + 8);
+     },
+     none,
+     {"no-shp-record"},
+     {1, 2}},
     {"records numbered from 0 (the truth counts them from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {
@@ -163,6 +228,31 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {1}},
+    {"records numbered from 0, the first one's header damaged",
+     [](Layer& l) {
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i == 0 ? 15 : i, l.shp.data() + l.offset(i));
+         }
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(0) + 4);
+     },
+     none,
+     {"no-shp-record"},
+     {1}},
+    {"records numbered from 0, the last one's length damaged over what passes for two records",
+     [](Layer& l) {
+         const qsizetype at = l.offset(2);
+         for (int i = 0; i < 3; ++i) {
+             qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
+         }
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + at + 4);
+         for (int k = 0; k < 2; ++k) {
+             qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
+             qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
+         }
+     },
+     none,
+     {"no-shp-record"},
+     {3}},
     {"a record's length running to the end of the file over the next",
      [](Layer& l) {
          const auto words = static_cast<qint32>((l.shp.size() - l.offset(1) - 8) / 2);
@@ -171,6 +261,23 @@ const DiffCase kDiffCases[] = {
      none,
      {},
      {}},
+    {"a record's length 4 bytes short of its shape",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.size(0) - 8 - 4) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(0) + 4);
+     },
+     none,
+     {},
+     {}},
+    {"a record's length running to the end of the file, a later record's number damaged",
+     [](Layer& l) {
+         const auto words = static_cast<qint32>((l.shp.size() - l.offset(0) - 8) / 2);
+         qToBigEndian<qint32>(words, l.shp.data() + l.offset(0) + 4);
+         qToBigEndian<qint32>(7777, l.shp.data() + l.offset(2));
+     },
+     none,
+     {"no-shp-record"},
+     {3}},
     {"records numbered 0, 1 and 3 of three (the counts refute counting from 0)",
      [](Layer& l) {
          for (int i = 0; i < 3; ++i) {

@@ -316,7 +316,20 @@ DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& 
     bool fieldsAgree = dbf.known;
     if (dbf.known) {
         // A name's bytes read as UTF-8 or as Latin-1, as values are; one with a Windows-1252
-        // letter (0x80 to 0x9F), which neither reading gives, as any.
+        // letter (0x80 to 0x9F), which neither reading gives, as any; and, as OGR recodes names
+        // from the single-byte encoding the language driver byte names, one whose other bytes
+        // above ASCII are as many letters above ASCII.
+        const auto singleByte = [](const QString& mine, const QString& latin1) {
+            if (mine.size() != latin1.size()) {
+                return false;
+            }
+            for (qsizetype k = 0; k < mine.size(); ++k) {
+                if (latin1[k].unicode() < 0x80 ? mine[k] != latin1[k] : mine[k].unicode() < 0x80) {
+                    return false;
+                }
+            }
+            return true;
+        };
         QStringList names, namesUtf8;
         std::vector<bool> anyName;
         for (int j = 0; j < DBFGetFieldCount(dbfHandle); ++j) {
@@ -335,7 +348,7 @@ DiffReport compareNumberedFrom(const FeatureStore& store, const ShapefileCheck& 
         for (qsizetype j = 0; j < mine.size() && namesAgree; ++j) {
             mine[j] = mine[j].trimmed();
             namesAgree = mine[j] == names[j] || mine[j] == namesUtf8[j] ||
-                         anyName[static_cast<std::size_t>(j)];
+                         anyName[static_cast<std::size_t>(j)] || singleByte(mine[j], names[j]);
         }
         if (!namesAgree) {
             fieldsAgree = false;
@@ -512,25 +525,33 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     }
     const QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
     const auto fromZero = walkShp(shp, 0);
-    // A record numbered 0 listed, or the first record's number 0 (its length may be damaged).
-    if (fromZero.count(1) == 0 && (shp.size() < 104 || be32At(shp, 100) != 0)) {
+    // A record numbered 0 listed, the first record's number 0 (its length may be damaged), or
+    // the record numbered 1 after the first record (whose header is damaged).
+    const auto one = fromZero.find(2);
+    if (fromZero.count(1) == 0 && (shp.size() < 104 || be32At(shp, 100) != 0) &&
+        (one == fromZero.end() || one->second.first == 100)) {
         return fromOne;
     }
     const QByteArray shx = fileBytes(base + QStringLiteral(".shx"));
     const QByteArray dbf = fileBytes(base + QStringLiteral(".dbf"));
-    std::int64_t held = 0;  // records laid end to end from the header
+    // The records laid end to end from the header, and the highest number among them of a
+    // record the walk lists there: one past what the rest of the file could hold, or out of
+    // sequence, is a damaged number, not a count, and so is one the walk found only past a
+    // damaged length (bytes inside a record it runs over can pass for any number, and another
+    // layer's records pasted in for a run of them).
+    std::int64_t held = 0, highest = 0;
     for (qsizetype at = 100; at + 8 <= shp.size();) {
-        const std::int64_t words = be32At(shp, at + 4);
+        const std::int64_t number = be32At(shp, at), words = be32At(shp, at + 4);
         if (words < 0 || at + 8 + 2 * words > shp.size()) {
             break;
+        }
+        const auto listed = fromZero.find(number + 1);
+        if (number >= 0 && listed != fromZero.end() && listed->second.first == at) {
+            highest = std::max(highest, number);
         }
         at += 8 + 2 * words;
         ++held;
     }
-    // The highest number of a record the walk lists: one past what the rest of the file could
-    // hold, or out of sequence, is a damaged number, not a count (bytes inside a record that a
-    // damaged length runs over can pass for any number).
-    const std::int64_t highest = fromZero.empty() ? 0 : fromZero.rbegin()->first - 1;
     const std::int64_t counted =
         std::max({held, shx.size() > 100 ? std::int64_t{(shx.size() - 100) / 8} : 0,
                   dbf.size() >= 8 ? le32At(dbf, 4) : 0, layoutDbf(dbf, scratch).rows});

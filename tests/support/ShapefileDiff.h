@@ -13,9 +13,10 @@
 // and row i of an attribute table read by its own field descriptors, so a swapped or shifted
 // index entry, or a .dbf header that disagrees with its fields, pairs the store's feature with
 // the wrong truth and shows. A writer that numbered its records from 0 gives record i the number
-// i - 1: the truth is read so too where the .shp holds a record numbered 0 and the counts allow
-// it (no record numbered at or past what the .shx, the .dbf and the .shp hold); the store must
-// then follow one numbering for all its features.
+// i - 1: the truth is read so too where the .shp holds a record numbered 0, or its record
+// numbered 1 second, and the counts allow it (no record laid end to end from the header numbered
+// at or past what the .shx, the .dbf and the .shp hold); the store must then follow one
+// numbering for all its features.
 
 #include <QString>
 

@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include <cstdint>
+#include <utility>
 
 namespace pelagon::test {
 namespace {
@@ -11,27 +12,32 @@ std::int64_t numberAt(const QByteArray& b, qsizetype at) {
     return qFromBigEndian<qint32>(b.constData() + at);
 }
 
-// Whether the content of bytes at at is exactly what a 2D shape's own counts need (a point,
-// a multipoint, a line or polygon): then its length is its own, whatever follows.
-bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
-    if (bytes < 4) {
-        return false;
-    }
-    const std::int32_t type = qFromLittleEndian<qint32>(shp.constData() + at);
+// The bytes a 2D shape's own counts need (a point, a multipoint, a line or polygon) whose
+// content begins at at, read as far as the file goes; -1 for another type or counts past it.
+std::int64_t shapeBytes(const QByteArray& shp, qsizetype at) {
     const auto count = [&](qsizetype k) {
-        return std::int64_t{qFromLittleEndian<qint32>(shp.constData() + at + k)};
+        return at + k + 4 <= shp.size()
+                   ? std::int64_t{qFromLittleEndian<qint32>(shp.constData() + at + k)}
+                   : std::int64_t{-1};
     };
-    switch (type) {
+    const std::int64_t parts = count(36), points = count(40);
+    switch (count(0)) {
         case 1:
-            return bytes == 20;
+            return 20;
         case 8:
-            return bytes >= 40 && bytes == 40 + 16 * count(36);
+            return parts >= 0 ? 40 + 16 * parts : -1;
         case 3:
         case 5:
-            return bytes >= 44 && bytes == 44 + 4 * count(36) + 16 * count(40);
+            return parts >= 0 && points >= 0 ? 44 + 4 * parts + 16 * points : -1;
         default:
-            return false;
+            return -1;
     }
+}
+
+// Whether the content of bytes at at is exactly what its shape's own counts need: then its
+// length is its own, whatever follows.
+bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
+    return bytes >= 4 && shapeBytes(shp, at) == bytes;
 }
 
 }  // namespace
@@ -50,19 +56,33 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     // The next such header from byte from (records lie on 16-bit words) before byte to, -1 when
     // there is none. Bytes inside a damaged record can pass for headers, even for a run of
     // them (another file's records pasted in): of the headers whose record ends where the file
-    // does or another such header begins, the one of the lowest number, as the records' numbers
-    // rise through the file; else the first.
+    // does or another such header begins, or whose length is what its shape's counts need (the
+    // record after it may be damaged too), the one of the lowest number, as the records'
+    // numbers rise through the file, then one that ends where another begins; else the first.
+    // Only a header of a null shape or the file's shape type counts.
     const auto chained = [&](qsizetype p) {
         const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
         return end == shp.size() || fits(end, numberAt(shp, p));
     };
+    const auto sound = [&](qsizetype p) {
+        return chained(p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4));
+    };
+    // The file's shape type: the header's, or the first record's where the header's is damaged.
+    const auto typeAt = [&](qsizetype at) {
+        return at + 4 <= shp.size() ? qFromLittleEndian<qint32>(shp.constData() + at) : -1;
+    };
+    const auto ofFileType = [&](qsizetype p) {
+        const std::int32_t type = typeAt(p + 8);
+        return type == 0 || (type > 0 && (type == typeAt(32) || type == typeAt(108)));
+    };
+    const auto rank = [&](qsizetype p) { return std::pair{numberAt(shp, p), !chained(p)}; };
     const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
         qsizetype any = -1, best = -1;
         for (qsizetype p = from; p < to && p + 12 <= shp.size(); p += 2) {
-            if (!fits(p, after)) {
+            if (!fits(p, after) || !ofFileType(p)) {
                 continue;
             }
-            if (chained(p) && (best < 0 || numberAt(shp, p) < numberAt(shp, best))) {
+            if (sound(p) && (best < 0 || rank(p) < rank(best))) {
                 best = p;
             }
             any = any < 0 ? p : any;
@@ -89,15 +109,23 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
         // the record's identity is unknown and it is not listed, but the records after it are.
         const std::int64_t room = (shp.size() - at) / 12;
         // A jump forward means records were cut out, unless the record after it goes on from
-        // the number before the jump: then this record's own number is the damaged one.
+        // the number before the jump: then this record's own number is the damaged one. Where
+        // the header after it is damaged too, the next one found further on tells.
         const qsizetype after = at + 8 + 2 * words;
-        const bool jumpDamaged = number > last + 1 && after + 8 <= shp.size() &&
-                                 numberAt(shp, after) > last && numberAt(shp, after) < number;
+        const auto goesOn = [&](qsizetype p) {
+            return p >= 0 && p + 8 <= shp.size() && numberAt(shp, p) > last &&
+                   numberAt(shp, p) < number;
+        };
+        const bool jumpDamaged =
+            number > last + 1 &&
+            (goesOn(after) || (after + 8 <= shp.size() && !fits(after, last) &&
+                               goesOn(nextHeader(after + 2, shp.size(), last))));
         if (number > last && number <= last + room && !jumpDamaged) {
             // A length too long hides the records it runs over: where the header it points
             // to does not follow on, or it reaches the end of the file, the next record's
-            // header within its span ends it, one whose own record ends where another begins
-            // (not bytes of this one's shape).
+            // header within its span ends it, one of the file's shape type whose own record
+            // ends where another begins (not bytes of this one's shape, nor another layer's
+            // records pasted in).
             qsizetype end = at + 8 + 2 * words;
             const auto follows = [&](qsizetype p) {
                 return p + 12 <= shp.size() && numberAt(shp, p) == number + 1 &&
@@ -117,10 +145,17 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
                 }
                 return p == shp.size();
             };
-            if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
-                (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
+            // Where the shape's counts end the record at the next record's header (or at the
+            // end of the file), the length is the damaged part, too short or too long.
+            const std::int64_t own = shapeBytes(shp, at + 8);
+            const qsizetype ownEnd = own >= 4 ? at + 8 + own : -1;
+            if (own != 2 * words && ownEnd >= 0 && ownEnd <= shp.size() &&
+                (ownEnd == shp.size() || (follows(ownEnd) && sound(ownEnd)))) {
+                end = ownEnd;
+            } else if (!lengthOfItsShape(shp, at + 8, 2 * words) &&
+                       (toEnd || (end + 12 <= shp.size() && !follows(end)))) {
                 for (qsizetype p = at + 12; p < end; p += 2) {
-                    if (follows(p) && (toEnd ? runsToEnd(p) : chained(p))) {
+                    if (follows(p) && ofFileType(p) && (toEnd ? runsToEnd(p) : chained(p))) {
                         end = p;
                         break;
                     }

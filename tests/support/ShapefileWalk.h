@@ -16,8 +16,9 @@ using ShpWalk = std::map<std::int64_t, std::pair<qsizetype, qsizetype>>;
 // The records of the .shp by the numbers in their own headers, walking from the file's header
 // one record after the other: record number (from 1) -> (offset, bytes with the record header),
 // where the writer numbered from first (1 as the format says, or 0). The walk goes on past a
-// record whose length runs past the file at the next header that fits; a record whose number
-// does not follow the one before is not listed.
+// record whose length runs past the file at the next header that fits; a record whose length
+// disagrees with its shape's counts ends where they do when the next record begins there; a
+// record whose number does not follow the one before is not listed.
 ShpWalk walkShp(const QByteArray& shp, std::int64_t first);
 
 }  // namespace pelagon::test
