@@ -9,6 +9,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/MapformWindows.cpp
   app/MapformTools.cpp
   app/PositionsController.cpp app/PositionsController.h
+  app/PositionsPlacement.cpp
   app/PositionsOverlay.cpp app/PositionsOverlay.h
   app/PositionsShading.cpp
   app/PositionsWindow.cpp app/PositionsWindow.h

@@ -83,6 +83,15 @@ void putLine(Layer& l, qsizetype at, qint32 number) {
     qToLittleEndian<qint32>(0, l.shp.data() + at + 52);
 }
 
+// Writes, 100 bytes past byte at, what passes for the headers of two records numbered 9 and 10
+// of 10 words each, laid end to end.
+void putTwoHeaders(Layer& l, qsizetype at) {
+    for (int k = 0; k < 2; ++k) {
+        qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
+        qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
+    }
+}
+
 // crabareas: three polygon records; fields NAME (C 40), SPECIES (C 20), AREA_KM2 (N 12.1).
 const DiffCase kDiffCases[] = {
     {"the sound files", [](Layer&) {}, none, {}, {}},
@@ -146,10 +155,7 @@ const DiffCase kDiffCases[] = {
          const qsizetype at = l.offset(1);
          qToBigEndian<qint32>(-5, l.shp.data() + at);
          qToBigEndian<qint32>(0x7ffffff, l.shp.data() + at + 4);
-         for (int k = 0; k < 2; ++k) {
-             qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
-             qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
-         }
+         putTwoHeaders(l, at);
      },
      none,
      {"no-shp-record"},
@@ -245,10 +251,7 @@ const DiffCase kDiffCases[] = {
              qToBigEndian<qint32>(i, l.shp.data() + l.offset(i));
          }
          qToBigEndian<qint32>(0x7ffffff, l.shp.data() + at + 4);
-         for (int k = 0; k < 2; ++k) {
-             qToBigEndian<qint32>(9 + k, l.shp.data() + at + 100 + 28 * k);
-             qToBigEndian<qint32>(10, l.shp.data() + at + 104 + 28 * k);
-         }
+         putTwoHeaders(l, at);
      },
      none,
      {"no-shp-record"},
