@@ -290,6 +290,14 @@ const DiffCase kDiffCases[] = {
      none,
      {"geometry", "no-shp-record"},
      {1, 2}},
+    {"a record changed, a sound copy of it as it was appended (either reads as it)",
+     [](Layer& l) {
+         l.shp.append(l.shp.mid(l.offset(2), l.size(2)));
+         l.setX(l.secondX(2), l.x(l.secondX(2)) + 3 * l.step);
+     },
+     none,
+     {},
+     {}},
     {"a text changed",
      [](Layer& l) { l.dbf[l.headerLength() + l.rowLength() + 1] = 'Q'; },
      none,

@@ -16,7 +16,10 @@
 // i - 1: the truth is read so too where the .shp holds a record numbered 0, or its record
 // numbered 1 second, and the counts allow it (no record laid end to end from the header numbered
 // at or past what the .shx, the .dbf and the .shp hold); the store must then follow one
-// numbering for all its features.
+// numbering for all its features. Past a damaged header the walk has to guess where the next
+// record begins; a feature that has the shape of another sound record bearing its number (a
+// copy pasted in, or the record the guess passed over) agrees too, since that header's number
+// proves the pairing as well.
 
 #include <QString>
 

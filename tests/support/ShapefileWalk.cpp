@@ -40,19 +40,47 @@ bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
     return bytes >= 4 && shapeBytes(shp, at) == bytes;
 }
 
+// A header at p whose number goes on from after, within what the rest of the file could hold
+// (a record takes 12 bytes at least), and whose length fits the file.
+bool headerFits(const QByteArray& shp, qsizetype p, std::int64_t after) {
+    if (p + 12 > shp.size()) {
+        return false;
+    }
+    const std::int64_t n = numberAt(shp, p), w = numberAt(shp, p + 4);
+    return n > after && n <= after + (shp.size() - p) / 12 && w >= 2 && p + 8 + 2 * w <= shp.size();
+}
+
+// Whether the record whose header is at p ends where the file does or another header that
+// goes on from its number begins.
+bool headerChained(const QByteArray& shp, qsizetype p) {
+    const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
+    return end == shp.size() || headerFits(shp, end, numberAt(shp, p));
+}
+
+// Chained, or its length is what its shape's counts need (the record after it may be damaged).
+bool headerSound(const QByteArray& shp, qsizetype p) {
+    return headerChained(shp, p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4));
+}
+
+std::int32_t shapeTypeAt(const QByteArray& shp, qsizetype at) {
+    return at + 4 <= shp.size() ? qFromLittleEndian<qint32>(shp.constData() + at) : -1;
+}
+
+// A header of a null shape or of the file's shape type: the header's, or the first record's
+// where the header's is damaged.
+bool headerOfFileType(const QByteArray& shp, qsizetype p) {
+    const std::int32_t type = shapeTypeAt(shp, p + 8);
+    return type == 0 ||
+           (type > 0 && (type == shapeTypeAt(shp, 32) || type == shapeTypeAt(shp, 108)));
+}
+
 }  // namespace
 
 ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
-    // A header at p whose number goes on from after, within what the rest of the file could hold
-    // (a record takes 12 bytes at least), and whose length fits the file.
-    const auto fits = [&](qsizetype p, std::int64_t after) {
-        if (p + 12 > shp.size()) {
-            return false;
-        }
-        const std::int64_t n = numberAt(shp, p), w = numberAt(shp, p + 4);
-        return n > after && n <= after + (shp.size() - p) / 12 && w >= 2 &&
-               p + 8 + 2 * w <= shp.size();
-    };
+    const auto fits = [&](qsizetype p, std::int64_t after) { return headerFits(shp, p, after); };
+    const auto chained = [&](qsizetype p) { return headerChained(shp, p); };
+    const auto sound = [&](qsizetype p) { return headerSound(shp, p); };
+    const auto ofFileType = [&](qsizetype p) { return headerOfFileType(shp, p); };
     // The next such header from byte from (records lie on 16-bit words) before byte to, -1 when
     // there is none. Bytes inside a damaged record can pass for headers, even for a run of
     // them (another file's records pasted in): of the headers whose record ends where the file
@@ -60,21 +88,6 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
     // record after it may be damaged too), the one of the lowest number, as the records'
     // numbers rise through the file, then one that ends where another begins; else the first.
     // Only a header of a null shape or the file's shape type counts.
-    const auto chained = [&](qsizetype p) {
-        const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
-        return end == shp.size() || fits(end, numberAt(shp, p));
-    };
-    const auto sound = [&](qsizetype p) {
-        return chained(p) || lengthOfItsShape(shp, p + 8, 2 * numberAt(shp, p + 4));
-    };
-    // The file's shape type: the header's, or the first record's where the header's is damaged.
-    const auto typeAt = [&](qsizetype at) {
-        return at + 4 <= shp.size() ? qFromLittleEndian<qint32>(shp.constData() + at) : -1;
-    };
-    const auto ofFileType = [&](qsizetype p) {
-        const std::int32_t type = typeAt(p + 8);
-        return type == 0 || (type > 0 && (type == typeAt(32) || type == typeAt(108)));
-    };
     const auto rank = [&](qsizetype p) { return std::pair{numberAt(shp, p), !chained(p)}; };
     const auto nextHeader = [&](qsizetype from, qsizetype to, std::int64_t after) {
         qsizetype any = -1, best = -1;
@@ -176,6 +189,18 @@ ShpWalk walkShp(const QByteArray& shp, std::int64_t first) {
         at = end;
     }
     return records;
+}
+
+ShpRecords soundRecords(const QByteArray& shp, std::int64_t first) {
+    ShpRecords found;
+    for (qsizetype p = 100; p + 12 <= shp.size(); p += 2) {
+        const std::int64_t number = numberAt(shp, p), words = numberAt(shp, p + 4);
+        if (number >= first && words >= 2 && p + 8 + 2 * words <= shp.size() &&
+            headerOfFileType(shp, p) && headerSound(shp, p)) {
+            found.emplace(number - first + 1, std::pair{p, 8 + 2 * words});
+        }
+    }
+    return found;
 }
 
 }  // namespace pelagon::test

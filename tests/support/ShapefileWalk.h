@@ -21,4 +21,13 @@ using ShpWalk = std::map<std::int64_t, std::pair<qsizetype, qsizetype>>;
 // record whose number does not follow the one before is not listed.
 ShpWalk walkShp(const QByteArray& shp, std::int64_t first);
 
+using ShpRecords = std::multimap<std::int64_t, std::pair<qsizetype, qsizetype>>;
+
+// Every sound record header anywhere in the .shp, by its number as walkShp gives it: of a null
+// shape or the file's shape type, its length within the file and either what its shape's counts
+// need or ending where the file does or a header going on from its number begins. Where the
+// walk had to guess past a damaged header, a record may be found twice (a copy pasted in, or
+// bytes the walk took for another record): each carries the number that pairs it with its row.
+ShpRecords soundRecords(const QByteArray& shp, std::int64_t first);
+
 }  // namespace pelagon::test
