@@ -190,6 +190,24 @@ public:
             }
             return -1;
         };
+        // A column the reader uses named twice leaves which one is meant unknown.
+        for (const char* name : {"id", "x", "y", "lon", "lat", "vessel", "time"}) {
+            const int k = column(name);
+            for (int later = k + 1; k >= 0 && later < header.size(); ++later) {
+                if (header.text(later).trimmed().compare(QLatin1String(name),
+                                                         Qt::CaseInsensitive) == 0) {
+                    return QStringLiteral(
+                               "%1, line %2: the header names the column %3 twice "
+                               "(columns %4 and %5).")
+                        .arg(where_)
+                        .arg(header.line)
+                        .arg(QLatin1String(name))
+                        .arg(k + 1)
+                        .arg(later + 1);
+                }
+            }
+        }
+        columns_ = header.size();
         id_ = column("id");
         if (column("x") >= 0 && column("y") >= 0) {
             first_ = column("x");
@@ -243,6 +261,17 @@ public:
                               .arg(raw_.size())
                               .arg(needed_);
             return true;
+        }
+        // Fields past the header's columns mean the row's fields are not where the header
+        // puts them (a decimal comma, an unquoted comma in a name); empty ones (commas at the
+        // end of a line) change nothing.
+        for (int k = columns_; k < raw_.size(); ++k) {
+            if (!raw_.text(k).trimmed().isEmpty()) {
+                row.problem = QStringLiteral("it has %1 fields where the header names %2")
+                                  .arg(raw_.size())
+                                  .arg(columns_);
+                return true;
+            }
         }
         const std::optional<double> a = fields::coordinate(raw_.field(first_));
         if (!a) {
@@ -320,6 +349,7 @@ private:
     QString failure_;
     int id_ = -1, first_ = -1, second_ = -1, vessel_ = -1, time_ = -1;
     int needed_ = 0;
+    int columns_ = 0;  // named by the header
     QString firstName_, secondName_;
     QString firstHeader_, secondHeader_;  // the x and y columns as the header names them
     qint64 mapUnitRows_ = 0;              // rows in map units that could be read
