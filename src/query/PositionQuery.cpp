@@ -78,7 +78,11 @@ PositionQuery::PositionQuery(const QVector<LayerInfo>& LayerInfos,
             const TextColumn& values = *layer->values;
             layer->cellEnds.reserve(values.size());
             for (std::size_t f = 0; f < values.size(); ++f) {
-                positions::appendCsvField(layer->cells, values.text(f).toUtf8());
+                if (!store->hasAttributes(static_cast<FeatureId>(f))) {
+                    layer->cells.append(layer->fixedCell);
+                } else {
+                    positions::appendCsvField(layer->cells, values.text(f).toUtf8());
+                }
                 layer->cellEnds.push_back(static_cast<std::uint32_t>(layer->cells.size()));
             }
         }
@@ -229,7 +233,7 @@ QString PositionQuery::cellText(int c, std::int32_t feature) const {
     if (!columns_[static_cast<std::size_t>(c)].attribute) {
         return layer.info.DocFile;
     }
-    if (layer.field < 0) {
+    if (layer.field < 0 || !layer.store->hasAttributes(static_cast<FeatureId>(feature))) {
         return QStringLiteral("(no attribute %1)").arg(layer.info.AttrField);
     }
     return value(layer, layer.values.get(), layer.field, feature);
@@ -240,7 +244,8 @@ void PositionQuery::appendCell(QByteArray& out, int c, std::int32_t feature) con
         return;
     }
     const Layer& layer = *layers_[static_cast<std::size_t>(c)];
-    if (layer.field < 0 || !columns_[static_cast<std::size_t>(c)].attribute) {
+    if (layer.field < 0 || !columns_[static_cast<std::size_t>(c)].attribute ||
+        !layer.store->hasAttributes(static_cast<FeatureId>(feature))) {
         out.append(layer.fixedCell);
         return;
     }

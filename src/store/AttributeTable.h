@@ -50,6 +50,9 @@ public:
     // field whose values contradict its type, or a feature kept without attributes.
     std::optional<QString> text(std::uint32_t feature, int field) const;
 
+    // Whether the feature has its attribute row (not kept without attributes).
+    bool hasRow(std::uint32_t feature) const { return feature < count_ && readable(feature); }
+
     // A whole column; empty texts for features kept without attributes.
     std::shared_ptr<const TextColumn> column(int field) const;
 

@@ -452,6 +452,10 @@ std::optional<QString> FeatureStore::attributeText(FeatureId f, int field) const
     return attributes_->text(f, field);
 }
 
+bool FeatureStore::hasAttributes(FeatureId f) const {
+    return attributes_ && attributes_->hasRow(f);
+}
+
 std::shared_ptr<const TextColumn> FeatureStore::textColumn(int field) const {
     return attributes_ ? attributes_->column(field) : nullptr;
 }

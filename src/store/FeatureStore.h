@@ -200,7 +200,11 @@ public:
     // feature cannot be read.
     std::optional<QString> attributeText(FeatureId f, const QString& field) const;
     std::optional<QString> attributeText(FeatureId f, int field) const;
-    // All values of one field, loaded on first use and kept; null for a missing field.
+    // Whether the feature's attributes can be read: false without an attribute table, and for
+    // a feature kept without attributes (its row cannot be proven its own).
+    bool hasAttributes(FeatureId f) const;
+    // All values of one field, loaded on first use and kept; null for a missing field. A feature
+    // kept without attributes has an empty text.
     std::shared_ptr<const TextColumn> textColumn(int field) const;
     // Features among ids whose attributes satisfy an OGR attribute filter ("AREA_ID = 3").
     // Returns nullopt, with the reason in *error, when the filter cannot be parsed.

@@ -4,7 +4,9 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <cmath>
 #include <random>
@@ -16,8 +18,10 @@
 #include "query/PositionBatch.h"
 #include "query/PositionQuery.h"
 #include "render/MapLayer.h"
+#include "store/FeatureStore.h"
 #include "support/LayerFixtures.h"
 #include "support/QStringPrinter.h"
+#include "support/SampleMap.h"
 
 using namespace pelagon;
 
@@ -89,6 +93,54 @@ TEST(PositionQuery, AnswersAsTheFishTool) {
             }
         }
         EXPECT_GT(hits, 2000);
+    }
+}
+
+// A site whose attribute row holds a number that is no number is kept without attributes: the
+// table says so in its cell, as the Fish Tool's page does, not an empty cell ("nothing here").
+TEST(PositionQuery, AFeatureWithoutAttributesIsSaidSo) {
+    const test::SampleMapCopy copy;
+    ASSERT_TRUE(copy.isValid());
+    {
+        QFile dbf(copy.folder() + "/Shapefiles/sites.dbf");
+        ASSERT_TRUE(dbf.open(QIODevice::ReadWrite));
+        QByteArray bytes = dbf.readAll();
+        const qsizetype header = qFromLittleEndian<quint16>(bytes.constData() + 8);
+        const qsizetype row = qFromLittleEndian<quint16>(bytes.constData() + 10);
+        const qsizetype rows = qFromLittleEndian<quint32>(bytes.constData() + 4);
+        ASSERT_EQ(bytes[32 + 11], 'N');  // the first field is a number
+        bytes.replace(header + (rows - 1) * row + 1, 4, "12a4");
+        dbf.seek(0);
+        ASSERT_EQ(dbf.write(bytes), bytes.size());
+    }
+    const Map map = openMap(copy.folder(), "Alaska.mv");
+    qsizetype k = 0;
+    while (k < map.infos.size() && !map.infos[k].ShapeFile.startsWith("sites")) {
+        ++k;
+    }
+    ASSERT_LT(k, map.infos.size());
+    const FeatureStore& sites = *map.layers[static_cast<std::size_t>(k)]->store();
+    const FeatureId last = static_cast<FeatureId>(sites.featureCount() - 1);
+    ASSERT_FALSE(sites.hasAttributes(last));
+    const MapPoint p = sites.frame().toMap(sites.ring(sites.firstRing(last))[0]);
+    const LayerQuery fish = queryLayersAt(map.infos, map.layers, p, 1);
+    ASSERT_EQ(fishToolCell(map.infos[k], fish.found[k]), "(no attribute NAME)");
+    for (const bool whole : {true, false}) {
+        PositionQuery::Options options;
+        options.tolerance = 1;
+        options.csvCells = true;
+        options.wholeColumns = whole;
+        const PositionQuery query(map.infos, map.layers, options);
+        std::vector<std::int32_t> features(query.columns().size());
+        query.answer(p, features.data(), nullptr);
+        for (std::size_t c = 0; c < features.size(); ++c) {
+            if (query.columns()[c].record == k) {
+                EXPECT_EQ(query.cellText(static_cast<int>(c), features[c]), "(no attribute NAME)");
+                QByteArray bytes;
+                query.appendCell(bytes, static_cast<int>(c), features[c]);
+                EXPECT_EQ(bytes, QByteArray("(no attribute NAME)")) << whole;
+            }
+        }
     }
 }
 
