@@ -297,8 +297,22 @@ void ShapefileChecker::Impl::checkDbf() {
     // OGR stops at the last row of the table.
     const std::int64_t rows = t.rowsWhole ? whole : std::max(count, whole);
     const std::int64_t read = std::min<std::int64_t>(readByOgr_, entryCount());
-    if (rows < read) {
-        // OGR reads a copy with blank rows for them.
+    if (rows < read && t.rowsWhole && whole == count) {
+        // A table whole by its own header and size, of fewer rows than the .shp has records:
+        // nothing shows which records' rows are missing (one cut out of the middle shifts every
+        // row after it), so no row can be proven a record's own.
+        result_.dbfRows = std::min(rows, t.held);
+        withoutAttributes(dbfName_, 1, read, [&] {
+            return recordText(1) + QStringLiteral(
+                                       "the .dbf holds %1, the .shp %2, and nothing shows which "
+                                       "records' rows are missing; every record is kept without "
+                                       "attributes")
+                                       .arg(plural(rows, "record", "records"))
+                                       .arg(read);
+        });
+    } else if (rows < read) {
+        // The header counts more rows than the file holds: it was cut off after them, and OGR
+        // reads a copy with blank rows for the rest.
         result_.dbfRows = std::min(rows, t.held);
         withoutAttributes(dbfName_, rows + 1, read, [&] {
             return recordText(rows + 1) +

@@ -216,7 +216,13 @@ const DamageCase kDamageCases[] = {
          b.dbf.truncate(static_cast<qsizetype>(dbfRow(b.dbf, 30)));
          b.dbf.append('\x1a');
      },
-     0, "sites.dbf", "record 31: the .dbf holds 30 records, the .shp 40", 10},
+     0, "sites.dbf",
+     "record 1: the .dbf holds 30 records, the .shp 40, and nothing shows which records' rows "
+     "are missing",
+     40},
+    {"a .dbf cut off after whole rows, its header counting them all", "sites",
+     [](LayerBytes& b) { b.dbf.truncate(static_cast<qsizetype>(dbfRow(b.dbf, 30))); }, 0,
+     "sites.dbf", "the .dbf header counts 40 records, the file holds 30", 10},
     {"a record marked deleted", "sites",
      [](LayerBytes& b) { b.dbf[static_cast<qsizetype>(dbfRow(b.dbf, 2))] = '*'; }, 1, "sites.dbf",
      "record 3: the .dbf marks it deleted"},
