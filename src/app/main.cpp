@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -55,6 +56,9 @@ int answerWithoutWindows(const pelagon::StartArguments& args) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A write past the file-size limit fails (EFBIG) and is reported where it is made (a saved
+    // view, a page, a table), instead of the signal ending the viewer.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList raw;
     for (int i = 0; i < argc; ++i) {
         raw.append(QString::fromLocal8Bit(argv[i]));

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,9 @@
 #include "cli/CliContext.h"
 
 int main(int argc, char* argv[]) {
+    // A write past the file-size limit then fails (EFBIG) and is reported as any failed write,
+    // instead of the signal ending the tool without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     pelagon::cli::useOffscreenPlatformByDefault();
     pelagon::cli::keepQtStartupNotesOff();
     QGuiApplication app(argc, argv);
