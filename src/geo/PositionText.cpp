@@ -1,6 +1,7 @@
 #include "geo/PositionText.h"
 
 #include <QChar>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -274,6 +275,23 @@ bool isLatitudeLetter(QChar h) {
 
 namespace position_text {
 
+// Whether a coordinate is written as the read-out writes one: whole degrees, "°", a blank, the
+// minutes with three decimals, "'", no letter, and a sign, if any, apart from the number ("- 163°
+// 8.405'", " 62° 26.011'"), never written against it as people write one.
+bool inReadoutForm(const Coordinate& c) {
+    if (!c.hemisphere.isNull() || c.parts.size() != 2 || c.parts[0].unit != Unit::Deg ||
+        c.parts[0].decimal || c.parts[1].unit != Unit::Min) {
+        return false;
+    }
+    // The first part begins with its sign, where there is one.
+    const qsizetype begin = c.parts[0].begin;
+    if (begin > 0 && !c.typed[begin - 1].isSpace() && c.typed[begin - 1] != QLatin1Char(',')) {
+        return false;
+    }
+    static const QRegularExpression form(QStringLiteral("^(- )?\\d+° \\d+\\.\\d{3}'$"));
+    return form.match(c.typed.mid(begin, c.parts[1].end - begin)).hasMatch();
+}
+
 // Reads a whole text as one position; throws Failure.
 PositionParse readPositionText(QStringView text) {
     const std::vector<Token> tokens = tokenize(text);
@@ -339,7 +357,9 @@ PositionParse readPositionText(QStringView text) {
                 return false;
             }
         };
-        firstIsLatitude = fits(coords[0], 90.0) || !fits(coords[0], 180.0) ||
+        // Both in the read-out's own form: the longitude first, as there, wherever it lies.
+        const bool readout = inReadoutForm(coords[0]) && inReadoutForm(coords[1]);
+        firstIsLatitude = (!readout && fits(coords[0], 90.0)) || !fits(coords[0], 180.0) ||
                           !fits(coords[1], 90.0);
     }
     const Coordinate& latC = firstIsLatitude ? coords[0] : coords[1];

@@ -33,9 +33,10 @@ struct PositionParse {
 // "N57 30.2 W152 10.5") or degrees, minutes and seconds ("57°30'12\"N 152°10'30\"W"). Hemisphere
 // letters (N S E W, before or after the numbers) or signs; a comma, a semicolon or blanks between
 // the two coordinates; the marks are optional and may be typed as ° º d, ' ′ ’ and " ″ ''.
-// The latitude comes first unless hemisphere letters say otherwise, or unless the first
-// coordinate lies beyond 90° and the second does not, as in the read-out, which gives the
-// longitude first with its sign apart ("- 163° 8.405', 62° 26.011'"). Degrees and minutes of both
+// The latitude comes first unless hemisphere letters say otherwise, unless the first
+// coordinate lies beyond 90° and the second does not, or unless both are written as the read-out
+// writes them, which gives the longitude first with its sign apart and three decimals of a
+// minute ("- 163° 8.405', 62° 26.011'", " 30° 12.000', 57° 0.000'"). Degrees and minutes of both
 // coordinates with one letter at the end ("57 30 152 10 W") are split in two halves. The line the
 // program copies (positionClipboardText) reads back whole: both halves must name the same place.
 // A text that is ambiguous, out of range, holds a malformed number ("57.30.2", "1e2", "57,5") or

@@ -221,6 +221,11 @@ TEST(PositionText, EveryWrittenTextReadsBack) {
             {positionHemisphereText(p), kMinutesText},
             {copied, kDecimalText},
             {copied.section(QLatin1Char('\t'), 1), kDecimalText},
+            // The read-out, longitude first, as the status line and as titles give it.
+            {Ddec_to_DMdec(p.lon, QLocale::c()) + ',' + Ddec_to_DMdec(p.lat, QLocale::c()),
+             kMinutesText},
+            {Ddec_to_DMdec(p.lon, QLocale::c()) + ", " + Ddec_to_DMdec(p.lat, QLocale::c()),
+             kMinutesText},
         };
         for (const auto& w : written) {
             const PositionParse r = parsePosition(w.text);
