@@ -289,9 +289,14 @@ void ShapefileChecker::Impl::declareNumbering() {
         const QString numbers =
             t.read == 0   ? QStringLiteral("no record header lies where the index points")
             : t.read == 1 ? QStringLiteral("the one read gives the number %1").arg(t.first[0])
-                          : QStringLiteral("the first two read give the numbers %1 and %2")
-                                .arg(t.first[0])
-                                .arg(t.first[1]);
+            : t.lowest == t.highest
+                ? QStringLiteral("all %1 read give the number %2").arg(t.read).arg(t.lowest)
+                : QStringLiteral("the %1 read give numbers from %2 to %3, the first two %4 and %5")
+                      .arg(t.read)
+                      .arg(t.lowest)
+                      .arg(t.highest)
+                      .arg(t.first[0])
+                      .arg(t.first[1]);
         return recordText(1) +
                QStringLiteral(
                    "the records are numbered neither from 1 nor from 0 (%1): which attribute "

@@ -88,8 +88,13 @@ const DamageCase kDamageCases[] = {
          }
      },
      0, "sites.shp",
-     "record 1: the records are numbered neither from 1 nor from 0 (the first two read give "
-     "the numbers 7 and 7)",
+     "record 1: the records are numbered neither from 1 nor from 0 (all 40 read give the "
+     "number 7)",
+     40},
+    {"the last record numbered 0", "sites",
+     [](LayerBytes& b) { LayerBytes::setBe32(b.shp, b.offset(39), 0); }, 0, "sites.shp",
+     "record 1: the records are numbered neither from 1 nor from 0 (the 40 read give numbers "
+     "from 0 to 39, the first two 1 and 2)",
      40},
     {"records numbered from 0, the last 40 of 40 rows", "sites",
      [](LayerBytes& b) {
