@@ -131,6 +131,7 @@ StoreOpenResult FeatureStoreBuilder::open(const QString& requested,
         files.cpg = readSmallFile(siblingFile(info, QStringLiteral("cpg")));
         files.prj = readSmallFile(siblingFile(info, QStringLiteral("prj")));
         view = std::make_shared<ShapefileView>(info.completeBaseName(), std::move(files), checker);
+        checker->readsUnseen();
     };
     if (check && (!check->restoredIndex.isEmpty() || !check->attributesUsable || check->dbfRows)) {
         makeView();

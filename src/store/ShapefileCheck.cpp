@@ -133,7 +133,7 @@ void ShapefileChecker::Impl::checkRecord(std::int64_t index, const RecordSeen* s
     marks_[static_cast<std::size_t>(index)] |= kChecked;
     const Entry e = entry(index);
     const std::uint8_t m = marks_[static_cast<std::size_t>(index)];
-    if (wholeFile_ || (m & kSuspicious) != 0 || seen == nullptr ||
+    if (wholeFile_ || unseen_ || (m & kSuspicious) != 0 || seen == nullptr ||
         ((m & kProven) == 0 && !lengthFits(e.length, *seen))) {
         examineRecord(index);
     }
@@ -446,6 +446,12 @@ ShapefileCheck& ShapefileChecker::finish(bool thorough) {
         impl_->finish(thorough);
     }
     return result();
+}
+
+void ShapefileChecker::readsUnseen() {
+    if (impl_) {
+        impl_->readsUnseen();
+    }
 }
 
 void ShapefileChecker::seenShp(std::int64_t at, std::span<const std::byte> block) {

@@ -157,6 +157,9 @@ public:
     // A block OGR read of the .shp or the .dbf, beginning at byte at: the record headers and
     // attribute rows in it are checked there rather than in the files.
     void seenShp(std::int64_t at, std::span<const std::byte> block);
+    // OGR reads a view of the files (a restored index, a copy of the .dbf) whose blocks the
+    // check does not see: every record's header is read in the .shp as OGR gives the record.
+    void readsUnseen();
     void seenDbf(std::int64_t at, std::span<const std::byte> block);
     // The verdict as far as checked.
     ShapefileCheck& result();

@@ -152,6 +152,7 @@ public:
     void examine(std::int64_t index);
     // Blocks OGR read: the record headers and rows in them are checked there.
     void seenShp(std::int64_t at, std::span<const std::byte> block);
+    void readsUnseen() { unseen_ = true; }
     void seenDbf(std::int64_t at, std::span<const std::byte> block);
     ShapefileCheck& result() { return result_; }
 
@@ -271,6 +272,7 @@ private:
     static constexpr std::uint8_t kChecked = 1, kExamined = 2, kSuspicious = 4, kProven = 8;
     std::vector<std::uint8_t> marks_;
     bool wholeFile_ = false;       // the .shp disagrees with the index as a whole
+    bool unseen_ = false;          // OGR reads a view whose blocks the check does not see
     std::int64_t seenCursor_ = 0;  // the record OGR is expected to read next
     DbfRows rows_;
     bool rowsPending_ = false;  // the .dbf's rows are read as OGR reads them, the rest at finish

@@ -396,6 +396,24 @@ TEST(ShapefileDamage, EveryCorruptionIsCountedWithItsFileAndFirstProblem) {
 
 // A date field's value is read as OGR reads it, which splits any 8 digits into a year, a month and
 // a day: one that is no day of the calendar costs its record's attributes; "00000000" is no value.
+// Where the .dbf must be read through a copy, OGR's reads are not seen: the .shp's damage is
+// still found and named beside the .dbf's.
+TEST(ShapefileDamage, EachDamagedFileIsNamedBesideAnotherOnes) {
+    LayerBytes damaged = sampleLayer(QStringLiteral("sites"));
+    LayerBytes::setLe32(damaged.dbf, 4, 39);
+    damaged.dbf.truncate(static_cast<qsizetype>(dbfRow(damaged.dbf, 39)));
+    damaged.dbf.append('\x1a');
+    LayerBytes::setBe32(damaged.shp, damaged.offset(39), 0);
+    QTemporaryDir dir;
+    const StoreOpenResult r = FeatureStore::open(writeLayer(dir, QStringLiteral("sites"), damaged));
+    ASSERT_TRUE(r.store);
+    std::vector<QString> files;
+    for (const FileDamage& f : r.store->damage().files) {
+        files.push_back(f.file);
+    }
+    EXPECT_EQ(files, (std::vector<QString>{"sites.dbf", "sites.shp"}));
+}
+
 TEST(ShapefileDamage, DateValuesThatAreNoDate) {
     struct Case {
         const char* bytes;
