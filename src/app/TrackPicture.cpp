@@ -189,10 +189,18 @@ void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t
     }
 }
 
-// Where a point's sprite is stamped: on whole device pixels.
+// v rounded half away from zero, as std::round does, for |v| < 2^31: inline (std::round is a
+// call to the maths library without SSE 4.1), and a million points are placed each frame.
+int roundedOf(double v) {
+    const int r = static_cast<int>(v);
+    const double fraction = v - r;  // exact
+    // Without branches: whether a fraction reaches a half is a toss-up from point to point.
+    return r + static_cast<int>(fraction >= 0.5) - static_cast<int>(fraction <= -0.5);
+}
+
+// Where a point's sprite is stamped: on whole device pixels (points lie near the view).
 QPoint spriteCorner(QPointF at, const QImage& sprite) {
-    return {static_cast<int>(std::round(at.x() - sprite.width() / 2.0)),
-            static_cast<int>(std::round(at.y() - sprite.height() / 2.0))};
+    return {roundedOf(at.x() - sprite.width() / 2.0), roundedOf(at.y() - sprite.height() / 2.0)};
 }
 
 // Of many points stamped on a raster frame, only those that show: asked from the last vessel's
@@ -208,7 +216,7 @@ void leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scal
                 continue;
             }
             const QImage sprite = pointSprite(v->colour, ringed, scale);
-            const SpriteCover::Shape shape = SpriteCover::Shape::of(sprite);
+            const int shape = cover.add(SpriteCover::Shape::of(sprite));
             QPolygonF shown;
             for (qsizetype i = points->size(); i-- > 0;) {
                 const QPoint at = spriteCorner((*points)[i], sprite);

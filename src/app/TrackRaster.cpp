@@ -93,6 +93,12 @@ bool LineRaster::Reach::holds(double x0, double y0, double x1, double y1) const 
     return true;
 }
 
+double LineRaster::Reach::across(double row, double width) const {
+    const double from = std::max({0.0, lo[0], lo[2] - row, lo[3] + row});
+    const double to = std::min({width, hi[0], hi[2] - row, hi[3] + row});
+    return to > from ? to - from : 0.0;
+}
+
 void LineRaster::closeOutside(const Reach& reach) {
     // A pixel drawn lies within a pixel of its line's path; a margin of two leaves room for
     // rounding.
@@ -150,16 +156,19 @@ void LineRaster::sumOpenTiles() {
 }
 
 bool LineRaster::openIn(double x0, double y0, double x1, double y1) const {
-    const auto tile = [](double pixel, int count) {
-        return static_cast<int>(std::clamp<std::int64_t>(floorOf(pixel) / kTile, 0, count - 1));
-    };
     if (x1 < 0 || x0 >= width_ || y1 < top_ || y0 >= top_ + height_) {
         return false;
     }
-    const int tx0 = tile(std::max(0.0, x0), tileColumns_);
-    const int tx1 = tile(x1, tileColumns_) + 1;
-    const int ty0 = tile(std::max(0.0, y0 - top_), tileRows_);
-    const int ty1 = tile(y1 - top_, tileRows_) + 1;
+    // A pixel clamped into the band is not negative: its truncation is its floor, and its tile
+    // a shift (a million lines a band are looked at here each frame).
+    const auto tile = [](double pixel, int pixels) {
+        return static_cast<int>(static_cast<unsigned>(std::clamp(pixel, 0.0, pixels - 1.0)) /
+                                kTile);
+    };
+    const int tx0 = tile(x0, width_);
+    const int tx1 = tile(x1, width_) + 1;
+    const int ty0 = tile(y0 - top_, height_);
+    const int ty1 = tile(y1 - top_, height_) + 1;
     const int stride = tileColumns_ + 1;
     const auto sum = [&](int tx, int ty) {
         return openSum_[static_cast<std::size_t>(ty) * stride + tx];
@@ -226,40 +235,31 @@ void LineRaster::walk(double m0, double n0, double m1, double n1, std::uint16_t 
     } else if (start < low || start > high) {
         return;
     }
-    // The first step past the cell of the given size holding (m, n) at step k.
-    const auto leave = [&](std::int64_t k, std::int64_t m, std::int64_t n, int size) {
-        std::int64_t next = k + (size - (m - mOrigin) % size);
-        const std::int64_t cell = (n - nOrigin) / size * size + nOrigin;
-        if (step > 0) {
-            next = std::min(next, ceilDiv(((cell + size) << kFraction) - start, step));
-        } else if (step < 0) {
-            next = std::min(next, ceilDiv(start - (cell << kFraction) + 1, -step));
-        }
-        return next;
+    // The steps are taken a tile's span of the major axis at a time: along a span the minor
+    // coordinate moves by less than a tile (the slope is at most 1), so the span's pixels lie in
+    // the tiles of its first and last pixel, and a span whose two tiles are drawn is passed over
+    // on two look-ups, without a division.
+    std::uint16_t* const owners = owners_.data();
+    const auto tileOf = [&](std::int64_t along, std::int64_t across) -> std::uint16_t& {
+        const auto x = static_cast<std::size_t>(Steep ? across : along);
+        const auto y = static_cast<std::size_t>((Steep ? along : across) - top_);
+        return tileOpen_[y / kTile * static_cast<std::size_t>(tileColumns_) + x / kTile];
     };
     for (std::int64_t k = first; k <= last;) {
         const std::int64_t m = c0 + k;
-        const std::int64_t n = (start + k * step) >> kFraction;
-        const auto x = static_cast<int>(Steep ? n : m);
-        const int y = static_cast<int>(Steep ? m : n) - top_;
-        std::uint16_t& block =
-            blockOpen_[static_cast<std::size_t>(y / kBlock) * blockColumns_ + x / kBlock];
-        if (block == 0) {
-            k = leave(k, m, n, kBlock);
+        const std::int64_t spanLast = std::min(last, k + (kTile - 1 - (m - mOrigin) % kTile));
+        if (tileOf(m, (start + k * step) >> kFraction) == 0 &&
+            tileOf(c0 + spanLast, (start + spanLast * step) >> kFraction) == 0) {
+            k = spanLast + 1;
             continue;
         }
-        std::uint16_t& tile =
-            tileOpen_[static_cast<std::size_t>(y / kTile) * tileColumns_ + x / kTile];
-        if (tile == 0) {
-            k = leave(k, m, n, kTile);
-            continue;
-        }
-        // The steps inside this tile, in a tight loop: the tile and block stay the same.
-        const std::int64_t end = std::min(last + 1, leave(k, m, n, kTile));
-        std::uint16_t* const owners = owners_.data();
-        for (; k < end; ++k) {
+        for (; k <= spanLast; ++k) {
             const std::int64_t along = c0 + k;
             const std::int64_t across = (start + k * step) >> kFraction;
+            std::uint16_t& tile = tileOf(along, across);
+            if (tile == 0) {
+                continue;
+            }
             const auto px = static_cast<std::size_t>(Steep ? across : along);
             const auto py = static_cast<std::size_t>((Steep ? along : across) - top_);
             ++visited_;
@@ -270,11 +270,11 @@ void LineRaster::walk(double m0, double n0, double m1, double n1, std::uint16_t 
             pixel = owner;
             if (--tile == 0) {
                 filledSinceSummed_ = true;
+                std::uint16_t& block =
+                    blockOpen_[py / kBlock * static_cast<std::size_t>(blockColumns_) + px / kBlock];
                 if (--block == 0 && --openBlocks_ == 0) {
                     return;
                 }
-                k = end;  // the rest of the tile is drawn
-                break;
             }
         }
     }
@@ -319,7 +319,10 @@ SpriteCover::Shape SpriteCover::Shape::of(const QImage& image) {
 }
 
 SpriteCover::SpriteCover(int width, int height)
-    : width_(std::max(0, width)), height_(std::max(0, height)), words_((width_ + 63) / 64 + 1) {
+    : width_(std::max(0, width)),
+      height_(std::max(0, height)),
+      words_((width_ + 63) / 64 + 1),
+      cornerWords_((width_ + 64 + 63) / 64) {
     // A word of slack at the end of each row: a shape read there reads no other row.
     covered_.assign(static_cast<std::size_t>(words_) * height_, 0);
     for (int y = 0; y < height_; ++y) {
@@ -330,13 +333,39 @@ SpriteCover::SpriteCover(int width, int height)
     }
 }
 
-bool SpriteCover::show(const Shape& shape, int x, int y) {
+int SpriteCover::add(const Shape& shape) {
+    for (std::size_t i = 0; i < known_.size(); ++i) {
+        const Shape& k = known_[i].shape;
+        if (k.width == shape.width && k.draws == shape.draws && k.covers == shape.covers) {
+            return static_cast<int>(i);
+        }
+    }
+    Known known{shape, {}};
+    if (shape.isValid()) {
+        known.hiddenAt.assign(
+            static_cast<std::size_t>(cornerWords_) * (height_ + shape.draws.size()), 0);
+    }
+    known_.push_back(std::move(known));
+    return static_cast<int>(known_.size()) - 1;
+}
+
+bool SpriteCover::show(int shapeNumber, int x, int y) {
+    Known& known = known_[static_cast<std::size_t>(shapeNumber)];
+    const Shape& shape = known.shape;
     if (!shape.isValid()) {
         return true;
     }
     const int rows = static_cast<int>(shape.draws.size());
     // Columns left of the frame are cut from the shape; the words from x's on hold the rest.
     if (x + shape.width <= 0 || x >= width_ || y >= height_ || y + rows <= 0) {
+        return false;
+    }
+    // Here -64 < x < width_ and -rows < y < height_.
+    const auto cornerColumn = static_cast<std::size_t>(x + 64);
+    std::uint64_t& hidden =
+        known.hiddenAt[static_cast<std::size_t>(y + rows - 1) * cornerWords_ + cornerColumn / 64];
+    const std::uint64_t cornerBit = std::uint64_t{1} << (cornerColumn % 64);
+    if ((hidden & cornerBit) != 0) {
         return false;
     }
     const int cut = std::max(0, -x);
@@ -352,6 +381,7 @@ bool SpriteCover::show(const Shape& shape, int x, int y) {
         shows = ((shape.draws[static_cast<std::size_t>(r)] >> cut) & ~read(row)) != 0;
     }
     if (!shows) {
+        hidden |= cornerBit;
         return false;
     }
     for (int r = std::max(0, -y); r < rows && y + r < height_; ++r) {
@@ -380,8 +410,10 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     for (const VesselLines& v : vessels) {
         colours.push_back(qPremultiply(v.colour.rgba()));
     }
-    // The rows lines can reach, cut into a band of whole blocks per thread: rows no line reaches
-    // (the positions lie in part of the view) are given to no thread.
+    // The rows lines can reach, cut into a band per thread; rows no line reaches (the positions
+    // lie in part of the view) are given to no thread. A band's time follows the area of the
+    // positions' octagon it holds (where its lines' pixels can lie), so the bands are cut at equal
+    // shares of that area, each row counting a pixel more.
     const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
     constexpr double kFarRow = 1 << 24;
     const auto rowOf = [&](double y, int margin, int unbounded) {
@@ -389,21 +421,26 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
                    ? static_cast<int>(std::clamp<std::int64_t>(floorOf(y) + margin, 0, height))
                    : unbounded;
     };
-    const int firstBlock =
-        rowOf(reach.lo[1], -3, reach.lo[1] > 0 ? height : 0) / LineRaster::kBlock;
-    const int endBlock =
-        (rowOf(reach.hi[1], 3, reach.hi[1] < 0 ? 0 : height) + LineRaster::kBlock - 1) /
-        LineRaster::kBlock;
-    const int blocks = std::max(0, endBlock - firstBlock);
-    const int bands = std::min(blocks, threads);
+    const int firstRow = rowOf(reach.lo[1], -3, reach.lo[1] > 0 ? height : 0);
+    const int endRow = std::max(firstRow, rowOf(reach.hi[1], 3, reach.hi[1] < 0 ? 0 : height));
+    const int bands = std::min(endRow - firstRow, threads);
     if (bands == 0) {
         return true;  // no line reaches the frame
     }
+    std::vector<double> upTo(static_cast<std::size_t>(endRow - firstRow) + 1, 0.0);
+    for (int y = firstRow; y < endRow; ++y) {
+        const auto i = static_cast<std::size_t>(y - firstRow);
+        upTo[i + 1] = upTo[i] + 1.0 + reach.across(y + 0.5, width);
+    }
     std::vector<QImage> images(static_cast<std::size_t>(bands));
-    std::vector<int> tops(static_cast<std::size_t>(bands) + 1);
-    for (int b = 0; b <= bands; ++b) {
+    std::vector<int> tops(static_cast<std::size_t>(bands) + 1, endRow);
+    tops[0] = firstRow;
+    for (int b = 1; b < bands; ++b) {
+        const double share = upTo.back() * b / bands;
+        const auto at = std::lower_bound(upTo.begin(), upTo.end(), share) - upTo.begin();
         tops[static_cast<std::size_t>(b)] =
-            std::min(height, (firstBlock + blocks * b / bands) * LineRaster::kBlock);
+            std::clamp(firstRow + static_cast<int>(at), tops[static_cast<std::size_t>(b) - 1] + 1,
+                       endRow - (bands - b));
     }
     inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
         LineRaster raster(width, tops[b], tops[b + 1]);

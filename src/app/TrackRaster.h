@@ -15,10 +15,10 @@ namespace pelagon {
 // drawn first. A pixel is drawn where the line's path crosses the middle of its column (rows for
 // lines steeper than 45°), as Qt's aliased one-pixel pen draws it to within a pixel.
 //
-// Once every pixel of a 16 x 16 tile, or every tile of a block of 8 x 8 tiles, is drawn, lines
-// cross it a tile or block at a time without looking at its pixels, and a line whose box holds
-// no tile left open is not walked at all: lines beneath the top ones' layer cost what the places
-// they can still show cost.
+// Once every pixel of a 16 x 16 tile is drawn, lines cross it a tile's span at a time without
+// looking at its pixels, and a line whose box holds no tile left open is not walked at all: lines
+// beneath the top ones' layer cost what the places they can still show cost. The band is full
+// once every block of 8 x 8 tiles is wholly drawn.
 class LineRaster {
 public:
     static constexpr int kTile = 16;    // device pixels
@@ -34,6 +34,8 @@ public:
         bool meets(double x0, double y0, double x1, double y1) const;
         // Whether every point of the box lies in it.
         bool holds(double x0, double y0, double x1, double y1) const;
+        // How much of the line y = row between x = 0 and x = width lies in it.
+        double across(double row, double width) const;
     };
     static constexpr std::uint16_t kOutside = 0xffff;  // owner of a pixel no line can reach
 
@@ -42,7 +44,7 @@ public:
 
     // Takes the pixels no line drawn later can reach, those more than two pixels away from
     // reach, as drawn (owner kOutside, no colour): the band is full once every other pixel is,
-    // and lines cross them a tile or block at a time.
+    // and lines cross them a tile at a time.
     void closeOutside(const Reach& reach);
 
     // The line from a to b (device pixels; pixel (x, y) spans x..x+1, y..y+1), owner >= 1.
@@ -54,8 +56,8 @@ public:
     }
     // Whether every pixel of the band is drawn: nothing drawn later can show.
     bool full() const { return openBlocks_ == 0; }
-    // Pixels looked at so far, drawn or not (a line crossing a drawn tile or block counts none
-    // of its pixels there).
+    // Pixels looked at so far, drawn or not (a line crossing a drawn tile counts none of its
+    // pixels there).
     std::int64_t visited() const { return visited_; }
 
     // The band in colour: colours[owner - 1] (premultiplied), transparent where no line is.
@@ -108,15 +110,28 @@ public:
     };
 
     SpriteCover(int width, int height);
-    // Whether the image with its top left corner at pixel (x, y) shows; if it does, what it
-    // covers is covered from now on. Pixels outside the frame never show.
-    bool show(const Shape& shape, int x, int y);
+    // The number show() knows a shape by: shapes of the same pixels are given the same one.
+    int add(const Shape& shape);
+    // Whether the image of shape number `shape` with its top left corner at pixel (x, y) shows;
+    // if it does, what it covers is covered from now on. Pixels outside the frame never show.
+    bool show(int shape, int x, int y);
+    bool show(const Shape& shape, int x, int y) { return show(add(shape), x, y); }
 
 private:
+    // A shape and the corners at which it is known not to show: what is covered only grows, so
+    // a corner once hidden stays hidden, and the many images stamped at the same corner (a
+    // million positions over a few hundred thousand pixels) are answered by one bit.
+    struct Known {
+        Shape shape;
+        std::vector<std::uint64_t> hiddenAt;  // corners (x + 64, y + rows - 1), bits by x
+    };
+
     int width_;
     int height_;
     int words_;  // per row
     std::vector<std::uint64_t> covered_;
+    int cornerWords_;  // per row of hiddenAt
+    std::vector<Known> known_;
 };
 
 }  // namespace pelagon

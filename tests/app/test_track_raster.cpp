@@ -331,14 +331,15 @@ QImage disc(QColor colour, int side) {
     return sprite;
 }
 
-// Sprites stamped one over another, a few thousand over a small frame and across its edges: the
-// picture of those that show is the picture of all of them, and most do not show.
+// Sprites stamped one over another, a few thousand over a small frame and across its edges, many
+// at corners where others were stamped before: the picture of those that show is the picture of
+// all of them, and most do not show.
 TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
     constexpr int kFrameW = 130;  // past two words of bits a row
     constexpr int kFrameH = 90;
     const QImage sprites[] = {disc(Qt::red, 10), disc(Qt::blue, 14), disc(Qt::green, 64)};
     std::mt19937 random(11);
-    std::uniform_int_distribution<int> x(-70, kFrameW + 5), y(-70, kFrameH + 5), kind(0, 9);
+    std::uniform_int_distribution<int> x(-35, kFrameW / 2 + 2), y(-35, kFrameH / 2 + 2), kind(0, 9);
     struct Stamp {
         int sprite;
         QPoint at;
@@ -346,7 +347,7 @@ TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
     std::vector<Stamp> stamps;
     for (int i = 0; i < 4000; ++i) {
         const int k = kind(random);
-        stamps.push_back({k == 0 ? 2 : k % 2, QPoint(x(random), y(random))});
+        stamps.push_back({k == 0 ? 2 : k % 2, QPoint(2 * x(random), 2 * y(random))});
     }
     const auto picture = [&](const std::vector<Stamp>& drawn) {
         QImage image(kFrameW, kFrameH, QImage::Format_ARGB32_Premultiplied);
@@ -371,6 +372,10 @@ TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
     std::reverse(shown.begin(), shown.end());
     EXPECT_EQ(picture(shown), picture(stamps));
     EXPECT_LT(shown.size(), stamps.size() / 4);
+    // The same sprite twice at one corner: the soft edge of the lower one still shows.
+    SpriteCover twice(kFrameW, kFrameH);
+    EXPECT_TRUE(twice.show(shapes[0], 6, 6));
+    EXPECT_TRUE(twice.show(shapes[0], 6, 6));
 }
 
 }  // namespace
