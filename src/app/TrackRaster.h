@@ -115,7 +115,6 @@ public:
     // Whether the image of shape number `shape` with its top left corner at pixel (x, y) shows;
     // if it does, what it covers is covered from now on. Pixels outside the frame never show.
     bool show(int shape, int x, int y);
-    bool show(const Shape& shape, int x, int y) { return show(add(shape), x, y); }
 
 private:
     // A shape and the corners at which it is known not to show: what is covered only grows, so

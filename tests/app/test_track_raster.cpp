@@ -360,9 +360,9 @@ TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
         return image;
     };
     SpriteCover cover(kFrameW, kFrameH);
-    const SpriteCover::Shape shapes[] = {SpriteCover::Shape::of(sprites[0]),
-                                         SpriteCover::Shape::of(sprites[1]),
-                                         SpriteCover::Shape::of(sprites[2])};
+    const int shapes[] = {cover.add(SpriteCover::Shape::of(sprites[0])),
+                          cover.add(SpriteCover::Shape::of(sprites[1])),
+                          cover.add(SpriteCover::Shape::of(sprites[2]))};
     std::vector<Stamp> shown;
     for (auto s = stamps.rbegin(); s != stamps.rend(); ++s) {
         if (cover.show(shapes[s->sprite], s->at.x(), s->at.y())) {
@@ -374,8 +374,9 @@ TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
     EXPECT_LT(shown.size(), stamps.size() / 4);
     // The same sprite twice at one corner: the soft edge of the lower one still shows.
     SpriteCover twice(kFrameW, kFrameH);
-    EXPECT_TRUE(twice.show(shapes[0], 6, 6));
-    EXPECT_TRUE(twice.show(shapes[0], 6, 6));
+    const int small = twice.add(SpriteCover::Shape::of(sprites[0]));
+    EXPECT_TRUE(twice.show(small, 6, 6));
+    EXPECT_TRUE(twice.show(small, 6, 6));
 }
 
 }  // namespace
