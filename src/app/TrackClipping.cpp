@@ -18,15 +18,46 @@ namespace pelagon {
 
 namespace {
 
-// Whether the line through a and b passes between box's corners (or touches one).
-bool crosses(QPointF a, QPointF b, const QRectF& box) {
+// The part inside box of the segment a-b, whose ends lie beyond the edges in codeA and codeB
+// (see outcode; none beyond the same edge): Liang-Barsky with only the bounds that can hold, the
+// edges a lies beyond (where the segment may enter) and those b lies beyond (where it may
+// leave): the others cross the segment's line outside it. A division an edge, most segments
+// two; nullopt where the segment passes by the box.
+std::optional<std::pair<QPointF, QPointF>> clipAcross(QPointF a, QPointF b, int codeA, int codeB,
+                                                      const QRectF& box) {
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
+        !std::isfinite(b.y())) {
+        return std::nullopt;
+    }
     const double dx = b.x() - a.x();
     const double dy = b.y() - a.y();
-    const auto side = [&](double x, double y) { return dx * (y - a.y()) - dy * (x - a.x()); };
-    const double s[4] = {side(box.left(), box.top()), side(box.right(), box.top()),
-                         side(box.left(), box.bottom()), side(box.right(), box.bottom())};
-    return !(std::all_of(s, s + 4, [](double v) { return v > 0; }) ||
-             std::all_of(s, s + 4, [](double v) { return v < 0; }));
+    const auto at = [&](int edge) {
+        switch (edge) {
+            case 1:
+                return (box.left() - a.x()) / dx;
+            case 2:
+                return (box.right() - a.x()) / dx;
+            case 4:
+                return (box.top() - a.y()) / dy;
+            default:
+                return (box.bottom() - a.y()) / dy;
+        }
+    };
+    double t0 = 0;
+    double t1 = 1;
+    for (const int edge : {1, 2, 4, 8}) {
+        if ((codeA & edge) != 0) {
+            t0 = std::max(t0, at(edge));
+        }
+        if ((codeB & edge) != 0) {
+            t1 = std::min(t1, at(edge));
+        }
+    }
+    if (!(t0 <= t1) || !std::isfinite(t0) || !std::isfinite(t1)) {
+        return std::nullopt;
+    }
+    return std::pair{QPointF(a.x() + t0 * dx, a.y() + t0 * dy),
+                     QPointF(a.x() + t1 * dx, a.y() + t1 * dy)};
 }
 
 // Where a point lies against box: a bit per edge it is beyond (all four for a point that is not a
@@ -102,10 +133,8 @@ bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const 
             // Wholly inside as it is; passing by the box, left out; the rest clipped.
             std::pair<QPointF, QPointF> part{previous, next};
             if ((previousCode | nextCode) != 0) {
-                std::optional<std::pair<QPointF, QPointF>> clipped;
-                if (previousCode == 0 || nextCode == 0 || crosses(previous, next, box)) {
-                    clipped = clipSegment(previous, next, box);
-                }
+                const std::optional<std::pair<QPointF, QPointF>> clipped =
+                    clipAcross(previous, next, previousCode, nextCode, box);
                 if (!clipped) {
                     joining = false;
                     continue;
@@ -150,40 +179,12 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)>& work)
 }  // namespace track
 
 std::optional<std::pair<QPointF, QPointF>> clipSegment(QPointF a, QPointF b, const QRectF& box) {
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
-        !std::isfinite(b.y())) {
-        return std::nullopt;
+    const int codeA = outcode(a, box);
+    const int codeB = outcode(b, box);
+    if ((codeA & codeB) != 0) {
+        return std::nullopt;  // wholly beyond one edge (or not a number)
     }
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
-    double t0 = 0;
-    double t1 = 1;
-    // Each edge in turn: p * t <= q keeps the inside.
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(),
-                         box.bottom() - a.y()};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) {
-                return std::nullopt;  // parallel to this edge and outside it
-            }
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-        if (t0 > t1) {
-            return std::nullopt;
-        }
-    }
-    if (!std::isfinite(t0) || !std::isfinite(t1)) {
-        return std::nullopt;
-    }
-    return std::pair{QPointF(a.x() + t0 * dx, a.y() + t0 * dy),
-                     QPointF(a.x() + t1 * dx, a.y() + t1 * dy)};
+    return clipAcross(a, b, codeA, codeB, box);
 }
 
 }  // namespace pelagon

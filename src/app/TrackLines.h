@@ -64,8 +64,10 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)>& work)
 // Lines one pixel wide drawn by LineRaster, the last vessel's on top, into bands of the frame
 // each on a thread of its own; beneath the vessels on top, lines cost only where they can
 // still show. The painter's transform must be the identity. False when cancelled.
-// Every line must lie within reach (device pixels): pixels beyond it are not looked at.
+// Every line must lie within reach (device pixels): pixels beyond it are not looked at, nor
+// are those under an opaque pixel of over (what will be drawn over the lines), where given.
 bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
-               const LineRaster::Reach& reach, const std::atomic<bool>* cancel);
+               const LineRaster::Reach& reach, const SpriteCover* over,
+               const std::atomic<bool>* cancel);
 
 }  // namespace pelagon::track

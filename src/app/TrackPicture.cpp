@@ -7,9 +7,15 @@
 #include <QPen>
 #include <QPolygonF>
 
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/multi_point.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/ring.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <optional>
 #include <span>
@@ -88,8 +94,10 @@ bool strokeCoarse(QPainter& painter, const track::VesselLines& vessel,
 // Every vessel's lines, the first drawn lowest. Where the lines would take more than about
 // kFineSeconds at full quality, they are drawn one pixel wide without antialiasing: by
 // LineRaster on raster surfaces, by Qt elsewhere (printers, vector files).
+// over gives what will be drawn over the lines, where it is known, once it is.
 bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels, double scale,
-               bool raster, const LineRaster::Reach& reach, const std::atomic<bool>* cancel) {
+               bool raster, const LineRaster::Reach& reach,
+               const std::function<const SpriteCover*()>& over, const std::atomic<bool>* cancel) {
     constexpr double kFineSeconds = 0.04;
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
@@ -109,7 +117,7 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
         return true;
     }
     if (painter.transform().isIdentity() && vessels.size() < 0xffff) {
-        return track::rasterise(painter, vessels, reach, cancel);
+        return track::rasterise(painter, vessels, reach, over(), cancel);
     }
     for (const track::VesselLines& v : vessels) {
         if (!strokeCoarse(painter, v, cancel)) {
@@ -119,34 +127,91 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
     return true;
 }
 
-// Where the positions of every set lie in the device pixels of the viewport: the extremes of x,
-// y, x + y and x - y in map units mapped (x to the right, y downwards).
-LineRaster::Reach reachOf(const std::vector<TrackPicture::Shown>& sets, const Viewport& viewport,
-                          double ratio) {
-    double lo[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    double hi[4] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    for (const TrackPicture::Shown& shown : sets) {
-        for (int k = 0; k < 4; ++k) {
-            lo[k] = std::min(lo[k], shown.tracks->lo[k]);
-            hi[k] = std::max(hi[k], shown.tracks->hi[k]);
+// The corners of the convex hull of points, in order around it (none where no point is).
+std::vector<MapPoint> convexHull(std::span<const MapPoint> points) {
+    namespace bg = boost::geometry;
+    using Point = bg::model::d2::point_xy<double>;
+    bg::model::multi_point<Point> near;
+    near.reserve(points.size());
+    for (const MapPoint& p : points) {
+        near.emplace_back(p.x, p.y);
+    }
+    bg::model::ring<Point> ring;
+    bg::convex_hull(near, ring);
+    std::vector<MapPoint> hull;
+    for (const Point& p : ring) {
+        hull.push_back({p.x(), p.y()});
+    }
+    // The ring closes on its first corner, and repeats a lone point's.
+    hull.erase(std::unique(hull.begin(), hull.end()), hull.end());
+    if (hull.size() > 1 && hull.front() == hull.back()) {
+        hull.pop_back();
+    }
+    return hull;
+}
+
+// Of many points, those that may be corners of their convex hull: a point strictly inside the
+// quadrilateral of the leftmost, lowest, rightmost and highest points is not. Leaves the hull of
+// a million positions a few thousand to order.
+std::vector<MapPoint> hullCandidates(const std::vector<MapPoint>& points) {
+    if (points.empty()) {
+        return {};
+    }
+    MapPoint extreme[4] = {points.front(), points.front(), points.front(), points.front()};
+    for (const MapPoint& p : points) {
+        extreme[0] = p.x < extreme[0].x ? p : extreme[0];
+        extreme[1] = p.y < extreme[1].y ? p : extreme[1];
+        extreme[2] = p.x > extreme[2].x ? p : extreme[2];
+        extreme[3] = p.y > extreme[3].y ? p : extreme[3];
+    }
+    // Left, bottom, right, top: around the quadrilateral anticlockwise, so that a point inside
+    // lies left of every edge.
+    std::vector<MapPoint> kept;
+    for (const MapPoint& p : points) {
+        bool inside = true;
+        for (int i = 0; i < 4 && inside; ++i) {
+            const MapPoint& a = extreme[i];
+            const MapPoint& b = extreme[(i + 1) % 4];
+            inside = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x) > 0;
+        }
+        if (!inside) {
+            kept.push_back(p);
         }
     }
+    return kept;
+}
+
+// Where the positions of every set lie in the device pixels of the viewport: the convex hull of
+// their hulls, mapped (x to the right, y downwards); anywhere where a set has no hull.
+LineRaster::Reach reachOf(const std::vector<TrackPicture::Shown>& sets, const Viewport& viewport,
+                          double ratio) {
+    std::vector<MapPoint> corners;
+    for (const TrackPicture::Shown& shown : sets) {
+        if (shown.tracks->hull.empty()) {
+            return {};
+        }
+        corners.insert(corners.end(), shown.tracks->hull.begin(), shown.tracks->hull.end());
+    }
+    if (sets.size() > 1) {
+        corners = convexHull(corners);
+    }
     const track::PixelMapping toPixel(viewport);
-    const double k = toPixel.scale * ratio;
-    const double left = toPixel.left;
-    const double top = toPixel.top;
-    // px = (x - left) k, py = (top - y) k: px + py follows x - y, px - py follows x + y.
-    return {{(lo[0] - left) * k, (top - hi[1]) * k, (lo[3] + top - left) * k,
-             (lo[2] - left - top) * k},
-            {(hi[0] - left) * k, (top - lo[1]) * k, (hi[3] + top - left) * k,
-             (hi[2] - left - top) * k}};
+    LineRaster::Reach reach;
+    for (const MapPoint& p : corners) {
+        reach.corners.push_back(toPixel(p) * ratio);
+    }
+    return reach;
 }
 
 // A point as it is drawn, made once per colour and stamped where each position lies: much
 // cheaper than stroking a round dot per position.
-QImage pointSprite(const QColor& colour, bool ringed, double scale) {
+int spriteSide(bool ringed, double scale) {
     const double outer = (ringed ? kTrackRingPx : kTrackPointPx + 1.5) * scale;
-    const int side = static_cast<int>(std::ceil(outer)) + 2;
+    return static_cast<int>(std::ceil(outer)) + 2;
+}
+
+QImage pointSprite(const QColor& colour, bool ringed, double scale) {
+    const int side = spriteSide(ringed, scale);
     QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
     sprite.fill(Qt::transparent);
     QPainter p(&sprite);
@@ -166,29 +231,6 @@ QImage pointSprite(const QColor& colour, bool ringed, double scale) {
     return sprite;
 }
 
-// One vessel's points inside the view, in pixels, plain and ringed.
-struct VesselPoints {
-    QColor colour;
-    QPolygonF plain;
-    QPolygonF ringed;
-};
-
-void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
-                   const Viewport& viewport, const QRectF& visible, VesselPoints& out,
-                   const std::atomic<bool>* cancel) {
-    const track::PixelMapping toPixel(viewport);
-    out.plain.reserve(static_cast<qsizetype>(track.size()));
-    for (std::size_t i = 0; i < track.size(); ++i) {
-        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
-            return;
-        }
-        const QPointF p = toPixel(track[i]);
-        if (track::inside(p, visible)) {
-            (ringedAt[i] != 0 ? out.ringed : out.plain).append(p);
-        }
-    }
-}
-
 // v rounded half away from zero, as std::round does, for |v| < 2^31: inline (std::round is a
 // call to the maths library without SSE 4.1), and a million points are placed each frame.
 int roundedOf(double v) {
@@ -198,36 +240,72 @@ int roundedOf(double v) {
     return r + static_cast<int>(fraction >= 0.5) - static_cast<int>(fraction <= -0.5);
 }
 
-// Where a point's sprite is stamped: on whole device pixels (points lie near the view).
-QPoint spriteCorner(QPointF at, const QImage& sprite) {
-    return {roundedOf(at.x() - sprite.width() / 2.0), roundedOf(at.y() - sprite.height() / 2.0)};
+// One vessel's points inside the view, plain and ringed: on raster surfaces where their sprites'
+// top left corners go, on whole device pixels (points lie near the view); elsewhere in pixels.
+struct VesselPoints {
+    QColor colour;
+    QPolygonF plain;
+    QPolygonF ringed;
+    std::vector<QPoint> plainCorners;
+    std::vector<QPoint> ringedCorners;
+};
+
+void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
+                   const Viewport& viewport, const QRectF& visible, bool raster, double scale,
+                   VesselPoints& out, const std::atomic<bool>* cancel) {
+    const track::PixelMapping toPixel(viewport);
+    const double plainHalf = spriteSide(false, scale) / 2.0;
+    const double ringedHalf = spriteSide(true, scale) / 2.0;
+    if (raster) {
+        out.plainCorners.reserve(track.size());
+    } else {
+        out.plain.reserve(static_cast<qsizetype>(track.size()));
+    }
+    for (std::size_t i = 0; i < track.size(); ++i) {
+        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
+            return;
+        }
+        const QPointF p = toPixel(track[i]);
+        if (!track::inside(p, visible)) {
+            continue;
+        }
+        const bool ringed = ringedAt[i] != 0;
+        if (raster) {
+            const double half = ringed ? ringedHalf : plainHalf;
+            (ringed ? out.ringedCorners : out.plainCorners)
+                .emplace_back(roundedOf(p.x() - half), roundedOf(p.y() - half));
+        } else {
+            (ringed ? out.ringed : out.plain).append(p);
+        }
+    }
 }
 
 // Of many points stamped on a raster frame, only those that show: asked from the last vessel's
 // last point down, a point whose every pixel lies under the opaque middles of points above it
-// is left out (with a million positions in view, most are).
-void leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scale) {
+// is left out (with a million positions in view, most are). Gives what the points cover.
+SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scale) {
     SpriteCover cover(frame.width(), frame.height());
     for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
         // Rings are stamped after the plain points, so lie above them.
-        for (const auto& [points, ringed] :
-             {std::pair{&v->ringed, true}, std::pair{&v->plain, false}}) {
-            if (points->isEmpty()) {
+        for (const auto& [corners, ringed] :
+             {std::pair{&v->ringedCorners, true}, std::pair{&v->plainCorners, false}}) {
+            if (corners->empty()) {
                 continue;
             }
-            const QImage sprite = pointSprite(v->colour, ringed, scale);
-            const int shape = cover.add(SpriteCover::Shape::of(sprite));
-            QPolygonF shown;
-            for (qsizetype i = points->size(); i-- > 0;) {
-                const QPoint at = spriteCorner((*points)[i], sprite);
+            const int shape =
+                cover.add(SpriteCover::Shape::of(pointSprite(v->colour, ringed, scale)));
+            std::vector<QPoint> shown;
+            for (std::size_t i = corners->size(); i-- > 0;) {
+                const QPoint at = (*corners)[i];
                 if (cover.show(shape, at.x(), at.y())) {
-                    shown.append((*points)[i]);
+                    shown.push_back(at);
                 }
             }
             std::reverse(shown.begin(), shown.end());
-            *points = std::move(shown);
+            *corners = std::move(shown);
         }
     }
+    return cover;
 }
 
 // Points of one vessel, plain first, then ringed.
@@ -238,18 +316,18 @@ bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, boo
     const QPolygonF& ringed = points.ringed;
     if (raster) {
         // Sprites on whole device pixels; the painter's transform is a translation at most.
-        for (const auto& [points, isRinged] :
-             {std::pair{&plain, false}, std::pair{&ringed, true}}) {
-            if (points->isEmpty()) {
+        for (const auto& [corners, isRinged] :
+             {std::pair{&points.plainCorners, false}, std::pair{&points.ringedCorners, true}}) {
+            if (corners->empty()) {
                 continue;
             }
             const QImage sprite = pointSprite(colour, isRinged, scale);
-            for (qsizetype i = 0; i < points->size(); ++i) {
+            for (std::size_t i = 0; i < corners->size(); ++i) {
                 if (i % track::kCancelEvery == track::kCancelEvery - 1 &&
                     track::cancelled(cancel)) {
                     return false;
                 }
-                painter.drawImage(spriteCorner((*points)[i], sprite), sprite);
+                painter.drawImage((*corners)[i], sprite);
             }
         }
         return true;
@@ -318,21 +396,15 @@ void drawLatest(QPainter& painter, QPointF at, const QColor& colour, double scal
 std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const PositionSet& set) {
     auto prepared = std::make_shared<Prepared>();
     prepared->vessels.resize(set.tracks.size());
-    std::fill(std::begin(prepared->lo), std::end(prepared->lo), HUGE_VAL);
-    std::fill(std::begin(prepared->hi), std::end(prepared->hi), -HUGE_VAL);
+    std::vector<MapPoint> placed;
     for (std::size_t v = 0; v < set.tracks.size(); ++v) {
         Vessel& vessel = prepared->vessels[v];
         bool timed = true;
         for (const int r : set.tracks[v]) {
             const PositionSet::Row& row = set.rows[static_cast<std::size_t>(r)];
             vessel.xy.push_back(row.xy);
-            const double along[4] = {row.xy.x, row.xy.y, row.xy.x + row.xy.y,
-                                     row.xy.x - row.xy.y};
-            for (int k = 0; k < 4; ++k) {
-                if (std::isfinite(along[k])) {
-                    prepared->lo[k] = std::min(prepared->lo[k], along[k]);
-                    prepared->hi[k] = std::max(prepared->hi[k], along[k]);
-                }
+            if (std::isfinite(row.xy.x) && std::isfinite(row.xy.y)) {
+                placed.push_back(row.xy);
             }
             vessel.ringed.push_back(row.inDocumentArea ? 1 : 0);
             timed = timed && row.timeMs.has_value();
@@ -344,6 +416,7 @@ std::shared_ptr<const TrackPicture::Prepared> TrackPicture::Prepared::of(const P
             vessel.timeMs.clear();
         }
     }
+    prepared->hull = convexHull(hullCandidates(placed));
     return prepared;
 }
 
@@ -495,7 +568,11 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             const TrackSpan& span = spans[s][v];
             const std::size_t n = span.end - span.trail;
             points.push_back(
-                {PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)), {}, {}});
+                {PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
+                 {},
+                 {},
+                 {},
+                 {}});
             shownParts.emplace_back(
                 std::span<const MapPoint>(track.xy).subspan(span.trail, n),
                 std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
@@ -506,16 +583,22 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const bool hiddenLeftOut = raster && painter.transform().isIdentity() && device != nullptr &&
                                device->devicePixelRatioF() == 1.0;
     const QSize frame = device != nullptr ? QSize(device->width(), device->height()) : QSize();
+    std::optional<SpriteCover> cover;
     std::future<void> pointsFound = std::async(std::launch::async, [&] {
         track::inParallel(points.size(), [&](std::size_t i) {
-            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible,
-                          points[i], cancel);
+            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible, raster,
+                          scale, points[i], cancel);
         });
         if (hiddenLeftOut && !track::cancelled(cancel)) {
-            leaveOutHidden(points, frame, scale);
+            cover = leaveOutHidden(points, frame, scale);
         }
     });
-
+    // Lines beneath the points' opaque middles need not be drawn: where many lines are, the
+    // raster waits for the points and leaves those pixels out.
+    const auto pointsOver = [&]() -> const SpriteCover* {
+        pointsFound.wait();
+        return cover ? &*cover : nullptr;
+    };
     track::inParallel(vessels.size(), [&](std::size_t i) {
         track::clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
     });
@@ -525,13 +608,13 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
         return false;
     }
     std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
-    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
-                    strokeAll(painter, vessels, scale, raster,
-                              reachOf(sets_, viewport,
-                                      painter.device() != nullptr
-                                          ? painter.device()->devicePixelRatioF()
-                                          : 1.0),
-                              cancel);
+    bool finished =
+        drawHistory(painter, viewport, lineBox, ends, cancel) &&
+        strokeAll(
+            painter, vessels, scale, raster,
+            reachOf(sets_, viewport,
+                    painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0),
+            pointsOver, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
     pointsFound.wait();
     finished = finished && !track::cancelled(cancel);

@@ -8,7 +8,6 @@
 #include <QtGlobal>
 
 #include <atomic>
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -34,7 +33,8 @@ struct PositionSet;
 // are antialiased at full width while that takes a few hundredths of a second; beyond that
 // (hundreds of thousands of segments in view) they are drawn one pixel wide without antialiasing,
 // on raster surfaces by LineRaster, the last vessel's on top, in bands of the frame on threads of
-// their own: beneath the vessels on top, lines cost only where they can still show.
+// their own: beneath the vessels on top, beneath the points' opaque middles and beyond the
+// positions' convex hull, lines cost only where they can still show.
 //
 // With a time cut, each vessel's track is drawn up to that time only (a binary search in the
 // track, which is in time order), its latest position marked; with a trail, only the part of the
@@ -51,10 +51,9 @@ public:
             std::vector<std::uint8_t> ringed;
         };
         std::vector<Vessel> vessels;
-        // The least and greatest x, y, x + y and x - y of every position (map units); of()
-        // finds them, and unbounded they leave every pixel open to the lines.
-        double lo[4] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-        double hi[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
+        // The corners of the convex hull of every position (map units), in order around it:
+        // no line leaves it. of() finds them; none leave every pixel open to the lines.
+        std::vector<MapPoint> hull;
         static std::shared_ptr<const Prepared> of(const PositionSet& set);
     };
     struct Shown {

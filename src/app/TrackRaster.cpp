@@ -21,6 +21,7 @@ constexpr int kFraction = 32;
 constexpr double kOne = 4294967296.0;  // 1 << kFraction
 
 constexpr int kSumEvery = 2048;  // lines between sums of the open tiles
+constexpr int kBandsPerThread = 4;
 
 // Rounded down, for values far inside the range of 64-bit integers (std::floor is a call to the
 // maths library without SSE 4.1).
@@ -70,39 +71,51 @@ LineRaster::LineRaster(int width, int top, int bottom)
     sumOpenTiles();
 }
 
-bool LineRaster::Reach::meets(double x0, double y0, double x1, double y1) const {
-    // The box's ranges along each of the four coordinates.
-    const double boxLo[4] = {x0, y0, x0 + y0, x0 - y1};
-    const double boxHi[4] = {x1, y1, x1 + y1, x1 - y0};
-    for (int k = 0; k < 4; ++k) {
-        if (!(boxHi[k] >= lo[k] && boxLo[k] <= hi[k])) {
-            return false;
+std::pair<double, double> LineRaster::Reach::across(double y0, double y1) const {
+    if (corners.empty()) {
+        return {-HUGE_VAL, HUGE_VAL};
+    }
+    double from = HUGE_VAL;
+    double to = -HUGE_VAL;
+    const auto take = [&](double x) {
+        from = std::min(from, x);
+        to = std::max(to, x);
+    };
+    // The polygon's part between the two rows is convex: its extremes in x lie at its corners
+    // between them and where its edges cross them.
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const QPointF& p = corners[i];
+        const QPointF& q = corners[(i + 1) % corners.size()];
+        if (p.y() >= y0 && p.y() <= y1) {
+            take(p.x());
+        }
+        for (const double y : {y0, y1}) {
+            if ((p.y() < y && q.y() > y) || (p.y() > y && q.y() < y)) {
+                take(p.x() + (y - p.y()) * (q.x() - p.x()) / (q.y() - p.y()));
+            }
         }
     }
-    return true;
+    return {from, to};
 }
 
-bool LineRaster::Reach::holds(double x0, double y0, double x1, double y1) const {
-    const double boxLo[4] = {x0, y0, x0 + y0, x0 - y1};
-    const double boxHi[4] = {x1, y1, x1 + y1, x1 - y0};
-    for (int k = 0; k < 4; ++k) {
-        if (!(boxLo[k] >= lo[k] && boxHi[k] <= hi[k])) {
-            return false;
-        }
+void LineRaster::closeOutside(const Reach& reach, const SpriteCover* over) {
+    // A pixel drawn lies within a pixel of its line's path (the path's point in the middle of
+    // its column or row, the path run on by at most half a pixel at each end).
+    constexpr double kMargin = 1;
+    if (over != nullptr && (over->width() != width_ || over->height() < top_ + height_)) {
+        over = nullptr;  // not this frame's
     }
-    return true;
-}
-
-double LineRaster::Reach::across(double row, double width) const {
-    const double from = std::max({0.0, lo[0], lo[2] - row, lo[3] + row});
-    const double to = std::min({width, hi[0], hi[2] - row, hi[3] + row});
-    return to > from ? to - from : 0.0;
-}
-
-void LineRaster::closeOutside(const Reach& reach) {
-    // A pixel drawn lies within a pixel of its line's path; a margin of two leaves room for
-    // rounding.
-    constexpr double kMargin = 2;
+    // Per row, the pixels whose box grown by the margin meets the reach: first to last.
+    std::vector<int> first(static_cast<std::size_t>(height_));
+    std::vector<int> last(static_cast<std::size_t>(height_));
+    for (int r = 0; r < height_; ++r) {
+        const double y = top_ + r;
+        const auto [from, to] = reach.across(y - kMargin, y + 1 + kMargin);
+        first[static_cast<std::size_t>(r)] = static_cast<int>(
+            std::clamp(std::ceil(from - 1 - kMargin), 0.0, static_cast<double>(width_)));
+        last[static_cast<std::size_t>(r)] = static_cast<int>(
+            std::clamp(std::floor(to + kMargin), -1.0, static_cast<double>(width_) - 1));
+    }
     for (int ty = 0; ty < tileRows_; ++ty) {
         const int y0 = top_ + ty * kTile;
         const int y1 = std::min(top_ + height_, y0 + kTile);
@@ -110,21 +123,19 @@ void LineRaster::closeOutside(const Reach& reach) {
             const int x0 = tx * kTile;
             const int x1 = std::min(width_, x0 + kTile);
             std::uint16_t& tile = tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx];
-            if (tile == 0 || reach.holds(x0 - kMargin, y0 - kMargin, x1 + kMargin, y1 + kMargin)) {
-                continue;
-            }
-            const bool meets =
-                reach.meets(x0 - kMargin, y0 - kMargin, x1 + kMargin, y1 + kMargin);
             for (int y = y0; y < y1 && tile != 0; ++y) {
-                std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
+                const auto r = static_cast<std::size_t>(y - top_);
+                const unsigned covered = over != nullptr ? over->covered16(x0, y) : 0U;
+                if (covered == 0 && first[r] <= x0 && last[r] >= x1 - 1) {
+                    continue;  // every pixel of the tile's row can still be drawn
+                }
+                std::uint16_t* row = owners_.data() + r * width_;
                 for (int x = x0; x < x1; ++x) {
-                    if (row[x] != 0 ||
-                        (meets && reach.meets(x - kMargin, y - kMargin, x + 1 + kMargin,
-                                              y + 1 + kMargin))) {
-                        continue;
+                    if (row[x] == 0 &&
+                        ((covered >> (x - x0) & 1U) != 0 || x < first[r] || x > last[r])) {
+                        row[x] = kOutside;
+                        --tile;
                     }
-                    row[x] = kOutside;
-                    --tile;
                 }
             }
             if (tile == 0) {
@@ -176,6 +187,25 @@ bool LineRaster::openIn(double x0, double y0, double x1, double y1) const {
     return sum(tx1, ty1) - sum(tx0, ty1) - sum(tx1, ty0) + sum(tx0, ty0) > 0;
 }
 
+bool LineRaster::mayDraw(QPointF a, QPointF b) const {
+    // Every pixel drawn lies within a pixel of the path.
+    return openIn(std::min(a.x(), b.x()) - 1, std::min(a.y(), b.y()) - 1,
+                  std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1);
+}
+
+int LineRaster::openIn(int y) const {
+    const std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
+    return static_cast<int>(std::count(row, row + width_, std::uint16_t{0}));
+}
+
+double LineRaster::openShare() const {
+    std::int64_t open = 0;
+    for (const std::uint16_t tile : tileOpen_) {
+        open += tile != 0 ? 1 : 0;
+    }
+    return tileOpen_.empty() ? 0.0 : static_cast<double>(open) / tileOpen_.size();
+}
+
 void LineRaster::draw(QPointF a, QPointF b, std::uint16_t owner) {
     // Lines come clipped to the frame, give or take a few pixels: lines reaching far beyond
     // it (or not numbers) are left out.
@@ -192,9 +222,7 @@ void LineRaster::draw(QPointF a, QPointF b, std::uint16_t owner) {
     if (++linesSinceSummed_ >= kSumEvery && filledSinceSummed_) {
         sumOpenTiles();
     }
-    // Every pixel drawn lies within a pixel of the path.
-    if (!openIn(std::min(a.x(), b.x()) - 1, std::min(a.y(), b.y()) - 1, std::max(a.x(), b.x()) + 1,
-                std::max(a.y(), b.y()) + 1)) {
+    if (!mayDraw(a, b)) {
         return;
     }
     if (std::abs(bx - ax) >= std::abs(by - ay)) {
@@ -400,7 +428,8 @@ bool SpriteCover::show(int shapeNumber, int x, int y) {
 namespace pelagon::track {
 
 bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
-               const LineRaster::Reach& reach, const std::atomic<bool>* cancel) {
+               const LineRaster::Reach& reach, const SpriteCover* over,
+               const std::atomic<bool>* cancel) {
     const QPaintDevice* device = painter.device();
     const double ratio = device->devicePixelRatioF();
     const int width = device->width();
@@ -410,27 +439,58 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     for (const VesselLines& v : vessels) {
         colours.push_back(qPremultiply(v.colour.rgba()));
     }
-    // The rows lines can reach, cut into a band per thread; rows no line reaches (the positions
-    // lie in part of the view) are given to no thread. A band's time follows the area of the
-    // positions' octagon it holds (where its lines' pixels can lie), so the bands are cut at equal
-    // shares of that area, each row counting a pixel more.
-    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    // The rows lines can reach; rows no line reaches (the positions lie in part of the view) are
+    // given to no band.
     constexpr double kFarRow = 1 << 24;
     const auto rowOf = [&](double y, int margin, int unbounded) {
         return std::abs(y) <= kFarRow
                    ? static_cast<int>(std::clamp<std::int64_t>(floorOf(y) + margin, 0, height))
                    : unbounded;
     };
-    const int firstRow = rowOf(reach.lo[1], -3, reach.lo[1] > 0 ? height : 0);
-    const int endRow = std::max(firstRow, rowOf(reach.hi[1], 3, reach.hi[1] < 0 ? 0 : height));
-    const int bands = std::min(endRow - firstRow, threads);
-    if (bands == 0) {
-        return true;  // no line reaches the frame
+    double reachTop = -HUGE_VAL;
+    double reachBottom = HUGE_VAL;
+    if (!reach.corners.empty()) {
+        const auto [least, greatest] =
+            std::minmax_element(reach.corners.begin(), reach.corners.end(),
+                                [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+        reachTop = least->y();
+        reachBottom = greatest->y();
     }
+    const int firstRow = rowOf(reachTop, -3, reachTop > 0 ? height : 0);
+    const int endRow = std::max(firstRow, rowOf(reachBottom, 3, reachBottom < 0 ? 0 : height));
+    // The whole frame as the bands begin: where a line can still show.
+    LineRaster frame(width, firstRow, endRow);
+    frame.closeOutside(reach, over);
+    if (frame.full()) {
+        return true;  // no line shows
+    }
+    // Where few pixels are left open (most lie under the points), most lines cannot show in any
+    // band: those that can are sorted out once, beside each other, not by every band.
+    std::vector<std::vector<QLineF>> kept(vessels.size());  // in device pixels
+    const bool sifted = frame.openShare() < 0.5;
+    if (sifted) {
+        inParallel(vessels.size(), [&](std::size_t v) {
+            const std::vector<QLineF>& lines = vessels[v].lines;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+                    return;
+                }
+                const QLineF line(lines[i].p1() * ratio, lines[i].p2() * ratio);
+                if (frame.mayDraw(line.p1(), line.p2())) {
+                    kept[v].push_back(line);
+                }
+            }
+        });
+    }
+    // A band's time follows the pixels it has open, so the bands are cut at equal shares of
+    // them, each row counting a pixel more; there are more bands than threads, so that a thread
+    // done with one takes the next.
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    const int bands = std::min(endRow - firstRow, threads * kBandsPerThread);
     std::vector<double> upTo(static_cast<std::size_t>(endRow - firstRow) + 1, 0.0);
     for (int y = firstRow; y < endRow; ++y) {
         const auto i = static_cast<std::size_t>(y - firstRow);
-        upTo[i + 1] = upTo[i] + 1.0 + reach.across(y + 0.5, width);
+        upTo[i + 1] = upTo[i] + 1.0 + frame.openIn(y);
     }
     std::vector<QImage> images(static_cast<std::size_t>(bands));
     std::vector<int> tops(static_cast<std::size_t>(bands) + 1, endRow);
@@ -444,15 +504,16 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     }
     inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
         LineRaster raster(width, tops[b], tops[b + 1]);
-        raster.closeOutside(reach);
+        raster.closeOutside(reach, over);
         std::size_t drawn = 0;
         for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
             const auto owner = static_cast<std::uint16_t>(v + 1);
-            for (const QLineF& line : vessels[v].lines) {
+            const double scale = sifted ? 1.0 : ratio;
+            for (const QLineF& line : sifted ? kept[v] : vessels[v].lines) {
                 if (++drawn % kCancelEvery == 0 && cancelled(cancel)) {
                     return;
                 }
-                raster.draw(line.p1() * ratio, line.p2() * ratio, owner);
+                raster.draw(line.p1() * scale, line.p2() * scale, owner);
             }
         }
         images[b] = raster.colour(colours);

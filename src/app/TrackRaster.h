@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace pelagon {
+
+class SpriteCover;
 
 // Lines one device pixel wide, without antialiasing, drawn into a band of a frame as the index of
 // the line's owner (a vessel): a pixel keeps the first owner drawn on it, so the owner on top is
@@ -24,31 +27,35 @@ public:
     static constexpr int kTile = 16;    // device pixels
     static constexpr int kBlock = 128;  // device pixels: 8 x 8 tiles
 
-    // Where lines can lie, in device pixels: the points p with lo[k] <= p's k-th coordinate <=
-    // hi[k], the coordinates being x, y, x + y and x - y (an octagon about every line's ends).
+    // Where lines can lie, in device pixels: a convex polygon about every line's ends (the
+    // convex hull of the positions), or anywhere where it has no corners.
     struct Reach {
-        double lo[4];
-        double hi[4];
-        // Whether any point of the box [x0, x1] x [y0, y1] may lie in it (false only if none
-        // does).
-        bool meets(double x0, double y0, double x1, double y1) const;
-        // Whether every point of the box lies in it.
-        bool holds(double x0, double y0, double x1, double y1) const;
-        // How much of the line y = row between x = 0 and x = width lies in it.
-        double across(double row, double width) const;
+        std::vector<QPointF> corners;  // in order around the polygon
+        // The least and greatest x of the polygon's points with y0 <= y <= y1: first > second
+        // where it has none, -inf and +inf anywhere.
+        std::pair<double, double> across(double y0, double y1) const;
     };
     static constexpr std::uint16_t kOutside = 0xffff;  // owner of a pixel no line can reach
 
     // The rows [top, bottom) of a frame width pixels wide.
     LineRaster(int width, int top, int bottom);
 
-    // Takes the pixels no line drawn later can reach, those more than two pixels away from
-    // reach, as drawn (owner kOutside, no colour): the band is full once every other pixel is,
+    // Takes the pixels no line drawn later can reach, those more than a pixel away from reach,
+    // as drawn (owner kOutside, no colour), and those under an opaque pixel of what will
+    // be drawn over the lines (over, where given): the band is full once every other pixel is,
     // and lines cross them a tile at a time.
-    void closeOutside(const Reach& reach);
+    void closeOutside(const Reach& reach, const SpriteCover* over = nullptr);
 
     // The line from a to b (device pixels; pixel (x, y) spans x..x+1, y..y+1), owner >= 1.
     void draw(QPointF a, QPointF b, std::uint16_t owner);
+
+    // Whether the line from a to b may draw a pixel still open, as far as its box tells: false
+    // only if it cannot.
+    bool mayDraw(QPointF a, QPointF b) const;
+    // The pixels of row y of the frame still open.
+    int openIn(int y) const;
+    // The share of the band's tiles still open.
+    double openShare() const;
 
     // The owner drawn at (x, y) of the frame, 0 where none is.
     std::uint16_t at(int x, int y) const {
@@ -115,6 +122,15 @@ public:
     // Whether the image of shape number `shape` with its top left corner at pixel (x, y) shows;
     // if it does, what it covers is covered from now on. Pixels outside the frame never show.
     bool show(int shape, int x, int y);
+    // Pixels x to x + 15 of row y of the frame (x a multiple of 16, 0 <= y < height()) as bits,
+    // bit 0 for x: those under an opaque pixel of an image that shows.
+    std::uint16_t covered16(int x, int y) const {
+        return static_cast<std::uint16_t>(
+            covered_[static_cast<std::size_t>(y) * words_ + static_cast<std::size_t>(x / 64)] >>
+            (x % 64));
+    }
+    int width() const { return width_; }
+    int height() const { return height_; }
 
 private:
     // A shape and the corners at which it is known not to show: what is covered only grows, so

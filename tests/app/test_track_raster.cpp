@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
@@ -162,55 +163,61 @@ TEST(LineRaster, IsFullOnceEveryPixelIsDrawn) {
     }
 }
 
-struct MeetsCase {
+struct AcrossCase {
     const char* name;
-    QRectF box;
-    bool meets;
-    bool holds;
+    double y0;
+    double y1;
+    double from;  // inf where the rows hold none of the polygon
+    double to;
 };
 
-// The octagon 10 <= x, y <= 20, 15 <= x + y <= 35, -8 <= x - y <= 8 against boxes touching it at
-// a point, a hair past, or across an edge.
-TEST(LineRaster, ReachMeetsAndHoldsBoxesToTheEdge) {
-    const LineRaster::Reach reach{{10, 10, 15, -8}, {20, 20, 35, 8}};
-    const MeetsCase cases[] = {
-        {"inside", QRectF(14, 14, 2, 2), true, true},
-        {"touching the x + y edge", QRectF(17.5, 17.5, 1, 1), true, false},
-        {"a hair past the x + y edge", QRectF(17.501, 17.501, 1, 1), false, false},
-        {"touching the x - y edge", QRectF(19, 2, 1, 9), true, false},
-        {"a hair past the x - y edge", QRectF(19, 2, 1, 8.999), false, false},
-        {"beyond x within the others' ranges", QRectF(20.001, 14, 3, 2), false, false},
-        {"across the corner cut by x + y", QRectF(16, 16, 6, 6), true, false},
+// The octagon 10 <= x, y <= 20, x + y <= 35, -8 <= x - y <= 8 between rows through its corners,
+// touching it or a hair past.
+TEST(LineRaster, ReachAcrossRowsToTheEdge) {
+    const LineRaster::Reach reach{
+        {{10, 10}, {18, 10}, {20, 12}, {20, 15}, {15, 20}, {12, 20}, {10, 18}}};
+    const AcrossCase cases[] = {
+        {"through the middle", 14, 16, 10, 20},
+        {"one row through slanted edges", 19, 19, 11, 16},
+        {"touching the top", 20, 25, 12, 15},
+        {"a hair past the top", 20.001, 25, HUGE_VAL, -HUGE_VAL},
+        {"touching the bottom", 5, 10, 10, 18},
+        {"above every corner, across no edge", 0, 9.999, HUGE_VAL, -HUGE_VAL},
+        {"holding the whole", 0, 30, 10, 20},
     };
-    for (const MeetsCase& c : cases) {
+    for (const AcrossCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const QRectF& b = c.box;
-        EXPECT_EQ(reach.meets(b.left(), b.top(), b.right(), b.bottom()), c.meets);
-        EXPECT_EQ(reach.holds(b.left(), b.top(), b.right(), b.bottom()), c.holds);
+        const auto [from, to] = reach.across(c.y0, c.y1);
+        EXPECT_DOUBLE_EQ(from, c.from);
+        EXPECT_DOUBLE_EQ(to, c.to);
     }
+    EXPECT_EQ(LineRaster::Reach{}.across(0, 1), std::pair(-HUGE_VAL, HUGE_VAL));
 }
 
-// Random lines within a diamond of the frame: closing what lies beyond their reach leaves every
-// pixel a line draws as it was, takes only pixels no line draws, and takes most of the corners.
+// Random lines within a diamond of the frame, and along its edges: closing what lies beyond their
+// reach leaves every pixel a line draws as it was, takes only pixels no line draws, and takes
+// most of the corners.
 TEST(LineRaster, ClosesOnlyWhatNoLineReaches) {
     std::mt19937 random(9);
     std::uniform_real_distribution<double> u(-1, 1);
     std::vector<QLineF> lines;
-    LineRaster::Reach reach{{HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL},
-                            {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+    const LineRaster::Reach reach{{{10, 150}, {200, 10}, {390, 150}, {200, 290}}};
     const auto point = [&] {
         const double a = u(random);
         const double b = u(random) * (1 - std::abs(a));
-        const QPointF p(200 + 190 * a, 150 + 140 * b);
-        const double along[4] = {p.x(), p.y(), p.x() + p.y(), p.x() - p.y()};
-        for (int k = 0; k < 4; ++k) {
-            reach.lo[k] = std::min(reach.lo[k], along[k]);
-            reach.hi[k] = std::max(reach.hi[k], along[k]);
-        }
-        return p;
+        return QPointF(200 + 190 * a, 150 + 140 * b);
     };
     for (int i = 0; i < 3000; ++i) {
         lines.emplace_back(point(), point());
+    }
+    // Ends on the edges, nearest where no line reaches: along an edge, or across a corner.
+    const auto onEdge = [&](std::size_t edge) {
+        const QPointF& from = reach.corners[edge % 4];
+        const QPointF& to = reach.corners[(edge + 1) % 4];
+        return from + (to - from) * (u(random) + 1) / 2;
+    };
+    for (std::size_t i = 0; i < 400; ++i) {
+        lines.emplace_back(onEdge(i), onEdge(i + i / 200));
     }
     for (const BandCase& band : {BandCase{0, kHeight}, BandCase{100, 260}}) {
         SCOPED_TRACE(band.top);
@@ -240,18 +247,18 @@ TEST(LineRaster, ClosesOnlyWhatNoLineReaches) {
     }
 }
 
-// Pixels within two pixels of the reach stay open: rows 0-6 of a reach of y <= 4 must all be
-// drawn before the band is full, not one row fewer.
+// Pixels within a pixel of the reach stay open: rows 0-5 of a reach of y <= 4 must all be drawn
+// before the band is full, not one row fewer.
 TEST(LineRaster, IsFullOnceEveryReachablePixelIsDrawn) {
     constexpr int kSide = 20;
-    const LineRaster::Reach reach{{0, 0, -HUGE_VAL, -HUGE_VAL}, {kSide, 4, HUGE_VAL, HUGE_VAL}};
-    for (const int rows : {6, 7}) {
+    const LineRaster::Reach reach{{{0, 0}, {kSide, 0}, {kSide, 4}, {0, 4}}};
+    for (const int rows : {5, 6}) {
         LineRaster raster(kSide, 0, kSide);
         raster.closeOutside(reach);
         for (int r = 0; r < rows; ++r) {
             raster.draw(QPointF(0, 0.5 + r), QPointF(kSide, 0.5 + r), 1);
         }
-        EXPECT_EQ(raster.full(), rows == 7) << rows;
+        EXPECT_EQ(raster.full(), rows == 6) << rows;
     }
 }
 
@@ -295,6 +302,64 @@ TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
     EXPECT_EQ(qAlpha(pixelAt(300.5, 20.5)), 0);
 }
 
+struct HullCase {
+    const char* name;
+    std::vector<MapPoint> xy;
+    std::size_t corners;
+};
+
+// The hull lines are drawn within: every position inside it, its corners positions, points
+// inside or along its edges and places not a number no corners of it.
+TEST(TrackPictureTest, TheHullHoldsEveryPosition) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const HullCase cases[] = {
+        {"none", {}, 0},
+        {"one", {{5, 5}}, 1},
+        {"a square, points inside and on its edges",
+         {{5, 5}, {0, 0}, {5, 0}, {10, 0}, {10, 10}, {3, 7}, {0, 10}, {0, 5}},
+         4},
+        {"a fan of many, one not a number",
+         [&] {
+             std::vector<MapPoint> fan{{nan, 3}};
+             for (int i = 0; i <= 2000; ++i) {
+                 const double a = 0.5 + i * 0.001;  // radians
+                 const double r = 100 + i % 7;
+                 fan.push_back({r * std::cos(a), r * std::sin(a)});
+             }
+             fan.push_back({0, 0});
+             return fan;
+         }(),
+         0},
+    };
+    for (const HullCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        PositionSet set;
+        set.tracks.resize(1);
+        for (const MapPoint& p : c.xy) {
+            PositionSet::Row row;
+            row.placed = std::isfinite(p.x);
+            row.xy = p;
+            set.tracks[0].push_back(static_cast<int>(set.rows.size()));
+            set.rows.push_back(row);
+        }
+        const std::vector<MapPoint> hull = TrackPicture::Prepared::of(set)->hull;
+        if (c.corners != 0) {
+            EXPECT_EQ(hull.size(), c.corners);
+        }
+        LineRaster::Reach reach;
+        for (const MapPoint& corner : hull) {
+            EXPECT_NE(std::find(c.xy.begin(), c.xy.end(), corner), c.xy.end());
+            reach.corners.emplace_back(corner.x, corner.y);
+        }
+        for (const MapPoint& p : c.xy) {
+            if (std::isfinite(p.x)) {
+                const auto [from, to] = reach.across(p.y, p.y);
+                EXPECT_TRUE(from <= p.x + 1e-9 && p.x - 1e-9 <= to) << p.x << "," << p.y;
+            }
+        }
+    }
+}
+
 // Lines in the lower rows of the frame only: the bands share the rows they reach, the first row
 // and the last drawn as in a frame the lines fill.
 TEST(LineRaster, BandsCoverTheRowsTheLinesReach) {
@@ -304,11 +369,11 @@ TEST(LineRaster, BandsCoverTheRowsTheLinesReach) {
         vessel.lines.emplace_back(QPointF(10, 250.5), QPointF(390, 250.5));
         vessel.lines.emplace_back(QPointF(200.5, 140), QPointF(200.5, 295));
     }
-    const LineRaster::Reach reach{{10, 140, 150, 10 - 295}, {390, 295, 640, 390 - 140}};
+    const LineRaster::Reach reach{{{10, 140}, {390, 140}, {390, 295}, {10, 295}}};
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    ASSERT_TRUE(track::rasterise(painter, {vessel}, reach, nullptr));
+    ASSERT_TRUE(track::rasterise(painter, {vessel}, reach, nullptr, nullptr));
     painter.end();
     for (const QPoint p : {QPoint(300, 250), QPoint(200, 140), QPoint(200, 294)}) {
         EXPECT_EQ(image.pixel(p), QColor(Qt::red).rgba()) << p.x() << "," << p.y();
@@ -377,6 +442,49 @@ TEST(SpriteCover, LeavesOutOnlyWhatIsWhollyCovered) {
     const int small = twice.add(SpriteCover::Shape::of(sprites[0]));
     EXPECT_TRUE(twice.show(small, 6, 6));
     EXPECT_TRUE(twice.show(small, 6, 6));
+}
+
+// Random lines over a frame whose left two thirds lie under a grid of points' opaque middles:
+// drawn with what the points cover left out, then the points stamped over them, the picture is
+// the same as with every line drawn, and lines were left out.
+TEST(LineRaster, LinesUnderThePointsAreLeftOutAndNothingChanges) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> x(-20, kWidth + 20), y(-20, kHeight + 20);
+    std::vector<track::VesselLines> vessels(3);
+    for (std::size_t v = 0; v < vessels.size(); ++v) {
+        vessels[v].colour = PositionsOverlay::vesselColour(static_cast<int>(v));
+        for (int i = 0; i < 10000; ++i) {
+            vessels[v].lines.emplace_back(QPointF(x(random), y(random)),
+                                          QPointF(x(random), y(random)));
+        }
+    }
+    const QImage sprite = disc(Qt::darkGreen, 9);
+    std::vector<QPoint> corners;
+    for (int cy = -4; cy < kHeight; cy += 4) {
+        for (int cx = -4; cx < kWidth * 2 / 3; cx += 4) {
+            corners.emplace_back(cx, cy);
+        }
+    }
+    SpriteCover cover(kWidth, kHeight);
+    const int shape = cover.add(SpriteCover::Shape::of(sprite));
+    for (auto c = corners.rbegin(); c != corners.rend(); ++c) {
+        cover.show(shape, c->x(), c->y());
+    }
+    const auto picture = [&](const SpriteCover* over) {
+        QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        EXPECT_TRUE(track::rasterise(painter, vessels, LineRaster::Reach{}, over, nullptr));
+        const QImage lines = image.copy();
+        for (const QPoint c : corners) {
+            painter.drawImage(c, sprite);
+        }
+        return std::pair{lines, image};
+    };
+    const auto [everyLine, withEveryLine] = picture(nullptr);
+    const auto [shownLines, withShownLines] = picture(&cover);
+    EXPECT_TRUE(withShownLines == withEveryLine);
+    EXPECT_FALSE(shownLines == everyLine);
 }
 
 }  // namespace
