@@ -151,27 +151,59 @@ std::vector<MapPoint> convexHull(std::span<const MapPoint> points) {
 }
 
 // Of many points, those that may be corners of their convex hull: a point strictly inside the
-// quadrilateral of the leftmost, lowest, rightmost and highest points is not. Leaves the hull of
-// a million positions a few thousand to order.
+// polygon of the extreme points in eight directions (leftmost, lowest, rightmost, highest and
+// the four between) is not. Most of a million positions are.
 std::vector<MapPoint> hullCandidates(const std::vector<MapPoint>& points) {
     if (points.empty()) {
         return {};
     }
-    MapPoint extreme[4] = {points.front(), points.front(), points.front(), points.front()};
+    // The extremes anticlockwise from the left (map y upwards): least x, x + y, y, greatest
+    // x - y, x, x + y, y, least x - y.
+    const auto along = [](const MapPoint& p, int k) {
+        switch (k) {
+            case 0:
+                return -p.x;
+            case 1:
+                return -(p.x + p.y);
+            case 2:
+                return -p.y;
+            case 3:
+                return p.x - p.y;
+            case 4:
+                return p.x;
+            case 5:
+                return p.x + p.y;
+            case 6:
+                return p.y;
+            default:
+                return p.y - p.x;
+        }
+    };
+    MapPoint extreme[8];
+    std::fill(std::begin(extreme), std::end(extreme), points.front());
     for (const MapPoint& p : points) {
-        extreme[0] = p.x < extreme[0].x ? p : extreme[0];
-        extreme[1] = p.y < extreme[1].y ? p : extreme[1];
-        extreme[2] = p.x > extreme[2].x ? p : extreme[2];
-        extreme[3] = p.y > extreme[3].y ? p : extreme[3];
+        for (int k = 0; k < 8; ++k) {
+            extreme[k] = along(p, k) > along(extreme[k], k) ? p : extreme[k];
+        }
     }
-    // Left, bottom, right, top: around the quadrilateral anticlockwise, so that a point inside
-    // lies left of every edge.
+    std::vector<MapPoint> polygon;
+    for (const MapPoint& p : extreme) {
+        if (polygon.empty() || !(p == polygon.back())) {
+            polygon.push_back(p);
+        }
+    }
+    while (polygon.size() > 1 && polygon.front() == polygon.back()) {
+        polygon.pop_back();
+    }
+    if (polygon.size() < 3) {
+        return points;  // no inside to leave out
+    }
     std::vector<MapPoint> kept;
     for (const MapPoint& p : points) {
         bool inside = true;
-        for (int i = 0; i < 4 && inside; ++i) {
-            const MapPoint& a = extreme[i];
-            const MapPoint& b = extreme[(i + 1) % 4];
+        for (std::size_t i = 0; i < polygon.size() && inside; ++i) {
+            const MapPoint& a = polygon[i];
+            const MapPoint& b = polygon[(i + 1) % polygon.size()];
             inside = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x) > 0;
         }
         if (!inside) {
@@ -182,14 +214,12 @@ std::vector<MapPoint> hullCandidates(const std::vector<MapPoint>& points) {
 }
 
 // Where the positions of every set lie in the device pixels of the viewport: the convex hull of
-// their hulls, mapped (x to the right, y downwards); anywhere where a set has no hull.
+// their hulls, mapped (x to the right, y downwards). A set without a hull has no position
+// placed, and so no line.
 LineRaster::Reach reachOf(const std::vector<TrackPicture::Shown>& sets, const Viewport& viewport,
                           double ratio) {
     std::vector<MapPoint> corners;
     for (const TrackPicture::Shown& shown : sets) {
-        if (shown.tracks->hull.empty()) {
-            return {};
-        }
         corners.insert(corners.end(), shown.tracks->hull.begin(), shown.tracks->hull.end());
     }
     if (sets.size() > 1) {

@@ -51,8 +51,8 @@ public:
             std::vector<std::uint8_t> ringed;
         };
         std::vector<Vessel> vessels;
-        // The corners of the convex hull of every position (map units), in order around it:
-        // no line leaves it. of() finds them; none leave every pixel open to the lines.
+        // The corners of the convex hull of every position placed (map units), in order around
+        // it: no line leaves it. of() finds them; none where no position is placed.
         std::vector<MapPoint> hull;
         static std::shared_ptr<const Prepared> of(const PositionSet& set);
     };
