@@ -61,6 +61,12 @@ bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const 
 // are done.
 void inParallel(std::size_t count, const std::function<void(std::size_t)>& work);
 
+// The corners of the convex hull of points, in order around it (none where no point is).
+std::vector<MapPoint> convexHull(std::span<const MapPoint> points);
+// Of many points, those that may be corners of their convex hull (see TrackHull.cpp): the rest
+// lie strictly inside it.
+std::vector<MapPoint> hullCandidates(const std::vector<MapPoint>& points);
+
 // Lines one pixel wide drawn by LineRaster, the last vessel's on top, into bands of the frame
 // each on a thread of its own; beneath the vessels on top, lines cost only where they can
 // still show. The painter's transform must be the identity. False when cancelled.

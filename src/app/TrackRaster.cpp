@@ -193,7 +193,7 @@ bool LineRaster::mayDraw(QPointF a, QPointF b) const {
                   std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1);
 }
 
-int LineRaster::openIn(int y) const {
+int LineRaster::openInRow(int y) const {
     const std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
     return static_cast<int>(std::count(row, row + width_, std::uint16_t{0}));
 }
@@ -490,7 +490,7 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     std::vector<double> upTo(static_cast<std::size_t>(endRow - firstRow) + 1, 0.0);
     for (int y = firstRow; y < endRow; ++y) {
         const auto i = static_cast<std::size_t>(y - firstRow);
-        upTo[i + 1] = upTo[i] + 1.0 + frame.openIn(y);
+        upTo[i + 1] = upTo[i] + 1.0 + frame.openInRow(y);
     }
     std::vector<QImage> images(static_cast<std::size_t>(bands));
     std::vector<int> tops(static_cast<std::size_t>(bands) + 1, endRow);

@@ -53,7 +53,7 @@ public:
     // only if it cannot.
     bool mayDraw(QPointF a, QPointF b) const;
     // The pixels of row y of the frame still open.
-    int openIn(int y) const;
+    int openInRow(int y) const;
     // The share of the band's tiles still open.
     double openShare() const;
 
