@@ -151,6 +151,36 @@ void LineRaster::closeOutside(const Reach& reach, const SpriteCover* over) {
     sumOpenTiles();
 }
 
+void LineRaster::closeAsIn(const LineRaster& frame) {
+    for (int ty = 0; ty < tileRows_; ++ty) {
+        const int y0 = top_ + ty * kTile;
+        const int y1 = std::min(top_ + height_, y0 + kTile);
+        for (int tx = 0; tx < tileColumns_; ++tx) {
+            const int x0 = tx * kTile;
+            const int x1 = std::min(width_, x0 + kTile);
+            std::uint16_t& tile = tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx];
+            for (int y = y0; y < y1 && tile != 0; ++y) {
+                std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
+                for (int x = x0; x < x1; ++x) {
+                    if (row[x] == 0 && frame.at(x, y) == kOutside) {
+                        row[x] = kOutside;
+                        --tile;
+                    }
+                }
+            }
+            if (tile == 0) {
+                std::uint16_t& block =
+                    blockOpen_[static_cast<std::size_t>((y0 - top_) / kBlock) * blockColumns_ +
+                               x0 / kBlock];
+                if (--block == 0) {
+                    --openBlocks_;
+                }
+            }
+        }
+    }
+    sumOpenTiles();
+}
+
 void LineRaster::sumOpenTiles() {
     const int stride = tileColumns_ + 1;
     openSum_.assign(static_cast<std::size_t>(stride) * (tileRows_ + 1), 0);
@@ -504,7 +534,7 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     }
     inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
         LineRaster raster(width, tops[b], tops[b + 1]);
-        raster.closeOutside(reach, over);
+        raster.closeAsIn(frame);
         std::size_t drawn = 0;
         for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
             const auto owner = static_cast<std::uint16_t>(v + 1);

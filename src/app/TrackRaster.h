@@ -45,6 +45,8 @@ public:
     // be drawn over the lines (over, where given): the band is full once every other pixel is,
     // and lines cross them a tile at a time.
     void closeOutside(const Reach& reach, const SpriteCover* over = nullptr);
+    // Takes as drawn the pixels frame (a raster of the same width holding these rows) closed.
+    void closeAsIn(const LineRaster& frame);
 
     // The line from a to b (device pixels; pixel (x, y) spans x..x+1, y..y+1), owner >= 1.
     void draw(QPointF a, QPointF b, std::uint16_t owner);
