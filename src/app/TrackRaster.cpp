@@ -116,42 +116,30 @@ void LineRaster::closeOutside(const Reach& reach, const SpriteCover* over) {
         last[static_cast<std::size_t>(r)] = static_cast<int>(
             std::clamp(std::floor(to + kMargin), -1.0, static_cast<double>(width_) - 1));
     }
-    for (int ty = 0; ty < tileRows_; ++ty) {
-        const int y0 = top_ + ty * kTile;
-        const int y1 = std::min(top_ + height_, y0 + kTile);
-        for (int tx = 0; tx < tileColumns_; ++tx) {
-            const int x0 = tx * kTile;
-            const int x1 = std::min(width_, x0 + kTile);
-            std::uint16_t& tile = tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx];
-            for (int y = y0; y < y1 && tile != 0; ++y) {
-                const auto r = static_cast<std::size_t>(y - top_);
-                const unsigned covered = over != nullptr ? over->covered16(x0, y) : 0U;
-                if (covered == 0 && first[r] <= x0 && last[r] >= x1 - 1) {
-                    continue;  // every pixel of the tile's row can still be drawn
-                }
-                std::uint16_t* row = owners_.data() + r * width_;
-                for (int x = x0; x < x1; ++x) {
-                    if (row[x] == 0 &&
-                        ((covered >> (x - x0) & 1U) != 0 || x < first[r] || x > last[r])) {
-                        row[x] = kOutside;
-                        --tile;
-                    }
-                }
-            }
-            if (tile == 0) {
-                std::uint16_t& block = blockOpen_[static_cast<std::size_t>((y0 - top_) / kBlock) *
-                                                      blockColumns_ +
-                                                  x0 / kBlock];
-                if (--block == 0) {
-                    --openBlocks_;
-                }
+    closeWhere([&](int x0, int x1, int y) {
+        const auto r = static_cast<std::size_t>(y - top_);
+        unsigned shut = over != nullptr ? over->covered16(x0, y) : 0U;
+        if (first[r] > x0 || last[r] < x1 - 1) {
+            for (int x = x0; x < x1; ++x) {
+                shut |= static_cast<unsigned>(x < first[r] || x > last[r]) << (x - x0);
             }
         }
-    }
-    sumOpenTiles();
+        return shut;
+    });
 }
 
 void LineRaster::closeAsIn(const LineRaster& frame) {
+    closeWhere([&](int x0, int x1, int y) {
+        unsigned shut = 0;
+        for (int x = x0; x < x1; ++x) {
+            shut |= static_cast<unsigned>(frame.at(x, y) == kOutside) << (x - x0);
+        }
+        return shut;
+    });
+}
+
+template <typename Shut>
+void LineRaster::closeWhere(const Shut& shut) {
     for (int ty = 0; ty < tileRows_; ++ty) {
         const int y0 = top_ + ty * kTile;
         const int y1 = std::min(top_ + height_, y0 + kTile);
@@ -160,9 +148,10 @@ void LineRaster::closeAsIn(const LineRaster& frame) {
             const int x1 = std::min(width_, x0 + kTile);
             std::uint16_t& tile = tileOpen_[static_cast<std::size_t>(ty) * tileColumns_ + tx];
             for (int y = y0; y < y1 && tile != 0; ++y) {
+                const unsigned bits = shut(x0, x1, y);
                 std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
-                for (int x = x0; x < x1; ++x) {
-                    if (row[x] == 0 && frame.at(x, y) == kOutside) {
+                for (int x = x0; x < x1 && bits != 0; ++x) {
+                    if (row[x] == 0 && (bits >> (x - x0) & 1U) != 0) {
                         row[x] = kOutside;
                         --tile;
                     }

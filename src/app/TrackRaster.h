@@ -75,6 +75,10 @@ public:
 private:
     template <bool Steep>
     void walk(double m0, double n0, double m1, double n1, std::uint16_t owner);
+    // Takes as drawn the pixels of each tile's rows that shut(x0, x1, y) gives as bits (bit 0
+    // for x0), then sums the open tiles again.
+    template <typename Shut>
+    void closeWhere(const Shut& shut);
     // The tiles left open, summed from the top left corner (see openIn).
     void sumOpenTiles();
     // Whether a tile was left open, when last summed, among those holding any of the pixels
