@@ -244,6 +244,16 @@ const DiffCase kDiffCases[] = {
      none,
      {"no-shp-record"},
      {1}},
+    {"records numbered from 0, the first two headers damaged (their places tell)",
+     [](Layer& l) {
+         qToBigEndian<qint32>(15, l.shp.data() + l.offset(0));
+         qToBigEndian<qint32>(0x7ffffff, l.shp.data() + l.offset(0) + 4);
+         qToBigEndian<qint32>(7, l.shp.data() + l.offset(1));
+         qToBigEndian<qint32>(2, l.shp.data() + l.offset(2));
+     },
+     none,
+     {"no-shp-record"},
+     {1, 2}},
     {"records numbered from 0, the last one's length damaged over what passes for two records",
      [](Layer& l) {
          const qsizetype at = l.offset(2);

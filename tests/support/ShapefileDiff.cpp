@@ -560,11 +560,13 @@ DiffReport compareStoreWithShapelib(const FeatureStore& store, const ShapefileCh
     }
     const QByteArray shp = fileBytes(base + QStringLiteral(".shp"));
     const auto fromZero = walkShp(shp, 0);
-    // A record numbered 0 listed, the first record's number 0 (its length may be damaged), or
-    // the record numbered 1 after the first record (whose header is damaged).
+    // A record numbered 0 listed, the first record's number 0 (its length may be damaged), the
+    // record numbered 1 after the first record (whose header is damaged), or more records laid
+    // end to end that carry their place from 0 than from 1 (the first headers all damaged).
     const auto one = fromZero.find(2);
+    const PlaceNumbering places = numberingByPlace(shp);
     if (fromZero.count(1) == 0 && (shp.size() < 104 || be32At(shp, 100) != 0) &&
-        (one == fromZero.end() || one->second.first == 100)) {
+        (one == fromZero.end() || one->second.first == 100) && places.fromZero <= places.fromOne) {
         return fromOne;
     }
     const QByteArray shx = fileBytes(base + QStringLiteral(".shx"));

@@ -203,4 +203,30 @@ ShpRecords soundRecords(const QByteArray& shp, std::int64_t first) {
     return found;
 }
 
+PlaceNumbering numberingByPlace(const QByteArray& shp) {
+    PlaceNumbering n;
+    const auto endsWell = [&](qsizetype end) {
+        return end == shp.size() ||
+               (end + 12 <= shp.size() && headerOfFileType(shp, end) && headerSound(shp, end));
+    };
+    std::int64_t place = 0;
+    for (qsizetype at = 100; at + 12 <= shp.size(); ++place) {
+        const std::int64_t number = numberAt(shp, at), words = numberAt(shp, at + 4);
+        const bool fits = words >= 2 && at + 8 + 2 * words <= shp.size();
+        const std::int64_t own = shapeBytes(shp, at + 8);
+        qsizetype end = at + 8 + 2 * words;
+        if (!(fits && endsWell(end))) {
+            if (own >= 4 && at + 8 + own <= shp.size() && endsWell(at + 8 + own)) {
+                end = at + 8 + own;
+            } else if (!fits) {
+                break;
+            }
+        }
+        n.fromZero += number == place;
+        n.fromOne += number == place + 1;
+        at = end;
+    }
+    return n;
+}
+
 }  // namespace pelagon::test

@@ -30,4 +30,14 @@ using ShpRecords = std::multimap<std::int64_t, std::pair<qsizetype, qsizetype>>;
 // bytes the walk took for another record): each carries the number that pairs it with its row.
 ShpRecords soundRecords(const QByteArray& shp, std::int64_t first);
 
+// How many of the records laid end to end from the file's header carry their place counted from
+// 0, and how many from 1. A record ends where its header's length says if a sound header or the
+// file's end lies there, else where its shape's own counts end if one of those lies there, else
+// where its length says if that fits the file; the laying stops where nothing fits. Places are
+// known where numbers are not: the first records' headers may all be damaged.
+struct PlaceNumbering {
+    std::int64_t fromZero = 0, fromOne = 0;
+};
+PlaceNumbering numberingByPlace(const QByteArray& shp);
+
 }  // namespace pelagon::test
