@@ -148,6 +148,16 @@ void ShapefileChecker::Impl::restoreIndex() {
             at += kRecordHeader + length;
             continue;
         }
+        // A sound record but for its number, followed by the record numbered as the next one
+        // should be: it is in its place and only its number is damaged. Searched for by its
+        // number, a copy of it further on (or bytes that pass for one) would take the records
+        // between with it. Its shape is kept, and the index's check finds its number wrong.
+        if (numbering_ != Numbering::None && recordAt(at, -1) &&
+            recordAt(at + kRecordHeader + length, expectedNumber(k + 1))) {
+            walk.push_back({{at, length}, {}});
+            at += kRecordHeader + length;
+            continue;
+        }
         if (numbering_ != Numbering::None && recordAt(at, -1) &&
             shp().be32(at) > expectedNumber(k) && shp().be32(at) - expectedNumber(k) < size) {
             // A sound record of a later number: records before it were cut out.

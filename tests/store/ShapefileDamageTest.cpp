@@ -551,6 +551,15 @@ TEST(ShapefileCheckBytes, TheWholeCheck) {
          },
          "record 1: the .shp holds record number 0 in its place: its number is out of sequence, "
          "and records 1 to 40 are kept without attributes"},
+        {"a .shx of 60 bytes, record 5's number damaged, a copy of records 5 and 6 pasted at an "
+         "odd byte further on",
+         [](LayerBytes& b) {
+             const QByteArray copy = b.shp.mid(b.offset(4), 55);
+             LayerBytes::setBe32(b.shp, b.offset(4), 603979781);
+             b.shp.replace(b.offset(12) + 1, 55, copy);
+             b.shx.truncate(60);
+         },
+         "record 5: its header gives the number 603979781; it is kept without attributes", 1},
         {"a point record's header length too long",
          [](LayerBytes& b) { LayerBytes::setBe32(b.shp, b.offset(6) + 4, 14); },
          "record 7: its header gives a length of 28 bytes, its index 20"},
