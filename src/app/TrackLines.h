@@ -1,13 +1,18 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QLineF>
 #include <QPainter>
+#include <QPoint>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRectF>
+#include <QSize>
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
@@ -16,10 +21,13 @@
 #include "common/MapTypes.h"
 #include "render/Viewport.h"
 
-// How TrackPicture's lines are made: clipped to the view, then stroked or rasterised.
+// How TrackPicture's lines and points are made: lines clipped to the view, then stroked or
+// rasterised; points gathered, those hidden left out, then stamped.
 namespace pelagon::track {
 
 constexpr double kTrackPenPx = 1.5;  // width of a track's line
+constexpr double kTrackPointPx = 6;  // diameter of a position's point
+constexpr double kTrackRingPx = 12;  // outer diameter of the red ring
 constexpr int kCancelEvery = 4096;   // segments or points between looks at cancel
 
 inline bool cancelled(const std::atomic<bool>* cancel) {
@@ -75,5 +83,32 @@ std::vector<MapPoint> hullCandidates(const std::vector<MapPoint>& points);
 bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
                const LineRaster::Reach& reach, const SpriteCover* over,
                const std::atomic<bool>* cancel);
+
+// One vessel's points inside the view, plain and ringed: on raster surfaces where their sprites'
+// top left corners go, on whole device pixels (points lie near the view); elsewhere in pixels.
+struct VesselPoints {
+    QColor colour;
+    QPolygonF plain;
+    QPolygonF ringed;
+    std::vector<QPoint> plainCorners;
+    std::vector<QPoint> ringedCorners;
+    QImage plainSprite;  // on raster surfaces, where there are such corners
+    QImage ringedSprite;
+};
+
+// Appends the points of track inside visible (pixels) to out, each ringed where ringedAt says.
+void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
+                   const Viewport& viewport, const QRectF& visible, bool raster, double scale,
+                   VesselPoints& out, const std::atomic<bool>* cancel);
+
+// Of many points stamped on a raster frame, only those that show: asked from the last vessel's
+// last point down, a point whose every pixel lies under the opaque middles of points above it
+// is left out (with a million positions in view, most are). Gives what the points cover.
+SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame);
+
+// Every vessel's points, the first lowest, each vessel's plain ones before its ringed ones.
+// False when cancelled.
+bool drawPoints(QPainter& painter, const std::vector<VesselPoints>& vessels, double scale,
+                bool raster, const std::atomic<bool>* cancel);
 
 }  // namespace pelagon::track

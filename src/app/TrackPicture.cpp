@@ -27,8 +27,6 @@ namespace pelagon {
 
 namespace {
 
-constexpr double kTrackPointPx = 6;  // diameter of a position's point
-constexpr double kTrackRingPx = 12;  // outer diameter of the red ring
 constexpr double kTrailPenPx = 2.5;  // width of a trail's line
 constexpr double kLatestPx = 13;     // diameter of a vessel's latest position under a time cut
 constexpr int kHistoryAlpha = 110;   // the line before a trail: the vessel's colour, paler
@@ -140,158 +138,6 @@ LineRaster::Reach reachOf(const std::vector<TrackPicture::Shown>& sets, const Vi
         reach.corners.push_back(toPixel(p) * ratio);
     }
     return reach;
-}
-
-// A point as it is drawn, made once per colour and stamped where each position lies: much
-// cheaper than stroking a round dot per position.
-int spriteSide(bool ringed, double scale) {
-    const double outer = (ringed ? kTrackRingPx : kTrackPointPx + 1.5) * scale;
-    return static_cast<int>(std::ceil(outer)) + 2;
-}
-
-QImage pointSprite(const QColor& colour, bool ringed, double scale) {
-    const int side = spriteSide(ringed, scale);
-    QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
-    sprite.fill(Qt::transparent);
-    QPainter p(&sprite);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(Qt::NoPen);
-    const QPointF centre(side / 2.0, side / 2.0);
-    const auto disc = [&](const QColor& c, double diameter) {
-        p.setBrush(c);
-        p.drawEllipse(centre, diameter * scale / 2, diameter * scale / 2);
-    };
-    if (ringed) {
-        disc(PositionsOverlay::kRingColour, kTrackRingPx);
-        disc(Qt::white, kTrackRingPx - 3);
-    }
-    disc(colour.darker(160), kTrackPointPx + 1.5);
-    disc(colour, kTrackPointPx);
-    return sprite;
-}
-
-// v rounded half away from zero, as std::round does, for |v| < 2^31: inline (std::round is a
-// call to the maths library without SSE 4.1), and a million points are placed each frame.
-int roundedOf(double v) {
-    const int r = static_cast<int>(v);
-    const double fraction = v - r;  // exact
-    // Without branches: whether a fraction reaches a half is a toss-up from point to point.
-    return r + static_cast<int>(fraction >= 0.5) - static_cast<int>(fraction <= -0.5);
-}
-
-// One vessel's points inside the view, plain and ringed: on raster surfaces where their sprites'
-// top left corners go, on whole device pixels (points lie near the view); elsewhere in pixels.
-struct VesselPoints {
-    QColor colour;
-    QPolygonF plain;
-    QPolygonF ringed;
-    std::vector<QPoint> plainCorners;
-    std::vector<QPoint> ringedCorners;
-};
-
-void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
-                   const Viewport& viewport, const QRectF& visible, bool raster, double scale,
-                   VesselPoints& out, const std::atomic<bool>* cancel) {
-    const track::PixelMapping toPixel(viewport);
-    const double plainHalf = spriteSide(false, scale) / 2.0;
-    const double ringedHalf = spriteSide(true, scale) / 2.0;
-    if (raster) {
-        out.plainCorners.reserve(track.size());
-    } else {
-        out.plain.reserve(static_cast<qsizetype>(track.size()));
-    }
-    for (std::size_t i = 0; i < track.size(); ++i) {
-        if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
-            return;
-        }
-        const QPointF p = toPixel(track[i]);
-        if (!track::inside(p, visible)) {
-            continue;
-        }
-        const bool ringed = ringedAt[i] != 0;
-        if (raster) {
-            const double half = ringed ? ringedHalf : plainHalf;
-            (ringed ? out.ringedCorners : out.plainCorners)
-                .emplace_back(roundedOf(p.x() - half), roundedOf(p.y() - half));
-        } else {
-            (ringed ? out.ringed : out.plain).append(p);
-        }
-    }
-}
-
-// Of many points stamped on a raster frame, only those that show: asked from the last vessel's
-// last point down, a point whose every pixel lies under the opaque middles of points above it
-// is left out (with a million positions in view, most are). Gives what the points cover.
-SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame, double scale) {
-    SpriteCover cover(frame.width(), frame.height());
-    for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
-        // Rings are stamped after the plain points, so lie above them.
-        for (const auto& [corners, ringed] :
-             {std::pair{&v->ringedCorners, true}, std::pair{&v->plainCorners, false}}) {
-            if (corners->empty()) {
-                continue;
-            }
-            const int shape =
-                cover.add(SpriteCover::Shape::of(pointSprite(v->colour, ringed, scale)));
-            std::vector<QPoint> shown;
-            for (std::size_t i = corners->size(); i-- > 0;) {
-                const QPoint at = (*corners)[i];
-                if (cover.show(shape, at.x(), at.y())) {
-                    shown.push_back(at);
-                }
-            }
-            std::reverse(shown.begin(), shown.end());
-            *corners = std::move(shown);
-        }
-    }
-    return cover;
-}
-
-// Points of one vessel, plain first, then ringed.
-bool drawPoints(QPainter& painter, const VesselPoints& points, double scale, bool raster,
-                const std::atomic<bool>* cancel) {
-    const QColor& colour = points.colour;
-    const QPolygonF& plain = points.plain;
-    const QPolygonF& ringed = points.ringed;
-    if (raster) {
-        // Sprites on whole device pixels; the painter's transform is a translation at most.
-        for (const auto& [corners, isRinged] :
-             {std::pair{&points.plainCorners, false}, std::pair{&points.ringedCorners, true}}) {
-            if (corners->empty()) {
-                continue;
-            }
-            const QImage sprite = pointSprite(colour, isRinged, scale);
-            for (std::size_t i = 0; i < corners->size(); ++i) {
-                if (i % track::kCancelEvery == track::kCancelEvery - 1 &&
-                    track::cancelled(cancel)) {
-                    return false;
-                }
-                painter.drawImage((*corners)[i], sprite);
-            }
-        }
-        return true;
-    }
-    // Printers and vector files: round dots drawn as shapes.
-    QPen pen(Qt::SolidPattern, 1, Qt::SolidLine, Qt::RoundCap);
-    if (!ringed.isEmpty()) {
-        pen.setColor(PositionsOverlay::kRingColour);
-        pen.setWidthF(kTrackRingPx * scale);
-        painter.setPen(pen);
-        painter.drawPoints(ringed);
-        pen.setColor(Qt::white);
-        pen.setWidthF((kTrackRingPx - 3) * scale);
-        painter.setPen(pen);
-        painter.drawPoints(ringed);
-    }
-    for (const auto& [c, width] :
-         {std::pair{colour.darker(160), kTrackPointPx + 1.5}, std::pair{colour, kTrackPointPx}}) {
-        pen.setColor(c);
-        pen.setWidthF(width * scale);
-        painter.setPen(pen);
-        painter.drawPoints(plain);
-        painter.drawPoints(ringed);
-    }
-    return true;
 }
 
 // The part of a vessel's track that is drawn under a time cut: its positions [0, end), the trail
@@ -468,7 +314,7 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const QRectF view(QPointF(0, 0), viewport.size());
     const double lineMargin = 4 * track::kTrackPenPx * scale;
     const QRectF lineBox = view.adjusted(-lineMargin, -lineMargin, lineMargin, lineMargin);
-    const double pointMargin = kTrackRingPx * scale;
+    const double pointMargin = track::kTrackRingPx * scale;
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
     // Lines of every file first, under every point: the parts before the trails, then the
@@ -498,7 +344,7 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     }
     // The points that show are found beside the lines: they need nothing of them, and leaving
     // out the hidden ones takes a single thread while the lines take every core.
-    std::vector<VesselPoints> points;
+    std::vector<track::VesselPoints> points;
     std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
@@ -506,12 +352,8 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan& span = spans[s][v];
             const std::size_t n = span.end - span.trail;
-            points.push_back(
-                {PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
-                 {},
-                 {},
-                 {},
-                 {}});
+            points.emplace_back().colour =
+                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
             shownParts.emplace_back(
                 std::span<const MapPoint>(track.xy).subspan(span.trail, n),
                 std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
@@ -525,11 +367,11 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     std::optional<SpriteCover> cover;
     std::future<void> pointsFound = std::async(std::launch::async, [&] {
         track::inParallel(points.size(), [&](std::size_t i) {
-            collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible, raster,
-                          scale, points[i], cancel);
+            track::collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible,
+                                 raster, scale, points[i], cancel);
         });
         if (hiddenLeftOut && !track::cancelled(cancel)) {
-            cover = leaveOutHidden(points, frame, scale);
+            cover = track::leaveOutHidden(points, frame);
         }
     });
     // Lines beneath the points' opaque middles need not be drawn: where many lines are, the
@@ -547,19 +389,14 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
         return false;
     }
     std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
-    bool finished =
-        drawHistory(painter, viewport, lineBox, ends, cancel) &&
-        strokeAll(
-            painter, vessels, scale, raster,
-            reachOf(sets_, viewport,
-                    painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0),
-            pointsOver, cancel);
+    const LineRaster::Reach reach =
+        reachOf(sets_, viewport, device != nullptr ? device->devicePixelRatioF() : 1.0);
+    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
+                    strokeAll(painter, vessels, scale, raster, reach, pointsOver, cancel);
     painter.setRenderHint(QPainter::Antialiasing, true);
     pointsFound.wait();
     finished = finished && !track::cancelled(cancel);
-    for (std::size_t i = 0; finished && i < points.size(); ++i) {
-        finished = drawPoints(painter, points[i], scale, raster, cancel);
-    }
+    finished = finished && track::drawPoints(painter, points, scale, raster, cancel);
     // Each vessel's latest position, over every point.
     for (std::size_t s = 0; finished && s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];

@@ -20,7 +20,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/StartArguments.cpp app/StartArguments.h
   app/StatusLabel.cpp app/StatusLabel.h
   app/TimeBar.cpp app/TimeBar.h
-  app/TrackClipping.cpp app/TrackHull.cpp app/TrackLines.h
+  app/TrackClipping.cpp app/TrackHull.cpp app/TrackPoints.cpp app/TrackLines.h
   app/TrackPicture.cpp app/TrackPicture.h
   app/TrackRaster.cpp app/TrackRaster.h
   app/TheMDIform.cpp app/TheMDIform.h

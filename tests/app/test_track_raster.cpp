@@ -302,6 +302,38 @@ TEST(TrackPictureTest, ManySegmentsAreDrawnTheLastVesselOnTop) {
     EXPECT_EQ(qAlpha(pixelAt(300.5, 20.5)), 0);
 }
 
+// Points stamped by threads into bands of the frame give the pixels one painter stamping them
+// in turn gives (a clip, even the whole frame, keeps to the one painter), with points across
+// the bands' edges and the frame's.
+TEST(TrackPictureTest, PointsStampedInBandsAreThoseStampedInTurn) {
+    auto set = std::make_shared<PositionSet>();
+    set->vessels = QStringList{"a", "b", "c"};
+    set->tracks.resize(3);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> x(-10, kWidth + 10), y(-10, kHeight + 10);
+    for (int i = 0; i < 3000; ++i) {
+        PositionSet::Row row;
+        row.placed = true;
+        row.vesselIndex = i % 3;
+        row.xy = MapPoint{x(random), y(random)};
+        set->tracks[static_cast<std::size_t>(i % 3)].push_back(static_cast<int>(set->rows.size()));
+        set->rows.push_back(row);
+    }
+    const Viewport viewport(QSizeF(kWidth, kHeight), {0, kWidth, 0, kHeight});
+    const TrackPicture picture({{set, 0, nullptr}});
+    const auto drawn = [&](bool clipped) {
+        QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        if (clipped) {
+            painter.setClipRect(image.rect());
+        }
+        EXPECT_TRUE(picture.draw(painter, viewport, nullptr));
+        return image;
+    };
+    EXPECT_TRUE(drawn(false) == drawn(true));
+}
+
 struct HullCase {
     const char* name;
     std::vector<MapPoint> xy;

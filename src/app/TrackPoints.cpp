@@ -1,0 +1,245 @@
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/PositionsOverlay.h"
+#include "app/TrackLines.h"
+#include "app/TrackRaster.h"
+
+namespace pelagon::track {
+
+namespace {
+
+// A point as it is drawn, made once per colour and stamped where each position lies: much
+// cheaper than stroking a round dot per position.
+int spriteSide(bool ringed, double scale) {
+    const double outer = (ringed ? kTrackRingPx : kTrackPointPx + 1.5) * scale;
+    return static_cast<int>(std::ceil(outer)) + 2;
+}
+
+QImage pointSprite(const QColor& colour, bool ringed, double scale) {
+    const int side = spriteSide(ringed, scale);
+    QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(Qt::transparent);
+    QPainter p(&sprite);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    const QPointF centre(side / 2.0, side / 2.0);
+    const auto disc = [&](const QColor& c, double diameter) {
+        p.setBrush(c);
+        p.drawEllipse(centre, diameter * scale / 2, diameter * scale / 2);
+    };
+    if (ringed) {
+        disc(PositionsOverlay::kRingColour, kTrackRingPx);
+        disc(Qt::white, kTrackRingPx - 3);
+    }
+    disc(colour.darker(160), kTrackPointPx + 1.5);
+    disc(colour, kTrackPointPx);
+    return sprite;
+}
+
+// v rounded half away from zero, as std::round does, for |v| < 2^31: inline (std::round is a
+// call to the maths library without SSE 4.1), and a million points are placed each frame.
+int roundedOf(double v) {
+    const int r = static_cast<int>(v);
+    const double fraction = v - r;  // exact
+    // Without branches: whether a fraction reaches a half is a toss-up from point to point.
+    return r + static_cast<int>(fraction >= 0.5) - static_cast<int>(fraction <= -0.5);
+}
+
+// Rows [top, bottom) of a frame, painted on an image of their own.
+struct Band {
+    int top;
+    int bottom;
+};
+
+// Points of one vessel, plain first, then ringed. On raster surfaces, sprites on whole device
+// pixels, the painter's transform a translation at most; in a band, only those that reach into
+// its rows, moved up to its top.
+bool drawVessel(QPainter& painter, const VesselPoints& points, double scale, bool raster,
+                std::optional<Band> band, const std::atomic<bool>* cancel) {
+    const QColor& colour = points.colour;
+    const QPolygonF& plain = points.plain;
+    const QPolygonF& ringed = points.ringed;
+    if (raster) {
+        for (const auto& [corners, isRinged] :
+             {std::pair{&points.plainCorners, false}, std::pair{&points.ringedCorners, true}}) {
+            if (corners->empty()) {
+                continue;
+            }
+            const QImage& sprite = isRinged ? points.ringedSprite : points.plainSprite;
+            const int side = sprite.height();
+            for (std::size_t i = 0; i < corners->size(); ++i) {
+                if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+                    return false;
+                }
+                const QPoint at = (*corners)[i];
+                if (!band) {
+                    painter.drawImage(at, sprite);
+                } else if (at.y() < band->bottom && at.y() + side > band->top) {
+                    painter.drawImage(QPoint(at.x(), at.y() - band->top), sprite);
+                }
+            }
+        }
+        return true;
+    }
+    // Printers and vector files: round dots drawn as shapes.
+    QPen pen(Qt::SolidPattern, 1, Qt::SolidLine, Qt::RoundCap);
+    if (!ringed.isEmpty()) {
+        pen.setColor(PositionsOverlay::kRingColour);
+        pen.setWidthF(kTrackRingPx * scale);
+        painter.setPen(pen);
+        painter.drawPoints(ringed);
+        pen.setColor(Qt::white);
+        pen.setWidthF((kTrackRingPx - 3) * scale);
+        painter.setPen(pen);
+        painter.drawPoints(ringed);
+    }
+    for (const auto& [c, width] :
+         {std::pair{colour.darker(160), kTrackPointPx + 1.5}, std::pair{colour, kTrackPointPx}}) {
+        pen.setColor(c);
+        pen.setWidthF(width * scale);
+        painter.setPen(pen);
+        painter.drawPoints(plain);
+        painter.drawPoints(ringed);
+    }
+    return true;
+}
+
+}  // namespace
+
+void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
+                   const Viewport& viewport, const QRectF& visible, bool raster, double scale,
+                   VesselPoints& out, const std::atomic<bool>* cancel) {
+    const PixelMapping toPixel(viewport);
+    const double plainHalf = spriteSide(false, scale) / 2.0;
+    const double ringedHalf = spriteSide(true, scale) / 2.0;
+    if (raster) {
+        out.plainCorners.reserve(track.size());
+    } else {
+        out.plain.reserve(static_cast<qsizetype>(track.size()));
+    }
+    for (std::size_t i = 0; i < track.size(); ++i) {
+        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
+            return;
+        }
+        const QPointF p = toPixel(track[i]);
+        if (!inside(p, visible)) {
+            continue;
+        }
+        const bool ringed = ringedAt[i] != 0;
+        if (raster) {
+            const double half = ringed ? ringedHalf : plainHalf;
+            (ringed ? out.ringedCorners : out.plainCorners)
+                .emplace_back(roundedOf(p.x() - half), roundedOf(p.y() - half));
+        } else {
+            (ringed ? out.ringed : out.plain).append(p);
+        }
+    }
+    if (!out.plainCorners.empty()) {
+        out.plainSprite = pointSprite(out.colour, false, scale);
+    }
+    if (!out.ringedCorners.empty()) {
+        out.ringedSprite = pointSprite(out.colour, true, scale);
+    }
+}
+
+SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame) {
+    SpriteCover cover(frame.width(), frame.height());
+    for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
+        // Rings are stamped after the plain points, so lie above them.
+        for (const auto& [corners, ringed] :
+             {std::pair{&v->ringedCorners, true}, std::pair{&v->plainCorners, false}}) {
+            if (corners->empty()) {
+                continue;
+            }
+            const int shape =
+                cover.add(SpriteCover::Shape::of(ringed ? v->ringedSprite : v->plainSprite));
+            std::vector<QPoint> shown;
+            for (std::size_t i = corners->size(); i-- > 0;) {
+                const QPoint at = (*corners)[i];
+                if (cover.show(shape, at.x(), at.y())) {
+                    shown.push_back(at);
+                }
+            }
+            std::reverse(shown.begin(), shown.end());
+            *corners = std::move(shown);
+        }
+    }
+    return cover;
+}
+
+bool drawPoints(QPainter& painter, const std::vector<VesselPoints>& vessels, double scale,
+                bool raster, const std::atomic<bool>* cancel) {
+    // On an image painted as it is (no transform, clip, opacity or other composition), the
+    // sprites are stamped by threads, each into a band of the image's rows that shares its
+    // memory: every pixel is given the same sprites in the same order, so the same colour.
+    QPaintDevice* device = painter.device();
+    auto* image = device != nullptr && device->devType() == QInternal::Image
+                      ? static_cast<QImage*>(device)
+                      : nullptr;
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    if (!raster || image == nullptr || image->devicePixelRatio() != 1.0 ||
+        !painter.transform().isIdentity() || painter.hasClipping() || painter.opacity() != 1.0 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver || threads == 1 ||
+        image->height() < threads) {
+        return std::all_of(vessels.begin(), vessels.end(), [&](const VesselPoints& v) {
+            return drawVessel(painter, v, scale, raster, std::nullopt, cancel);
+        });
+    }
+    // The painter's engine made the image's pixels its own as it began (a shared image is
+    // copied then), so they are written in place, as the painter writes them.
+    auto* bits = const_cast<uchar*>(image->constBits());
+    const qsizetype line = image->bytesPerLine();
+    const int height = image->height();
+    // The bands are cut at equal shares of the sprites (counted by their middle rows), twice
+    // as many as threads, so that a thread done with one takes the next.
+    std::vector<int> upTo(static_cast<std::size_t>(height) + 1, 0);
+    for (const VesselPoints& v : vessels) {
+        for (const auto& [corners, sprite] : {std::pair{&v.plainCorners, &v.plainSprite},
+                                              std::pair{&v.ringedCorners, &v.ringedSprite}}) {
+            for (const QPoint at : *corners) {
+                ++upTo[static_cast<std::size_t>(
+                           std::clamp(at.y() + sprite->height() / 2, 0, height - 1)) +
+                       1];
+            }
+        }
+    }
+    std::partial_sum(upTo.begin(), upTo.end(), upTo.begin());
+    const int bands = 2 * threads;
+    std::vector<int> tops(static_cast<std::size_t>(bands) + 1, height);
+    tops[0] = 0;
+    for (int b = 1; b < bands; ++b) {
+        const auto share = static_cast<int>(static_cast<std::int64_t>(upTo.back()) * b / bands);
+        const auto at = std::lower_bound(upTo.begin(), upTo.end(), share) - upTo.begin();
+        tops[static_cast<std::size_t>(b)] =
+            std::clamp(static_cast<int>(at), tops[static_cast<std::size_t>(b) - 1], height);
+    }
+    inParallel(static_cast<std::size_t>(bands), [&](std::size_t b) {
+        const int top = tops[b];
+        const int bottom = tops[b + 1];
+        if (bottom <= top) {
+            return;
+        }
+        QImage band(bits + top * line, image->width(), bottom - top, line, image->format());
+        QPainter bandPainter(&band);
+        bandPainter.setRenderHints(painter.renderHints());
+        for (const VesselPoints& v : vessels) {
+            if (!drawVessel(bandPainter, v, scale, true, Band{top, bottom}, cancel)) {
+                return;
+            }
+        }
+    });
+    return !cancelled(cancel);
+}
+
+}  // namespace pelagon::track
