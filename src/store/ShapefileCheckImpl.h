@@ -204,6 +204,7 @@ private:
     // The walk of the .shp that replaces an index that does not lay its records end to end.
     bool indexLaysRecords() const;
     void restoreIndex();
+    std::int64_t seekLater(std::int64_t k, std::int64_t at);
     bool recordAt(std::int64_t at, std::int64_t number);
     std::int64_t seekRecord(std::int64_t number, std::int64_t lo, std::int64_t hi,
                             std::int64_t near);

@@ -94,6 +94,26 @@ std::int64_t ShapefileChecker::Impl::seekRecord(std::int64_t number, std::int64_
     return best;
 }
 
+// Where the walk goes on past damaged bytes at byte at, where the k-th record (from 0) should
+// begin and neither it nor the next one is found: the nearest sound record within reach whose
+// number is two or more past k's, followed by the next number or the end of the file, with at
+// least the smallest record's bytes before it for each record between; -1 when none is.
+std::int64_t ShapefileChecker::Impl::seekLater(std::int64_t k, std::int64_t at) {
+    constexpr std::int64_t kSmallestRecord = kRecordHeader + 4;  // a null shape
+    if (numbering_ == Numbering::None) {
+        return -1;
+    }
+    const std::int64_t hi = std::min(at + kSearchReach, shp().size() - kRecordHeader);
+    for (std::int64_t p = at + kSmallestRecord; p <= hi; ++p) {
+        const std::int64_t lost = static_cast<std::int64_t>(shp().be32(p)) - expectedNumber(k);
+        if (lost >= 2 && p - at >= lost * kSmallestRecord &&
+            seekRecord(expectedNumber(k) + lost, p, p, p) == p) {
+            return p;
+        }
+    }
+    return -1;
+}
+
 // Whether the index lays its records end to end from the header to the end of the .shp, as
 // long as both headers say: then record i is entry i, and no record need be walked.
 bool ShapefileChecker::Impl::indexLaysRecords() const {
@@ -113,13 +133,23 @@ bool ShapefileChecker::Impl::indexLaysRecords() const {
 }
 
 void ShapefileChecker::Impl::restoreIndex() {
-    // How the writer numbered its records, from the first ones laid end to end.
+    // How the writer numbered its records, from the first ones laid end to end, as far as a
+    // length that no record has (a record holds its shape type at least: zeroed bytes would
+    // otherwise pass for a run of records numbered 0).
     NumberTally tally;
     for (std::int64_t at = kHeader, k = 0; k < 256 && shp().has(at, kRecordHeader); ++k) {
+        const std::int64_t length = static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
+        if (length < 4) {
+            break;
+        }
         tallyNumber(tally, k, shp().be32(at));
-        at += kRecordHeader + static_cast<std::int64_t>(shp().ube32(at + 4)) * 2;
+        at += kRecordHeader + length;
     }
-    decideNumbering(tally);
+    // With no record to go by (the first header damaged), the numbering stays as the index's
+    // records gave it, or as the format says.
+    if (tally.read > 0) {
+        decideNumbering(tally);
+    }
     struct Walked {
         Entry entry;
         QString damage;  // why the record is left out; empty for a sound one
@@ -198,6 +228,23 @@ void ShapefileChecker::Impl::restoreIndex() {
             // A sound record whose number is out of sequence, with neither it nor the next one
             // found by number nearby: its shape is kept, but not whose it is.
             keepOutOfSequence(k, length);
+            continue;
+        }
+        // Several records destroyed together (a block of the file overwritten): the walk goes on
+        // at the first sound record further on whose number comes after them, with room for
+        // them before it; they are left out.
+        const std::int64_t resumed = seekLater(k, at);
+        if (resumed >= 0) {
+            const std::int64_t lost = shp().be32(resumed) - expectedNumber(k);
+            for (std::int64_t d = 0; d < lost; ++d) {
+                walk.push_back(
+                    {{at, resumed - at - kRecordHeader},
+                     QStringLiteral("it lies in damaged bytes (%1 from byte %2) that held %3")
+                         .arg(resumed - at)
+                         .arg(at)
+                         .arg(plural(lost, "record", "records"))});
+            }
+            at = resumed;
             continue;
         }
         lostFrom = at;

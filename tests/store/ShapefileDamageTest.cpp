@@ -559,7 +559,13 @@ TEST(ShapefileCheckBytes, TheWholeCheck) {
              b.shp.replace(b.offset(12) + 1, 55, copy);
              b.shx.truncate(60);
          },
-         "record 5: its header gives the number 603979781; it is kept without attributes", 1},
+         "record 5: its header gives the number 603979781; it is kept without attributes", 2},
+        {"a .shx of 60 bytes, records 13 and 14 overwritten with zeros",
+         [](LayerBytes& b) {
+             b.shp.replace(b.offset(12), 56, QByteArray(56, '\0'));
+             b.shx.truncate(60);
+         },
+         "record 13: it lies in damaged bytes (56 from byte 436) that held 2 records", 2},
         {"a point record's header length too long",
          [](LayerBytes& b) { LayerBytes::setBe32(b.shp, b.offset(6) + 4, 14); },
          "record 7: its header gives a length of 28 bytes, its index 20"},
