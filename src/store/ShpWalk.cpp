@@ -100,10 +100,13 @@ std::int64_t ShapefileChecker::Impl::seekRecord(std::int64_t number, std::int64_
 // least the smallest record's bytes before it for each record between; -1 when none is.
 std::int64_t ShapefileChecker::Impl::seekLater(std::int64_t k, std::int64_t at) {
     constexpr std::int64_t kSmallestRecord = kRecordHeader + 4;  // a null shape
-    if (numbering_ == Numbering::None) {
+    const std::int64_t hi = std::min(at + kSearchReach, shp().size() - kRecordHeader);
+    // Counted against the searches' budget, as every search is: a file damaged all through
+    // would otherwise be searched a reach at a time for each record.
+    if (numbering_ == Numbering::None || hi < at || searched_ > kSearchBudget) {
         return -1;
     }
-    const std::int64_t hi = std::min(at + kSearchReach, shp().size() - kRecordHeader);
+    searched_ += hi - at;
     for (std::int64_t p = at + kSmallestRecord; p <= hi; ++p) {
         const std::int64_t lost = static_cast<std::int64_t>(shp().be32(p)) - expectedNumber(k);
         if (lost >= 2 && p - at >= lost * kSmallestRecord &&
