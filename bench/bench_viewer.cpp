@@ -343,19 +343,26 @@ void BM_ScatteredTrackFrame(benchmark::State& state) {
     const TrackPicture picture(std::vector<TrackPicture::Shown>{
         {positions->windows().front()->model()->positions(), 0, nullptr}});
     QImage frame(viewport.size().toSize(), QImage::Format_ARGB32_Premultiplied);
-    const auto cpuMs = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
-               usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
+    const auto usage = [] {
+        rusage used{};
+        getrusage(RUSAGE_SELF, &used);
+        return used;
     };
-    const double cpuStart = cpuMs();
+    const auto cpuMs = [](const rusage& used) {
+        return used.ru_utime.tv_sec * 1e3 + used.ru_utime.tv_usec / 1e3 +
+               used.ru_stime.tv_sec * 1e3 + used.ru_stime.tv_usec / 1e3;
+    };
+    const rusage start = usage();
     for (auto _ : state) {
         frame.fill(Qt::white);
         QPainter painter(&frame);
         picture.draw(painter, viewport, nullptr);
     }
-    state.counters["frame_cpu_ms"] = (cpuMs() - cpuStart) / static_cast<double>(state.iterations());
+    const rusage end = usage();
+    const auto frames = static_cast<double>(state.iterations());
+    state.counters["frame_cpu_ms"] = (cpuMs(end) - cpuMs(start)) / frames;
+    // Pages the frame's memory had to be given by the system again (a fault costs microseconds).
+    state.counters["page_faults"] = static_cast<double>(end.ru_minflt - start.ru_minflt) / frames;
 }
 BENCHMARK(BM_ScatteredTrackFrame)
     ->Arg(0)

@@ -67,10 +67,11 @@ int outcode(QPointF p, const QRectF& box) {
            (p.y() >= box.top() ? 0 : 4) | (p.y() <= box.bottom() ? 0 : 8);
 }
 
-double lengthOf(QPointF a, QPointF b) {
+// Whether a-b is shorter than half a pixel.
+bool isShort(QPointF a, QPointF b) {
     const double dx = b.x() - a.x();
     const double dy = b.y() - a.y();
-    return std::sqrt(dx * dx + dy * dy);
+    return dx * dx + dy * dy < 0.25;
 }
 
 }  // namespace
@@ -78,7 +79,7 @@ double lengthOf(QPointF a, QPointF b) {
 namespace track {
 
 bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
-               VesselLines& out, const std::atomic<bool>* cancel) {
+               VesselLines& out, const std::atomic<bool>* cancel, const MappedChunk& mapped) {
     if (track.empty()) {
         return true;
     }
@@ -98,6 +99,9 @@ bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const 
     xs[kChunk] = first.x();
     ys[kChunk] = first.y();
     codes[kChunk] = static_cast<std::uint8_t>(outcode(first, box));
+    if (mapped) {
+        mapped(0, &xs[kChunk], &ys[kChunk], 1);
+    }
     // At most a line a segment: reserved at once rather than grown and copied (address space
     // only, where most of the track lies beyond the box).
     out.lines.reserve(out.lines.size() + track.size() - 1);
@@ -121,6 +125,9 @@ bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const 
             codes[i + 1] = static_cast<std::uint8_t>((x >= left ? 0 : 1) | (x <= right ? 0 : 2) |
                                                      (y >= top ? 0 : 4) | (y <= bottom ? 0 : 8));
         }
+        if (mapped) {
+            mapped(from, &xs[1], &ys[1], n);
+        }
         for (std::size_t i = 1; i <= n; ++i) {
             const int previousCode = codes[i - 1];
             const int nextCode = codes[i];
@@ -141,17 +148,14 @@ bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const 
                 }
                 part = *clipped;
             }
-            const QPointF begin =
-                joining && lengthOf(start, part.first) < 0.5 ? start : part.first;
-            const double length = lengthOf(begin, part.second);
-            if (length < 0.5 && from + i < track.size()) {
+            const QPointF begin = joining && isShort(start, part.first) ? start : part.first;
+            if (isShort(begin, part.second) && from + i < track.size()) {
                 start = begin;  // drawn with the pieces that follow
                 joining = true;
                 continue;
             }
             joining = false;
             out.lines.emplace_back(begin, part.second);
-            out.length += length;
         }
     }
     return true;

@@ -58,12 +58,18 @@ struct VesselLines {
     QColor colour;
     double pen = kTrackPenPx;
     std::vector<QLineF> lines;
-    double length = 0;  // in pixels
 };
 
+// Positions [first, first + n) of a track mapped to pixels, at xs and ys.
+using MappedChunk =
+    std::function<void(std::size_t first, const double* xs, const double* ys, std::size_t n)>;
+
 // Appends the parts of the track's segments inside box (pixels) to out. False when cancelled.
+// The positions are mapped a chunk at a time, in order, and each chunk is handed to mapped
+// where given (the points of the track are placed from it without mapping them again).
 bool clipTrack(std::span<const MapPoint> track, const Viewport& viewport, const QRectF& box,
-               VesselLines& out, const std::atomic<bool>* cancel);
+               VesselLines& out, const std::atomic<bool>* cancel,
+               const MappedChunk& mapped = nullptr);
 
 // Calls work(i) for every i in [0, count), spread over the processor's cores; returns when all
 // are done.
@@ -96,7 +102,12 @@ struct VesselPoints {
     QImage ringedSprite;
 };
 
-// Appends the points of track inside visible (pixels) to out, each ringed where ringedAt says.
+// Appends the points at xs, ys (pixels) inside visible to out, each ringed where ringedAt says.
+void placePoints(const double* xs, const double* ys, const std::uint8_t* ringedAt, std::size_t n,
+                 const QRectF& visible, bool raster, double scale, VesselPoints& out);
+// Makes the sprites of out's points, once they are placed.
+void makeSprites(VesselPoints& out, double scale);
+// Maps the points of track and places them (placePoints), then makes their sprites.
 void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
                    const Viewport& viewport, const QRectF& visible, bool raster, double scale,
                    VesselPoints& out, const std::atomic<bool>* cancel);
@@ -104,7 +115,11 @@ void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t
 // Of many points stamped on a raster frame, only those that show: asked from the last vessel's
 // last point down, a point whose every pixel lies under the opaque middles of points above it
 // is left out (with a million positions in view, most are). Gives what the points cover.
-SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame);
+// Each vessel is waited for (gathered(v) returns once its points are there) just before it is
+// asked, so that the vessels below can be gathered meanwhile; stops early when cancelled.
+SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame,
+                           const std::function<void(std::size_t)>& gathered,
+                           const std::atomic<bool>* cancel);
 
 // Every vessel's points, the first lowest, each vessel's plain ones before its ringed ones.
 // False when cancelled.

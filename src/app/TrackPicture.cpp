@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 #include <span>
 #include <utility>
@@ -95,10 +97,16 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
     double segments = 0;
-    double length = 0;
     for (const track::VesselLines& v : vessels) {
         segments += static_cast<double>(v.lines.size());
-        length += v.length;
+    }
+    // The lines' length only counts where their number leaves time for them.
+    double length = 0;
+    for (std::size_t v = 0; v < vessels.size() && kFineSecondsPerSegment * segments <= kFineSeconds;
+         ++v) {
+        for (const QLineF& line : vessels[v].lines) {
+            length += line.length();
+        }
     }
     if (!raster ||
         kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <= kFineSeconds) {
@@ -318,9 +326,13 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const QRectF visible = view.adjusted(-pointMargin, -pointMargin, pointMargin, pointMargin);
 
     // Lines of every file first, under every point: the parts before the trails, then the
-    // trails (or the whole tracks without one).
+    // trails (or the whole tracks without one). Each vessel's points are those of its trail
+    // (or whole track): the positions its line is drawn through, but the one before the trail.
     std::vector<track::VesselLines> vessels;
     std::vector<std::span<const MapPoint>> tracks;  // the part of each that is drawn in full
+    std::vector<track::VesselPoints> points;
+    std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
+    std::vector<std::size_t> lineOf;  // per vessel's points: its line, or none (SIZE_MAX)
     std::vector<std::vector<TrackSpan>> spans(sets_.size());
     std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
     for (std::size_t s = 0; s < sets_.size(); ++s) {
@@ -329,6 +341,14 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan span = spanAt(track, cut_);
             spans[s].push_back(span);
+            const QColor colour =
+                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            const std::size_t n = span.end - span.trail;
+            points.emplace_back().colour = colour;
+            shownParts.emplace_back(
+                std::span<const MapPoint>(track.xy).subspan(span.trail, n),
+                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
+            lineOf.push_back(SIZE_MAX);
             // The trail begins with the segment that ends in its first position.
             const std::size_t trailFrom = span.trail > 0 ? span.trail - 1 : 0;
             ends[s].push_back(span.trail >= 2 ? span.trail : 0);
@@ -336,27 +356,11 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
                 continue;
             }
             track::VesselLines lines;
-            lines.colour = PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            lines.colour = colour;
             lines.pen = span.cut && cut_->trailMs > 0 ? kTrailPenPx : track::kTrackPenPx;
+            lineOf.back() = vessels.size();
             vessels.push_back(std::move(lines));
             tracks.emplace_back(track.xy.data() + trailFrom, span.end - trailFrom);
-        }
-    }
-    // The points that show are found beside the lines: they need nothing of them, and leaving
-    // out the hidden ones takes a single thread while the lines take every core.
-    std::vector<track::VesselPoints> points;
-    std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
-    for (std::size_t s = 0; s < sets_.size(); ++s) {
-        const Shown& shown = sets_[s];
-        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
-            const Prepared::Vessel& track = shown.tracks->vessels[v];
-            const TrackSpan& span = spans[s][v];
-            const std::size_t n = span.end - span.trail;
-            points.emplace_back().colour =
-                PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
-            shownParts.emplace_back(
-                std::span<const MapPoint>(track.xy).subspan(span.trail, n),
-                std::span<const std::uint8_t>(track.ringed).subspan(span.trail, n));
         }
     }
     // Sprites stamped on whole pixels of the frame's own: those hidden need not be.
@@ -364,14 +368,16 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     const bool hiddenLeftOut = raster && painter.transform().isIdentity() && device != nullptr &&
                                device->devicePixelRatioF() == 1.0;
     const QSize frame = device != nullptr ? QSize(device->width(), device->height()) : QSize();
+    // Every vessel's positions are mapped once, for its line and its points, on every core,
+    // the last vessel first: the hidden points are left out from the top down on a thread of
+    // their own, each vessel as soon as it is done.
     std::optional<SpriteCover> cover;
+    const std::unique_ptr<std::atomic<bool>[]> gathered(new std::atomic<bool>[points.size()] {});
     std::future<void> pointsFound = std::async(std::launch::async, [&] {
-        track::inParallel(points.size(), [&](std::size_t i) {
-            track::collectPoints(shownParts[i].first, shownParts[i].second, viewport, visible,
-                                 raster, scale, points[i], cancel);
-        });
-        if (hiddenLeftOut && !track::cancelled(cancel)) {
-            cover = track::leaveOutHidden(points, frame);
+        if (hiddenLeftOut) {
+            cover = track::leaveOutHidden(
+                points, frame,
+                [&](std::size_t i) { gathered[i].wait(false, std::memory_order_acquire); }, cancel);
         }
     });
     // Lines beneath the points' opaque middles need not be drawn: where many lines are, the
@@ -380,8 +386,27 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
         pointsFound.wait();
         return cover ? &*cover : nullptr;
     };
-    track::inParallel(vessels.size(), [&](std::size_t i) {
-        track::clipTrack(tracks[i], viewport, lineBox, vessels[i], cancel);
+    track::inParallel(points.size(), [&](std::size_t k) {
+        const std::size_t i = points.size() - 1 - k;
+        const auto& [shownTrack, ringed] = shownParts[i];
+        if (lineOf[i] == SIZE_MAX) {
+            track::collectPoints(shownTrack, ringed, viewport, visible, raster, scale, points[i],
+                                 cancel);
+        } else {
+            // The line's positions are the points' and, where a trail is cut, one before them.
+            const std::size_t line = lineOf[i];
+            const std::size_t before = tracks[line].size() - shownTrack.size();
+            track::clipTrack(
+                tracks[line], viewport, lineBox, vessels[line], cancel,
+                [&](std::size_t first, const double* xs, const double* ys, std::size_t n) {
+                    const std::size_t skip = first < before ? std::min(n, before - first) : 0;
+                    track::placePoints(xs + skip, ys + skip, ringed.data() + first + skip - before,
+                                       n - skip, visible, raster, scale, points[i]);
+                });
+            track::makeSprites(points[i], scale);
+        }
+        gathered[i].store(true, std::memory_order_release);
+        gathered[i].notify_all();
     });
     if (track::cancelled(cancel)) {
         pointsFound.wait();

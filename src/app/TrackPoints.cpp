@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <optional>
 #include <thread>
@@ -45,15 +46,6 @@ QImage pointSprite(const QColor& colour, bool ringed, double scale) {
     disc(colour.darker(160), kTrackPointPx + 1.5);
     disc(colour, kTrackPointPx);
     return sprite;
-}
-
-// v rounded half away from zero, as std::round does, for |v| < 2^31: inline (std::round is a
-// call to the maths library without SSE 4.1), and a million points are placed each frame.
-int roundedOf(double v) {
-    const int r = static_cast<int>(v);
-    const double fraction = v - r;  // exact
-    // Without branches: whether a fraction reaches a half is a toss-up from point to point.
-    return r + static_cast<int>(fraction >= 0.5) - static_cast<int>(fraction <= -0.5);
 }
 
 // Rows [top, bottom) of a frame, painted on an image of their own.
@@ -117,34 +109,63 @@ bool drawVessel(QPainter& painter, const VesselPoints& points, double scale, boo
 
 }  // namespace
 
-void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
-                   const Viewport& viewport, const QRectF& visible, bool raster, double scale,
-                   VesselPoints& out, const std::atomic<bool>* cancel) {
-    const PixelMapping toPixel(viewport);
-    const double plainHalf = spriteSide(false, scale) / 2.0;
-    const double ringedHalf = spriteSide(true, scale) / 2.0;
-    if (raster) {
-        out.plainCorners.reserve(track.size());
-    } else {
-        out.plain.reserve(static_cast<qsizetype>(track.size()));
+void placePoints(const double* xs, const double* ys, const std::uint8_t* ringedAt, std::size_t n,
+                 const QRectF& visible, bool raster, double scale, VesselPoints& out) {
+    const double left = visible.left();
+    const double right = visible.right();
+    const double top = visible.top();
+    const double bottom = visible.bottom();
+    if (!raster) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const QPointF p(xs[i], ys[i]);
+            if (inside(p, visible)) {
+                (ringedAt[i] != 0 ? out.ringed : out.plain).append(p);
+            }
+        }
+        return;
     }
-    for (std::size_t i = 0; i < track.size(); ++i) {
-        if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
-            return;
+    // A million points are placed each frame, in or out of the view and ringed or not as
+    // chance has it: a point's two coordinates are placed together (a pair of doubles the
+    // processor works on at once), without a branch, and its corner written to both lists,
+    // counted in the one it belongs to (or neither), a chunk at a time.
+    using Pair = double __attribute__((vector_size(16)));
+    using Mask = std::int64_t __attribute__((vector_size(16)));
+    using Ints = std::int32_t __attribute__((vector_size(8)));
+    constexpr std::size_t kChunk = 1024;
+    const Pair halves[2] = {Pair{} + spriteSide(false, scale) / 2.0,
+                            Pair{} + spriteSide(true, scale) / 2.0};
+    QPoint plain[kChunk];
+    QPoint ringed[kChunk];
+    for (std::size_t from = 0; from < n; from += kChunk) {
+        const std::size_t count = std::min(kChunk, n - from);
+        std::size_t plains = 0;
+        std::size_t rings = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            const Pair p{xs[i], ys[i]};
+            // False for a point that is not a number.
+            const bool in = (p[0] >= left) & (p[0] <= right) & (p[1] >= top) & (p[1] <= bottom);
+            const bool isRinged = ringedAt[i] != 0;
+            // A point out of the view is placed at 0, so that every conversion is defined.
+            const Mask keep = Mask{} - static_cast<std::int64_t>(in);
+            const Pair at = reinterpret_cast<Pair>(reinterpret_cast<Mask>(p) & keep) -
+                            halves[static_cast<int>(isRinged)];
+            // Rounded half away from zero, as std::round does (a call to the maths library
+            // without SSE 4.1): a comparison is -1 where it holds.
+            const Ints truncated = __builtin_convertvector(at, Ints);
+            const Pair fraction = at - __builtin_convertvector(truncated, Pair);
+            const Mask away = (fraction >= 0.5) - (fraction <= -0.5);
+            const Ints corner = truncated - __builtin_convertvector(away, Ints);
+            plain[plains] = QPoint(corner[0], corner[1]);
+            ringed[rings] = plain[plains];
+            plains += static_cast<std::size_t>(in & !isRinged);
+            rings += static_cast<std::size_t>(in & isRinged);
         }
-        const QPointF p = toPixel(track[i]);
-        if (!inside(p, visible)) {
-            continue;
-        }
-        const bool ringed = ringedAt[i] != 0;
-        if (raster) {
-            const double half = ringed ? ringedHalf : plainHalf;
-            (ringed ? out.ringedCorners : out.plainCorners)
-                .emplace_back(roundedOf(p.x() - half), roundedOf(p.y() - half));
-        } else {
-            (ringed ? out.ringed : out.plain).append(p);
-        }
+        out.plainCorners.insert(out.plainCorners.end(), plain, plain + plains);
+        out.ringedCorners.insert(out.ringedCorners.end(), ringed, ringed + rings);
     }
+}
+
+void makeSprites(VesselPoints& out, double scale) {
     if (!out.plainCorners.empty()) {
         out.plainSprite = pointSprite(out.colour, false, scale);
     }
@@ -153,9 +174,34 @@ void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t
     }
 }
 
-SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame) {
+void collectPoints(std::span<const MapPoint> track, std::span<const std::uint8_t> ringedAt,
+                   const Viewport& viewport, const QRectF& visible, bool raster, double scale,
+                   VesselPoints& out, const std::atomic<bool>* cancel) {
+    constexpr std::size_t kChunk = 1024;
+    const PixelMapping toPixel(viewport);
+    double xs[kChunk];
+    double ys[kChunk];
+    for (std::size_t from = 0; from < track.size(); from += kChunk) {
+        if (from > 0 && cancelled(cancel)) {
+            return;
+        }
+        const std::size_t n = std::min(kChunk, track.size() - from);
+        for (std::size_t i = 0; i < n; ++i) {
+            xs[i] = (track[from + i].x - toPixel.left) * toPixel.scale;
+            ys[i] = (toPixel.top - track[from + i].y) * toPixel.scale;
+        }
+        placePoints(xs, ys, ringedAt.data() + from, n, visible, raster, scale, out);
+    }
+    makeSprites(out, scale);
+}
+
+SpriteCover leaveOutHidden(std::vector<VesselPoints>& vessels, QSize frame,
+                           const std::function<void(std::size_t)>& gathered,
+                           const std::atomic<bool>* cancel) {
     SpriteCover cover(frame.width(), frame.height());
-    for (auto v = vessels.rbegin(); v != vessels.rend(); ++v) {
+    for (std::size_t i = vessels.size(); i-- > 0 && !cancelled(cancel);) {
+        gathered(i);
+        VesselPoints* const v = &vessels[i];
         // Rings are stamped after the plain points, so lie above them.
         for (const auto& [corners, ringed] :
              {std::pair{&v->ringedCorners, true}, std::pair{&v->plainCorners, false}}) {

@@ -212,6 +212,45 @@ bool LineRaster::mayDraw(QPointF a, QPointF b) const {
                   std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1);
 }
 
+void LineRaster::keepThoseThatMayDraw(std::span<const QLineF> lines, double ratio,
+                                      std::vector<QLineF>& kept) const {
+    // mayDraw's test in one tight loop: a million lines a frame are looked at here, and most
+    // are left out.
+    const double width = width_;
+    const double height = height_;
+    const double right = width - 1;
+    const double bottom = height - 1;
+    const double top = top_;
+    const auto stride = static_cast<std::size_t>(tileColumns_) + 1;
+    const std::int32_t* const sums = openSum_.data();
+    const auto tile = [](double pixel, double last) {
+        return static_cast<std::size_t>(
+            static_cast<unsigned>(std::min(std::max(pixel, 0.0), last)) / kTile);
+    };
+    for (const QLineF& line : lines) {
+        const double ax = line.x1() * ratio;
+        const double ay = line.y1() * ratio - top;
+        const double bx = line.x2() * ratio;
+        const double by = line.y2() * ratio - top;
+        // Every pixel drawn lies within a pixel of the path.
+        const double x0 = std::min(ax, bx) - 1;
+        const double x1 = std::max(ax, bx) + 1;
+        const double y0 = std::min(ay, by) - 1;
+        const double y1 = std::max(ay, by) + 1;
+        // Also false for lines that are not numbers.
+        if (!(x1 >= 0 && x0 < width && y1 >= 0 && y0 < height)) {
+            continue;
+        }
+        const std::size_t tx0 = tile(x0, right);
+        const std::size_t tx1 = tile(x1, right) + 1;
+        const std::size_t ty0 = tile(y0, bottom) * stride;
+        const std::size_t ty1 = (tile(y1, bottom) + 1) * stride;
+        if (sums[ty1 + tx1] - sums[ty1 + tx0] - sums[ty0 + tx1] + sums[ty0 + tx0] > 0) {
+            kept.emplace_back(ax, ay + top, bx, by + top);
+        }
+    }
+}
+
 int LineRaster::openInRow(int y) const {
     const std::uint16_t* row = owners_.data() + static_cast<std::size_t>(y - top_) * width_;
     return static_cast<int>(std::count(row, row + width_, std::uint16_t{0}));
@@ -489,15 +528,11 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     const bool sifted = frame.openShare() < 0.5;
     if (sifted) {
         inParallel(vessels.size(), [&](std::size_t v) {
-            const std::vector<QLineF>& lines = vessels[v].lines;
-            for (std::size_t i = 0; i < lines.size(); ++i) {
-                if (i % kCancelEvery == kCancelEvery - 1 && cancelled(cancel)) {
-                    return;
-                }
-                const QLineF line(lines[i].p1() * ratio, lines[i].p2() * ratio);
-                if (frame.mayDraw(line.p1(), line.p2())) {
-                    kept[v].push_back(line);
-                }
+            const std::span<const QLineF> lines(vessels[v].lines);
+            for (std::size_t i = 0; i < lines.size() && !cancelled(cancel); i += kCancelEvery) {
+                frame.keepThoseThatMayDraw(
+                    lines.subspan(i, std::min<std::size_t>(kCancelEvery, lines.size() - i)), ratio,
+                    kept[v]);
             }
         });
     }

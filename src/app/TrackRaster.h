@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLineF>
 #include <QPointF>
 #include <QRgb>
 
@@ -54,6 +55,10 @@ public:
     // Whether the line from a to b may draw a pixel still open, as far as its box tells: false
     // only if it cannot.
     bool mayDraw(QPointF a, QPointF b) const;
+    // Appends to kept, scaled by ratio to device pixels, the lines that may draw a pixel still
+    // open, as mayDraw tells.
+    void keepThoseThatMayDraw(std::span<const QLineF> lines, double ratio,
+                              std::vector<QLineF>& kept) const;
     // The pixels of row y of the frame still open.
     int openInRow(int y) const;
     // The share of the band's tiles still open.

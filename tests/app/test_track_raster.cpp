@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -517,6 +518,95 @@ TEST(LineRaster, LinesUnderThePointsAreLeftOutAndNothingChanges) {
     const auto [shownLines, withShownLines] = picture(&cover);
     EXPECT_TRUE(withShownLines == withEveryLine);
     EXPECT_FALSE(shownLines == everyLine);
+}
+
+// The bands' lines are sorted out in one loop of their own: it keeps exactly the lines mayDraw
+// keeps, at the band's edges (a box grown by a pixel reaching just into it, or just short) and
+// scaled to device pixels.
+TEST(LineRaster, SortsOutTheLinesMayDrawKeeps) {
+    LineRaster band(kWidth, 100, 260);
+    band.closeOutside(LineRaster::Reach{{{10, 150}, {200, 10}, {390, 150}, {200, 290}}});
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> x(-30, kWidth + 30), y(40, 320);
+    std::vector<QLineF> lines{
+        {QPointF(kWidth + 1, 150), QPointF(kWidth + 5, 150)},     // box from kWidth: out
+        {QPointF(kWidth + 0.99, 150), QPointF(kWidth + 5, 150)},  // just into the band
+        {QPointF(-5, 150), QPointF(-1, 150)},                     // box to 0: in
+        {QPointF(-5, 150), QPointF(-1.01, 150)},                  // just short
+        {QPointF(200, 98), QPointF(220, 99)},                     // box to row 100: in
+        {QPointF(200, 98), QPointF(220, 98.99)},                  // just short
+        {QPointF(200, 261), QPointF(220, 262)},                   // from row 260: out
+        {QPointF(200, 260.99), QPointF(220, 262)},                // just into the last row
+    };
+    for (int i = 0; i < 2000; ++i) {
+        lines.emplace_back(QPointF(x(random), y(random)), QPointF(x(random), y(random)));
+    }
+    for (const double ratio : {1.0, 0.5}) {
+        SCOPED_TRACE(ratio);
+        std::vector<QLineF> expected;
+        for (const QLineF& line : lines) {
+            const QLineF scaled(line.p1() * ratio, line.p2() * ratio);
+            if (band.mayDraw(scaled.p1(), scaled.p2())) {
+                expected.push_back(scaled);
+            }
+        }
+        std::vector<QLineF> kept;
+        band.keepThoseThatMayDraw(std::vector<QLineF>(lines.begin(), lines.begin() + 8), ratio,
+                                  kept);
+        band.keepThoseThatMayDraw(std::vector<QLineF>(lines.begin() + 8, lines.end()), ratio, kept);
+        EXPECT_EQ(kept, expected);
+        EXPECT_GT(expected.size(), lines.size() / 4);
+        EXPECT_LT(expected.size(), lines.size());
+    }
+}
+
+// A position's point goes where its sprite's middle lies nearest it: the sprite's corner is
+// rounded half away from zero. Points on the view's edge (with its margin) are kept, those a
+// hair beyond it, or not numbers, are not; plain and ringed ones go to their own lists, in order.
+TEST(TrackPictureTest, PointsArePlacedOnTheNearestCornerInsideTheView) {
+    const QRectF visible(0, 0, 100, 50);
+    // Sprites of 10 and 14 pixels: corners half of that up and to the left.
+    struct Case {
+        double x;
+        double y;
+        bool ringed;
+        std::optional<QPoint> corner;
+    };
+    const double nan = qQNaN();
+    const std::vector<Case> cases{
+        {0, 0, false, QPoint(-5, -5)},
+        {-1e-9, 10, false, std::nullopt},
+        {100, 50, false, QPoint(95, 45)},
+        {100.000001, 10, false, std::nullopt},
+        {10, 50.000001, false, std::nullopt},
+        {2.5, 7.5, false, QPoint(-3, 3)},  // -2.5 and 2.5: away from zero
+        {4.5, 5.49, false, QPoint(-1, 0)},
+        {9.5, 6.5, true, QPoint(3, -1)},  // 2.5 and -0.5
+        {nan, 10, true, std::nullopt},
+        {10, HUGE_VAL, false, std::nullopt},
+    };
+    // The cases come last, after points beyond the view: alone, all in the first chunk of
+    // 1,024 points, or the last of them in a chunk of its own (1,025).
+    for (const std::size_t count : {cases.size(), std::size_t{1024}, std::size_t{1025}}) {
+        std::vector<double> xs(count - cases.size(), -50.0);
+        std::vector<double> ys(xs.size(), 10.0);
+        std::vector<std::uint8_t> ringed(xs.size(), 0);
+        std::vector<QPoint> plain;
+        std::vector<QPoint> rings;
+        for (const Case& c : cases) {
+            xs.push_back(c.x);
+            ys.push_back(c.y);
+            ringed.push_back(c.ringed ? 1 : 0);
+            if (c.corner) {
+                (c.ringed ? rings : plain).push_back(*c.corner);
+            }
+        }
+        SCOPED_TRACE(xs.size());
+        track::VesselPoints out;
+        track::placePoints(xs.data(), ys.data(), ringed.data(), xs.size(), visible, true, 1.0, out);
+        EXPECT_EQ(out.plainCorners, plain);
+        EXPECT_EQ(out.ringedCorners, rings);
+    }
 }
 
 }  // namespace
