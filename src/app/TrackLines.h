@@ -57,7 +57,7 @@ inline bool inside(QPointF p, const QRectF& box) {
 struct VesselLines {
     QColor colour;
     double pen = kTrackPenPx;
-    std::vector<QLineF> lines;
+    std::vector<PixelLine> lines;
 };
 
 // Positions [first, first + n) of a track mapped to pixels, at xs and ys.

@@ -52,7 +52,7 @@ bool strokeFine(QPainter& painter, const track::VesselLines& vessel, double scal
         if (i % track::kCancelEvery == track::kCancelEvery - 1 && track::cancelled(cancel)) {
             return false;
         }
-        const QLineF& line = vessel.lines[i];
+        const PixelLine& line = vessel.lines[i];
         if (run.isEmpty() || run.back() != line.p1() ||
             static_cast<std::size_t>(run.size()) > kPolylineSegments) {
             if (run.size() >= 2) {
@@ -76,12 +76,17 @@ bool strokeCoarse(QPainter& painter, const track::VesselLines& vessel,
     pen.setCosmetic(true);
     painter.setPen(pen);
     painter.setRenderHint(QPainter::Antialiasing, false);
+    std::vector<QLineF> lines;  // Qt's own, a chunk at a time
     for (std::size_t i = 0; i < vessel.lines.size(); i += track::kCancelEvery) {
         if (track::cancelled(cancel)) {
             return false;
         }
         const std::size_t n = std::min<std::size_t>(track::kCancelEvery, vessel.lines.size() - i);
-        painter.drawLines(vessel.lines.data() + i, static_cast<int>(n));
+        lines.clear();
+        for (std::size_t k = i; k < i + n; ++k) {
+            lines.emplace_back(vessel.lines[k].p1(), vessel.lines[k].p2());
+        }
+        painter.drawLines(lines.data(), static_cast<int>(n));
     }
     return true;
 }
@@ -104,8 +109,8 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
     double length = 0;
     for (std::size_t v = 0; v < vessels.size() && kFineSecondsPerSegment * segments <= kFineSeconds;
          ++v) {
-        for (const QLineF& line : vessels[v].lines) {
-            length += line.length();
+        for (const PixelLine& line : vessels[v].lines) {
+            length += QLineF(line.p1(), line.p2()).length();
         }
     }
     if (!raster ||

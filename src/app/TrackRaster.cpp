@@ -212,8 +212,8 @@ bool LineRaster::mayDraw(QPointF a, QPointF b) const {
                   std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1);
 }
 
-void LineRaster::keepThoseThatMayDraw(std::span<const QLineF> lines, double ratio,
-                                      std::vector<QLineF>& kept) const {
+void LineRaster::keepThoseThatMayDraw(std::span<const PixelLine> lines, double ratio,
+                                      std::vector<PixelLine>& kept) const {
     // mayDraw's test in one tight loop: a million lines a frame are looked at here, and most
     // are left out.
     const double width = width_;
@@ -227,11 +227,11 @@ void LineRaster::keepThoseThatMayDraw(std::span<const QLineF> lines, double rati
         return static_cast<std::size_t>(
             static_cast<unsigned>(std::min(std::max(pixel, 0.0), last)) / kTile);
     };
-    for (const QLineF& line : lines) {
-        const double ax = line.x1() * ratio;
-        const double ay = line.y1() * ratio - top;
-        const double bx = line.x2() * ratio;
-        const double by = line.y2() * ratio - top;
+    for (const PixelLine& line : lines) {
+        const double ax = line.x1 * ratio;
+        const double ay = line.y1 * ratio - top;
+        const double bx = line.x2 * ratio;
+        const double by = line.y2 * ratio - top;
         // Every pixel drawn lies within a pixel of the path.
         const double x0 = std::min(ax, bx) - 1;
         const double x1 = std::max(ax, bx) + 1;
@@ -246,7 +246,7 @@ void LineRaster::keepThoseThatMayDraw(std::span<const QLineF> lines, double rati
         const std::size_t ty0 = tile(y0, bottom) * stride;
         const std::size_t ty1 = (tile(y1, bottom) + 1) * stride;
         if (sums[ty1 + tx1] - sums[ty1 + tx0] - sums[ty0 + tx1] + sums[ty0 + tx0] > 0) {
-            kept.emplace_back(ax, ay + top, bx, by + top);
+            kept.emplace_back(QPointF(ax, ay + top), QPointF(bx, by + top));
         }
     }
 }
@@ -524,11 +524,11 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     }
     // Where few pixels are left open (most lie under the points), most lines cannot show in any
     // band: those that can are sorted out once, beside each other, not by every band.
-    std::vector<std::vector<QLineF>> kept(vessels.size());  // in device pixels
+    std::vector<std::vector<PixelLine>> kept(vessels.size());  // in device pixels
     const bool sifted = frame.openShare() < 0.5;
     if (sifted) {
         inParallel(vessels.size(), [&](std::size_t v) {
-            const std::span<const QLineF> lines(vessels[v].lines);
+            const std::span<const PixelLine> lines(vessels[v].lines);
             for (std::size_t i = 0; i < lines.size() && !cancelled(cancel); i += kCancelEvery) {
                 frame.keepThoseThatMayDraw(
                     lines.subspan(i, std::min<std::size_t>(kCancelEvery, lines.size() - i)), ratio,
@@ -563,7 +563,7 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
         for (std::size_t v = vessels.size(); v-- > 0 && !raster.full();) {
             const auto owner = static_cast<std::uint16_t>(v + 1);
             const double scale = sifted ? 1.0 : ratio;
-            for (const QLineF& line : sifted ? kept[v] : vessels[v].lines) {
+            for (const PixelLine& line : sifted ? kept[v] : vessels[v].lines) {
                 if (++drawn % kCancelEvery == 0 && cancelled(cancel)) {
                     return;
                 }

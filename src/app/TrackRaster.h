@@ -14,6 +14,25 @@ namespace pelagon {
 
 class SpriteCover;
 
+// A line in pixels as tracks keep it between clipping and drawing: a million of them are written
+// and read again each frame, in half the memory of QLineF. A float holds a pixel coordinate of
+// any frame (clipped lines lie within a few pixels of it) to a thousandth of a pixel.
+struct PixelLine {
+    PixelLine() = default;
+    PixelLine(QPointF a, QPointF b)
+        : x1(static_cast<float>(a.x())),
+          y1(static_cast<float>(a.y())),
+          x2(static_cast<float>(b.x())),
+          y2(static_cast<float>(b.y())) {}
+    QPointF p1() const { return {x1, y1}; }
+    QPointF p2() const { return {x2, y2}; }
+    friend bool operator==(const PixelLine&, const PixelLine&) = default;
+    float x1 = 0;
+    float y1 = 0;
+    float x2 = 0;
+    float y2 = 0;
+};
+
 // Lines one device pixel wide, without antialiasing, drawn into a band of a frame as the index of
 // the line's owner (a vessel): a pixel keeps the first owner drawn on it, so the owner on top is
 // drawn first. A pixel is drawn where the line's path crosses the middle of its column (rows for
@@ -57,8 +76,8 @@ public:
     bool mayDraw(QPointF a, QPointF b) const;
     // Appends to kept, scaled by ratio to device pixels, the lines that may draw a pixel still
     // open, as mayDraw tells.
-    void keepThoseThatMayDraw(std::span<const QLineF> lines, double ratio,
-                              std::vector<QLineF>& kept) const;
+    void keepThoseThatMayDraw(std::span<const PixelLine> lines, double ratio,
+                              std::vector<PixelLine>& kept) const;
     // The pixels of row y of the frame still open.
     int openInRow(int y) const;
     // The share of the band's tiles still open.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "app/PositionsOverlay.h"
@@ -528,7 +529,7 @@ TEST(LineRaster, SortsOutTheLinesMayDrawKeeps) {
     band.closeOutside(LineRaster::Reach{{{10, 150}, {200, 10}, {390, 150}, {200, 290}}});
     std::mt19937 random(3);
     std::uniform_real_distribution<double> x(-30, kWidth + 30), y(40, 320);
-    std::vector<QLineF> lines{
+    std::vector<PixelLine> lines{
         {QPointF(kWidth + 1, 150), QPointF(kWidth + 5, 150)},     // box from kWidth: out
         {QPointF(kWidth + 0.99, 150), QPointF(kWidth + 5, 150)},  // just into the band
         {QPointF(-5, 150), QPointF(-1, 150)},                     // box to 0: in
@@ -543,17 +544,16 @@ TEST(LineRaster, SortsOutTheLinesMayDrawKeeps) {
     }
     for (const double ratio : {1.0, 0.5}) {
         SCOPED_TRACE(ratio);
-        std::vector<QLineF> expected;
-        for (const QLineF& line : lines) {
-            const QLineF scaled(line.p1() * ratio, line.p2() * ratio);
-            if (band.mayDraw(scaled.p1(), scaled.p2())) {
-                expected.push_back(scaled);
+        std::vector<PixelLine> expected;
+        for (const PixelLine& line : lines) {
+            if (band.mayDraw(line.p1() * ratio, line.p2() * ratio)) {
+                expected.emplace_back(line.p1() * ratio, line.p2() * ratio);
             }
         }
-        std::vector<QLineF> kept;
-        band.keepThoseThatMayDraw(std::vector<QLineF>(lines.begin(), lines.begin() + 8), ratio,
-                                  kept);
-        band.keepThoseThatMayDraw(std::vector<QLineF>(lines.begin() + 8, lines.end()), ratio, kept);
+        std::vector<PixelLine> kept;
+        const std::span<const PixelLine> all(lines);
+        band.keepThoseThatMayDraw(all.first(8), ratio, kept);
+        band.keepThoseThatMayDraw(all.subspan(8), ratio, kept);
         EXPECT_EQ(kept, expected);
         EXPECT_GT(expected.size(), lines.size() / 4);
         EXPECT_LT(expected.size(), lines.size());
