@@ -43,7 +43,7 @@ bool lengthOfItsShape(const QByteArray& shp, qsizetype at, qsizetype bytes) {
 // A header at p whose number goes on from after, within what the rest of the file could hold
 // (a record takes 12 bytes at least), and whose length fits the file.
 bool headerFits(const QByteArray& shp, qsizetype p, std::int64_t after) {
-    if (p + 12 > shp.size()) {
+    if (p < 100 || p + 12 > shp.size()) {
         return false;
     }
     const std::int64_t n = numberAt(shp, p), w = numberAt(shp, p + 4);
@@ -53,8 +53,9 @@ bool headerFits(const QByteArray& shp, qsizetype p, std::int64_t after) {
 // Whether the record whose header is at p ends where the file does or another header that
 // goes on from its number begins.
 bool headerChained(const QByteArray& shp, qsizetype p) {
-    const qsizetype end = p + 8 + 2 * numberAt(shp, p + 4);
-    return end == shp.size() || headerFits(shp, end, numberAt(shp, p));
+    const std::int64_t words = numberAt(shp, p + 4);
+    const qsizetype end = p + 8 + 2 * words;
+    return words >= 2 && (end == shp.size() || headerFits(shp, end, numberAt(shp, p)));
 }
 
 // Chained, or its length is what its shape's counts need (the record after it may be damaged).
