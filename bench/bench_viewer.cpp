@@ -7,7 +7,8 @@
 //   event loop (the time between two turns of it) are reported;
 // - BM_ScatteredTrackFrame: the same tracks' frame alone, drawn again and again after 0 wheel
 //   steps (the whole map in view) and after 10 (about 300 nm across): the frame's wall and CPU
-//   time, steady enough to compare two builds of the track picture;
+//   time and the pages of memory the system had to give it, steady enough to compare two builds
+//   of the track picture;
 // - BM_ViewerPlayingTracks: 1,000,000 positions of 100 vessels wandering over the sample map's
 //   waters, played on the time bar at 1 h of track a second with a 6 h trail, from the start
 //   and near the end (the whole past drawn beneath the trails): the time between frames shown.
