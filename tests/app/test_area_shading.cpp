@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimeZone>
 
