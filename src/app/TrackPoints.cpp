@@ -134,8 +134,14 @@ void placePoints(const double* xs, const double* ys, const std::uint8_t* ringedA
     constexpr std::size_t kChunk = 1024;
     const Pair halves[2] = {Pair{} + spriteSide(false, scale) / 2.0,
                             Pair{} + spriteSide(true, scale) / 2.0};
-    QPoint plain[kChunk];
-    QPoint ringed[kChunk];
+    // Corners as plain pairs of integers: an array of QPoint would be set to zeros at every
+    // call, for every chunk of a million points a frame.
+    struct Corner {
+        std::int32_t x;
+        std::int32_t y;
+    };
+    Corner plain[kChunk];
+    Corner ringed[kChunk];
     for (std::size_t from = 0; from < n; from += kChunk) {
         const std::size_t count = std::min(kChunk, n - from);
         std::size_t plains = 0;
@@ -155,13 +161,17 @@ void placePoints(const double* xs, const double* ys, const std::uint8_t* ringedA
             const Pair fraction = at - __builtin_convertvector(truncated, Pair);
             const Mask away = (fraction >= 0.5) - (fraction <= -0.5);
             const Ints corner = truncated - __builtin_convertvector(away, Ints);
-            plain[plains] = QPoint(corner[0], corner[1]);
+            plain[plains] = Corner{corner[0], corner[1]};
             ringed[rings] = plain[plains];
             plains += static_cast<std::size_t>(in & !isRinged);
             rings += static_cast<std::size_t>(in & isRinged);
         }
-        out.plainCorners.insert(out.plainCorners.end(), plain, plain + plains);
-        out.ringedCorners.insert(out.ringedCorners.end(), ringed, ringed + rings);
+        for (std::size_t k = 0; k < plains; ++k) {
+            out.plainCorners.emplace_back(plain[k].x, plain[k].y);
+        }
+        for (std::size_t k = 0; k < rings; ++k) {
+            out.ringedCorners.emplace_back(ringed[k].x, ringed[k].y);
+        }
     }
 }
 
