@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -89,6 +90,20 @@ std::vector<MapPoint> hullCandidates(const std::vector<MapPoint>& points);
 bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
                const LineRaster::Reach& reach, const SpriteCover* over,
                const std::atomic<bool>* cancel);
+// A band of the frame as rasterise draws it: its image (device pixel ratio set) and where its
+// top goes (logical pixels).
+struct LineBand {
+    double top = 0;
+    QImage image;
+};
+// What rasterise draws, for a surface of the given device pixels and ratio, not yet drawn:
+// nullopt when cancelled.
+std::optional<std::vector<LineBand>> rasteriseBands(QSize pixels, double ratio,
+                                                    const std::vector<VesselLines>& vessels,
+                                                    const LineRaster::Reach& reach,
+                                                    const SpriteCover* over,
+                                                    const std::atomic<bool>* cancel);
+void drawBands(QPainter& painter, const std::vector<LineBand>& bands);
 
 // One vessel's points inside the view, plain and ringed: on raster surfaces where their sprites'
 // top left corners go, on whole device pixels (points lie near the view); elsewhere in pixels.

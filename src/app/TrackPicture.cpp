@@ -33,12 +33,6 @@ constexpr double kTrailPenPx = 2.5;  // width of a trail's line
 constexpr double kLatestPx = 13;     // diameter of a vessel's latest position under a time cut
 constexpr int kHistoryAlpha = 110;   // the line before a trail: the vessel's colour, paler
 
-// Device pixels per logical pixel of the painter's device, so that sizes hold on printers.
-double deviceScale(const QPainter& painter) {
-    const QPaintDevice* device = painter.device();
-    return device != nullptr ? std::max(1.0, device->logicalDpiX() / 96.0) : 1.0;
-}
-
 // Lines antialiased at their full width, joined where they meet, in short polylines: Qt strokes
 // a long polyline that crosses itself in time that grows with the square of its crossings.
 bool strokeFine(QPainter& painter, const track::VesselLines& vessel, double scale,
@@ -91,13 +85,13 @@ bool strokeCoarse(QPainter& painter, const track::VesselLines& vessel,
     return true;
 }
 
-// Every vessel's lines, the first drawn lowest. Where the lines would take more than about
-// kFineSeconds at full quality, they are drawn one pixel wide without antialiasing: by
-// LineRaster on raster surfaces, by Qt elsewhere (printers, vector files).
-// over gives what will be drawn over the lines, where it is known, once it is.
-bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels, double scale,
-               bool raster, const LineRaster::Reach& reach,
-               const std::function<const SpriteCover*()>& over, const std::atomic<bool>* cancel) {
+// How the lines of a frame are drawn: antialiased at their full width where that would take
+// about kFineSeconds at most; beyond that one pixel wide without antialiasing, by LineRaster on
+// raster surfaces the painter paints as they are (plain), by Qt elsewhere (printers, vector
+// files).
+enum class LineStyle { Fine, Banded, Coarse };
+
+LineStyle lineStyle(const std::vector<track::VesselLines>& vessels, bool raster, bool plain) {
     constexpr double kFineSeconds = 0.04;
     constexpr double kFineSecondsPerSegment = 1.3e-6;  // measured, Qt's raster engine
     constexpr double kFineSecondsPerPixel = 4e-7;
@@ -115,22 +109,9 @@ bool strokeAll(QPainter& painter, const std::vector<track::VesselLines>& vessels
     }
     if (!raster ||
         kFineSecondsPerSegment * segments + kFineSecondsPerPixel * length <= kFineSeconds) {
-        for (const track::VesselLines& v : vessels) {
-            if (!strokeFine(painter, v, scale, cancel)) {
-                return false;
-            }
-        }
-        return true;
+        return LineStyle::Fine;
     }
-    if (painter.transform().isIdentity() && vessels.size() < 0xffff) {
-        return track::rasterise(painter, vessels, reach, over(), cancel);
-    }
-    for (const track::VesselLines& v : vessels) {
-        if (!strokeCoarse(painter, v, cancel)) {
-            return false;
-        }
-    }
-    return true;
+    return plain && vessels.size() < 0xffff ? LineStyle::Banded : LineStyle::Coarse;
 }
 
 // Where the positions of every set lie in the device pixels of the viewport: the convex hull of
@@ -228,42 +209,97 @@ TrackPicture::TrackPicture(std::vector<Shown> sets, std::optional<TimeCut> cut,
     }
 }
 
-bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, const QRectF& box,
-                               const std::vector<std::vector<std::size_t>>& ends,
-                               const std::atomic<bool>* cancel) const {
+namespace {
+
+// A frame's tracks made ready for its surface: all that is left is to draw them, in the order
+// the picture draws them.
+struct TrackFrame : PreparedPicture {
+    bool draw(QPainter& painter, const std::atomic<bool>* cancel) const override;
+
+    bool empty = true;  // nothing to draw
+    double scale = 1;
+    bool raster = false;
+    // The pale lines before the trails: a layer drawn as it is, or lines to stroke.
+    QImage historyLayer;
+    std::vector<track::VesselLines> historyLines;
+    LineStyle style = LineStyle::Fine;
+    std::vector<track::VesselLines> vessels;  // where their lines are stroked
+    std::vector<track::LineBand> bands;       // where they are banded
+    std::vector<track::VesselPoints> points;
+    std::vector<std::pair<QPointF, QColor>> latest;  // each vessel's latest position
+};
+
+bool TrackFrame::draw(QPainter& painter, const std::atomic<bool>* cancel) const {
+    if (empty) {
+        return true;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    if (!historyLayer.isNull()) {
+        painter.drawImage(QPointF(0, 0), historyLayer);
+    }
+    bool finished = std::all_of(historyLines.begin(), historyLines.end(),
+                                [&](const auto& v) { return strokeCoarse(painter, v, cancel); });
+    if (finished && style == LineStyle::Banded) {
+        track::drawBands(painter, bands);
+    } else if (finished) {
+        finished = std::all_of(vessels.begin(), vessels.end(), [&](const auto& v) {
+            return style == LineStyle::Fine ? strokeFine(painter, v, scale, cancel)
+                                            : strokeCoarse(painter, v, cancel);
+        });
+    }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    finished = finished && !track::cancelled(cancel);
+    finished = finished && track::drawPoints(painter, points, scale, raster, cancel);
+    // Each vessel's latest position, over every point.
+    for (std::size_t i = 0; finished && i < latest.size(); ++i) {
+        drawLatest(painter, latest[i].first, latest[i].second, scale);
+    }
+    painter.restore();
+    return finished;
+}
+
+}  // namespace
+
+bool TrackPicture::prepareHistory(const PictureSurface& surface, const Viewport& viewport,
+                                  const QRectF& box,
+                                  const std::vector<std::vector<std::size_t>>& ends,
+                                  const std::atomic<bool>* cancel, QImage& layered,
+                                  std::vector<track::VesselLines>& stroked) const {
     // Lines pale and a pixel wide, the fastest to draw, from the given positions on.
-    const auto stroke = [&](QPainter& on, const std::vector<std::vector<std::size_t>>& from) {
+    const auto clip = [&](const std::vector<std::vector<std::size_t>>& from) {
+        std::vector<track::VesselLines> clipped;
         for (std::size_t s = 0; s < sets_.size(); ++s) {
             for (std::size_t v = 0; v < ends[s].size(); ++v) {
                 const std::size_t first = from.empty() ? 0 : from[s][v];
                 if (ends[s][v] < first + 2) {
                     continue;
                 }
-                track::VesselLines lines;
+                track::VesselLines& lines = clipped.emplace_back();
                 lines.colour =
                     PositionsOverlay::vesselColour(sets_[s].firstColour + static_cast<int>(v));
                 lines.colour.setAlpha(kHistoryAlpha);
                 const std::span<const MapPoint> xy(sets_[s].tracks->vessels[v].xy);
                 if (!track::clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
-                                      cancel) ||
-                    !strokeCoarse(on, lines, cancel)) {
-                    return false;
+                                      cancel)) {
+                    return std::optional<std::vector<track::VesselLines>>();
                 }
             }
         }
-        return true;
+        return std::optional(std::move(clipped));
     };
     if (std::all_of(ends.begin(), ends.end(), [](const std::vector<std::size_t>& e) {
             return std::all_of(e.begin(), e.end(), [](std::size_t n) { return n < 2; });
         })) {
         return true;  // no trail has anything before it
     }
-    const QPaintDevice* device = painter.device();
-    const bool layered = history_ && painter.paintEngine() != nullptr &&
-                         painter.paintEngine()->type() == QPaintEngine::Raster &&
-                         painter.transform().isIdentity() && device != nullptr;
-    if (!layered) {
-        return stroke(painter, {});
+    if (!history_ || !surface.known || !surface.raster || !surface.plain) {
+        std::optional<std::vector<track::VesselLines>> lines = clip({});
+        if (lines) {
+            stroked = std::move(*lines);
+        }
+        return lines.has_value();
     }
     // The layer as last drawn where the view is the same and every part only grew: the
     // segments from one position before each part's last end on are added.
@@ -273,7 +309,7 @@ bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, cons
         const std::lock_guard lock(history_->mutex);
         bool grown = !history_->image.isNull() && history_->size == viewport.size() &&
                      history_->extent == viewport.extent() &&
-                     history_->image.size() == QSize(device->width(), device->height()) &&
+                     history_->image.size() == surface.pixels &&
                      history_->ends.size() == ends.size();
         for (std::size_t s = 0; grown && s < ends.size(); ++s) {
             grown = history_->ends[s].size() == ends[s].size();
@@ -292,17 +328,21 @@ bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, cons
         }
     }
     if (layer.isNull()) {
-        layer = QImage(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+        layer = QImage(surface.pixels, QImage::Format_ARGB32_Premultiplied);
         layer.fill(Qt::transparent);
     }
-    layer.setDevicePixelRatio(device->devicePixelRatioF());
+    layer.setDevicePixelRatio(surface.ratio);
     {
-        QPainter on(&layer);
-        if (!stroke(on, from)) {
+        const std::optional<std::vector<track::VesselLines>> lines = clip(from);
+        if (!lines) {
             return false;
         }
+        QPainter on(&layer);
+        for (const track::VesselLines& v : *lines) {
+            strokeCoarse(on, v, nullptr);
+        }
     }
-    painter.drawImage(QPointF(0, 0), layer);
+    layered = layer;
     const std::lock_guard lock(history_->mutex);
     history_->image = layer;
     history_->size = viewport.size();
@@ -313,15 +353,23 @@ bool TrackPicture::drawHistory(QPainter& painter, const Viewport& viewport, cons
 
 bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
                         const std::atomic<bool>* cancel) const {
+    const std::unique_ptr<PreparedPicture> frame =
+        prepare(PictureSurface::of(painter), viewport, cancel);
+    return frame && frame->draw(painter, cancel);
+}
+
+std::unique_ptr<PreparedPicture> TrackPicture::prepare(const PictureSurface& surface,
+                                                       const Viewport& viewport,
+                                                       const std::atomic<bool>* cancel) const {
+    auto prepared = std::make_unique<TrackFrame>();
     if (sets_.empty() || !viewport.isValid()) {
-        return true;
+        return prepared;
     }
-    const double scale = deviceScale(painter);
-    const bool raster =
-        painter.paintEngine() != nullptr && painter.paintEngine()->type() == QPaintEngine::Raster;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setBrush(Qt::NoBrush);
+    prepared->empty = false;
+    const double scale = surface.known ? std::max(1.0, surface.dpi / 96.0) : 1.0;
+    const bool raster = surface.raster;
+    prepared->scale = scale;
+    prepared->raster = raster;
     // Lines are clipped a little outside the view so that their ends and joins never show;
     // points are kept where their rings reach into it.
     const QRectF view(QPointF(0, 0), viewport.size());
@@ -333,21 +381,22 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     // Lines of every file first, under every point: the parts before the trails, then the
     // trails (or the whole tracks without one). Each vessel's points are those of its trail
     // (or whole track): the positions its line is drawn through, but the one before the trail.
-    std::vector<track::VesselLines> vessels;
+    std::vector<track::VesselLines>& vessels = prepared->vessels;
     std::vector<std::span<const MapPoint>> tracks;  // the part of each that is drawn in full
-    std::vector<track::VesselPoints> points;
+    std::vector<track::VesselPoints>& points = prepared->points;
     std::vector<std::pair<std::span<const MapPoint>, std::span<const std::uint8_t>>> shownParts;
     std::vector<std::size_t> lineOf;  // per vessel's points: its line, or none (SIZE_MAX)
-    std::vector<std::vector<TrackSpan>> spans(sets_.size());
     std::vector<std::vector<std::size_t>> ends(sets_.size());  // of the parts before the trails
     for (std::size_t s = 0; s < sets_.size(); ++s) {
         const Shown& shown = sets_[s];
         for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
             const Prepared::Vessel& track = shown.tracks->vessels[v];
             const TrackSpan span = spanAt(track, cut_);
-            spans[s].push_back(span);
             const QColor colour =
                 PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v));
+            if (span.cut && span.end > 0) {
+                prepared->latest.emplace_back(viewport.toPixel(track.xy[span.end - 1]), colour);
+            }
             const std::size_t n = span.end - span.trail;
             points.emplace_back().colour = colour;
             shownParts.emplace_back(
@@ -368,11 +417,9 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
             tracks.emplace_back(track.xy.data() + trailFrom, span.end - trailFrom);
         }
     }
+    std::erase_if(prepared->latest, [&](const auto& at) { return !visible.contains(at.first); });
     // Sprites stamped on whole pixels of the frame's own: those hidden need not be.
-    const QPaintDevice* device = painter.device();
-    const bool hiddenLeftOut = raster && painter.transform().isIdentity() && device != nullptr &&
-                               device->devicePixelRatioF() == 1.0;
-    const QSize frame = device != nullptr ? QSize(device->width(), device->height()) : QSize();
+    const bool hiddenLeftOut = raster && surface.plain && surface.known && surface.ratio == 1.0;
     // Every vessel's positions are mapped once, for its line and its points, on every core,
     // the last vessel first: the hidden points are left out from the top down on a thread of
     // their own, each vessel as soon as it is done.
@@ -381,16 +428,10 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
     std::future<void> pointsFound = std::async(std::launch::async, [&] {
         if (hiddenLeftOut) {
             cover = track::leaveOutHidden(
-                points, frame,
+                points, surface.pixels,
                 [&](std::size_t i) { gathered[i].wait(false, std::memory_order_acquire); }, cancel);
         }
     });
-    // Lines beneath the points' opaque middles need not be drawn: where many lines are, the
-    // raster waits for the points and leaves those pixels out.
-    const auto pointsOver = [&]() -> const SpriteCover* {
-        pointsFound.wait();
-        return cover ? &*cover : nullptr;
-    };
     track::inParallel(points.size(), [&](std::size_t k) {
         const std::size_t i = points.size() - 1 - k;
         const auto& [shownTrack, ringed] = shownParts[i];
@@ -413,38 +454,29 @@ bool TrackPicture::draw(QPainter& painter, const Viewport& viewport,
         gathered[i].store(true, std::memory_order_release);
         gathered[i].notify_all();
     });
-    if (track::cancelled(cancel)) {
-        pointsFound.wait();
-        painter.restore();
-        return false;
-    }
     std::erase_if(vessels, [](const track::VesselLines& v) { return v.lines.empty(); });
-    const LineRaster::Reach reach =
-        reachOf(sets_, viewport, device != nullptr ? device->devicePixelRatioF() : 1.0);
-    bool finished = drawHistory(painter, viewport, lineBox, ends, cancel) &&
-                    strokeAll(painter, vessels, scale, raster, reach, pointsOver, cancel);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    pointsFound.wait();
-    finished = finished && !track::cancelled(cancel);
-    finished = finished && track::drawPoints(painter, points, scale, raster, cancel);
-    // Each vessel's latest position, over every point.
-    for (std::size_t s = 0; finished && s < sets_.size(); ++s) {
-        const Shown& shown = sets_[s];
-        for (std::size_t v = 0; v < shown.tracks->vessels.size(); ++v) {
-            const TrackSpan& span = spans[s][v];
-            if (!span.cut || span.end == 0) {
-                continue;
-            }
-            const QPointF at = viewport.toPixel(shown.tracks->vessels[v].xy[span.end - 1]);
-            if (visible.contains(at)) {
-                drawLatest(painter, at,
-                           PositionsOverlay::vesselColour(shown.firstColour + static_cast<int>(v)),
-                           scale);
-            }
+    bool finished =
+        !track::cancelled(cancel) && prepareHistory(surface, viewport, lineBox, ends, cancel,
+                                                    prepared->historyLayer, prepared->historyLines);
+    prepared->style = lineStyle(vessels, raster, surface.plain);
+    if (finished && prepared->style == LineStyle::Banded) {
+        // Lines beneath the points' opaque middles need not be drawn: the raster waits for the
+        // points and leaves those pixels out.
+        pointsFound.wait();
+        std::optional<std::vector<track::LineBand>> bands = track::rasteriseBands(
+            surface.pixels, surface.ratio, vessels, reachOf(sets_, viewport, surface.ratio),
+            cover ? &*cover : nullptr, cancel);
+        finished = bands.has_value();
+        if (bands) {
+            prepared->bands = std::move(*bands);
         }
+        vessels.clear();
     }
-    painter.restore();
-    return finished;
+    pointsFound.wait();
+    if (!finished || track::cancelled(cancel)) {
+        return nullptr;
+    }
+    return prepared;
 }
 
 }  // namespace pelagon

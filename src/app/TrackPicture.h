@@ -21,6 +21,9 @@
 namespace pelagon {
 
 struct PositionSet;
+namespace track {
+struct VesselLines;
+}
 
 // The tracks and points of the open positions files as they go into the map's frame: a line
 // per vessel through its positions in time order, a point per position in the vessel's colour,
@@ -81,12 +84,20 @@ public:
 
     bool draw(QPainter& painter, const Viewport& viewport,
               const std::atomic<bool>* cancel) const override;
+    // Maps the positions, leaves out the hidden points, draws the pale past on its layer and
+    // rasterises the lines: all but stamping them on the surface.
+    std::unique_ptr<PreparedPicture> prepare(const PictureSurface& surface,
+                                             const Viewport& viewport,
+                                             const std::atomic<bool>* cancel) const override;
 
 private:
-    // Draws the lines of positions [0, ends[s][v]) of each vessel pale and a pixel wide.
-    bool drawHistory(QPainter& painter, const Viewport& viewport, const QRectF& box,
-                     const std::vector<std::vector<std::size_t>>& ends,
-                     const std::atomic<bool>* cancel) const;
+    // The lines of positions [0, ends[s][v]) of each vessel, pale and a pixel wide: drawn on the
+    // layer kept in history_ (layered) where the surface allows, else clipped to be stroked.
+    // False when cancelled.
+    bool prepareHistory(const PictureSurface& surface, const Viewport& viewport, const QRectF& box,
+                        const std::vector<std::vector<std::size_t>>& ends,
+                        const std::atomic<bool>* cancel, QImage& layered,
+                        std::vector<track::VesselLines>& stroked) const;
 
     std::vector<Shown> sets_;
     std::optional<TimeCut> cut_;

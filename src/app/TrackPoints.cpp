@@ -9,6 +9,8 @@
 #include <numeric>
 #include <optional>
 #include <thread>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -166,11 +168,13 @@ void placePoints(const double* xs, const double* ys, const std::uint8_t* ringedA
             plains += static_cast<std::size_t>(in & !isRinged);
             rings += static_cast<std::size_t>(in & isRinged);
         }
-        for (std::size_t k = 0; k < plains; ++k) {
-            out.plainCorners.emplace_back(plain[k].x, plain[k].y);
-        }
-        for (std::size_t k = 0; k < rings; ++k) {
-            out.ringedCorners.emplace_back(ringed[k].x, ringed[k].y);
+        // Copied as they lie: a QPoint is such a pair.
+        static_assert(sizeof(QPoint) == sizeof(Corner) && std::is_trivially_copyable_v<QPoint>);
+        for (const auto& [corners, list, count] : {std::tuple{plain, &out.plainCorners, plains},
+                                                   std::tuple{ringed, &out.ringedCorners, rings}}) {
+            const std::size_t end = list->size();
+            list->resize(end + count);
+            std::memcpy(static_cast<void*>(list->data() + end), corners, count * sizeof(Corner));
         }
     }
 }

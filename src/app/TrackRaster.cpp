@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -216,38 +218,63 @@ void LineRaster::keepThoseThatMayDraw(std::span<const PixelLine> lines, double r
                                       std::vector<PixelLine>& kept) const {
     // mayDraw's test in one tight loop: a million lines a frame are looked at here, and most
     // are left out.
-    const double width = width_;
-    const double height = height_;
-    const double right = width - 1;
-    const double bottom = height - 1;
-    const double top = top_;
+    // A line's two ends are worked on as pairs of doubles (x and y together), which the
+    // processor handles at once: the same arithmetic as mayDraw's, in half the instructions.
+    using Pair = double __attribute__((vector_size(16)));
+    using Floats = float __attribute__((vector_size(8)));
+    using Ints = std::int32_t __attribute__((vector_size(8)));
+    const Pair scale = Pair{} + ratio;
+    const Pair shift{0, static_cast<double>(top_)};
+    const Pair size{static_cast<double>(width_), static_cast<double>(height_)};
+    const Pair last = size - 1;
+    const Pair zero{};
     const auto stride = static_cast<std::size_t>(tileColumns_) + 1;
     const std::int32_t* const sums = openSum_.data();
-    const auto tile = [](double pixel, double last) {
-        return static_cast<std::size_t>(
-            static_cast<unsigned>(std::min(std::max(pixel, 0.0), last)) / kTile);
+    // Clamped into the band (a line that is not a number to its first tile), so that every
+    // line, kept or not, reads within the sums.
+    const auto tiles = [&](Pair pixel) {
+        const Pair inside = last < pixel ? last : pixel;
+        return __builtin_convertvector(pixel > zero ? inside : zero, Ints) / kTile;
     };
-    for (const PixelLine& line : lines) {
-        const double ax = line.x1 * ratio;
-        const double ay = line.y1 * ratio - top;
-        const double bx = line.x2 * ratio;
-        const double by = line.y2 * ratio - top;
-        // Every pixel drawn lies within a pixel of the path.
-        const double x0 = std::min(ax, bx) - 1;
-        const double x1 = std::max(ax, bx) + 1;
-        const double y0 = std::min(ay, by) - 1;
-        const double y1 = std::max(ay, by) + 1;
-        // Also false for lines that are not numbers.
-        if (!(x1 >= 0 && x0 < width && y1 >= 0 && y0 < height)) {
-            continue;
+    // Whether each line of a chunk is kept is found first, line by line independently of the
+    // others; then the kept ones are written, each where the next kept one goes, counted only
+    // where it is kept (whether a line is kept follows no pattern: a branch on it would be
+    // mispredicted, and writing as it is found would make each line wait for the last).
+    constexpr std::size_t kChunk = 256;
+    std::uint8_t keep[kChunk];
+    PixelLine chosen[kChunk];
+    for (std::size_t from = 0; from < lines.size(); from += kChunk) {
+        const std::size_t n = std::min(kChunk, lines.size() - from);
+        for (std::size_t i = 0; i < n; ++i) {
+            Floats ends[2];
+            std::memcpy(static_cast<void*>(ends), &lines[from + i], sizeof ends);
+            const Pair a = __builtin_convertvector(ends[0], Pair) * scale - shift;
+            const Pair b = __builtin_convertvector(ends[1], Pair) * scale - shift;
+            // Every pixel drawn lies within a pixel of the path (std::min and std::max, lane
+            // by lane).
+            const Pair low = (b < a ? b : a) - 1;
+            const Pair high = (a < b ? b : a) + 1;
+            // Also false for lines that are not numbers.
+            const auto near = (high >= zero) & (low < size);
+            const Ints first = tiles(low);
+            const Ints end = tiles(high) + 1;
+            const auto tx0 = static_cast<std::size_t>(first[0]);
+            const auto tx1 = static_cast<std::size_t>(end[0]);
+            const std::size_t ty0 = static_cast<std::size_t>(first[1]) * stride;
+            const std::size_t ty1 = static_cast<std::size_t>(end[1]) * stride;
+            const bool open =
+                sums[ty1 + tx1] - sums[ty1 + tx0] - sums[ty0 + tx1] + sums[ty0 + tx0] > 0;
+            keep[i] = static_cast<std::uint8_t>((near[0] & near[1] & open) != 0);
         }
-        const std::size_t tx0 = tile(x0, right);
-        const std::size_t tx1 = tile(x1, right) + 1;
-        const std::size_t ty0 = tile(y0, bottom) * stride;
-        const std::size_t ty1 = (tile(y1, bottom) + 1) * stride;
-        if (sums[ty1 + tx1] - sums[ty1 + tx0] - sums[ty0 + tx1] + sums[ty0 + tx0] > 0) {
-            kept.emplace_back(QPointF(ax, ay + top), QPointF(bx, by + top));
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const PixelLine& line = lines[from + i];
+            chosen[count] = ratio == 1.0 ? line
+                                         : PixelLine(QPointF(line.x1 * ratio, line.y1 * ratio),
+                                                     QPointF(line.x2 * ratio, line.y2 * ratio));
+            count += keep[i];
         }
+        kept.insert(kept.end(), chosen, chosen + count);
     }
 }
 
@@ -381,117 +408,15 @@ QImage LineRaster::colour(std::span<const QRgb> colours) const {
 
 }  // namespace pelagon
 
-namespace pelagon {
-
-SpriteCover::Shape SpriteCover::Shape::of(const QImage& image) {
-    Shape shape;
-    if (image.width() > 64) {
-        return shape;
-    }
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    shape.width = argb.width();
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        std::uint64_t draws = 0;
-        std::uint64_t covers = 0;
-        for (int x = 0; x < argb.width(); ++x) {
-            draws |= std::uint64_t{qAlpha(line[x]) > 0} << x;
-            covers |= std::uint64_t{qAlpha(line[x]) == 255} << x;
-        }
-        shape.draws.push_back(draws);
-        shape.covers.push_back(covers);
-    }
-    return shape;
-}
-
-SpriteCover::SpriteCover(int width, int height)
-    : width_(std::max(0, width)),
-      height_(std::max(0, height)),
-      words_((width_ + 63) / 64 + 1),
-      cornerWords_((width_ + 64 + 63) / 64) {
-    // A word of slack at the end of each row: a shape read there reads no other row.
-    covered_.assign(static_cast<std::size_t>(words_) * height_, 0);
-    for (int y = 0; y < height_; ++y) {
-        std::uint64_t* row = covered_.data() + static_cast<std::size_t>(y) * words_;
-        for (int x = width_; x < words_ * 64; ++x) {
-            row[x / 64] |= std::uint64_t{1} << (x % 64);  // beyond the right edge: never shows
-        }
-    }
-}
-
-int SpriteCover::add(const Shape& shape) {
-    for (std::size_t i = 0; i < known_.size(); ++i) {
-        const Shape& k = known_[i].shape;
-        if (k.width == shape.width && k.draws == shape.draws && k.covers == shape.covers) {
-            return static_cast<int>(i);
-        }
-    }
-    Known known{shape, {}};
-    if (shape.isValid()) {
-        known.hiddenAt.assign(
-            static_cast<std::size_t>(cornerWords_) * (height_ + shape.draws.size()), 0);
-    }
-    known_.push_back(std::move(known));
-    return static_cast<int>(known_.size()) - 1;
-}
-
-bool SpriteCover::show(int shapeNumber, int x, int y) {
-    Known& known = known_[static_cast<std::size_t>(shapeNumber)];
-    const Shape& shape = known.shape;
-    if (!shape.isValid()) {
-        return true;
-    }
-    const int rows = static_cast<int>(shape.draws.size());
-    // Columns left of the frame are cut from the shape; the words from x's on hold the rest.
-    if (x + shape.width <= 0 || x >= width_ || y >= height_ || y + rows <= 0) {
-        return false;
-    }
-    // Here -64 < x < width_ and -rows < y < height_.
-    const auto cornerColumn = static_cast<std::size_t>(x + 64);
-    std::uint64_t& hidden =
-        known.hiddenAt[static_cast<std::size_t>(y + rows - 1) * cornerWords_ + cornerColumn / 64];
-    const std::uint64_t cornerBit = std::uint64_t{1} << (cornerColumn % 64);
-    if ((hidden & cornerBit) != 0) {
-        return false;
-    }
-    const int cut = std::max(0, -x);
-    const int from = std::max(0, x);
-    const int word = from / 64;
-    const int bit = from % 64;
-    const auto read = [&](const std::uint64_t* row) {
-        return (row[word] >> bit) | (bit != 0 ? row[word + 1] << (64 - bit) : 0);
-    };
-    bool shows = false;
-    for (int r = std::max(0, -y); r < rows && y + r < height_ && !shows; ++r) {
-        const std::uint64_t* row = covered_.data() + static_cast<std::size_t>(y + r) * words_;
-        shows = ((shape.draws[static_cast<std::size_t>(r)] >> cut) & ~read(row)) != 0;
-    }
-    if (!shows) {
-        hidden |= cornerBit;
-        return false;
-    }
-    for (int r = std::max(0, -y); r < rows && y + r < height_; ++r) {
-        std::uint64_t* row = covered_.data() + static_cast<std::size_t>(y + r) * words_;
-        const std::uint64_t covers = shape.covers[static_cast<std::size_t>(r)] >> cut;
-        row[word] |= covers << bit;
-        if (bit != 0) {
-            row[word + 1] |= covers >> (64 - bit);
-        }
-    }
-    return true;
-}
-
-}  // namespace pelagon
-
 namespace pelagon::track {
 
-bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
-               const LineRaster::Reach& reach, const SpriteCover* over,
-               const std::atomic<bool>* cancel) {
-    const QPaintDevice* device = painter.device();
-    const double ratio = device->devicePixelRatioF();
-    const int width = device->width();
-    const int height = device->height();
+std::optional<std::vector<LineBand>> rasteriseBands(QSize pixels, double ratio,
+                                                    const std::vector<VesselLines>& vessels,
+                                                    const LineRaster::Reach& reach,
+                                                    const SpriteCover* over,
+                                                    const std::atomic<bool>* cancel) {
+    const int width = pixels.width();
+    const int height = pixels.height();
     std::vector<QRgb> colours;
     colours.reserve(vessels.size());
     for (const VesselLines& v : vessels) {
@@ -520,7 +445,7 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
     LineRaster frame(width, firstRow, endRow);
     frame.closeOutside(reach, over);
     if (frame.full()) {
-        return true;  // no line shows
+        return std::vector<LineBand>{};  // no line shows
     }
     // Where few pixels are left open (most lie under the points), most lines cannot show in any
     // band: those that can are sorted out once, beside each other, not by every band.
@@ -573,14 +498,35 @@ bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
         images[b] = raster.colour(colours);
     });
     if (cancelled(cancel)) {
-        return false;
+        return std::nullopt;
     }
+    std::vector<LineBand> drawn;
     for (int b = 0; b < bands; ++b) {
         QImage& image = images[static_cast<std::size_t>(b)];
         image.setDevicePixelRatio(ratio);
-        painter.drawImage(QPointF(0, tops[static_cast<std::size_t>(b)] / ratio), image);
+        drawn.push_back({tops[static_cast<std::size_t>(b)] / ratio, std::move(image)});
     }
+    return drawn;
+}
+
+bool rasterise(QPainter& painter, const std::vector<VesselLines>& vessels,
+               const LineRaster::Reach& reach, const SpriteCover* over,
+               const std::atomic<bool>* cancel) {
+    const QPaintDevice* device = painter.device();
+    const std::optional<std::vector<LineBand>> bands =
+        rasteriseBands(QSize(device->width(), device->height()), device->devicePixelRatioF(),
+                       vessels, reach, over, cancel);
+    if (!bands) {
+        return false;
+    }
+    drawBands(painter, *bands);
     return true;
+}
+
+void drawBands(QPainter& painter, const std::vector<LineBand>& bands) {
+    for (const LineBand& band : bands) {
+        painter.drawImage(QPointF(0, band.top), band.image);
+    }
 }
 
 }  // namespace pelagon::track

@@ -22,6 +22,7 @@ list(APPEND PELAGON_GUI_SOURCES
   app/TimeBar.cpp app/TimeBar.h
   app/TrackClipping.cpp app/TrackHull.cpp app/TrackPoints.cpp app/TrackLines.h
   app/TrackPicture.cpp app/TrackPicture.h
+  app/SpriteCover.cpp
   app/TrackRaster.cpp app/TrackRaster.h
   app/TheMDIform.cpp app/TheMDIform.h
   app/ViewMenu.cpp app/ViewMenu.h

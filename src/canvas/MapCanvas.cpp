@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "canvas/LineTracker.h"
 #include "canvas/MapOverlay.h"
@@ -171,13 +174,32 @@ void MapCanvas::startRender() {
             std::max(1, static_cast<int>(std::ceil(viewport.size().width() * dpr))),
             std::max(1, static_cast<int>(std::ceil(viewport.size().height() * dpr))));
         RenderStats stats;
-        QImage image;
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        // The pictures are made ready on a thread of their own beside the layers (they need only
+        // the surface and the view), then drawn over them in order.
+        PictureSurface surface;
+        {
+            const QPainter painter(&image);
+            surface = PictureSurface::of(painter);
+        }
+        std::future<std::vector<std::unique_ptr<PreparedPicture>>> prepared;
+        if (!pictures.empty()) {
+            prepared = std::async(std::launch::async, [&] {
+                std::vector<std::unique_ptr<PreparedPicture>> ready;
+                for (const auto& picture : pictures) {
+                    ready.push_back(picture->prepare(surface, viewport, cancel.get()));
+                    if (!ready.back()) {
+                        break;  // cancelled
+                    }
+                }
+                return ready;
+            });
+        }
         if (!layers.isNull()) {
             image = layers.copy();
             image.setDevicePixelRatio(dpr);
         } else {
-            image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-            image.setDevicePixelRatio(dpr);
             QPainter painter(&image);
             RenderOptions options;
             options.cancel = cancel.get();
@@ -188,10 +210,12 @@ void MapCanvas::startRender() {
                 layers.setDevicePixelRatio(dpr);
             }
         }
+        const std::vector<std::unique_ptr<PreparedPicture>> ready =
+            prepared.valid() ? prepared.get() : std::vector<std::unique_ptr<PreparedPicture>>{};
         if (!stats.cancelled) {
             QPainter painter(&image);
-            for (const auto& picture : pictures) {
-                if (!picture->draw(painter, viewport, cancel.get())) {
+            for (std::size_t i = 0; i < pictures.size(); ++i) {
+                if (i >= ready.size() || !ready[i] || !ready[i]->draw(painter, cancel.get())) {
                     stats.cancelled = true;
                     break;
                 }

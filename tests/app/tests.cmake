@@ -7,6 +7,7 @@ pelagon_add_test(NAME test_app LIBS pelagon_gui DISPLAY offscreen SOURCES
   app/test_area_shading.cpp
   app/test_print_map.cpp
   app/test_positions_view.cpp
+  app/test_track_history.cpp
   app/test_track_raster.cpp
   app/test_sample_map.cpp
   app/test_open_map.cpp

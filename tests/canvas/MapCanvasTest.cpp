@@ -2,14 +2,18 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPicture>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <cmath>
+#include <memory>
 
 #include "canvas/MapCanvas.h"
+#include "canvas/MapOverlay.h"
 #include "render/MapLayer.h"
 #include "support/LayerFixtures.h"
 
@@ -298,6 +302,89 @@ TEST_F(MapCanvasDrawing, DrawsOnTheWorkerAndMatchesTheSynchronousRender) {
     canvas.refresh();
     waitForFrame();
     EXPECT_EQ(canvas.grab().toImage().pixelColor(150, 100), QColor(Qt::white));
+}
+
+// A picture made ready beside the layers: a bar whose length follows the surface it is drawn on
+// (half its width), worked out from the painter's device when drawn directly, from the surface
+// when prepared.
+class SurfaceBar : public OverlayPicture {
+public:
+    bool draw(QPainter& painter, const Viewport&, const std::atomic<bool>*) const override {
+        const QPaintDevice& device = *painter.device();
+        painter.fillRect(
+            QRectF(0, 20,
+                   device.width() / device.devicePixelRatioF() / 2 * device.logicalDpiX() / 96, 10),
+            Qt::darkGreen);
+        return true;
+    }
+    std::unique_ptr<PreparedPicture> prepare(const PictureSurface& surface, const Viewport&,
+                                             const std::atomic<bool>* cancel) const override {
+        struct Bar : PreparedPicture {
+            QRectF rect;
+            bool draw(QPainter& painter, const std::atomic<bool>*) const override {
+                painter.fillRect(rect, Qt::darkGreen);
+                return true;
+            }
+        };
+        ++prepared;
+        if (cancel != nullptr && cancel->load()) {
+            return nullptr;
+        }
+        auto bar = std::make_unique<Bar>();
+        const double lengthPx = surface.raster && surface.plain
+                                    ? surface.pixels.width() / surface.ratio / 2 * surface.dpi / 96
+                                    : 0;
+        bar->rect = QRectF(0, 20, lengthPx, 10);
+        return bar;
+    }
+    mutable std::atomic<int> prepared{0};
+};
+
+class BarOverlay : public MapOverlay {
+public:
+    std::shared_ptr<const OverlayPicture> picture() const override { return bar; }
+    void paint(QPainter&, const Viewport&) const override {}
+    std::shared_ptr<SurfaceBar> bar = std::make_shared<SurfaceBar>();
+};
+
+TEST_F(MapCanvasDrawing, PicturesPreparedBesideTheLayersDrawWhatTheyDrawDirectly) {
+    BarOverlay overlay;
+    canvas.addOverlay(&overlay);
+    canvas.refresh();
+    waitForFrame();
+    ASSERT_GE(overlay.bar->prepared.load(), 1);
+    const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixelColor(199, 25), QColor(Qt::darkGreen));  // half of 400 pixels
+    EXPECT_EQ(shown.pixelColor(200, 25), QColor(Qt::white));
+    QImage direct(400, 200, QImage::Format_RGB32);
+    {
+        QPainter p(&direct);
+        canvas.renderTo(p, QRectF(0, 0, 400, 200));
+    }
+    EXPECT_EQ(shown, direct);
+    canvas.removeOverlay(&overlay);
+}
+
+// What a picture is prepared for: the device's pixels and ratio, raster or not, and whether
+// the painter moves what it paints.
+TEST(PictureSurfaceTest, DescribesWhatThePainterPaintsOn) {
+    QImage image(300, 200, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    QPainter painter(&image);
+    const PictureSurface surface = PictureSurface::of(painter);
+    EXPECT_TRUE(surface.known);
+    EXPECT_EQ(surface.pixels, QSize(300, 200));
+    EXPECT_EQ(surface.ratio, 2.0);
+    EXPECT_EQ(surface.dpi, image.logicalDpiX());
+    EXPECT_TRUE(surface.raster);
+    EXPECT_TRUE(surface.plain);
+    painter.translate(0.5, 0);
+    EXPECT_FALSE(PictureSurface::of(painter).plain);
+    painter.end();
+    QPicture recorded;
+    QPainter recording(&recorded);
+    EXPECT_FALSE(PictureSurface::of(recording).raster);
+    EXPECT_FALSE(PictureSurface::of(QPainter()).known);
 }
 
 TEST_F(MapCanvasDrawing, RenderToFitsTheDisplayedExtentToTheTarget) {
