@@ -172,6 +172,10 @@ void placePoints(const double* xs, const double* ys, const std::uint8_t* ringedA
         static_assert(sizeof(QPoint) == sizeof(Corner) && std::is_trivially_copyable_v<QPoint>);
         for (const auto& [corners, list, count] : {std::tuple{plain, &out.plainCorners, plains},
                                                    std::tuple{ringed, &out.ringedCorners, rings}}) {
+            // An empty list may have no memory at all, which memcpy must not be given.
+            if (count == 0) {
+                continue;
+            }
             const std::size_t end = list->size();
             list->resize(end + count);
             std::memcpy(static_cast<void*>(list->data() + end), corners, count * sizeof(Corner));
