@@ -267,27 +267,30 @@ bool TrackPicture::prepareHistory(const PictureSurface& surface, const Viewport&
                                   const std::vector<std::vector<std::size_t>>& ends,
                                   const std::atomic<bool>* cancel, QImage& layered,
                                   std::vector<track::VesselLines>& stroked) const {
-    // Lines pale and a pixel wide, the fastest to draw, from the given positions on.
-    const auto clip = [&](const std::vector<std::vector<std::size_t>>& from) {
-        std::vector<track::VesselLines> clipped;
+    // Lines pale and a pixel wide, the fastest to draw, from the given positions on: each
+    // vessel's clipped lines are handed to take as soon as they are clipped, so that a layer
+    // never holds more than one vessel's at a time. False when cancelled.
+    const auto clip = [&](const std::vector<std::vector<std::size_t>>& from,
+                          const std::function<void(track::VesselLines &&)>& take) {
         for (std::size_t s = 0; s < sets_.size(); ++s) {
             for (std::size_t v = 0; v < ends[s].size(); ++v) {
                 const std::size_t first = from.empty() ? 0 : from[s][v];
                 if (ends[s][v] < first + 2) {
                     continue;
                 }
-                track::VesselLines& lines = clipped.emplace_back();
+                track::VesselLines lines;
                 lines.colour =
                     PositionsOverlay::vesselColour(sets_[s].firstColour + static_cast<int>(v));
                 lines.colour.setAlpha(kHistoryAlpha);
                 const std::span<const MapPoint> xy(sets_[s].tracks->vessels[v].xy);
                 if (!track::clipTrack(xy.subspan(first, ends[s][v] - first), viewport, box, lines,
                                       cancel)) {
-                    return std::optional<std::vector<track::VesselLines>>();
+                    return false;
                 }
+                take(std::move(lines));
             }
         }
-        return std::optional(std::move(clipped));
+        return true;
     };
     if (std::all_of(ends.begin(), ends.end(), [](const std::vector<std::size_t>& e) {
             return std::all_of(e.begin(), e.end(), [](std::size_t n) { return n < 2; });
@@ -295,11 +298,7 @@ bool TrackPicture::prepareHistory(const PictureSurface& surface, const Viewport&
         return true;  // no trail has anything before it
     }
     if (!history_ || !surface.known || !surface.raster || !surface.plain) {
-        std::optional<std::vector<track::VesselLines>> lines = clip({});
-        if (lines) {
-            stroked = std::move(*lines);
-        }
-        return lines.has_value();
+        return clip({}, [&](track::VesselLines&& lines) { stroked.push_back(std::move(lines)); });
     }
     // The layer as last drawn where the view is the same and every part only grew: the
     // segments from one position before each part's last end on are added.
@@ -333,13 +332,9 @@ bool TrackPicture::prepareHistory(const PictureSurface& surface, const Viewport&
     }
     layer.setDevicePixelRatio(surface.ratio);
     {
-        const std::optional<std::vector<track::VesselLines>> lines = clip(from);
-        if (!lines) {
-            return false;
-        }
         QPainter on(&layer);
-        for (const track::VesselLines& v : *lines) {
-            strokeCoarse(on, v, nullptr);
+        if (!clip(from, [&](track::VesselLines&& lines) { strokeCoarse(on, lines, nullptr); })) {
+            return false;
         }
     }
     layered = layer;
