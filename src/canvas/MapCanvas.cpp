@@ -174,7 +174,9 @@ void MapCanvas::startRender() {
             std::max(1, static_cast<int>(std::ceil(viewport.size().width() * dpr))),
             std::max(1, static_cast<int>(std::ceil(viewport.size().height() * dpr))));
         RenderStats stats;
-        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        // The layers of the last frame, or an image to draw them on.
+        QImage image =
+            !layers.isNull() ? layers.copy() : QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(dpr);
         // The pictures are made ready on a thread of their own beside the layers (they need only
         // the surface and the view), then drawn over them in order.
@@ -196,10 +198,7 @@ void MapCanvas::startRender() {
                 return ready;
             });
         }
-        if (!layers.isNull()) {
-            image = layers.copy();
-            image.setDevicePixelRatio(dpr);
-        } else {
+        if (layers.isNull()) {
             QPainter painter(&image);
             RenderOptions options;
             options.cancel = cancel.get();
